@@ -1,0 +1,126 @@
+#include "FolderBrowser.h"
+
+#include "PanelFitter.h"
+#include "shell/Form1.h"
+#include "shell/Form1Controls.h"
+#include "shell/Services.h"
+#include "shell/platform/FileSystem.h"
+#include "shell/platform/MessageBoxes.h"
+#include "shell/platform/Volumes.h"
+#include "shell/platform/WorkingFolders.h"
+
+QStringList FolderBrowser::filterItems()
+{
+    return {kAllReadable,
+            QStringLiteral("*.bmp;*.gif;*.jpg;*.ico;*.cur"),
+            QStringLiteral("*.Rle;*.Dib;*.Wmf;*.Emf"),
+            QStringLiteral("*.bmp;*.gif;*.jpg"),
+            QStringLiteral("*.ico;*.cur"),
+            QStringLiteral("*.bmp"),
+            QStringLiteral("*.jpg"),
+            QStringLiteral("*.gif"),
+            QStringLiteral("*.ico"),
+            QStringLiteral("*.cur")};
+}
+
+FolderBrowser::FolderBrowser(Form1 &hub, const Services &services)
+    : m_hub(hub), c(hub.controls()), m_services(services)
+{
+}
+
+void FolderBrowser::Drive1_Change()
+{
+    const Volume drive = c.Drive1->drive();
+    const QString folder = m_services.working.folderOf(drive);
+    const bool ready = m_services.volumes.isReady(drive) && !folder.isEmpty() &&
+                       c.Dir1->setPath(folder) && m_services.working.setWorkingVolume(drive);
+    if (ready)
+        return;
+    m_services.messages.show(QStringLiteral("Device is not accessible or ready"),
+                             MessageBoxes::Critical, QStringLiteral("Quorvel"));
+    // Back to the home volume (a drive change of its own), then make the drive list
+    // agree with the folder list again.
+    c.Drive1->setDrive(m_services.volumes.home());
+    c.Drive1->setDrive(m_services.volumes.volumeOf(c.Dir1->path()));
+}
+
+void FolderBrowser::Dir1_Change()
+{
+    if (!showFolder())
+        recoverFromUnreadableFolder();
+}
+
+namespace {
+
+bool showFiles(FileListBox &list, const QString &folder)
+{
+    return list.path() == folder ? list.refresh() : list.setPath(folder);
+}
+
+} // namespace
+
+bool FolderBrowser::showFolder()
+{
+    if (!c.Dir1->refresh())
+        return false;
+    // The file lists are read once, in the new folder: re-reading a folder they are
+    // about to leave would fail needlessly when that folder has vanished.
+    const QString folder = c.Dir1->path();
+    if (!showFiles(*c.File1, folder) || !showFiles(*c.File2, folder))
+        return false;
+    // The favourite-folder list points elsewhere; a vanished favourite folder must
+    // not make every folder of the browser look unreadable.
+    (void)c.File3->refresh();
+    c.Label3->clear();
+    if (c.menus.Act1->isChecked() || c.menus.auto1->isChecked())
+        c.Image1->setStretch(false);
+    c.Image1->setPicture(c.Picture2->picture());
+    m_hub.fitter().Form_Resize();
+    m_hub.setWindowTitle(c.Label2->text() + c.Dir1->path());
+    c.Label7->clear();
+    c.Label8->clear();
+    c.Label9->clear();
+    return m_services.working.setFolder(c.File1->path());
+}
+
+void FolderBrowser::recoverFromUnreadableFolder()
+{
+    if (m_recovering)
+        return;
+    m_recovering = true;
+    Drive1_Change();
+    (void)c.Dir1->setPath(m_services.working.folderOf(c.Drive1->drive()));
+    Dir1_Change();
+    Combo1_Change();
+    m_recovering = false;
+}
+
+void FolderBrowser::Combo1_Click()
+{
+    // The list offers only valid patterns; a failure still takes the same way back.
+    Combo1_Change();
+}
+
+void FolderBrowser::Combo1_Change()
+{
+    if (applyFilter()) {
+        Dir1_Change();
+        return;
+    }
+    m_services.messages.show(QStringLiteral("This action is not allowed in this application!"),
+                             MessageBoxes::Critical, QStringLiteral("Quorvel -Error"));
+    c.Combo1->setText(c.Label1->text());
+    Dir1_Change();
+}
+
+bool FolderBrowser::applyFilter()
+{
+    const QString text = c.Combo1->text();
+    const QString pattern = text == kAllReadable ? kAllReadablePattern : text;
+    return c.File1->setPattern(pattern) && c.File2->setPattern(pattern);
+}
+
+void FolderBrowser::refresh1_Click()
+{
+    Dir1_Change();
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+class Form1;
+struct Form1Controls;
+struct Services;
+
+// The drive, folder and file lists with the picture-type filter. A drive, folder or
+// filter change re-reads the lists and returns the viewing panel to its placeholder.
+class FolderBrowser {
+public:
+    static inline const QString kAllReadable = QStringLiteral("ALL Readable Format");
+    static inline const QString kAllReadablePattern =
+        QStringLiteral("*.bmp;*.gif;*.jpg;*.ico;*.cur;*.Rle;*.Dib;*.Wmf;*.Emf");
+    // The filter list, in order.
+    [[nodiscard]] static QStringList filterItems();
+
+    FolderBrowser(Form1 &hub, const Services &services);
+
+    void Drive1_Change();
+    void Dir1_Change();
+    void Combo1_Click();
+    void Combo1_Change();
+    void refresh1_Click();
+
+private:
+    [[nodiscard]] bool showFolder();
+    void recoverFromUnreadableFolder();
+    [[nodiscard]] bool applyFilter();
+
+    Form1 &m_hub;
+    Form1Controls &c;
+    const Services &m_services;
+    // Set while falling back from an unreadable folder, so that a fallback that
+    // fails in turn ends the chain instead of starting another.
+    bool m_recovering = false;
+};

@@ -1,0 +1,50 @@
+#include "Startup.h"
+
+#include "Form1.h"
+#include "Registry.h"
+#include "Services.h"
+#include "browse/FolderBrowser.h"
+#include "browse/PanelFitter.h"
+#include "shell/platform/DesktopServices.h"
+#include "shell/platform/MessageBoxes.h"
+#include "shell/platform/Volumes.h"
+
+Startup::Startup(Form1 &hub, const Services &services)
+    : m_hub(hub), c(hub.controls()), m_services(services)
+{
+}
+
+bool Startup::Form_Load()
+{
+    if (m_services.application.isAnotherInstanceRunning()) {
+        m_services.messages.show(QStringLiteral("The program is already running!"),
+                                 MessageBoxes::NoIcon, MessageBoxes::kApplicationTitle);
+        return false;
+    }
+    c.Combo1->setText(FolderBrowser::kAllReadable);
+    jumpToStoredFolder();
+    c.Drive1->setDrive(m_services.volumes.volumeOf(c.Dir1->path()));
+    m_hub.browser().Dir1_Change();
+    m_hub.browser().Combo1_Change();
+    m_hub.fitter().Form_Resize();
+    for (FileListBox *list : {c.File1, c.File2, c.File3})
+        list->setShowHidden(true);
+    return true;
+}
+
+void Startup::jumpToStoredFolder()
+{
+    const QString folder =
+        m_services.registry.RegistryReadString(Registry::kSettingsKey, Registry::kAutoJump);
+    c.menus.goto1->setEnabled(!folder.isEmpty());
+    if (folder.isEmpty())
+        return;
+    // A stored folder that has gone quietly gives way to the home volume.
+    if (!c.Dir1->setPath(folder))
+        c.Drive1->setDrive(m_services.volumes.home());
+}
+
+void Startup::exitmenu_Click()
+{
+    m_services.application.quit();
+}

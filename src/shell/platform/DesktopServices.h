@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <memory>
+
+class QWidget;
+class QLockFile;
+class QSystemTrayIcon;
+class QIcon;
+
+// The screen a window is on.
+class Screen {
+public:
+    static constexpr int kTwipsPerPixel = 15;
+
+    virtual ~Screen() = default;
+    // The size of the screen in device-independent pixels.
+    [[nodiscard]] virtual QRect geometryNear(const QWidget *window) const = 0;
+    [[nodiscard]] QSize sizeInTwips(const QWidget *window) const
+    {
+        return geometryNear(window).size() * kTwipsPerPixel;
+    }
+};
+
+// Pictures on the system clipboard; nothing else is offered or taken.
+class Clipboard {
+public:
+    virtual ~Clipboard() = default;
+    // Asks the clipboard's owner once; a picture that cannot be decoded is none.
+    [[nodiscard]] virtual QImage bitmap() = 0;
+    [[nodiscard]] virtual bool setBitmap(const QImage &image) = 0;
+};
+
+// Handing files to the desktop.
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // Opens a file with the program the desktop associates with its type.
+    [[nodiscard]] virtual bool open(const QString &file, const QString &workingFolder) = 0;
+    // Moves a file to the desktop's trash; it can be restored from there.
+    [[nodiscard]] virtual bool moveToTrash(const QString &file) = 0;
+};
+
+// The icon in the desktop's notification area.
+class Tray : public QObject {
+    Q_OBJECT
+
+public:
+    [[nodiscard]] virtual bool isAvailable() const = 0;
+    // False when no notification area takes the icon.
+    [[nodiscard]] virtual bool add(const QIcon &icon, const QString &tip) = 0;
+    virtual void remove() = 0;
+    [[nodiscard]] virtual bool isShown() const = 0;
+
+Q_SIGNALS:
+    // A press of the left button on the icon.
+    void LeftButtonDown();
+};
+
+// The running program as a whole.
+class ApplicationServices {
+public:
+    virtual ~ApplicationServices() = default;
+    // Whether another copy runs for this user; the first copy to ask owns the answer.
+    [[nodiscard]] virtual bool isAnotherInstanceRunning() = 0;
+    // Ends the program at once.
+    virtual void quit() = 0;
+    [[nodiscard]] virtual QString programFolder() const = 0;
+};
+
+class QtScreen final : public Screen {
+public:
+    [[nodiscard]] QRect geometryNear(const QWidget *window) const override;
+};
+
+class QtClipboard final : public Clipboard {
+public:
+    [[nodiscard]] QImage bitmap() override;
+    [[nodiscard]] bool setBitmap(const QImage &image) override;
+};
+
+class DesktopShell final : public Shell {
+public:
+    [[nodiscard]] bool open(const QString &file, const QString &workingFolder) override;
+    [[nodiscard]] bool moveToTrash(const QString &file) override;
+};
+
+class SystemTray final : public Tray {
+    Q_OBJECT
+
+public:
+    SystemTray();
+    ~SystemTray() override;
+    [[nodiscard]] bool isAvailable() const override;
+    [[nodiscard]] bool add(const QIcon &icon, const QString &tip) override;
+    void remove() override;
+    [[nodiscard]] bool isShown() const override;
+
+private:
+    std::unique_ptr<QSystemTrayIcon> m_icon;
+};
+
+class RunningApplication final : public ApplicationServices {
+public:
+    RunningApplication();
+    ~RunningApplication() override;
+    [[nodiscard]] bool isAnotherInstanceRunning() override;
+    void quit() override;
+    [[nodiscard]] QString programFolder() const override;
+
+    // The per-user lock that marks a running copy.
+    [[nodiscard]] static QString lockFilePath();
+
+private:
+    std::unique_ptr<QLockFile> m_lock;
+    bool m_asked = false;
+    bool m_another = false;
+};

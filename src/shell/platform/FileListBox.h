@@ -1,0 +1,64 @@
+#pragma once
+
+#include "FilePattern.h"
+
+#include <QListWidget>
+#include <QVector>
+
+class FileSystem;
+
+// The files of one folder that match a pattern, sorted by name without regard to
+// case. Each entry also has a marked state of its own, used to step through a
+// folder. Re-reading clears the selection; the click event fires on each change of
+// the selected entry, by mouse or keys.
+class FileListBox : public QListWidget {
+    Q_OBJECT
+
+public:
+    FileListBox(const FileSystem &files, QWidget *parent = nullptr);
+
+    [[nodiscard]] QString path() const { return m_path; }
+    // Re-reads when the folder differs; false (and nothing changes) when the folder
+    // cannot be read.
+    [[nodiscard]] bool setPath(const QString &folder);
+
+    [[nodiscard]] QString pattern() const { return m_patternText; }
+    // Re-reads when the pattern differs; false (and nothing changes) for an invalid one.
+    [[nodiscard]] bool setPattern(const QString &text);
+
+    [[nodiscard]] bool showsHidden() const { return m_showHidden; }
+    // Re-reads when the switch changes.
+    void setShowHidden(bool show);
+
+    // Reads the folder again; false when it cannot be read (the list is then empty).
+    [[nodiscard]] bool refresh();
+
+    [[nodiscard]] int listCount() const { return static_cast<int>(m_names.size()); }
+    [[nodiscard]] QString entry(int index) const { return m_names.value(index); }
+    [[nodiscard]] bool isMarked(int index) const;
+    void setMarked(int index, bool marked);
+
+    // The selected file's name, empty when none is selected.
+    [[nodiscard]] QString fileName() const;
+    // Selects the entry with that name, or nothing for an empty or unknown name.
+    void selectFile(const QString &name);
+
+    // Sets the list's folder without reading it; used once before any event is wired.
+    void initialise(const QString &folder, const QString &patternText);
+
+Q_SIGNALS:
+    void Click();
+    void DblClick();
+
+private:
+    void populate(const QStringList &names);
+
+    const FileSystem &m_files;
+    QString m_path;
+    QString m_patternText;
+    FilePattern m_pattern = *FilePattern::parse(QString());
+    bool m_showHidden = false;
+    QStringList m_names;
+    QVector<bool> m_marked;
+    bool m_populating = false;
+};

@@ -1,0 +1,56 @@
+#include "FilePattern.h"
+
+std::optional<FilePattern> FilePattern::parse(const QString &text)
+{
+    if (text.size() > kMaxLength)
+        return std::nullopt;
+    QStringList pieces;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('/') || c.category() == QChar::Other_Control)
+            return std::nullopt;
+    }
+    for (const QString &raw : text.split(QLatin1Char(';'))) {
+        const QString piece = raw.trimmed();
+        // As on other desktops, "*.*" means every file, dotted or not.
+        if (piece == QLatin1String("*.*"))
+            pieces.append(QStringLiteral("*"));
+        else if (!piece.isEmpty())
+            pieces.append(piece.toCaseFolded());
+    }
+    return FilePattern(pieces);
+}
+
+bool FilePattern::matches(const QString &fileName) const
+{
+    if (m_pieces.isEmpty())
+        return false;
+    const QString folded = fileName.toCaseFolded();
+    return std::any_of(m_pieces.cbegin(), m_pieces.cend(),
+                       [&](const QString &piece) { return wildcardMatch(piece, folded); });
+}
+
+bool wildcardMatch(QStringView piece, QStringView name)
+{
+    // Greedy match with one backtrack point: linear in practice, never exponential.
+    qsizetype p = 0;
+    qsizetype n = 0;
+    qsizetype starAt = -1;
+    qsizetype resumeAt = 0;
+    while (n < name.size()) {
+        if (p < piece.size() && (piece[p] == QLatin1Char('?') || piece[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < piece.size() && piece[p] == QLatin1Char('*')) {
+            starAt = p++;
+            resumeAt = n;
+        } else if (starAt >= 0) {
+            p = starAt + 1;
+            n = ++resumeAt;
+        } else {
+            return false;
+        }
+    }
+    while (p < piece.size() && piece[p] == QLatin1Char('*'))
+        ++p;
+    return p == piece.size();
+}

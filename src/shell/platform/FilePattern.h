@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// A file list's pattern: wildcards ("*" any run of characters, "?" one character)
+// separated by ";", matched against whole file names without regard to case.
+class FilePattern {
+public:
+    // The longest pattern text taken; anything longer is refused.
+    static constexpr qsizetype kMaxLength = 260;
+
+    // Empty when the text is not a usable pattern: a piece naming a folder (it holds
+    // a path separator), a control character, or an unreasonably long text. An empty
+    // text is a valid pattern that matches nothing.
+    [[nodiscard]] static std::optional<FilePattern> parse(const QString &text);
+
+    [[nodiscard]] bool matches(const QString &fileName) const;
+    [[nodiscard]] const QStringList &pieces() const { return m_pieces; }
+
+private:
+    explicit FilePattern(QStringList foldedPieces) : m_pieces(std::move(foldedPieces)) {}
+
+    QStringList m_pieces; // case-folded, blank pieces dropped
+};
+
+// Whether a case-folded name matches one case-folded wildcard piece.
+[[nodiscard]] bool wildcardMatch(QStringView piece, QStringView name);

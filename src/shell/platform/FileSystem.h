@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The file operations the viewer needs. Every query answers "cannot" with an empty
+// optional or false instead of throwing, so each handler decides what the user sees.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // Names of the plain files of a folder (links to files included), unsorted.
+    [[nodiscard]] virtual std::optional<QStringList> files(const QString &folder,
+                                                           bool includeHidden) const = 0;
+    // Names of the subfolders of a folder, hidden ones left out, unsorted.
+    [[nodiscard]] virtual std::optional<QStringList> subfolders(const QString &folder) const = 0;
+    [[nodiscard]] virtual bool isReadableFolder(const QString &folder) const = 0;
+
+    [[nodiscard]] virtual std::optional<qint64> fileLength(const QString &path) const = 0;
+    [[nodiscard]] virtual std::optional<QDateTime> lastModified(const QString &path) const = 0;
+    // Replaces an existing destination; never leaves a half-written file behind.
+    [[nodiscard]] virtual bool copyFile(const QString &from, const QString &to) = 0;
+    // Creates one folder level; fails when it exists already or its parent is missing.
+    [[nodiscard]] virtual bool createFolder(const QString &path) = 0;
+};
+
+class LocalFileSystem : public FileSystem {
+public:
+    [[nodiscard]] std::optional<QStringList> files(const QString &folder,
+                                                   bool includeHidden) const override;
+    [[nodiscard]] std::optional<QStringList> subfolders(const QString &folder) const override;
+    [[nodiscard]] bool isReadableFolder(const QString &folder) const override;
+    [[nodiscard]] std::optional<qint64> fileLength(const QString &path) const override;
+    [[nodiscard]] std::optional<QDateTime> lastModified(const QString &path) const override;
+    [[nodiscard]] bool copyFile(const QString &from, const QString &to) override;
+    [[nodiscard]] bool createFolder(const QString &path) override;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+
+class QAction;
+class QMenu;
+
+// A menu entry with program-controlled state: choosing it never toggles its check
+// mark by itself, the handler decides. A hidden menu-bar entry leaves the bar.
+class MenuItem : public QObject {
+    Q_OBJECT
+
+public:
+    // An item that runs a command.
+    MenuItem(const QString &name, const QString &caption, QObject *parent);
+    // The entry that opens a submenu (or a menu of the menu bar).
+    MenuItem(const QString &name, QMenu *menu, QObject *parent);
+
+    [[nodiscard]] QAction *action() const { return m_action; }
+    [[nodiscard]] QMenu *menu() const { return m_menu; }
+
+    [[nodiscard]] QString caption() const;
+    [[nodiscard]] bool isVisible() const;
+    void setVisible(bool visible);
+    [[nodiscard]] bool isEnabled() const;
+    void setEnabled(bool enabled);
+    [[nodiscard]] bool isChecked() const { return m_checked; }
+    void setChecked(bool checked);
+
+    // Chooses the item as a user would: nothing happens while it is disabled or hidden.
+    void click();
+
+Q_SIGNALS:
+    void Click();
+
+private:
+    void onTriggered();
+
+    QAction *m_action = nullptr;
+    QMenu *m_menu = nullptr;
+    bool m_checked = false;
+};

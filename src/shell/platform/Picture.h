@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QImage>
+#include <QRectF>
+#include <QSize>
+#include <memory>
+
+class QPainter;
+
+// A decoded picture. Shared between the controls that show it and never changed
+// after it is made, so handing it from one control to another is an assignment.
+class Picture {
+public:
+    Picture() = default;
+    Picture(const Picture &) = delete;
+    Picture &operator=(const Picture &) = delete;
+    virtual ~Picture() = default;
+
+    // The picture's size in pixels at 100 %.
+    [[nodiscard]] virtual QSize naturalSize() const = 0;
+
+    // Draws the picture scaled into target. Only the part inside the painter's
+    // clip is drawn, so a zoomed picture never costs a bitmap of the zoomed size.
+    virtual void draw(QPainter &painter, const QRectF &target) const = 0;
+
+    // The picture at its natural size, for the clipboard and for saving.
+    [[nodiscard]] virtual QImage toImage() const = 0;
+};
+
+using PictureRef = std::shared_ptr<const Picture>;
+
+// A picture that is already a bitmap in memory.
+class RasterPicture final : public Picture {
+public:
+    explicit RasterPicture(QImage image);
+
+    [[nodiscard]] static PictureRef fromImage(const QImage &image);
+    // Loads a bitmap shipped with the program; a missing resource gives an empty picture.
+    [[nodiscard]] static PictureRef fromResource(const QString &path);
+
+    [[nodiscard]] QSize naturalSize() const override { return m_image.size(); }
+    void draw(QPainter &painter, const QRectF &target) const override;
+    [[nodiscard]] QImage toImage() const override { return m_image; }
+
+private:
+    QImage m_image;
+};

@@ -1,0 +1,270 @@
+#include "browse/FolderBrowser.h"
+#include "support/TestDesktop.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QTest>
+
+namespace {
+
+const QString kPrefix = QStringLiteral("Quorvel    -- ");
+
+// Double-clicks the folder list's entry that stands for folder.
+void openInFolderList(DirListBox &list, const QString &folder)
+{
+    for (int row = 0; row < list.count(); ++row) {
+        if (list.entryPath(row) == folder) {
+            const QRect place = list.visualItemRect(list.item(row));
+            QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, place.center());
+            QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, place.center());
+            return;
+        }
+    }
+    QFAIL(qPrintable(QStringLiteral("no entry for ") + folder));
+}
+
+void chooseFilterItem(ComboBox &combo, const QString &text)
+{
+    const int index = combo.findText(text);
+    QVERIFY(index >= 0);
+    combo.setCurrentIndex(index);
+    Q_EMIT combo.activated(index);
+}
+
+} // namespace
+
+class TestFolderBrowser : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void filterItemsSelectTheirTypes();
+    void typedPatternRefiltersOnEveryKeystroke();
+    void invalidPatternIsRefusedAndTheFilterReset();
+    void emptyPatternListsNothingWithoutAMessage();
+    void listsAreSortedWithoutRegardToCase();
+    void folderListOpensOnDoubleClickOnly();
+    void eachVolumeKeepsItsWorkingFolder();
+    void refreshReturnsThePanelToThePlaceholder();
+    void vanishedFolderFallsBackToItsNearestParent();
+    void vanishedVolumeFallsBackToHome();
+    void driveThatIsNotReadyIsRefused();
+    void fallbackChainEndsEvenWhenNothingCanBeRead();
+
+private:
+    std::unique_ptr<TestDesktop> m_desktop;
+    QString m_pictures;
+};
+
+void TestFolderBrowser::init()
+{
+    m_desktop = std::make_unique<TestDesktop>();
+    m_pictures = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/Pictures"));
+    for (const char *name : {"a.bmp", "B.BMP", "c.gif", "d.jpg", "e.ico", "f.cur", "g.rle", "h.DIB",
+                             "i.wmf", "j.emf", "k.png", "l.txt"})
+        m_desktop->makeFile(m_pictures + QLatin1Char('/') + QString::fromLatin1(name));
+    m_desktop->makeFolder(m_pictures + QStringLiteral("/Sub"));
+}
+
+void TestFolderBrowser::cleanup()
+{
+    m_desktop.reset();
+}
+
+void TestFolderBrowser::filterItemsSelectTheirTypes()
+{
+    Form1 &form = m_desktop->started(m_pictures);
+    Form1Controls &c = form.controls();
+    QCOMPARE(c.Combo1->count(), 10);
+    QCOMPARE(entriesOf(*c.File1).size(), 10);
+
+    chooseFilterItem(*c.Combo1, QStringLiteral("*.gif"));
+    QCOMPARE(entriesOf(*c.File1), QStringList{"c.gif"});
+    QCOMPARE(entriesOf(*c.File2), QStringList{"c.gif"});
+    chooseFilterItem(*c.Combo1, QStringLiteral("*.Rle;*.Dib;*.Wmf;*.Emf"));
+    QCOMPARE(entriesOf(*c.File1), (QStringList{"g.rle", "h.DIB", "i.wmf", "j.emf"}));
+    chooseFilterItem(*c.Combo1, QStringLiteral("ALL Readable Format"));
+    QCOMPARE(c.File1->pattern(), FolderBrowser::kAllReadablePattern);
+    QVERIFY(m_desktop->messages.shown.isEmpty());
+}
+
+void TestFolderBrowser::typedPatternRefiltersOnEveryKeystroke()
+{
+    Form1 &form = m_desktop->started(m_pictures);
+    Form1Controls &c = form.controls();
+    c.Combo1->lineEdit()->clear();
+    QTest::keyClicks(c.Combo1->lineEdit(), QStringLiteral("*.BM"));
+    QVERIFY(entriesOf(*c.File1).isEmpty());
+    c.Label7->setText(QStringLiteral("12KB")); // as if a picture had been shown meanwhile
+    QTest::keyClick(c.Combo1->lineEdit(), Qt::Key_P);
+    QCOMPARE(entriesOf(*c.File1), (QStringList{"a.bmp", "B.BMP"}));
+    QCOMPARE(c.Label7->text(), QString());
+    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
+}
+
+void TestFolderBrowser::invalidPatternIsRefusedAndTheFilterReset()
+{
+    Form1 &form = m_desktop->started(m_pictures);
+    Form1Controls &c = form.controls();
+    c.Combo1->setText(QStringLiteral("../*.bmp"));
+    QCOMPARE(m_desktop->messages.shown.size(), 1);
+    const RecordedMessage message = m_desktop->messages.shown.constFirst();
+    QCOMPARE(message.text, QStringLiteral("This action is not allowed in this application!"));
+    QCOMPARE(message.title, QStringLiteral("Quorvel -Error"));
+    QCOMPARE(message.style, 16);
+    QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
+    QCOMPARE(c.File1->pattern(), FolderBrowser::kAllReadablePattern);
+    QCOMPARE(entriesOf(*c.File1).size(), 10);
+}
+
+void TestFolderBrowser::emptyPatternListsNothingWithoutAMessage()
+{
+    Form1 &form = m_desktop->started(m_pictures);
+    form.controls().Combo1->setText(QString());
+    QVERIFY(entriesOf(*form.controls().File1).isEmpty());
+    QVERIFY(m_desktop->messages.shown.isEmpty());
+}
+
+void TestFolderBrowser::listsAreSortedWithoutRegardToCase()
+{
+    const QString folder = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/Mixed"));
+    for (const char *name : {"beta.gif", "Alpha.gif", "alpha2.GIF", ".zeta.gif", "Gamma.gif"})
+        m_desktop->makeFile(folder + QLatin1Char('/') + QString::fromLatin1(name));
+    for (const char *name : {"zoo", "Apple", "banana", ".hidden"})
+        m_desktop->makeFolder(folder + QLatin1Char('/') + QString::fromLatin1(name));
+    Form1 &form = m_desktop->started(folder);
+    QCOMPARE(entriesOf(*form.controls().File1),
+             (QStringList{".zeta.gif", "Alpha.gif", "alpha2.GIF", "beta.gif", "Gamma.gif"}));
+    const DirListBox &dirs = *form.controls().Dir1;
+    QCOMPARE(dirs.entryPath(dirs.count() - 3), folder + QStringLiteral("/Apple"));
+    QCOMPARE(dirs.entryPath(dirs.count() - 1), folder + QStringLiteral("/zoo"));
+}
+
+void TestFolderBrowser::folderListOpensOnDoubleClickOnly()
+{
+    Form1 &form = m_desktop->started(m_pictures);
+    form.show();
+    DirListBox &dirs = *form.controls().Dir1;
+    const QString sub = m_pictures + QStringLiteral("/Sub");
+    for (int row = 0; row < dirs.count(); ++row) {
+        if (dirs.entryPath(row) == sub)
+            QTest::mouseClick(dirs.viewport(), Qt::LeftButton, {},
+                              dirs.visualItemRect(dirs.item(row)).center());
+    }
+    QCOMPARE(dirs.path(), m_pictures); // a single click only highlights
+    openInFolderList(dirs, sub);
+    QCOMPARE(dirs.path(), sub);
+    QCOMPARE(form.windowTitle(), kPrefix + sub);
+    QCOMPARE(QDir::currentPath(), sub);
+    QVERIFY(entriesOf(*form.controls().File1).isEmpty());
+
+    // Enter opens the highlighted parent.
+    dirs.setCurrentRow(dirs.count() - 2);
+    QTest::keyClick(&dirs, Qt::Key_Return);
+    QCOMPARE(dirs.path(), m_pictures);
+}
+
+void TestFolderBrowser::eachVolumeKeepsItsWorkingFolder()
+{
+    const QString dcim = m_desktop->makeFolder(m_desktop->otherVolume() + QStringLiteral("/DCIM"));
+    Form1 &form = m_desktop->started(m_pictures);
+    Form1Controls &c = form.controls();
+    const Volume home = m_desktop->volumes.volumes[0];
+    const Volume stick = m_desktop->volumes.volumes[1];
+
+    c.Drive1->setDrive(stick);
+    QCOMPARE(c.Dir1->path(), m_desktop->otherVolume()); // not visited yet: its root
+    QVERIFY(c.Dir1->setPath(dcim));
+    QCOMPARE(QDir::currentPath(), dcim);
+    c.Drive1->setDrive(home);
+    QCOMPARE(c.Dir1->path(), m_pictures);
+    QCOMPARE(QDir::currentPath(), m_pictures);
+    c.Drive1->setDrive(stick);
+    QCOMPARE(c.Dir1->path(), dcim);
+    QCOMPARE(form.windowTitle(), kPrefix + dcim);
+    QVERIFY(m_desktop->messages.shown.isEmpty());
+}
+
+void TestFolderBrowser::refreshReturnsThePanelToThePlaceholder()
+{
+    Form1 &form = m_desktop->started(m_pictures);
+    Form1Controls &c = form.controls();
+    c.File1->setCurrentRow(0);
+    c.Image1->setPicture(RasterPicture::fromImage(QImage(800, 600, QImage::Format_RGB32)));
+    c.Label3->setText(m_pictures + QStringLiteral("/a.bmp"));
+    for (QLabel *label : {c.Label7, c.Label8, c.Label9})
+        label->setText(QStringLiteral("x"));
+    m_desktop->makeFile(m_pictures + QStringLiteral("/new.gif"));
+
+    c.menus.refresh1->click();
+    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
+    QCOMPARE(c.Image1->width(), 179.f);
+    for (QLabel *label : {c.Label3, c.Label7, c.Label8, c.Label9})
+        QCOMPARE(label->text(), QString());
+    QVERIFY(entriesOf(*c.File1).contains(QStringLiteral("new.gif")));
+    QCOMPARE(c.File1->fileName(), QString());
+    QCOMPARE(form.windowTitle(), kPrefix + m_pictures);
+}
+
+void TestFolderBrowser::vanishedFolderFallsBackToItsNearestParent()
+{
+    const QString deep = m_desktop->makeFolder(m_pictures + QStringLiteral("/Sub/Deeper"));
+    Form1 &form = m_desktop->started(deep);
+    QVERIFY(QDir(m_pictures + QStringLiteral("/Sub")).removeRecursively());
+    form.controls().menus.refresh1->click();
+    QCOMPARE(form.controls().Dir1->path(), m_pictures);
+    QCOMPARE(form.windowTitle(), kPrefix + m_pictures);
+    QCOMPARE(form.controls().Combo1->text(), QStringLiteral("ALL Readable Format"));
+    QVERIFY(m_desktop->messages.shown.isEmpty());
+
+    // An unreadable folder is treated alike.
+    const QString locked = m_desktop->makeFolder(m_pictures + QStringLiteral("/Locked"));
+    QVERIFY(form.controls().Dir1->setPath(locked));
+    m_desktop->files.unreadable.insert(locked);
+    form.controls().menus.refresh1->click();
+    QCOMPARE(form.controls().Dir1->path(), m_pictures);
+}
+
+void TestFolderBrowser::vanishedVolumeFallsBackToHome()
+{
+    const QString dcim = m_desktop->makeFolder(m_desktop->otherVolume() + QStringLiteral("/DCIM"));
+    Form1 &form = m_desktop->started(m_pictures);
+    Form1Controls &c = form.controls();
+    c.Drive1->setDrive(m_desktop->volumes.volumes[1]);
+    QVERIFY(c.Dir1->setPath(dcim));
+    QVERIFY(QDir(m_desktop->otherVolume()).removeRecursively());
+
+    c.menus.refresh1->click();
+    QCOMPARE(m_desktop->messages.texts(), QStringList{"Device is not accessible or ready"});
+    QCOMPARE(c.Drive1->drive().root, m_desktop->home());
+    QCOMPARE(c.Dir1->path(), m_pictures);
+    QCOMPARE(QDir::currentPath(), m_pictures);
+}
+
+void TestFolderBrowser::driveThatIsNotReadyIsRefused()
+{
+    Form1 &form = m_desktop->started(m_pictures);
+    Form1Controls &c = form.controls();
+    m_desktop->volumes.notReady.insert(m_desktop->otherVolume());
+    c.Drive1->setDrive(m_desktop->volumes.volumes[1]);
+    QCOMPARE(m_desktop->messages.shown.size(), 1);
+    QCOMPARE(m_desktop->messages.shown[0].text,
+             QStringLiteral("Device is not accessible or ready"));
+    QCOMPARE(m_desktop->messages.shown[0].title, QStringLiteral("Quorvel"));
+    QCOMPARE(m_desktop->messages.shown[0].style, 16);
+    QCOMPARE(c.Drive1->drive().root, m_desktop->home());
+    QCOMPARE(c.Dir1->path(), m_pictures);
+}
+
+void TestFolderBrowser::fallbackChainEndsEvenWhenNothingCanBeRead()
+{
+    Form1 &form = m_desktop->started(m_pictures);
+    m_desktop->files.unreadable = {m_pictures, m_desktop->home()};
+    m_desktop->volumes.notReady.insert(m_desktop->home());
+    form.controls().menus.refresh1->click(); // must return: no hang, no stack overflow
+    QVERIFY(m_desktop->messages.shown.size() <= 2);
+}
+
+QTEST_MAIN(TestFolderBrowser)
+#include "tst_folderbrowser.moc"

@@ -1,0 +1,141 @@
+#pragma once
+
+#include "shell/platform/DesktopServices.h"
+#include "shell/platform/FileSystem.h"
+#include "shell/platform/MessageBoxes.h"
+#include "shell/platform/Volumes.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+
+// A message box that was asked for: never shown, only recorded.
+struct RecordedMessage {
+    QString text;
+    int style = 0;
+    QString title;
+};
+
+class FakeMessageBoxes final : public MessageBoxes {
+public:
+    void show(const QString &text, int style, const QString &title) override
+    {
+        shown.append({text, style, title.isEmpty() ? kApplicationTitle : title});
+    }
+    [[nodiscard]] bool confirm(const QString &text, const QString &title) override
+    {
+        shown.append({text, Question, title});
+        return confirmAnswer;
+    }
+    [[nodiscard]] QStringList texts() const
+    {
+        QStringList result;
+        for (const RecordedMessage &message : shown)
+            result.append(message.text);
+        return result;
+    }
+
+    QList<RecordedMessage> shown;
+    bool confirmAnswer = true;
+};
+
+// The local file system, with folders that can be made to refuse reading (the
+// tests run as root, for whom permissions refuse nothing).
+class FakeFileSystem final : public LocalFileSystem {
+public:
+    [[nodiscard]] std::optional<QStringList> files(const QString &folder,
+                                                   bool includeHidden) const override
+    {
+        if (unreadable.contains(folder))
+            return std::nullopt;
+        ++fileListings;
+        return LocalFileSystem::files(folder, includeHidden);
+    }
+    [[nodiscard]] std::optional<QStringList> subfolders(const QString &folder) const override
+    {
+        if (unreadable.contains(folder))
+            return std::nullopt;
+        return LocalFileSystem::subfolders(folder);
+    }
+    [[nodiscard]] bool isReadableFolder(const QString &folder) const override
+    {
+        return !unreadable.contains(folder) && LocalFileSystem::isReadableFolder(folder);
+    }
+
+    QSet<QString> unreadable;
+    mutable int fileListings = 0;
+};
+
+// Volumes that are folders of the test's sandbox; the first is the home volume.
+class FakeVolumes final : public Volumes {
+public:
+    [[nodiscard]] QList<Volume> list() const override { return volumes; }
+    [[nodiscard]] bool isReady(const Volume &volume) const override
+    {
+        return !notReady.contains(volume.root) && LocalFileSystem().isReadableFolder(volume.root);
+    }
+
+    QList<Volume> volumes;
+    QSet<QString> notReady;
+};
+
+class FakeScreen final : public Screen {
+public:
+    [[nodiscard]] QRect geometryNear(const QWidget *) const override { return geometry; }
+    QRect geometry{0, 0, 1024, 768};
+};
+
+class FakeClipboard final : public Clipboard {
+public:
+    [[nodiscard]] QImage bitmap() override { return image; }
+    [[nodiscard]] bool setBitmap(const QImage &picture) override
+    {
+        image = picture;
+        return !picture.isNull();
+    }
+    QImage image;
+};
+
+class FakeShell final : public Shell {
+public:
+    [[nodiscard]] bool open(const QString &file, const QString &workingFolder) override
+    {
+        opened.append({file, workingFolder});
+        return true;
+    }
+    [[nodiscard]] bool moveToTrash(const QString &file) override
+    {
+        trashed.append(file);
+        return true;
+    }
+    QList<QPair<QString, QString>> opened;
+    QStringList trashed;
+};
+
+class FakeTray final : public Tray {
+public:
+    [[nodiscard]] bool isAvailable() const override { return available; }
+    [[nodiscard]] bool add(const QIcon &, const QString &text) override
+    {
+        shown = available;
+        tip = text;
+        return shown;
+    }
+    void remove() override { shown = false; }
+    [[nodiscard]] bool isShown() const override { return shown; }
+
+    bool available = true;
+    bool shown = false;
+    QString tip;
+};
+
+class FakeApplication final : public ApplicationServices {
+public:
+    [[nodiscard]] bool isAnotherInstanceRunning() override { return anotherInstance; }
+    void quit() override { ++quitCount; }
+    [[nodiscard]] QString programFolder() const override { return folder; }
+
+    bool anotherInstance = false;
+    int quitCount = 0;
+    QString folder = QStringLiteral("/opt/quorvel");
+};

@@ -1,0 +1,172 @@
+#include "shell/platform/ComboBox.h"
+#include "shell/platform/IntervalTimer.h"
+#include "shell/platform/MenuItem.h"
+#include "shell/platform/PictureBox.h"
+#include "shell/platform/PictureElement.h"
+#include "shell/platform/ScrollBar.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTest>
+
+class TestControls : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void comboChangeRunsInsideTheStatementAndOnlyOnADifference();
+    void comboTypingRaisesChangeOnEveryKeystroke();
+    void comboChoosingAnItemRaisesClick();
+    void timerNeverTicksWithoutAnInterval();
+    void menuItemKeepsItsCheckMarkUnderProgramControl();
+    void hiddenMenuBarItemLeavesTheBar();
+    void scrollBarRaisesChangeOnlyForANewValue();
+    void pictureElementTakesNaturalSizeUnlessStretched();
+    void pictureBoxTellsElementClicksFromBareClicks();
+};
+
+void TestControls::comboChangeRunsInsideTheStatementAndOnlyOnADifference()
+{
+    ComboBox combo;
+    int changes = 0;
+    QString seenInsideHandler;
+    connect(&combo, &ComboBox::Change, this, [&] {
+        ++changes;
+        seenInsideHandler = combo.text();
+    });
+    combo.setText(QStringLiteral("*.gif"));
+    QCOMPARE(changes, 1); // no event loop ran: the handler ran inside setText
+    QCOMPARE(seenInsideHandler, QStringLiteral("*.gif"));
+    combo.setText(QStringLiteral("*.gif"));
+    QCOMPARE(changes, 1);
+}
+
+void TestControls::comboTypingRaisesChangeOnEveryKeystroke()
+{
+    ComboBox combo;
+    QStringList seen;
+    connect(&combo, &ComboBox::Change, this, [&] { seen.append(combo.text()); });
+    QTest::keyClicks(combo.lineEdit(), QStringLiteral("*.b"));
+    QCOMPARE(seen, (QStringList{"*", "*.", "*.b"}));
+    QCOMPARE(combo.lineEdit()->text(), QStringLiteral("*.b")); // nothing completed the text
+}
+
+void TestControls::comboChoosingAnItemRaisesClick()
+{
+    ComboBox combo;
+    combo.addItems({QStringLiteral("*.bmp"), QStringLiteral("*.gif")});
+    QSignalSpy clicks(&combo, &ComboBox::Click);
+    QSignalSpy changes(&combo, &ComboBox::Change);
+    Q_EMIT combo.activated(1);
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(changes.count(), 0);
+    QCOMPARE(combo.text(), QStringLiteral("*.gif"));
+}
+
+void TestControls::timerNeverTicksWithoutAnInterval()
+{
+    IntervalTimer timer;
+    QSignalSpy ticks(&timer, &IntervalTimer::Tick);
+    timer.setEnabled(true);
+    QVERIFY(!timer.isTicking());
+    QTest::qWait(30);
+    QCOMPARE(ticks.count(), 0);
+    timer.setInterval(5);
+    QVERIFY(ticks.wait(1000));
+    timer.setInterval(0);
+    QVERIFY(!timer.isTicking());
+    QVERIFY(timer.isEnabled());
+}
+
+void TestControls::menuItemKeepsItsCheckMarkUnderProgramControl()
+{
+    QObject owner;
+    MenuItem item(QStringLiteral("auto1"), QStringLiteral("Auto-Fit Size"), &owner);
+    item.setChecked(true);
+    int clicks = 0;
+    connect(&item, &MenuItem::Click, this, [&] {
+        ++clicks;
+        QVERIFY(item.action()->isChecked()); // choosing it did not toggle the mark
+    });
+    item.click();
+    QCOMPARE(clicks, 1);
+    QVERIFY(item.isChecked());
+    item.setEnabled(false);
+    item.click();
+    QCOMPARE(clicks, 1);
+}
+
+void TestControls::hiddenMenuBarItemLeavesTheBar()
+{
+    QMenuBar bar;
+    QObject owner;
+    MenuItem first(QStringLiteral("a"), QStringLiteral("&First"), &owner);
+    MenuItem second(QStringLiteral("b"), QStringLiteral("&Pause"), &owner);
+    bar.addAction(first.action());
+    bar.addAction(second.action());
+    bar.resize(400, 30);
+    bar.show();
+    QVERIFY(!bar.actionGeometry(second.action()).isEmpty());
+    second.setVisible(false);
+    QVERIFY(bar.actionGeometry(second.action()).isEmpty());
+}
+
+void TestControls::scrollBarRaisesChangeOnlyForANewValue()
+{
+    ScrollBar bar(Qt::Horizontal);
+    bar.setRange(0, 32700);
+    QSignalSpy changes(&bar, &ScrollBar::Change);
+    bar.setValue(0);
+    QCOMPARE(changes.count(), 0);
+    bar.setValue(100);
+    QCOMPARE(changes.count(), 1);
+    // Dragging the thumb moves nothing until it is let go.
+    QVERIFY(!bar.hasTracking());
+}
+
+void TestControls::pictureElementTakesNaturalSizeUnlessStretched()
+{
+    PictureElement element;
+    element.setWidth(449);
+    element.setHeight(385);
+    const PictureRef picture = RasterPicture::fromImage(QImage(640, 480, QImage::Format_RGB32));
+    element.setStretch(true);
+    element.setPicture(picture);
+    QCOMPARE(element.width(), 449.f);
+    QCOMPARE(element.height(), 385.f);
+    element.setStretch(false);
+    QCOMPARE(element.width(), 640.f);
+    QCOMPARE(element.height(), 480.f);
+    element.setWidth(0.5f);
+    QCOMPARE(element.width(), 0.5f);
+}
+
+void TestControls::pictureBoxTellsElementClicksFromBareClicks()
+{
+    PictureBox box;
+    box.setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    box.setLineWidth(2);
+    box.resize(457, 393);
+    PictureElement element;
+    box.addElement(&element);
+    element.setPicture(RasterPicture::fromImage(QImage(100, 50, QImage::Format_RGB32)));
+    box.show();
+    QCOMPARE(box.innerWidth(), 453);
+    QCOMPARE(box.innerHeight(), 389);
+
+    QSignalSpy boxClicks(&box, &PictureBox::Click);
+    QSignalSpy elementClicks(&element, &PictureElement::Click);
+    QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(10, 10));
+    QCOMPARE(elementClicks.count(), 1);
+    QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(300, 300));
+    QCOMPARE(boxClicks.count(), 1);
+    element.setVisible(false);
+    QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(10, 10));
+    QCOMPARE(boxClicks.count(), 2);
+    QTest::mouseClick(&box, Qt::RightButton, {}, QPoint(300, 300));
+    QCOMPARE(boxClicks.count(), 2);
+}
+
+QTEST_MAIN(TestControls)
+#include "tst_controls.moc"

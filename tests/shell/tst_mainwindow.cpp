@@ -1,0 +1,143 @@
+#include "support/TestDesktop.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+
+namespace {
+
+QStringList captionsOf(const QList<QAction *> &actions, bool visibleOnly)
+{
+    QStringList captions;
+    for (const QAction *action : actions) {
+        if (visibleOnly && !action->isVisible())
+            continue;
+        captions.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    return captions;
+}
+
+QMenu *submenu(Form1 &form, const char *name)
+{
+    return form.findChild<QMenu *>(QString::fromLatin1(name));
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void menuBarShowsTheThreeMenusAtStart();
+    void menusHoldTheirItemsInOrder();
+    void slideShowItemsAreReadyButHidden();
+    void controlsCarryTheirNamesAndPlaces();
+    void enlargingTheWindowMovesNothing();
+};
+
+void TestMainWindow::menuBarShowsTheThreeMenusAtStart()
+{
+    TestDesktop desktop;
+    Form1 &form = desktop.window(desktop.home());
+    QCOMPARE(captionsOf(form.menuBar()->actions(), true),
+             (QStringList{"&File", "&Option   View", "&Help"}));
+    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel 1.36"));
+}
+
+void TestMainWindow::menusHoldTheirItemsInOrder()
+{
+    TestDesktop desktop;
+    Form1 &form = desktop.window(desktop.home());
+    QCOMPARE(captionsOf(submenu(form, "filemenu")->actions(), false),
+             (QStringList{"Copy Pic To ...", "Copy File To  ...", "Paste To View", "-",
+                          "Run File Now...", "Delete File...", "-", "Refresh Folder...",
+                          "Minimize to SysTray...", "-", "Exit"}));
+    QCOMPARE(captionsOf(submenu(form, "Copyto")->actions(), false), QStringList{"ClipBoard.."});
+    QCOMPARE(captionsOf(submenu(form, "copy1")->actions(), false),
+             (QStringList{"Temp ", "HomePage ", "For Work", "Personal ", "Future Use "}));
+    QCOMPARE(captionsOf(submenu(form, "optionmenu")->actions(), false),
+             (QStringList{"Zoom Picture", "Full Screen View...", "-", "Stretched Size",
+                          "Auto-Fit Size", "Actual Size", "-", "Full Screen SlideShow...",
+                          "Win Mode SlideShow...", "Adjust Speed...", "-", "Loading Option..", "-",
+                          "View My \"VozeviZire\"", "Go to \"Folder\" Now"}));
+    QCOMPARE(captionsOf(submenu(form, "zoom1")->actions(), false),
+             (QStringList{"Zoom in +", "Zoom out -", "UnZoom..."}));
+    QCOMPARE(captionsOf(submenu(form, "startup")->actions(), false),
+             (QStringList{"Go to \"Folder\"", "Minimize to \"SysTray\""}));
+    QCOMPARE(captionsOf(submenu(form, "help1")->actions(), false),
+             (QStringList{"Tips...", "About..."}));
+    QCOMPARE(captionsOf(submenu(form, "copyf")->actions(), false),
+             (QStringList{"Temp", "-", "HomePage", "-", "For Work", "-", "Personal", "-",
+                          "Future Use"}));
+    QCOMPARE(captionsOf(submenu(form, "speed3")->actions(), false),
+             (QStringList{"Fastest", "-", "Fast", "-", "Medium", "-", "Slow", "-", "Slowest"}));
+    for (const QAction *action : form.findChildren<QAction *>())
+        QVERIFY2(action->shortcut().isEmpty(), qPrintable(action->text()));
+}
+
+void TestMainWindow::slideShowItemsAreReadyButHidden()
+{
+    TestDesktop desktop;
+    Form1 &form = desktop.window(desktop.home());
+    QCOMPARE(captionsOf(form.menuBar()->actions(), false),
+             (QStringList{"&File", "&Option   View", "&Help", "&Pause", "&Resume",
+                          "C&opy -> VozeviZire", "S&peed..", "SysTr&ay...", "&Cancel"}));
+    const Form1Menus &m = form.controls().menus;
+    for (const MenuItem *item : {m.pause1, m.play1, m.copyf, m.speed3, m.Tray1, m.stop1})
+        QVERIFY2(!item->isVisible(), qPrintable(item->objectName()));
+}
+
+void TestMainWindow::controlsCarryTheirNamesAndPlaces()
+{
+    TestDesktop desktop;
+    Form1 &form = desktop.window(desktop.home());
+    const Form1Controls &c = form.controls();
+    for (const char *name :
+         {"Image4",   "Drive1",   "Dir1",     "Combo1",   "File1",    "File2",    "File3",
+          "Frame1",   "Label1",   "Label2",   "Label3",   "Label4",   "Label5",   "Label6",
+          "Label7",   "Label8",   "Label9",   "Label10",  "Label11",  "Label12",  "Label13",
+          "Picture1", "Picture2", "Picture3", "Picture4", "Picture5", "HScroll1", "VScroll1",
+          "Image1",   "Timer1",   "Timer2"})
+        QVERIFY2(form.findChild<QObject *>(QString::fromLatin1(name)), name);
+
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.centralWidget()->size(), QSize(632, 409));
+    QCOMPARE(c.Picture5->geometry(), QRect(160, 0, 457, 393));
+    QCOMPARE(c.Picture5->innerWidth(), 453);
+    QCOMPARE(c.Picture5->innerHeight(), 389);
+    QCOMPARE(c.File1->geometry(), QRect(0, 200, 161, 136));
+    QCOMPARE(c.HScroll1->geometry().top(), 392);
+    QCOMPARE(c.VScroll1->geometry().left(), 616);
+    QCOMPARE(c.Image1->width(), 449.f);
+    QCOMPARE(c.Image1->height(), 385.f);
+    QCOMPARE(c.Frame1->title(), QStringLiteral("File's Information"));
+    QCOMPARE(c.Label2->text(), QStringLiteral("Quorvel    -- "));
+    QCOMPARE(c.Label11->text(), QStringLiteral("1500"));
+    QVERIFY(c.Label10->isHidden());
+    QVERIFY(!c.Timer1->isEnabled());
+    QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    for (const PictureBox *stock : {c.Picture1, c.Picture2, c.Picture3, c.Picture4}) {
+        QVERIFY(stock->isHidden());
+        QVERIFY(stock->picture() && !stock->picture()->naturalSize().isEmpty());
+    }
+    QCOMPARE(c.Picture1->picture()->naturalSize(), QSize(199, 25));
+    QCOMPARE(c.Picture2->picture()->naturalSize(), QSize(179, 36));
+}
+
+void TestMainWindow::enlargingTheWindowMovesNothing()
+{
+    TestDesktop desktop;
+    Form1 &form = desktop.started(desktop.home());
+    form.show();
+    const QRect panel = form.controls().Picture5->geometry();
+    const QRect files = form.controls().File1->geometry();
+    form.resize(form.width() + 300, form.height() + 200);
+    QCOMPARE(form.controls().Picture5->geometry(), panel);
+    QCOMPARE(form.controls().File1->geometry(), files);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

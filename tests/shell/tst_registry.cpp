@@ -1,0 +1,144 @@
+#include "shell/Registry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kKey = Registry::kSettingsKey;
+
+void writeRaw(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+} // namespace
+
+class TestRegistry : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void missingStoreReadsEmpty();
+    void writtenTextReadsBackWhole_data();
+    void writtenTextReadsBackWhole();
+    void keepsValuesApart();
+    void nonTextValuesReadEmpty_data();
+    void nonTextValuesReadEmpty();
+    void textEndsAtAnEmbeddedNul();
+    void unreadableStoreReadsEmpty();
+    void failedWriteIsReportedAndKeepsTheOldValue();
+    void defaultFileFollowsTheConfigurationFolder();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+};
+
+void TestRegistry::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_path = m_dir->filePath(QStringLiteral("config/Quorvel/registry.conf"));
+}
+
+void TestRegistry::missingStoreReadsEmpty()
+{
+    const Registry registry(m_path);
+    QCOMPARE(registry.RegistryReadString(kKey, Registry::kAutoJump), QString());
+    QCOMPARE(registry.RegistryReadString(kKey, Registry::kTrayIcon), QString());
+}
+
+void TestRegistry::writtenTextReadsBackWhole_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("folder") << QStringLiteral("/home/ann/Pictures");
+    QTest::newRow("blanks, comma, quotes, equals")
+        << QStringLiteral("/home/ann/My \"Best\", = Shots ; #1");
+    QTest::newRow("non-ASCII") << QStringLiteral("/home/ann/Фото/写真");
+    QTest::newRow("trailing blank kept") << QStringLiteral("1 ");
+    QTest::newRow("backslashes") << QStringLiteral("C:\\VozeviZire\\Temp");
+    QTest::newRow("empty text") << QString();
+}
+
+void TestRegistry::writtenTextReadsBackWhole()
+{
+    QFETCH(QString, text);
+    Registry registry(m_path);
+    QVERIFY(registry.RegistryWriteString(kKey, Registry::kAutoJump, QStringLiteral("old")));
+    QVERIFY(registry.RegistryWriteString(kKey, Registry::kAutoJump, text));
+    QCOMPARE(Registry(m_path).RegistryReadString(kKey, Registry::kAutoJump), text);
+}
+
+void TestRegistry::keepsValuesApart()
+{
+    Registry registry(m_path);
+    QVERIFY(registry.RegistryWriteString(kKey, Registry::kAutoJump, QStringLiteral("/srv")));
+    QVERIFY(registry.RegistryWriteString(kKey, Registry::kTrayIcon, QStringLiteral("1")));
+    QCOMPARE(registry.RegistryReadString(kKey, Registry::kAutoJump), QStringLiteral("/srv"));
+    QCOMPARE(registry.RegistryReadString(kKey, Registry::kTrayIcon), QStringLiteral("1"));
+    QCOMPARE(registry.RegistryReadString(QStringLiteral("Software\\Other"), Registry::kTrayIcon),
+             QString());
+}
+
+void TestRegistry::nonTextValuesReadEmpty_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("number") << QByteArray(
+        "[Software]\nQuorvel\\AutoJump=@Variant(\\0\\0\\0\\x2\\0\\0"
+        "\\0\\x5)\n");
+    QTest::newRow("list") << QByteArray("[Software]\nQuorvel\\AutoJump=a, b\n");
+    QTest::newRow("binary garbage") << QByteArray("\x01\x02\xff\xfe[[[\x00\x00=\n\xff", 14);
+    QTest::newRow("other key only") << QByteArray("[Elsewhere]\nAutoJump=/tmp\n");
+}
+
+void TestRegistry::nonTextValuesReadEmpty()
+{
+    QFETCH(QByteArray, content);
+    writeRaw(m_path, content);
+    QCOMPARE(Registry(m_path).RegistryReadString(kKey, Registry::kAutoJump), QString());
+}
+
+void TestRegistry::textEndsAtAnEmbeddedNul()
+{
+    Registry registry(m_path);
+    const QString withNul = QStringLiteral("/home/ann") + QChar(u'\0') + QStringLiteral("junk");
+    QVERIFY(registry.RegistryWriteString(kKey, Registry::kAutoJump, withNul));
+    QCOMPARE(registry.RegistryReadString(kKey, Registry::kAutoJump), QStringLiteral("/home/ann"));
+}
+
+void TestRegistry::unreadableStoreReadsEmpty()
+{
+    // A folder where the file should be cannot be read as settings.
+    QDir().mkpath(m_path);
+    QCOMPARE(Registry(m_path).RegistryReadString(kKey, Registry::kTrayIcon), QString());
+}
+
+void TestRegistry::failedWriteIsReportedAndKeepsTheOldValue()
+{
+    Registry registry(m_path);
+    QVERIFY(registry.RegistryWriteString(kKey, Registry::kTrayIcon, QStringLiteral("1")));
+    // A settings folder that is a file: nothing can be written below it.
+    const QString blocked = m_dir->filePath(QStringLiteral("blocked"));
+    writeRaw(blocked, "x");
+    Registry unwritable(blocked + QStringLiteral("/Quorvel/registry.conf"));
+    QVERIFY(!unwritable.RegistryWriteString(kKey, Registry::kTrayIcon, QStringLiteral("")));
+    QCOMPARE(registry.RegistryReadString(kKey, Registry::kTrayIcon), QStringLiteral("1"));
+    // No temporary file is left beside the settings.
+    const QStringList left = QDir(QFileInfo(m_path).path()).entryList(QDir::Files);
+    QCOMPARE(left, QStringList{QStringLiteral("registry.conf")});
+}
+
+void TestRegistry::defaultFileFollowsTheConfigurationFolder()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->filePath(QStringLiteral("cfg"))));
+    QCOMPARE(Registry::defaultFilePath(),
+             m_dir->filePath(QStringLiteral("cfg/Quorvel/registry.conf")));
+}
+
+QTEST_GUILESS_MAIN(TestRegistry)
+#include "tst_registry.moc"

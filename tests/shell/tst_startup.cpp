@@ -1,0 +1,147 @@
+#include "shell/platform/DesktopServices.h"
+#include "support/TestDesktop.h"
+
+#include <QDir>
+#include <QLockFile>
+#include <QTest>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstRunOpensTheStartFolder();
+    void storedFolderOpensAtStart();
+    void storedFolderOnAnotherVolumeMovesTheDriveList();
+    void deletedStoredFolderFallsBackQuietly_data();
+    void deletedStoredFolderFallsBackQuietly();
+    void secondCopyOnlySaysSoAndEnds();
+    void lockAdmitsOneCopyAndOutlivesAKilledOne();
+    void exitEndsTheProgram();
+};
+
+void TestStartup::firstRunOpensTheStartFolder()
+{
+    TestDesktop desktop;
+    const QString start = desktop.makeFolder(desktop.home() + QStringLiteral("/Pictures"));
+    desktop.makeFile(start + QStringLiteral("/b.bmp"));
+    desktop.makeFile(start + QStringLiteral("/.hidden.gif"));
+    desktop.makeFile(start + QStringLiteral("/notes.txt"));
+    Form1 &form = desktop.started(start);
+    const Form1Controls &c = form.controls();
+
+    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel    -- ") + start);
+    QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
+    QCOMPARE(c.File1->pattern(),
+             QStringLiteral("*.bmp;*.gif;*.jpg;*.ico;*.cur;*.Rle;*.Dib;*.Wmf;*.Emf"));
+    QCOMPARE(entriesOf(*c.File1), (QStringList{".hidden.gif", "b.bmp"}));
+    QCOMPARE(entriesOf(*c.File2), entriesOf(*c.File1));
+    QVERIFY(!c.menus.goto1->isEnabled());
+    QCOMPARE(c.Drive1->drive().root, desktop.home());
+    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
+    QVERIFY(!c.HScroll1->isVisibleTo(&form) && !c.VScroll1->isVisibleTo(&form));
+    QCOMPARE(QDir::currentPath(), start);
+    QVERIFY(desktop.messages.shown.isEmpty());
+}
+
+void TestStartup::storedFolderOpensAtStart()
+{
+    TestDesktop desktop;
+    const QString stored = desktop.makeFolder(desktop.home() + QStringLiteral("/Holiday"));
+    QVERIFY(
+        desktop.registry->RegistryWriteString(Registry::kSettingsKey, Registry::kAutoJump, stored));
+    Form1 &form = desktop.started(desktop.home());
+    QCOMPARE(form.controls().Dir1->path(), stored);
+    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel    -- ") + stored);
+    QVERIFY(form.controls().menus.goto1->isEnabled());
+}
+
+void TestStartup::storedFolderOnAnotherVolumeMovesTheDriveList()
+{
+    TestDesktop desktop;
+    const QString stored = desktop.makeFolder(desktop.otherVolume() + QStringLiteral("/DCIM"));
+    QVERIFY(
+        desktop.registry->RegistryWriteString(Registry::kSettingsKey, Registry::kAutoJump, stored));
+    Form1 &form = desktop.started(desktop.home());
+    QCOMPARE(form.controls().Dir1->path(), stored);
+    QCOMPARE(form.controls().Drive1->drive().root, desktop.otherVolume());
+    QCOMPARE(QDir::currentPath(), stored);
+}
+
+void TestStartup::deletedStoredFolderFallsBackQuietly_data()
+{
+    QTest::addColumn<bool>("startOnHome");
+    QTest::newRow("started on the home volume: the start folder") << true;
+    QTest::newRow("started elsewhere: the home volume's folder") << false;
+}
+
+void TestStartup::deletedStoredFolderFallsBackQuietly()
+{
+    QFETCH(bool, startOnHome);
+    TestDesktop desktop;
+    const QString start =
+        startOnHome ? desktop.makeFolder(desktop.home() + QStringLiteral("/Start"))
+                    : desktop.makeFolder(desktop.otherVolume() + QStringLiteral("/Start"));
+    QVERIFY(desktop.registry->RegistryWriteString(Registry::kSettingsKey, Registry::kAutoJump,
+                                                  desktop.home() + QStringLiteral("/Gone")));
+    Form1 &form = desktop.started(start);
+    const QString expected = startOnHome ? start : desktop.home();
+    QCOMPARE(form.controls().Dir1->path(), expected);
+    QCOMPARE(form.controls().Drive1->drive().root, desktop.home());
+    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel    -- ") + expected);
+    QVERIFY(form.controls().menus.goto1->isEnabled());
+    QVERIFY(desktop.messages.shown.isEmpty());
+}
+
+void TestStartup::secondCopyOnlySaysSoAndEnds()
+{
+    TestDesktop desktop;
+    desktop.application.anotherInstance = true;
+    Form1 &form = desktop.window(desktop.home());
+    QVERIFY(!form.Form_Load());
+    QCOMPARE(desktop.messages.shown.size(), 1);
+    QCOMPARE(desktop.messages.shown[0].text, QStringLiteral("The program is already running!"));
+    QCOMPARE(desktop.messages.shown[0].title, QStringLiteral("Quorvel 1.36"));
+    QCOMPARE(desktop.messages.shown[0].style, 0);
+    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel 1.36"));
+    QVERIFY(!form.isVisible());
+}
+
+void TestStartup::lockAdmitsOneCopyAndOutlivesAKilledOne()
+{
+    QTemporaryDir runtime;
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    QCOMPARE(RunningApplication::lockFilePath(), runtime.filePath(QStringLiteral("quorvel.lock")));
+
+    // A copy that was killed leaves its lock behind.
+    const pid_t child = fork();
+    if (child == 0) {
+        QLockFile lock(RunningApplication::lockFilePath());
+        lock.tryLock(0);
+        ::kill(::getpid(), SIGKILL);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    QVERIFY(WIFSIGNALED(status));
+    QVERIFY(QFile::exists(RunningApplication::lockFilePath()));
+
+    RunningApplication first;
+    QVERIFY(!first.isAnotherInstanceRunning());
+    RunningApplication second;
+    QVERIFY(second.isAnotherInstanceRunning());
+    QVERIFY(second.isAnotherInstanceRunning()); // the answer does not change
+}
+
+void TestStartup::exitEndsTheProgram()
+{
+    TestDesktop desktop;
+    Form1 &form = desktop.started(desktop.home());
+    form.controls().menus.exitmenu->click();
+    QCOMPARE(desktop.application.quitCount, 1);
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

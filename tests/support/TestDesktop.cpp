@@ -1,0 +1,70 @@
+#include "TestDesktop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+TestDesktop::TestDesktop()
+{
+    m_homeRoot = QDir(m_sandbox.path()).filePath(QStringLiteral("home"));
+    m_otherRoot = QDir(m_sandbox.path()).filePath(QStringLiteral("media/STICK"));
+    QDir().mkpath(m_homeRoot);
+    QDir().mkpath(m_otherRoot);
+    m_savedHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(m_homeRoot));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_homeRoot + QStringLiteral("/.config")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_homeRoot + QStringLiteral("/.local/share")));
+    volumes.volumes = {{m_homeRoot, QStringLiteral("Home")},
+                       {m_otherRoot, QStringLiteral("STICK")}};
+    registry = std::make_unique<Registry>(Registry::defaultFilePath());
+}
+
+TestDesktop::~TestDesktop()
+{
+    m_window.reset();
+    QDir::setCurrent(QDir::tempPath());
+    qputenv("HOME", m_savedHome);
+}
+
+QString TestDesktop::makeFolder(const QString &path)
+{
+    const QString full = QDir::isAbsolutePath(path) ? path : m_sandbox.filePath(path);
+    QDir().mkpath(full);
+    return QDir::cleanPath(full);
+}
+
+QString TestDesktop::makeFile(const QString &path, qint64 length)
+{
+    const QString full = QDir::isAbsolutePath(path) ? path : m_sandbox.filePath(path);
+    QDir().mkpath(QFileInfo(full).path());
+    QFile file(full);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(QByteArray(length, 'x'));
+    return QDir::cleanPath(full);
+}
+
+Form1 &TestDesktop::window(const QString &startFolder)
+{
+    working = std::make_unique<WorkingFolders>(volumes, files, startFolder);
+    QDir::setCurrent(startFolder);
+    m_services = std::make_unique<Services>(Services{messages, files, volumes, *working, *registry,
+                                                     screen, clipboard, shell, tray, application});
+    m_window = std::make_unique<Form1>(*m_services, startFolder);
+    return *m_window;
+}
+
+Form1 &TestDesktop::started(const QString &startFolder)
+{
+    Form1 &form = window(startFolder);
+    (void)form.Form_Load();
+    return form;
+}
+
+QStringList entriesOf(const FileListBox &list)
+{
+    QStringList names;
+    for (int i = 0; i < list.listCount(); ++i)
+        names.append(list.entry(i));
+    return names;
+}

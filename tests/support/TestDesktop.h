@@ -1,0 +1,54 @@
+#pragma once
+
+#include "fakes/FakeServices.h"
+#include "shell/Form1.h"
+#include "shell/Registry.h"
+#include "shell/Services.h"
+#include "shell/platform/WorkingFolders.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+// A sandboxed desktop for behaviour tests: a temporary home folder (also $HOME and
+// the XDG folders), a second volume beside it, fake services, and a main window
+// built on them. Nothing touches the real home.
+class TestDesktop {
+public:
+    TestDesktop();
+    ~TestDesktop();
+
+    [[nodiscard]] QString home() const { return m_homeRoot; }
+    [[nodiscard]] QString otherVolume() const { return m_otherRoot; }
+    // Creates a folder (and its parents) below the sandbox; returns its path.
+    QString makeFolder(const QString &path);
+    // Writes a file of the given length; returns its path.
+    QString makeFile(const QString &path, qint64 length = 10);
+
+    // Builds the main window with the lists at startFolder, without running start-up.
+    Form1 &window(const QString &startFolder);
+    // Builds the window and runs start-up.
+    Form1 &started(const QString &startFolder);
+    [[nodiscard]] Form1Controls &controls() { return m_window->controls(); }
+
+    FakeMessageBoxes messages;
+    FakeFileSystem files;
+    FakeVolumes volumes;
+    FakeScreen screen;
+    FakeClipboard clipboard;
+    FakeShell shell;
+    FakeTray tray;
+    FakeApplication application;
+    std::unique_ptr<Registry> registry;
+    std::unique_ptr<WorkingFolders> working;
+
+private:
+    QTemporaryDir m_sandbox;
+    QString m_homeRoot;
+    QString m_otherRoot;
+    std::unique_ptr<Services> m_services;
+    std::unique_ptr<Form1> m_window;
+    QByteArray m_savedHome;
+};
+
+// The names a file list shows, in order.
+[[nodiscard]] QStringList entriesOf(const FileListBox &list);
