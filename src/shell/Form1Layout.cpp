@@ -55,6 +55,10 @@ Form1Controls buildForm1Controls(QWidget &client, QObject &owner, const Services
 {
     const QColor listBackground(224, 224, 224);
     Form1Controls c{};
+    // The window's fixed layout was drawn for a small interface font.
+    QFont compact = client.font();
+    compact.setPointSizeF(qMin(compact.pointSizeF(), 8.0));
+    client.setFont(compact);
 
     c.Image4 = new QLabel(&client);
     place(c.Image4, "Image4", 0, 0, 2415, 375);
@@ -69,6 +73,7 @@ Form1Controls buildForm1Controls(QWidget &client, QObject &owner, const Services
     c.Dir1 = new DirListBox(services.files, services.volumes, &client);
     place(c.Dir1, "Dir1", 0, 720, 2415, 1890);
     setBackground(c.Dir1, listBackground);
+    c.Dir1->setIconSize(QSize(16, 16));
     c.Dir1->initialise(startFolder);
 
     c.Combo1 = new ComboBox(&client);
@@ -91,6 +96,10 @@ Form1Controls buildForm1Controls(QWidget &client, QObject &owner, const Services
 
     c.Frame1 = new QGroupBox(QStringLiteral("File's Information"), &client);
     place(c.Frame1, "Frame1", 0, 5040, 2415, 1095);
+    // The captions of the information rows are narrow: a condensed face keeps them whole.
+    QFont condensed = compact;
+    condensed.setStretch(QFont::SemiCondensed);
+    c.Frame1->setFont(condensed);
     c.Label4 = label(c.Frame1, "Label4", QStringLiteral("Size:"), 120, 240, 375, 255);
     c.Label7 = label(c.Frame1, "Label7", {}, 600, 240, 1335, 255);
     c.Label5 = label(c.Frame1, "Label5", QStringLiteral("Date:"), 120, 480, 375, 255);
