@@ -1,8 +1,10 @@
 #include "Registry.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <cstdio>
 
 namespace {
 
@@ -28,9 +30,10 @@ QString Registry::RegistryReadString(const QString &subkeyPath, const QString &v
     if (!QFileInfo(m_filePath).isFile())
         return {};
     const QSettings store(m_filePath, QSettings::IniFormat);
+    // The file is parsed on first access; only then does the status tell of damage.
+    const QVariant value = store.value(settingsKey(subkeyPath, valueName));
     if (store.status() != QSettings::NoError)
         return {};
-    const QVariant value = store.value(settingsKey(subkeyPath, valueName));
     if (value.typeId() != QMetaType::QString)
         return {};
     // Text written by another tool may carry a terminating NUL; it ends the value.
@@ -42,10 +45,30 @@ QString Registry::RegistryReadString(const QString &subkeyPath, const QString &v
 bool Registry::RegistryWriteString(const QString &subkeyPath, const QString &valueName,
                                    const QString &text)
 {
-    QSettings store(m_filePath, QSettings::IniFormat);
-    if (store.status() != QSettings::NoError)
-        return false;
-    store.setValue(settingsKey(subkeyPath, valueName), text);
-    store.sync();
-    return store.status() == QSettings::NoError;
+    {
+        QSettings store(m_filePath, QSettings::IniFormat);
+        (void)store.contains(settingsKey(subkeyPath, valueName));
+        if (store.status() == QSettings::NoError) {
+            store.setValue(settingsKey(subkeyPath, valueName), text);
+            store.sync();
+            return store.status() == QSettings::NoError;
+        }
+        if (store.status() != QSettings::FormatError)
+            return false;
+    }
+    // Nothing in a damaged file can be read, so a fresh file with the new value loses
+    // nothing; it replaces the damaged one in one step.
+    const QString fresh = m_filePath + QStringLiteral(".new");
+    QFile::remove(fresh);
+    {
+        QSettings store(fresh, QSettings::IniFormat);
+        store.setValue(settingsKey(subkeyPath, valueName), text);
+        store.sync();
+        if (store.status() != QSettings::NoError) {
+            QFile::remove(fresh);
+            return false;
+        }
+    }
+    return ::rename(QFile::encodeName(fresh).constData(),
+                    QFile::encodeName(m_filePath).constData()) == 0;
 }

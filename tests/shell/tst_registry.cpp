@@ -32,6 +32,7 @@ private Q_SLOTS:
     void nonTextValuesReadEmpty();
     void textEndsAtAnEmbeddedNul();
     void unreadableStoreReadsEmpty();
+    void damagedStoreIsReplacedOnTheNextWrite();
     void failedWriteIsReportedAndKeepsTheOldValue();
     void defaultFileFollowsTheConfigurationFolder();
 
@@ -92,7 +93,8 @@ void TestRegistry::nonTextValuesReadEmpty_data()
         "[Software]\nQuorvel\\AutoJump=@Variant(\\0\\0\\0\\x2\\0\\0"
         "\\0\\x5)\n");
     QTest::newRow("list") << QByteArray("[Software]\nQuorvel\\AutoJump=a, b\n");
-    QTest::newRow("binary garbage") << QByteArray("\x01\x02\xff\xfe[[[\x00\x00=\n\xff", 14);
+    QTest::newRow("binary garbage")
+        << QByteArray("\x01\x02\xff\xfe[[[") + QByteArray(2, '\0') + QByteArray("=\n\xff");
     QTest::newRow("other key only") << QByteArray("[Elsewhere]\nAutoJump=/tmp\n");
 }
 
@@ -116,6 +118,27 @@ void TestRegistry::unreadableStoreReadsEmpty()
     // A folder where the file should be cannot be read as settings.
     QDir().mkpath(m_path);
     QCOMPARE(Registry(m_path).RegistryReadString(kKey, Registry::kTrayIcon), QString());
+}
+
+void TestRegistry::damagedStoreIsReplacedOnTheNextWrite()
+{
+    writeRaw(m_path, "[Software\nQuorvel\\AutoJump=\"unterminated\n");
+    Registry registry(m_path);
+    QCOMPARE(registry.RegistryReadString(kKey, Registry::kAutoJump), QString());
+    QVERIFY(registry.RegistryWriteString(kKey, Registry::kTrayIcon, QStringLiteral("1")));
+    QCOMPARE(registry.RegistryReadString(kKey, Registry::kTrayIcon), QStringLiteral("1"));
+    QVERIFY(!QFile::exists(m_path + QStringLiteral(".new")));
+    // The file is sound again: a fresh reader in another process agrees.
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("TrayIcon=1"));
+
+    // Damage met first by a write: the damaged file is replaced whole.
+    const QString other = m_dir->filePath(QStringLiteral("other.conf"));
+    writeRaw(other, "[Software\nQuorvel\\AutoJump=\"unterminated\n");
+    QVERIFY(Registry(other).RegistryWriteString(kKey, Registry::kTrayIcon, QStringLiteral("1")));
+    QCOMPARE(Registry(other).RegistryReadString(kKey, Registry::kTrayIcon), QStringLiteral("1"));
+    QCOMPARE(Registry(other).RegistryReadString(kKey, Registry::kAutoJump), QString());
 }
 
 void TestRegistry::failedWriteIsReportedAndKeepsTheOldValue()
