@@ -66,7 +66,11 @@ bool FolderBrowser::showFolder()
     // The file lists are read once, in the new folder: re-reading a folder they are
     // about to leave would fail needlessly when that folder has vanished.
     const QString folder = c.Dir1->path();
-    if (!showFiles(*c.File1, folder) || !showFiles(*c.File2, folder))
+    if (!showFiles(*c.File1, folder))
+        return false;
+    // The hidden twin shows the same folder with the same pattern: it takes the
+    // visible list's entries rather than reading the folder again.
+    if (!c.File2->refreshFrom(*c.File1) && !showFiles(*c.File2, folder))
         return false;
     // The favourite-folder list points elsewhere; a vanished favourite folder must
     // not make every folder of the browser look unreadable.

@@ -2,20 +2,77 @@
 
 #include "FileSystem.h"
 
+#include <QAbstractListModel>
 #include <QDir>
 #include <algorithm>
+#include <numeric>
+
+// The names as a plain list model: a folder of tens of thousands of pictures is
+// shown by swapping one list, not by creating an item per name.
+class FileNameModel final : public QAbstractListModel {
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    void setNames(const QStringList &names)
+    {
+        beginResetModel();
+        m_names = names;
+        endResetModel();
+    }
+    int rowCount(const QModelIndex &parent) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(m_names.size());
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole || !index.isValid() || index.row() >= m_names.size())
+            return {};
+        return m_names.at(index.row());
+    }
+
+private:
+    QStringList m_names;
+};
+
+namespace {
+
+// Sorts by case-folded name, ties by the name itself, folding each name only once.
+QStringList sortedWithoutRegardToCase(const QStringList &names)
+{
+    QStringList folded;
+    folded.reserve(names.size());
+    for (const QString &name : names)
+        folded.append(name.toCaseFolded());
+    std::vector<qsizetype> order(static_cast<size_t>(names.size()));
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        const int byFolded = QString::compare(folded.at(a), folded.at(b), Qt::CaseSensitive);
+        return byFolded != 0 ? byFolded < 0 : names.at(a) < names.at(b);
+    });
+    QStringList sorted;
+    sorted.reserve(names.size());
+    for (const qsizetype index : order)
+        sorted.append(names.at(index));
+    return sorted;
+}
+
+} // namespace
 
 FileListBox::FileListBox(const FileSystem &files, QWidget *parent)
-    : QListWidget(parent), m_files(files)
+    : QListView(parent), m_files(files), m_model(new FileNameModel(this))
 {
+    setModel(m_model);
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(this, &QListWidget::currentRowChanged, this, [this] {
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
         if (!m_populating)
             Q_EMIT Click();
     });
-    connect(this, &QListWidget::itemDoubleClicked, this, &FileListBox::DblClick);
+    connect(this, &QListView::doubleClicked, this, &FileListBox::DblClick);
 }
+
+FileListBox::~FileListBox() = default;
 
 void FileListBox::initialise(const QString &folder, const QString &patternText)
 {
@@ -67,25 +124,27 @@ bool FileListBox::refresh()
             if (m_pattern.matches(name))
                 names.append(name);
         }
-        std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-            const int folded = a.compare(b, Qt::CaseInsensitive);
-            return folded != 0 ? folded < 0 : a < b;
-        });
     }
-    populate(names);
+    populate(sortedWithoutRegardToCase(names));
     return all.has_value();
 }
 
-void FileListBox::populate(const QStringList &names)
+bool FileListBox::refreshFrom(const FileListBox &twin)
+{
+    if (twin.m_path != m_path || twin.m_patternText != m_patternText ||
+        twin.m_showHidden != m_showHidden)
+        return false;
+    populate(twin.m_names);
+    return true;
+}
+
+void FileListBox::populate(QStringList names)
 {
     m_populating = true;
-    m_names = names;
-    m_marked = QVector<bool>(names.size(), false);
-    setUpdatesEnabled(false);
-    clear();
-    addItems(names);
-    setCurrentRow(-1);
-    setUpdatesEnabled(true);
+    m_names = std::move(names);
+    m_marked = QVector<bool>(m_names.size(), false);
+    m_model->setNames(m_names);
+    selectionModel()->clear();
     m_populating = false;
 }
 
@@ -102,12 +161,28 @@ void FileListBox::setMarked(int index, bool marked)
 
 QString FileListBox::fileName() const
 {
-    const QListWidgetItem *item = currentItem();
-    return item && item->isSelected() ? item->text() : QString();
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || !selectionModel()->isSelected(current))
+        return {};
+    return m_names.value(current.row());
+}
+
+void FileListBox::setCurrentRow(int row)
+{
+    if (row < 0 || row >= m_names.size()) {
+        selectionModel()->clear();
+        return;
+    }
+    selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);
+}
+
+int FileListBox::currentRow() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.row() : -1;
 }
 
 void FileListBox::selectFile(const QString &name)
 {
-    const qsizetype index = name.isEmpty() ? -1 : m_names.indexOf(name);
-    setCurrentRow(static_cast<int>(index));
+    setCurrentRow(name.isEmpty() ? -1 : static_cast<int>(m_names.indexOf(name)));
 }

@@ -2,20 +2,22 @@
 
 #include "FilePattern.h"
 
-#include <QListWidget>
+#include <QListView>
 #include <QVector>
 
 class FileSystem;
+class FileNameModel;
 
 // The files of one folder that match a pattern, sorted by name without regard to
 // case. Each entry also has a marked state of its own, used to step through a
 // folder. Re-reading clears the selection; the click event fires on each change of
 // the selected entry, by mouse or keys.
-class FileListBox : public QListWidget {
+class FileListBox : public QListView {
     Q_OBJECT
 
 public:
     FileListBox(const FileSystem &files, QWidget *parent = nullptr);
+    ~FileListBox() override;
 
     [[nodiscard]] QString path() const { return m_path; }
     // Re-reads when the folder differs; false (and nothing changes) when the folder
@@ -32,6 +34,9 @@ public:
 
     // Reads the folder again; false when it cannot be read (the list is then empty).
     [[nodiscard]] bool refresh();
+    // Takes the entries of a list that shows the same folder with the same pattern,
+    // instead of reading the folder a second time. False when the two differ.
+    [[nodiscard]] bool refreshFrom(const FileListBox &twin);
 
     [[nodiscard]] int listCount() const { return static_cast<int>(m_names.size()); }
     [[nodiscard]] QString entry(int index) const { return m_names.value(index); }
@@ -40,10 +45,14 @@ public:
 
     // The selected file's name, empty when none is selected.
     [[nodiscard]] QString fileName() const;
+    // Selects an entry (a click event follows), or nothing for -1.
+    void setCurrentRow(int row);
+    [[nodiscard]] int currentRow() const;
     // Selects the entry with that name, or nothing for an empty or unknown name.
     void selectFile(const QString &name);
 
-    // Sets the list's folder without reading it; used once before any event is wired.
+    // Sets the list's folder and pattern without reading; used once before any event
+    // is wired.
     void initialise(const QString &folder, const QString &patternText);
 
 Q_SIGNALS:
@@ -51,9 +60,10 @@ Q_SIGNALS:
     void DblClick();
 
 private:
-    void populate(const QStringList &names);
+    void populate(QStringList names);
 
     const FileSystem &m_files;
+    FileNameModel *m_model;
     QString m_path;
     QString m_patternText;
     FilePattern m_pattern = *FilePattern::parse(QString());

@@ -20,12 +20,32 @@ std::optional<FilePattern> FilePattern::parse(const QString &text)
     return FilePattern(pieces);
 }
 
+FilePattern::FilePattern(QStringList foldedPieces) : m_pieces(std::move(foldedPieces))
+{
+    for (const QString &piece : std::as_const(m_pieces)) {
+        const QStringView rest = QStringView(piece).mid(1);
+        if (piece == QLatin1String("*"))
+            m_matchesAll = true;
+        else if (piece.startsWith(QLatin1Char('*')) && !rest.contains(QLatin1Char('*')) &&
+                 !rest.contains(QLatin1Char('?')))
+            m_suffixes.append(rest.toString());
+        else
+            m_wildPieces.append(piece);
+    }
+}
+
 bool FilePattern::matches(const QString &fileName) const
 {
-    if (m_pieces.isEmpty())
+    if (m_matchesAll)
+        return true;
+    for (const QString &suffix : m_suffixes) {
+        if (fileName.endsWith(suffix, Qt::CaseInsensitive))
+            return true;
+    }
+    if (m_wildPieces.isEmpty())
         return false;
     const QString folded = fileName.toCaseFolded();
-    return std::any_of(m_pieces.cbegin(), m_pieces.cend(),
+    return std::any_of(m_wildPieces.cbegin(), m_wildPieces.cend(),
                        [&](const QString &piece) { return wildcardMatch(piece, folded); });
 }
 

@@ -20,9 +20,14 @@ public:
     [[nodiscard]] const QStringList &pieces() const { return m_pieces; }
 
 private:
-    explicit FilePattern(QStringList foldedPieces) : m_pieces(std::move(foldedPieces)) {}
+    explicit FilePattern(QStringList foldedPieces);
 
     QStringList m_pieces; // case-folded, blank pieces dropped
+    // Pieces of the usual "*.ext" form, as their suffixes: matched without folding
+    // the name, which is most of the cost of listing a large folder.
+    QStringList m_suffixes;
+    QStringList m_wildPieces;
+    bool m_matchesAll = false;
 };
 
 // Whether a case-folded name matches one case-folded wildcard piece.
