@@ -70,8 +70,7 @@ bool FolderBrowser::showFolder()
         return false;
     // The hidden twin shows the same folder with the same pattern: it takes the
     // visible list's entries rather than reading the folder again.
-    if (!c.File2->refreshFrom(*c.File1) && !showFiles(*c.File2, folder))
-        return false;
+    c.File2->mirror(*c.File1);
     // The favourite-folder list points elsewhere; a vanished favourite folder must
     // not make every folder of the browser look unreadable.
     (void)c.File3->refresh();
@@ -121,7 +120,10 @@ bool FolderBrowser::applyFilter()
 {
     const QString text = c.Combo1->text();
     const QString pattern = text == kAllReadable ? kAllReadablePattern : text;
-    return c.File1->setPattern(pattern) && c.File2->setPattern(pattern);
+    if (!c.File1->setPattern(pattern))
+        return false;
+    c.File2->mirror(*c.File1);
+    return true;
 }
 
 void FolderBrowser::refresh1_Click()

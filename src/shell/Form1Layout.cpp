@@ -91,6 +91,8 @@ Form1Controls buildForm1Controls(QWidget &client, QObject &owner, const Services
     }
     c.File2->setObjectName(QStringLiteral("File2"));
     c.File3->setObjectName(QStringLiteral("File3"));
+    // Only a copy into a favourite folder ever looks at what File3 holds.
+    c.File3->setReadsOnDemand(true);
     for (FileListBox *list : {c.File1, c.File2, c.File3})
         list->initialise(startFolder, QStringLiteral("*.*"));
 

@@ -27,8 +27,9 @@ bool Startup::Form_Load()
     m_hub.browser().Dir1_Change();
     m_hub.browser().Combo1_Change();
     m_hub.fitter().Form_Resize();
-    for (FileListBox *list : {c.File1, c.File2, c.File3})
-        list->setShowHidden(true);
+    c.File1->setShowHidden(true);
+    c.File2->mirror(*c.File1);
+    c.File3->setShowHidden(true);
     return true;
 }
 

@@ -51,6 +51,7 @@ private Q_SLOTS:
     void vanishedVolumeFallsBackToHome();
     void driveThatIsNotReadyIsRefused();
     void fallbackChainEndsEvenWhenNothingCanBeRead();
+    void favouriteListKeepsItsOwnFolder();
 
 private:
     std::unique_ptr<TestDesktop> m_desktop;
@@ -264,6 +265,24 @@ void TestFolderBrowser::fallbackChainEndsEvenWhenNothingCanBeRead()
     m_desktop->volumes.notReady.insert(m_desktop->home());
     form.controls().menus.refresh1->click(); // must return: no hang, no stack overflow
     QVERIFY(m_desktop->messages.shown.size() <= 2);
+}
+
+void TestFolderBrowser::favouriteListKeepsItsOwnFolder()
+{
+    const QString favourite = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/Fav"));
+    m_desktop->makeFile(favourite + QStringLiteral("/kept.gif"));
+    Form1 &form = m_desktop->started(m_pictures);
+    Form1Controls &c = form.controls();
+    QVERIFY(c.File3->setPath(favourite));
+    c.menus.refresh1->click();
+    QCOMPARE(c.File3->path(), favourite);
+    QCOMPARE(entriesOf(*c.File3), QStringList{"kept.gif"});
+
+    // A favourite folder deleted meanwhile does not make the browser fall back.
+    QVERIFY(QDir(favourite).removeRecursively());
+    c.menus.refresh1->click();
+    QCOMPARE(c.Dir1->path(), m_pictures);
+    QVERIFY(m_desktop->messages.shown.isEmpty());
 }
 
 QTEST_MAIN(TestFolderBrowser)

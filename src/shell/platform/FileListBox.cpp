@@ -116,7 +116,20 @@ void FileListBox::setShowHidden(bool show)
 
 bool FileListBox::refresh()
 {
+    if (m_readsOnDemand) {
+        populate({});
+        m_readDue = true;
+        return m_files.isReadableFolder(m_path);
+    }
+    bool readable = false;
+    populate(readMatchingNames(&readable));
+    return readable;
+}
+
+QStringList FileListBox::readMatchingNames(bool *readable) const
+{
     const std::optional<QStringList> all = m_files.files(m_path, m_showHidden);
+    *readable = all.has_value();
     QStringList names;
     if (all) {
         names.reserve(all->size());
@@ -125,17 +138,41 @@ bool FileListBox::refresh()
                 names.append(name);
         }
     }
-    populate(sortedWithoutRegardToCase(names));
-    return all.has_value();
+    return sortedWithoutRegardToCase(names);
 }
 
-bool FileListBox::refreshFrom(const FileListBox &twin)
+void FileListBox::readIfDue() const
 {
-    if (twin.m_path != m_path || twin.m_patternText != m_patternText ||
-        twin.m_showHidden != m_showHidden)
-        return false;
+    if (!m_readDue)
+        return;
+    // Reading on demand changes what the list holds, not what it stands for.
+    auto *self = const_cast<FileListBox *>(this);
+    self->m_readDue = false;
+    bool readable = false;
+    self->populate(readMatchingNames(&readable));
+}
+
+void FileListBox::mirror(const FileListBox &twin)
+{
+    twin.readIfDue();
+    m_path = twin.m_path;
+    m_patternText = twin.m_patternText;
+    m_pattern = twin.m_pattern;
+    m_showHidden = twin.m_showHidden;
+    m_readDue = false;
     populate(twin.m_names);
-    return true;
+}
+
+int FileListBox::listCount() const
+{
+    readIfDue();
+    return static_cast<int>(m_names.size());
+}
+
+QString FileListBox::entry(int index) const
+{
+    readIfDue();
+    return m_names.value(index);
 }
 
 void FileListBox::populate(QStringList names)
@@ -150,11 +187,13 @@ void FileListBox::populate(QStringList names)
 
 bool FileListBox::isMarked(int index) const
 {
+    readIfDue();
     return index >= 0 && index < m_marked.size() && m_marked.at(index);
 }
 
 void FileListBox::setMarked(int index, bool marked)
 {
+    readIfDue();
     if (index >= 0 && index < m_marked.size())
         m_marked[index] = marked;
 }

@@ -34,12 +34,15 @@ public:
 
     // Reads the folder again; false when it cannot be read (the list is then empty).
     [[nodiscard]] bool refresh();
-    // Takes the entries of a list that shows the same folder with the same pattern,
-    // instead of reading the folder a second time. False when the two differ.
-    [[nodiscard]] bool refreshFrom(const FileListBox &twin);
+    // Becomes a copy of twin: its folder, pattern, hidden-files switch and entries,
+    // without reading the folder a second time. Marks are cleared.
+    void mirror(const FileListBox &twin);
+    // For a list nobody looks at until asked: a re-read only checks that the folder
+    // can be read, and the entries are read when first asked for.
+    void setReadsOnDemand(bool onDemand) { m_readsOnDemand = onDemand; }
 
-    [[nodiscard]] int listCount() const { return static_cast<int>(m_names.size()); }
-    [[nodiscard]] QString entry(int index) const { return m_names.value(index); }
+    [[nodiscard]] int listCount() const;
+    [[nodiscard]] QString entry(int index) const;
     [[nodiscard]] bool isMarked(int index) const;
     void setMarked(int index, bool marked);
 
@@ -61,6 +64,8 @@ Q_SIGNALS:
 
 private:
     void populate(QStringList names);
+    [[nodiscard]] QStringList readMatchingNames(bool *readable) const;
+    void readIfDue() const;
 
     const FileSystem &m_files;
     FileNameModel *m_model;
@@ -71,4 +76,6 @@ private:
     QStringList m_names;
     QVector<bool> m_marked;
     bool m_populating = false;
+    bool m_readsOnDemand = false;
+    bool m_readDue = false;
 };
