@@ -1,0 +1,198 @@
+#include "MetafilePicture.h"
+
+#include "EmfPlayer.h"
+#include "GdiDevice.h"
+#include "WmfPlayer.h"
+
+#include <QImage>
+#include <QPaintDevice>
+#include <QPainter>
+#include <cmath>
+
+using namespace metafile;
+
+namespace {
+
+// Cached images bigger than this are not kept; larger views draw directly.
+constexpr qint64 kMaxCachePixels = qint64(8192) * 8192;
+constexpr int kMaxNaturalSide = 16384;
+
+QSize clampNatural(double w, double h)
+{
+    if (!(w > 0) || !(h > 0) || !std::isfinite(w) || !std::isfinite(h))
+        return QSize(1, 1);
+    const double scale = qMin(1.0, double(kMaxNaturalSide) / qMax(w, h));
+    return QSize(qMax(1, int(std::lround(w * scale))), qMax(1, int(std::lround(h * scale))));
+}
+
+} // namespace
+
+MetafilePicture::~MetafilePicture() = default;
+
+std::shared_ptr<const MetafilePicture> MetafilePicture::load(QByteArray bytes, QString *whyNot)
+{
+    const MetafileKind kind = sniffMetafile(QByteArrayView(bytes).first(qMin<qsizetype>(bytes.size(), 88)));
+    if (kind == MetafileKind::None) {
+        if (whyNot)
+            *whyNot = QStringLiteral("not a Windows metafile");
+        return nullptr;
+    }
+    std::shared_ptr<MetafilePicture> pic(new MetafilePicture);
+    pic->m_bytes = std::move(bytes);
+    pic->m_kind = kind;
+    if (kind == MetafileKind::Emf) {
+        auto info = scanEmf(pic->m_bytes, whyNot);
+        if (!info)
+            return nullptr;
+        pic->m_emf = std::make_unique<EmfInfo>(*info);
+        const QRect f = info->frame;
+        pic->m_natural = clampNatural((f.right() - f.left()) * 96.0 / 2540.0,
+                                      (f.bottom() - f.top()) * 96.0 / 2540.0);
+    } else {
+        auto info = scanWmf(pic->m_bytes, whyNot);
+        if (!info)
+            return nullptr;
+        pic->m_wmf = std::make_unique<WmfInfo>(*info);
+        const double upi = info->unitsPerInch;
+        pic->m_natural = clampNatural(info->frame.width() * 96.0 / upi, info->frame.height() * 96.0 / upi);
+    }
+    return pic;
+}
+
+bool MetafilePicture::hasEmfPlus() const
+{
+    return m_emf && m_emf->emfPlusComments > 0;
+}
+
+bool MetafilePicture::isEmfPlusOnly() const
+{
+    return m_emf && m_emf->emfPlusOnly;
+}
+
+void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *stats) const
+{
+    if (target.isEmpty())
+        return;
+    painter.save();
+    painter.setClipRect(target, Qt::IntersectClip);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.fillRect(target, Qt::white);
+
+    GdiDevice::Setup setup;
+    QRectF frame;
+    if (m_emf) {
+        setup.flavor = GdiDevice::Flavor::Emf;
+        setup.pxPerMmX = m_emf->pxPerMmX();
+        setup.pxPerMmY = m_emf->pxPerMmY();
+        setup.objectSlots = m_emf->handles;
+        frame = m_emf->frameInDevice();
+    } else {
+        setup.flavor = GdiDevice::Flavor::Wmf;
+        setup.wmfFrame = m_wmf->frame;
+        setup.wmfUnitsPerInch = m_wmf->unitsPerInch;
+        setup.objectSlots = m_wmf->objectSlots;
+        frame = m_wmf->frame;
+    }
+    if (frame.width() == 0 || frame.height() == 0) {
+        painter.restore();
+        return;
+    }
+    QTransform toTarget = QTransform::fromTranslate(-frame.x(), -frame.y());
+    toTarget *= QTransform::fromScale(target.width() / frame.width(), target.height() / frame.height());
+    toTarget *= QTransform::fromTranslate(target.x(), target.y());
+    setup.deviceToTarget = toTarget * painter.transform();
+    const QTransform full = toTarget * painter.deviceTransform();
+    setup.pixelScale = std::sqrt(std::abs(full.determinant()));
+    if (!(setup.pixelScale > 0) || !std::isfinite(setup.pixelScale))
+        setup.pixelScale = 1;
+    setup.workBudget = kWorkBudget;
+
+    {
+        GdiDevice device(painter, setup);
+        if (m_emf)
+            playEmf(m_bytes, *m_emf, device);
+        else
+            playWmf(m_bytes, *m_wmf, device);
+        if (stats) {
+            stats->budgetExceeded = device.exhausted();
+            stats->drewSomething = device.drewSomething();
+        }
+    }
+    painter.restore();
+}
+
+QImage MetafilePicture::render(QSize size, Stats *stats) const
+{
+    if (size.isEmpty() || qint64(size.width()) * size.height() > kMaxCachePixels * 4)
+        return {};
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    image.fill(Qt::white);
+    QPainter p(&image);
+    renderTo(p, QRectF(QPointF(0, 0), QSizeF(size)), stats);
+    p.end();
+    return image;
+}
+
+QImage MetafilePicture::toImage() const
+{
+    return render(m_natural);
+}
+
+void MetafilePicture::draw(QPainter &painter, const QRectF &target) const
+{
+    if (target.isEmpty())
+        return;
+    const QTransform dt = painter.deviceTransform();
+    if (dt.type() > QTransform::TxScale) {
+        renderTo(painter, target); // rotated or sheared: replay directly
+        return;
+    }
+    const QRectF deviceTarget = dt.mapRect(target);
+    QRectF visible = deviceTarget;
+    if (QPaintDevice *dev = painter.device()) {
+        const double dpr = dev->devicePixelRatioF();
+        const bool pixelSized = dev->devType() == QInternal::Image || dev->devType() == QInternal::Pixmap;
+        const double w = pixelSized ? dev->width() : dev->width() * dpr;
+        const double h = pixelSized ? dev->height() : dev->height() * dpr;
+        if (w > 0 && h > 0)
+            visible = visible.intersected(QRectF(0, 0, w, h));
+    }
+    if (painter.hasClipping())
+        visible = visible.intersected(dt.mapRect(painter.clipBoundingRect()));
+    const QRect pixels = visible.toAlignedRect();
+    if (pixels.isEmpty())
+        return;
+    if (qint64(pixels.width()) * pixels.height() > kMaxCachePixels) {
+        renderTo(painter, target);
+        return;
+    }
+
+    QImage image;
+    {
+        QMutexLocker lock(&m_cacheLock);
+        if (m_cache.visible == pixels && m_cache.target == deviceTarget && !m_cache.image.isNull())
+            image = m_cache.image;
+    }
+    if (image.isNull()) {
+        image = QImage(pixels.size(), QImage::Format_RGB32);
+        if (image.isNull())
+            return;
+        image.fill(Qt::white);
+        QPainter ip(&image);
+        ip.translate(-pixels.topLeft());
+        renderTo(ip, deviceTarget);
+        ip.end();
+        QMutexLocker lock(&m_cacheLock);
+        m_cache = Cache{pixels, deviceTarget, image};
+    }
+    painter.save();
+    bool invertible = false;
+    const QTransform inv = dt.inverted(&invertible);
+    if (invertible)
+        painter.drawImage(inv.mapRect(QRectF(pixels)), image);
+    painter.restore();
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "MetafileFormat.h"
+#include "shell/platform/Picture.h"
+
+#include <QByteArray>
+#include <QMutex>
+#include <QString>
+#include <memory>
+
+namespace metafile {
+struct WmfInfo;
+struct EmfInfo;
+}
+
+// A Windows metafile (WMF or EMF) shown by replaying its records onto QPainter, so
+// that it stays sharp at any size. The bytes are kept; the file is never read again.
+class MetafilePicture final : public Picture {
+public:
+    struct Stats {
+        bool budgetExceeded = false;
+        bool drewSomething = false;
+    };
+
+    // Null when the bytes are not a metafile or its framing is broken; whyNot says why.
+    [[nodiscard]] static std::shared_ptr<const MetafilePicture> load(QByteArray bytes,
+                                                                     QString *whyNot = nullptr);
+    ~MetafilePicture() override;
+
+    [[nodiscard]] QSize naturalSize() const override { return m_natural; }
+    void draw(QPainter &painter, const QRectF &target) const override;
+    [[nodiscard]] QImage toImage() const override;
+
+    // Renders afresh into an image of the given size (white paper under the picture).
+    [[nodiscard]] QImage render(QSize size, Stats *stats = nullptr) const;
+    // Replays the records into target on any painter, without caching.
+    void renderTo(QPainter &painter, const QRectF &target, Stats *stats = nullptr) const;
+
+    [[nodiscard]] metafile::MetafileKind kind() const { return m_kind; }
+    [[nodiscard]] bool isEmf() const { return m_kind == metafile::MetafileKind::Emf; }
+    // EMF+ records ride in comments; only the plain records are drawn.
+    [[nodiscard]] bool hasEmfPlus() const;
+    [[nodiscard]] bool isEmfPlusOnly() const;
+
+    // Limits on the drawing work of one replay.
+    static constexpr qint64 kWorkBudget = 40'000'000;
+
+private:
+    MetafilePicture() = default;
+
+    QByteArray m_bytes;
+    metafile::MetafileKind m_kind = metafile::MetafileKind::None;
+    std::unique_ptr<metafile::WmfInfo> m_wmf;
+    std::unique_ptr<metafile::EmfInfo> m_emf;
+    QSize m_natural;
+
+    struct Cache {
+        QRect visible;      // device pixels the image covers
+        QRectF target;      // target in device pixels it was made for
+        QImage image;
+    };
+    mutable QMutex m_cacheLock;
+    mutable Cache m_cache;
+};

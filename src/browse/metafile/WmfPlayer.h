@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QRectF>
+#include <QString>
+#include <optional>
+
+namespace metafile {
+
+class GdiDevice;
+
+struct WmfInfo {
+    bool placeable = false;
+    QRectF frame;              // logical rectangle the picture shows
+    double unitsPerInch = 1440;
+    int objectSlots = 0;
+    qsizetype firstRecord = 0;
+    qsizetype recordCount = 0;
+    bool frameFromWindow = false;
+    bool frameFromBounds = false;
+};
+
+// Checks the header and the record framing; nullopt (with a reason) when the file
+// can't be played.
+[[nodiscard]] std::optional<WmfInfo> scanWmf(QByteArrayView data, QString *whyNot = nullptr);
+
+// Replays the records onto the device.
+void playWmf(QByteArrayView data, const WmfInfo &info, GdiDevice &device);
+
+} // namespace metafile
