@@ -1,5 +1,6 @@
 // Start-up on a folder of many pictures, against the cost of reading and sorting
 // that folder once (the least any viewer has to do to list it).
+#include "browse/FilePictures.h"
 #include "shell/Form1.h"
 #include "shell/Registry.h"
 #include "shell/Services.h"
@@ -64,6 +65,7 @@ int main(int argc, char *argv[])
     CountingFileSystem files;
     MountedVolumes volumes;
     Registry registry(Registry::defaultFilePath());
+    FilePictures pictures;
     QtScreen screen;
     QtClipboard clipboard;
     DesktopShell shell;
@@ -83,7 +85,7 @@ int main(int argc, char *argv[])
         baseline.push_back(timer.nsecsElapsed() / 1e6);
 
         WorkingFolders working(volumes, files, folder);
-        const Services services{messages, files,     volumes, working, registry,
+        const Services services{messages, files,     volumes, working, registry,   pictures,
                                 screen,   clipboard, shell,   tray,    application};
         files.listings = 0;
         timer.restart();

@@ -1,3 +1,4 @@
+#include "browse/FilePictures.h"
 #include "shell/Form1.h"
 #include "shell/Registry.h"
 #include "shell/Services.h"
@@ -27,12 +28,13 @@ int main(int argc, char *argv[])
         startFolder = QDir::homePath();
     WorkingFolders working(volumes, files, startFolder);
     Registry registry(Registry::defaultFilePath());
+    FilePictures pictures;
     QtScreen screen;
     QtClipboard clipboard;
     DesktopShell shell;
     SystemTray tray;
     RunningApplication application;
-    const Services services{messages, files,     volumes, working, registry,
+    const Services services{messages, files,     volumes, working, registry,   pictures,
                             screen,   clipboard, shell,   tray,    application};
 
     Form1 window(services, startFolder);

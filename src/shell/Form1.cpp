@@ -5,6 +5,9 @@
 #include "Startup.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PanelFitter.h"
+#include "browse/PictureLoading.h"
+#include "browse/ViewingModes.h"
+#include "show/FullScreenView.h"
 
 #include <QEvent>
 #include <QIcon>
@@ -42,6 +45,9 @@ Form1::Form1(const Services &services, const QString &startFolder, QWidget *pare
 
     m_fitter = std::make_unique<PanelFitter>(m_controls);
     m_browser = std::make_unique<FolderBrowser>(*this, services);
+    m_loading = std::make_unique<PictureLoading>(*this, services);
+    m_modes = std::make_unique<ViewingModes>(*this);
+    m_fullScreen = std::make_unique<FullScreenView>(*this, services);
     m_startup = std::make_unique<Startup>(*this, services);
     wireEvents();
 }
@@ -70,6 +76,24 @@ void Form1::wireEvents()
     connect(c.VScroll1, &ScrollBar::Change, this, [fitter] { fitter->VScroll1_Change(); });
 
     connect(c.menus.exitmenu, &MenuItem::Click, this, [startup] { startup->exitmenu_Click(); });
+
+    PictureLoading *loading = m_loading.get();
+    connect(c.File1, &FileListBox::Click, this, [loading] { loading->File1_Click(); });
+
+    ViewingModes *modes = m_modes.get();
+    connect(c.menus.Act1, &MenuItem::Click, this, [modes] { modes->Act1_Click(); });
+    connect(c.menus.auto1, &MenuItem::Click, this, [modes] { modes->auto1_Click(); });
+    connect(c.menus.St1, &MenuItem::Click, this, [modes] { modes->St1_Click(); });
+    connect(c.menus.In1, &MenuItem::Click, this, [modes] { modes->In1_Click(); });
+    connect(c.menus.Out1, &MenuItem::Click, this, [modes] { modes->Out1_Click(); });
+    connect(c.menus.normal1, &MenuItem::Click, this, [modes] { modes->normal1_Click(); });
+    connect(c.Image1, &PictureElement::Click, this, [modes] { modes->Image1_Click(); });
+    connect(c.Picture5, &PictureBox::Click, this, [modes] { modes->Picture5_Click(); });
+
+    FullScreenView *fullScreen = m_fullScreen.get();
+    connect(c.File1, &FileListBox::DblClick, this, [fullScreen] { fullScreen->File1_DblClick(); });
+    connect(c.menus.fullscreen1, &MenuItem::Click, this,
+            [fullScreen] { fullScreen->fullscreen1_Click(); });
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

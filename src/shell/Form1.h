@@ -6,6 +6,9 @@
 #include <memory>
 
 class FolderBrowser;
+class FullScreenView;
+class PictureLoading;
+class ViewingModes;
 class PanelFitter;
 class Startup;
 struct Services;
@@ -25,6 +28,9 @@ public:
     [[nodiscard]] FolderBrowser &browser() { return *m_browser; }
     [[nodiscard]] PanelFitter &fitter() { return *m_fitter; }
     [[nodiscard]] Startup &startup() { return *m_startup; }
+    [[nodiscard]] PictureLoading &loading() { return *m_loading; }
+    [[nodiscard]] ViewingModes &modes() { return *m_modes; }
+    [[nodiscard]] FullScreenView &fullScreen() { return *m_fullScreen; }
 
     // Runs the start-up sequence; false when this copy must end at once.
     [[nodiscard]] bool Form_Load();
@@ -40,5 +46,8 @@ private:
     Form1Controls m_controls;
     std::unique_ptr<PanelFitter> m_fitter;
     std::unique_ptr<FolderBrowser> m_browser;
+    std::unique_ptr<PictureLoading> m_loading;
+    std::unique_ptr<ViewingModes> m_modes;
+    std::unique_ptr<FullScreenView> m_fullScreen;
     std::unique_ptr<Startup> m_startup;
 };

@@ -4,6 +4,7 @@ class ApplicationServices;
 class Clipboard;
 class FileSystem;
 class MessageBoxes;
+class PictureSource;
 class Registry;
 class Screen;
 class Shell;
@@ -19,6 +20,7 @@ struct Services {
     Volumes &volumes;
     WorkingFolders &working;
     Registry &registry;
+    PictureSource &pictures;
     Screen &screen;
     Clipboard &clipboard;
     Shell &shell;

@@ -5,6 +5,7 @@
 #include "Services.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PanelFitter.h"
+#include "browse/ViewingModes.h"
 #include "shell/platform/DesktopServices.h"
 #include "shell/platform/MessageBoxes.h"
 #include "shell/platform/Volumes.h"
@@ -26,6 +27,7 @@ bool Startup::Form_Load()
     c.Drive1->setDrive(m_services.volumes.volumeOf(c.Dir1->path()));
     m_hub.browser().Dir1_Change();
     m_hub.browser().Combo1_Change();
+    m_hub.modes().auto1_Click();
     m_hub.fitter().Form_Resize();
     c.File1->setShowHidden(true);
     c.File2->mirror(*c.File1);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browse/FilePictures.h"
 #include "fakes/FakeServices.h"
 #include "shell/Form1.h"
 #include "shell/Registry.h"
@@ -38,6 +39,7 @@ public:
     FakeShell shell;
     FakeTray tray;
     FakeApplication application;
+    FilePictures pictures;
     std::unique_ptr<Registry> registry;
     std::unique_ptr<WorkingFolders> working;
 

@@ -65,9 +65,15 @@ FileListBox::FileListBox(const FileSystem &files, QWidget *parent)
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
-        if (!m_populating)
-            Q_EMIT Click();
+    // The selection, not the current entry: a mouse press moves the current entry
+    // before it selects, and the click must find the new selection in place.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList selected = selectionModel()->selectedIndexes();
+        const int row = selected.isEmpty() ? -1 : selected.constFirst().row();
+        if (m_populating || row < 0 || row == m_clickedRow)
+            return;
+        m_clickedRow = row;
+        Q_EMIT Click();
     });
     connect(this, &QListView::doubleClicked, this, &FileListBox::DblClick);
 }
@@ -182,6 +188,7 @@ void FileListBox::populate(QStringList names)
     m_marked = QVector<bool>(m_names.size(), false);
     m_model->setNames(m_names);
     selectionModel()->clear();
+    m_clickedRow = -1;
     m_populating = false;
 }
 
@@ -210,6 +217,7 @@ void FileListBox::setCurrentRow(int row)
 {
     if (row < 0 || row >= m_names.size()) {
         selectionModel()->clear();
+        m_clickedRow = -1;
         return;
     }
     selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);

@@ -76,6 +76,7 @@ private:
     QStringList m_names;
     QVector<bool> m_marked;
     bool m_populating = false;
+    int m_clickedRow = -1;
     bool m_readsOnDemand = false;
     bool m_readDue = false;
 };

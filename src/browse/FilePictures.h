@@ -1,0 +1,9 @@
+#pragma once
+
+#include "shell/platform/PictureSource.h"
+
+// Pictures from files on disk, through the picture loader.
+class FilePictures final : public PictureSource {
+public:
+    [[nodiscard]] PictureRef load(const QString &path, QString *failure) override;
+};

@@ -1,0 +1,115 @@
+#include "ViewingModes.h"
+
+#include "FitArithmetic.h"
+#include "PanelFitter.h"
+#include "PictureLoading.h"
+#include "shell/Form1.h"
+#include "show/FullScreenView.h"
+
+#include <QApplication>
+
+ViewingModes::ViewingModes(Form1 &hub) : m_hub(hub), c(hub.controls()) {}
+
+void ViewingModes::setCursors(int code)
+{
+    c.Image1->setCursorCode(code);
+    c.Picture5->setCursorCode(code);
+}
+
+void ViewingModes::setZoomEnabled(bool enabled)
+{
+    c.menus.normal1->setEnabled(enabled);
+    c.menus.Out1->setEnabled(enabled);
+    c.menus.In1->setEnabled(enabled);
+}
+
+void ViewingModes::check(bool actualSize, bool autoFit, bool stretched)
+{
+    c.menus.Act1->setChecked(actualSize);
+    c.menus.St1->setChecked(stretched);
+    c.menus.auto1->setChecked(autoFit);
+}
+
+void ViewingModes::Act1_Click()
+{
+    setCursors(99);
+    setZoomEnabled(true);
+    check(true, false, false);
+    c.Label9->show();
+    c.Label10->hide();
+    c.Image1->setStretch(false);
+    m_hub.loading().File1_Click();
+}
+
+void ViewingModes::auto1_Click()
+{
+    setCursors(0);
+    setZoomEnabled(false);
+    check(false, true, false);
+    c.Label9->show();
+    c.Label10->hide();
+    m_hub.loading().File1_Click();
+    // With no file selected the reload hid the picture and loaded nothing.
+    c.Image1->setVisible(true);
+    m_hub.fitter().Form_Resize();
+}
+
+void ViewingModes::St1_Click()
+{
+    setCursors(0);
+    setZoomEnabled(false);
+    check(false, false, true);
+    c.Label10->show();
+    c.Label9->hide();
+    c.Image1->setWidth(kPictureArea.width);
+    c.Image1->setHeight(kPictureArea.height);
+    m_hub.fitter().Form_Resize();
+    c.Image1->setStretch(true);
+}
+
+void ViewingModes::zoomBy(double factor)
+{
+    const auto width = static_cast<float>(c.Image1->width() * factor + c.Image1->width());
+    const auto height = static_cast<float>(c.Image1->height() * factor + c.Image1->height());
+    if (width > kLargestSide || height > kLargestSide) {
+        QApplication::beep();
+        return;
+    }
+    c.Image1->setVisible(false);
+    c.Image1->setWidth(width);
+    c.Image1->setHeight(height);
+    c.Image1->setStretch(true);
+    m_hub.fitter().Form_Resize();
+    c.Image1->setVisible(true);
+}
+
+void ViewingModes::In1_Click()
+{
+    zoomBy(kZoomStep);
+}
+
+void ViewingModes::Out1_Click()
+{
+    zoomBy(-kZoomStep);
+}
+
+void ViewingModes::normal1_Click()
+{
+    m_hub.loading().File1_Click();
+}
+
+void ViewingModes::Image1_Click()
+{
+    if (c.menus.Act1->isChecked())
+        Out1_Click();
+    if (c.menus.auto1->isChecked())
+        m_hub.fullScreen().File1_DblClick();
+}
+
+void ViewingModes::Picture5_Click()
+{
+    if (c.menus.Act1->isChecked())
+        In1_Click();
+    if (c.menus.auto1->isChecked())
+        m_hub.fullScreen().File1_DblClick();
+}

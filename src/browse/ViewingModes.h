@@ -1,0 +1,34 @@
+#pragma once
+
+class Form1;
+struct Form1Controls;
+
+// Actual Size, Auto-Fit and Stretched, held as the check marks of their menu items,
+// with the zoom commands and what a click on the picture or the panel does.
+class ViewingModes {
+public:
+    // Each zoom step scales the width and height by 1 + or - this.
+    static constexpr double kZoomStep = 0.3;
+    // The largest side a zoomed picture may reach; a step beyond it is refused.
+    static constexpr float kLargestSide = 1'000'000.f;
+
+    explicit ViewingModes(Form1 &hub);
+
+    void Act1_Click();
+    void auto1_Click();
+    void St1_Click();
+    void In1_Click();
+    void Out1_Click();
+    void normal1_Click();
+    void Image1_Click();
+    void Picture5_Click();
+
+private:
+    void setCursors(int code);
+    void setZoomEnabled(bool enabled);
+    void check(bool actualSize, bool autoFit, bool stretched);
+    void zoomBy(double factor);
+
+    Form1 &m_hub;
+    Form1Controls &c;
+};

@@ -1,0 +1,76 @@
+#include "FullScreenView.h"
+
+#include "Form8.h"
+#include "ScreenFit.h"
+#include "browse/ViewingModes.h"
+#include "shell/Form1.h"
+#include "shell/Services.h"
+#include "shell/platform/DesktopServices.h"
+
+FullScreenView::FullScreenView(Form1 &hub, const Services &services)
+    : m_hub(hub), c(hub.controls()), m_services(services)
+{
+}
+
+FullScreenView::~FullScreenView()
+{
+    delete m_form;
+}
+
+void FullScreenView::File1_DblClick()
+{
+    // The screen's real size, in device-independent pixels, so that the picture is
+    // centred on any display.
+    const QRect screen = m_services.screen.geometryNear(&m_hub);
+    if (!m_form) {
+        m_form = new Form8();
+        QObject::connect(m_form, &Form8::unloadRequested, m_form, [this] { unload(); });
+    }
+    m_form->setGeometry(screen);
+    m_form->Picture1->setGeometry(0, 0, screen.width(), screen.height());
+    m_form->showFullScreen();
+    m_form->raise();
+    m_form->activateWindow();
+
+    PictureElement &image = *m_form->Image1;
+    image.setVisible(false);
+    image.setPicture(c.Image1->picture());
+    image.setStretch(false);
+    const ScreenFit fit = fitIntoScreenArea({image.width(), image.height()},
+                                            static_cast<float>(m_form->Picture1->innerWidth()),
+                                            static_cast<float>(m_form->Picture1->innerHeight()));
+    if (fit.stretched) {
+        image.setHeight(fit.size.height);
+        image.setWidth(fit.size.width);
+        image.setStretch(true);
+    }
+    const QPointF corner =
+        centreOnScreen({image.width(), image.height()}, static_cast<float>(screen.width()),
+                       static_cast<float>(screen.height()));
+    image.setLeft(static_cast<float>(corner.x()));
+    image.setTop(static_cast<float>(corner.y()));
+    image.setVisible(true);
+}
+
+Form8 *FullScreenView::form() const
+{
+    return m_form;
+}
+
+void FullScreenView::fullscreen1_Click()
+{
+    if (c.menus.auto1->isChecked())
+        m_hub.modes().Picture5_Click();
+    else
+        File1_DblClick();
+}
+
+void FullScreenView::unload()
+{
+    // Called from the view's own click: it goes once that event is over.
+    if (m_form) {
+        m_form->hide();
+        m_form->deleteLater();
+        m_form = nullptr;
+    }
+}

@@ -1,0 +1,92 @@
+#include "browse/FileInfoText.h"
+
+#include <QTest>
+
+class TestFileInfoText : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void sizeText_data();
+    void sizeText();
+    void dateLeavesOutMidnightAndTimeZones();
+    void pictureSizeUsesTheShortestText_data();
+    void pictureSizeUsesTheShortestText();
+    void joinsPathsWithoutDoubling();
+};
+
+void TestFileInfoText::sizeText_data()
+{
+    QTest::addColumn<qint64>("length");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("empty file") << qint64(0) << "0bytes";
+    QTest::newRow("small icon") << qint64(300) << "300bytes";
+    QTest::newRow("half a kilobyte rounds to even 0") << qint64(512) << "512bytes";
+    QTest::newRow("just over half") << qint64(513) << "1KB";
+    QTest::newRow("exactly two") << qint64(2048) << "2KB";
+    QTest::newRow("1.5 rounds to even 2") << qint64(1536) << "2KB";
+    QTest::newRow("2.5 rounds to even 2") << qint64(2560) << "2KB";
+    QTest::newRow("3.5 rounds to even 4") << qint64(3584) << "4KB";
+    QTest::newRow("largest that fitted 16 bits") << qint64(33553919) << "32767KB";
+    QTest::newRow("past 16 bits shows the truth") << qint64(33553920) << "32768KB";
+    QTest::newRow("forty megabytes") << qint64(41943040) << "40960KB";
+    QTest::newRow("beyond 4 GB") << qint64(5) * 1024 * 1024 * 1024 << "5242880KB";
+}
+
+void TestFileInfoText::sizeText()
+{
+    QFETCH(qint64, length);
+    QFETCH(QString, expected);
+    QCOMPARE(::sizeText(length), expected);
+}
+
+void TestFileInfoText::dateLeavesOutMidnightAndTimeZones()
+{
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const QDateTime afternoon(QDate(2024, 7, 9), QTime(14, 5, 9));
+    const QString text = dateText(afternoon, english);
+    QVERIFY2(text.startsWith(english.toString(afternoon.date(), QLocale::ShortFormat) +
+                             QLatin1Char(' ')),
+             qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("2:05:09")), qPrintable(text));
+    QVERIFY2(text.endsWith(QStringLiteral("PM")), qPrintable(text)); // no zone after it
+
+    const QDateTime midnight(QDate(2024, 7, 9), QTime(0, 0));
+    QCOMPARE(dateText(midnight, english), english.toString(midnight.date(), QLocale::ShortFormat));
+    const QDateTime justAfter(QDate(2024, 7, 9), QTime(0, 0, 1));
+    QVERIFY(dateText(justAfter, english).size() > dateText(midnight, english).size());
+
+    const QLocale german(QLocale::German, QLocale::Germany);
+    QCOMPARE(dateText(afternoon, german), QStringLiteral("09.07.24 14:05:09"));
+}
+
+void TestFileInfoText::pictureSizeUsesTheShortestText_data()
+{
+    QTest::addColumn<float>("width");
+    QTest::addColumn<float>("height");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("natural size") << 640.f << 480.f << "640 X 480";
+    QTest::newRow("half pixel") << 449.f << 200.5f << "449 X 200.5";
+    QTest::newRow("single precision digits")
+        << static_cast<float>(385.0 / 898 * 449) << 385.f << "192.5 X 385";
+    QTest::newRow("a third") << 1.f / 3.f << 1.f << "0.33333334 X 1";
+    QTest::newRow("large") << 65535.f << 1000000.f << "65535 X 1000000";
+}
+
+void TestFileInfoText::pictureSizeUsesTheShortestText()
+{
+    QFETCH(float, width);
+    QFETCH(float, height);
+    QFETCH(QString, expected);
+    QCOMPARE(pictureSizeText(width, height), expected);
+}
+
+void TestFileInfoText::joinsPathsWithoutDoubling()
+{
+    QCOMPARE(joinPath(QStringLiteral("/home/ann"), QStringLiteral("a.bmp")),
+             QStringLiteral("/home/ann/a.bmp"));
+    QCOMPARE(joinPath(QStringLiteral("/"), QStringLiteral("photo.bmp")),
+             QStringLiteral("/photo.bmp"));
+}
+
+QTEST_APPLESS_MAIN(TestFileInfoText)
+#include "tst_fileinfotext.moc"

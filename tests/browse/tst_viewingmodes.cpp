@@ -1,0 +1,263 @@
+#include "browse/FileInfoText.h"
+#include "browse/PictureLoading.h"
+#include "browse/ViewingModes.h"
+#include "show/FullScreenView.h"
+#include "support/TestDesktop.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+namespace {
+
+const QString kPrefix = QStringLiteral("Quorvel    -- ");
+
+void savePicture(const QString &path, int width, int height, const char *format = "BMP")
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(30, 120, 200));
+    QVERIFY(image.save(path, format));
+}
+
+} // namespace
+
+class TestViewingModes : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void clickShowsThePictureFittedWithItsInformation();
+    void arrowKeysLoadEachPictureInTurn();
+    void actualSizeZoomsWithoutBoundsBelowAndRefusesAbove();
+    void stretchedFillsThePictureArea();
+    void modesSetMenusCursorsAndLabels();
+    void clicksFollowTheMode();
+    void unreadableFilesAreReportedAndTheBrowserStartsOver_data();
+    void unreadableFilesAreReportedAndTheBrowserStartsOver();
+    void transitionsWithNoSelectionLoadNothing();
+
+private:
+    Form1Controls &startIn(const QString &folder);
+    void select(const QString &name);
+
+    std::unique_ptr<TestDesktop> m_desktop;
+    QString m_folder;
+};
+
+void TestViewingModes::init()
+{
+    m_desktop = std::make_unique<TestDesktop>();
+    m_folder = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/Pictures"));
+    savePicture(m_folder + QStringLiteral("/big.bmp"), 1024, 768);
+    savePicture(m_folder + QStringLiteral("/small.bmp"), 100, 50);
+    savePicture(m_folder + QStringLiteral("/tall.bmp"), 300, 770);
+}
+
+void TestViewingModes::cleanup()
+{
+    m_desktop.reset();
+}
+
+Form1Controls &TestViewingModes::startIn(const QString &folder)
+{
+    return m_desktop->started(folder).controls();
+}
+
+// Clicks the entry with the mouse, as a user does.
+void TestViewingModes::select(const QString &name)
+{
+    Form1Controls &c = m_desktop->controls();
+    c.File1->window()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(c.File1->window()));
+    int row = 0;
+    while (row < c.File1->listCount() && c.File1->entry(row) != name)
+        ++row;
+    QVERIFY(row < c.File1->listCount());
+    const QModelIndex index = c.File1->model()->index(row, 0);
+    c.File1->scrollTo(index);
+    QTest::mouseClick(c.File1->viewport(), Qt::LeftButton, {}, c.File1->visualRect(index).center());
+    QCOMPARE(c.File1->fileName(), name);
+}
+
+void TestViewingModes::clickShowsThePictureFittedWithItsInformation()
+{
+    Form1Controls &c = startIn(m_folder);
+    QVERIFY(c.menus.auto1->isChecked());
+    select(QStringLiteral("big.bmp"));
+    const QString path = m_folder + QStringLiteral("/big.bmp");
+    QCOMPARE(c.Label9->text(), QStringLiteral("1024 X 768"));
+    QCOMPARE(c.Image1->width(), 449.f);
+    QCOMPARE(c.Image1->height(), static_cast<float>(449.0 / 1024 * 768));
+    QVERIFY(c.Image1->isVisible() && c.Image1->stretch());
+    QCOMPARE(c.Label7->text(), sizeText(QFileInfo(path).size()));
+    QVERIFY(!c.Label8->text().isEmpty());
+    QCOMPARE(m_desktop->controls().Label3->text(), path);
+    QCOMPARE(c.Label2->window()->windowTitle(), kPrefix + path);
+
+    select(QStringLiteral("tall.bmp"));
+    QCOMPARE(c.Image1->width(), 150.f);
+    QCOMPARE(c.Image1->height(), 385.f);
+    QCOMPARE(c.Label9->text(), QStringLiteral("300 X 770"));
+}
+
+void TestViewingModes::arrowKeysLoadEachPictureInTurn()
+{
+    Form1 &form = m_desktop->started(m_folder);
+    Form1Controls &c = form.controls();
+    form.show();
+    c.File1->setFocus();
+    select(QStringLiteral("big.bmp"));
+    QTest::keyClick(c.File1, Qt::Key_Down);
+    QCOMPARE(c.Label3->text(), m_folder + QStringLiteral("/small.bmp"));
+    QTest::keyClick(c.File1, Qt::Key_Down);
+    QCOMPARE(c.Label9->text(), QStringLiteral("300 X 770"));
+}
+
+void TestViewingModes::actualSizeZoomsWithoutBoundsBelowAndRefusesAbove()
+{
+    Form1 &form = m_desktop->started(m_folder);
+    Form1Controls &c = form.controls();
+    select(QStringLiteral("big.bmp"));
+    c.menus.Act1->click();
+    QCOMPARE(c.Image1->rect(), QRectF(0, 0, 1024, 768));
+    QVERIFY(!c.Image1->stretch());
+    QVERIFY(!c.HScroll1->isHidden() && !c.VScroll1->isHidden());
+
+    c.menus.In1->click();
+    c.menus.Out1->click();
+    QCOMPARE(c.Image1->width(), static_cast<float>(1024 * 1.3 - 1024 * 1.3 * 0.3));
+    QVERIFY(qAbs(c.Image1->width() / 1024.f - 0.91f) < 1e-5f);
+    c.menus.normal1->click();
+    QCOMPARE(c.Image1->width(), 1024.f);
+
+    for (int i = 0; i < 200; ++i)
+        c.menus.Out1->click();
+    QVERIFY(c.Image1->width() < 1e-20f); // towards zero, no minimum
+    c.menus.normal1->click();
+    for (int i = 0; i < 200; ++i)
+        c.menus.In1->click();
+    QVERIFY(c.Image1->width() <= ViewingModes::kLargestSide);
+    QVERIFY(c.Image1->width() > ViewingModes::kLargestSide / 1.3f);
+    // The panel can still paint the giant picture: only what is visible is drawn.
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    c.Picture5->repaint();
+}
+
+void TestViewingModes::stretchedFillsThePictureArea()
+{
+    Form1Controls &c = startIn(m_folder);
+    select(QStringLiteral("small.bmp"));
+    c.menus.Act1->click();
+    c.menus.In1->click();
+    c.menus.St1->click();
+    QCOMPARE(c.Image1->rect(), QRectF(0, 0, 449, 385));
+    QVERIFY(c.Image1->stretch());
+    // A new picture is stretched over the same area.
+    select(QStringLiteral("big.bmp"));
+    QCOMPARE(c.Image1->rect(), QRectF(0, 0, 449, 385));
+    QCOMPARE(c.Label9->text(), QStringLiteral("449 X 385"));
+    QVERIFY(c.Label9->isHidden() && !c.Label10->isHidden());
+    // Back to Actual Size reloads at the natural size.
+    c.menus.Act1->click();
+    QCOMPARE(c.Image1->rect(), QRectF(0, 0, 1024, 768));
+}
+
+void TestViewingModes::modesSetMenusCursorsAndLabels()
+{
+    Form1Controls &c = startIn(m_folder);
+    const Form1Menus &m = c.menus;
+    struct Expectation {
+        MenuItem *item;
+        bool zoomEnabled;
+        int cursor;
+        bool sizeShown;
+    };
+    for (const Expectation &e :
+         {Expectation{m.Act1, true, 99, true}, Expectation{m.St1, false, 0, false},
+          Expectation{m.auto1, false, 0, true}}) {
+        e.item->click();
+        QCOMPARE(int(m.Act1->isChecked()) + int(m.auto1->isChecked()) + int(m.St1->isChecked()), 1);
+        QVERIFY(e.item->isChecked());
+        for (const MenuItem *zoom : {m.In1, m.Out1, m.normal1})
+            QCOMPARE(zoom->isEnabled(), e.zoomEnabled);
+        QCOMPARE(c.Image1->cursorCode(), e.cursor);
+        QCOMPARE(c.Picture5->cursorCode(), e.cursor);
+        QCOMPARE(!c.Label9->isHidden(), e.sizeShown);
+        QCOMPARE(!c.Label10->isHidden(), !e.sizeShown);
+    }
+}
+
+void TestViewingModes::clicksFollowTheMode()
+{
+    Form1 &form = m_desktop->started(m_folder);
+    Form1Controls &c = form.controls();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    select(QStringLiteral("small.bmp"));
+    const QPoint onPicture = c.Picture5->contentsRect().topLeft() + QPoint(10, 10);
+    const QPoint onPanel = c.Picture5->contentsRect().topLeft() + QPoint(300, 300);
+
+    c.menus.Act1->click();
+    QTest::mouseClick(c.Picture5, Qt::LeftButton, {}, onPanel);
+    QCOMPARE(c.Image1->width(), 130.f);
+    QTest::mouseClick(c.Picture5, Qt::LeftButton, {}, onPicture);
+    QCOMPARE(c.Image1->width(), 91.f);
+    QVERIFY(!form.fullScreen().form());
+
+    c.menus.St1->click();
+    QTest::mouseClick(c.Picture5, Qt::LeftButton, {}, onPicture);
+    QCOMPARE(c.Image1->rect(), QRectF(0, 0, 449, 385));
+    QVERIFY(!form.fullScreen().form());
+
+    c.menus.auto1->click();
+    QTest::mouseClick(c.Picture5, Qt::LeftButton, {}, onPanel);
+    QVERIFY(form.fullScreen().form());
+}
+
+void TestViewingModes::unreadableFilesAreReportedAndTheBrowserStartsOver_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("text named .jpg") << QByteArray("just some notes, not a picture\n");
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("damaged bitmap") << QByteArray("BM\x10\x00\x00\x00garbage", 15);
+}
+
+void TestViewingModes::unreadableFilesAreReportedAndTheBrowserStartsOver()
+{
+    QFETCH(QByteArray, content);
+    const QString bad = m_folder + QStringLiteral("/bad.jpg");
+    QFile file(bad);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+
+    Form1Controls &c = startIn(m_folder);
+    c.Combo1->setText(QStringLiteral("*.jpg"));
+    c.File1->selectFile(QStringLiteral("bad.jpg"));
+    QCOMPARE(m_desktop->messages.shown.size(), 1);
+    const RecordedMessage message = m_desktop->messages.shown.constFirst();
+    QCOMPARE(message.text, PictureLoading::kNotSupported);
+    QCOMPARE(message.title, QStringLiteral("Quorvel"));
+    QCOMPARE(message.style, 0);
+    QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
+    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
+    for (QLabel *label : {c.Label3, c.Label7, c.Label8, c.Label9})
+        QCOMPARE(label->text(), QString());
+    QCOMPARE(c.Label2->window()->windowTitle(), kPrefix + m_folder);
+}
+
+void TestViewingModes::transitionsWithNoSelectionLoadNothing()
+{
+    Form1Controls &c = startIn(m_folder);
+    QCOMPARE(c.File1->fileName(), QString());
+    c.menus.Act1->click();
+    c.menus.auto1->click();
+    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
+    QVERIFY(c.Image1->isVisible());
+    QVERIFY(m_desktop->messages.shown.isEmpty());
+}
+
+QTEST_MAIN(TestViewingModes)
+#include "tst_viewingmodes.moc"

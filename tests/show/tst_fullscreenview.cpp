@@ -1,0 +1,126 @@
+#include "show/Form8.h"
+#include "show/FullScreenView.h"
+#include "show/ScreenFit.h"
+#include "support/TestDesktop.h"
+
+#include <QTest>
+
+namespace {
+
+void savePicture(const QString &path, int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::yellow);
+    QVERIFY(image.save(path, "BMP"));
+}
+
+} // namespace
+
+class TestFullScreenView : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void fitsAndCentresOnTheScreen_data();
+    void fitsAndCentresOnTheScreen();
+    void opensFromEveryModeOnTheWindowsScreen();
+    void showsThePlaceholderAfterAFolderChange();
+    void anyClickOrEscapeClosesIt();
+    void reopeningReusesTheOpenView();
+};
+
+void TestFullScreenView::fitsAndCentresOnTheScreen_data()
+{
+    QTest::addColumn<float>("width");
+    QTest::addColumn<float>("height");
+    QTest::addColumn<QRectF>("expected");
+    // A 1024 x 768 screen.
+    QTest::newRow("smaller: unchanged, centred") << 640.f << 480.f << QRectF(192, 144, 640, 480);
+    QTest::newRow("twice the screen") << 2048.f << 1536.f << QRectF(0, 0, 1024, 768);
+    QTest::newRow("too tall only") << 800.f << 1200.f << QRectF(256, 0, 512, 768);
+    QTest::newRow("exactly the screen") << 1024.f << 768.f << QRectF(0, 0, 1024, 768);
+    QTest::newRow("too wide only") << 2048.f << 100.f << QRectF(0, 359, 1024, 50);
+}
+
+void TestFullScreenView::fitsAndCentresOnTheScreen()
+{
+    QFETCH(float, width);
+    QFETCH(float, height);
+    QFETCH(QRectF, expected);
+    const ScreenFit fit = fitIntoScreenArea({width, height}, 1024, 768);
+    const QPointF corner = centreOnScreen(fit.size, 1024, 768);
+    QCOMPARE(QRectF(corner, QSizeF(fit.size.width, fit.size.height)), expected);
+    QCOMPARE(fit.stretched, width > 1024 || height > 768);
+}
+
+void TestFullScreenView::opensFromEveryModeOnTheWindowsScreen()
+{
+    TestDesktop desktop;
+    desktop.screen.geometry = QRect(1920, 0, 1280, 1024); // a second screen
+    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/P"));
+    savePicture(folder + QStringLiteral("/wide.bmp"), 2560, 800);
+    Form1 &form = desktop.started(folder);
+    Form1Controls &c = form.controls();
+    c.File1->selectFile(QStringLiteral("wide.bmp"));
+    for (MenuItem *mode : {c.menus.auto1, c.menus.Act1, c.menus.St1}) {
+        mode->click();
+        c.menus.fullscreen1->click();
+        Form8 *view = form.fullScreen().form();
+        QVERIFY2(view, qPrintable(mode->objectName()));
+        QCOMPARE(view->geometry(), desktop.screen.geometry);
+        QCOMPARE(view->Image1->picture(), c.Image1->picture());
+        QCOMPARE(view->Image1->rect(), QRectF(0, 312, 1280, 400));
+        view->Picture1_Click();
+        QTRY_VERIFY(!form.fullScreen().form());
+    }
+}
+
+void TestFullScreenView::showsThePlaceholderAfterAFolderChange()
+{
+    TestDesktop desktop;
+    Form1 &form = desktop.started(desktop.home());
+    form.controls().menus.fullscreen1->click();
+    Form8 *view = form.fullScreen().form();
+    QVERIFY(view);
+    QCOMPARE(view->Image1->picture(), form.controls().Picture2->picture());
+    QCOMPARE(view->Image1->rect(), QRectF(512 - 89.5, 384 - 18, 179, 36));
+    QVERIFY(!view->Image1->stretch());
+}
+
+void TestFullScreenView::anyClickOrEscapeClosesIt()
+{
+    TestDesktop desktop;
+    Form1 &form = desktop.started(desktop.home());
+    form.show();
+    form.fullScreen().File1_DblClick();
+    Form8 *view = form.fullScreen().form();
+    QVERIFY(QTest::qWaitForWindowExposed(view));
+    QTest::mouseClick(view->Picture1, Qt::LeftButton, {}, QPoint(512, 384)); // on the picture
+    QTRY_VERIFY(!form.fullScreen().form());
+
+    form.fullScreen().File1_DblClick();
+    view = form.fullScreen().form();
+    QVERIFY(QTest::qWaitForWindowExposed(view));
+    QTest::mouseClick(view->Picture1, Qt::LeftButton, {}, QPoint(5, 5)); // on the black
+    QTRY_VERIFY(!form.fullScreen().form());
+
+    form.fullScreen().File1_DblClick();
+    QTest::keyClick(form.fullScreen().form(), Qt::Key_Escape);
+    QTRY_VERIFY(!form.fullScreen().form());
+    QVERIFY(form.isVisible());
+}
+
+void TestFullScreenView::reopeningReusesTheOpenView()
+{
+    TestDesktop desktop;
+    Form1 &form = desktop.started(desktop.home());
+    form.fullScreen().File1_DblClick();
+    Form8 *first = form.fullScreen().form();
+    form.controls().Image1->setPicture(
+        RasterPicture::fromImage(QImage(50, 40, QImage::Format_RGB32)));
+    form.fullScreen().File1_DblClick();
+    QCOMPARE(form.fullScreen().form(), first);
+    QCOMPARE(first->Image1->rect(), QRectF(487, 364, 50, 40));
+}
+
+QTEST_MAIN(TestFullScreenView)
+#include "tst_fullscreenview.moc"
