@@ -13,7 +13,7 @@ DEFAULT_BINARY = REPO_ROOT / "build" / "e2e" / "src" / "quorvel"
 
 
 def program_binary():
-    binary = Path(os.environ.get("QUORVEL_BINARY", DEFAULT_BINARY))
+    binary = Path(os.environ.get("QUORVEL_BINARY", DEFAULT_BINARY)).resolve()
     if not os.access(binary, os.X_OK):
         raise FileNotFoundError(f"{binary} is missing; build it with `make e2e`")
     return binary
