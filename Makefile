@@ -1,8 +1,10 @@
 # make run   - install what is missing, build, and start the viewer
 # make test  - install what is missing, build, and run the whole test suite
-#              (the plain build and the AddressSanitizer/UBSan build)
+#              (the plain build, the AddressSanitizer/UBSan build, end-to-end)
+# make e2e   - the end-to-end scenarios: the real program on a private X desktop
+# make screenshots - the screenshot gallery in build/screenshots/
 
-.PHONY: run test test-dev test-asan build deps format clean
+.PHONY: run test test-dev test-asan build deps format clean e2e e2e-build screenshots
 
 deps:
 	@scripts/install-deps.sh
@@ -22,7 +24,21 @@ test-asan: deps
 	@cmake --build --preset asan
 	ctest --preset asan
 
-test: test-dev test-asan
+# The end-to-end scenarios use their own build folder and Debian's Python.
+E2E_BUILD := build/e2e
+E2E_PYTHON := /usr/bin/python3
+
+e2e-build: deps
+	@cmake -S . -B $(E2E_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=OFF >/dev/null
+	@cmake --build $(E2E_BUILD) --target quorvel
+
+e2e: e2e-build
+	QUORVEL_BINARY=$(E2E_BUILD)/src/quorvel $(E2E_PYTHON) -m pytest tests/e2e
+
+screenshots: e2e-build
+	QUORVEL_BINARY=$(E2E_BUILD)/src/quorvel $(E2E_PYTHON) tests/e2e/screenshots.py --out build/screenshots
+
+test: test-dev test-asan e2e
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -9,6 +9,7 @@ packages=(
     fonts-dejavu-core
     xvfb openbox xdotool x11-utils xclip trash-cli trayer
     imagemagick dbus-x11
+    at-spi2-core python3-pyatspi python3-pytest python3-pytest-timeout
 )
 
 missing=()

@@ -37,6 +37,25 @@ enum EmfType : quint32 {
 };
 
 constexpr quint32 kEmfSignature = 0x464D4520u;
+
+bool hasBoundsField(quint32 t)
+{
+    return (t >= EMR_POLYBEZIER && t <= EMR_POLYPOLYGON) || (t >= EMR_POLYBEZIER16 && t <= EMR_POLYDRAW16)
+        || t == EMR_POLYDRAW || (t >= EMR_FILLRGN && t <= EMR_PAINTRGN)
+        || (t >= EMR_BITBLT && t <= EMR_STRETCHDIBITS) || t == EMR_ALPHABLEND
+        || t == EMR_TRANSPARENTBLT || t == EMR_GRADIENTFILL;
+}
+
+// Records that put something on the page (as opposed to changing state).
+bool isDrawingRecord(quint32 t)
+{
+    return (t >= EMR_POLYBEZIER && t <= EMR_POLYPOLYGON) || t == EMR_SETPIXELV
+        || (t >= EMR_ANGLEARC && t <= EMR_PIE) || (t >= EMR_EXTFLOODFILL && t <= EMR_POLYDRAW)
+        || (t >= EMR_FILLPATH && t <= EMR_STROKEPATH) || (t >= EMR_FILLRGN && t <= EMR_PAINTRGN)
+        || (t >= EMR_BITBLT && t <= EMR_STRETCHDIBITS) || (t >= EMR_EXTTEXTOUTA && t <= EMR_POLYDRAW16)
+        || t == EMR_POLYTEXTOUTA || t == EMR_POLYTEXTOUTW || t == EMR_SMALLTEXTOUT
+        || t == EMR_ALPHABLEND || t == EMR_TRANSPARENTBLT || t == EMR_GRADIENTFILL;
+}
 constexpr int kMaxHandles = 65535;
 
 QRectF readRectL(ByteReader &r)
@@ -247,6 +266,13 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
     }
     info.handles = qMin(info.handles, kMaxHandles);
 
+    // Drawing records carry their own bounds; their union stands in for a header
+    // whose frame and bounds are both unusable.
+    QRectF recordBounds;
+    auto saneRect = [](const QRectF &rect) {
+        return rect.right() >= rect.left() && rect.bottom() >= rect.top() && std::abs(rect.left()) < 1e6
+            && std::abs(rect.top()) < 1e6 && std::abs(rect.right()) < 1e6 && std::abs(rect.bottom()) < 1e6;
+    };
     qsizetype pos = size;
     info.recordCount = 1;
     bool sawEof = false;
@@ -280,18 +306,32 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
                         plusDrawsEverything = (headerFlags & 1) == 0;
                 }
             }
-        } else if (rtype != EMR_HEADER && rtype >= EMR_POLYBEZIER && rtype <= EMR_GRADIENTFILL
-                   && rtype != EMR_GDICOMMENT) {
+        } else if (isDrawingRecord(rtype)) {
             ++info.drawingRecords;
+            if (hasBoundsField(rtype) && rsize >= 24) {
+                ByteReader b(data.sliced(pos + 8, 16));
+                const QRectF rb = readRectL(b);
+                if (saneRect(rb) && (rb.width() > 0 || rb.height() > 0))
+                    recordBounds = recordBounds.isNull() ? rb : recordBounds.united(rb);
+            }
         }
         pos += rsize;
     }
     Q_UNUSED(sawEof);
-    info.emfPlusOnly = plusDrawsEverything;
+    // EMF+ only, or "dual" files whose plain records draw nothing.
+    info.emfPlusOnly = info.emfPlusComments > 0 && (plusDrawsEverything || info.drawingRecords == 0);
 
-    if (info.frame.right() <= info.frame.left() || info.frame.bottom() <= info.frame.top()) {
+    // A frame bigger than about 26 metres is as unusable as an empty one.
+    auto usable = [](const QRect &box, double unitsPerMetre) {
+        return box.right() > box.left() && box.bottom() > box.top()
+            && double(box.right()) - box.left() < 26 * unitsPerMetre
+            && double(box.bottom()) - box.top() < 26 * unitsPerMetre;
+    };
+    if (!usable(info.frame, 100000)) {
+        if (!usable(info.bounds, info.pxPerMmX() * 1000) && !recordBounds.isNull())
+            info.bounds = recordBounds.toAlignedRect().adjusted(0, 0, -1, -1);
         // No usable frame: take it from the bounds, which are in device pixels.
-        if (info.bounds.right() > info.bounds.left() && info.bounds.bottom() > info.bounds.top()) {
+        if (usable(info.bounds, info.pxPerMmX() * 1000)) {
             const double sx = 100.0 / info.pxPerMmX();
             const double sy = 100.0 / info.pxPerMmY();
             info.frame = QRect(QPoint(int(info.bounds.left() * sx), int(info.bounds.top() * sy)),

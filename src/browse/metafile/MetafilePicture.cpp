@@ -69,7 +69,12 @@ bool MetafilePicture::isEmfPlusOnly() const
     return m_emf && m_emf->emfPlusOnly;
 }
 
-void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *stats) const
+bool MetafilePicture::hasDrawingRecords() const
+{
+    return m_emf ? m_emf->drawingRecords > 0 : m_wmf->drawingRecords > 0;
+}
+
+void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *stats, QColor paper) const
 {
     if (target.isEmpty())
         return;
@@ -78,7 +83,7 @@ void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *s
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    painter.fillRect(target, Qt::white);
+    painter.fillRect(target, paper);
 
     GdiDevice::Setup setup;
     QRectF frame;
@@ -123,16 +128,16 @@ void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *s
     painter.restore();
 }
 
-QImage MetafilePicture::render(QSize size, Stats *stats) const
+QImage MetafilePicture::render(QSize size, Stats *stats, QColor paper) const
 {
     if (size.isEmpty() || qint64(size.width()) * size.height() > kMaxCachePixels * 4)
         return {};
     QImage image(size, QImage::Format_RGB32);
     if (image.isNull())
         return {};
-    image.fill(Qt::white);
+    image.fill(paper);
     QPainter p(&image);
-    renderTo(p, QRectF(QPointF(0, 0), QSizeF(size)), stats);
+    renderTo(p, QRectF(QPointF(0, 0), QSizeF(size)), stats, paper);
     p.end();
     return image;
 }

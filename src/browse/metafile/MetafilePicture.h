@@ -4,6 +4,7 @@
 #include "shell/platform/Picture.h"
 
 #include <QByteArray>
+#include <QColor>
 #include <QMutex>
 #include <QString>
 #include <memory>
@@ -32,18 +33,21 @@ public:
     [[nodiscard]] QImage toImage() const override;
 
     // Renders afresh into an image of the given size (white paper under the picture).
-    [[nodiscard]] QImage render(QSize size, Stats *stats = nullptr) const;
+    [[nodiscard]] QImage render(QSize size, Stats *stats = nullptr, QColor paper = Qt::white) const;
     // Replays the records into target on any painter, without caching.
-    void renderTo(QPainter &painter, const QRectF &target, Stats *stats = nullptr) const;
+    void renderTo(QPainter &painter, const QRectF &target, Stats *stats = nullptr,
+                  QColor paper = Qt::white) const;
 
     [[nodiscard]] metafile::MetafileKind kind() const { return m_kind; }
     [[nodiscard]] bool isEmf() const { return m_kind == metafile::MetafileKind::Emf; }
     // EMF+ records ride in comments; only the plain records are drawn.
     [[nodiscard]] bool hasEmfPlus() const;
     [[nodiscard]] bool isEmfPlusOnly() const;
+    // False for a file that only changes state and never draws.
+    [[nodiscard]] bool hasDrawingRecords() const;
 
     // Limits on the drawing work of one replay.
-    static constexpr qint64 kWorkBudget = 40'000'000;
+    static constexpr qint64 kWorkBudget = 2'000'000;
 
 private:
     MetafilePicture() = default;

@@ -168,6 +168,21 @@ std::optional<QRegion> readRegion(ByteReader &r)
     return region;
 }
 
+bool isDrawingFunction(quint16 f)
+{
+    switch (f) {
+    case META_LINETO: case META_POLYGON: case META_POLYLINE: case META_POLYPOLYGON:
+    case META_RECTANGLE: case META_ROUNDRECT: case META_ELLIPSE: case META_ARC: case META_PIE:
+    case META_CHORD: case META_SETPIXEL: case META_TEXTOUT: case META_EXTTEXTOUT: case META_PATBLT:
+    case META_BITBLT: case META_STRETCHBLT: case META_DIBBITBLT: case META_DIBSTRETCHBLT:
+    case META_STRETCHDIB: case META_SETDIBTODEV: case META_FILLREGION: case META_FRAMEREGION:
+    case META_PAINTREGION: case META_INVERTREGION: case META_FLOODFILL: case META_EXTFLOODFILL:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void extendBounds(QRectF &b, bool &any, QPointF p)
 {
     if (!any) {
@@ -243,6 +258,8 @@ std::optional<WmfInfo> scanWmf(QByteArrayView data, QString *whyNot)
         if (function == META_EOF)
             break;
         ByteReader p(data.sliced(pos + 6, qsizetype(words) * 2 - 6));
+        if (isDrawingFunction(function))
+            ++info.drawingRecords;
         switch (function) {
         case META_SETWINDOWORG:
             if (!windowOrg && !windowExt)
@@ -292,8 +309,9 @@ std::optional<WmfInfo> scanWmf(QByteArrayView data, QString *whyNot)
         } else {
             info.frame = QRectF(0, 0, 1024, 768);
         }
+        // A plain WMF says nothing about its units: take them as screen pixels.
         if (!info.placeable)
-            info.unitsPerInch = 1440;
+            info.unitsPerInch = 96;
     }
     return info;
 }

@@ -16,6 +16,7 @@ struct WmfInfo {
     int objectSlots = 0;
     qsizetype firstRecord = 0;
     qsizetype recordCount = 0;
+    qsizetype drawingRecords = 0;
     bool frameFromWindow = false;
     bool frameFromBounds = false;
 };

@@ -1,0 +1,163 @@
+#pragma once
+
+// Writes small WMF and EMF files record by record, for tests.
+
+#include <QByteArray>
+#include <QList>
+#include <cstring>
+#include <QRect>
+#include <QtEndian>
+#include <initializer_list>
+
+namespace metafile::test {
+
+class Bytes {
+public:
+    Bytes &u8(quint8 v) { m_data.append(char(v)); return *this; }
+    Bytes &u16(quint16 v) { char b[2]; qToLittleEndian(v, b); m_data.append(b, 2); return *this; }
+    Bytes &i16(qint16 v) { return u16(quint16(v)); }
+    Bytes &u32(quint32 v) { char b[4]; qToLittleEndian(v, b); m_data.append(b, 4); return *this; }
+    Bytes &i32(qint32 v) { return u32(quint32(v)); }
+    Bytes &f32(float f) { quint32 v; std::memcpy(&v, &f, 4); return u32(v); }
+    Bytes &raw(const QByteArray &b) { m_data.append(b); return *this; }
+    Bytes &pad4() { while (m_data.size() % 4) m_data.append('\0'); return *this; }
+    [[nodiscard]] const QByteArray &data() const { return m_data; }
+    [[nodiscard]] qsizetype size() const { return m_data.size(); }
+
+private:
+    QByteArray m_data;
+};
+
+inline QByteArray words(std::initializer_list<int> list)
+{
+    Bytes b;
+    for (int v : list)
+        b.i16(qint16(v));
+    return b.data();
+}
+
+inline QByteArray dwords(std::initializer_list<qint64> list)
+{
+    Bytes b;
+    for (qint64 v : list)
+        b.u32(quint32(v));
+    return b.data();
+}
+
+// A WMF: an optional placeable header, the standard header, then records.
+class WmfBuilder {
+public:
+    explicit WmfBuilder(QRect bbox = QRect(0, 0, 100, 100), int unitsPerInch = 96, bool placeable = true)
+        : m_bbox(bbox), m_inch(unitsPerInch), m_placeable(placeable) {}
+
+    // Parameters are given in the order they are stored (WMF stores them reversed).
+    WmfBuilder &rec(quint16 function, const QByteArray &params = {})
+    {
+        QByteArray p = params;
+        if (p.size() % 2)
+            p.append('\0');
+        Bytes r;
+        r.u32(quint32(3 + p.size() / 2)).u16(function).raw(p);
+        m_records.append(r.data());
+        m_maxRecord = qMax<quint32>(m_maxRecord, quint32(3 + p.size() / 2));
+        return *this;
+    }
+    WmfBuilder &rec(quint16 function, std::initializer_list<int> params) { return rec(function, words(params)); }
+    WmfBuilder &objects(int n) { m_objects = n; return *this; }
+
+    [[nodiscard]] QByteArray finish(bool withEof = true) const
+    {
+        QByteArray records = m_records;
+        if (withEof)
+            records.append(Bytes().u32(3).u16(0).data());
+        Bytes out;
+        if (m_placeable) {
+            Bytes h;
+            h.u32(0x9AC6CDD7u).u16(0).i16(qint16(m_bbox.left())).i16(qint16(m_bbox.top()))
+                .i16(qint16(m_bbox.left() + m_bbox.width())).i16(qint16(m_bbox.top() + m_bbox.height()))
+                .u16(quint16(m_inch)).u32(0);
+            quint16 sum = 0;
+            for (int i = 0; i < 10; ++i)
+                sum ^= qFromLittleEndian<quint16>(h.data().constData() + 2 * i);
+            h.u16(sum);
+            out.raw(h.data());
+        }
+        out.u16(1).u16(9).u16(0x0300).u32(quint32(9 + records.size() / 2)).u16(quint16(m_objects))
+            .u32(m_maxRecord).u16(0);
+        out.raw(records);
+        return out.data();
+    }
+
+private:
+    QRect m_bbox;
+    int m_inch;
+    bool m_placeable;
+    int m_objects = 16;
+    quint32 m_maxRecord = 3;
+    QByteArray m_records;
+};
+
+// An EMF whose reference device is 96 dpi, so one device unit is one pixel at
+// natural size. The frame covers the given pixel rectangle.
+class EmfBuilder {
+public:
+    explicit EmfBuilder(QSize pixels = QSize(100, 100)) : m_pixels(pixels) {}
+
+    EmfBuilder &rec(quint32 type, const QByteArray &params = {})
+    {
+        QByteArray p = params;
+        while (p.size() % 4)
+            p.append('\0');
+        Bytes r;
+        r.u32(type).u32(quint32(8 + p.size())).raw(p);
+        m_records.append(r.data());
+        ++m_count;
+        return *this;
+    }
+    EmfBuilder &rec(quint32 type, std::initializer_list<qint64> params) { return rec(type, dwords(params)); }
+
+    [[nodiscard]] QByteArray finish(bool withEof = true) const
+    {
+        QByteArray records = m_records;
+        if (withEof)
+            records.append(Bytes().u32(14).u32(20).u32(0).u32(0).u32(20).data());
+        Bytes h;
+        const int w = m_pixels.width(), ht = m_pixels.height();
+        h.u32(1).u32(108);
+        h.i32(0).i32(0).i32(w - 1).i32(ht - 1);                          // bounds
+        h.i32(0).i32(0).i32(w * 2540 / 96).i32(ht * 2540 / 96);          // frame, 0.01 mm
+        h.u32(0x464D4520u).u32(0x10000).u32(quint32(108 + records.size()))
+            .u32(quint32(m_count + 1 + (withEof ? 1 : 0))).u16(64).u16(0).u32(0).u32(0).u32(0);
+        h.i32(960).i32(960).i32(254).i32(254);                           // 96 dpi device
+        h.u32(0).u32(0).u32(0).i32(254000).i32(254000);
+        return h.data() + records;
+    }
+
+private:
+    QSize m_pixels;
+    QByteArray m_records;
+    int m_count = 0;
+};
+
+// A packed DIB with a BITMAPINFOHEADER; pixels are given top row first as 0xRRGGBB.
+inline QByteArray dib24(int w, int h, const QList<quint32> &pixels, bool topDown = false)
+{
+    Bytes b;
+    const int stride = ((w * 24 + 31) / 32) * 4;
+    b.u32(40).i32(w).i32(topDown ? -h : h).u16(1).u16(24).u32(0).u32(quint32(stride * h))
+        .i32(0).i32(0).u32(0).u32(0);
+    for (int row = 0; row < h; ++row) {
+        const int y = topDown ? row : h - 1 - row;
+        QByteArray line;
+        for (int x = 0; x < w; ++x) {
+            const quint32 c = pixels.value(y * w + x);
+            line.append(char(c & 0xFF)).append(char((c >> 8) & 0xFF)).append(char((c >> 16) & 0xFF));
+        }
+        while (line.size() < stride)
+            line.append('\0');
+        b.raw(line);
+    }
+    return b.data();
+}
+
+} // namespace metafile::test

@@ -1,0 +1,532 @@
+// The drawing-state rules of the metafile player, checked on pixels of small
+// metafiles written record by record.
+#include "MetafileBuilder.h"
+#include "MetafileTestUtil.h"
+
+#include <QTest>
+
+using namespace metafile::test;
+
+namespace {
+
+// WMF functions used below.
+enum : quint16 {
+    SAVEDC = 0x001E, SETBKMODE = 0x0102, SETMAPMODE = 0x0103, SETROP2 = 0x0104, SETPOLYFILLMODE = 0x0106,
+    RESTOREDC = 0x0127, SELECTOBJECT = 0x012D, SETTEXTALIGN = 0x012E, DELETEOBJECT = 0x01F0,
+    SETWINDOWORG = 0x020B, SETWINDOWEXT = 0x020C, LINETO = 0x0213, MOVETO = 0x0214,
+    CREATEPENINDIRECT = 0x02FA, CREATEFONTINDIRECT = 0x02FB, CREATEBRUSHINDIRECT = 0x02FC,
+    POLYGON = 0x0324, EXCLUDECLIPRECT = 0x0415, INTERSECTCLIPRECT = 0x0416, RECTANGLE = 0x041B,
+    TEXTOUT = 0x0521, STRETCHDIB = 0x0F43, ELLIPSE = 0x0418,
+};
+
+// EMF records used below.
+enum : quint32 {
+    EMR_POLYGON = 3, EMR_SETWINDOWEXTEX = 9, EMR_SETWINDOWORGEX = 10, EMR_SETVIEWPORTEXTEX = 11,
+    EMR_SETVIEWPORTORGEX = 12, EMR_SETMAPMODE = 17, EMR_SETBKMODE = 18, EMR_SETPOLYFILLMODE = 19,
+    EMR_SETROP2 = 20, EMR_SETTEXTALIGN = 22, EMR_OFFSETCLIPRGN = 26, EMR_MOVETOEX = 27,
+    EMR_EXCLUDECLIPRECT = 29, EMR_INTERSECTCLIPRECT = 30, EMR_SAVEDC = 33, EMR_RESTOREDC = 34,
+    EMR_SETWORLDTRANSFORM = 35, EMR_MODIFYWORLDTRANSFORM = 36, EMR_SELECTOBJECT = 37,
+    EMR_CREATEPEN = 38, EMR_CREATEBRUSHINDIRECT = 39, EMR_DELETEOBJECT = 40, EMR_RECTANGLE = 43,
+    EMR_BEGINPATH = 59, EMR_ENDPATH = 60, EMR_FILLPATH = 62, EMR_SELECTCLIPPATH = 67,
+    EMR_EXTSELECTCLIPRGN = 75, EMR_STRETCHDIBITS = 81, EMR_EXTCREATEFONTINDIRECTW = 82,
+    EMR_EXTTEXTOUTW = 84,
+};
+
+constexpr quint32 NULL_PEN = 0x80000008u;
+constexpr quint32 RED = 0x0000FF, GREEN = 0x00FF00, BLUE = 0xFF0000;
+
+QByteArray wmfBrush(quint32 color) { return words({0, int(color & 0xFFFF), int(color >> 16), 0}); }
+QByteArray wmfNullPen() { return words({5, 0, 0, 0, 0}); }
+
+// An EMF that starts with a null pen selected, so fills are exact.
+EmfBuilder emfWithNullPen(QSize size = QSize(100, 100))
+{
+    EmfBuilder e(size);
+    e.rec(EMR_SELECTOBJECT, {NULL_PEN});
+    return e;
+}
+
+EmfBuilder &emfBrush(EmfBuilder &e, int slot, quint32 color)
+{
+    e.rec(EMR_CREATEBRUSHINDIRECT, {slot, 0, color, 0});
+    e.rec(EMR_SELECTOBJECT, {slot});
+    return e;
+}
+
+QByteArray xform(float m11, float m12, float m21, float m22, float dx, float dy)
+{
+    Bytes b;
+    b.f32(m11).f32(m12).f32(m21).f32(m22).f32(dx).f32(dy);
+    return b.data();
+}
+
+QByteArray emfText(int x, int y, const QString &text, quint32 options = 0)
+{
+    Bytes b;
+    b.i32(0).i32(0).i32(-1).i32(-1);          // bounds
+    b.u32(1).f32(1).f32(1);                   // compatible mode, scales
+    const quint32 offString = 8 + 16 + 12 + 40;
+    b.i32(x).i32(y).u32(quint32(text.size())).u32(offString).u32(options);
+    b.i32(0).i32(0).i32(0).i32(0);            // rectangle
+    b.u32(0);                                 // no dx
+    for (QChar c : text)
+        b.u16(c.unicode());
+    return b.data();
+}
+
+QByteArray emfFont(int slot, int height, const QString &face)
+{
+    Bytes b;
+    b.u32(quint32(slot)).i32(height).i32(0).i32(0).i32(0).i32(400);
+    b.u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0);
+    for (int i = 0; i < 32; ++i)
+        b.u16(i < face.size() ? face.at(i).unicode() : 0);
+    return b.data();
+}
+
+} // namespace
+
+class TestMetafileState : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void wmfWindowMapsOntoTheFrame();
+    void wmfNaturalSizeFollowsUnitsPerInch();
+    void emfMetricModesFlipY();
+    void emfIsotropicKeepsAspect();
+    void emfAnisotropicStretches();
+    void worldTransformsCompose();
+    void saveRestoreRelativeAndAbsolute();
+    void clipRectsIntersectExcludeAndRestore();
+    void clipRegionResetAndOffset();
+    void clipPathLimitsDrawing();
+    void fillModesDecideOverlaps();
+    void wmfObjectTableReusesLowestFreeSlot();
+    void emfDeletedObjectKeepsSelection();
+    void rop2NotInvertsDestination();
+    void textAlignmentPlacesInk();
+    void textUpdatesCurrentPosition();
+    void stretchDibFlipsBottomUpRows();
+    void nullPenAndBrushDrawNothing();
+};
+
+void TestMetafileState::wmfWindowMapsOntoTheFrame()
+{
+    WmfBuilder w;
+    w.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {200, 200});
+    w.rec(CREATEPENINDIRECT, wmfNullPen()).rec(SELECTOBJECT, {0});
+    w.rec(CREATEBRUSHINDIRECT, wmfBrush(RED)).rec(SELECTOBJECT, {1});
+    w.rec(RECTANGLE, {100, 100, 0, 0}); // bottom, right, top, left
+    const QImage img = renderNatural(w.finish());
+    QCOMPARE(img.size(), QSize(100, 100));
+    QCOMPARE_COLOR(img, 25, 25, kRed);
+    QCOMPARE_COLOR(img, 48, 48, kRed);
+    QCOMPARE_COLOR(img, 52, 52, kWhite);
+    QCOMPARE_COLOR(img, 75, 25, kWhite);
+
+    // A window origin moves the picture; a negative extent mirrors it.
+    WmfBuilder m;
+    m.rec(SETWINDOWORG, {100, 0}).rec(SETWINDOWEXT, {-100, 100}); // y runs upwards from 100
+    m.rec(CREATEPENINDIRECT, wmfNullPen()).rec(SELECTOBJECT, {0});
+    m.rec(CREATEBRUSHINDIRECT, wmfBrush(BLUE)).rec(SELECTOBJECT, {1});
+    m.rec(RECTANGLE, {40, 100, 0, 0});
+    const QImage mirrored = renderNatural(m.finish());
+    // Logical y 0..40 is the bottom of the picture.
+    QCOMPARE_COLOR(mirrored, 50, 10, kWhite);
+    QCOMPARE_COLOR(mirrored, 50, 90, kBlue);
+}
+
+void TestMetafileState::wmfNaturalSizeFollowsUnitsPerInch()
+{
+    // 1440 units per inch, 2 inches by 1 inch: 192 x 96 pixels at 96 dpi.
+    WmfBuilder w(QRect(0, 0, 2880, 1440), 1440);
+    w.rec(CREATEBRUSHINDIRECT, wmfBrush(RED)).rec(SELECTOBJECT, {0});
+    w.rec(RECTANGLE, {1440, 1440, 0, 0});
+    auto pic = loadOrFail(w.finish());
+    QVERIFY(pic);
+    QCOMPARE(pic->naturalSize(), QSize(192, 96));
+    const QImage img = pic->toImage();
+    QCOMPARE_COLOR(img, 40, 50, kRed);
+    QCOMPARE_COLOR(img, 150, 50, kWhite);
+
+    // Without the placeable header, the window extent gives the size.
+    WmfBuilder s(QRect(), 0, false);
+    s.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {60, 120});
+    s.rec(RECTANGLE, {10, 10, 0, 0});
+    auto standard = loadOrFail(s.finish());
+    QVERIFY(standard);
+    QCOMPARE(standard->naturalSize(), QSize(120, 60));
+}
+
+void TestMetafileState::emfMetricModesFlipY()
+{
+    // MM_LOMETRIC: 0.1 mm units with y growing upwards; 96 dpi means 100 units = 37.8 px.
+    EmfBuilder e = emfWithNullPen();
+    emfBrush(e, 1, RED);
+    e.rec(EMR_SETMAPMODE, {2});
+    e.rec(EMR_SETVIEWPORTORGEX, {0, 100}); // logical origin at the bottom left
+    e.rec(EMR_RECTANGLE, {0, 100, 100, 0}); // 10 mm square above the origin
+    const QImage img = renderNatural(e.finish());
+    QCOMPARE_COLOR(img, 10, 90, kRed);
+    QCOMPARE_COLOR(img, 35, 65, kRed);
+    QCOMPARE_COLOR(img, 10, 55, kWhite);
+    QCOMPARE_COLOR(img, 45, 90, kWhite);
+
+    // MM_HIENGLISH: 0.001 inch; 500 units = 48 px.
+    EmfBuilder h = emfWithNullPen();
+    emfBrush(h, 1, BLUE);
+    h.rec(EMR_SETMAPMODE, {5});
+    h.rec(EMR_RECTANGLE, {0, 0, 500, -500});
+    const QImage img2 = renderNatural(h.finish());
+    QCOMPARE_COLOR(img2, 45, 45, kBlue);
+    QCOMPARE_COLOR(img2, 51, 51, kWhite);
+}
+
+void TestMetafileState::emfIsotropicKeepsAspect()
+{
+    EmfBuilder e = emfWithNullPen();
+    emfBrush(e, 1, RED);
+    e.rec(EMR_SETMAPMODE, {7});
+    e.rec(EMR_SETWINDOWEXTEX, {100, 100});
+    e.rec(EMR_SETVIEWPORTEXTEX, {50, 100}); // the smaller scale wins in both directions
+    e.rec(EMR_RECTANGLE, {0, 0, 100, 100});
+    const QImage img = renderNatural(e.finish());
+    QCOMPARE_COLOR(img, 45, 45, kRed);
+    QCOMPARE_COLOR(img, 45, 55, kWhite);
+    QCOMPARE_COLOR(img, 55, 45, kWhite);
+}
+
+void TestMetafileState::emfAnisotropicStretches()
+{
+    EmfBuilder e = emfWithNullPen();
+    emfBrush(e, 1, RED);
+    e.rec(EMR_SETMAPMODE, {8});
+    e.rec(EMR_SETWINDOWORGEX, {1000, 1000});
+    e.rec(EMR_SETWINDOWEXTEX, {100, 100});
+    e.rec(EMR_SETVIEWPORTEXTEX, {50, 100});
+    e.rec(EMR_RECTANGLE, {1000, 1000, 1100, 1100});
+    const QImage img = renderNatural(e.finish());
+    QCOMPARE_COLOR(img, 45, 95, kRed);
+    QCOMPARE_COLOR(img, 55, 50, kWhite);
+}
+
+void TestMetafileState::worldTransformsCompose()
+{
+    EmfBuilder e = emfWithNullPen();
+    emfBrush(e, 1, RED);
+    e.rec(EMR_SETWORLDTRANSFORM, xform(2, 0, 0, 2, 0, 0));
+    // Left-multiplying a translation moves in the scaled space: +10 logical = +20 px.
+    e.rec(EMR_MODIFYWORLDTRANSFORM, xform(1, 0, 0, 1, 10, 0) + dwords({2}));
+    e.rec(EMR_RECTANGLE, {0, 0, 10, 10}); // 20..40 x 0..20
+    e.rec(EMR_MODIFYWORLDTRANSFORM, xform(1, 0, 0, 1, 0, 0) + dwords({1}));
+    emfBrush(e, 2, BLUE);
+    e.rec(EMR_RECTANGLE, {60, 60, 80, 80});
+    const QImage img = renderNatural(e.finish());
+    QCOMPARE_COLOR(img, 30, 10, kRed);
+    QCOMPARE_COLOR(img, 10, 10, kWhite);
+    QCOMPARE_COLOR(img, 30, 30, kWhite);
+    QCOMPARE_COLOR(img, 70, 70, kBlue);
+}
+
+void TestMetafileState::saveRestoreRelativeAndAbsolute()
+{
+    EmfBuilder e = emfWithNullPen();
+    emfBrush(e, 1, RED);
+    e.rec(EMR_SAVEDC);           // level 1: red
+    emfBrush(e, 2, GREEN);
+    e.rec(EMR_SAVEDC);           // level 2: green
+    emfBrush(e, 3, BLUE);
+    e.rec(EMR_SAVEDC);           // level 3: blue
+    e.rec(EMR_RESTOREDC, {-1});  // back to blue
+    e.rec(EMR_RECTANGLE, {0, 0, 30, 30});
+    e.rec(EMR_RESTOREDC, {1});   // the first save: red, and the stack is empty
+    e.rec(EMR_RECTANGLE, {40, 0, 70, 30});
+    e.rec(EMR_RESTOREDC, {-1});  // nothing left to restore: ignored
+    e.rec(EMR_RECTANGLE, {0, 40, 30, 70});
+    const QImage img = renderNatural(e.finish());
+    QCOMPARE_COLOR(img, 15, 15, kBlue);
+    QCOMPARE_COLOR(img, 55, 15, kRed);
+    QCOMPARE_COLOR(img, 15, 55, kRed);
+
+    // WMF keeps its state the same way.
+    WmfBuilder w;
+    w.rec(CREATEPENINDIRECT, wmfNullPen()).rec(SELECTOBJECT, {0});
+    w.rec(CREATEBRUSHINDIRECT, wmfBrush(RED)).rec(SELECTOBJECT, {1});
+    w.rec(SAVEDC);
+    w.rec(CREATEBRUSHINDIRECT, wmfBrush(BLUE)).rec(SELECTOBJECT, {2});
+    w.rec(SETWINDOWEXT, {50, 50});
+    w.rec(RESTOREDC, {-1});
+    w.rec(RECTANGLE, {50, 50, 0, 0});
+    const QImage wi = renderNatural(w.finish());
+    QCOMPARE_COLOR(wi, 40, 40, kRed);
+    QCOMPARE_COLOR(wi, 60, 60, kWhite); // the window extent came back too
+}
+
+void TestMetafileState::clipRectsIntersectExcludeAndRestore()
+{
+    EmfBuilder e = emfWithNullPen();
+    emfBrush(e, 1, RED);
+    e.rec(EMR_SAVEDC);
+    e.rec(EMR_INTERSECTCLIPRECT, {10, 10, 90, 90});
+    e.rec(EMR_INTERSECTCLIPRECT, {0, 0, 60, 60});     // now 10..60
+    e.rec(EMR_EXCLUDECLIPRECT, {30, 30, 40, 40});     // with a hole
+    e.rec(EMR_RECTANGLE, {0, 0, 100, 100});
+    e.rec(EMR_RESTOREDC, {-1});
+    emfBrush(e, 2, BLUE);
+    e.rec(EMR_RECTANGLE, {80, 80, 100, 100});         // unclipped again
+    const QImage img = renderNatural(e.finish());
+    QCOMPARE_COLOR(img, 5, 5, kWhite);
+    QCOMPARE_COLOR(img, 15, 15, kRed);
+    QCOMPARE_COLOR(img, 55, 55, kRed);
+    QCOMPARE_COLOR(img, 65, 20, kWhite);
+    QCOMPARE_COLOR(img, 35, 35, kWhite);
+    QCOMPARE_COLOR(img, 95, 95, kBlue);
+
+    // The same rules in a WMF, whose clip rectangles are logical.
+    WmfBuilder w;
+    w.rec(SETWINDOWEXT, {200, 200});
+    w.rec(CREATEPENINDIRECT, wmfNullPen()).rec(SELECTOBJECT, {0});
+    w.rec(CREATEBRUSHINDIRECT, wmfBrush(GREEN)).rec(SELECTOBJECT, {1});
+    w.rec(INTERSECTCLIPRECT, {100, 100, 0, 0});
+    w.rec(EXCLUDECLIPRECT, {100, 100, 50, 50});
+    w.rec(RECTANGLE, {200, 200, 0, 0});
+    const QImage wi = renderNatural(w.finish());
+    QCOMPARE_COLOR(wi, 10, 10, kGreen);
+    QCOMPARE_COLOR(wi, 40, 40, kWhite);
+    QCOMPARE_COLOR(wi, 75, 75, kWhite);
+}
+
+void TestMetafileState::clipRegionResetAndOffset()
+{
+    auto rgn = [](QList<QRect> rects) {
+        Bytes b;
+        b.u32(32).u32(1).u32(quint32(rects.size())).u32(quint32(rects.size() * 16));
+        b.i32(0).i32(0).i32(100).i32(100);
+        for (const QRect &r : rects)
+            b.i32(r.left()).i32(r.top()).i32(r.right() + 1).i32(r.bottom() + 1);
+        return b.data();
+    };
+    EmfBuilder e = emfWithNullPen();
+    emfBrush(e, 1, RED);
+    const QByteArray two = rgn({QRect(0, 0, 20, 20), QRect(50, 50, 20, 20)});
+    e.rec(EMR_EXTSELECTCLIPRGN, dwords({two.size(), 5}) + two); // RGN_COPY
+    e.rec(EMR_OFFSETCLIPRGN, {10, 0});
+    e.rec(EMR_RECTANGLE, {0, 0, 100, 100});
+    e.rec(EMR_EXTSELECTCLIPRGN, {0, 5});                          // reset
+    emfBrush(e, 2, BLUE);
+    e.rec(EMR_RECTANGLE, {90, 0, 100, 10});
+    const QImage img = renderNatural(e.finish());
+    QCOMPARE_COLOR(img, 5, 10, kWhite);   // moved right by 10
+    QCOMPARE_COLOR(img, 15, 10, kRed);
+    QCOMPARE_COLOR(img, 65, 60, kRed);
+    QCOMPARE_COLOR(img, 40, 40, kWhite);
+    QCOMPARE_COLOR(img, 95, 5, kBlue);
+}
+
+void TestMetafileState::clipPathLimitsDrawing()
+{
+    EmfBuilder e = emfWithNullPen();
+    emfBrush(e, 1, RED);
+    e.rec(EMR_BEGINPATH);
+    e.rec(EMR_POLYGON, dwords({0, 0, 0, 0, 3, 50, 0, 100, 100, 0, 100}));
+    e.rec(EMR_ENDPATH);
+    e.rec(EMR_SELECTCLIPPATH, {5});
+    e.rec(EMR_RECTANGLE, {0, 0, 100, 100});
+    const QImage img = renderNatural(e.finish());
+    QCOMPARE_COLOR(img, 50, 80, kRed);
+    QCOMPARE_COLOR(img, 10, 20, kWhite);
+    QCOMPARE_COLOR(img, 90, 20, kWhite);
+
+    // A filled path draws the same triangle.
+    EmfBuilder f = emfWithNullPen();
+    emfBrush(f, 1, BLUE);
+    f.rec(EMR_BEGINPATH);
+    f.rec(EMR_POLYGON, dwords({0, 0, 0, 0, 3, 50, 0, 100, 100, 0, 100}));
+    f.rec(EMR_ENDPATH);
+    f.rec(EMR_FILLPATH, {0, 0, 100, 100});
+    const QImage filled = renderNatural(f.finish());
+    QCOMPARE_COLOR(filled, 50, 80, kBlue);
+    QCOMPARE_COLOR(filled, 10, 20, kWhite);
+}
+
+void TestMetafileState::fillModesDecideOverlaps()
+{
+    // Two nested squares drawn the same way round: the inner one is a hole with
+    // ALTERNATE and filled with WINDING.
+    const QList<int> pts = {10, 10, 90, 10, 90, 90, 10, 90, 10, 10,
+                            30, 30, 70, 30, 70, 70, 30, 70, 30, 30};
+    for (int mode : {1, 2}) {
+        WmfBuilder w;
+        w.rec(CREATEPENINDIRECT, wmfNullPen()).rec(SELECTOBJECT, {0});
+        w.rec(CREATEBRUSHINDIRECT, wmfBrush(RED)).rec(SELECTOBJECT, {1});
+        w.rec(SETPOLYFILLMODE, {mode});
+        Bytes params;
+        params.i16(10);
+        for (int v : pts)
+            params.i16(qint16(v));
+        w.rec(POLYGON, params.data());
+        const QImage img = renderNatural(w.finish());
+        QCOMPARE_COLOR(img, 20, 20, kRed);
+        QCOMPARE_COLOR(img, 50, 50, mode == 1 ? kWhite : kRed);
+    }
+}
+
+void TestMetafileState::wmfObjectTableReusesLowestFreeSlot()
+{
+    WmfBuilder w;
+    w.rec(CREATEBRUSHINDIRECT, wmfBrush(RED));    // slot 0
+    w.rec(CREATEBRUSHINDIRECT, wmfBrush(BLUE));   // slot 1
+    w.rec(CREATEPENINDIRECT, wmfNullPen());       // slot 2
+    w.rec(SELECTOBJECT, {2});
+    w.rec(DELETEOBJECT, {0});
+    w.rec(CREATEBRUSHINDIRECT, wmfBrush(GREEN));  // takes slot 0 again
+    w.rec(CREATEBRUSHINDIRECT, wmfBrush(RED));    // slot 3: 0..2 are busy
+    w.rec(SELECTOBJECT, {0});
+    w.rec(RECTANGLE, {50, 50, 0, 0});
+    w.rec(SELECTOBJECT, {1});
+    w.rec(RECTANGLE, {100, 100, 50, 50});
+    w.rec(SELECTOBJECT, {3});
+    w.rec(RECTANGLE, {50, 100, 0, 50});
+    const QImage img = renderNatural(w.finish());
+    QCOMPARE_COLOR(img, 25, 25, kGreen);
+    QCOMPARE_COLOR(img, 75, 75, kBlue);
+    QCOMPARE_COLOR(img, 75, 25, kRed);
+}
+
+void TestMetafileState::emfDeletedObjectKeepsSelection()
+{
+    // Deleting a selected brush leaves it in use until another is selected;
+    // selecting an empty slot changes nothing.
+    EmfBuilder e = emfWithNullPen();
+    emfBrush(e, 1, RED);
+    e.rec(EMR_DELETEOBJECT, {1});
+    e.rec(EMR_SELECTOBJECT, {1});
+    e.rec(EMR_SELECTOBJECT, {40});
+    e.rec(EMR_RECTANGLE, {0, 0, 50, 50});
+    const QImage img = renderNatural(e.finish());
+    QCOMPARE_COLOR(img, 25, 25, kRed);
+}
+
+void TestMetafileState::rop2NotInvertsDestination()
+{
+    EmfBuilder e = emfWithNullPen();
+    emfBrush(e, 1, 0x000000);
+    e.rec(EMR_RECTANGLE, {0, 0, 60, 60});
+    e.rec(EMR_SETROP2, {6}); // R2_NOT
+    e.rec(EMR_RECTANGLE, {30, 30, 90, 90});
+    const QImage img = renderNatural(e.finish());
+    QCOMPARE_COLOR(img, 15, 15, kBlack);
+    QCOMPARE_COLOR(img, 45, 45, kWhite); // black inverted
+    QCOMPARE_COLOR(img, 75, 75, kBlack); // white inverted
+}
+
+void TestMetafileState::textAlignmentPlacesInk()
+{
+    auto render = [](quint32 align, int x, int y) {
+        EmfBuilder e(QSize(200, 100));
+        e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -30, QStringLiteral("DejaVu Sans")));
+        e.rec(EMR_SELECTOBJECT, {1});
+        e.rec(EMR_SETBKMODE, {1});
+        e.rec(EMR_SETTEXTALIGN, {align});
+        e.rec(EMR_EXTTEXTOUTW, emfText(x, y, QStringLiteral("HH")));
+        return inkBounds(renderNatural(e.finish()));
+    };
+    const QRect top = render(0, 100, 20);          // TA_TOP | TA_LEFT
+    QVERIFY(!top.isEmpty());
+    QVERIFY2(top.top() >= 20 && top.top() <= 30, qPrintable(QString::number(top.top())));
+    QVERIFY(top.left() >= 100 && top.left() <= 106);
+
+    const QRect base = render(24, 100, 60);        // TA_BASELINE
+    QVERIFY2(qAbs(base.bottom() - 59) <= 1, qPrintable(QString::number(base.bottom())));
+
+    const QRect bottom = render(8, 100, 60);       // TA_BOTTOM: the descent sits above y
+    QVERIFY(bottom.bottom() < 57);
+
+    const QRect right = render(2, 100, 20);        // TA_RIGHT
+    QVERIFY(right.right() <= 100 && right.right() >= 94);
+
+    const QRect center = render(6, 100, 20);       // TA_CENTER
+    QVERIFY(qAbs((center.left() + center.right()) / 2 - 100) <= 2);
+}
+
+void TestMetafileState::textUpdatesCurrentPosition()
+{
+    // With TA_UPDATECP the reference point is ignored and each run continues the last.
+    WmfBuilder w(QRect(0, 0, 300, 100));
+    Bytes font;
+    font.i16(-30).i16(0).i16(0).i16(0).i16(400).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0);
+    font.raw(QByteArray("DejaVu Sans")).u8(0);
+    w.rec(CREATEFONTINDIRECT, font.data()).rec(SELECTOBJECT, {0});
+    w.rec(SETBKMODE, {1});
+    w.rec(SETTEXTALIGN, {1}); // TA_UPDATECP | TA_TOP | TA_LEFT
+    w.rec(MOVETO, {10, 20});  // y, x
+    Bytes t1;
+    t1.i16(2).raw(QByteArray("HH")).i16(0).i16(0);
+    w.rec(TEXTOUT, t1.data());
+    w.rec(TEXTOUT, t1.data());
+    const QImage img = renderNatural(w.finish());
+    const QRect ink = inkBounds(img);
+    QVERIFY(ink.left() >= 20 && ink.left() <= 26);
+    QVERIFY(ink.top() >= 10 && ink.top() <= 20);
+    // Four H's side by side: about four advances wide.
+    QVERIFY2(ink.width() > 70, qPrintable(QString::number(ink.width())));
+}
+
+void TestMetafileState::stretchDibFlipsBottomUpRows()
+{
+    // A 2 x 2 DIB: red, green on the top row; blue, black below.
+    const QByteArray dib = dib24(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0x000000});
+    Bytes rec;
+    rec.i32(0).i32(0).i32(99).i32(99);
+    rec.i32(0).i32(0).i32(0).i32(0).i32(2).i32(2);   // dest x, y; src x, y, cx, cy
+    rec.u32(80).u32(40).u32(120).u32(quint32(dib.size() - 40));
+    rec.u32(0).u32(0x00CC0020).i32(100).i32(100);
+    rec.raw(dib);
+    EmfBuilder e;
+    e.rec(EMR_STRETCHDIBITS, rec.data());
+    const QImage img = renderNatural(e.finish());
+    QCOMPARE_COLOR(img, 20, 20, kRed);
+    QCOMPARE_COLOR(img, 80, 20, kGreen);
+    QCOMPARE_COLOR(img, 20, 80, kBlue);
+    QCOMPARE_COLOR(img, 80, 80, kBlack);
+
+    // A source rectangle picks the lower right pixel (rows count from the bottom).
+    Bytes part;
+    part.i32(0).i32(0).i32(99).i32(99);
+    part.i32(0).i32(0).i32(1).i32(0).i32(1).i32(1);
+    part.u32(80).u32(40).u32(120).u32(quint32(dib.size() - 40));
+    part.u32(0).u32(0x00CC0020).i32(50).i32(50);
+    part.raw(dib);
+    EmfBuilder p;
+    p.rec(EMR_STRETCHDIBITS, part.data());
+    const QImage one = renderNatural(p.finish());
+    QCOMPARE_COLOR(one, 25, 25, kBlack);
+    QCOMPARE_COLOR(one, 75, 75, kWhite);
+
+    // WMF STRETCHDIB: rop, usage, src h, w, y, x, dest h, w, y, x, DIB.
+    WmfBuilder w;
+    Bytes wp;
+    wp.u32(0x00CC0020).u16(0).i16(2).i16(2).i16(0).i16(0).i16(100).i16(100).i16(0).i16(0).raw(dib);
+    w.rec(STRETCHDIB, wp.data());
+    const QImage wi = renderNatural(w.finish());
+    QCOMPARE_COLOR(wi, 20, 20, kRed);
+    QCOMPARE_COLOR(wi, 20, 80, kBlue);
+}
+
+void TestMetafileState::nullPenAndBrushDrawNothing()
+{
+    EmfBuilder e;
+    e.rec(EMR_SELECTOBJECT, {0x80000008u}); // NULL_PEN
+    e.rec(EMR_SELECTOBJECT, {0x80000005u}); // NULL_BRUSH
+    e.rec(EMR_RECTANGLE, {10, 10, 90, 90});
+    e.rec(EMR_CREATEPEN, {1, 0, 4, 0, BLUE});
+    e.rec(EMR_SELECTOBJECT, {1});
+    e.rec(EMR_RECTANGLE, {20, 20, 80, 80}); // outline only
+    const QImage img = renderNatural(e.finish());
+    QCOMPARE_COLOR(img, 10, 50, kWhite);
+    QCOMPARE_COLOR(img, 20, 50, kBlue);
+    QCOMPARE_COLOR(img, 50, 50, kWhite);
+}
+
+QTEST_MAIN(TestMetafileState)
+#include "tst_metafile_state.moc"

@@ -1,0 +1,133 @@
+#!/usr/bin/python3
+"""Screenshot gallery: every window and state a reviewer should look at.
+
+Each scene starts the program afresh as a new user on a private X desktop, puts
+it in the state it names, and saves the program's windows (with the window
+manager's frames, and any open popup) as build/screenshots/NN-name.png, plus an
+index.html. Add a state by adding a Scene to SCENES.
+
+    /usr/bin/python3 tests/e2e/screenshots.py [--out DIR] [SCENE ...]
+"""
+
+import argparse
+import html
+import os
+import sys
+import tempfile
+from dataclasses import dataclass
+from pathlib import Path
+from typing import Callable
+
+sys.path.insert(0, str(Path(__file__).parent))
+
+from harness import processes  # noqa: E402
+from harness.desktop import Desktop  # noqa: E402
+from harness.session import REPO_ROOT, UserSession  # noqa: E402
+
+MARGIN = 8
+# The same user folder every time, so that captions do not vary between runs.
+GALLERY_USER = Path(tempfile.gettempdir()) / f"quorvel-gallery-{os.getuid()}"
+
+
+@dataclass
+class Scene:
+    name: str
+    description: str
+    show: Callable  # (UserSession) -> the started Quorvel, in the state to capture
+
+
+def picture_folder(session):
+    folder = session.sandbox.folder("Pictures")
+    session.sandbox.pictures(folder, ["sunset.bmp", "Beach.BMP", "logo.gif", "photo.jpg",
+                                      "favicon.ico", "notes.gif"], size=(64, 48))
+    for name in ("Family", "Holidays"):
+        (folder / name).mkdir()
+    return folder
+
+
+def main_window(session):
+    return session.start(folder=picture_folder(session))
+
+
+def filter_list_open(session):
+    app = session.start(folder=picture_folder(session))
+    app.drop_down_filter()
+    return app
+
+
+def invalid_pattern_message(session):
+    app = session.start(folder=picture_folder(session))
+    app.type_filter("*/")
+    app.wait_message_box()
+    return app
+
+
+SCENES = [
+    Scene("main-window", "The main window at start, in a folder of a few pictures.",
+          main_window),
+    Scene("filter-list-open", "The picture-type filter dropped down.", filter_list_open),
+    Scene("invalid-pattern-message",
+          "The message for a filter pattern that names a folder (\"*/\").",
+          invalid_pattern_message),
+]
+
+
+def capture(session, app, path):
+    """Saves the screen area covering all the program's visible windows."""
+    app.settle()
+    boxes = [session.desktop.frame_geometry(w) for w in session.windows_of(app.pid)]
+    left = max(0, min(x for x, _, _, _ in boxes) - MARGIN)
+    top = max(0, min(y for _, y, _, _ in boxes) - MARGIN)
+    right = max(x + w for x, _, w, _ in boxes) + MARGIN
+    bottom = max(y + h for _, y, _, h in boxes) + MARGIN
+    session.desktop.grab().crop(left, top, right - left, bottom - top).save_png(path)
+
+
+def write_index(out, shots):
+    rows = "\n".join(
+        f'<h2>{html.escape(name)}</h2><p>{html.escape(text)}</p>'
+        f'<img src="{html.escape(file)}" alt="{html.escape(name)}">'
+        for name, text, file in shots)
+    (out / "index.html").write_text(
+        "<!doctype html><meta charset=utf-8><title>Quorvel screenshots</title>"
+        "<style>body{font-family:sans-serif;background:#eee}img{border:1px solid #999}</style>"
+        f"<h1>Quorvel screenshots</h1>\n{rows}\n", encoding="utf-8")
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--out", type=Path, default=REPO_ROOT / "build" / "screenshots")
+    parser.add_argument("scenes", nargs="*", help="names of the scenes to take (default: all)")
+    args = parser.parse_args(argv)
+    unknown = set(args.scenes) - {s.name for s in SCENES}
+    if unknown:
+        parser.error(f"unknown scenes: {', '.join(sorted(unknown))}")
+
+    args.out.mkdir(parents=True, exist_ok=True)
+    processes.become_subreaper()
+    failures, shots = [], []
+    with Desktop() as desktop:
+        os.environ["DISPLAY"] = desktop.env["DISPLAY"]
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = desktop.env["DBUS_SESSION_BUS_ADDRESS"]
+        for number, scene in enumerate(SCENES, start=1):
+            if args.scenes and scene.name not in args.scenes:
+                continue
+            file = f"{number:02d}-{scene.name}.png"
+            session = UserSession(desktop, sandbox_root=GALLERY_USER)
+            try:
+                app = scene.show(session)
+                capture(session, app, args.out / file)
+                shots.append((scene.name, scene.description, file))
+                print(f"screenshot: {args.out / file}")
+            except Exception as error:  # noqa: BLE001 - the other scenes still count
+                failures.append(scene.name)
+                print(f"screenshot {scene.name} failed: {error!r}", file=sys.stderr)
+            finally:
+                session.close()
+    write_index(args.out, shots)
+    print(f"screenshots: {len(shots)} taken, {len(failures)} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

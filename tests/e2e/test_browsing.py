@@ -1,0 +1,100 @@
+"""Moving through folders and volumes, and filtering the file list."""
+
+from harness.app import CAPTION_PREFIX, MessageBox
+from harness.waiting import wait_until
+
+
+def gallery(desktop):
+    start = desktop.sandbox.folder("work")
+    folder = start / "Gallery"
+    desktop.sandbox.pictures(folder, ["b.gif", "A.bmp", "c.JPG"])
+    (folder / "Inner").mkdir()
+    (start / "Other").mkdir()
+    return start, folder
+
+
+def wait_caption(app, folder):
+    return wait_until(lambda: app.caption() == CAPTION_PREFIX + str(folder), timeout=10,
+                      message=f"the caption to show {folder}")
+
+
+def test_folder_list_opens_on_double_click_and_enter(desktop):
+    start, folder = gallery(desktop)
+    app = desktop.start(folder=start)
+    assert app.folder_list() == [str(desktop.home), "work", "Gallery", "Other"]
+
+    # A single click only highlights.
+    app.click_list_entry("Dir1", "Other")
+    wait_until(lambda: app.highlighted("Dir1") == ["Other"], message="Other highlighted")
+    assert app.caption() == CAPTION_PREFIX + str(start)
+
+    app.click_list_entry("Dir1", "Gallery", double=True)
+    wait_caption(app, folder)
+    assert app.folder_list() == [str(desktop.home), "work", "Gallery", "Inner"]
+    assert app.file_list() == ["A.bmp", "b.gif", "c.JPG"]
+    assert app.working_folder() == str(folder)
+
+    # Enter opens the highlighted folder; the chain leads back up.
+    app.click_list_entry("Dir1", "Inner")
+    wait_until(lambda: app.highlighted("Dir1") == ["Inner"], message="Inner highlighted")
+    app.key("Return")
+    wait_caption(app, folder / "Inner")
+    assert app.file_list() == []
+    app.click_list_entry("Dir1", "work", double=True)
+    wait_caption(app, start)
+    assert app.working_folder() == str(start)
+
+
+def test_each_volume_keeps_its_own_folder(desktop):
+    start, folder = gallery(desktop)
+    app = desktop.start(folder=start)
+    app.click_list_entry("Dir1", "Gallery", double=True)
+    wait_caption(app, folder)
+
+    app.choose_drive("File System")
+    wait_caption(app, "/")
+    assert app.folder_list()[0] == "/"
+    assert "tmp" in app.folder_list()
+    assert app.working_folder() == "/"
+
+    app.choose_drive("Home")
+    wait_caption(app, folder)
+    assert app.folder_list() == [str(desktop.home), "work", "Gallery", "Inner"]
+    assert app.file_list() == ["A.bmp", "b.gif", "c.JPG"]
+    assert app.working_folder() == str(folder)
+    assert app.drives()[:2] == ["Home", "File System"]
+
+
+def test_typed_filter_refilters_on_every_keystroke(desktop):
+    folder = desktop.sandbox.folder("mixed")
+    desktop.sandbox.pictures(folder, ["a.bmp", "B.BMP", "c.Bmp", "d.gif", "e.jpg",
+                                      ".hidden.bmp"])
+    (folder / "notes.txt").write_text("text\n")
+    app = desktop.start(folder=folder)
+
+    app.type_filter("*.BMP")
+    wait_until(lambda: app.file_list() == [".hidden.bmp", "a.bmp", "B.BMP", "c.Bmp"],
+               message="bitmaps of any case")
+    assert app.filter_text() == "*.BMP"
+
+    # No Enter needed: each key narrows or widens the list at once.
+    app.type_filter("*.G")
+    wait_until(lambda: app.file_list() == [], message="no file for *.G")
+    app.type_text("IF")
+    wait_until(lambda: app.file_list() == ["d.gif"], message="only the GIF for *.GIF")
+
+
+def test_invalid_pattern_is_refused_and_the_filter_reset(desktop):
+    folder = desktop.sandbox.folder("mixed")
+    desktop.sandbox.pictures(folder, ["a.bmp", "d.gif"])
+    (folder / "notes.txt").write_text("text\n")
+    app = desktop.start(folder=folder)
+
+    app.type_filter("*/")
+    assert app.wait_message_box() == MessageBox(
+        "Quorvel -Error", "This action is not allowed in this application!", "critical")
+    app.press_ok()
+    wait_until(lambda: app.message_box() is None, message="the message box to close")
+    wait_until(lambda: app.filter_text() == "ALL Readable Format", message="the filter reset")
+    assert app.file_list() == ["a.bmp", "d.gif"]
+    assert app.caption() == CAPTION_PREFIX + str(folder)
