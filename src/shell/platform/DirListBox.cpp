@@ -1,5 +1,6 @@
 #include "DirListBox.h"
 
+#include "FilePattern.h"
 #include "FileSystem.h"
 #include "Volumes.h"
 
@@ -72,11 +73,7 @@ bool DirListBox::refresh()
         ++depth;
     }
     if (subfolders) {
-        QStringList names = *subfolders;
-        std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-            const int folded = a.compare(b, Qt::CaseInsensitive);
-            return folded != 0 ? folded < 0 : a < b;
-        });
+        const QStringList names = sortedWithoutRegardToCase(*subfolders);
         const QString base = m_path == QLatin1String("/") ? QString() : m_path;
         for (const QString &name : std::as_const(names)) {
             auto *item =

@@ -34,30 +34,6 @@ private:
     QStringList m_names;
 };
 
-namespace {
-
-// Sorts by case-folded name, ties by the name itself, folding each name only once.
-QStringList sortedWithoutRegardToCase(const QStringList &names)
-{
-    QStringList folded;
-    folded.reserve(names.size());
-    for (const QString &name : names)
-        folded.append(name.toCaseFolded());
-    std::vector<qsizetype> order(static_cast<size_t>(names.size()));
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-        const int byFolded = QString::compare(folded.at(a), folded.at(b), Qt::CaseSensitive);
-        return byFolded != 0 ? byFolded < 0 : names.at(a) < names.at(b);
-    });
-    QStringList sorted;
-    sorted.reserve(names.size());
-    for (const qsizetype index : order)
-        sorted.append(names.at(index));
-    return sorted;
-}
-
-} // namespace
-
 FileListBox::FileListBox(const FileSystem &files, QWidget *parent)
     : QListView(parent), m_files(files), m_model(new FileNameModel(this))
 {

@@ -1,5 +1,9 @@
 #include "FilePattern.h"
 
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
 std::optional<FilePattern> FilePattern::parse(const QString &text)
 {
     if (text.size() > kMaxLength)
@@ -73,4 +77,24 @@ bool wildcardMatch(QStringView piece, QStringView name)
     while (p < piece.size() && piece[p] == QLatin1Char('*'))
         ++p;
     return p == piece.size();
+}
+
+// Each name is folded only once: sorting a large folder compares names many times.
+QStringList sortedWithoutRegardToCase(const QStringList &names)
+{
+    QStringList folded;
+    folded.reserve(names.size());
+    for (const QString &name : names)
+        folded.append(name.toCaseFolded());
+    std::vector<qsizetype> order(static_cast<size_t>(names.size()));
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        const int byFolded = QString::compare(folded.at(a), folded.at(b), Qt::CaseSensitive);
+        return byFolded != 0 ? byFolded < 0 : names.at(a) < names.at(b);
+    });
+    QStringList sorted;
+    sorted.reserve(names.size());
+    for (const qsizetype index : order)
+        sorted.append(names.at(index));
+    return sorted;
 }

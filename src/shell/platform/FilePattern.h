@@ -30,5 +30,8 @@ private:
     bool m_matchesAll = false;
 };
 
+// Names in the lists' order: by case-folded name, ties by the name itself.
+[[nodiscard]] QStringList sortedWithoutRegardToCase(const QStringList &names);
+
 // Whether a case-folded name matches one case-folded wildcard piece.
 [[nodiscard]] bool wildcardMatch(QStringView piece, QStringView name);
