@@ -4,7 +4,9 @@
 # make e2e   - the end-to-end scenarios: the real program on a private X desktop
 # make screenshots - the screenshot gallery in build/screenshots/
 
-.PHONY: run test test-dev test-asan build deps format clean e2e e2e-build screenshots
+# make bench - the speed benchmarks, in an optimised build
+
+.PHONY: bench run test test-dev test-asan build deps format clean e2e e2e-build screenshots
 
 deps:
 	@scripts/install-deps.sh
@@ -39,6 +41,12 @@ screenshots: e2e-build
 	QUORVEL_BINARY=$(E2E_BUILD)/src/quorvel $(E2E_PYTHON) tests/e2e/screenshots.py --out build/screenshots
 
 test: test-dev test-asan e2e
+
+bench: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release --target bench_startup bench_click
+	./build/release/bench/bench_startup
+	./build/release/bench/bench_click
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
