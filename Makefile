@@ -3,7 +3,6 @@
 #              (the plain build, the AddressSanitizer/UBSan build, end-to-end)
 # make e2e   - the end-to-end scenarios: the real program on a private X desktop
 # make screenshots - the screenshot gallery in build/screenshots/
-
 # make bench - the speed benchmarks, in an optimised build
 
 .PHONY: bench run test test-dev test-asan build deps format clean e2e e2e-build screenshots
