@@ -126,7 +126,9 @@ void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *s
     QTransform toTarget = QTransform::fromTranslate(-frame.x(), -frame.y());
     toTarget *= QTransform::fromScale(target.width() / frame.width(), target.height() / frame.height());
     toTarget *= QTransform::fromTranslate(target.x(), target.y());
-    setup.deviceToTarget = toTarget * painter.transform();
+    // Coordinates name pixel centres, so one-pixel lines on whole coordinates land
+    // on one row of pixels instead of smearing over two.
+    setup.deviceToTarget = toTarget * painter.transform() * QTransform::fromTranslate(-0.5, -0.5);
     const QTransform full = toTarget * painter.deviceTransform();
     setup.pixelScale = std::sqrt(std::abs(full.determinant()));
     if (!(setup.pixelScale > 0) || !std::isfinite(setup.pixelScale))
