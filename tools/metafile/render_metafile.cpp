@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QTextStream>
 #include <cmath>
 #include <cstdio>
@@ -136,6 +137,24 @@ int main(int argc, char **argv)
                 std::printf("%s\t%.4f\n", qPrintable(parts[0]), rmse(a, b));
         }
         return 0;
+    }
+    if (args.size() == 4 && args[0] == QLatin1String("--side-by-side")) {
+        // Puts two renders next to each other (over white) for looking at.
+        QImage a(args[1]), b(args[2]);
+        if (a.height() < 300 && a.height() > 0) {
+            const int f = 300 / a.height() + 1;
+            a = a.scaled(a.size() * f);
+            b = b.scaled(b.size() * f);
+        }
+        QImage out(a.width() + b.width() + 8, qMax(a.height(), b.height()), QImage::Format_RGB32);
+        out.fill(Qt::red);
+        QPainter p(&out);
+        p.fillRect(QRect(0, 0, a.width(), a.height()), Qt::white);
+        p.drawImage(0, 0, a);
+        p.fillRect(QRect(a.width() + 8, 0, b.width(), b.height()), Qt::white);
+        p.drawImage(a.width() + 8, 0, b);
+        p.end();
+        return out.save(args[3]) ? 0 : 1;
     }
     if (args.size() >= 2 && args[0] == QLatin1String("--info")) {
         for (const QString &in : args.mid(1)) {

@@ -12,7 +12,6 @@ namespace metafile {
 
 namespace {
 
-constexpr quint32 kBiRgb = 0;
 constexpr quint32 kBiRle8 = 1;
 constexpr quint32 kBiRle4 = 2;
 constexpr quint32 kBiBitfields = 3;

@@ -248,7 +248,6 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
         if (std::abs(umW / 1000.0 - mmW) > 1 + mmW * 0.05 || std::abs(umH / 1000.0 - mmH) > 1 + mmH * 0.05)
             umW = umH = 0;
     }
-    info.bounds = bounds.toRect();
     info.bounds = QRect(QPoint(int(bounds.left()), int(bounds.top())), QPoint(int(bounds.right()), int(bounds.bottom())));
     info.frame = QRect(QPoint(int(frame.left()), int(frame.top())), QPoint(int(frame.right()), int(frame.bottom())));
     if (devW > 0 && devH > 0 && mmW > 0 && mmH > 0) {
@@ -347,7 +346,7 @@ namespace {
 
 class EmfReplay {
 public:
-    EmfReplay(QByteArrayView data, const EmfInfo &info, GdiDevice &dev) : m_data(data), m_info(info), m_dev(dev) {}
+    EmfReplay(QByteArrayView data, GdiDevice &dev) : m_data(data), m_dev(dev) {}
     void run();
 
 private:
@@ -358,7 +357,6 @@ private:
     void selectObject(quint32 index);
 
     QByteArrayView m_data;
-    const EmfInfo &m_info;
     GdiDevice &m_dev;
 };
 
@@ -1020,7 +1018,8 @@ void EmfReplay::record(quint32 type, QByteArrayView rec)
 
 void playEmf(QByteArrayView data, const EmfInfo &info, GdiDevice &device)
 {
-    EmfReplay replay(data, info, device);
+    Q_UNUSED(info);
+    EmfReplay replay(data, device);
     replay.run();
 }
 

@@ -414,6 +414,19 @@ void GdiDevice::applyClip()
     m_clipDirty = false;
 }
 
+bool GdiDevice::measured(const QRectF &r)
+{
+    if (!m_setup.measure)
+        return false;
+    if (std::isfinite(r.left()) && std::isfinite(r.top()) && std::isfinite(r.right())
+        && std::isfinite(r.bottom()) && (r.width() > 0 || r.height() > 0)) {
+        QRectF &m = *m_setup.measure;
+        m = m.isNull() ? r : m.united(r);
+    }
+    ++m_drawCalls;
+    return true;
+}
+
 void GdiDevice::beginDraw()
 {
     applyClip();
@@ -444,7 +457,11 @@ QPen GdiDevice::makePen(bool *visible) const
         c = Qt::white;
     const bool cosmetic = pen.extended && !(pen.style & PS_GEOMETRIC);
     double width = cosmetic ? 0 : pen.width * lineScale();
-    bool hairline = width * m_setup.pixelScale < 1.0;
+    if (!std::isfinite(width) || width > 1e6)
+        width = 1e6;
+    // A zero width is one pixel whatever the scale; other widths scale with the
+    // picture and may fall below a pixel, drawn thin and light as vector viewers do.
+    const bool hairline = width <= 0;
     QPen qp(c);
     qp.setWidthF(hairline ? 0 : width);
     qp.setCosmetic(hairline);
@@ -563,6 +580,8 @@ void GdiDevice::paintDevicePath(const QPainterPath &device, bool fill, bool stro
     const QBrush brush = fill ? makeBrush(m_s.brush, &brushVisible) : QBrush();
     const QPen pen = stroke ? makePen(&penVisible) : QPen();
     if (!(fill && brushVisible) && !(stroke && penVisible))
+        return;
+    if (measured(device.boundingRect()))
         return;
     beginDraw();
     applyRop2();
@@ -895,6 +914,8 @@ void GdiDevice::setPixel(QPointF p, quint32 colorRef)
     if (!finite(p) || !spend(1))
         return;
     const QPointF d = logicalToDevice().map(p);
+    if (measured(QRectF(d, QSizeF(1, 1))))
+        return;
     beginDraw();
     m_p.setRenderHint(QPainter::Antialiasing, false);
     m_p.fillRect(QRectF(std::floor(d.x()), std::floor(d.y()), 1, 1), color(colorRef));
@@ -1147,6 +1168,8 @@ void GdiDevice::frameRegion(const QPainterPath &device, const Brush &brush, QSiz
     const double width = qMax(qMax(w, h), 1.0 / qMax(m_setup.pixelScale, 1e-9));
     QPainterPathStroker stroker;
     stroker.setWidth(2 * width);
+    if (measured(device.boundingRect()))
+        return;
     const QPainterPath band = stroker.createStroke(device).intersected(device);
     beginDraw();
     m_p.fillPath(band, b);
@@ -1154,7 +1177,7 @@ void GdiDevice::frameRegion(const QPainterPath &device, const Brush &brush, QSiz
 
 void GdiDevice::invertRegion(const QPainterPath &device)
 {
-    if (!spend(1 + device.elementCount()))
+    if (!spend(1 + device.elementCount()) || measured(device.boundingRect()))
         return;
     beginDraw();
     m_p.setRenderHint(QPainter::Antialiasing, false);
@@ -1207,7 +1230,7 @@ void GdiDevice::patBlt(const QRectF &logical, quint32 rop)
     QPainterPath path;
     path.addRect(logical.normalized());
     const QPainterPath dev = logicalToDevice().map(path);
-    if (m_pathOpen)
+    if (m_pathOpen || measured(dev.boundingRect()))
         return;
     beginDraw();
     m_p.setRenderHint(QPainter::Antialiasing, false);
@@ -1273,7 +1296,10 @@ void GdiDevice::blit(const Blit &b)
     if (!finiteTransform(t) || std::abs(t.determinant()) < 1e-18)
         return;
 
-    const QRect clipped = src.toAlignedRect().intersected(b.image.rect());
+    const QRectF inside = src.intersected(QRectF(b.image.rect()));
+    if (inside.isEmpty())
+        return;
+    const QRect clipped = inside.toAlignedRect().intersected(b.image.rect());
     if (clipped.isEmpty())
         return;
     if (!spend(1 + qint64(clipped.width()) * clipped.height() / 16))
@@ -1282,6 +1308,8 @@ void GdiDevice::blit(const Blit &b)
     bool invert = false, skip = false;
     const QPainter::CompositionMode mode = blitMode(b.rop, &invert, &skip);
     if (skip)
+        return;
+    if (measured(QPolygonF({d0, d1, d1 + d2 - d0, d2}).boundingRect()))
         return;
     QImage img = b.image.copy(clipped);
     if (invert)
@@ -1300,9 +1328,9 @@ void GdiDevice::blit(const Blit &b)
         img = img.convertToFormat(QImage::Format_ARGB32);
         for (int y = 0; y < img.height(); ++y) {
             auto *line = reinterpret_cast<QRgb *>(img.scanLine(y));
-            const int my = y + clipped.y() + int(b.maskOffset.y());
+            const int my = y + clipped.y() + int(qBound(-1e6, b.maskOffset.y(), 1e6));
             for (int x = 0; x < img.width(); ++x) {
-                const int mx = x + clipped.x() + int(b.maskOffset.x());
+                const int mx = x + clipped.x() + int(qBound(-1e6, b.maskOffset.x(), 1e6));
                 const bool on = b.mask.valid(mx, my) && qGray(b.mask.pixel(mx, my)) >= 128;
                 // Mask bits that are set take the source; clear ones keep the destination.
                 if (!on)
@@ -1358,6 +1386,8 @@ void GdiDevice::gradientRects(const std::vector<Vertex> &v,
         g.setColorAt(1, vb.c);
         QPainterPath path;
         path.addRect(r);
+        if (measured(m.mapRect(r)))
+            continue;
         beginDraw();
         m_p.setRenderHint(QPainter::Antialiasing, false);
         m_p.fillPath(m.map(path), g);
@@ -1412,6 +1442,8 @@ void GdiDevice::gradientTriangles(const std::vector<Vertex> &v, const std::vecto
             }
             if (!spend(qint64(work.size())))
                 return;
+            if (measured(QPolygonF({root.p[0], root.p[1], root.p[2]}).boundingRect()))
+                continue;
             beginDraw();
             m_p.setRenderHint(QPainter::Antialiasing, false);
             m_p.setPen(Qt::NoPen);

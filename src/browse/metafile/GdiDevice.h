@@ -37,6 +37,9 @@ public:
         qint64 workBudget = 40'000'000;
         // Target pixels per reference device unit (for hairlines and text quality).
         double pixelScale = 1.0;
+        // When set, nothing is painted: the device bounds of what would be are
+        // gathered here instead (to size a file that doesn't say how big it is).
+        QRectF *measure = nullptr;
     };
 
     GdiDevice(QPainter &painter, const Setup &setup);
@@ -223,6 +226,8 @@ private:
     [[nodiscard]] QPainterPath arcPath(const QRectF &box, QPointF start, QPointF end, ArcKind kind,
                                        QPointF *arcStart, QPointF *arcEnd) const;
     void beginDraw();
+    // In measuring mode, records the bounds and returns true (the caller then skips painting).
+    bool measured(const QRectF &deviceRect);
     void drawTextRun(const TextRun &run);
 
     QPainter &m_p;

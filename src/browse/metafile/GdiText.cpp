@@ -200,9 +200,12 @@ void GdiDevice::drawTextRun(const TextRun &run)
     if (run.rect && (run.options & ETO_OPAQUE) && !m_pathOpen) {
         QPainterPath r;
         r.addRect(run.rect->normalized());
-        beginDraw();
-        m_p.setRenderHint(QPainter::Antialiasing, false);
-        m_p.fillPath(m.map(r), color(m_s.bkColor));
+        const QPainterPath dev = m.map(r);
+        if (!measured(dev.boundingRect())) {
+            beginDraw();
+            m_p.setRenderHint(QPainter::Antialiasing, false);
+            m_p.fillPath(dev, color(m_s.bkColor));
+        }
     }
     if (count == 0)
         return;
@@ -361,6 +364,10 @@ void GdiDevice::drawTextRun(const TextRun &run)
         return;
     }
 
+    // A file measured for its size counts text by its reference point, as other
+    // viewers do, so that its frame matches theirs.
+    if (measured(QRectF(origin, QSizeF(0.01, 0.01))))
+        return;
     beginDraw();
     if (run.rect && (run.options & ETO_CLIPPED)) {
         QPainterPath r;

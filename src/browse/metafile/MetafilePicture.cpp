@@ -52,6 +52,25 @@ std::shared_ptr<const MetafilePicture> MetafilePicture::load(QByteArray bytes, Q
         auto info = scanWmf(pic->m_bytes, whyNot);
         if (!info)
             return nullptr;
+        if (info->needsMeasuring) {
+            // The file gives no size: play it once to find where it draws.
+            QImage scratch(1, 1, QImage::Format_RGB32);
+            QPainter painter(&scratch);
+            QRectF bounds;
+            GdiDevice::Setup setup;
+            setup.flavor = GdiDevice::Flavor::Wmf;
+            setup.wmfFrame = QRectF(0, 0, 1, 1);
+            setup.wmfUnitsPerInch = info->unitsPerInch;
+            setup.objectSlots = info->objectSlots;
+            setup.workBudget = kWorkBudget;
+            setup.measure = &bounds;
+            {
+                GdiDevice device(painter, setup);
+                playWmf(pic->m_bytes, *info, device);
+            }
+            if (bounds.width() >= 1 && bounds.height() >= 1 && bounds.width() < 1e6 && bounds.height() < 1e6)
+                info->frame = bounds.adjusted(0, 0, 1, 1); // both edges count, as in GDI
+        }
         pic->m_wmf = std::make_unique<WmfInfo>(*info);
         const double upi = info->unitsPerInch;
         pic->m_natural = clampNatural(info->frame.width() * 96.0 / upi, info->frame.height() * 96.0 / upi);
@@ -107,7 +126,9 @@ void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *s
     QTransform toTarget = QTransform::fromTranslate(-frame.x(), -frame.y());
     toTarget *= QTransform::fromScale(target.width() / frame.width(), target.height() / frame.height());
     toTarget *= QTransform::fromTranslate(target.x(), target.y());
-    setup.deviceToTarget = toTarget * painter.transform();
+    // Coordinates name pixel centres, so one-pixel lines on whole coordinates land
+    // on one row of pixels instead of smearing over two.
+    setup.deviceToTarget = toTarget * painter.transform() * QTransform::fromTranslate(-0.5, -0.5);
     const QTransform full = toTarget * painter.deviceTransform();
     setup.pixelScale = std::sqrt(std::abs(full.determinant()));
     if (!(setup.pixelScale > 0) || !std::isfinite(setup.pixelScale))
@@ -168,6 +189,7 @@ void MetafilePicture::draw(QPainter &painter, const QRectF &target) const
     }
     if (painter.hasClipping())
         visible = visible.intersected(dt.mapRect(painter.clipBoundingRect()));
+    visible = visible.intersected(QRectF(-1e7, -1e7, 2e7, 2e7));
     const QRect pixels = visible.toAlignedRect();
     if (pixels.isEmpty())
         return;

@@ -303,11 +303,10 @@ std::optional<WmfInfo> scanWmf(QByteArrayView data, QString *whyNot)
             const QPointF org = windowOrg.value_or(QPointF(0, 0));
             info.frame = QRectF(org, *windowExt).normalized();
             info.frameFromWindow = true;
-        } else if (anyPoint && !bounds.isEmpty()) {
-            info.frame = bounds;
-            info.frameFromBounds = true;
         } else {
-            info.frame = QRectF(0, 0, 1024, 768);
+            info.frame = (anyPoint && !bounds.isEmpty()) ? bounds : QRectF(0, 0, 1024, 768);
+            info.frameFromBounds = true;
+            info.needsMeasuring = true;
         }
         // A plain WMF says nothing about its units: take them as screen pixels.
         if (!info.placeable)

@@ -19,6 +19,7 @@ struct WmfInfo {
     qsizetype drawingRecords = 0;
     bool frameFromWindow = false;
     bool frameFromBounds = false;
+    bool needsMeasuring = false; // no window and no placeable header: measure what is drawn
 };
 
 // Checks the header and the record framing; nullopt (with a reason) when the file
