@@ -25,19 +25,19 @@ test-asan: deps
 	@cmake --build --preset asan
 	ctest --preset asan
 
-# The end-to-end scenarios use their own build folder and Debian's Python.
-E2E_BUILD := build/e2e
+# The end-to-end scenarios run the program of the plain build with Debian's Python.
+E2E_BINARY := build/dev/src/quorvel
 E2E_PYTHON := /usr/bin/python3
 
 e2e-build: deps
-	@cmake -S . -B $(E2E_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=OFF >/dev/null
-	@cmake --build $(E2E_BUILD) --target quorvel
+	@cmake --preset dev >/dev/null
+	@cmake --build --preset dev --target quorvel
 
 e2e: e2e-build
-	QUORVEL_BINARY=$(E2E_BUILD)/src/quorvel $(E2E_PYTHON) -m pytest tests/e2e
+	QUORVEL_BINARY=$(E2E_BINARY) $(E2E_PYTHON) -m pytest tests/e2e
 
 screenshots: e2e-build
-	QUORVEL_BINARY=$(E2E_BUILD)/src/quorvel $(E2E_PYTHON) tests/e2e/screenshots.py --out build/screenshots
+	QUORVEL_BINARY=$(E2E_BINARY) $(E2E_PYTHON) tests/e2e/screenshots.py --out build/screenshots
 
 test: test-dev test-asan e2e
 
