@@ -12,6 +12,7 @@ index.html. Add a state by adding a Scene to SCENES.
 import argparse
 import html
 import os
+import subprocess
 import sys
 import tempfile
 from dataclasses import dataclass
@@ -23,6 +24,7 @@ sys.path.insert(0, str(Path(__file__).parent))
 from harness import processes  # noqa: E402
 from harness.desktop import Desktop  # noqa: E402
 from harness.session import REPO_ROOT, UserSession  # noqa: E402
+from harness.waiting import wait_until  # noqa: E402
 
 MARGIN = 8
 # The same user folder every time, so that captions do not vary between runs.
@@ -38,8 +40,13 @@ class Scene:
 
 def picture_folder(session):
     folder = session.sandbox.folder("Pictures")
-    session.sandbox.pictures(folder, ["sunset.bmp", "Beach.BMP", "logo.gif", "photo.jpg",
-                                      "favicon.ico", "notes.gif"], size=(64, 48))
+    session.sandbox.pictures(folder, ["Beach.BMP", "logo.gif", "photo.jpg", "favicon.ico",
+                                      "notes.gif"], size=(64, 48))
+    # Something that looks like a picture, for the scenes that show one.
+    subprocess.run(["convert", "-size", "280x180", "gradient:#ffb347-#1e3c72", "-fill", "#ffe066",
+                    "-draw", "circle 140,120 140,88", "-fill", "#203040",
+                    "-draw", "rectangle 0,140 280,180", f"BMP3:{folder / 'sunset.bmp'}"],
+                   check=True)
     for name in ("Family", "Holidays"):
         (folder / name).mkdir()
     return folder
@@ -47,6 +54,13 @@ def picture_folder(session):
 
 def main_window(session):
     return session.start(folder=picture_folder(session))
+
+
+def picture_shown(session):
+    app = session.start(folder=picture_folder(session))
+    app.click_list_entry("File1", "sunset.bmp")
+    wait_until(lambda: app.info_labels().get("Pic's Size:"), message="the file's information")
+    return app
 
 
 def filter_list_open(session):
@@ -65,6 +79,8 @@ def invalid_pattern_message(session):
 SCENES = [
     Scene("main-window", "The main window at start, in a folder of a few pictures.",
           main_window),
+    Scene("picture-shown", "A picture clicked in the file list, with its information.",
+          picture_shown),
     Scene("filter-list-open", "The picture-type filter dropped down.", filter_list_open),
     Scene("invalid-pattern-message",
           "The message for a filter pattern that names a folder (\"*/\").",

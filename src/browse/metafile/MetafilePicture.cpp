@@ -16,6 +16,7 @@ namespace {
 // Cached images bigger than this are not kept; larger views draw directly.
 constexpr qint64 kMaxCachePixels = qint64(8192) * 8192;
 constexpr int kMaxNaturalSide = 16384;
+constexpr qint64 kMaxImagePixels = qint64(8192) * 8192;
 
 QSize clampNatural(double w, double h)
 {
@@ -165,7 +166,11 @@ QImage MetafilePicture::render(QSize size, Stats *stats, QColor paper) const
 
 QImage MetafilePicture::toImage() const
 {
-    return render(m_natural);
+    // A metafile may say it is metres wide; the bitmap copy stops at a sane size.
+    QSize size = m_natural;
+    if (qint64(size.width()) * size.height() > kMaxImagePixels)
+        size = size.scaled(8192, 8192, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    return render(size);
 }
 
 void MetafilePicture::draw(QPainter &painter, const QRectF &target) const

@@ -1,0 +1,122 @@
+#include "PictureLoader.h"
+
+#include "picture/BmpDecoder.h"
+#include "picture/GifDecoder.h"
+#include "picture/IconDecoder.h"
+#include "picture/JpegPicture.h"
+#include "picture/ScaledPicture.h"
+
+#include <QColorSpace>
+#include <QFile>
+
+using namespace picture;
+
+namespace {
+
+bool startsWith(Bytes b, const char *magic, qint64 at = 0)
+{
+    const qint64 n = qstrlen(magic);
+    return b.has(at, n) && std::equal(magic, magic + n, reinterpret_cast<const char *>(b.data() + at));
+}
+
+bool plausibleDibHeaderSize(quint32 size)
+{
+    return size == 12 || (size >= 16 && size <= 64) || size == 108 || size == 124;
+}
+
+LoadResult fromDecoded(Decoded d)
+{
+    if (!d.ok())
+        return {nullptr, d.failure.isEmpty() ? QStringLiteral("nothing decoded") : d.failure, {}};
+    if (!d.iccProfile.isEmpty() && d.image.depth() == 32) {
+        const QColorSpace space = QColorSpace::fromIccProfile(d.iccProfile);
+        if (space.isValid() && space != QColorSpace(QColorSpace::SRgb)) {
+            d.image.setColorSpace(space);
+            d.image.convertToColorSpace(QColorSpace::SRgb);
+        }
+    }
+    auto picture = std::make_shared<const DecodedPicture>(std::move(d.image));
+    picture->prepareForPanel(ScaledPicture::panelPixelRatio());
+    return {std::move(picture), {}, d.warning};
+}
+
+// Windows metafiles are drawn by their own player, which plugs in here.
+LoadResult loadMetafile(QByteArray bytes)
+{
+    Q_UNUSED(bytes);
+    return {nullptr, QStringLiteral("metafile player not available"), {}};
+}
+
+} // namespace
+
+std::optional<PictureFormat> PictureLoader::sniff(QByteArrayView head)
+{
+    const Bytes b(head);
+    if (startsWith(b, "\xFF\xD8\xFF"))
+        return PictureFormat::Jpeg;
+    if (startsWith(b, "GIF87a") || startsWith(b, "GIF89a"))
+        return PictureFormat::Gif;
+    if (startsWith(b, "BM") && b.has(14, 4) && plausibleDibHeaderSize(b.u32le(14)))
+        return PictureFormat::Bmp;
+    // An OS/2 bitmap array, whose first member is an ordinary bitmap.
+    if (startsWith(b, "BA") && startsWith(b, "BM", 14) && b.has(28, 4) &&
+        plausibleDibHeaderSize(b.u32le(28)))
+        return PictureFormat::Bmp;
+    if (b.u32le(0) == 0x9AC6CDD7u && b.has(0, 4))
+        return PictureFormat::Wmf;
+    if (b.has(0, 44) && b.u32le(0) == 1 && b.u32le(40) == 0x464D4520u) // " EMF"
+        return PictureFormat::Emf;
+    if (b.has(0, 6) && (b.u16le(0) == 1 || b.u16le(0) == 2) && b.u16le(2) == 9 &&
+        (b.u16le(4) == 0x0300 || b.u16le(4) == 0x0100))
+        return PictureFormat::Wmf;
+    if (b.has(0, 22) && b.u16le(0) == 0 && (b.u16le(2) == 1 || b.u16le(2) == 2)) {
+        // Icons have no magic of their own; a real directory is what tells them from
+        // other files that start with zeros (an uncompressed TGA, say).
+        const qint64 count = b.u16le(4);
+        const qint64 size = b.u32le(6 + 8);
+        const qint64 offset = b.u32le(6 + 12);
+        if (count > 0 && size > 0 && offset >= 6 + 16 * count)
+            return b.u16le(2) == 1 ? PictureFormat::Ico : PictureFormat::Cur;
+    }
+    if (looksLikePackedDib(b))
+        return PictureFormat::Bmp;
+    return std::nullopt;
+}
+
+LoadResult PictureLoader::loadFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {nullptr, QStringLiteral("cannot open: %1").arg(file.errorString()), {}};
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return {nullptr, QStringLiteral("cannot read: %1").arg(file.errorString()), {}};
+    return loadBytes(std::move(bytes));
+}
+
+LoadResult PictureLoader::loadBytes(QByteArray bytes)
+{
+    if (bytes.isEmpty())
+        return {nullptr, QStringLiteral("empty file"), {}};
+    const std::optional<PictureFormat> format = sniff(bytes);
+    if (!format)
+        return {nullptr, QStringLiteral("not a picture format that can be shown"), {}};
+    switch (*format) {
+    case PictureFormat::Bmp:
+        return fromDecoded(decodeBmp(Bytes(bytes)));
+    case PictureFormat::Gif:
+        return fromDecoded(decodeGif(Bytes(bytes)));
+    case PictureFormat::Ico:
+    case PictureFormat::Cur:
+        return fromDecoded(decodeIcon(Bytes(bytes)));
+    case PictureFormat::Jpeg: {
+        JpegPicture::Loaded loaded =
+            JpegPicture::load(std::move(bytes), ScaledPicture::panelPixelRatio());
+        return {std::move(loaded.picture), loaded.failure, loaded.warning};
+    }
+    case PictureFormat::Wmf:
+    case PictureFormat::Emf:
+        return loadMetafile(std::move(bytes));
+    }
+    return {nullptr, QStringLiteral("unknown format"), {}};
+}

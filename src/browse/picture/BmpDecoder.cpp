@@ -1,0 +1,675 @@
+#include "BmpDecoder.h"
+
+#include "Limits.h"
+
+#include <QList>
+
+#include <array>
+#include <bit>
+
+namespace picture {
+namespace {
+
+enum class Compression { Rgb, Rle8, Rle4, Rle24, BitFields, AlphaBitFields, Huffman1D, Jpeg, Png };
+
+struct InfoHeader {
+    qint64 size = 0;
+    qint64 width = 0;
+    qint64 height = 0; // as stored; for an icon, colours and mask together
+    bool topDown = false;
+    int planes = 0;
+    int bpp = 0;
+    Compression compression = Compression::Rgb;
+    quint32 colorsUsed = 0;
+    bool core = false; // OS/2 1.x: 16-bit sizes, 3-byte palette entries
+    std::array<quint32, 4> masks{};
+    bool hasAlphaMask = false;
+    qint64 masksAfterHeader = 0; // bytes of masks that follow a 40-byte header
+    quint32 colorSpaceType = 0;
+    qint64 profileOffset = 0; // from the start of the info header
+    qint64 profileSize = 0;
+
+    [[nodiscard]] qint64 paletteStart() const { return size + masksAfterHeader; }
+    [[nodiscard]] int paletteEntrySize() const { return core ? 3 : 4; }
+};
+
+bool parseInfoHeader(Bytes dib, InfoHeader &h, QString &why)
+{
+    if (!dib.has(0, 4)) {
+        why = QStringLiteral("bitmap header cut short");
+        return false;
+    }
+    h.size = dib.u32le(0);
+    const bool os2v2 = h.size >= 16 && h.size <= 64 && h.size != 40 && h.size != 52 && h.size != 56;
+    if (h.size != 12 && !os2v2 && h.size != 40 && h.size != 52 && h.size != 56 && h.size != 108 &&
+        h.size != 124) {
+        why = QStringLiteral("unknown bitmap header size %1").arg(h.size);
+        return false;
+    }
+    if (!dib.has(0, h.size)) {
+        why = QStringLiteral("bitmap header cut short");
+        return false;
+    }
+    if (h.size == 12) {
+        h.core = true;
+        h.width = dib.u16le(4);
+        h.height = dib.u16le(6);
+        h.planes = dib.u16le(8);
+        h.bpp = dib.u16le(10);
+        return true;
+    }
+    h.width = dib.i32le(4);
+    const qint64 height = dib.i32le(8);
+    h.topDown = height < 0;
+    h.height = height < 0 ? -height : height;
+    h.planes = dib.u16le(12);
+    h.bpp = dib.u16le(14);
+    const quint32 compression = h.size >= 20 ? dib.u32le(16) : 0;
+    h.colorsUsed = h.size >= 36 ? dib.u32le(32) : 0;
+    switch (compression) {
+    case 0: h.compression = Compression::Rgb; break;
+    case 1: h.compression = Compression::Rle8; break;
+    case 2: h.compression = Compression::Rle4; break;
+    // OS/2 2.x gave 3 and 4 other meanings.
+    case 3: h.compression = os2v2 ? Compression::Huffman1D : Compression::BitFields; break;
+    case 4: h.compression = os2v2 ? Compression::Rle24 : Compression::Jpeg; break;
+    case 5: h.compression = Compression::Png; break;
+    case 6: h.compression = Compression::AlphaBitFields; break;
+    default:
+        why = QStringLiteral("unknown bitmap compression %1").arg(compression);
+        return false;
+    }
+    const bool bitFields = h.compression == Compression::BitFields ||
+                           h.compression == Compression::AlphaBitFields;
+    if (!os2v2 && (h.size >= 52 || bitFields)) {
+        // The masks sit inside a V3+ header, or just after a 40-byte one.
+        const int count = (h.size >= 56 || h.compression == Compression::AlphaBitFields) ? 4 : 3;
+        if (h.size == 40)
+            h.masksAfterHeader = count * 4;
+        if (!dib.has(40, count * 4)) {
+            why = QStringLiteral("bitmap colour masks cut short");
+            return false;
+        }
+        for (int i = 0; i < count; ++i)
+            h.masks[i] = dib.u32le(40 + 4 * i);
+        h.hasAlphaMask = count == 4;
+    }
+    if (h.size == 124) {
+        h.colorSpaceType = dib.u32le(56);
+        h.profileOffset = dib.u32le(112);
+        h.profileSize = dib.u32le(116);
+    }
+    return true;
+}
+
+QString validate(const InfoHeader &h)
+{
+    if (h.width <= 0)
+        return QStringLiteral("bad bitmap width %1").arg(h.width);
+    if (h.height <= 0)
+        return QStringLiteral("bad bitmap height %1").arg(h.height);
+    if (h.planes != 1)
+        return QStringLiteral("bad bitmap plane count %1").arg(h.planes);
+    switch (h.compression) {
+    case Compression::Rgb:
+        if (h.bpp == 64)
+            return QStringLiteral("64-bit bitmaps are not supported");
+        if (h.bpp != 1 && h.bpp != 2 && h.bpp != 4 && h.bpp != 8 && h.bpp != 16 && h.bpp != 24 &&
+            h.bpp != 32)
+            return QStringLiteral("bad bitmap depth %1").arg(h.bpp);
+        break;
+    case Compression::Rle8:
+    case Compression::Rle4:
+    case Compression::Rle24: {
+        const int want = h.compression == Compression::Rle8 ? 8
+                         : h.compression == Compression::Rle4 ? 4
+                                                              : 24;
+        if (h.bpp != want)
+            return QStringLiteral("run-length bitmap with depth %1").arg(h.bpp);
+        // Runs are laid out bottom-up; a top-down one has no defined meaning.
+        if (h.topDown)
+            return QStringLiteral("top-down run-length bitmap");
+        break;
+    }
+    case Compression::BitFields:
+    case Compression::AlphaBitFields:
+        if (h.bpp != 16 && h.bpp != 32)
+            return QStringLiteral("bit-field bitmap with depth %1").arg(h.bpp);
+        break;
+    case Compression::Huffman1D:
+        return QStringLiteral("Huffman-compressed bitmaps are not supported");
+    case Compression::Jpeg:
+        return QStringLiteral("bitmaps holding a JPEG are not supported");
+    case Compression::Png:
+        return QStringLiteral("bitmaps holding a PNG are not supported");
+    }
+    return {};
+}
+
+// One colour channel of a 16- or 32-bit pixel.
+struct Channel {
+    quint32 mask = 0;
+    int shift = 0;
+    int bits = 0;
+    std::array<quint8, 256> widen{}; // for channels of 8 bits or fewer
+
+    explicit Channel(quint32 m = 0) : mask(m)
+    {
+        if (!mask)
+            return;
+        shift = std::countr_zero(mask);
+        bits = std::popcount(mask);
+        if (bits <= 8) {
+            const quint32 top = (1u << bits) - 1;
+            for (quint32 v = 0; v <= top; ++v)
+                widen[v] = static_cast<quint8>((v * 255 + top / 2) / top);
+        }
+    }
+    [[nodiscard]] quint32 operator()(quint32 pixel) const
+    {
+        const quint32 v = (pixel & mask) >> shift;
+        return bits <= 8 ? widen[v] : (v >> (bits - 8));
+    }
+};
+
+QString checkMasks(const std::array<quint32, 4> &masks, int bpp)
+{
+    const quint64 room = bpp == 16 ? 0xFFFFu : 0xFFFFFFFFu;
+    quint32 seen = 0;
+    for (int i = 0; i < 4; ++i) {
+        const quint32 m = masks[i];
+        if (!m) {
+            if (i < 3)
+                return QStringLiteral("bitmap colour mask with no bits");
+            continue;
+        }
+        if (m > room)
+            return QStringLiteral("bitmap colour mask wider than the pixel");
+        const quint32 normalised = m >> std::countr_zero(m);
+        if ((normalised & (normalised + 1)) != 0)
+            return QStringLiteral("bitmap colour mask with gaps");
+        if (seen & m)
+            return QStringLiteral("overlapping bitmap colour masks");
+        seen |= m;
+    }
+    return {};
+}
+
+// Where the pixels are and what the colours mean, once the header is understood.
+struct Layout {
+    InfoHeader h;
+    qint64 rows = 0; // colour rows (an icon's height without its mask)
+    std::array<QRgb, 256> palette{};
+    std::array<Channel, 4> channels;
+    bool alpha = false;
+};
+
+bool buildPalette(Bytes dib, Layout &l, qint64 pixelOffset, QString &why)
+{
+    const InfoHeader &h = l.h;
+    l.palette.fill(qRgb(0, 0, 0)); // indices past the palette show black, as on Windows
+    if (h.bpp > 8)
+        return true;
+    const qint64 maxEntries = qint64(1) << h.bpp;
+    const qint64 entry = h.paletteEntrySize();
+    const qint64 start = h.paletteStart();
+    qint64 count = (h.core || h.colorsUsed == 0) ? maxEntries : h.colorsUsed;
+    if (count > maxEntries) {
+        // A longer palette than the depth can index is harmless when it is really there.
+        if (count > 65536 || (pixelOffset >= 0 && start + count * entry > pixelOffset) ||
+            !dib.has(start, count * entry)) {
+            why = QStringLiteral("impossible palette size %1").arg(h.colorsUsed);
+            return false;
+        }
+        count = maxEntries;
+    }
+    if (pixelOffset >= 0 && start + count * entry > pixelOffset) {
+        // OS/2 1.x has no colour count: its palette simply ends where the pixels begin.
+        if (!h.core || pixelOffset < start) {
+            why = QStringLiteral("bitmap pixel data overlaps its palette");
+            return false;
+        }
+        count = (pixelOffset - start) / entry;
+    }
+    if (!dib.has(start, count * entry)) {
+        why = QStringLiteral("bitmap palette cut short");
+        return false;
+    }
+    for (qint64 i = 0; i < count; ++i) {
+        const qint64 at = start + i * entry;
+        l.palette[i] = qRgb(dib.u8(at + 2), dib.u8(at + 1), dib.u8(at));
+    }
+    return true;
+}
+
+bool buildChannels(Layout &l, QString &why)
+{
+    const InfoHeader &h = l.h;
+    if (h.bpp != 16 && h.bpp != 32)
+        return true;
+    std::array<quint32, 4> masks{};
+    if (h.compression == Compression::Rgb) {
+        // The fourth byte of a plain 32-bit pixel is unused; Windows ignores it.
+        masks = h.bpp == 16 ? std::array<quint32, 4>{0x7C00, 0x03E0, 0x001F, 0}
+                            : std::array<quint32, 4>{0xFF0000, 0xFF00, 0xFF, 0};
+    } else {
+        masks = h.masks;
+        if (!h.hasAlphaMask)
+            masks[3] = 0;
+    }
+    why = checkMasks(masks, h.bpp);
+    if (!why.isEmpty())
+        return false;
+    for (int i = 0; i < 4; ++i)
+        l.channels[i] = Channel(masks[i]);
+    l.alpha = masks[3] != 0;
+    return true;
+}
+
+// Decodes rows of uncompressed pixels into ARGB (non-premultiplied) values. Returns the
+// number of rows that were in the file.
+qint64 decodeRows(Bytes file, qint64 offset, const Layout &l, QImage &out)
+{
+    const InfoHeader &h = l.h;
+    const qint64 width = h.width;
+    const qint64 stride = ((width * h.bpp + 31) / 32) * 4;
+    const qint64 rowBytes = (width * h.bpp + 7) / 8;
+    const std::array<QRgb, 256> &pal = l.palette;
+    const bool plain32 = h.bpp == 32 && !l.alpha && l.channels[0].mask == 0xFF0000 &&
+                         l.channels[1].mask == 0xFF00 && l.channels[2].mask == 0xFF;
+    qint64 row = 0;
+    for (; row < l.rows; ++row) {
+        const qint64 at = offset + row * stride;
+        if (!file.has(at, rowBytes))
+            break;
+        const uchar *src = file.data() + at;
+        auto *dst = reinterpret_cast<QRgb *>(
+            out.scanLine(static_cast<int>(h.topDown ? row : l.rows - 1 - row)));
+        switch (h.bpp) {
+        case 1:
+            for (qint64 x = 0; x < width; ++x)
+                dst[x] = pal[(src[x >> 3] >> (7 - (x & 7))) & 1];
+            break;
+        case 2:
+            for (qint64 x = 0; x < width; ++x)
+                dst[x] = pal[(src[x >> 2] >> (6 - 2 * (x & 3))) & 3];
+            break;
+        case 4:
+            for (qint64 x = 0; x < width; ++x)
+                dst[x] = pal[(src[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
+            break;
+        case 8:
+            for (qint64 x = 0; x < width; ++x)
+                dst[x] = pal[src[x]];
+            break;
+        case 24:
+            for (qint64 x = 0; x < width; ++x, src += 3)
+                dst[x] = qRgb(src[2], src[1], src[0]);
+            break;
+        case 16:
+        case 32: {
+            const auto &c = l.channels;
+            for (qint64 x = 0; x < width; ++x) {
+                quint32 p;
+                if (h.bpp == 16) {
+                    p = quint32(src[0]) | (quint32(src[1]) << 8);
+                    src += 2;
+                } else {
+                    p = quint32(src[0]) | (quint32(src[1]) << 8) | (quint32(src[2]) << 16) |
+                        (quint32(src[3]) << 24);
+                    src += 4;
+                }
+                if (plain32)
+                    dst[x] = 0xFF000000u | p;
+                else
+                    dst[x] = qRgba(c[0](p), c[1](p), c[2](p), l.alpha ? c[3](p) : 255);
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return row;
+}
+
+struct RleResult {
+    bool ended = false;   // reached its end-of-bitmap code
+    bool overran = false; // a code started or moved past the picture's edge
+    bool cut = false;     // the data stopped in the middle of a code
+    bool drewAll = false; // every pixel was set
+};
+
+// Run-length data, bottom-up. Pixels the codes skip stay transparent.
+RleResult decodeRle(Bytes file, qint64 offset, const Layout &l, QImage &out)
+{
+    const InfoHeader &h = l.h;
+    const qint64 width = h.width;
+    const qint64 height = l.rows;
+    out.fill(Qt::transparent);
+    RleResult r;
+    qint64 x = 0;
+    qint64 y = 0;
+    qint64 drawn = 0;
+    QRgb *line = reinterpret_cast<QRgb *>(out.scanLine(static_cast<int>(height - 1)));
+    auto put = [&](QRgb colour) {
+        if (x < width) {
+            line[x] = colour;
+            ++drawn;
+        }
+        ++x;
+    };
+    auto moveTo = [&](qint64 nx, qint64 ny) {
+        x = nx;
+        y = ny;
+        if (y < height)
+            line = reinterpret_cast<QRgb *>(out.scanLine(static_cast<int>(height - 1 - y)));
+    };
+    const std::array<QRgb, 256> &pal = l.palette;
+    qint64 at = offset;
+    while (y < height) {
+        if (!file.has(at, 2)) {
+            r.cut = true;
+            break;
+        }
+        const int count = file.u8(at);
+        const int value = file.u8(at + 1);
+        at += 2;
+        // A run may hang over the row's end (it is clipped, as other readers do), but
+        // one that starts past it means the data has lost its way.
+        const bool drawing = count > 0 || value > 2;
+        if (drawing && x >= width) {
+            r.overran = true;
+            break;
+        }
+        if (count > 0) {
+            if (h.compression == Compression::Rle24) {
+                if (!file.has(at, 2)) {
+                    r.cut = true;
+                    break;
+                }
+                const QRgb colour = qRgb(file.u8(at + 1), file.u8(at), value);
+                at += 2;
+                for (int i = 0; i < count; ++i)
+                    put(colour);
+            } else if (h.compression == Compression::Rle4) {
+                for (int i = 0; i < count; ++i)
+                    put(pal[(i & 1) ? (value & 15) : (value >> 4)]);
+            } else {
+                for (int i = 0; i < count; ++i)
+                    put(pal[value]);
+            }
+            continue;
+        }
+        if (value == 0) {
+            moveTo(0, y + 1);
+        } else if (value == 1) {
+            r.ended = true;
+            break;
+        } else if (value == 2) {
+            if (!file.has(at, 2)) {
+                r.cut = true;
+                break;
+            }
+            const qint64 nx = x + file.u8(at);
+            const qint64 ny = y + file.u8(at + 1);
+            at += 2;
+            if (nx > width || ny > height)
+                r.overran = true;
+            moveTo(nx, ny);
+        } else {
+            const int n = value;
+            qint64 bytes = h.compression == Compression::Rle24  ? 3 * qint64(n)
+                           : h.compression == Compression::Rle4 ? (n + 1) / 2
+                                                                 : n;
+            if (!file.has(at, bytes)) {
+                r.cut = true;
+                break;
+            }
+            const uchar *src = file.data() + at;
+            for (int i = 0; i < n; ++i) {
+                if (h.compression == Compression::Rle24)
+                    put(qRgb(src[3 * i + 2], src[3 * i + 1], src[3 * i]));
+                else if (h.compression == Compression::Rle4)
+                    put(pal[(i & 1) ? (src[i / 2] & 15) : (src[i / 2] >> 4)]);
+                else
+                    put(pal[src[i]]);
+            }
+            at += bytes + (bytes & 1);
+        }
+    }
+    r.drewAll = drawn >= width * height;
+    return r;
+}
+
+// Keeps what the alpha channel says, unless it says nothing: many writers leave the
+// unused byte at zero, and such a picture is meant to be opaque.
+void settleAlpha(QImage &image, bool alphaFromFile)
+{
+    bool anyVisible = false;
+    bool anyTransparent = false;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *p = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int a = qAlpha(p[x]);
+            anyVisible |= a != 0;
+            anyTransparent |= a != 255;
+        }
+    }
+    if (alphaFromFile && !anyVisible) {
+        for (int y = 0; y < image.height(); ++y) {
+            auto *p = reinterpret_cast<QRgb *>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                p[x] |= 0xFF000000u;
+        }
+        anyTransparent = false;
+    }
+    if (anyTransparent)
+        image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    else
+        image.reinterpretAsFormat(QImage::Format_RGB32);
+}
+
+QByteArray embeddedProfile(Bytes dib, const InfoHeader &h)
+{
+    constexpr quint32 kEmbedded = 0x4D424544; // 'MBED'
+    if (h.colorSpaceType != kEmbedded || h.profileSize <= 0 ||
+        !dib.has(h.profileOffset, h.profileSize))
+        return {};
+    return dib.mid(h.profileOffset, h.profileSize).view().toByteArray();
+}
+
+// A DIB whose info header starts at dibStart; pixelOffset is where the file header
+// says the pixels are (-1 when there is no file header: they follow the palette).
+Decoded decodeDib(Bytes file, qint64 dibStart, qint64 pixelOffset)
+{
+    const Bytes dib = file.mid(dibStart);
+    Layout l;
+    QString why;
+    if (!parseInfoHeader(dib, l.h, why))
+        return Decoded::fail(why);
+    why = validate(l.h);
+    if (why.isEmpty())
+        why = checkDimensions(l.h.width, l.h.height);
+    if (!why.isEmpty())
+        return Decoded::fail(why);
+    l.rows = l.h.height;
+    const qint64 relativePixels = pixelOffset < 0 ? -1 : pixelOffset - dibStart;
+    if (!buildPalette(dib, l, relativePixels, why) || !buildChannels(l, why))
+        return Decoded::fail(why);
+    qint64 pixels = relativePixels;
+    if (pixels < 0) {
+        const qint64 entries = l.h.bpp <= 8 ? (l.h.core || l.h.colorsUsed == 0
+                                                   ? (qint64(1) << l.h.bpp)
+                                                   : qint64(l.h.colorsUsed))
+                                            : qint64(l.h.colorsUsed);
+        pixels = l.h.paletteStart() + entries * l.h.paletteEntrySize();
+    }
+    if (pixels < l.h.paletteStart() || pixels >= dib.size())
+        return Decoded::fail(QStringLiteral("bitmap pixel data outside the file"));
+
+    Decoded d;
+    d.image = allocateRaster(l.h.width, l.rows, QImage::Format_ARGB32, &why);
+    if (d.image.isNull())
+        return Decoded::fail(why);
+    const bool rle = l.h.compression == Compression::Rle4 ||
+                     l.h.compression == Compression::Rle8 ||
+                     l.h.compression == Compression::Rle24;
+    if (rle) {
+        const RleResult r = decodeRle(dib, pixels, l, d.image);
+        if (r.overran)
+            return Decoded::fail(QStringLiteral("run-length data runs outside the picture"));
+        if (r.cut && !r.ended)
+            d.warning = QStringLiteral("run-length data cut short");
+        settleAlpha(d.image, false);
+    } else {
+        const qint64 rows = decodeRows(dib, pixels, l, d.image);
+        if (rows == 0)
+            return Decoded::fail(QStringLiteral("bitmap pixel data missing"));
+        if (rows < l.rows) {
+            d.warning = QStringLiteral("bitmap cut short after %1 of %2 rows").arg(rows).arg(l.rows);
+            for (qint64 row = rows; row < l.rows; ++row) {
+                const int y = static_cast<int>(l.h.topDown ? row : l.rows - 1 - row);
+                std::fill_n(reinterpret_cast<QRgb *>(d.image.scanLine(y)), l.h.width, 0u);
+            }
+        }
+        settleAlpha(d.image, l.alpha);
+    }
+    d.iccProfile = embeddedProfile(dib, l.h);
+    return d;
+}
+
+} // namespace
+
+bool looksLikePackedDib(Bytes head)
+{
+    InfoHeader h;
+    QString why;
+    const quint32 size = head.u32le(0);
+    // Only the common Windows headers: the OS/2 ones are too easily matched by chance.
+    if (size != 40 && size != 108 && size != 124)
+        return false;
+    if (!parseInfoHeader(head, h, why) || !validate(h).isEmpty())
+        return false;
+    return h.width <= kMaxSide && h.height <= kMaxSide;
+}
+
+Decoded decodeBmp(Bytes file)
+{
+    if (file.has(0, 2) && file.u8(0) == 'B' && file.u8(1) == 'A') {
+        // An OS/2 bitmap array: show its first bitmap. Its offsets count from the
+        // start of the whole file.
+        constexpr qint64 kArrayHeader = 14;
+        if (file.u8(kArrayHeader) != 'B' || file.u8(kArrayHeader + 1) != 'M')
+            return Decoded::fail(QStringLiteral("bitmap array without a bitmap"));
+        if (!file.has(kArrayHeader, 14))
+            return Decoded::fail(QStringLiteral("bitmap file header cut short"));
+        return decodeDib(file, kArrayHeader + 14, file.u32le(kArrayHeader + 10));
+    }
+    if (file.has(0, 2) && file.u8(0) == 'B' && file.u8(1) == 'M') {
+        if (!file.has(0, 14))
+            return Decoded::fail(QStringLiteral("bitmap file header cut short"));
+        return decodeDib(file, 14, file.u32le(10));
+    }
+    if (looksLikePackedDib(file))
+        return decodeDib(file, 0, -1);
+    return Decoded::fail(QStringLiteral("not a bitmap"));
+}
+
+std::optional<DibSummary> peekIconDib(Bytes entry)
+{
+    InfoHeader h;
+    QString why;
+    if (!parseInfoHeader(entry, h, why))
+        return std::nullopt;
+    return DibSummary{h.width, h.height / 2, h.bpp};
+}
+
+Decoded decodeIconDib(Bytes entry)
+{
+    Layout l;
+    QString why;
+    if (!parseInfoHeader(entry, l.h, why))
+        return Decoded::fail(why);
+    if (l.h.compression != Compression::Rgb && l.h.compression != Compression::BitFields)
+        return Decoded::fail(QStringLiteral("compressed icon bitmaps are not supported"));
+    // The stored height covers the colours and the mask below them.
+    l.rows = l.h.height / 2;
+    why = validate(l.h);
+    if (why.isEmpty())
+        why = checkDimensions(l.h.width, l.rows);
+    if (!why.isEmpty())
+        return Decoded::fail(why);
+    if (!buildPalette(entry, l, -1, why) || !buildChannels(l, why))
+        return Decoded::fail(why);
+    const qint64 entries = l.h.bpp <= 8 ? (l.h.colorsUsed == 0 ? (qint64(1) << l.h.bpp)
+                                                               : qint64(l.h.colorsUsed))
+                                        : 0;
+    const qint64 pixels = l.h.paletteStart() + entries * l.h.paletteEntrySize();
+
+    Decoded d;
+    d.image = allocateRaster(l.h.width, l.rows, QImage::Format_ARGB32, &why);
+    if (d.image.isNull())
+        return Decoded::fail(why);
+    // A 32-bit icon carries its own alpha; older ones rely on the mask alone.
+    Layout colours = l;
+    if (l.h.bpp == 32 && l.h.compression == Compression::Rgb) {
+        colours.channels[3] = Channel(0xFF000000u);
+        colours.alpha = true;
+    }
+    const qint64 rows = decodeRows(entry, pixels, colours, d.image);
+    if (rows == 0)
+        return Decoded::fail(QStringLiteral("icon pixel data missing"));
+    if (rows < l.rows) {
+        d.warning = QStringLiteral("icon cut short after %1 of %2 rows").arg(rows).arg(l.rows);
+        for (qint64 row = rows; row < l.rows; ++row) {
+            const int y = static_cast<int>(l.h.topDown ? row : l.rows - 1 - row);
+            std::fill_n(reinterpret_cast<QRgb *>(d.image.scanLine(y)), l.h.width, 0u);
+        }
+    }
+
+    bool alphaUsed = false;
+    if (colours.alpha) {
+        for (int y = 0; y < d.image.height() && !alphaUsed; ++y) {
+            const auto *p = reinterpret_cast<const QRgb *>(d.image.constScanLine(y));
+            for (int x = 0; x < d.image.width(); ++x)
+                alphaUsed |= qAlpha(p[x]) != 0;
+        }
+        if (!alphaUsed) {
+            for (int y = 0; y < d.image.height(); ++y) {
+                auto *p = reinterpret_cast<QRgb *>(d.image.scanLine(y));
+                for (int x = 0; x < d.image.width(); ++x)
+                    p[x] |= 0xFF000000u;
+            }
+        }
+    }
+    const qint64 width = l.h.width;
+    const qint64 maskStride = ((width + 31) / 32) * 4;
+    const qint64 maskStart = pixels + l.rows * (((width * l.h.bpp + 31) / 32) * 4);
+    // Some writers put an embedded colour profile where the mask would be.
+    const QByteArray profile = embeddedProfile(entry, l.h);
+    const bool maskIsProfile = !profile.isEmpty() &&
+                               maskStart < l.h.profileOffset + l.h.profileSize &&
+                               l.h.profileOffset < maskStart + l.rows * maskStride;
+    if (!alphaUsed && !maskIsProfile) {
+        // The AND mask: a set bit lets the background through. Rows the file lacks
+        // stay opaque.
+        for (qint64 row = 0; row < rows; ++row) {
+            const qint64 at = maskStart + row * maskStride;
+            if (!entry.has(at, (width + 7) / 8))
+                break;
+            const uchar *bits = entry.data() + at;
+            auto *dst = reinterpret_cast<QRgb *>(
+                d.image.scanLine(static_cast<int>(l.h.topDown ? row : l.rows - 1 - row)));
+            for (qint64 x = 0; x < width; ++x) {
+                if ((bits[x >> 3] >> (7 - (x & 7))) & 1)
+                    dst[x] = 0;
+            }
+        }
+    }
+    settleAlpha(d.image, false);
+    d.iccProfile = profile;
+    return d;
+}
+
+} // namespace picture

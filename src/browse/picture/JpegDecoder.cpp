@@ -1,0 +1,245 @@
+#include "JpegDecoder.h"
+
+#include "Limits.h"
+#include "Orientation.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace picture {
+namespace {
+
+// A progressive file can ask for any number of scans, each a pass over the whole
+// picture; real ones use about ten.
+constexpr int kMaxScans = 500;
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+    char firstWarning[JMSG_LENGTH_MAX];
+    int warnings;
+    bool dataEnded;
+};
+
+struct Job {
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err{};
+    jpeg_progress_mgr progress{};
+    Bytes data;
+    int denominator = 1;
+    JpegHeader *header = nullptr; // filled when only the header is wanted
+    Decoded *out = nullptr;
+    std::vector<JSAMPLE> cmykRow;
+    qint64 rowsDecoded = 0;
+};
+
+} // namespace
+
+extern "C" {
+
+static void quorvelJpegError(j_common_ptr cinfo)
+{
+    auto *err = reinterpret_cast<ErrorManager *>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+static void quorvelJpegMessage(j_common_ptr cinfo, int level)
+{
+    if (level >= 0)
+        return; // trace output
+    auto *err = reinterpret_cast<ErrorManager *>(cinfo->err);
+    if (err->warnings++ == 0)
+        (*cinfo->err->format_message)(cinfo, err->firstWarning);
+    if (cinfo->err->msg_code == JWRN_JPEG_EOF)
+        err->dataEnded = true;
+    ++cinfo->err->num_warnings;
+}
+
+static void quorvelJpegProgress(j_common_ptr cinfo)
+{
+    if (!cinfo->is_decompressor)
+        return;
+    auto *d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->progressive_mode && d->input_scan_number > kMaxScans) {
+        auto *err = reinterpret_cast<ErrorManager *>(cinfo->err);
+        std::snprintf(err->message, sizeof err->message, "more than %d progressive scans",
+                      kMaxScans);
+        std::longjmp(err->jump, 1);
+    }
+}
+
+} // extern "C"
+
+namespace {
+
+void fillHeader(Job *job)
+{
+    jpeg_decompress_struct &c = job->cinfo;
+    JpegHeader &h = *job->header;
+    h.width = c.image_width;
+    h.height = c.image_height;
+    h.components = c.num_components;
+    h.progressive = c.progressive_mode;
+    for (jpeg_saved_marker_ptr m = c.marker_list; m; m = m->next) {
+        if (m->marker != JPEG_APP0 + 1)
+            continue;
+        const int orientation = exifOrientation(Bytes(QByteArrayView(
+            reinterpret_cast<const char *>(m->data), static_cast<qsizetype>(m->data_length))));
+        if (orientation != 1) {
+            h.orientation = orientation;
+            break;
+        }
+    }
+    JOCTET *icc = nullptr;
+    unsigned int iccLength = 0;
+    if (jpeg_read_icc_profile(&c, &icc, &iccLength) && icc) {
+        h.iccProfile = QByteArray(reinterpret_cast<const char *>(icc), iccLength);
+        std::free(icc);
+    }
+}
+
+// CMYK JPEGs are in practice written the way Photoshop does, inverted (0 is full
+// ink), whether or not they carry its APP14 marker.
+void cmykToRgb(const JSAMPLE *in, QRgb *out, qint64 width)
+{
+    for (qint64 x = 0; x < width; ++x, in += 4) {
+        const int k = in[3];
+        out[x] = qRgb(in[0] * k / 255, in[1] * k / 255, in[2] * k / 255);
+    }
+}
+
+bool fail(Job *job, const QString &why)
+{
+    std::snprintf(job->err.message, sizeof job->err.message, "%s", qPrintable(why));
+    return false;
+}
+
+bool sizeAllowed(Job *job)
+{
+    const QString bad = checkDimensions(job->cinfo.image_width, job->cinfo.image_height);
+    return bad.isEmpty() || fail(job, bad);
+}
+
+bool allocateOutput(Job *job)
+{
+    QString why;
+    job->out->image = allocateRaster(job->cinfo.output_width, job->cinfo.output_height,
+                                     QImage::Format_RGB32, &why);
+    return !job->out->image.isNull() || fail(job, why);
+}
+
+void fillRowsLeft(Job *job)
+{
+    QImage &image = job->out->image;
+    for (int y = static_cast<int>(job->rowsDecoded); y < image.height(); ++y)
+        std::fill_n(reinterpret_cast<QRgb *>(image.scanLine(y)), image.width(),
+                    qRgb(128, 128, 128));
+}
+
+// Everything that lives across a jump out of libjpeg is in *job; this frame holds
+// nothing that needs destroying.
+bool run(Job *job)
+{
+    jpeg_decompress_struct &c = job->cinfo;
+    if (setjmp(job->err.jump))
+        return false;
+    jpeg_create_decompress(&c);
+    c.mem->max_memory_to_use = kMaxRasterBytes;
+    job->progress.progress_monitor = quorvelJpegProgress;
+    c.progress = &job->progress;
+    jpeg_mem_src(&c, job->data.data(), static_cast<unsigned long>(job->data.size()));
+    if (job->header) {
+        jpeg_save_markers(&c, JPEG_APP0 + 1, 0xFFFF);
+        jpeg_save_markers(&c, JPEG_APP0 + 2, 0xFFFF);
+    }
+    if (jpeg_read_header(&c, TRUE) != JPEG_HEADER_OK)
+        return fail(job, QStringLiteral("no image in the JPEG data"));
+    if (!sizeAllowed(job))
+        return false;
+    if (job->header) {
+        fillHeader(job);
+        return true;
+    }
+
+    const bool cmyk = c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK;
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    c.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
+#else
+    c.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_XRGB;
+#endif
+    c.scale_num = 1;
+    c.scale_denom = static_cast<unsigned int>(job->denominator);
+    jpeg_calc_output_dimensions(&c);
+    if (!allocateOutput(job))
+        return false;
+    jpeg_start_decompress(&c);
+    const bool sequential = !jpeg_has_multiple_scans(&c);
+    if (cmyk)
+        job->cmykRow.resize(std::size_t(c.output_width) * 4);
+    while (c.output_scanline < c.output_height) {
+        // Once a single-scan file runs dry, the rest would be decoded from nothing.
+        if (sequential && job->err.dataEnded)
+            break;
+        uchar *target = job->out->image.scanLine(static_cast<int>(c.output_scanline));
+        JSAMPROW row = cmyk ? job->cmykRow.data() : target;
+        if (jpeg_read_scanlines(&c, &row, 1) != 1)
+            break;
+        if (cmyk)
+            cmykToRgb(row, reinterpret_cast<QRgb *>(target), c.output_width);
+        ++job->rowsDecoded;
+    }
+    if (c.output_scanline < c.output_height) {
+        fillRowsLeft(job);
+        jpeg_abort_decompress(&c);
+    } else {
+        jpeg_finish_decompress(&c);
+    }
+    return true;
+}
+
+} // namespace
+
+bool readJpegHeader(Bytes data, JpegHeader &header, QString &why)
+{
+    auto job = std::make_unique<Job>();
+    job->data = data;
+    job->header = &header;
+    job->cinfo.err = jpeg_std_error(&job->err.pub);
+    job->err.pub.error_exit = quorvelJpegError;
+    job->err.pub.emit_message = quorvelJpegMessage;
+    const bool ok = run(job.get());
+    jpeg_destroy_decompress(&job->cinfo);
+    if (!ok)
+        why = QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(job->err.message));
+    return ok;
+}
+
+Decoded decodeJpeg(Bytes data, int denominator)
+{
+    Decoded out;
+    auto job = std::make_unique<Job>();
+    job->data = data;
+    job->denominator = denominator;
+    job->out = &out;
+    job->cinfo.err = jpeg_std_error(&job->err.pub);
+    job->err.pub.error_exit = quorvelJpegError;
+    job->err.pub.emit_message = quorvelJpegMessage;
+    const bool ok = run(job.get());
+    jpeg_destroy_decompress(&job->cinfo);
+    if (!ok)
+        return Decoded::fail(QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(job->err.message)));
+    if (job->rowsDecoded == 0)
+        return Decoded::fail(QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(job->err.firstWarning)));
+    if (job->err.warnings > 0)
+        out.warning = QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(job->err.firstWarning));
+    return out;
+}
+
+} // namespace picture

@@ -1,0 +1,133 @@
+#include "JpegPicture.h"
+
+#include "Limits.h"
+#include "Orientation.h"
+
+namespace picture {
+
+JpegPicture::Loaded JpegPicture::load(QByteArray bytes, qreal devicePixelRatio)
+{
+    Loaded result;
+    std::shared_ptr<JpegPicture> picture(new JpegPicture);
+    picture->m_bytes = std::move(bytes);
+    JpegHeader &h = picture->m_header;
+    if (!readJpegHeader(Bytes(picture->m_bytes), h, result.failure))
+        return result;
+    picture->m_natural = swapsSides(h.orientation) ? QSize(int(h.height), int(h.width))
+                                                   : QSize(int(h.width), int(h.height));
+    if (!h.iccProfile.isEmpty() && h.components == 3) {
+        const QColorSpace space = QColorSpace::fromIccProfile(h.iccProfile);
+        if (space.isValid() && space != QColorSpace(QColorSpace::SRgb))
+            picture->m_colorSpace = space;
+    }
+
+    const std::optional<QSize> fit = panelFitSize(picture->m_natural, devicePixelRatio);
+    const int denominator = fit ? picture->denominatorFor(*fit) : 1;
+    QMutexLocker lock(&picture->m_lock);
+    Decoded decoded = picture->decodeUpright(denominator);
+    if (!decoded.ok()) {
+        result.failure = decoded.failure;
+        return result;
+    }
+    result.warning = decoded.warning;
+    picture->m_decoded = std::move(decoded.image);
+    picture->m_decodedDenominator = denominator;
+    if (fit)
+        picture->m_shrunk = picture->m_decoded.scaled(*fit, Qt::IgnoreAspectRatio,
+                                                      Qt::SmoothTransformation);
+    lock.unlock();
+    result.picture = std::move(picture);
+    return result;
+}
+
+int JpegPicture::denominatorFor(QSize deviceSize) const
+{
+    const QSize stored = swapsSides(m_header.orientation) ? deviceSize.transposed() : deviceSize;
+    for (int d : kJpegDenominators) {
+        if (jpegScaledSide(m_header.width, d) >= stored.width() &&
+            jpegScaledSide(m_header.height, d) >= stored.height())
+            return d;
+    }
+    return 1;
+}
+
+Decoded JpegPicture::decodeUpright(int denominator) const
+{
+    Decoded d = decodeJpeg(Bytes(m_bytes), denominator);
+    ++m_stats.decodes;
+    m_stats.lastDenominator = denominator;
+    if (!d.ok())
+        return d;
+    if (m_header.orientation != 1)
+        d.image = applyOrientation(d.image, m_header.orientation);
+    if (m_colorSpace.isValid()) {
+        d.image.setColorSpace(m_colorSpace);
+        d.image.convertToColorSpace(QColorSpace::SRgb);
+    }
+    return d;
+}
+
+void JpegPicture::keepDecoded(int denominator) const
+{
+    if (m_decodedDenominator == denominator && !m_decoded.isNull())
+        return;
+    // Let go of the old raster first: the peak is then one raster, not two.
+    m_decoded = QImage();
+    m_decodedDenominator = 0;
+    Decoded d = decodeUpright(denominator);
+    if (d.ok()) {
+        m_decoded = std::move(d.image);
+        m_decodedDenominator = denominator;
+    }
+}
+
+QImage JpegPicture::shrunkRaster(QSize deviceSize) const
+{
+    QMutexLocker lock(&m_lock);
+    if (m_shrunk.size() == deviceSize && !m_shrunk.isNull())
+        return m_shrunk;
+    keepDecoded(denominatorFor(deviceSize));
+    if (m_decoded.isNull())
+        return {};
+    m_shrunk = m_decoded.size() == deviceSize
+                   ? m_decoded
+                   : m_decoded.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return m_shrunk;
+}
+
+QImage JpegPicture::naturalRaster() const
+{
+    QMutexLocker lock(&m_lock);
+    for (int d : {1, 2, 4, 8}) {
+        // A picture too large to hold in full is shown from the largest scale that fits.
+        const qint64 bytes =
+            jpegScaledSide(m_header.width, d) * jpegScaledSide(m_header.height, d) * 4;
+        if (bytes > kMaxRasterBytes)
+            continue;
+        keepDecoded(d);
+        if (!m_decoded.isNull())
+            return m_decoded;
+    }
+    return {};
+}
+
+QImage JpegPicture::toImage() const
+{
+    QMutexLocker lock(&m_lock);
+    if (m_decodedDenominator == 1 && !m_decoded.isNull())
+        return m_decoded;
+    // Not kept: the clipboard takes its copy and the view goes on at its own size.
+    const Decoded d = decodeUpright(1);
+    return d.ok() ? d.image : QImage();
+}
+
+JpegPicture::Stats JpegPicture::stats() const
+{
+    QMutexLocker lock(&m_lock);
+    Stats s = m_stats;
+    s.cachedBytes = m_decoded.sizeInBytes() +
+                    (m_shrunk.constBits() == m_decoded.constBits() ? 0 : m_shrunk.sizeInBytes());
+    return s;
+}
+
+} // namespace picture

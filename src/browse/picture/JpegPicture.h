@@ -1,0 +1,64 @@
+#pragma once
+
+#include "JpegDecoder.h"
+#include "ScaledPicture.h"
+
+#include <QByteArray>
+#include <QColorSpace>
+
+#include <memory>
+
+namespace picture {
+
+// A JPEG kept as its bytes and decoded for each size it is shown at: shrunk, at the
+// smallest DCT scale that still covers the device pixels, then smoothed to the exact
+// size; at natural size or zoomed in, in full. The last rasters are kept, but a
+// full-size one is dropped as soon as a smaller one will do.
+class JpegPicture final : public ScaledPicture {
+public:
+    struct Loaded {
+        std::shared_ptr<const JpegPicture> picture;
+        QString failure;
+        QString warning;
+    };
+    // Decodes the whole file once, at the size the panel will show it, so a damaged
+    // file fails here and the first paint finds its raster ready.
+    [[nodiscard]] static Loaded load(QByteArray bytes, qreal devicePixelRatio);
+
+    [[nodiscard]] QSize naturalSize() const override { return m_natural; }
+    [[nodiscard]] QImage toImage() const override;
+
+    [[nodiscard]] const JpegHeader &header() const { return m_header; }
+    // The DCT scale denominator (8, 4, 2 or 1) for an upright raster of that size.
+    [[nodiscard]] int denominatorFor(QSize deviceSize) const;
+
+    struct Stats {
+        int decodes = 0;
+        int lastDenominator = 0;
+        qint64 cachedBytes = 0; // held by the cached rasters
+    };
+    [[nodiscard]] Stats stats() const;
+
+protected:
+    [[nodiscard]] QImage shrunkRaster(QSize deviceSize) const override;
+    [[nodiscard]] QImage naturalRaster() const override;
+
+private:
+    JpegPicture() = default;
+    // Upright and in sRGB. Callers hold m_lock.
+    [[nodiscard]] Decoded decodeUpright(int denominator) const;
+    void keepDecoded(int denominator) const;
+
+    QByteArray m_bytes;
+    JpegHeader m_header;
+    QSize m_natural;
+    QColorSpace m_colorSpace; // valid when the embedded profile needs converting
+
+    mutable QMutex m_lock;
+    mutable QImage m_decoded;
+    mutable int m_decodedDenominator = 0;
+    mutable QImage m_shrunk;
+    mutable Stats m_stats;
+};
+
+} // namespace picture

@@ -1,0 +1,44 @@
+#include "Limits.h"
+
+namespace picture {
+
+QString checkDimensions(qint64 width, qint64 height)
+{
+    if (width <= 0 || height <= 0)
+        return QStringLiteral("empty picture (%1 x %2)").arg(width).arg(height);
+    if (width > kMaxSide || height > kMaxSide)
+        return QStringLiteral("picture too large (%1 x %2)").arg(width).arg(height);
+    if (width * height > kMaxPixels)
+        return QStringLiteral("picture too large (%1 megapixels)").arg(width * height / 1000000);
+    return {};
+}
+
+QImage allocateRaster(qint64 width, qint64 height, QImage::Format format, QString *why)
+{
+    const QString bad = checkDimensions(width, height);
+    if (!bad.isEmpty()) {
+        if (why)
+            *why = bad;
+        return {};
+    }
+    const qint64 depth = QImage::toPixelFormat(format).bitsPerPixel();
+    const qint64 bytes = ((width * depth + 31) / 32) * 4 * height;
+    if (bytes > kMaxRasterBytes) {
+        if (why)
+            *why = QStringLiteral("picture too large to hold (%1 MB)").arg(bytes >> 20);
+        return {};
+    }
+    QImage image(static_cast<int>(width), static_cast<int>(height), format);
+    if (image.isNull() && why)
+        *why = QStringLiteral("out of memory for a %1 x %2 raster").arg(width).arg(height);
+    return image;
+}
+
+int readerAllocationLimitMb(qint64 width, qint64 height)
+{
+    // Room for a 64-bit intermediate as well, within the cap.
+    const qint64 mb = (qMax<qint64>(width, 1) * qMax<qint64>(height, 1) * 8 >> 20) + 16;
+    return static_cast<int>(qMin(mb, kMaxRasterBytes >> 20));
+}
+
+} // namespace picture

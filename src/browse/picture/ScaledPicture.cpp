@@ -1,0 +1,130 @@
+#include "ScaledPicture.h"
+
+#include "browse/FitArithmetic.h"
+
+#include <QGuiApplication>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QThread>
+
+#include <cmath>
+
+namespace picture {
+
+QSizeF ScaledPicture::deviceSize(const QPainter &painter, const QSizeF &target)
+{
+    // The device transform is the world transform with the device's pixel ratio
+    // already applied.
+    const QTransform t = painter.deviceTransform();
+    return {target.width() * std::hypot(t.m11(), t.m12()),
+            target.height() * std::hypot(t.m21(), t.m22())};
+}
+
+std::optional<QSize> ScaledPicture::panelFitSize(QSize natural, qreal devicePixelRatio)
+{
+    const FitResult fit = fitIntoPictureArea(
+        {static_cast<float>(natural.width()), static_cast<float>(natural.height())},
+        kPanelInnerWidth, kPanelInnerHeight);
+    if (!fit.stretched)
+        return std::nullopt;
+    const QSize device(qMax(1, qRound(fit.size.width * devicePixelRatio)),
+                       qMax(1, qRound(fit.size.height * devicePixelRatio)));
+    if (device.width() > natural.width() || device.height() > natural.height() ||
+        device == natural)
+        return std::nullopt;
+    return device;
+}
+
+qreal ScaledPicture::panelPixelRatio()
+{
+    // Screens belong to the GUI thread; elsewhere plain pixels are the safe guess.
+    if (!qGuiApp || QThread::currentThread() != qGuiApp->thread())
+        return 1.0;
+    return qGuiApp->devicePixelRatio();
+}
+
+void ScaledPicture::prepareForPanel(qreal devicePixelRatio) const
+{
+    if (const std::optional<QSize> device = panelFitSize(naturalSize(), devicePixelRatio))
+        (void)shrunkRaster(*device);
+    else
+        (void)naturalRaster();
+}
+
+void ScaledPicture::draw(QPainter &painter, const QRectF &target) const
+{
+    const QSize natural = naturalSize();
+    if (target.isEmpty() || natural.isEmpty())
+        return;
+    const QSizeF device = deviceSize(painter, target.size());
+    const QSize rounded(qMax(1, qRound(device.width())), qMax(1, qRound(device.height())));
+
+    painter.save();
+    if (rounded.width() <= natural.width() && rounded.height() <= natural.height() &&
+        rounded != natural) {
+        // Shown smaller: a raster made for exactly this size, drawn about 1:1.
+        const QImage raster = shrunkRaster(rounded);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        if (!raster.isNull())
+            painter.drawImage(target, raster);
+        painter.restore();
+        return;
+    }
+
+    const QImage raster = naturalRaster();
+    if (raster.isNull()) {
+        painter.restore();
+        return;
+    }
+    // Only the part of the raster under the clip goes to the painter, so no paint
+    // engine ever scales the whole picture to the zoomed size.
+    QRectF visible = target;
+    bool invertible = false;
+    const QTransform toLogical = painter.deviceTransform().inverted(&invertible);
+    if (invertible && painter.device()) {
+        // Widgets measure themselves in logical pixels, images in device pixels: the
+        // larger reading is the safe one.
+        const QPaintDevice *pd = painter.device();
+        const qreal ratio = qMax<qreal>(1, pd->devicePixelRatio());
+        visible &= toLogical.mapRect(QRectF(0, 0, pd->width() * ratio, pd->height() * ratio));
+    }
+    if (painter.hasClipping())
+        visible &= painter.clipBoundingRect();
+    if (visible.isEmpty()) {
+        painter.restore();
+        return;
+    }
+    const qreal perPixelX = target.width() / raster.width();
+    const qreal perPixelY = target.height() / raster.height();
+    // One extra source pixel each side keeps the smoothing at the edges right.
+    const QRect source =
+        QRectF((visible.left() - target.left()) / perPixelX - 1,
+               (visible.top() - target.top()) / perPixelY - 1, visible.width() / perPixelX + 2,
+               visible.height() / perPixelY + 2)
+            .toAlignedRect()
+            .intersected(raster.rect());
+    if (source.isEmpty()) {
+        painter.restore();
+        return;
+    }
+    const QRectF destination(target.left() + source.left() * perPixelX,
+                             target.top() + source.top() * perPixelY,
+                             source.width() * perPixelX, source.height() * perPixelY);
+    // Smoothing only when some direction shrinks: an enlarged picture shows its pixels.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform,
+                          device.width() < raster.width() || device.height() < raster.height());
+    painter.drawImage(destination, raster, QRectF(source));
+    painter.restore();
+}
+
+DecodedPicture::DecodedPicture(QImage image) : m_image(std::move(image)) {}
+
+QImage DecodedPicture::shrunkRaster(QSize deviceSize) const
+{
+    QMutexLocker lock(&m_lock);
+    if (m_shrunk.size() != deviceSize)
+        m_shrunk = m_image.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return m_shrunk;
+}
+
+} // namespace picture

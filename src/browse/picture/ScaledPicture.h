@@ -1,0 +1,58 @@
+#pragma once
+
+#include "shell/platform/Picture.h"
+
+#include <QMutex>
+
+#include <optional>
+
+namespace picture {
+
+// The viewing panel's inner size, which Auto-Fit shrinks larger pictures into.
+inline constexpr int kPanelInnerWidth = 453;
+inline constexpr int kPanelInnerHeight = 389;
+
+// A picture drawn from rasters it makes when asked: one at the exact device size
+// while it is shown smaller than natural, the natural-size one otherwise, drawn
+// clipped so that a zoomed picture never costs a bitmap of the zoomed size.
+class ScaledPicture : public Picture {
+public:
+    void draw(QPainter &painter, const QRectF &target) const final;
+
+    // How many device pixels target covers on that painter.
+    [[nodiscard]] static QSizeF deviceSize(const QPainter &painter, const QSizeF &target);
+    // The device size of a picture shown shrunk to fit the panel, or nothing when
+    // the panel shows it at natural size.
+    [[nodiscard]] static std::optional<QSize> panelFitSize(QSize natural, qreal devicePixelRatio);
+    // The screen's pixel ratio for rasters made ahead of the first paint.
+    [[nodiscard]] static qreal panelPixelRatio();
+
+    // Makes ready the raster that the panel's first paint in Auto-Fit will ask for.
+    void prepareForPanel(qreal devicePixelRatio) const;
+
+protected:
+    // A raster of exactly deviceSize, smaller than natural in both directions.
+    [[nodiscard]] virtual QImage shrunkRaster(QSize deviceSize) const = 0;
+    // The upright raster at natural size (or as near as memory allows).
+    [[nodiscard]] virtual QImage naturalRaster() const = 0;
+};
+
+// A picture decoded once into memory: bitmaps, GIFs and icons.
+class DecodedPicture final : public ScaledPicture {
+public:
+    explicit DecodedPicture(QImage image);
+
+    [[nodiscard]] QSize naturalSize() const override { return m_image.size(); }
+    [[nodiscard]] QImage toImage() const override { return m_image; }
+
+protected:
+    [[nodiscard]] QImage shrunkRaster(QSize deviceSize) const override;
+    [[nodiscard]] QImage naturalRaster() const override { return m_image; }
+
+private:
+    const QImage m_image;
+    mutable QMutex m_lock;
+    mutable QImage m_shrunk;
+};
+
+} // namespace picture
