@@ -138,10 +138,16 @@ int main(int argc, char **argv)
         }
         return 0;
     }
-    if (args.size() == 4 && args[0] == QLatin1String("--side-by-side")) {
-        // Puts two renders next to each other (over white) for looking at.
+    if ((args.size() == 4 || args.size() == 9) && args[0] == QLatin1String("--side-by-side")) {
+        // Puts two renders next to each other (over white) for looking at; optionally
+        // a crop (x y w h) of both, enlarged by a factor.
         QImage a(args[1]), b(args[2]);
-        if (a.height() < 300 && a.height() > 0) {
+        if (args.size() == 9) {
+            const QRect crop(args[4].toInt(), args[5].toInt(), args[6].toInt(), args[7].toInt());
+            const int f = args[8].toInt();
+            a = a.copy(crop).scaled(crop.size() * f);
+            b = b.copy(crop).scaled(crop.size() * f);
+        } else if (a.height() < 300 && a.height() > 0) {
             const int f = 300 / a.height() + 1;
             a = a.scaled(a.size() * f);
             b = b.scaled(b.size() * f);

@@ -492,15 +492,15 @@ QPen GdiDevice::makePen(bool *visible) const
         default: break;
         }
     } else {
+        // Wide dashes in units of the pen width: dash, dot and gap as they look in
+        // other viewers. Round and square caps grow each piece by a width.
         const bool flat = qp.capStyle() == Qt::FlatCap;
-        const double gap = flat ? 1 : 1.0 + 0.99; // round caps eat into the gaps
+        const double dash = flat ? 3.9 : 2.9, dot = flat ? 1.3 : 0.3, gap = flat ? 1.3 : 2.3;
         switch (style) {
-        case PS_DASH: qp.setDashPattern({3, gap}); break;
-        case PS_DOT: qp.setDashPattern({flat ? 1 : 0.01, gap}); break;
-        case PS_DASHDOT: qp.setDashPattern({3, gap, flat ? 1 : 0.01, gap}); break;
-        case PS_DASHDOTDOT:
-            qp.setDashPattern({3, gap, flat ? 1 : 0.01, gap, flat ? 1 : 0.01, gap});
-            break;
+        case PS_DASH: qp.setDashPattern({dash, gap}); break;
+        case PS_DOT: qp.setDashPattern({dot, gap}); break;
+        case PS_DASHDOT: qp.setDashPattern({dash, gap, dot, gap}); break;
+        case PS_DASHDOTDOT: qp.setDashPattern({dash, gap, dot, gap, dot, gap}); break;
         case PS_ALTERNATE: qp.setDashPattern({1, 1}); break;
         default: break;
         }
@@ -539,7 +539,13 @@ QBrush GdiDevice::makeBrush(const Brush &b, bool *visible) const
         case 5: s = Qt::DiagCrossPattern; break;
         default: break;
         }
-        return QBrush(c, s);
+        // Hatch lines are a fixed number of pixels apart on the screen, whatever the zoom.
+        QBrush hatch(c, s);
+        const QTransform &t = m_setup.deviceToTarget;
+        const double sx = std::hypot(t.m11(), t.m12()), sy = std::hypot(t.m21(), t.m22());
+        if (sx > 0 && sy > 0)
+            hatch.setTransform(QTransform::fromScale(1 / sx, 1 / sy));
+        return hatch;
     }
     case BS_PATTERN:
     case BS_DIBPATTERN:
