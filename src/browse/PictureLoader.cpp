@@ -19,9 +19,10 @@ bool startsWith(Bytes b, const char *magic, qint64 at = 0)
     return b.has(at, n) && std::equal(magic, magic + n, reinterpret_cast<const char *>(b.data() + at));
 }
 
+// Any size a header could have; the decoder says which ones it knows.
 bool plausibleDibHeaderSize(quint32 size)
 {
-    return size == 12 || (size >= 16 && size <= 64) || size == 108 || size == 124;
+    return size >= 12 && size <= 255;
 }
 
 LoadResult fromDecoded(Decoded d)

@@ -213,7 +213,8 @@ bool buildPalette(Bytes dib, Layout &l, qint64 pixelOffset, QString &why)
     const qint64 maxEntries = qint64(1) << h.bpp;
     const qint64 entry = h.paletteEntrySize();
     const qint64 start = h.paletteStart();
-    qint64 count = (h.core || h.colorsUsed == 0) ? maxEntries : h.colorsUsed;
+    const bool counted = !h.core && h.colorsUsed != 0;
+    qint64 count = counted ? h.colorsUsed : maxEntries;
     if (count > maxEntries) {
         // A longer palette than the depth can index is harmless when it is really there.
         if (count > 65536 || (pixelOffset >= 0 && start + count * entry > pixelOffset) ||
@@ -224,8 +225,9 @@ bool buildPalette(Bytes dib, Layout &l, qint64 pixelOffset, QString &why)
         count = maxEntries;
     }
     if (pixelOffset >= 0 && start + count * entry > pixelOffset) {
-        // OS/2 1.x has no colour count: its palette simply ends where the pixels begin.
-        if (!h.core || pixelOffset < start) {
+        // Without a count (always so for OS/2 1.x) a short palette simply ends where the
+        // pixels begin; a counted one that runs into them is damaged.
+        if (counted || pixelOffset < start + entry) {
             why = QStringLiteral("bitmap pixel data overlaps its palette");
             return false;
         }
@@ -337,33 +339,31 @@ struct RleResult {
     bool ended = false;   // reached its end-of-bitmap code
     bool overran = false; // a code started or moved past the picture's edge
     bool cut = false;     // the data stopped in the middle of a code
-    bool drewAll = false; // every pixel was set
 };
 
-// Run-length data, bottom-up. Pixels the codes skip stay transparent.
-RleResult decodeRle(Bytes file, qint64 offset, const Layout &l, QImage &out)
+// Run-length data, bottom-up. Pixels the codes skip stay transparent. Without an
+// image the data is only checked, which is cheap next to a large raster.
+RleResult decodeRle(Bytes file, qint64 offset, const Layout &l, QImage *out)
 {
     const InfoHeader &h = l.h;
     const qint64 width = h.width;
     const qint64 height = l.rows;
-    out.fill(Qt::transparent);
+    if (out)
+        out->fill(Qt::transparent);
     RleResult r;
     qint64 x = 0;
     qint64 y = 0;
-    qint64 drawn = 0;
-    QRgb *line = reinterpret_cast<QRgb *>(out.scanLine(static_cast<int>(height - 1)));
+    QRgb *line = out ? reinterpret_cast<QRgb *>(out->scanLine(static_cast<int>(height - 1))) : nullptr;
     auto put = [&](QRgb colour) {
-        if (x < width) {
+        if (x < width && line)
             line[x] = colour;
-            ++drawn;
-        }
         ++x;
     };
     auto moveTo = [&](qint64 nx, qint64 ny) {
         x = nx;
         y = ny;
-        if (y < height)
-            line = reinterpret_cast<QRgb *>(out.scanLine(static_cast<int>(height - 1 - y)));
+        if (out && y < height)
+            line = reinterpret_cast<QRgb *>(out->scanLine(static_cast<int>(height - 1 - y)));
     };
     const std::array<QRgb, 256> &pal = l.palette;
     qint64 at = offset;
@@ -438,7 +438,6 @@ RleResult decodeRle(Bytes file, qint64 offset, const Layout &l, QImage &out)
             at += bytes + (bytes & 1);
         }
     }
-    r.drewAll = drawn >= width * height;
     return r;
 }
 
@@ -508,24 +507,26 @@ Decoded decodeDib(Bytes file, qint64 dibStart, qint64 pixelOffset)
     if (pixels < l.h.paletteStart() || pixels >= dib.size())
         return Decoded::fail(QStringLiteral("bitmap pixel data outside the file"));
 
+    // Damage that leaves nothing to show is found before the raster is made.
+    const bool rle = l.h.compression == Compression::Rle4 ||
+                     l.h.compression == Compression::Rle8 ||
+                     l.h.compression == Compression::Rle24;
+    if (rle && decodeRle(dib, pixels, l, nullptr).overran)
+        return Decoded::fail(QStringLiteral("run-length data runs outside the picture"));
+    if (!rle && !dib.has(pixels, (l.h.width * l.h.bpp + 7) / 8))
+        return Decoded::fail(QStringLiteral("bitmap pixel data missing"));
+
     Decoded d;
     d.image = allocateRaster(l.h.width, l.rows, QImage::Format_ARGB32, &why);
     if (d.image.isNull())
         return Decoded::fail(why);
-    const bool rle = l.h.compression == Compression::Rle4 ||
-                     l.h.compression == Compression::Rle8 ||
-                     l.h.compression == Compression::Rle24;
     if (rle) {
-        const RleResult r = decodeRle(dib, pixels, l, d.image);
-        if (r.overran)
-            return Decoded::fail(QStringLiteral("run-length data runs outside the picture"));
+        const RleResult r = decodeRle(dib, pixels, l, &d.image);
         if (r.cut && !r.ended)
             d.warning = QStringLiteral("run-length data cut short");
         settleAlpha(d.image, false);
     } else {
         const qint64 rows = decodeRows(dib, pixels, l, d.image);
-        if (rows == 0)
-            return Decoded::fail(QStringLiteral("bitmap pixel data missing"));
         if (rows < l.rows) {
             d.warning = QStringLiteral("bitmap cut short after %1 of %2 rows").arg(rows).arg(l.rows);
             for (qint64 row = rows; row < l.rows; ++row) {

@@ -266,10 +266,13 @@ bool skipSubBlocks(Bytes file, qint64 &at)
 
 namespace {
 
-// Reads one image (its descriptor at 'at') onto the canvas. Returns false when it
-// has no usable data at all; sets warning when only part of it could be decoded.
+// Reads one image (its descriptor at 'at') onto the canvas, which makeCanvas makes
+// when the first image has shown it has data. Returns false when the image has no
+// usable data at all; sets warning when only part of it could be decoded.
+template <typename MakeCanvas>
 bool drawImage(Bytes file, qint64 &at, const std::array<QRgb, 256> &global, int transparent,
-               QImage &canvas, qint64 &pixels, QString &failure, QString &warning)
+               QSize screen, QImage &canvas, MakeCanvas makeCanvas, qint64 &pixels,
+               QString &failure, QString &warning)
 {
     if (!file.has(at, 10)) {
         failure = QStringLiteral("GIF image header cut short");
@@ -304,28 +307,32 @@ bool drawImage(Bytes file, qint64 &at, const std::array<QRgb, 256> &global, int 
         failure = QStringLiteral("bad GIF code size %1").arg(minCodeSize);
         return false;
     }
-    const qint64 screenWidth = canvas.width();
-    const qint64 screenHeight = canvas.height();
-    if ((f.width > screenWidth || f.height > screenHeight) && f.left == 0 && f.top == 0) {
-        // Some writers put nonsense in an image's size; when its data fills exactly the
-        // screen, the screen's size is the one to believe.
-        const qint64 held = decodeLzw(file, at + 1, minCodeSize, f, nullptr).pixels;
-        if (held == screenWidth * screenHeight && held < f.width * f.height) {
+    const qint64 screenWidth = screen.width();
+    const qint64 screenHeight = screen.height();
+    const bool oversized =
+        (f.width > screenWidth || f.height > screenHeight) && f.left == 0 && f.top == 0;
+    if (canvas.isNull() || oversized) {
+        // Counting the pixels costs little next to making a canvas for none.
+        const LzwOutcome count = decodeLzw(file, at + 1, minCodeSize, f, nullptr);
+        if (count.pixels == 0) {
+            failure = count.broken ? QStringLiteral("bad GIF image data")
+                                   : QStringLiteral("GIF image data missing");
+            return false;
+        }
+        // Some writers put nonsense in an image's size; when its data fills exactly
+        // the screen, the screen's size is the one to believe.
+        if (oversized && count.pixels == screenWidth * screenHeight && count.pixels < pixels) {
             f.width = screenWidth;
             f.height = screenHeight;
+            pixels = f.width * f.height;
         }
     }
+    if (!makeCanvas(failure))
+        return false;
     const LzwOutcome lzw = decodeLzw(file, at + 1, minCodeSize, f, &canvas);
     ++at;
     skipSubBlocks(file, at);
-    pixels = f.width * f.height;
-    if (lzw.pixels == 0) {
-        failure = lzw.broken ? QStringLiteral("bad GIF image data")
-                             : QStringLiteral("GIF image data missing");
-        return false;
-    }
-    const bool reachedBottom =
-        !f.interlaced && f.top + lzw.pixels / f.width >= screenHeight;
+    const bool reachedBottom = !f.interlaced && f.top + lzw.pixels / f.width >= screenHeight;
     if (lzw.pixels < pixels && !reachedBottom)
         warning = QStringLiteral("GIF image data %1 after %2 of %3 pixels")
                       .arg(lzw.broken ? QStringLiteral("broken") : QStringLiteral("cut short"))
@@ -358,12 +365,18 @@ Decoded decodeGif(Bytes file)
             global[i] = qRgb(i, i, i);
     }
 
+    // The canvas is made only once the file has shown an image with data (or has
+    // ended well), so a damaged header claiming a vast screen costs nothing.
     Decoded d;
-    QString why;
-    d.image = allocateRaster(screenWidth, screenHeight, QImage::Format_ARGB32_Premultiplied, &why);
-    if (d.image.isNull())
-        return Decoded::fail(why);
-    d.image.fill(Qt::transparent);
+    auto makeCanvas = [&](QString &why) {
+        if (!d.image.isNull())
+            return true;
+        d.image = allocateRaster(screenWidth, screenHeight, QImage::Format_ARGB32_Premultiplied, &why);
+        if (d.image.isNull())
+            return false;
+        d.image.fill(Qt::transparent);
+        return true;
+    };
 
     // The first frame ends with the first image that has its own graphic control block
     // (animation writers give every frame one), or before an image that covers the
@@ -411,7 +424,8 @@ Decoded decodeGif(Bytes file)
         QString failure;
         QString warning;
         qint64 pixels = 0;
-        if (!drawImage(file, at, global, transparent, d.image, pixels, failure, warning)) {
+        if (!drawImage(file, at, global, transparent, QSize(int(screenWidth), int(screenHeight)),
+                       d.image, makeCanvas, pixels, failure, warning)) {
             if (images == 0)
                 return Decoded::fail(failure);
             d.warning = failure;
@@ -428,6 +442,9 @@ Decoded decodeGif(Bytes file)
         transparent = -1;
     }
 
+    QString why;
+    if (!makeCanvas(why))
+        return Decoded::fail(why);
     // Opaque when the images covered the whole canvas without a transparent pixel.
     bool opaque = true;
     for (int y = 0; y < d.image.height() && opaque; ++y) {

@@ -193,7 +193,9 @@ bool run(Job *job)
             break;
         if (cmyk)
             cmykToRgb(row, reinterpret_cast<QRgb *>(target), c.output_width);
-        ++job->rowsDecoded;
+        // A row made after the data ran out is filler, not picture.
+        if (!sequential || !job->err.dataEnded)
+            ++job->rowsDecoded;
     }
     if (c.output_scanline < c.output_height) {
         fillRowsLeft(job);
@@ -235,8 +237,6 @@ Decoded decodeJpeg(Bytes data, int denominator)
     jpeg_destroy_decompress(&job->cinfo);
     if (!ok)
         return Decoded::fail(QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(job->err.message)));
-    if (job->rowsDecoded == 0)
-        return Decoded::fail(QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(job->err.firstWarning)));
     if (job->err.warnings > 0)
         out.warning = QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(job->err.firstWarning));
     return out;

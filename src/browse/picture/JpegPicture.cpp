@@ -84,9 +84,16 @@ void JpegPicture::keepDecoded(int denominator) const
 QImage JpegPicture::shrunkRaster(QSize deviceSize) const
 {
     QMutexLocker lock(&m_lock);
-    if (m_shrunk.size() == deviceSize && !m_shrunk.isNull())
+    const int denominator = denominatorFor(deviceSize);
+    if (m_shrunk.size() == deviceSize && !m_shrunk.isNull()) {
+        // Back from a closer look: the larger raster made for it is no longer needed.
+        if (m_decodedDenominator < denominator) {
+            m_decoded = QImage();
+            m_decodedDenominator = 0;
+        }
         return m_shrunk;
-    keepDecoded(denominatorFor(deviceSize));
+    }
+    keepDecoded(denominator);
     if (m_decoded.isNull())
         return {};
     m_shrunk = m_decoded.size() == deviceSize

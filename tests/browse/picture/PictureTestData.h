@@ -1,0 +1,255 @@
+#pragma once
+
+// Builders for small picture files made inside the tests, so each case says exactly
+// which bytes it feeds the loader.
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QList>
+#include <QtEndian>
+
+namespace testdata {
+
+inline void putLe16(QByteArray &b, quint16 v)
+{
+    b.append(char(v & 0xFF)).append(char(v >> 8));
+}
+inline void putLe32(QByteArray &b, quint32 v)
+{
+    putLe16(b, quint16(v & 0xFFFF));
+    putLe16(b, quint16(v >> 16));
+}
+inline void putBe16(QByteArray &b, quint16 v)
+{
+    b.append(char(v >> 8)).append(char(v & 0xFF));
+}
+inline void putBe32(QByteArray &b, quint32 v)
+{
+    putBe16(b, quint16(v >> 16));
+    putBe16(b, quint16(v & 0xFFFF));
+}
+
+inline QByteArray jpeg(const QImage &image, int quality = 90, bool progressive = false)
+{
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(quality);
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
+    return out;
+}
+
+inline QByteArray png(const QImage &image)
+{
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "png");
+    return out;
+}
+
+// A JPEG with an extra marker segment right after its SOI.
+inline QByteArray withSegment(const QByteArray &jpegBytes, quint8 marker, const QByteArray &payload)
+{
+    QByteArray segment;
+    segment.append(char(0xFF)).append(char(marker));
+    putBe16(segment, quint16(payload.size() + 2));
+    segment.append(payload);
+    return jpegBytes.left(2) + segment + jpegBytes.mid(2);
+}
+
+// The payload of an APP1 segment holding only an EXIF orientation tag.
+inline QByteArray exifOrientation(int orientation, bool bigEndian = false, quint16 type = 3)
+{
+    QByteArray tiff;
+    auto p16 = [&](quint16 v) { bigEndian ? putBe16(tiff, v) : putLe16(tiff, v); };
+    auto p32 = [&](quint32 v) { bigEndian ? putBe32(tiff, v) : putLe32(tiff, v); };
+    tiff.append(bigEndian ? "MM" : "II");
+    p16(42);
+    p32(8);          // IFD0 right after the header
+    p16(1);          // one entry
+    p16(0x0112);     // orientation
+    p16(type);
+    p32(1);
+    p16(quint16(orientation));
+    p16(0);
+    p32(0);          // no next IFD
+    return QByteArray("Exif\0\0", 6) + tiff;
+}
+
+// A JPEG's SOF0 size fields rewritten, for pictures too large to make for real.
+inline QByteArray withFrameSize(QByteArray jpegBytes, quint16 width, quint16 height)
+{
+    for (qsizetype i = 2; i + 9 < jpegBytes.size(); ++i) {
+        if (uchar(jpegBytes[i]) == 0xFF && (uchar(jpegBytes[i + 1]) == 0xC0 ||
+                                            uchar(jpegBytes[i + 1]) == 0xC2)) {
+            jpegBytes[i + 5] = char(height >> 8);
+            jpegBytes[i + 6] = char(height & 0xFF);
+            jpegBytes[i + 7] = char(width >> 8);
+            jpegBytes[i + 8] = char(width & 0xFF);
+            break;
+        }
+    }
+    return jpegBytes;
+}
+
+struct BmpSpec {
+    int headerSize = 40;
+    qint32 width = 4;
+    qint32 height = 2; // negative: top-down
+    quint16 planes = 1;
+    quint16 bpp = 24;
+    quint32 compression = 0;
+    QList<quint32> masks;   // written after a 40-byte header, or inside a larger one
+    QList<QRgb> palette;
+    quint32 colorsUsed = 0;
+    QByteArray pixels;      // exactly as stored, rows padded by the caller
+    qint64 pixelOffset = -1; // -1: right after the palette
+};
+
+// A complete "BM" file.
+inline QByteArray bmp(const BmpSpec &s)
+{
+    QByteArray info;
+    putLe32(info, quint32(s.headerSize));
+    if (s.headerSize == 12) {
+        putLe16(info, quint16(s.width));
+        putLe16(info, quint16(s.height));
+        putLe16(info, s.planes);
+        putLe16(info, s.bpp);
+    } else {
+        putLe32(info, quint32(s.width));
+        putLe32(info, quint32(s.height));
+        putLe16(info, s.planes);
+        putLe16(info, s.bpp);
+        putLe32(info, s.compression);
+        putLe32(info, quint32(s.pixels.size()));
+        putLe32(info, 2835);
+        putLe32(info, 2835);
+        putLe32(info, s.colorsUsed);
+        putLe32(info, 0);
+        for (quint32 m : s.masks)
+            putLe32(info, m);
+        while (info.size() < s.headerSize)
+            info.append('\0');
+    }
+    for (QRgb c : s.palette) {
+        info.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c)));
+        if (s.headerSize != 12)
+            info.append('\0');
+    }
+    const qint64 offset = s.pixelOffset >= 0 ? s.pixelOffset : 14 + info.size();
+    QByteArray file("BM");
+    putLe32(file, quint32(offset + s.pixels.size()));
+    putLe32(file, 0);
+    putLe32(file, quint32(offset));
+    file.append(info);
+    while (file.size() < offset)
+        file.append('\0');
+    return file + s.pixels;
+}
+
+struct IconImage {
+    QByteArray data;       // a DIB (info header onwards) or a PNG
+    int directoryWidth = 0; // 0 means 256
+    int directoryHeight = 0;
+    int directoryBpp = 32;
+    qint64 declaredLength = -1; // -1: the real length
+};
+
+// An ICO (type 1) or CUR (type 2) file around the given images.
+inline QByteArray icon(const QList<IconImage> &images, quint16 type = 1)
+{
+    QByteArray out;
+    putLe16(out, 0);
+    putLe16(out, type);
+    putLe16(out, quint16(images.size()));
+    quint32 offset = quint32(6 + 16 * images.size());
+    for (const IconImage &i : images) {
+        out.append(char(i.directoryWidth)).append(char(i.directoryHeight));
+        out.append('\0').append('\0');
+        putLe16(out, 1);
+        putLe16(out, quint16(i.directoryBpp));
+        putLe32(out, quint32(i.declaredLength >= 0 ? i.declaredLength : i.data.size()));
+        putLe32(out, offset);
+        offset += quint32(i.data.size());
+    }
+    for (const IconImage &i : images)
+        out.append(i.data);
+    return out;
+}
+
+// An icon's DIB: a 40-byte header with the doubled height, 32-bit colours from the
+// image (with alpha as given), then an AND mask from maskBits (1 = transparent).
+inline QByteArray iconDib32(const QImage &image, const QList<QList<int>> &maskBits = {})
+{
+    QByteArray d;
+    const int w = image.width();
+    const int h = image.height();
+    putLe32(d, 40);
+    putLe32(d, quint32(w));
+    putLe32(d, quint32(2 * h));
+    putLe16(d, 1);
+    putLe16(d, 32);
+    for (int i = 0; i < 6; ++i)
+        putLe32(d, 0);
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = h - 1; y >= 0; --y) {
+        for (int x = 0; x < w; ++x)
+            putLe32(d, argb.pixel(x, y));
+    }
+    const int stride = ((w + 31) / 32) * 4;
+    for (int y = h - 1; y >= 0; --y) {
+        QByteArray row(stride, '\0');
+        for (int x = 0; x < w; ++x) {
+            if (y < maskBits.size() && x < maskBits[y].size() && maskBits[y][x])
+                row[x / 8] = char(uchar(row[x / 8]) | (0x80 >> (x % 8)));
+        }
+        d.append(row);
+    }
+    return d;
+}
+
+// An icon's 4-bit DIB of one colour.
+inline QByteArray iconDib4(int w, int h, QRgb colour)
+{
+    QByteArray d;
+    putLe32(d, 40);
+    putLe32(d, quint32(w));
+    putLe32(d, quint32(2 * h));
+    putLe16(d, 1);
+    putLe16(d, 4);
+    for (int i = 0; i < 6; ++i)
+        putLe32(d, 0);
+    for (int i = 0; i < 16; ++i)
+        putLe32(d, i == 1 ? colour : 0);
+    const int stride = ((w * 4 + 31) / 32) * 4;
+    for (int y = 0; y < h; ++y) {
+        QByteArray row(stride, '\0');
+        for (int x = 0; x < w; ++x)
+            row[x / 2] = char(uchar(row[x / 2]) | (x % 2 ? 0x01 : 0x10));
+        d.append(row);
+    }
+    d.append(QByteArray(((w + 31) / 32) * 4 * h, '\0'));
+    return d;
+}
+
+// The process's peak resident memory, in kilobytes.
+inline qint64 peakResidentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+} // namespace testdata

@@ -1,0 +1,427 @@
+#include "PictureTestData.h"
+#include "browse/PictureLoader.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+using namespace testdata;
+
+class TestBmpDecoder : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void decodesEveryLayout_data();
+    void decodesEveryLayout();
+    void refusesDamagedHeaders_data();
+    void refusesDamagedHeaders();
+    void runLengthSkipsStayTransparent();
+    void runsHangingOverTheRowAreClipped();
+    void cutShortFileShowsTheRowsItHas();
+    void indicesPastThePaletteShowBlack();
+    void alphaIsUsedOnlyWhereTheFormatHasIt();
+    void narrowChannelsWidenToTheFullRange();
+};
+
+namespace {
+
+// The test picture, top row first: 4 x 2.
+const QList<QList<QRgb>> kColours = {
+    {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)},
+    {qRgb(0, 0, 0), qRgb(255, 255, 0), qRgb(0, 255, 255), qRgb(255, 0, 255)},
+};
+const QList<QRgb> kPalette = {qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(0, 0, 255),
+                              qRgb(255, 255, 255), qRgb(0, 0, 0),   qRgb(255, 255, 0),
+                              qRgb(0, 255, 255), qRgb(255, 0, 255)};
+
+// Packs one value per pixel into padded rows, in file order.
+QByteArray packRows(const QList<QList<quint32>> &topFirst, int bpp, bool bottomUp)
+{
+    QByteArray out;
+    QList<QList<quint32>> rows = topFirst;
+    if (bottomUp)
+        std::reverse(rows.begin(), rows.end());
+    for (const QList<quint32> &row : rows) {
+        QByteArray bytes;
+        if (bpp < 8) {
+            bytes.fill('\0', (row.size() * bpp + 7) / 8);
+            for (int x = 0; x < row.size(); ++x) {
+                const int bit = x * bpp;
+                bytes[bit / 8] = char(uchar(bytes[bit / 8]) | (row[x] << (8 - bpp - bit % 8)));
+            }
+        } else {
+            for (quint32 v : row) {
+                for (int b = 0; b < bpp / 8; ++b)
+                    bytes.append(char((v >> (8 * b)) & 0xFF));
+            }
+        }
+        while (bytes.size() % 4)
+            bytes.append('\0');
+        out.append(bytes);
+    }
+    return out;
+}
+
+QList<QList<quint32>> mapped(const std::function<quint32(QRgb)> &f)
+{
+    QList<QList<quint32>> rows;
+    for (const QList<QRgb> &row : kColours) {
+        QList<quint32> r;
+        for (QRgb c : row)
+            r.append(f(c));
+        rows.append(r);
+    }
+    return rows;
+}
+
+quint32 indexOf(QRgb c)
+{
+    return quint32(kPalette.indexOf(c));
+}
+
+QImage loadImage(const QByteArray &bytes, LoadResult *out = nullptr)
+{
+    LoadResult r = PictureLoader::loadBytes(bytes);
+    if (out)
+        *out = r;
+    return r.picture ? r.picture->toImage().convertToFormat(QImage::Format_ARGB32) : QImage();
+}
+
+} // namespace
+
+void TestBmpDecoder::decodesEveryLayout_data()
+{
+    QTest::addColumn<QByteArray>("file");
+
+    auto rgb24 = [](QRgb c) { return quint32(c & 0xFFFFFF); };
+    BmpSpec s;
+    s.width = 4;
+
+    s.height = 2;
+    s.bpp = 24;
+    s.pixels = packRows(mapped(rgb24), 24, true);
+    QTest::newRow("24-bit bottom-up") << bmp(s);
+    s.height = -2;
+    s.pixels = packRows(mapped(rgb24), 24, false);
+    QTest::newRow("24-bit top-down") << bmp(s);
+
+    s.height = 2;
+    s.bpp = 32;
+    // The fourth byte of a plain 32-bit pixel means nothing.
+    s.pixels = packRows(mapped([](QRgb c) { return quint32(c & 0xFFFFFF) | 0x12000000u; }), 32, true);
+    QTest::newRow("32-bit, unused byte set") << bmp(s);
+
+    s.bpp = 16;
+    s.pixels = packRows(mapped([](QRgb c) {
+                            return quint32((qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3);
+                        }),
+                        16, true);
+    QTest::newRow("16-bit 5-5-5") << bmp(s);
+
+    s.compression = 3;
+    s.masks = {0xF800, 0x07E0, 0x001F};
+    s.pixels = packRows(mapped([](QRgb c) {
+                            return quint32((qRed(c) >> 3) << 11 | (qGreen(c) >> 2) << 5 | qBlue(c) >> 3);
+                        }),
+                        16, true);
+    QTest::newRow("16-bit 5-6-5 bit fields") << bmp(s);
+    s.headerSize = 56;
+    s.masks = {0xF800, 0x07E0, 0x001F, 0};
+    QTest::newRow("16-bit 5-6-5 in a 56-byte header") << bmp(s);
+    s.headerSize = 52;
+    s.masks = {0xF800, 0x07E0, 0x001F};
+    QTest::newRow("16-bit 5-6-5 in a 52-byte header") << bmp(s);
+
+    s.headerSize = 40;
+    s.bpp = 32;
+    s.masks = {0x3FF00000, 0x000FFC00, 0x000003FF};
+    s.pixels = packRows(mapped([](QRgb c) {
+                            return quint32(qRed(c) * 1023 / 255) << 20 |
+                                   quint32(qGreen(c) * 1023 / 255) << 10 | quint32(qBlue(c) * 1023 / 255);
+                        }),
+                        32, true);
+    QTest::newRow("32-bit 10-10-10 bit fields") << bmp(s);
+    s.headerSize = 108;
+    s.masks = {0x000000FF, 0x0000FF00, 0x00FF0000, 0};
+    s.pixels = packRows(mapped([](QRgb c) { return quint32(qBlue(c)) << 16 | qGreen(c) << 8 | qRed(c); }),
+                        32, true);
+    QTest::newRow("32-bit BGR order in a V4 header") << bmp(s);
+
+    s = BmpSpec();
+    s.width = 4;
+    s.palette = kPalette;
+    s.bpp = 8;
+    s.pixels = packRows(mapped(indexOf), 8, true);
+    QTest::newRow("8-bit palette") << bmp(s);
+    s.headerSize = 124;
+    QTest::newRow("8-bit palette, V5 header") << bmp(s);
+    s.headerSize = 40;
+    s.bpp = 4;
+    s.pixels = packRows(mapped(indexOf), 4, true);
+    QTest::newRow("4-bit palette") << bmp(s);
+    s.height = -2;
+    s.pixels = packRows(mapped(indexOf), 4, false);
+    QTest::newRow("4-bit palette, top-down") << bmp(s);
+    s.headerSize = 12;
+    s.height = 2;
+    s.pixels = packRows(mapped(indexOf), 4, true);
+    QTest::newRow("4-bit, OS/2 1.x header") << bmp(s);
+    s.headerSize = 40;
+    s.colorsUsed = 8;
+    s.bpp = 8;
+    s.pixels = packRows(mapped(indexOf), 8, true);
+    QTest::newRow("8-bit, palette of 8 counted") << bmp(s);
+
+    // RLE8: each row as runs of one pixel, ended by end-of-line; then end-of-bitmap.
+    QByteArray rle;
+    for (int y = 1; y >= 0; --y) {
+        for (QRgb c : kColours[y])
+            rle.append(char(1)).append(char(indexOf(c)));
+        rle.append('\0').append('\0');
+    }
+    rle.append('\0').append('\1');
+    s = BmpSpec();
+    s.width = 4;
+    s.bpp = 8;
+    s.compression = 1;
+    s.palette = kPalette;
+    s.pixels = rle;
+    QTest::newRow("RLE8") << bmp(s);
+
+    // RLE4: an absolute run per row (4 pixels in 2 bytes), then end-of-line.
+    QByteArray rle4;
+    for (int y = 1; y >= 0; --y) {
+        rle4.append('\0').append(char(4));
+        rle4.append(char(indexOf(kColours[y][0]) << 4 | indexOf(kColours[y][1])));
+        rle4.append(char(indexOf(kColours[y][2]) << 4 | indexOf(kColours[y][3])));
+        rle4.append('\0').append('\0');
+    }
+    rle4.append('\0').append('\1');
+    s.bpp = 4;
+    s.compression = 2;
+    s.pixels = rle4;
+    QTest::newRow("RLE4") << bmp(s);
+
+    QTest::newRow("packed DIB, no file header") << bmp([&] {
+        BmpSpec p;
+        p.width = 4;
+        p.bpp = 24;
+        p.pixels = packRows(mapped(rgb24), 24, true);
+        return p;
+    }()).mid(14);
+}
+
+void TestBmpDecoder::decodesEveryLayout()
+{
+    QFETCH(QByteArray, file);
+    LoadResult r;
+    const QImage image = loadImage(file, &r);
+    QVERIFY2(r.failure.isEmpty(), qPrintable(r.failure));
+    QVERIFY(r.warning.isEmpty());
+    QCOMPARE(image.size(), QSize(4, 2));
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 4; ++x)
+            QCOMPARE(QColor(image.pixel(x, y)), QColor(kColours[y][x]));
+    }
+}
+
+void TestBmpDecoder::refusesDamagedHeaders_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("reason");
+
+    BmpSpec s;
+    s.width = 4;
+    s.bpp = 24;
+    s.pixels = QByteArray(24, '\x10');
+    auto with = [&](auto change) {
+        BmpSpec t = s;
+        change(t);
+        return bmp(t);
+    };
+    QTest::newRow("no planes") << with([](BmpSpec &t) { t.planes = 0; }) << "plane";
+    QTest::newRow("seven bits per pixel") << with([](BmpSpec &t) { t.bpp = 7; }) << "depth";
+    QTest::newRow("zero width") << with([](BmpSpec &t) { t.width = 0; }) << "width";
+    QTest::newRow("negative width") << with([](BmpSpec &t) { t.width = -4; }) << "width";
+    QTest::newRow("zero height") << with([](BmpSpec &t) { t.height = 0; }) << "height";
+    QTest::newRow("header of 66 bytes") << with([](BmpSpec &t) { t.headerSize = 66; }) << "header size";
+    QTest::newRow("100000 x 100000") << with([](BmpSpec &t) {
+        t.width = 100000;
+        t.height = 100000;
+    }) << "too large";
+    QTest::newRow("impossible colour count") << with([](BmpSpec &t) {
+        t.bpp = 8;
+        t.palette = kPalette;
+        t.colorsUsed = 0x12341234;
+    }) << "palette";
+    QTest::newRow("pixels inside the counted palette") << with([](BmpSpec &t) {
+        t.bpp = 8;
+        t.palette = QList<QRgb>(256, 0);
+        t.colorsUsed = 256;
+        t.pixelOffset = 14 + 40 + 16;
+    }) << "overlaps";
+    QTest::newRow("embedded JPEG") << with([](BmpSpec &t) {
+        t.bpp = 0;
+        t.compression = 4;
+    }) << "JPEG";
+    QTest::newRow("embedded PNG") << with([](BmpSpec &t) {
+        t.bpp = 0;
+        t.compression = 5;
+    }) << "PNG";
+    QTest::newRow("top-down run-length") << with([](BmpSpec &t) {
+        t.bpp = 8;
+        t.compression = 1;
+        t.height = -2;
+        t.palette = kPalette;
+        t.pixels = QByteArray("\x04\x01\0\0\x04\x02\0\1", 8);
+    }) << "top-down";
+    QTest::newRow("run starting past the row's end") << with([](BmpSpec &t) {
+        t.bpp = 8;
+        t.compression = 1;
+        t.palette = kPalette;
+        t.pixels = QByteArray("\x06\x01\x02\x02\0\0\0\1", 8);
+    }) << "outside";
+    QTest::newRow("move past the row's end") << with([](BmpSpec &t) {
+        t.bpp = 8;
+        t.compression = 1;
+        t.palette = kPalette;
+        t.pixels = QByteArray("\0\x02\x09\0\0\1", 6);
+    }) << "outside";
+    QTest::newRow("bit fields without blue") << with([](BmpSpec &t) {
+        t.bpp = 16;
+        t.compression = 3;
+        t.masks = {0xFF00, 0x00FF, 0};
+    }) << "mask";
+    QTest::newRow("overlapping bit fields") << with([](BmpSpec &t) {
+        t.bpp = 16;
+        t.compression = 3;
+        t.masks = {0xF800, 0x0FE0, 0x001F};
+    }) << "overlapping";
+    QTest::newRow("no pixel data") << with([](BmpSpec &t) { t.pixels.clear(); }) << "outside the file";
+}
+
+void TestBmpDecoder::refusesDamagedHeaders()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, reason);
+    const qint64 peakBefore = peakResidentKb();
+    QElapsedTimer timer;
+    timer.start();
+    const LoadResult r = PictureLoader::loadBytes(file);
+    QVERIFY(!r.picture);
+    QVERIFY2(r.failure.contains(reason), qPrintable(r.failure));
+    // Refused from the header alone: nothing the size of the claimed picture.
+    QVERIFY(timer.elapsed() < 1000);
+    QVERIFY(peakResidentKb() - peakBefore < 16 * 1024);
+}
+
+void TestBmpDecoder::runLengthSkipsStayTransparent()
+{
+    // Row 0 (bottom): one red pixel, then a move of two right and one up; a blue
+    // pixel there, end of bitmap. Everything skipped shows the background.
+    BmpSpec s;
+    s.width = 4;
+    s.bpp = 8;
+    s.compression = 1;
+    s.palette = kPalette;
+    s.pixels = QByteArray("\x01\x00\0\x02\x02\x01\x01\x02\0\1", 10);
+    const QImage image = loadImage(bmp(s));
+    QCOMPARE(image.size(), QSize(4, 2));
+    QCOMPARE(QColor(image.pixel(0, 1)), QColor(Qt::red));
+    QCOMPARE(QColor(image.pixel(3, 0)), QColor(Qt::blue));
+    QCOMPARE(qAlpha(image.pixel(1, 1)), 0);
+    QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+}
+
+void TestBmpDecoder::runsHangingOverTheRowAreClipped()
+{
+    // A run of six on a row of four, as some writers produce: the row shows four,
+    // and the next row is untouched by the overhang.
+    BmpSpec s;
+    s.width = 4;
+    s.bpp = 8;
+    s.compression = 1;
+    s.palette = kPalette;
+    s.pixels = QByteArray("\x06\x01\0\0\x04\x02\0\1", 8);
+    LoadResult r;
+    const QImage image = loadImage(bmp(s), &r);
+    QVERIFY2(r.failure.isEmpty(), qPrintable(r.failure));
+    for (int x = 0; x < 4; ++x) {
+        QCOMPARE(QColor(image.pixel(x, 1)), QColor(Qt::green));
+        QCOMPARE(QColor(image.pixel(x, 0)), QColor(Qt::blue));
+    }
+}
+
+void TestBmpDecoder::cutShortFileShowsTheRowsItHas()
+{
+    BmpSpec s;
+    s.width = 4;
+    s.height = 3;
+    s.bpp = 24;
+    s.pixels = QByteArray(12, '\x7F') + QByteArray(5, '\x7F'); // one row and a bit
+    LoadResult r;
+    const QImage image = loadImage(bmp(s), &r);
+    QCOMPARE(image.size(), QSize(4, 3));
+    QVERIFY(!r.warning.isEmpty());
+    QCOMPARE(image.pixel(0, 2), qRgb(0x7F, 0x7F, 0x7F)); // the bottom row came first
+    QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+
+    s.pixels = QByteArray(5, '\x7F');
+    const LoadResult none = PictureLoader::loadBytes(bmp(s));
+    QVERIFY(!none.picture);
+}
+
+void TestBmpDecoder::indicesPastThePaletteShowBlack()
+{
+    BmpSpec s;
+    s.width = 4;
+    s.height = 1;
+    s.bpp = 8;
+    s.palette = {qRgb(255, 255, 255), qRgb(255, 0, 0)};
+    s.colorsUsed = 2;
+    s.pixels = QByteArray("\x00\x01\x02\xFF", 4);
+    const QImage image = loadImage(bmp(s));
+    QCOMPARE(QColor(image.pixel(0, 0)), QColor(Qt::white));
+    QCOMPARE(QColor(image.pixel(1, 0)), QColor(Qt::red));
+    QCOMPARE(QColor(image.pixel(2, 0)), QColor(Qt::black));
+    QCOMPARE(QColor(image.pixel(3, 0)), QColor(Qt::black));
+}
+
+void TestBmpDecoder::alphaIsUsedOnlyWhereTheFormatHasIt()
+{
+    BmpSpec s;
+    s.width = 2;
+    s.height = 1;
+    s.bpp = 32;
+    s.headerSize = 124;
+    s.compression = 3;
+    s.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+    s.pixels = packRows({{0x80FF0000u, 0xFF0000FFu}}, 32, true);
+    QImage image = loadImage(bmp(s));
+    QCOMPARE(qAlpha(image.pixel(0, 0)), 0x80);
+    QCOMPARE(qRed(image.pixel(0, 0)), 255);
+    QCOMPARE(image.pixel(1, 0), 0xFF0000FFu);
+
+    // An alpha channel that is zero everywhere was never filled in.
+    s.pixels = packRows({{0x00FF0000u, 0x000000FFu}}, 32, true);
+    image = loadImage(bmp(s));
+    QCOMPARE(image.pixel(0, 0), 0xFFFF0000u);
+    QVERIFY(!PictureLoader::loadBytes(bmp(s)).picture->toImage().hasAlphaChannel());
+}
+
+void TestBmpDecoder::narrowChannelsWidenToTheFullRange()
+{
+    // 2-3-1 bits: the largest value of each channel is full intensity.
+    BmpSpec s;
+    s.width = 2;
+    s.height = 1;
+    s.bpp = 16;
+    s.compression = 3;
+    s.masks = {0x0030, 0x000E, 0x0001};
+    s.pixels = packRows({{0x003F, 0x0020}}, 16, true);
+    const QImage image = loadImage(bmp(s));
+    QCOMPARE(image.pixel(0, 0), qRgb(255, 255, 255));
+    QCOMPARE(image.pixel(1, 0), qRgb(170, 0, 0));
+}
+
+QTEST_MAIN(TestBmpDecoder)
+#include "tst_bmpdecoder.moc"

@@ -1,0 +1,352 @@
+#include "PictureTestData.h"
+#include "browse/PictureLoader.h"
+#include "browse/picture/JpegPicture.h"
+
+#include <QColorSpace>
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace testdata;
+using picture::JpegPicture;
+
+class TestJpegPicture : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void orientationTurnsThePictureUpright_data();
+    void orientationTurnsThePictureUpright();
+    void unreadableOrientationIsIgnored_data();
+    void unreadableOrientationIsIgnored();
+    void shrunkPictureDecodesAtTheCoveringDctScale_data();
+    void shrunkPictureDecodesAtTheCoveringDctScale();
+    void quarterTurnedPictureScalesByItsStoredSides();
+    void absurdSizeFailsBeforeAnyAllocation();
+    void fiftyMegapixelsShowAtEverySize();
+    void fatalErrorInTheDataFailsTheLoad();
+    void cutShortFileShowsWhatDecoded();
+    void colourProfileIsConvertedToSrgb();
+
+private:
+    QByteArray m_photo; // 4000 x 3000, gradient and noise
+    QByteArray m_progressivePhoto;
+};
+
+namespace {
+
+const QRgb kRed = qRgb(255, 0, 0), kGreen = qRgb(0, 255, 0), kBlue = qRgb(0, 0, 255),
+           kYellow = qRgb(255, 255, 0);
+
+// 64 x 32, stored: red top left, green top right, blue bottom left, yellow bottom right.
+QImage quadrants()
+{
+    QImage image(64, 32, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.fillRect(0, 0, 32, 16, kRed);
+    p.fillRect(32, 0, 32, 16, kGreen);
+    p.fillRect(0, 16, 32, 16, kBlue);
+    p.fillRect(32, 16, 32, 16, kYellow);
+    return image;
+}
+
+QImage photo(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < h; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const int noise = int(random.bounded(24));
+            line[x] = qRgb((x * 255 / w + noise) & 255, (y * 255 / h + noise) & 255, (x + y) & 255);
+        }
+    }
+    return image;
+}
+
+bool near(QRgb a, QRgb b, int tolerance = 40)
+{
+    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance &&
+           qAbs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+QImage paint(const Picture &picture, QSize canvas, const QRectF &target, qreal ratio = 1,
+             const QRect &clip = {})
+{
+    QImage image((QSizeF(canvas) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    if (!clip.isNull())
+        painter.setClipRect(clip);
+    picture.draw(painter, target);
+    return image;
+}
+
+const JpegPicture &asJpeg(const LoadResult &r)
+{
+    return dynamic_cast<const JpegPicture &>(*r.picture);
+}
+
+} // namespace
+
+void TestJpegPicture::initTestCase()
+{
+    const QImage big = photo(4000, 3000);
+    m_photo = jpeg(big, 90);
+    m_progressivePhoto = jpeg(big, 90, true);
+}
+
+void TestJpegPicture::orientationTurnsThePictureUpright_data()
+{
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<bool>("bigEndian");
+    QTest::addColumn<QList<QRgb>>("corners"); // upright: top left, top right, bottom left, bottom right
+
+    const QList<QList<QRgb>> expected = {
+        {kRed, kGreen, kBlue, kYellow},   // 1 as stored
+        {kGreen, kRed, kYellow, kBlue},   // 2 mirrored left to right
+        {kYellow, kBlue, kGreen, kRed},   // 3 half turn
+        {kBlue, kYellow, kRed, kGreen},   // 4 mirrored top to bottom
+        {kRed, kBlue, kGreen, kYellow},   // 5 rows become columns
+        {kBlue, kRed, kYellow, kGreen},   // 6 quarter turn clockwise
+        {kYellow, kGreen, kBlue, kRed},   // 7 rows become columns, reversed
+        {kGreen, kYellow, kRed, kBlue},   // 8 quarter turn anticlockwise
+    };
+    for (int o = 1; o <= 8; ++o) {
+        QTest::addRow("%d, Intel order", o) << o << false << expected[o - 1];
+        QTest::addRow("%d, Motorola order", o) << o << true << expected[o - 1];
+    }
+}
+
+void TestJpegPicture::orientationTurnsThePictureUpright()
+{
+    QFETCH(int, orientation);
+    QFETCH(bool, bigEndian);
+    QFETCH(QList<QRgb>, corners);
+
+    const QByteArray file = withSegment(jpeg(quadrants(), 95), 0xE1, exifOrientation(orientation, bigEndian));
+    const LoadResult r = PictureLoader::loadBytes(file);
+    QVERIFY2(r.picture, qPrintable(r.failure));
+    const bool turned = orientation >= 5;
+    const QSize upright = turned ? QSize(32, 64) : QSize(64, 32);
+    QCOMPARE(r.picture->naturalSize(), upright);
+
+    const QImage full = r.picture->toImage();
+    QCOMPARE(full.size(), upright);
+    const int w = upright.width(), h = upright.height();
+    QVERIFY(near(full.pixel(4, 4), corners[0]));
+    QVERIFY(near(full.pixel(w - 5, 4), corners[1]));
+    QVERIFY(near(full.pixel(4, h - 5), corners[2]));
+    QVERIFY(near(full.pixel(w - 5, h - 5), corners[3]));
+
+    // Shrunk rasters are turned the same way.
+    const QImage small = paint(*r.picture, upright / 2, QRectF(QPointF(0, 0), QSizeF(upright / 2)));
+    QVERIFY(near(small.pixel(2, 2), corners[0]));
+    QVERIFY(near(small.pixel(w / 2 - 3, h / 2 - 3), corners[3]));
+}
+
+void TestJpegPicture::unreadableOrientationIsIgnored_data()
+{
+    QTest::addColumn<QByteArray>("exif");
+    QTest::newRow("value out of range") << exifOrientation(9);
+    QTest::newRow("wrong type") << exifOrientation(6, false, 4);
+    QTest::newRow("cut inside the directory") << exifOrientation(6).left(20);
+    QTest::newRow("not a TIFF header") << QByteArray("Exif\0\0XX*\0\x08\0\0\0", 14);
+    QTest::newRow("directory offset past the end") << [] {
+        QByteArray e = exifOrientation(6);
+        e[10] = char(0x7F);
+        return e;
+    }();
+}
+
+void TestJpegPicture::unreadableOrientationIsIgnored()
+{
+    QFETCH(QByteArray, exif);
+    const LoadResult r = PictureLoader::loadBytes(withSegment(jpeg(quadrants()), 0xE1, exif));
+    QVERIFY2(r.picture, qPrintable(r.failure));
+    QCOMPARE(r.picture->naturalSize(), QSize(64, 32));
+    QVERIFY(near(r.picture->toImage().pixel(4, 4), kRed));
+}
+
+void TestJpegPicture::shrunkPictureDecodesAtTheCoveringDctScale_data()
+{
+    QTest::addColumn<bool>("progressive");
+    QTest::newRow("baseline") << false;
+    QTest::newRow("progressive") << true;
+}
+
+void TestJpegPicture::shrunkPictureDecodesAtTheCoveringDctScale()
+{
+    QFETCH(bool, progressive);
+    const LoadResult r = PictureLoader::loadBytes(progressive ? m_progressivePhoto : m_photo);
+    QVERIFY2(r.picture, qPrintable(r.failure));
+    const JpegPicture &picture = asJpeg(r);
+
+    // Loading decoded once, at 1/8: 500 x 375 covers the panel's 449 x 337.
+    QCOMPARE(picture.stats().decodes, 1);
+    QCOMPARE(picture.stats().lastDenominator, 8);
+
+    // The first paint in Auto-Fit finds its raster ready.
+    const QRectF fit(0, 0, 449, 449.0 / 4000 * 3000);
+    QImage shown = paint(picture, QSize(449, 337), fit);
+    QCOMPARE(picture.stats().decodes, 1);
+    // Red and green ramp up across and down the picture, blue along the diagonal.
+    QVERIFY2(near(shown.pixel(224, 168), qRgb(139, 139, (2000 + 1500) & 255)),
+             qPrintable(QColor(shown.pixel(224, 168)).name()));
+
+    // At 100 % it decodes in full; only the visible part is drawn.
+    shown = paint(picture, QSize(200, 200), QRectF(-1000, -1000, 4000, 3000));
+    QCOMPARE(picture.stats().lastDenominator, 1);
+    QCOMPARE(picture.stats().decodes, 2);
+    QVERIFY(picture.stats().cachedBytes >= qint64(4000) * 3000 * 4);
+
+    // Back to the fit: the small raster is still there and the full one goes.
+    paint(picture, QSize(449, 337), fit);
+    QCOMPARE(picture.stats().decodes, 2);
+    QVERIFY(picture.stats().cachedBytes < 4 * 1024 * 1024);
+
+    // Twice the pixels on a high-density screen: 1/4 covers 898 x 674.
+    paint(picture, QSize(449, 337), fit, 2.0);
+    QCOMPARE(picture.stats().lastDenominator, 4);
+    // A repaint at the same size costs nothing.
+    const int decodes = picture.stats().decodes;
+    paint(picture, QSize(449, 337), fit, 2.0);
+    QCOMPARE(picture.stats().decodes, decodes);
+}
+
+void TestJpegPicture::quarterTurnedPictureScalesByItsStoredSides()
+{
+    const LoadResult r = PictureLoader::loadBytes(withSegment(m_photo, 0xE1, exifOrientation(6)));
+    QVERIFY2(r.picture, qPrintable(r.failure));
+    const JpegPicture &picture = asJpeg(r);
+    QCOMPARE(picture.naturalSize(), QSize(3000, 4000));
+    // Upright 375 x 500 is 500 x 375 as stored: 1/8 exactly.
+    QCOMPARE(picture.denominatorFor(QSize(375, 500)), 8);
+    QCOMPARE(picture.denominatorFor(QSize(376, 500)), 4);
+    QCOMPARE(picture.denominatorFor(QSize(375, 501)), 4);
+    QCOMPARE(picture.denominatorFor(QSize(1500, 2000)), 2);
+    QCOMPARE(picture.denominatorFor(QSize(1501, 2000)), 1);
+    QCOMPARE(picture.denominatorFor(QSize(3000, 4000)), 1);
+}
+
+void TestJpegPicture::absurdSizeFailsBeforeAnyAllocation()
+{
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        bool saysTooLarge; // libjpeg refuses sides over 65500 in its own words
+    };
+    const QByteArray small = jpeg(quadrants());
+    QByteArray gif("GIF89a\xFF\xFF\xFF\xFF\0\0\0", 13);
+    gif.append("\x2C\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;", 16);
+    const QList<Case> cases = {
+        {"JPEG 65535 x 65535", withFrameSize(small, 65535, 65535), false},
+        {"JPEG 40000 x 40000", withFrameSize(small, 40000, 40000), true},
+        {"GIF screen 65535 x 65535", gif, true},
+    };
+    for (const Case &c : cases) {
+        const qint64 peakBefore = peakResidentKb();
+        QElapsedTimer timer;
+        timer.start();
+        const LoadResult r = PictureLoader::loadBytes(c.bytes);
+        QVERIFY2(!r.picture, c.name);
+        QVERIFY2(!r.failure.isEmpty(), c.name);
+        if (c.saysTooLarge)
+            QVERIFY2(r.failure.contains(QStringLiteral("too large")), qPrintable(r.failure));
+        QVERIFY2(timer.elapsed() < 500, c.name);
+        QVERIFY2(peakResidentKb() - peakBefore < 16 * 1024, c.name);
+    }
+}
+
+void TestJpegPicture::fiftyMegapixelsShowAtEverySize()
+{
+    // Beyond Qt's default 128 MB allocation limit when decoded in full.
+    QImage source(8192, 6144, QImage::Format_RGB32);
+    source.fill(qRgb(40, 160, 90));
+    QPainter(&source).fillRect(4096, 3072, 4096, 3072, QColor(200, 30, 30));
+    const QByteArray file = jpeg(source, 80);
+    source = QImage();
+
+    const LoadResult r = PictureLoader::loadBytes(file);
+    QVERIFY2(r.picture, qPrintable(r.failure));
+    QCOMPARE(r.picture->naturalSize(), QSize(8192, 6144));
+    const QImage fitted = paint(*r.picture, QSize(449, 337), QRectF(0, 0, 449, 336.75));
+    QVERIFY(near(fitted.pixel(100, 100), qRgb(40, 160, 90)));
+    QVERIFY(near(fitted.pixel(400, 300), qRgb(200, 30, 30)));
+    // 100 %, scrolled to the bottom right corner.
+    const QImage actual = paint(*r.picture, QSize(300, 200), QRectF(-7892, -5944, 8192, 6144));
+    QVERIFY(near(actual.pixel(150, 100), qRgb(200, 30, 30)));
+    // Zoomed in 4x on the boundary of the two colours.
+    const QImage zoomed =
+        paint(*r.picture, QSize(400, 400), QRectF(-4 * 4096 + 200, -4 * 3072 + 200, 4 * 8192, 4 * 6144));
+    QVERIFY(near(zoomed.pixel(100, 100), qRgb(40, 160, 90)));
+    QVERIFY(near(zoomed.pixel(300, 300), qRgb(200, 30, 30)));
+}
+
+void TestJpegPicture::fatalErrorInTheDataFailsTheLoad()
+{
+    // The scan asks for a Huffman table that was never defined: the headers read
+    // fine, the data cannot be decoded at all.
+    QByteArray file = jpeg(quadrants());
+    const qsizetype sos = file.indexOf(QByteArray("\xFF\xDA", 2));
+    QVERIFY(sos > 0);
+    const int components = uchar(file[sos + 4]);
+    for (int i = 0; i < components; ++i)
+        file[sos + 6 + 2 * i] = char(0x33);
+
+    picture::JpegHeader header;
+    QString why;
+    QVERIFY(picture::readJpegHeader(picture::Bytes(file), header, why));
+    const LoadResult r = PictureLoader::loadBytes(file);
+    QVERIFY(!r.picture);
+    QVERIFY2(r.failure.startsWith(QStringLiteral("JPEG: ")), qPrintable(r.failure));
+}
+
+void TestJpegPicture::cutShortFileShowsWhatDecoded()
+{
+    QImage source(256, 256, QImage::Format_RGB32);
+    source.fill(kBlue);
+    const QByteArray file = jpeg(source, 90);
+    const LoadResult r = PictureLoader::loadBytes(file.left(file.size() * 6 / 10));
+    QVERIFY2(r.picture, qPrintable(r.failure));
+    QVERIFY(!r.warning.isEmpty());
+    const QImage image = r.picture->toImage();
+    QVERIFY(near(image.pixel(128, 4), kBlue));
+    QVERIFY(!near(image.pixel(128, 252), kBlue));
+
+    // Nothing but the headers: a grey picture of the right size, as libjpeg makes it.
+    const qsizetype sos = file.indexOf(QByteArray("\xFF\xDA", 2));
+    const LoadResult empty = PictureLoader::loadBytes(file.left(sos + 14));
+    QVERIFY(empty.picture);
+    QVERIFY(!empty.warning.isEmpty());
+    QCOMPARE(empty.picture->toImage().pixel(128, 4), qRgb(128, 128, 128));
+}
+
+void TestJpegPicture::colourProfileIsConvertedToSrgb()
+{
+    QImage grey(16, 16, QImage::Format_RGB32);
+    grey.fill(qRgb(64, 64, 64));
+    const QByteArray plain = jpeg(grey, 100);
+    auto withProfile = [&](const QColorSpace &space) {
+        const QByteArray icc = space.iccProfile();
+        return withSegment(plain, 0xE2, QByteArray("ICC_PROFILE\0\x01\x01", 14) + icc);
+    };
+
+    // In linear light a quarter of full intensity; sRGB writes it as about 137.
+    const QColorSpace linear(QColorSpace::Primaries::SRgb, QColorSpace::TransferFunction::Linear);
+    LoadResult r = PictureLoader::loadBytes(withProfile(linear));
+    QVERIFY2(r.picture, qPrintable(r.failure));
+    QVERIFY(near(r.picture->toImage().pixel(8, 8), qRgb(137, 137, 137), 4));
+    // The shrunk raster is converted too.
+    const QImage small = paint(*r.picture, QSize(8, 8), QRectF(0, 0, 8, 8));
+    QVERIFY(near(small.pixel(4, 4), qRgb(137, 137, 137), 4));
+
+    // An sRGB profile changes nothing.
+    r = PictureLoader::loadBytes(withProfile(QColorSpace(QColorSpace::SRgb)));
+    QVERIFY(near(r.picture->toImage().pixel(8, 8), qRgb(64, 64, 64), 3));
+}
+
+QTEST_MAIN(TestJpegPicture)
+#include "tst_jpegpicture.moc"

@@ -1,0 +1,272 @@
+#include "browse/PictureLoader.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QImageReader>
+#include <QPainter>
+#include <QSettings>
+#include <QTest>
+
+#include <map>
+
+// Every file of the shared test corpus against what its source expects of it.
+class TestPictureCorpus : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void everyFileMeetsItsExpectation();
+
+private:
+    QString m_root;
+};
+
+namespace {
+
+struct Entry {
+    QString file;
+    QString type;
+    QString expect;
+    QString note;
+    QString qt; // what Qt's own reader did with it
+};
+
+// Files marked for refusal that are shown complete, and why that is right.
+const QHash<QString, QString> kShownOnPurpose = {
+    {QStringLiteral("bmpsuite/bmp/bad/badbitssize.bmp"),
+     QStringLiteral("only the pixel data's size field is wrong, and plain pixels do not need it")},
+    {QStringLiteral("bmpsuite/bmp/bad/baddens1.bmp"),
+     QStringLiteral("only the pixel density is odd, and it plays no part in showing it")},
+    {QStringLiteral("bmpsuite/bmp/bad/baddens2.bmp"),
+     QStringLiteral("only the pixel density is odd, and it plays no part in showing it")},
+    {QStringLiteral("bmpsuite/bmp/bad/badfilesize.bmp"),
+     QStringLiteral("only the file size field is wrong, and nothing depends on it")},
+    {QStringLiteral("bmpsuite/bmp/bad/pal8badindex.bmp"),
+     QStringLiteral("indices past the palette show black, as Windows shows them")},
+    {QStringLiteral("pillow/gif/bad/decompression_bomb_extents.gif"),
+     QStringLiteral("only a later frame is oversized; the first frame is sound")},
+};
+
+// Files Qt's own reader gets wrong, so it is no reference for them.
+const QHash<QString, QString> kQtReaderWrong = {
+    {QStringLiteral("image-rs/bmp/good/V5_A1_R5_G5_B5.bmp"),
+     QStringLiteral("Qt misreads the one-bit alpha of 16-bit pixels")},
+    {QStringLiteral("image-rs/bmp/good/V5_A8_R8_G8_B8_Rgb.bmp"),
+     QStringLiteral("Qt applies the unused fourth byte of plain 32-bit pixels, which Windows ignores")},
+    {QStringLiteral("image-rs/bmp/good/rgba16-1924.bmp"),
+     QStringLiteral("Qt misreads the nine-bit green channel")},
+};
+
+// Frames of the GIF suite that the first-frame rule draws differently, and why.
+const QHash<QString, QString> kSuiteDifferences = {
+    {QStringLiteral("images-overlap"),
+     QStringLiteral("a second image over the whole screen starts a new frame, as in the "
+                    "suite's own animations without delays")},
+};
+
+QList<Entry> readManifest(const QString &path)
+{
+    QList<Entry> entries;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return entries;
+    const QList<QByteArray> header = file.readLine().trimmed().split('\t');
+    const int cFile = header.indexOf("file"), cType = header.indexOf("type"),
+              cExpect = header.indexOf("expect"), cNote = header.indexOf("note"),
+              cQt = header.indexOf("qt6.4.2_QImageReader");
+    while (!file.atEnd()) {
+        const QList<QByteArray> f = file.readLine().chopped(1).split('\t');
+        if (f.size() < header.size())
+            continue;
+        entries.append({QString::fromUtf8(f[cFile]), QString::fromUtf8(f[cType]),
+                        QString::fromUtf8(f[cExpect]), QString::fromUtf8(f[cNote]),
+                        QString::fromUtf8(f[cQt])});
+    }
+    return entries;
+}
+
+QImage onWhite(const QImage &image)
+{
+    QImage out(image.size(), QImage::Format_RGB32);
+    out.fill(Qt::white);
+    QPainter(&out).drawImage(0, 0, image);
+    return out;
+}
+
+// Mean difference per channel, in levels, over the RGB of both pictures on white.
+double meanDifference(const QImage &a, const QImage &b)
+{
+    const QImage x = onWhite(a), y = onWhite(b);
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const auto *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
+        const auto *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
+        for (int col = 0; col < x.width(); ++col) {
+            sum += qAbs(qRed(p[col]) - qRed(q[col])) + qAbs(qGreen(p[col]) - qGreen(q[col])) +
+                   qAbs(qBlue(p[col]) - qBlue(q[col]));
+        }
+    }
+    return sum / (3.0 * qMax<qint64>(1, qint64(x.width()) * x.height()));
+}
+
+// What Qt's reader makes of the file, told the format rather than left to guess.
+QImage qtReference(const QString &path, const QByteArray &format)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray bytes = file.readAll();
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setAutoTransform(true);
+    reader.setAllocationLimit(0);
+    QImage image = reader.read();
+    if (image.colorSpace().isValid() && image.colorSpace() != QColorSpace(QColorSpace::SRgb))
+        image.convertToColorSpace(QColorSpace::SRgb);
+    return image;
+}
+
+// The GIF suite's expected first frame: raw RGBA or a PNG.
+QImage suiteFrame(const QString &gifPath)
+{
+    const QString conf = gifPath.chopped(4) + QStringLiteral(".conf");
+    QSettings settings(conf, QSettings::IniFormat);
+    const QString frames = settings.value(QStringLiteral("config/frames")).toString();
+    if (frames.isEmpty())
+        return {};
+    const QString frame = frames.split(QLatin1Char(',')).first().trimmed();
+    const QString dir = QFileInfo(gifPath).path() + QLatin1Char('/');
+    const QString pixels = settings.value(frame + QStringLiteral("/pixels")).toString();
+    if (!pixels.isEmpty()) {
+        const int w = settings.value(QStringLiteral("config/width")).toInt();
+        const int h = settings.value(QStringLiteral("config/height")).toInt();
+        QFile raw(dir + pixels);
+        if (!raw.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray rgba = raw.readAll();
+        if (rgba.size() != qsizetype(w) * h * 4)
+            return {};
+        return QImage(reinterpret_cast<const uchar *>(rgba.constData()), w, h, w * 4,
+                      QImage::Format_RGBA8888)
+            .copy();
+    }
+    return QImage(dir + settings.value(frame + QStringLiteral("/image")).toString());
+}
+
+bool sameFrame(const QImage &ours, const QImage &expected)
+{
+    if (ours.size() != expected.size())
+        return false;
+    const QImage a = ours.convertToFormat(QImage::Format_ARGB32);
+    const QImage b = expected.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            if (qAlpha(p) == 0 && qAlpha(q) == 0)
+                continue; // the colour of a transparent pixel means nothing
+            if (p != q)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void TestPictureCorpus::initTestCase()
+{
+    m_root = QStringLiteral(QUORVEL_CORPUS_DIR);
+    if (!QFile::exists(m_root + QStringLiteral("/MANIFEST.tsv")))
+        QSKIP("The shared picture corpus is not on this machine.");
+}
+
+void TestPictureCorpus::everyFileMeetsItsExpectation()
+{
+    const QList<Entry> entries = readManifest(m_root + QStringLiteral("/MANIFEST.tsv"));
+    QVERIFY(entries.size() > 900);
+
+    std::map<QString, int> tally;
+    QStringList problems;
+    QElapsedTimer total;
+    total.start();
+    for (const Entry &e : entries) {
+        const QString path = m_root + QLatin1Char('/') + e.file;
+        QElapsedTimer timer;
+        timer.start();
+        const LoadResult r = PictureLoader::loadFile(path);
+        const qint64 ms = timer.elapsed();
+        const bool loaded = bool(r.picture);
+        const QString outcome = !loaded ? QStringLiteral("refused")
+                                : r.warning.isEmpty() ? QStringLiteral("shown")
+                                                      : QStringLiteral("shown in part");
+        ++tally[e.expect + QStringLiteral(" -> ") + outcome];
+        auto problem = [&](const QString &what) { problems.append(e.file + QStringLiteral(": ") + what); };
+
+        if (ms > 5000)
+            problem(QStringLiteral("took %1 ms").arg(ms));
+        if (loaded && r.picture->naturalSize().isEmpty())
+            problem(QStringLiteral("loaded with no size"));
+
+        if (e.type == QLatin1String("wmf") || e.type == QLatin1String("emf")) {
+            // Recognised now, drawn once the metafile player is plugged in.
+            if (e.expect == QLatin1String("load")) {
+                QFile f(path);
+                f.open(QIODevice::ReadOnly);
+                const auto format = PictureLoader::sniff(f.read(64));
+                if (format != (e.type == QLatin1String("wmf") ? PictureFormat::Wmf : PictureFormat::Emf))
+                    problem(QStringLiteral("not recognised as a metafile"));
+                if (r.failure != QLatin1String("metafile player not available"))
+                    problem(QStringLiteral("unexpected: ") + r.failure);
+            }
+            continue;
+        }
+
+        if (e.expect == QLatin1String("load")) {
+            if (!loaded) {
+                problem(QStringLiteral("refused: ") + r.failure);
+                continue;
+            }
+            const QImage ours = r.picture->toImage();
+            if (e.file.startsWith(QLatin1String("gif-test-suite/"))) {
+                const QString name = QFileInfo(e.file).completeBaseName();
+                const QImage expected = suiteFrame(path);
+                if (!expected.isNull() && !sameFrame(ours, expected) && !kSuiteDifferences.contains(name))
+                    problem(QStringLiteral("first frame differs from the suite's"));
+            } else if (e.qt.startsWith(QLatin1String("OK")) && !kQtReaderWrong.contains(e.file) &&
+                       (e.type == QLatin1String("jpeg") || e.type == QLatin1String("bmp") ||
+                        e.type == QLatin1String("dib"))) {
+                const QImage reference = qtReference(path, e.type == QLatin1String("jpeg") ? "jpeg" : "bmp");
+                if (reference.size() != ours.size())
+                    problem(QStringLiteral("size %1x%2, Qt's reader %3x%4")
+                                .arg(ours.width()).arg(ours.height())
+                                .arg(reference.width()).arg(reference.height()));
+                // Qt widens 5- and 6-bit channels by shifting alone, a few levels darker.
+                else if (const double d = meanDifference(ours, reference); d > 4.0)
+                    problem(QStringLiteral("differs from Qt's reader by %1 levels").arg(d));
+            }
+        } else if (e.expect.startsWith(QLatin1String("refuse")) || e.type == QLatin1String("not-supported")) {
+            const bool partial = loaded && !r.warning.isEmpty();
+            const bool lenientAllowed = e.note.contains(QLatin1String("lenient decoders show it"));
+            if (e.type == QLatin1String("not-supported") && loaded)
+                problem(QStringLiteral("a format that is not read was shown"));
+            else if (loaded && !partial && !lenientAllowed && !kShownOnPurpose.contains(e.file))
+                problem(QStringLiteral("shown complete though it should be refused"));
+        }
+        // either, no-crash, unknown, no-image: reaching here without a crash or a hang is the test.
+    }
+
+    QStringList summary;
+    for (const auto &[key, count] : tally)
+        summary.append(QStringLiteral("%1: %2").arg(key).arg(count));
+    qInfo("%s", qPrintable(summary.join(QStringLiteral("; "))));
+    qInfo("%lld files in %lld ms", qint64(entries.size()), total.elapsed());
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+}
+
+QTEST_MAIN(TestPictureCorpus)
+#include "tst_picturecorpus.moc"

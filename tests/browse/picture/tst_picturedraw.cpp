@@ -1,0 +1,159 @@
+#include "PictureTestData.h"
+#include "browse/PictureLoader.h"
+
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QTest>
+
+using namespace testdata;
+
+class TestPictureDraw : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void shrunkPictureKeepsItsLayout();
+    void enlargedPictureShowsItsPixels();
+    void hugeZoomDrawsOnlyTheClip();
+    void nothingIsDrawnOutsideTheDevice();
+    void stretchedPictureFillsItsTarget();
+    void highDensityScreenGetsDevicePixels();
+    void naturalSizeIsDrawnOneToOne();
+};
+
+namespace {
+
+PictureRef loadImage(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    const LoadResult r = PictureLoader::loadBytes(bytes);
+    return r.picture;
+}
+
+// Four quadrants: red, green / blue, yellow.
+QImage quadrants(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.fillRect(0, 0, w / 2, h / 2, Qt::red);
+    p.fillRect(w / 2, 0, w - w / 2, h / 2, Qt::green);
+    p.fillRect(0, h / 2, w / 2, h - h / 2, Qt::blue);
+    p.fillRect(w / 2, h / 2, w - w / 2, h - h / 2, Qt::yellow);
+    return image;
+}
+
+QImage paint(const Picture &picture, QSize canvas, const QRectF &target, qreal ratio = 1,
+             bool clip = true)
+{
+    QImage image((QSizeF(canvas) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    if (clip)
+        painter.setClipRect(QRect(QPoint(0, 0), canvas));
+    picture.draw(painter, target);
+    return image;
+}
+
+} // namespace
+
+void TestPictureDraw::shrunkPictureKeepsItsLayout()
+{
+    const PictureRef picture = loadImage(quadrants(1000, 600));
+    QVERIFY(picture);
+    const QImage shown = paint(*picture, QSize(449, 270), QRectF(0, 0, 449, 269.4));
+    QCOMPARE(QColor(shown.pixel(100, 60)), QColor(Qt::red));
+    QCOMPARE(QColor(shown.pixel(350, 60)), QColor(Qt::green));
+    QCOMPARE(QColor(shown.pixel(100, 200)), QColor(Qt::blue));
+    QCOMPARE(QColor(shown.pixel(350, 200)), QColor(Qt::yellow));
+    // Smoothed where the colours meet, not picked from one side.
+    const QRgb edge = shown.pixel(224, 60);
+    QVERIFY(qRed(edge) > 0 && qGreen(edge) > 0);
+}
+
+void TestPictureDraw::enlargedPictureShowsItsPixels()
+{
+    QImage two(2, 1, QImage::Format_RGB32);
+    two.setPixel(0, 0, qRgb(0, 0, 0));
+    two.setPixel(1, 0, qRgb(255, 255, 255));
+    const PictureRef picture = loadImage(two);
+    const QImage shown = paint(*picture, QSize(200, 100), QRectF(0, 0, 200, 100));
+    QCOMPARE(shown.pixel(99, 50), qRgb(0, 0, 0));
+    QCOMPARE(shown.pixel(100, 50), qRgb(255, 255, 255));
+}
+
+void TestPictureDraw::hugeZoomDrawsOnlyTheClip()
+{
+    // 100 x 100 zoomed 1000 times is ten gigapixels; only 200 x 200 of it is seen.
+    const PictureRef picture = loadImage(quadrants(100, 100));
+    const qint64 peakBefore = peakResidentKb();
+    QElapsedTimer timer;
+    timer.start();
+    // Source pixel 50 starts at 50 000: the centre of the picture is at the canvas centre.
+    const QImage shown = paint(*picture, QSize(200, 200), QRectF(-49900, -49900, 100000, 100000));
+    QVERIFY(timer.elapsed() < 2000);
+    QVERIFY(peakResidentKb() - peakBefore < 32 * 1024);
+    QCOMPARE(QColor(shown.pixel(50, 50)), QColor(Qt::red));
+    QCOMPARE(QColor(shown.pixel(150, 50)), QColor(Qt::green));
+    QCOMPARE(QColor(shown.pixel(50, 150)), QColor(Qt::blue));
+    QCOMPARE(QColor(shown.pixel(150, 150)), QColor(Qt::yellow));
+}
+
+void TestPictureDraw::nothingIsDrawnOutsideTheDevice()
+{
+    const PictureRef picture = loadImage(quadrants(100, 100));
+    const QImage shown = paint(*picture, QSize(50, 50), QRectF(5000, 5000, 1e6, 1e6), 1, false);
+    QCOMPARE(qAlpha(shown.pixel(25, 25)), 0);
+    const QImage partly = paint(*picture, QSize(50, 50), QRectF(-75, -75, 100, 100), 1, false);
+    QCOMPARE(QColor(partly.pixel(10, 10)), QColor(Qt::yellow));
+}
+
+void TestPictureDraw::stretchedPictureFillsItsTarget()
+{
+    // Narrow and tall, stretched to the picture area: wider and shorter at once.
+    const PictureRef picture = loadImage(quadrants(100, 600));
+    const QImage shown = paint(*picture, QSize(449, 385), QRectF(0, 0, 449, 385));
+    QCOMPARE(QColor(shown.pixel(5, 5)), QColor(Qt::red));
+    QCOMPARE(QColor(shown.pixel(443, 5)), QColor(Qt::green));
+    QCOMPARE(QColor(shown.pixel(5, 379)), QColor(Qt::blue));
+    QCOMPARE(QColor(shown.pixel(443, 379)), QColor(Qt::yellow));
+}
+
+void TestPictureDraw::highDensityScreenGetsDevicePixels()
+{
+    // Stripes two pixels wide: at half size they are still one device pixel each on
+    // a screen of ratio 2, where a raster of the logical size would blur them to grey.
+    QImage stripes(400, 40, QImage::Format_RGB32);
+    for (int x = 0; x < 400; ++x) {
+        for (int y = 0; y < 40; ++y)
+            stripes.setPixel(x, y, (x / 2) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    }
+    const PictureRef picture = loadImage(stripes);
+    const QImage shown = paint(*picture, QSize(200, 20), QRectF(0, 0, 200, 20), 2.0);
+    QCOMPARE(shown.size(), QSize(400, 40));
+    int contrast = 0;
+    for (int x = 100; x < 110; ++x)
+        contrast = qMax(contrast, qAbs(qGray(shown.pixel(x, 20)) - qGray(shown.pixel(x + 1, 20))));
+    QVERIFY2(contrast > 128, qPrintable(QString::number(contrast)));
+}
+
+void TestPictureDraw::naturalSizeIsDrawnOneToOne()
+{
+    QImage noise(64, 48, QImage::Format_RGB32);
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 64; ++x)
+            noise.setPixel(x, y, qRgb((x * 37) & 255, (y * 91) & 255, (x * y) & 255));
+    }
+    const PictureRef picture = loadImage(noise);
+    const QImage shown = paint(*picture, QSize(80, 60), QRectF(10, 5, 64, 48));
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 64; ++x)
+            QCOMPARE(shown.pixel(x + 10, y + 5), noise.pixel(x, y));
+    }
+    QCOMPARE(picture->toImage().convertToFormat(QImage::Format_RGB32), noise);
+}
+
+QTEST_MAIN(TestPictureDraw)
+#include "tst_picturedraw.moc"

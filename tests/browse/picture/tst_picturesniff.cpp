@@ -1,0 +1,178 @@
+#include "PictureTestData.h"
+#include "browse/PictureLoader.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace testdata;
+
+Q_DECLARE_METATYPE(std::optional<PictureFormat>)
+
+class TestPictureSniff : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void decidesByContent_data();
+    void decidesByContent();
+    void fileNamesCarryNoWeight_data();
+    void fileNamesCarryNoWeight();
+    void metafilesWaitForTheirPlayer();
+    void emptyAndMissingFilesFail();
+};
+
+namespace {
+
+QByteArray smallBmp()
+{
+    BmpSpec s;
+    s.width = 2;
+    s.height = 2;
+    s.pixels = QByteArray(16, '\x40'); // two rows of 2 x 24-bit pixels, padded to 8
+    return bmp(s);
+}
+
+QByteArray tgaHeader()
+{
+    // Uncompressed true-colour TGA: no ID, no colour map, type 2. Read as an icon
+    // directory it is a cursor file with no images.
+    QByteArray t("\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x10\x00\x10\x00\x20\x08", 18);
+    return t + QByteArray(16 * 16 * 4, '\x7F');
+}
+
+QByteArray iconHeader(quint16 type, quint16 count, quint32 offset)
+{
+    QByteArray b;
+    putLe16(b, 0);
+    putLe16(b, type);
+    putLe16(b, count);
+    b.append("\x10\x10\x00\x00", 4);
+    putLe16(b, 1);
+    putLe16(b, 32);
+    putLe32(b, 1128);
+    putLe32(b, offset);
+    return b + QByteArray(64, '\0');
+}
+
+QByteArray emfHeader()
+{
+    QByteArray b;
+    putLe32(b, 1);   // EMR_HEADER
+    putLe32(b, 108); // record size
+    b.append(QByteArray(32, '\0'));
+    b.append(" EMF");
+    return b + QByteArray(64, '\0');
+}
+
+QByteArray standardWmf(quint16 type, quint16 version)
+{
+    QByteArray b;
+    putLe16(b, type);
+    putLe16(b, 9);
+    putLe16(b, version);
+    return b + QByteArray(12, '\0');
+}
+
+} // namespace
+
+void TestPictureSniff::decidesByContent_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<std::optional<PictureFormat>>("format");
+    const std::optional<PictureFormat> none;
+    const QByteArray aJpeg = jpeg(QImage(8, 8, QImage::Format_RGB32));
+
+    QTest::newRow("jpeg") << aJpeg << std::optional(PictureFormat::Jpeg);
+    QTest::newRow("jpeg SOI alone") << QByteArray("\xFF\xD8", 2) << none;
+    QTest::newRow("gif89a") << QByteArray("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14) << std::optional(PictureFormat::Gif);
+    QTest::newRow("gif87a") << QByteArray("GIF87a\x01\x00\x01\x00\x00\x00\x00;", 14) << std::optional(PictureFormat::Gif);
+    QTest::newRow("gif with an unknown version") << QByteArray("GIF90a\x01\x00\x01\x00", 10) << none;
+    QTest::newRow("gif signature cut short") << QByteArray("GIF8") << none;
+    QTest::newRow("bitmap") << smallBmp() << std::optional(PictureFormat::Bmp);
+    QTest::newRow("bitmap cut inside its file header") << smallBmp().left(10) << none;
+    QByteArray oddHeader = smallBmp();
+    oddHeader[15] = char(1);
+    QTest::newRow("BM with an impossible header size") << oddHeader << none;
+    QTest::newRow("text starting with BM") << QByteArray("BMW owners club\nminutes of the meeting\n") << none;
+    QTest::newRow("OS/2 bitmap array") << QByteArray("BA\x28\0\0\0\0\0\0\0\0\0\0\0", 14) + smallBmp()
+                                       << std::optional(PictureFormat::Bmp);
+    QTest::newRow("packed DIB") << smallBmp().mid(14) << std::optional(PictureFormat::Bmp);
+    QTest::newRow("icon") << iconHeader(1, 1, 22) << std::optional(PictureFormat::Ico);
+    QTest::newRow("cursor") << iconHeader(2, 1, 22) << std::optional(PictureFormat::Cur);
+    QTest::newRow("icon with no images") << iconHeader(1, 0, 22) << none;
+    QTest::newRow("icon whose data overlaps its directory") << iconHeader(1, 4, 22) << none;
+    QTest::newRow("TGA that Qt takes for an icon") << tgaHeader() << none;
+    QTest::newRow("placeable WMF") << QByteArray("\xD7\xCD\xC6\x9A\0\0\0\0", 8) << std::optional(PictureFormat::Wmf);
+    QTest::newRow("standard WMF in memory") << standardWmf(1, 0x0300) << std::optional(PictureFormat::Wmf);
+    QTest::newRow("standard WMF on disk, old version") << standardWmf(2, 0x0100) << std::optional(PictureFormat::Wmf);
+    QTest::newRow("WMF-like header, bad version") << standardWmf(1, 0x0200) << none;
+    QTest::newRow("EMF") << emfHeader() << std::optional(PictureFormat::Emf);
+    QByteArray notEmf = emfHeader();
+    notEmf[41] = 'X';
+    QTest::newRow("EMF record without the signature") << notEmf << none;
+    QTest::newRow("PNG") << png(QImage(4, 4, QImage::Format_RGB32)) << none;
+    QTest::newRow("TIFF") << QByteArray("II*\0\x08\0\0\0", 8) << none;
+    QTest::newRow("WebP") << QByteArray("RIFF\x20\0\0\0WEBPVP8 ", 16) << none;
+    QTest::newRow("text") << QByteArray("just some words in a file\n") << none;
+    QTest::newRow("empty") << QByteArray() << none;
+}
+
+void TestPictureSniff::decidesByContent()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(std::optional<PictureFormat>, format);
+    QCOMPARE(PictureLoader::sniff(head), format);
+}
+
+void TestPictureSniff::fileNamesCarryNoWeight_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("loads");
+
+    QTest::newRow("bitmap named .dib") << "picture.dib" << smallBmp() << true;
+    QTest::newRow("bitmap named .rle") << "picture.rle" << smallBmp() << true;
+    QTest::newRow("bitmap named .jpg") << "picture.jpg" << smallBmp() << true;
+    QTest::newRow("jpeg with no extension") << "picture" << jpeg(QImage(8, 8, QImage::Format_RGB32)) << true;
+    QTest::newRow(".jpg that is a PNG") << "photo.jpg" << png(QImage(4, 4, QImage::Format_RGB32)) << false;
+    QTest::newRow(".jpg that is text") << "photo.jpg" << QByteArray("not a photo\n") << false;
+    QTest::newRow(".ico that is a TGA") << "icon.ico" << tgaHeader() << false;
+    QTest::newRow(".bmp that is empty") << "empty.bmp" << QByteArray() << false;
+}
+
+void TestPictureSniff::fileNamesCarryNoWeight()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, loads);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile file(dir.filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+
+    const LoadResult result = PictureLoader::loadFile(file.fileName());
+    QCOMPARE(bool(result.picture), loads);
+    QCOMPARE(result.failure.isEmpty(), loads);
+}
+
+void TestPictureSniff::metafilesWaitForTheirPlayer()
+{
+    const LoadResult wmf = PictureLoader::loadBytes(standardWmf(1, 0x0300));
+    QVERIFY(!wmf.picture);
+    QCOMPARE(wmf.failure, QStringLiteral("metafile player not available"));
+    const LoadResult emf = PictureLoader::loadBytes(emfHeader());
+    QCOMPARE(emf.failure, QStringLiteral("metafile player not available"));
+}
+
+void TestPictureSniff::emptyAndMissingFilesFail()
+{
+    QVERIFY(!PictureLoader::loadBytes({}).failure.isEmpty());
+    const LoadResult missing = PictureLoader::loadFile(QStringLiteral("/nonexistent/picture.bmp"));
+    QVERIFY(!missing.picture);
+    QVERIFY(missing.failure.startsWith(QStringLiteral("cannot open")));
+}
+
+QTEST_MAIN(TestPictureSniff)
+#include "tst_picturesniff.moc"
