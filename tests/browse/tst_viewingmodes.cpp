@@ -221,7 +221,8 @@ void TestViewingModes::unreadableFilesAreReportedAndTheBrowserStartsOver_data()
     QTest::addColumn<QByteArray>("content");
     QTest::newRow("text named .jpg") << QByteArray("just some notes, not a picture\n");
     QTest::newRow("empty file") << QByteArray();
-    QTest::newRow("damaged bitmap") << QByteArray("BM\x10\x00\x00\x00garbage", 15);
+    QTest::newRow("damaged bitmap")
+        << (QByteArray("BM\x10", 3) + QByteArray(3, '\0') + QByteArray("garbage"));
 }
 
 void TestViewingModes::unreadableFilesAreReportedAndTheBrowserStartsOver()
