@@ -156,6 +156,16 @@ void TestMetafileState::wmfNaturalSizeFollowsUnitsPerInch()
     auto standard = loadOrFail(s.finish());
     QVERIFY(standard);
     QCOMPARE(standard->naturalSize(), QSize(120, 60));
+
+    // With neither, the picture is as big as what it draws.
+    WmfBuilder bare(QRect(), 0, false);
+    bare.rec(CREATEBRUSHINDIRECT, wmfBrush(BLUE)).rec(SELECTOBJECT, {0});
+    bare.rec(RECTANGLE, {60, 50, 20, 10}); // 10..50 x 20..60
+    auto measured = loadOrFail(bare.finish());
+    QVERIFY(measured);
+    QCOMPARE(measured->naturalSize(), QSize(41, 41));
+    const QImage mi = measured->toImage();
+    QCOMPARE_COLOR(mi, 20, 20, kBlue);
 }
 
 void TestMetafileState::emfMetricModesFlipY()

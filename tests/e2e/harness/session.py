@@ -9,7 +9,7 @@ from .app import Quorvel
 from .sandbox import Sandbox
 
 REPO_ROOT = Path(__file__).resolve().parents[3]
-DEFAULT_BINARY = REPO_ROOT / "build" / "e2e" / "src" / "quorvel"
+DEFAULT_BINARY = REPO_ROOT / "build" / "dev" / "src" / "quorvel"
 
 
 def program_binary():
