@@ -89,6 +89,11 @@ LoadResult PictureLoader::loadFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {nullptr, QStringLiteral("cannot open: %1").arg(file.errorString()), {}};
+    // A large bitmap is decoded as it is read rather than after.
+    constexpr qint64 kStreamedBitmap = 4 << 20;
+    if (file.size() > kStreamedBitmap && file.peek(2) == "BM" &&
+        sniff(file.peek(64)) == PictureFormat::Bmp)
+        return fromDecoded(decodeBmp(file));
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return {nullptr, QStringLiteral("cannot read: %1").arg(file.errorString()), {}};

@@ -2,6 +2,7 @@
 
 #include "Limits.h"
 
+#include <QIODevice>
 #include <QList>
 
 #include <array>
@@ -268,20 +269,26 @@ bool buildChannels(Layout &l, QString &why)
     return true;
 }
 
-// Decodes rows of uncompressed pixels into ARGB (non-premultiplied) values. Returns the
-// number of rows that were in the file.
-qint64 decodeRows(Bytes file, qint64 offset, const Layout &l, QImage &out)
+qint64 rowStride(const InfoHeader &h)
+{
+    return ((h.width * h.bpp + 31) / 32) * 4;
+}
+
+// Decodes rows of uncompressed pixels, in file order from firstRow, whose data starts
+// at offset, into ARGB (non-premultiplied) values. Returns the row after the last one
+// the bytes held in full.
+qint64 decodeRows(Bytes file, qint64 offset, const Layout &l, QImage &out, qint64 firstRow = 0)
 {
     const InfoHeader &h = l.h;
     const qint64 width = h.width;
-    const qint64 stride = ((width * h.bpp + 31) / 32) * 4;
+    const qint64 stride = rowStride(h);
     const qint64 rowBytes = (width * h.bpp + 7) / 8;
     const std::array<QRgb, 256> &pal = l.palette;
     const bool plain32 = h.bpp == 32 && !l.alpha && l.channels[0].mask == 0xFF0000 &&
                          l.channels[1].mask == 0xFF00 && l.channels[2].mask == 0xFF;
-    qint64 row = 0;
+    qint64 row = firstRow;
     for (; row < l.rows; ++row) {
-        const qint64 at = offset + row * stride;
+        const qint64 at = offset + (row - firstRow) * stride;
         if (!file.has(at, rowBytes))
             break;
         const uchar *src = file.data() + at;
@@ -445,20 +452,22 @@ RleResult decodeRle(Bytes file, qint64 offset, const Layout &l, QImage *out)
 // unused byte at zero, and such a picture is meant to be opaque.
 void settleAlpha(QImage &image, bool alphaFromFile)
 {
+    const int width = image.width();
+    const int height = image.height();
     bool anyVisible = false;
     bool anyTransparent = false;
-    for (int y = 0; y < image.height(); ++y) {
+    for (int y = 0; y < height; ++y) {
         const auto *p = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const int a = qAlpha(p[x]);
             anyVisible |= a != 0;
             anyTransparent |= a != 255;
         }
     }
     if (alphaFromFile && !anyVisible) {
-        for (int y = 0; y < image.height(); ++y) {
+        for (int y = 0; y < height; ++y) {
             auto *p = reinterpret_cast<QRgb *>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x)
+            for (int x = 0; x < width; ++x)
                 p[x] |= 0xFF000000u;
         }
         anyTransparent = false;
@@ -478,65 +487,98 @@ QByteArray embeddedProfile(Bytes dib, const InfoHeader &h)
     return dib.mid(h.profileOffset, h.profileSize).view().toByteArray();
 }
 
-// A DIB whose info header starts at dibStart; pixelOffset is where the file header
-// says the pixels are (-1 when there is no file header: they follow the palette).
-Decoded decodeDib(Bytes file, qint64 dibStart, qint64 pixelOffset)
-{
-    const Bytes dib = file.mid(dibStart);
+// Everything about a DIB that comes before its pixels.
+struct Plan {
     Layout l;
-    QString why;
+    qint64 pixels = 0; // where the pixel data starts, from the start of the DIB
+    bool rle = false;
+};
+
+// Reads the headers and palette from dib, which holds at least everything before the
+// pixels of a DIB that is dibSize bytes long. pixelOffset is where the file header
+// says the pixels are, from the DIB's start (-1 without a file header: they follow
+// the palette).
+bool makePlan(Bytes dib, qint64 dibSize, qint64 pixelOffset, Plan &p, QString &why)
+{
+    Layout &l = p.l;
     if (!parseInfoHeader(dib, l.h, why))
-        return Decoded::fail(why);
+        return false;
     why = validate(l.h);
     if (why.isEmpty())
         why = checkDimensions(l.h.width, l.h.height);
     if (!why.isEmpty())
-        return Decoded::fail(why);
+        return false;
     l.rows = l.h.height;
-    const qint64 relativePixels = pixelOffset < 0 ? -1 : pixelOffset - dibStart;
-    if (!buildPalette(dib, l, relativePixels, why) || !buildChannels(l, why))
-        return Decoded::fail(why);
-    qint64 pixels = relativePixels;
-    if (pixels < 0) {
+    if (!buildPalette(dib, l, pixelOffset, why) || !buildChannels(l, why))
+        return false;
+    p.pixels = pixelOffset;
+    if (p.pixels < 0) {
         const qint64 entries = l.h.bpp <= 8 ? (l.h.core || l.h.colorsUsed == 0
                                                    ? (qint64(1) << l.h.bpp)
                                                    : qint64(l.h.colorsUsed))
                                             : qint64(l.h.colorsUsed);
-        pixels = l.h.paletteStart() + entries * l.h.paletteEntrySize();
+        p.pixels = l.h.paletteStart() + entries * l.h.paletteEntrySize();
     }
-    if (pixels < l.h.paletteStart() || pixels >= dib.size())
-        return Decoded::fail(QStringLiteral("bitmap pixel data outside the file"));
+    if (p.pixels < l.h.paletteStart() || p.pixels >= dibSize) {
+        why = QStringLiteral("bitmap pixel data outside the file");
+        return false;
+    }
+    p.rle = l.h.compression == Compression::Rle4 || l.h.compression == Compression::Rle8 ||
+            l.h.compression == Compression::Rle24;
+    return true;
+}
 
+// Uncompressed pixels without an alpha channel go straight into an opaque raster.
+QImage allocateFor(const Plan &p, QString &why)
+{
+    const bool opaque = !p.rle && !p.l.alpha;
+    return allocateRaster(p.l.h.width, p.l.rows,
+                          opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32, &why);
+}
+
+// Rows the file lacks are left transparent.
+void finishRows(Decoded &d, const Plan &p, qint64 rows)
+{
+    const Layout &l = p.l;
+    if (rows < l.rows) {
+        d.warning = QStringLiteral("bitmap cut short after %1 of %2 rows").arg(rows).arg(l.rows);
+        if (!l.alpha)
+            d.image.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+        for (qint64 row = rows; row < l.rows; ++row) {
+            const int y = static_cast<int>(l.h.topDown ? row : l.rows - 1 - row);
+            std::fill_n(reinterpret_cast<QRgb *>(d.image.scanLine(y)), l.h.width, 0u);
+        }
+    }
+    if (l.alpha)
+        settleAlpha(d.image, true);
+}
+
+Decoded decodeDib(Bytes file, qint64 dibStart, qint64 pixelOffset)
+{
+    const Bytes dib = file.mid(dibStart);
+    Plan p;
+    QString why;
+    if (!makePlan(dib, dib.size(), pixelOffset < 0 ? -1 : pixelOffset - dibStart, p, why))
+        return Decoded::fail(why);
     // Damage that leaves nothing to show is found before the raster is made.
-    const bool rle = l.h.compression == Compression::Rle4 ||
-                     l.h.compression == Compression::Rle8 ||
-                     l.h.compression == Compression::Rle24;
-    if (rle && decodeRle(dib, pixels, l, nullptr).overran)
+    if (p.rle && decodeRle(dib, p.pixels, p.l, nullptr).overran)
         return Decoded::fail(QStringLiteral("run-length data runs outside the picture"));
-    if (!rle && !dib.has(pixels, (l.h.width * l.h.bpp + 7) / 8))
+    if (!p.rle && !dib.has(p.pixels, (p.l.h.width * p.l.h.bpp + 7) / 8))
         return Decoded::fail(QStringLiteral("bitmap pixel data missing"));
 
     Decoded d;
-    d.image = allocateRaster(l.h.width, l.rows, QImage::Format_ARGB32, &why);
+    d.image = allocateFor(p, why);
     if (d.image.isNull())
         return Decoded::fail(why);
-    if (rle) {
-        const RleResult r = decodeRle(dib, pixels, l, &d.image);
+    if (p.rle) {
+        const RleResult r = decodeRle(dib, p.pixels, p.l, &d.image);
         if (r.cut && !r.ended)
             d.warning = QStringLiteral("run-length data cut short");
         settleAlpha(d.image, false);
     } else {
-        const qint64 rows = decodeRows(dib, pixels, l, d.image);
-        if (rows < l.rows) {
-            d.warning = QStringLiteral("bitmap cut short after %1 of %2 rows").arg(rows).arg(l.rows);
-            for (qint64 row = rows; row < l.rows; ++row) {
-                const int y = static_cast<int>(l.h.topDown ? row : l.rows - 1 - row);
-                std::fill_n(reinterpret_cast<QRgb *>(d.image.scanLine(y)), l.h.width, 0u);
-            }
-        }
-        settleAlpha(d.image, l.alpha);
+        finishRows(d, p, decodeRows(dib, p.pixels, p.l, d.image));
     }
-    d.iccProfile = embeddedProfile(dib, l.h);
+    d.iccProfile = embeddedProfile(dib, p.l.h);
     return d;
 }
 
@@ -575,6 +617,65 @@ Decoded decodeBmp(Bytes file)
     if (looksLikePackedDib(file))
         return decodeDib(file, 0, -1);
     return Decoded::fail(QStringLiteral("not a bitmap"));
+}
+
+Decoded decodeBmp(QIODevice &device)
+{
+    // Headers, palette and anything else before the pixels; a file that is not a
+    // plain uncompressed bitmap is simply read whole.
+    constexpr qint64 kFileHeader = 14;
+    constexpr qint64 kMostBeforePixels = 16 << 20;
+    QByteArray prefix = device.read(kFileHeader);
+    const Bytes fileHeader(prefix);
+    const qint64 pixelOffset = fileHeader.u32le(10);
+    const qint64 size = device.size();
+    auto readWhole = [&] {
+        prefix.append(device.readAll());
+        return decodeBmp(Bytes(prefix));
+    };
+    if (prefix.size() < kFileHeader || fileHeader.u8(0) != 'B' || fileHeader.u8(1) != 'M' ||
+        pixelOffset <= kFileHeader || pixelOffset > qMin(size, kMostBeforePixels))
+        return readWhole();
+    prefix.append(device.read(pixelOffset - kFileHeader));
+    Plan p;
+    QString why;
+    if (!makePlan(Bytes(prefix).mid(kFileHeader), size - kFileHeader, pixelOffset - kFileHeader, p,
+                  why))
+        return Decoded::fail(why);
+    if (p.rle)
+        return readWhole();
+
+    // The rows, a slice at a time: the file's bytes are never all in memory at once.
+    const qint64 stride = rowStride(p.l.h);
+    const qint64 rowsPerSlice = qMax<qint64>(1, (1 << 20) / stride);
+    Decoded d;
+    QByteArray slice = device.read(qMin(rowsPerSlice, p.l.rows) * stride);
+    if (!Bytes(slice).has(0, (p.l.h.width * p.l.h.bpp + 7) / 8))
+        return Decoded::fail(QStringLiteral("bitmap pixel data missing"));
+    d.image = allocateFor(p, why);
+    if (d.image.isNull())
+        return Decoded::fail(why);
+    qint64 rows = 0;
+    while (rows < p.l.rows && !slice.isEmpty()) {
+        const qint64 next = decodeRows(Bytes(slice), 0, p.l, d.image, rows);
+        if (next - rows < rowsPerSlice && next < p.l.rows) {
+            rows = next;
+            break; // the file ended inside this slice
+        }
+        rows = next;
+        slice = device.read(qMin(rowsPerSlice, p.l.rows - rows) * stride);
+    }
+    finishRows(d, p, rows);
+
+    const InfoHeader &h = p.l.h;
+    constexpr quint32 kEmbedded = 0x4D424544; // 'MBED'
+    if (h.colorSpaceType == kEmbedded && h.profileSize > 0 && h.profileSize < (16 << 20) &&
+        device.seek(kFileHeader + h.profileOffset)) {
+        const QByteArray profile = device.read(h.profileSize);
+        if (profile.size() == h.profileSize)
+            d.iccProfile = profile;
+    }
+    return d;
 }
 
 std::optional<DibSummary> peekIconDib(Bytes entry)

@@ -5,11 +5,16 @@
 
 #include <optional>
 
+class QIODevice;
+
 namespace picture {
 
 // A bitmap file: one with a "BM" file header, the first bitmap of an OS/2 bitmap
 // array ("BA"), or a packed DIB that starts at its info header (as on a clipboard).
 [[nodiscard]] Decoded decodeBmp(Bytes file);
+// The same, read from a file a slice at a time, so that a large uncompressed bitmap
+// never has its file and its picture in memory together.
+[[nodiscard]] Decoded decodeBmp(QIODevice &device);
 
 // Whether the bytes start with an info header this decoder reads, for a packed DIB.
 [[nodiscard]] bool looksLikePackedDib(Bytes head);

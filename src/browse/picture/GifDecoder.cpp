@@ -311,8 +311,10 @@ bool drawImage(Bytes file, qint64 &at, const std::array<QRgb, 256> &global, int 
     const qint64 screenHeight = screen.height();
     const bool oversized =
         (f.width > screenWidth || f.height > screenHeight) && f.left == 0 && f.top == 0;
-    if (canvas.isNull() || oversized) {
-        // Counting the pixels costs little next to making a canvas for none.
+    // Before a canvas of tens of megapixels is made, the data is checked to hold some
+    // pixels at all; counting them costs little next to such a canvas.
+    constexpr qint64 kLargeCanvas = 16'000'000;
+    if ((canvas.isNull() && screenWidth * screenHeight > kLargeCanvas) || oversized) {
         const LzwOutcome count = decodeLzw(file, at + 1, minCodeSize, f, nullptr);
         if (count.pixels == 0) {
             failure = count.broken ? QStringLiteral("bad GIF image data")
@@ -332,6 +334,11 @@ bool drawImage(Bytes file, qint64 &at, const std::array<QRgb, 256> &global, int 
     const LzwOutcome lzw = decodeLzw(file, at + 1, minCodeSize, f, &canvas);
     ++at;
     skipSubBlocks(file, at);
+    if (lzw.pixels == 0) {
+        failure = lzw.broken ? QStringLiteral("bad GIF image data")
+                             : QStringLiteral("GIF image data missing");
+        return false;
+    }
     const bool reachedBottom = !f.interlaced && f.top + lzw.pixels / f.width >= screenHeight;
     if (lzw.pixels < pixels && !reachedBottom)
         warning = QStringLiteral("GIF image data %1 after %2 of %3 pixels")

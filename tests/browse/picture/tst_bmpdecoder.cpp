@@ -2,6 +2,7 @@
 #include "browse/PictureLoader.h"
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace testdata;
@@ -20,6 +21,7 @@ private Q_SLOTS:
     void indicesPastThePaletteShowBlack();
     void alphaIsUsedOnlyWhereTheFormatHasIt();
     void narrowChannelsWidenToTheFullRange();
+    void largeFileReadAsItDecodesGivesTheSamePicture();
 };
 
 namespace {
@@ -421,6 +423,51 @@ void TestBmpDecoder::narrowChannelsWidenToTheFullRange()
     const QImage image = loadImage(bmp(s));
     QCOMPARE(image.pixel(0, 0), qRgb(255, 255, 255));
     QCOMPARE(image.pixel(1, 0), qRgb(170, 0, 0));
+}
+
+void TestBmpDecoder::largeFileReadAsItDecodesGivesTheSamePicture()
+{
+    // Large enough to be decoded slice by slice while the file is read.
+    const int w = 1500, h = 1200;
+    QList<QList<quint32>> rows;
+    for (int y = 0; y < h; ++y) {
+        QList<quint32> row(w);
+        for (int x = 0; x < w; ++x)
+            row[x] = quint32((x * 7) & 255) << 16 | quint32((y * 3) & 255) << 8 | quint32((x ^ y) & 255);
+        rows.append(row);
+    }
+    BmpSpec s;
+    s.width = w;
+    s.height = h;
+    s.bpp = 24;
+    s.pixels = packRows(rows, 24, true);
+    const QByteArray whole = bmp(s);
+    QVERIFY(whole.size() > 4 * 1024 * 1024);
+
+    QTemporaryDir dir;
+    auto loadFromDisk = [&](const QByteArray &bytes) {
+        QFile f(dir.filePath(QStringLiteral("large.bmp")));
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(bytes);
+        f.close();
+        return PictureLoader::loadFile(f.fileName());
+    };
+
+    const LoadResult fromDisk = loadFromDisk(whole);
+    const LoadResult fromMemory = PictureLoader::loadBytes(whole);
+    QVERIFY2(fromDisk.picture, qPrintable(fromDisk.failure));
+    QCOMPARE(fromDisk.picture->toImage(), fromMemory.picture->toImage());
+    QCOMPARE(fromDisk.picture->toImage().pixel(10, 0), qRgb(70, 0, 10));
+
+    // Cut in the middle of a row: the rows before it, the rest left transparent.
+    const qsizetype stride = w * 3;
+    const QByteArray cut = whole.left(whole.size() - s.pixels.size() + 700 * stride + 100);
+    const LoadResult partial = loadFromDisk(cut);
+    const LoadResult partialInMemory = PictureLoader::loadBytes(cut);
+    QVERIFY(!partial.warning.isEmpty());
+    QCOMPARE(partial.picture->toImage(), partialInMemory.picture->toImage());
+    QCOMPARE(qAlpha(partial.picture->toImage().pixel(5, h - 700)), 255);
+    QCOMPARE(qAlpha(partial.picture->toImage().pixel(5, h - 701)), 0);
 }
 
 QTEST_MAIN(TestBmpDecoder)
