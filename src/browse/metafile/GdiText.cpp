@@ -229,7 +229,7 @@ void GdiDevice::drawTextRun(const TextRun &run)
     font.setUnderline(lf.underline);
     font.setStrikeOut(lf.strikeOut);
     font.setKerning(false);
-    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setHintingPreference(QFont::PreferVerticalHinting);
 
     // Linear part of the page/world transform and the text frame on the device.
     const double l11 = m.m11(), l12 = m.m12(), l21 = m.m21(), l22 = m.m22();
