@@ -448,31 +448,49 @@ RleResult decodeRle(Bytes file, qint64 offset, const Layout &l, QImage *out)
     return r;
 }
 
+bool anyVisible(const QImage &image)
+{
+    const int width = image.width();
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *p = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < width; ++x) {
+            if (qAlpha(p[x]) != 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+bool anyTransparent(const QImage &image)
+{
+    const int width = image.width();
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *p = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < width; ++x) {
+            if (qAlpha(p[x]) != 255)
+                return true;
+        }
+    }
+    return false;
+}
+
+void makeOpaque(QImage &image)
+{
+    const int width = image.width();
+    for (int y = 0; y < image.height(); ++y) {
+        auto *p = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            p[x] |= 0xFF000000u;
+    }
+}
+
 // Keeps what the alpha channel says, unless it says nothing: many writers leave the
 // unused byte at zero, and such a picture is meant to be opaque.
 void settleAlpha(QImage &image, bool alphaFromFile)
 {
-    const int width = image.width();
-    const int height = image.height();
-    bool anyVisible = false;
-    bool anyTransparent = false;
-    for (int y = 0; y < height; ++y) {
-        const auto *p = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const int a = qAlpha(p[x]);
-            anyVisible |= a != 0;
-            anyTransparent |= a != 255;
-        }
-    }
-    if (alphaFromFile && !anyVisible) {
-        for (int y = 0; y < height; ++y) {
-            auto *p = reinterpret_cast<QRgb *>(image.scanLine(y));
-            for (int x = 0; x < width; ++x)
-                p[x] |= 0xFF000000u;
-        }
-        anyTransparent = false;
-    }
-    if (anyTransparent)
+    if (alphaFromFile && !anyVisible(image))
+        makeOpaque(image);
+    if (anyTransparent(image))
         image.convertTo(QImage::Format_ARGB32_Premultiplied);
     else
         image.reinterpretAsFormat(QImage::Format_RGB32);
@@ -708,6 +726,8 @@ Decoded decodeIconDib(Bytes entry)
                                                                : qint64(l.h.colorsUsed))
                                         : 0;
     const qint64 pixels = l.h.paletteStart() + entries * l.h.paletteEntrySize();
+    if (!entry.has(pixels, (l.h.width * l.h.bpp + 7) / 8))
+        return Decoded::fail(QStringLiteral("icon pixel data missing"));
 
     Decoded d;
     d.image = allocateRaster(l.h.width, l.rows, QImage::Format_ARGB32, &why);
@@ -720,8 +740,6 @@ Decoded decodeIconDib(Bytes entry)
         colours.alpha = true;
     }
     const qint64 rows = decodeRows(entry, pixels, colours, d.image);
-    if (rows == 0)
-        return Decoded::fail(QStringLiteral("icon pixel data missing"));
     if (rows < l.rows) {
         d.warning = QStringLiteral("icon cut short after %1 of %2 rows").arg(rows).arg(l.rows);
         for (qint64 row = rows; row < l.rows; ++row) {
@@ -730,21 +748,9 @@ Decoded decodeIconDib(Bytes entry)
         }
     }
 
-    bool alphaUsed = false;
-    if (colours.alpha) {
-        for (int y = 0; y < d.image.height() && !alphaUsed; ++y) {
-            const auto *p = reinterpret_cast<const QRgb *>(d.image.constScanLine(y));
-            for (int x = 0; x < d.image.width(); ++x)
-                alphaUsed |= qAlpha(p[x]) != 0;
-        }
-        if (!alphaUsed) {
-            for (int y = 0; y < d.image.height(); ++y) {
-                auto *p = reinterpret_cast<QRgb *>(d.image.scanLine(y));
-                for (int x = 0; x < d.image.width(); ++x)
-                    p[x] |= 0xFF000000u;
-            }
-        }
-    }
+    const bool alphaUsed = colours.alpha && anyVisible(d.image);
+    if (colours.alpha && !alphaUsed)
+        makeOpaque(d.image);
     const qint64 width = l.h.width;
     const qint64 maskStride = ((width + 31) / 32) * 4;
     const qint64 maskStart = pixels + l.rows * (((width * l.h.bpp + 31) / 32) * 4);

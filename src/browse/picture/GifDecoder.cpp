@@ -137,15 +137,23 @@ LzwOutcome decodeLzw(Bytes file, qint64 at, int minCodeSize, const Frame &f, QIm
         const qint64 y = f.top + (f.interlaced ? interlacedRow(seq, f.height) : seq);
         return y >= 0 && y < canvasHeight && visibleFrom < visibleTo;
     };
-    // Whether any of the next n pixels lands on the canvas; a frame far larger than
-    // its screen then costs only the codes it holds, not its area.
+    // Whether any of the next n pixels may land on the canvas; a frame far larger than
+    // its screen then costs only the codes it holds, not its area. The canvas shows a
+    // frame's rows from the top down to some row, and within one interlace pass rows
+    // only go down, so only the first row of each pass the pixels touch matters.
+    const qint64 passEnds[] = {(f.height + 7) / 8, (f.height + 7) / 8 + (f.height + 3) / 8,
+                               (f.height + 7) / 8 + (f.height + 3) / 8 + (f.height + 1) / 4};
     auto spanVisible = [&](qint64 n) {
         const qint64 lastSeq = qMin(sequence + (column + n - 1) / f.width, f.height - 1);
         if (lastSeq == sequence)
             return rowVisible(sequence) && column < visibleTo && column + n > visibleFrom;
-        for (qint64 seq = sequence; seq <= lastSeq; ++seq) {
-            if (rowVisible(seq))
-                return true;
+        if (rowVisible(sequence))
+            return true;
+        if (f.interlaced) {
+            for (qint64 passStart : passEnds) {
+                if (passStart > sequence && passStart <= lastSeq && rowVisible(passStart))
+                    return true;
+            }
         }
         return false;
     };

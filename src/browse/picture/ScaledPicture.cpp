@@ -51,33 +51,20 @@ void ScaledPicture::prepareForPanel(qreal devicePixelRatio) const
         (void)naturalRaster();
 }
 
-void ScaledPicture::draw(QPainter &painter, const QRectF &target) const
+namespace {
+
+void drawSmoothed(QPainter &painter, const QRectF &target, const QImage &raster,
+                  const QRectF &source, bool smooth)
 {
-    const QSize natural = naturalSize();
-    if (target.isEmpty() || natural.isEmpty())
-        return;
-    const QSizeF device = deviceSize(painter, target.size());
-    const QSize rounded(qMax(1, qRound(device.width())), qMax(1, qRound(device.height())));
+    const bool wasSmooth = painter.testRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+    painter.drawImage(target, raster, source);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, wasSmooth);
+}
 
-    painter.save();
-    if (rounded.width() <= natural.width() && rounded.height() <= natural.height() &&
-        rounded != natural) {
-        // Shown smaller: a raster made for exactly this size, drawn about 1:1.
-        const QImage raster = shrunkRaster(rounded);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        if (!raster.isNull())
-            painter.drawImage(target, raster);
-        painter.restore();
-        return;
-    }
-
-    const QImage raster = naturalRaster();
-    if (raster.isNull()) {
-        painter.restore();
-        return;
-    }
-    // Only the part of the raster under the clip goes to the painter, so no paint
-    // engine ever scales the whole picture to the zoomed size.
+// The part of target the painter can actually paint on, in its logical coordinates.
+QRectF visiblePart(const QPainter &painter, const QRectF &target)
+{
     QRectF visible = target;
     bool invertible = false;
     const QTransform toLogical = painter.deviceTransform().inverted(&invertible);
@@ -90,10 +77,34 @@ void ScaledPicture::draw(QPainter &painter, const QRectF &target) const
     }
     if (painter.hasClipping())
         visible &= painter.clipBoundingRect();
-    if (visible.isEmpty()) {
-        painter.restore();
+    return visible;
+}
+
+} // namespace
+
+void ScaledPicture::draw(QPainter &painter, const QRectF &target) const
+{
+    const QSize natural = naturalSize();
+    if (target.isEmpty() || natural.isEmpty())
+        return;
+    const QSizeF device = deviceSize(painter, target.size());
+    const QSize rounded(qMax(1, qRound(device.width())), qMax(1, qRound(device.height())));
+
+    if (rounded.width() <= natural.width() && rounded.height() <= natural.height() &&
+        rounded != natural) {
+        // Shown smaller: a raster made for exactly this size, drawn about 1:1.
+        const QImage raster = shrunkRaster(rounded);
+        if (!raster.isNull())
+            drawSmoothed(painter, target, raster, raster.rect(), true);
         return;
     }
+
+    const QImage raster = naturalRaster();
+    // Only the part of the raster under the clip goes to the painter, so no paint
+    // engine ever scales the whole picture to the zoomed size.
+    const QRectF visible = visiblePart(painter, target);
+    if (raster.isNull() || visible.isEmpty())
+        return;
     const qreal perPixelX = target.width() / raster.width();
     const qreal perPixelY = target.height() / raster.height();
     // One extra source pixel each side keeps the smoothing at the edges right.
@@ -103,18 +114,14 @@ void ScaledPicture::draw(QPainter &painter, const QRectF &target) const
                visible.height() / perPixelY + 2)
             .toAlignedRect()
             .intersected(raster.rect());
-    if (source.isEmpty()) {
-        painter.restore();
+    if (source.isEmpty())
         return;
-    }
     const QRectF destination(target.left() + source.left() * perPixelX,
                              target.top() + source.top() * perPixelY,
                              source.width() * perPixelX, source.height() * perPixelY);
     // Smoothing only when some direction shrinks: an enlarged picture shows its pixels.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform,
-                          device.width() < raster.width() || device.height() < raster.height());
-    painter.drawImage(destination, raster, QRectF(source));
-    painter.restore();
+    drawSmoothed(painter, destination, raster, source,
+                 device.width() < raster.width() || device.height() < raster.height());
 }
 
 DecodedPicture::DecodedPicture(QImage image) : m_image(std::move(image)) {}

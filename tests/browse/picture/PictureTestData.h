@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
+#include <QHash>
 #include <QImage>
 #include <QImageWriter>
 #include <QList>
@@ -237,6 +238,92 @@ inline QByteArray iconDib4(int w, int h, QRgb colour)
     }
     d.append(QByteArray(((w + 31) / 32) * 4 * h, '\0'));
     return d;
+}
+
+struct GifImage {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    QList<uchar> indices;   // width * height, in the order they are stored
+    bool interlaced = false;
+    int control = -1;        // transparent index in a graphic control block; -2 block without
+};
+
+// LZW data for 8-bit indices, in sub-blocks.
+inline QByteArray gifLzw(const QList<uchar> &indices)
+{
+    QByteArray data;
+    quint32 bits = 0;
+    int count = 0;
+    auto put = [&](int code, int width) {
+        bits |= quint32(code) << count;
+        count += width;
+        while (count >= 8) {
+            data.append(char(bits & 0xFF));
+            bits >>= 8;
+            count -= 8;
+        }
+    };
+    QHash<quint32, int> table;
+    int next = 258, width = 9;
+    put(256, width);
+    int prefix = indices.isEmpty() ? 0 : indices[0];
+    for (qsizetype i = 1; i < indices.size(); ++i) {
+        const quint32 key = quint32(prefix) << 8 | indices[i];
+        if (const auto it = table.constFind(key); it != table.constEnd()) {
+            prefix = *it;
+            continue;
+        }
+        put(prefix, width);
+        if (next < 4096) {
+            table.insert(key, next++);
+            if (next > (1 << width) && width < 12)
+                ++width;
+        } else {
+            put(256, width);
+            table.clear();
+            next = 258;
+            width = 9;
+        }
+        prefix = indices[i];
+    }
+    put(prefix, width);
+    put(257, width);
+    if (count > 0)
+        data.append(char(bits & 0xFF));
+    QByteArray out(1, char(8));
+    for (qsizetype at = 0; at < data.size(); at += 255) {
+        const QByteArray block = data.mid(at, 255);
+        out.append(char(block.size())).append(block);
+    }
+    return out.append('\0');
+}
+
+// A GIF with a 256-colour table whose entry i is grey level i.
+inline QByteArray gif(int screenWidth, int screenHeight, const QList<GifImage> &images)
+{
+    QByteArray out("GIF89a");
+    putLe16(out, quint16(screenWidth));
+    putLe16(out, quint16(screenHeight));
+    out.append(char(0xF7)).append('\0').append('\0');
+    for (int i = 0; i < 256; ++i)
+        out.append(char(i)).append(char(i)).append(char(i));
+    for (const GifImage &image : images) {
+        if (image.control != -1) {
+            out.append("\x21\xF9\x04", 3);
+            out.append(char(image.control >= 0 ? 1 : 0)).append('\0').append('\0');
+            out.append(char(qMax(image.control, 0))).append('\0');
+        }
+        out.append(',');
+        putLe16(out, quint16(image.left));
+        putLe16(out, quint16(image.top));
+        putLe16(out, quint16(image.width));
+        putLe16(out, quint16(image.height));
+        out.append(char(image.interlaced ? 0x40 : 0));
+        out.append(gifLzw(image.indices));
+    }
+    return out.append(';');
 }
 
 // The process's peak resident memory, in kilobytes.

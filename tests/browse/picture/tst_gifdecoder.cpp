@@ -1,0 +1,132 @@
+#include "PictureTestData.h"
+#include "browse/PictureLoader.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+using namespace testdata;
+
+class TestGifDecoder : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstFrameIsDrawnOnItsScreen();
+    void tilesWithoutControlFormOneFrame();
+    void animationShowsItsFirstFrame();
+    void damagedDataShowsWhatDecoded();
+    void frameFarLargerThanItsScreenCostsOnlyItsData();
+    void vastScreenWithoutAnImageCostsNothing();
+};
+
+namespace {
+
+QList<uchar> filled(int count, uchar index)
+{
+    return QList<uchar>(count, index);
+}
+
+QImage load(const QByteArray &bytes, LoadResult *out = nullptr)
+{
+    LoadResult r = PictureLoader::loadBytes(bytes);
+    if (out)
+        *out = r;
+    return r.picture ? r.picture->toImage().convertToFormat(QImage::Format_ARGB32) : QImage();
+}
+
+} // namespace
+
+void TestGifDecoder::firstFrameIsDrawnOnItsScreen()
+{
+    // A 2 x 2 image at (1, 1) on a 4 x 3 screen, its index 9 transparent.
+    GifImage image{1, 1, 2, 2, {200, 9, 100, 50}, false, 9};
+    const QImage shown = load(gif(4, 3, {image}));
+    QCOMPARE(shown.size(), QSize(4, 3));
+    QCOMPARE(shown.pixel(1, 1), qRgb(200, 200, 200));
+    QCOMPARE(qAlpha(shown.pixel(2, 1)), 0); // the transparent index
+    QCOMPARE(shown.pixel(1, 2), qRgb(100, 100, 100));
+    QCOMPARE(qAlpha(shown.pixel(0, 0)), 0); // outside the image
+    QCOMPARE(qAlpha(shown.pixel(3, 2)), 0);
+}
+
+void TestGifDecoder::tilesWithoutControlFormOneFrame()
+{
+    // More than 256 colours, as four tiles with a colour table each; the tables here
+    // are the global one, the tiles differ in their indices.
+    const QList<GifImage> tiles = {
+        {0, 0, 2, 2, filled(4, 10), false, -1},
+        {2, 0, 2, 2, filled(4, 20), false, -1},
+        {0, 2, 2, 2, filled(4, 30), false, -1},
+        {2, 2, 2, 2, filled(4, 40), false, -1},
+    };
+    const QImage shown = load(gif(4, 4, tiles));
+    QCOMPARE(shown.pixel(0, 0), qRgb(10, 10, 10));
+    QCOMPARE(shown.pixel(3, 0), qRgb(20, 20, 20));
+    QCOMPARE(shown.pixel(0, 3), qRgb(30, 30, 30));
+    QCOMPARE(shown.pixel(3, 3), qRgb(40, 40, 40));
+    QVERIFY(!PictureLoader::loadBytes(gif(4, 4, tiles)).picture->toImage().hasAlphaChannel());
+}
+
+void TestGifDecoder::animationShowsItsFirstFrame()
+{
+    // Frames with their own graphic control block each, as animations are written.
+    const QImage controlled = load(gif(2, 1, {{0, 0, 1, 1, filled(1, 10), false, -2},
+                                              {1, 0, 1, 1, filled(1, 20), false, -2}}));
+    QCOMPARE(controlled.pixel(0, 0), qRgb(10, 10, 10));
+    QCOMPARE(qAlpha(controlled.pixel(1, 0)), 0);
+
+    // Without control blocks, a second image over the whole screen is the next frame.
+    const QImage replaced = load(gif(2, 1, {{0, 0, 2, 1, filled(2, 10), false, -1},
+                                            {0, 0, 2, 1, filled(2, 20), false, -1}}));
+    QCOMPARE(replaced.pixel(1, 0), qRgb(10, 10, 10));
+}
+
+void TestGifDecoder::damagedDataShowsWhatDecoded()
+{
+    QList<uchar> indices;
+    for (int i = 0; i < 64 * 64; ++i)
+        indices.append(uchar(i * 7));
+    QByteArray file = gif(64, 64, {{0, 0, 64, 64, indices, false, -1}});
+    file.chop(file.size() / 2);
+    LoadResult r;
+    const QImage shown = load(file, &r);
+    QVERIFY(!r.warning.isEmpty());
+    QCOMPARE(shown.pixel(1, 0), qRgb(7, 7, 7));
+    QCOMPARE(qAlpha(shown.pixel(63, 63)), 0);
+
+    // Data that breaks before its first pixel leaves nothing to show.
+    QByteArray broken = gif(4, 4, {{0, 0, 4, 4, filled(16, 1), false, -1}});
+    broken[13 + 768 + 10 + 2] = char(0xFF); // the first code after the clear code
+    broken[13 + 768 + 10 + 3] = char(0xFF);
+    QVERIFY(!PictureLoader::loadBytes(broken).picture);
+}
+
+void TestGifDecoder::frameFarLargerThanItsScreenCostsOnlyItsData()
+{
+    // A narrow interlaced image 65535 rows tall on an 8 x 8 screen: its pixels come in
+    // passes that each start at the top, so rows below the screen come and go.
+    const GifImage tall{0, 0, 3, 65535, filled(3 * 65535, 77), true, -1};
+    const QByteArray file = gif(8, 8, {tall});
+    QElapsedTimer timer;
+    timer.start();
+    const QImage shown = load(file);
+    QVERIFY(timer.elapsed() < 1000);
+    QCOMPARE(shown.pixel(2, 7), qRgb(77, 77, 77));
+    QCOMPARE(qAlpha(shown.pixel(3, 0)), 0);
+}
+
+void TestGifDecoder::vastScreenWithoutAnImageCostsNothing()
+{
+    // 144 megapixels claimed, then junk: refused before a canvas is made.
+    QByteArray file("GIF89a\xE0\x2E\xE0\x2E\0\0\0", 13);
+    file.append("\x01\x02\x03 junk", 8);
+    const qint64 peakBefore = peakResidentKb();
+    QElapsedTimer timer;
+    timer.start();
+    const LoadResult r = PictureLoader::loadBytes(file);
+    QVERIFY(!r.picture);
+    QVERIFY(timer.elapsed() < 500);
+    QVERIFY(peakResidentKb() - peakBefore < 16 * 1024);
+}
+
+QTEST_MAIN(TestGifDecoder)
+#include "tst_gifdecoder.moc"
