@@ -41,7 +41,8 @@ LoadResult fromDecoded(Decoded d)
     return {std::move(picture), {}, d.warning};
 }
 
-// Windows metafiles are drawn by their own player, which plugs in here.
+// Windows metafiles are drawn by their own player. It plugs in here: this returns its
+// picture, or its reason for refusing the file, in place of the failure below.
 LoadResult loadMetafile(QByteArray bytes)
 {
     Q_UNUSED(bytes);
