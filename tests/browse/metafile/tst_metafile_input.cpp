@@ -133,6 +133,19 @@ void TestMetafileInput::refusesBrokenFraming()
     wBadHeader[22 + 2] = 7; // header size must be 9 words
     expectRefused(wBadHeader);
 
+    // Extreme header rectangles: an empty frame and bounds at the ends of the
+    // 32-bit range leave no usable size, which is refused without overflow.
+    QByteArray extreme = emf;
+    for (int i = 0; i < 4; ++i)
+        qToLittleEndian<qint32>(i % 2 ? std::numeric_limits<qint32>::max() : std::numeric_limits<qint32>::min(),
+                                extreme.data() + 8 + 4 * i);
+    for (int i = 0; i < 4; ++i)
+        qToLittleEndian<qint32>(0, extreme.data() + 24 + 4 * i);
+    QString why;
+    auto pic = MetafilePicture::load(extreme, &why);
+    if (pic)
+        QVERIFY(!pic->toImage().isNull());
+
     // A missing end-of-file record is fine when the records themselves are whole.
     WmfBuilder noEof;
     noEof.rec(0x041B, {90, 90, 10, 10});
