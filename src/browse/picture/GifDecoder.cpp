@@ -2,6 +2,7 @@
 
 #include "Limits.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -176,14 +177,24 @@ LzwOutcome decodeLzw(Bytes file, qint64 at, int minCodeSize, const Frame &f, QIm
         }
         for (int i = n - 1, c = code; i >= 0; --i, c = prefix[c])
             string[i] = suffix[c];
-        for (int i = 0; i < n && out.pixels < area; ++i) {
-            if (row && column >= visibleFrom && column < visibleTo) {
-                const int index = string[i];
-                if (index != f.transparent)
-                    row[f.left + column] = f.palette[index];
+        // A row's share of the string at a time.
+        for (qint64 i = 0; i < n && out.pixels < area;) {
+            const qint64 run = std::min({qint64(n) - i, f.width - column, area - out.pixels});
+            if (row) {
+                const qint64 from = qMax(column, visibleFrom);
+                const qint64 to = qMin(column + run, visibleTo);
+                const quint8 *in = string.data() + i - column;
+                QRgb *line = row + f.left;
+                for (qint64 x = from; x < to; ++x) {
+                    const int index = in[x];
+                    if (index != f.transparent)
+                        line[x] = f.palette[index];
+                }
             }
-            ++out.pixels;
-            if (++column == f.width) {
+            i += run;
+            out.pixels += run;
+            column += run;
+            if (column == f.width) {
                 column = 0;
                 ++sequence;
                 if (sequence < f.height)
@@ -461,15 +472,12 @@ Decoded decodeGif(Bytes file)
     if (!makeCanvas(why))
         return Decoded::fail(why);
     // Opaque when the images covered the whole canvas without a transparent pixel.
+    const int width = d.image.width();
     bool opaque = true;
     for (int y = 0; y < d.image.height() && opaque; ++y) {
         const auto *p = reinterpret_cast<const QRgb *>(d.image.constScanLine(y));
-        for (int x = 0; x < d.image.width(); ++x) {
-            if (qAlpha(p[x]) != 255) {
-                opaque = false;
-                break;
-            }
-        }
+        for (int x = 0; x < width && opaque; ++x)
+            opaque = qAlpha(p[x]) == 255;
     }
     if (opaque)
         d.image.reinterpretAsFormat(QImage::Format_RGB32);
