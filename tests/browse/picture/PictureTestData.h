@@ -99,7 +99,7 @@ inline QByteArray withFrameSize(QByteArray jpegBytes, quint16 width, quint16 hei
     return jpegBytes;
 }
 
-struct BmpSpec {
+struct BmpParts {
     int headerSize = 40;
     qint32 width = 4;
     qint32 height = 2; // negative: top-down
@@ -114,7 +114,7 @@ struct BmpSpec {
 };
 
 // A complete "BM" file.
-inline QByteArray bmp(const BmpSpec &s)
+inline QByteArray bmp(const BmpParts &s)
 {
     QByteArray info;
     putLe32(info, quint32(s.headerSize));

@@ -95,7 +95,7 @@ void TestBmpDecoder::decodesEveryLayout_data()
     QTest::addColumn<QByteArray>("file");
 
     auto rgb24 = [](QRgb c) { return quint32(c & 0xFFFFFF); };
-    BmpSpec s;
+    BmpParts s;
     s.width = 4;
 
     s.height = 2;
@@ -148,7 +148,7 @@ void TestBmpDecoder::decodesEveryLayout_data()
                         32, true);
     QTest::newRow("32-bit BGR order in a V4 header") << bmp(s);
 
-    s = BmpSpec();
+    s = BmpParts();
     s.width = 4;
     s.palette = kPalette;
     s.bpp = 8;
@@ -181,7 +181,7 @@ void TestBmpDecoder::decodesEveryLayout_data()
         rle.append('\0').append('\0');
     }
     rle.append('\0').append('\1');
-    s = BmpSpec();
+    s = BmpParts();
     s.width = 4;
     s.bpp = 8;
     s.compression = 1;
@@ -204,7 +204,7 @@ void TestBmpDecoder::decodesEveryLayout_data()
     QTest::newRow("RLE4") << bmp(s);
 
     QTest::newRow("packed DIB, no file header") << bmp([&] {
-        BmpSpec p;
+        BmpParts p;
         p.width = 4;
         p.bpp = 24;
         p.pixels = packRows(mapped(rgb24), 24, true);
@@ -231,74 +231,74 @@ void TestBmpDecoder::refusesDamagedHeaders_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("reason");
 
-    BmpSpec s;
+    BmpParts s;
     s.width = 4;
     s.bpp = 24;
     s.pixels = QByteArray(24, '\x10');
     auto with = [&](auto change) {
-        BmpSpec t = s;
+        BmpParts t = s;
         change(t);
         return bmp(t);
     };
-    QTest::newRow("no planes") << with([](BmpSpec &t) { t.planes = 0; }) << "plane";
-    QTest::newRow("seven bits per pixel") << with([](BmpSpec &t) { t.bpp = 7; }) << "depth";
-    QTest::newRow("zero width") << with([](BmpSpec &t) { t.width = 0; }) << "width";
-    QTest::newRow("negative width") << with([](BmpSpec &t) { t.width = -4; }) << "width";
-    QTest::newRow("zero height") << with([](BmpSpec &t) { t.height = 0; }) << "height";
-    QTest::newRow("header of 66 bytes") << with([](BmpSpec &t) { t.headerSize = 66; }) << "header size";
-    QTest::newRow("100000 x 100000") << with([](BmpSpec &t) {
+    QTest::newRow("no planes") << with([](BmpParts &t) { t.planes = 0; }) << "plane";
+    QTest::newRow("seven bits per pixel") << with([](BmpParts &t) { t.bpp = 7; }) << "depth";
+    QTest::newRow("zero width") << with([](BmpParts &t) { t.width = 0; }) << "width";
+    QTest::newRow("negative width") << with([](BmpParts &t) { t.width = -4; }) << "width";
+    QTest::newRow("zero height") << with([](BmpParts &t) { t.height = 0; }) << "height";
+    QTest::newRow("header of 66 bytes") << with([](BmpParts &t) { t.headerSize = 66; }) << "header size";
+    QTest::newRow("100000 x 100000") << with([](BmpParts &t) {
         t.width = 100000;
         t.height = 100000;
     }) << "too large";
-    QTest::newRow("impossible colour count") << with([](BmpSpec &t) {
+    QTest::newRow("impossible colour count") << with([](BmpParts &t) {
         t.bpp = 8;
         t.palette = kPalette;
         t.colorsUsed = 0x12341234;
     }) << "palette";
-    QTest::newRow("pixels inside the counted palette") << with([](BmpSpec &t) {
+    QTest::newRow("pixels inside the counted palette") << with([](BmpParts &t) {
         t.bpp = 8;
         t.palette = QList<QRgb>(256, 0);
         t.colorsUsed = 256;
         t.pixelOffset = 14 + 40 + 16;
     }) << "overlaps";
-    QTest::newRow("embedded JPEG") << with([](BmpSpec &t) {
+    QTest::newRow("embedded JPEG") << with([](BmpParts &t) {
         t.bpp = 0;
         t.compression = 4;
     }) << "JPEG";
-    QTest::newRow("embedded PNG") << with([](BmpSpec &t) {
+    QTest::newRow("embedded PNG") << with([](BmpParts &t) {
         t.bpp = 0;
         t.compression = 5;
     }) << "PNG";
-    QTest::newRow("top-down run-length") << with([](BmpSpec &t) {
+    QTest::newRow("top-down run-length") << with([](BmpParts &t) {
         t.bpp = 8;
         t.compression = 1;
         t.height = -2;
         t.palette = kPalette;
         t.pixels = QByteArray("\x04\x01\0\0\x04\x02\0\1", 8);
     }) << "top-down";
-    QTest::newRow("run starting past the row's end") << with([](BmpSpec &t) {
+    QTest::newRow("run starting past the row's end") << with([](BmpParts &t) {
         t.bpp = 8;
         t.compression = 1;
         t.palette = kPalette;
         t.pixels = QByteArray("\x06\x01\x02\x02\0\0\0\1", 8);
     }) << "outside";
-    QTest::newRow("move past the row's end") << with([](BmpSpec &t) {
+    QTest::newRow("move past the row's end") << with([](BmpParts &t) {
         t.bpp = 8;
         t.compression = 1;
         t.palette = kPalette;
         t.pixels = QByteArray("\0\x02\x09\0\0\1", 6);
     }) << "outside";
-    QTest::newRow("bit fields without blue") << with([](BmpSpec &t) {
+    QTest::newRow("bit fields without blue") << with([](BmpParts &t) {
         t.bpp = 16;
         t.compression = 3;
         t.masks = {0xFF00, 0x00FF, 0};
     }) << "mask";
-    QTest::newRow("overlapping bit fields") << with([](BmpSpec &t) {
+    QTest::newRow("overlapping bit fields") << with([](BmpParts &t) {
         t.bpp = 16;
         t.compression = 3;
         t.masks = {0xF800, 0x0FE0, 0x001F};
     }) << "overlapping";
-    QTest::newRow("no pixel data") << with([](BmpSpec &t) { t.pixels.clear(); }) << "outside the file";
+    QTest::newRow("no pixel data") << with([](BmpParts &t) { t.pixels.clear(); }) << "outside the file";
 }
 
 void TestBmpDecoder::refusesDamagedHeaders()
@@ -320,7 +320,7 @@ void TestBmpDecoder::runLengthSkipsStayTransparent()
 {
     // Row 0 (bottom): one red pixel, then a move of two right and one up; a blue
     // pixel there, end of bitmap. Everything skipped shows the background.
-    BmpSpec s;
+    BmpParts s;
     s.width = 4;
     s.bpp = 8;
     s.compression = 1;
@@ -338,7 +338,7 @@ void TestBmpDecoder::runsHangingOverTheRowAreClipped()
 {
     // A run of six on a row of four, as some writers produce: the row shows four,
     // and the next row is untouched by the overhang.
-    BmpSpec s;
+    BmpParts s;
     s.width = 4;
     s.bpp = 8;
     s.compression = 1;
@@ -355,7 +355,7 @@ void TestBmpDecoder::runsHangingOverTheRowAreClipped()
 
 void TestBmpDecoder::cutShortFileShowsTheRowsItHas()
 {
-    BmpSpec s;
+    BmpParts s;
     s.width = 4;
     s.height = 3;
     s.bpp = 24;
@@ -374,7 +374,7 @@ void TestBmpDecoder::cutShortFileShowsTheRowsItHas()
 
 void TestBmpDecoder::indicesPastThePaletteShowBlack()
 {
-    BmpSpec s;
+    BmpParts s;
     s.width = 4;
     s.height = 1;
     s.bpp = 8;
@@ -390,7 +390,7 @@ void TestBmpDecoder::indicesPastThePaletteShowBlack()
 
 void TestBmpDecoder::alphaIsUsedOnlyWhereTheFormatHasIt()
 {
-    BmpSpec s;
+    BmpParts s;
     s.width = 2;
     s.height = 1;
     s.bpp = 32;
@@ -413,7 +413,7 @@ void TestBmpDecoder::alphaIsUsedOnlyWhereTheFormatHasIt()
 void TestBmpDecoder::narrowChannelsWidenToTheFullRange()
 {
     // 2-3-1 bits: the largest value of each channel is full intensity.
-    BmpSpec s;
+    BmpParts s;
     s.width = 2;
     s.height = 1;
     s.bpp = 16;
@@ -436,7 +436,7 @@ void TestBmpDecoder::largeFileReadAsItDecodesGivesTheSamePicture()
             row[x] = quint32((x * 7) & 255) << 16 | quint32((y * 3) & 255) << 8 | quint32((x ^ y) & 255);
         rows.append(row);
     }
-    BmpSpec s;
+    BmpParts s;
     s.width = w;
     s.height = h;
     s.bpp = 24;
