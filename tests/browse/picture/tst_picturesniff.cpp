@@ -24,7 +24,7 @@ namespace {
 
 QByteArray smallBmp()
 {
-    BmpSpec s;
+    BmpParts s;
     s.width = 2;
     s.height = 2;
     s.pixels = QByteArray(16, '\x40'); // two rows of 2 x 24-bit pixels, padded to 8
