@@ -19,7 +19,6 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -48,8 +47,9 @@ QImage photo(int w, int h, int noise)
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < w; ++x) {
             const int n = int(random.bounded(2 * noise + 1)) - noise;
-            line[x] = qRgb(qBound(0, x * 200 / w + 30 + n, 255), qBound(0, y * 180 / h + 40 + n, 255),
-                           qBound(0, (x + y) * 150 / (w + h) + 60 - n, 255));
+            line[x] =
+                qRgb(qBound(0, x * 200 / w + 30 + n, 255), qBound(0, y * 180 / h + 40 + n, 255),
+                     qBound(0, (x + y) * 150 / (w + h) + 60 - n, 255));
         }
     }
     return image;
@@ -195,8 +195,8 @@ QByteArray icon()
 
 QRectF fitted(QSize natural)
 {
-    const FitResult fit = fitIntoPictureArea(
-        {float(natural.width()), float(natural.height())}, 453, 389);
+    const FitResult fit =
+        fitIntoPictureArea({float(natural.width()), float(natural.height())}, 453, 389);
     return {0, 0, fit.size.width, fit.size.height};
 }
 
@@ -248,8 +248,7 @@ Sample measure(const QString &mode, const QString &path, int runs)
     std::vector<double> times, peaks;
     for (int i = 0; i < runs; ++i) {
         QProcess p;
-        p.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--child"), mode, path});
+        p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), mode, path});
         p.waitForFinished(-1);
         const QList<QByteArray> f = p.readAllStandardOutput().trimmed().split(' ');
         if (p.exitCode() != 0 || f.size() != 2) {

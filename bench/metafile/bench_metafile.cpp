@@ -63,7 +63,8 @@ int main(int argc, char **argv)
         QFile f(loLog);
         if (f.open(QIODevice::ReadOnly | QIODevice::Text)) {
             while (!f.atEnd()) {
-                const QStringList cols = QString::fromUtf8(f.readLine()).trimmed().split(QLatin1Char('\t'));
+                const QStringList cols =
+                    QString::fromUtf8(f.readLine()).trimmed().split(QLatin1Char('\t'));
                 if (cols.size() == 3 && cols[1] != QLatin1String("ERROR")) {
                     const qsizetype at = cols[0].indexOf(QLatin1String("/corpus/"));
                     const QString key = at >= 0 ? cols[0].mid(at + 8) : cols[0];
@@ -86,9 +87,11 @@ int main(int argc, char **argv)
     QHash<QString, std::vector<double>> perFormat;
     int slower = 0;
     while (!manifest.atEnd()) {
-        const QStringList cols = QString::fromUtf8(manifest.readLine()).trimmed().split(QLatin1Char('\t'));
-        if (cols.size() < 3 || (cols[1] != QLatin1String("wmf") && cols[1] != QLatin1String("emf"))
-            || cols[2] != QLatin1String("load"))
+        const QStringList cols =
+            QString::fromUtf8(manifest.readLine()).trimmed().split(QLatin1Char('\t'));
+        if (cols.size() < 3 ||
+            (cols[1] != QLatin1String("wmf") && cols[1] != QLatin1String("emf")) ||
+            cols[2] != QLatin1String("load"))
             continue;
         QFile f(corpus + QLatin1Char('/') + cols[0]);
         if (!f.open(QIODevice::ReadOnly))
@@ -102,7 +105,8 @@ int main(int argc, char **argv)
             if (!pic)
                 break;
             // LibreOffice's pictures are fitted to its page; time both at its size.
-            const QImage img = loSizes.contains(cols[0]) ? pic->render(loSizes.value(cols[0])) : pic->toImage();
+            const QImage img =
+                loSizes.contains(cols[0]) ? pic->render(loSizes.value(cols[0])) : pic->toImage();
             const double a = double(t.nsecsElapsed()) / 1e6;
             QByteArray png;
             QBuffer buf(&png);

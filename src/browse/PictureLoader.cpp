@@ -20,7 +20,8 @@ namespace {
 bool startsWith(Bytes b, const char *magic, qint64 at = 0)
 {
     const qint64 n = qstrlen(magic);
-    return b.has(at, n) && std::equal(magic, magic + n, reinterpret_cast<const char *>(b.data() + at));
+    return b.has(at, n) &&
+           std::equal(magic, magic + n, reinterpret_cast<const char *>(b.data() + at));
 }
 
 // Any size a header could have; the decoder says which ones it knows.

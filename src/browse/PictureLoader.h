@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-
 #include <optional>
 
 enum class PictureFormat { Bmp, Gif, Jpeg, Ico, Cur, Wmf, Emf };

@@ -175,12 +175,16 @@ int main(int argc, char **argv)
             }
             std::printf("%s\t%s\t%dx%d\t%s\n", qPrintable(in), pic->isEmf() ? "EMF" : "WMF",
                         pic->naturalSize().width(), pic->naturalSize().height(),
-                        pic->isEmfPlusOnly() ? "emf+only" : pic->hasEmfPlus() ? "emf+dual" : "-");
+                        pic->isEmfPlusOnly() ? "emf+only"
+                        : pic->hasEmfPlus()  ? "emf+dual"
+                                             : "-");
         }
         return 0;
     }
     if (args.size() != 2 && args.size() != 4) {
-        std::fprintf(stderr, "usage: render_metafile IN OUT.png [WIDTH HEIGHT] | --batch LIST | --info IN...\n");
+        std::fprintf(
+            stderr,
+            "usage: render_metafile IN OUT.png [WIDTH HEIGHT] | --batch LIST | --info IN...\n");
         return 2;
     }
     const int w = args.size() == 4 ? args[2].toInt() : 0;

@@ -69,8 +69,7 @@ public:
     }
 
 private:
-    template <typename T>
-    T read()
+    template <typename T> T read()
     {
         if (!has(qsizetype(sizeof(T)))) {
             m_ok = false;

@@ -78,18 +78,27 @@ std::optional<Header> readHeader(QByteArrayView data)
     if (h.info.width <= 0 || h.info.height <= 0)
         return std::nullopt;
     switch (h.info.bitCount) {
-    case 1: case 2: case 4: case 8: case 16: case 24: case 32: break;
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+        break;
     case 0:
         if (h.info.compression != kBiJpeg && h.info.compression != kBiPng)
             return std::nullopt;
         break;
-    default: return std::nullopt;
+    default:
+        return std::nullopt;
     }
     if (h.info.compression > kBiAlphaBitfields)
         return std::nullopt;
     // A 40-byte header keeps its bitfield masks after the header.
     qsizetype extra = 0;
-    if (!h.hasMasks && (h.info.compression == kBiBitfields || h.info.compression == kBiAlphaBitfields)) {
+    if (!h.hasMasks &&
+        (h.info.compression == kBiBitfields || h.info.compression == kBiAlphaBitfields)) {
         const int n = h.info.compression == kBiAlphaBitfields ? 4 : 3;
         ByteReader m(data);
         m.seek(size);
@@ -217,7 +226,8 @@ std::optional<QImage> decodeDib(QByteArrayView headerAndBits, const DibOptions &
     return decodeDib(headerAndBits.first(offset), headerAndBits.sliced(offset), options);
 }
 
-std::optional<QImage> decodeDib(QByteArrayView header, QByteArrayView bits, const DibOptions &options)
+std::optional<QImage> decodeDib(QByteArrayView header, QByteArrayView bits,
+                                const DibOptions &options)
 {
     auto parsed = readHeader(header);
     if (!parsed)
@@ -246,11 +256,12 @@ std::optional<QImage> decodeDib(QByteArrayView header, QByteArrayView bits, cons
     if (info.bitCount <= 8) {
         const int count = int(qMin<qsizetype>(h.info.colorTableBytes / (h.core ? 3 : 4), 256));
         ByteReader t(header);
-        t.seek(info.headerSize + ((!h.core && (info.compression == kBiBitfields
-                                                || info.compression == kBiAlphaBitfields)
-                                   && info.headerSize < 52)
-                                      ? (info.compression == kBiAlphaBitfields ? 16 : 12)
-                                      : 0));
+        t.seek(info.headerSize +
+               ((!h.core &&
+                 (info.compression == kBiBitfields || info.compression == kBiAlphaBitfields) &&
+                 info.headerSize < 52)
+                    ? (info.compression == kBiAlphaBitfields ? 16 : 12)
+                    : 0));
         for (int i = 0; i < count && t.ok(); ++i) {
             if (options.usePaletteIndexes) {
                 const quint16 idx = t.u16();
@@ -272,7 +283,8 @@ std::optional<QImage> decodeDib(QByteArrayView header, QByteArrayView bits, cons
             table.clear();
         // A table shorter than the depth needs is padded (black), so every index is safe.
         while (table.size() < (1 << info.bitCount))
-            table.append(table.isEmpty() ? grayRamp(int(table.size()), info.bitCount) : qRgb(0, 0, 0));
+            table.append(table.isEmpty() ? grayRamp(int(table.size()), info.bitCount)
+                                         : qRgb(0, 0, 0));
     }
 
     const bool alpha32 = options.keepAlpha && info.bitCount == 32;
@@ -283,7 +295,9 @@ std::optional<QImage> decodeDib(QByteArrayView header, QByteArrayView bits, cons
 
     const int w = info.width;
     const int hgt = info.height;
-    auto rowFor = [&](int srcRow) { return info.topDown ? srcRow : hgt - 1 - srcRow; };
+    auto rowFor = [&](int srcRow) {
+        return info.topDown ? srcRow : hgt - 1 - srcRow;
+    };
 
     if (info.compression == kBiRle8 || info.compression == kBiRle4) {
         if (info.bitCount != (info.compression == kBiRle8 ? 8 : 4))
@@ -304,7 +318,8 @@ std::optional<QImage> decodeDib(QByteArrayView header, QByteArrayView bits, cons
         return std::nullopt;
 
     Masks mr, mg, mb, ma;
-    const bool bitfields = info.compression == kBiBitfields || info.compression == kBiAlphaBitfields;
+    const bool bitfields =
+        info.compression == kBiBitfields || info.compression == kBiAlphaBitfields;
     if (info.bitCount == 16 || info.bitCount == 32) {
         if (bitfields && h.hasMasks && (h.masks[0] | h.masks[1] | h.masks[2])) {
             mr = Masks::from(h.masks[0]);
@@ -353,13 +368,15 @@ std::optional<QImage> decodeDib(QByteArrayView header, QByteArrayView bits, cons
             break;
         case 32:
             for (int x = 0; x < w; ++x) {
-                const quint32 px = quint32(src[4 * x]) | (quint32(src[4 * x + 1]) << 8)
-                    | (quint32(src[4 * x + 2]) << 16) | (quint32(src[4 * x + 3]) << 24);
+                const quint32 px = quint32(src[4 * x]) | (quint32(src[4 * x + 1]) << 8) |
+                                   (quint32(src[4 * x + 2]) << 16) |
+                                   (quint32(src[4 * x + 3]) << 24);
                 const int a = alpha32 && ma.mask ? ma.value(px) : 255;
                 line[x] = qRgba(mr.value(px), mg.value(px), mb.value(px), a);
             }
             break;
-        default: break;
+        default:
+            break;
         }
     }
     return img;

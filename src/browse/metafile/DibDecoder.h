@@ -22,7 +22,7 @@ struct DibOptions {
 
 struct DibInfo {
     int width = 0;
-    int height = 0;          // always positive
+    int height = 0; // always positive
     bool topDown = false;
     int bitCount = 0;
     quint32 compression = 0;

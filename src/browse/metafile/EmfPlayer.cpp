@@ -14,47 +14,129 @@ using namespace gdi;
 namespace {
 
 enum EmfType : quint32 {
-    EMR_HEADER = 1, EMR_POLYBEZIER, EMR_POLYGON, EMR_POLYLINE, EMR_POLYBEZIERTO, EMR_POLYLINETO,
-    EMR_POLYPOLYLINE, EMR_POLYPOLYGON, EMR_SETWINDOWEXTEX, EMR_SETWINDOWORGEX, EMR_SETVIEWPORTEXTEX,
-    EMR_SETVIEWPORTORGEX, EMR_SETBRUSHORGEX, EMR_EOF, EMR_SETPIXELV, EMR_SETMAPPERFLAGS,
-    EMR_SETMAPMODE, EMR_SETBKMODE, EMR_SETPOLYFILLMODE, EMR_SETROP2, EMR_SETSTRETCHBLTMODE,
-    EMR_SETTEXTALIGN, EMR_SETCOLORADJUSTMENT, EMR_SETTEXTCOLOR, EMR_SETBKCOLOR, EMR_OFFSETCLIPRGN,
-    EMR_MOVETOEX, EMR_SETMETARGN, EMR_EXCLUDECLIPRECT, EMR_INTERSECTCLIPRECT, EMR_SCALEVIEWPORTEXTEX,
-    EMR_SCALEWINDOWEXTEX, EMR_SAVEDC, EMR_RESTOREDC, EMR_SETWORLDTRANSFORM, EMR_MODIFYWORLDTRANSFORM,
-    EMR_SELECTOBJECT, EMR_CREATEPEN, EMR_CREATEBRUSHINDIRECT, EMR_DELETEOBJECT, EMR_ANGLEARC,
-    EMR_ELLIPSE, EMR_RECTANGLE, EMR_ROUNDRECT, EMR_ARC, EMR_CHORD, EMR_PIE, EMR_SELECTPALETTE,
-    EMR_CREATEPALETTE, EMR_SETPALETTEENTRIES, EMR_RESIZEPALETTE, EMR_REALIZEPALETTE,
-    EMR_EXTFLOODFILL, EMR_LINETO, EMR_ARCTO, EMR_POLYDRAW, EMR_SETARCDIRECTION, EMR_SETMITERLIMIT,
-    EMR_BEGINPATH, EMR_ENDPATH, EMR_CLOSEFIGURE, EMR_FILLPATH, EMR_STROKEANDFILLPATH, EMR_STROKEPATH,
-    EMR_FLATTENPATH, EMR_WIDENPATH, EMR_SELECTCLIPPATH, EMR_ABORTPATH,
-    EMR_GDICOMMENT = 70, EMR_FILLRGN, EMR_FRAMERGN, EMR_INVERTRGN, EMR_PAINTRGN, EMR_EXTSELECTCLIPRGN,
-    EMR_BITBLT, EMR_STRETCHBLT, EMR_MASKBLT, EMR_PLGBLT, EMR_SETDIBITSTODEVICE, EMR_STRETCHDIBITS,
-    EMR_EXTCREATEFONTINDIRECTW, EMR_EXTTEXTOUTA, EMR_EXTTEXTOUTW, EMR_POLYBEZIER16, EMR_POLYGON16,
-    EMR_POLYLINE16, EMR_POLYBEZIERTO16, EMR_POLYLINETO16, EMR_POLYPOLYLINE16, EMR_POLYPOLYGON16,
-    EMR_POLYDRAW16, EMR_CREATEMONOBRUSH, EMR_CREATEDIBPATTERNBRUSHPT, EMR_EXTCREATEPEN,
-    EMR_POLYTEXTOUTA, EMR_POLYTEXTOUTW, EMR_SMALLTEXTOUT = 108, EMR_ALPHABLEND = 114,
-    EMR_SETLAYOUT = 115, EMR_TRANSPARENTBLT = 116, EMR_GRADIENTFILL = 118,
+    EMR_HEADER = 1,
+    EMR_POLYBEZIER,
+    EMR_POLYGON,
+    EMR_POLYLINE,
+    EMR_POLYBEZIERTO,
+    EMR_POLYLINETO,
+    EMR_POLYPOLYLINE,
+    EMR_POLYPOLYGON,
+    EMR_SETWINDOWEXTEX,
+    EMR_SETWINDOWORGEX,
+    EMR_SETVIEWPORTEXTEX,
+    EMR_SETVIEWPORTORGEX,
+    EMR_SETBRUSHORGEX,
+    EMR_EOF,
+    EMR_SETPIXELV,
+    EMR_SETMAPPERFLAGS,
+    EMR_SETMAPMODE,
+    EMR_SETBKMODE,
+    EMR_SETPOLYFILLMODE,
+    EMR_SETROP2,
+    EMR_SETSTRETCHBLTMODE,
+    EMR_SETTEXTALIGN,
+    EMR_SETCOLORADJUSTMENT,
+    EMR_SETTEXTCOLOR,
+    EMR_SETBKCOLOR,
+    EMR_OFFSETCLIPRGN,
+    EMR_MOVETOEX,
+    EMR_SETMETARGN,
+    EMR_EXCLUDECLIPRECT,
+    EMR_INTERSECTCLIPRECT,
+    EMR_SCALEVIEWPORTEXTEX,
+    EMR_SCALEWINDOWEXTEX,
+    EMR_SAVEDC,
+    EMR_RESTOREDC,
+    EMR_SETWORLDTRANSFORM,
+    EMR_MODIFYWORLDTRANSFORM,
+    EMR_SELECTOBJECT,
+    EMR_CREATEPEN,
+    EMR_CREATEBRUSHINDIRECT,
+    EMR_DELETEOBJECT,
+    EMR_ANGLEARC,
+    EMR_ELLIPSE,
+    EMR_RECTANGLE,
+    EMR_ROUNDRECT,
+    EMR_ARC,
+    EMR_CHORD,
+    EMR_PIE,
+    EMR_SELECTPALETTE,
+    EMR_CREATEPALETTE,
+    EMR_SETPALETTEENTRIES,
+    EMR_RESIZEPALETTE,
+    EMR_REALIZEPALETTE,
+    EMR_EXTFLOODFILL,
+    EMR_LINETO,
+    EMR_ARCTO,
+    EMR_POLYDRAW,
+    EMR_SETARCDIRECTION,
+    EMR_SETMITERLIMIT,
+    EMR_BEGINPATH,
+    EMR_ENDPATH,
+    EMR_CLOSEFIGURE,
+    EMR_FILLPATH,
+    EMR_STROKEANDFILLPATH,
+    EMR_STROKEPATH,
+    EMR_FLATTENPATH,
+    EMR_WIDENPATH,
+    EMR_SELECTCLIPPATH,
+    EMR_ABORTPATH,
+    EMR_GDICOMMENT = 70,
+    EMR_FILLRGN,
+    EMR_FRAMERGN,
+    EMR_INVERTRGN,
+    EMR_PAINTRGN,
+    EMR_EXTSELECTCLIPRGN,
+    EMR_BITBLT,
+    EMR_STRETCHBLT,
+    EMR_MASKBLT,
+    EMR_PLGBLT,
+    EMR_SETDIBITSTODEVICE,
+    EMR_STRETCHDIBITS,
+    EMR_EXTCREATEFONTINDIRECTW,
+    EMR_EXTTEXTOUTA,
+    EMR_EXTTEXTOUTW,
+    EMR_POLYBEZIER16,
+    EMR_POLYGON16,
+    EMR_POLYLINE16,
+    EMR_POLYBEZIERTO16,
+    EMR_POLYLINETO16,
+    EMR_POLYPOLYLINE16,
+    EMR_POLYPOLYGON16,
+    EMR_POLYDRAW16,
+    EMR_CREATEMONOBRUSH,
+    EMR_CREATEDIBPATTERNBRUSHPT,
+    EMR_EXTCREATEPEN,
+    EMR_POLYTEXTOUTA,
+    EMR_POLYTEXTOUTW,
+    EMR_SMALLTEXTOUT = 108,
+    EMR_ALPHABLEND = 114,
+    EMR_SETLAYOUT = 115,
+    EMR_TRANSPARENTBLT = 116,
+    EMR_GRADIENTFILL = 118,
 };
 
 constexpr quint32 kEmfSignature = 0x464D4520u;
 
 bool hasBoundsField(quint32 t)
 {
-    return (t >= EMR_POLYBEZIER && t <= EMR_POLYPOLYGON) || (t >= EMR_POLYBEZIER16 && t <= EMR_POLYDRAW16)
-        || t == EMR_POLYDRAW || (t >= EMR_FILLRGN && t <= EMR_PAINTRGN)
-        || (t >= EMR_BITBLT && t <= EMR_STRETCHDIBITS) || t == EMR_ALPHABLEND
-        || t == EMR_TRANSPARENTBLT || t == EMR_GRADIENTFILL;
+    return (t >= EMR_POLYBEZIER && t <= EMR_POLYPOLYGON) ||
+           (t >= EMR_POLYBEZIER16 && t <= EMR_POLYDRAW16) || t == EMR_POLYDRAW ||
+           (t >= EMR_FILLRGN && t <= EMR_PAINTRGN) || (t >= EMR_BITBLT && t <= EMR_STRETCHDIBITS) ||
+           t == EMR_ALPHABLEND || t == EMR_TRANSPARENTBLT || t == EMR_GRADIENTFILL;
 }
 
 // Records that put something on the page (as opposed to changing state).
 bool isDrawingRecord(quint32 t)
 {
-    return (t >= EMR_POLYBEZIER && t <= EMR_POLYPOLYGON) || t == EMR_SETPIXELV
-        || (t >= EMR_ANGLEARC && t <= EMR_PIE) || (t >= EMR_EXTFLOODFILL && t <= EMR_POLYDRAW)
-        || (t >= EMR_FILLPATH && t <= EMR_STROKEPATH) || (t >= EMR_FILLRGN && t <= EMR_PAINTRGN)
-        || (t >= EMR_BITBLT && t <= EMR_STRETCHDIBITS) || (t >= EMR_EXTTEXTOUTA && t <= EMR_POLYDRAW16)
-        || t == EMR_POLYTEXTOUTA || t == EMR_POLYTEXTOUTW || t == EMR_SMALLTEXTOUT
-        || t == EMR_ALPHABLEND || t == EMR_TRANSPARENTBLT || t == EMR_GRADIENTFILL;
+    return (t >= EMR_POLYBEZIER && t <= EMR_POLYPOLYGON) || t == EMR_SETPIXELV ||
+           (t >= EMR_ANGLEARC && t <= EMR_PIE) || (t >= EMR_EXTFLOODFILL && t <= EMR_POLYDRAW) ||
+           (t >= EMR_FILLPATH && t <= EMR_STROKEPATH) || (t >= EMR_FILLRGN && t <= EMR_PAINTRGN) ||
+           (t >= EMR_BITBLT && t <= EMR_STRETCHDIBITS) ||
+           (t >= EMR_EXTTEXTOUTA && t <= EMR_POLYDRAW16) || t == EMR_POLYTEXTOUTA ||
+           t == EMR_POLYTEXTOUTW || t == EMR_SMALLTEXTOUT || t == EMR_ALPHABLEND ||
+           t == EMR_TRANSPARENTBLT || t == EMR_GRADIENTFILL;
 }
 constexpr int kMaxHandles = 65535;
 
@@ -97,7 +179,8 @@ std::vector<QPointF> readPoints(ByteReader &r, quint32 count, bool small)
 
 QTransform readXform(ByteReader &r)
 {
-    const double m11 = r.f32(), m12 = r.f32(), m21 = r.f32(), m22 = r.f32(), dx = r.f32(), dy = r.f32();
+    const double m11 = r.f32(), m12 = r.f32(), m21 = r.f32(), m22 = r.f32(), dx = r.f32(),
+                 dy = r.f32();
     return QTransform(m11, m12, m21, m22, dx, dy);
 }
 
@@ -110,7 +193,7 @@ std::optional<QRegion> readRgnData(ByteReader &r, quint32 size)
     g.u32(); // header size
     g.u32(); // type
     const quint32 count = g.u32();
-    g.u32(); // region size
+    g.u32();    // region size
     g.skip(16); // bounds
     if (!g.ok() || !g.has(qsizetype(count) * 16))
         return std::nullopt;
@@ -118,9 +201,11 @@ std::optional<QRegion> readRgnData(ByteReader &r, quint32 size)
     rects.reserve(qMin<quint32>(count, 100000));
     for (quint32 i = 0; i < count && i < 100000; ++i) {
         const qint64 left = g.i32(), top = g.i32(), right = g.i32(), bottom = g.i32();
-        if (right > left && bottom > top && std::abs(left) < (1 << 28) && std::abs(top) < (1 << 28)
-            && std::abs(right) < (1 << 28) && std::abs(bottom) < (1 << 28))
-            rects.append(QRect(QPoint(int(left), int(top)), QPoint(int(right) - 1, int(bottom) - 1)));
+        if (right > left && bottom > top && std::abs(left) < (1 << 28) &&
+            std::abs(top) < (1 << 28) && std::abs(right) < (1 << 28) &&
+            std::abs(bottom) < (1 << 28))
+            rects.append(
+                QRect(QPoint(int(left), int(top)), QPoint(int(right) - 1, int(bottom) - 1)));
     }
     QRegion region;
     region.setRects(rects.constData(), int(rects.size()));
@@ -245,14 +330,18 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
         umW = ext.i32();
         umH = ext.i32();
         // Trust the micrometres only when they agree with the millimetres.
-        if (std::abs(umW / 1000.0 - mmW) > 1 + mmW * 0.05 || std::abs(umH / 1000.0 - mmH) > 1 + mmH * 0.05)
+        if (std::abs(umW / 1000.0 - mmW) > 1 + mmW * 0.05 ||
+            std::abs(umH / 1000.0 - mmH) > 1 + mmH * 0.05)
             umW = umH = 0;
     }
-    info.bounds = QRect(QPoint(int(bounds.left()), int(bounds.top())), QPoint(int(bounds.right()), int(bounds.bottom())));
-    info.frame = QRect(QPoint(int(frame.left()), int(frame.top())), QPoint(int(frame.right()), int(frame.bottom())));
+    info.bounds = QRect(QPoint(int(bounds.left()), int(bounds.top())),
+                        QPoint(int(bounds.right()), int(bounds.bottom())));
+    info.frame = QRect(QPoint(int(frame.left()), int(frame.top())),
+                       QPoint(int(frame.right()), int(frame.bottom())));
     if (devW > 0 && devH > 0 && mmW > 0 && mmH > 0) {
         info.devicePixels = QSizeF(devW, devH);
-        info.deviceMm = (umW > 0 && umH > 0) ? QSizeF(umW / 1000.0, umH / 1000.0) : QSizeF(mmW, mmH);
+        info.deviceMm =
+            (umW > 0 && umH > 0) ? QSizeF(umW / 1000.0, umH / 1000.0) : QSizeF(mmW, mmH);
         const double ppm = info.pxPerMmX();
         const double ppmy = info.pxPerMmY();
         if (!(ppm > 0.01 && ppm < 10000 && ppmy > 0.01 && ppmy < 10000)) {
@@ -269,8 +358,9 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
     // whose frame and bounds are both unusable.
     QRectF recordBounds;
     auto saneRect = [](const QRectF &rect) {
-        return rect.right() >= rect.left() && rect.bottom() >= rect.top() && std::abs(rect.left()) < 1e6
-            && std::abs(rect.top()) < 1e6 && std::abs(rect.right()) < 1e6 && std::abs(rect.bottom()) < 1e6;
+        return rect.right() >= rect.left() && rect.bottom() >= rect.top() &&
+               std::abs(rect.left()) < 1e6 && std::abs(rect.top()) < 1e6 &&
+               std::abs(rect.right()) < 1e6 && std::abs(rect.bottom()) < 1e6;
     };
     qsizetype pos = size;
     info.recordCount = 1;
@@ -291,7 +381,7 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
             break;
         }
         if (rtype == EMR_GDICOMMENT && rsize >= 16) {
-            rec.u32(); // data size
+            rec.u32();                      // data size
             if (rec.u32() == 0x2B464D45u) { // "EMF+"
                 ++info.emfPlusComments;
                 // EMF+ header flag: 1 = dual (plain records follow the EMF+ ones too).
@@ -299,8 +389,10 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
                     rec.u16(); // record type
                     rec.u16(); // flags: bit 0 = dual
                     // The header record's flags word: 1 dual, 0 EMF+ only.
-                    const quint16 headerType = quint16(qFromLittleEndian<quint16>(data.data() + pos + 16));
-                    const quint16 headerFlags = quint16(qFromLittleEndian<quint16>(data.data() + pos + 18));
+                    const quint16 headerType =
+                        quint16(qFromLittleEndian<quint16>(data.data() + pos + 16));
+                    const quint16 headerFlags =
+                        quint16(qFromLittleEndian<quint16>(data.data() + pos + 18));
                     if (headerType == 0x4001)
                         plusDrawsEverything = (headerFlags & 1) == 0;
                 }
@@ -318,13 +410,14 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
     }
     Q_UNUSED(sawEof);
     // EMF+ only, or "dual" files whose plain records draw nothing.
-    info.emfPlusOnly = info.emfPlusComments > 0 && (plusDrawsEverything || info.drawingRecords == 0);
+    info.emfPlusOnly =
+        info.emfPlusComments > 0 && (plusDrawsEverything || info.drawingRecords == 0);
 
     // A frame bigger than about 26 metres is as unusable as an empty one.
     auto usable = [](const QRect &box, double unitsPerMetre) {
-        return box.right() > box.left() && box.bottom() > box.top()
-            && double(box.right()) - box.left() < 26 * unitsPerMetre
-            && double(box.bottom()) - box.top() < 26 * unitsPerMetre;
+        return box.right() > box.left() && box.bottom() > box.top() &&
+               double(box.right()) - box.left() < 26 * unitsPerMetre &&
+               double(box.bottom()) - box.top() < 26 * unitsPerMetre;
     };
     if (!usable(info.frame, 100000)) {
         if (!usable(info.bounds, info.pxPerMmX() * 1000) && !recordBounds.isNull())
@@ -333,8 +426,9 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
         if (usable(info.bounds, info.pxPerMmX() * 1000)) {
             const double sx = 100.0 / info.pxPerMmX();
             const double sy = 100.0 / info.pxPerMmY();
-            info.frame = QRect(QPoint(int(info.bounds.left() * sx), int(info.bounds.top() * sy)),
-                               QPoint(int((info.bounds.right() + 1) * sx), int((info.bounds.bottom() + 1) * sy)));
+            info.frame = QRect(
+                QPoint(int(info.bounds.left() * sx), int(info.bounds.top() * sy)),
+                QPoint(int((info.bounds.right() + 1) * sx), int((info.bounds.bottom() + 1) * sy)));
         } else {
             return fail("the EMF header gives the picture no size");
         }
@@ -397,12 +491,28 @@ void EmfReplay::polyRecord(quint32 type, ByteReader &r)
     if (pts.empty())
         return;
     switch (type) {
-    case EMR_POLYBEZIER: case EMR_POLYBEZIER16: m_dev.polyBezier(pts); break;
-    case EMR_POLYGON: case EMR_POLYGON16: m_dev.polygon(pts); break;
-    case EMR_POLYLINE: case EMR_POLYLINE16: m_dev.polyline(pts); break;
-    case EMR_POLYBEZIERTO: case EMR_POLYBEZIERTO16: m_dev.polyBezierTo(pts); break;
-    case EMR_POLYLINETO: case EMR_POLYLINETO16: m_dev.polylineTo(pts); break;
-    case EMR_POLYDRAW: case EMR_POLYDRAW16: {
+    case EMR_POLYBEZIER:
+    case EMR_POLYBEZIER16:
+        m_dev.polyBezier(pts);
+        break;
+    case EMR_POLYGON:
+    case EMR_POLYGON16:
+        m_dev.polygon(pts);
+        break;
+    case EMR_POLYLINE:
+    case EMR_POLYLINE16:
+        m_dev.polyline(pts);
+        break;
+    case EMR_POLYBEZIERTO:
+    case EMR_POLYBEZIERTO16:
+        m_dev.polyBezierTo(pts);
+        break;
+    case EMR_POLYLINETO:
+    case EMR_POLYLINETO16:
+        m_dev.polylineTo(pts);
+        break;
+    case EMR_POLYDRAW:
+    case EMR_POLYDRAW16: {
         if (!r.has(count))
             return;
         const QByteArrayView t = r.bytes(count);
@@ -410,7 +520,8 @@ void EmfReplay::polyRecord(quint32 type, ByteReader &r)
         m_dev.polyDraw(pts, types);
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -496,12 +607,24 @@ void EmfReplay::record(quint32 type, QByteArrayView rec)
     ByteReader r(rec);
     r.seek(8);
     switch (type) {
-    case EMR_POLYBEZIER: case EMR_POLYGON: case EMR_POLYLINE: case EMR_POLYBEZIERTO:
-    case EMR_POLYLINETO: case EMR_POLYBEZIER16: case EMR_POLYGON16: case EMR_POLYLINE16:
-    case EMR_POLYBEZIERTO16: case EMR_POLYLINETO16: case EMR_POLYDRAW: case EMR_POLYDRAW16:
+    case EMR_POLYBEZIER:
+    case EMR_POLYGON:
+    case EMR_POLYLINE:
+    case EMR_POLYBEZIERTO:
+    case EMR_POLYLINETO:
+    case EMR_POLYBEZIER16:
+    case EMR_POLYGON16:
+    case EMR_POLYLINE16:
+    case EMR_POLYBEZIERTO16:
+    case EMR_POLYLINETO16:
+    case EMR_POLYDRAW:
+    case EMR_POLYDRAW16:
         polyRecord(type, r);
         break;
-    case EMR_POLYPOLYLINE: case EMR_POLYPOLYGON: case EMR_POLYPOLYLINE16: case EMR_POLYPOLYGON16:
+    case EMR_POLYPOLYLINE:
+    case EMR_POLYPOLYGON:
+    case EMR_POLYPOLYLINE16:
+    case EMR_POLYPOLYGON16:
         polyPolyRecord(type, r);
         break;
     case EMR_SETWINDOWEXTEX: {
@@ -510,15 +633,30 @@ void EmfReplay::record(quint32 type, QByteArrayView rec)
             m_dev.setWindowExt(QSizeF(cx, cy));
         break;
     }
-    case EMR_SETWINDOWORGEX: { const QPointF p = readPointL(r); if (r.ok()) m_dev.setWindowOrg(p); break; }
+    case EMR_SETWINDOWORGEX: {
+        const QPointF p = readPointL(r);
+        if (r.ok())
+            m_dev.setWindowOrg(p);
+        break;
+    }
     case EMR_SETVIEWPORTEXTEX: {
         const double cx = r.i32(), cy = r.i32();
         if (r.ok())
             m_dev.setViewportExt(QSizeF(cx, cy));
         break;
     }
-    case EMR_SETVIEWPORTORGEX: { const QPointF p = readPointL(r); if (r.ok()) m_dev.setViewportOrg(p); break; }
-    case EMR_SETBRUSHORGEX: { const QPointF p = readPointL(r); if (r.ok()) m_dev.setBrushOrg(p); break; }
+    case EMR_SETVIEWPORTORGEX: {
+        const QPointF p = readPointL(r);
+        if (r.ok())
+            m_dev.setViewportOrg(p);
+        break;
+    }
+    case EMR_SETBRUSHORGEX: {
+        const QPointF p = readPointL(r);
+        if (r.ok())
+            m_dev.setBrushOrg(p);
+        break;
+    }
     case EMR_SETPIXELV: {
         const QPointF p = readPointL(r);
         const quint32 c = r.u32();
@@ -526,16 +664,48 @@ void EmfReplay::record(quint32 type, QByteArrayView rec)
             m_dev.setPixel(p, c);
         break;
     }
-    case EMR_SETMAPMODE: m_dev.setMapMode(int(r.u32())); break;
-    case EMR_SETBKMODE: m_dev.setBkMode(int(r.u32())); break;
-    case EMR_SETPOLYFILLMODE: m_dev.setPolyFillMode(int(r.u32())); break;
-    case EMR_SETROP2: m_dev.setRop2(int(r.u32())); break;
-    case EMR_SETSTRETCHBLTMODE: m_dev.setStretchBltMode(int(r.u32())); break;
-    case EMR_SETTEXTALIGN: m_dev.setTextAlign(r.u32()); break;
-    case EMR_SETTEXTCOLOR: { const quint32 c = r.u32(); if (r.ok()) m_dev.setTextColor(c); break; }
-    case EMR_SETBKCOLOR: { const quint32 c = r.u32(); if (r.ok()) m_dev.setBkColor(c); break; }
-    case EMR_OFFSETCLIPRGN: { const QPointF p = readPointL(r); if (r.ok()) m_dev.offsetClip(p); break; }
-    case EMR_MOVETOEX: { const QPointF p = readPointL(r); if (r.ok()) m_dev.moveTo(p); break; }
+    case EMR_SETMAPMODE:
+        m_dev.setMapMode(int(r.u32()));
+        break;
+    case EMR_SETBKMODE:
+        m_dev.setBkMode(int(r.u32()));
+        break;
+    case EMR_SETPOLYFILLMODE:
+        m_dev.setPolyFillMode(int(r.u32()));
+        break;
+    case EMR_SETROP2:
+        m_dev.setRop2(int(r.u32()));
+        break;
+    case EMR_SETSTRETCHBLTMODE:
+        m_dev.setStretchBltMode(int(r.u32()));
+        break;
+    case EMR_SETTEXTALIGN:
+        m_dev.setTextAlign(r.u32());
+        break;
+    case EMR_SETTEXTCOLOR: {
+        const quint32 c = r.u32();
+        if (r.ok())
+            m_dev.setTextColor(c);
+        break;
+    }
+    case EMR_SETBKCOLOR: {
+        const quint32 c = r.u32();
+        if (r.ok())
+            m_dev.setBkColor(c);
+        break;
+    }
+    case EMR_OFFSETCLIPRGN: {
+        const QPointF p = readPointL(r);
+        if (r.ok())
+            m_dev.offsetClip(p);
+        break;
+    }
+    case EMR_MOVETOEX: {
+        const QPointF p = readPointL(r);
+        if (r.ok())
+            m_dev.moveTo(p);
+        break;
+    }
     case EMR_EXCLUDECLIPRECT:
     case EMR_INTERSECTCLIPRECT: {
         const QRectF rc = readRectL(r);
@@ -558,9 +728,21 @@ void EmfReplay::record(quint32 type, QByteArrayView rec)
             m_dev.scaleWindowExt(xNum, xDen, yNum, yDen);
         break;
     }
-    case EMR_SAVEDC: m_dev.saveDc(); break;
-    case EMR_RESTOREDC: { const qint32 n = r.i32(); if (r.ok()) m_dev.restoreDc(n); break; }
-    case EMR_SETWORLDTRANSFORM: { const QTransform t = readXform(r); if (r.ok()) m_dev.setWorldTransform(t); break; }
+    case EMR_SAVEDC:
+        m_dev.saveDc();
+        break;
+    case EMR_RESTOREDC: {
+        const qint32 n = r.i32();
+        if (r.ok())
+            m_dev.restoreDc(n);
+        break;
+    }
+    case EMR_SETWORLDTRANSFORM: {
+        const QTransform t = readXform(r);
+        if (r.ok())
+            m_dev.setWorldTransform(t);
+        break;
+    }
     case EMR_MODIFYWORLDTRANSFORM: {
         const QTransform t = readXform(r);
         const quint32 mode = r.u32();
@@ -568,8 +750,18 @@ void EmfReplay::record(quint32 type, QByteArrayView rec)
             m_dev.modifyWorldTransform(t, int(mode));
         break;
     }
-    case EMR_SELECTOBJECT: { const quint32 i = r.u32(); if (r.ok()) selectObject(i); break; }
-    case EMR_DELETEOBJECT: { const quint32 i = r.u32(); if (r.ok() && !(i & 0x80000000u)) m_dev.deleteObject(int(qMin<quint32>(i, 0x7FFFFFFF))); break; }
+    case EMR_SELECTOBJECT: {
+        const quint32 i = r.u32();
+        if (r.ok())
+            selectObject(i);
+        break;
+    }
+    case EMR_DELETEOBJECT: {
+        const quint32 i = r.u32();
+        if (r.ok() && !(i & 0x80000000u))
+            m_dev.deleteObject(int(qMin<quint32>(i, 0x7FFFFFFF)));
+        break;
+    }
     case EMR_CREATEPEN: {
         const quint32 slot = r.u32();
         Pen pen;
@@ -595,7 +787,8 @@ void EmfReplay::record(quint32 type, QByteArrayView rec)
         const quint32 entries = r.u32();
         if (!r.ok() || slot == 0 || slot >= 0x80000000u)
             break;
-        if ((pen.style & PS_STYLE_MASK) == PS_USERSTYLE && entries < 64 && r.has(qsizetype(entries) * 4))
+        if ((pen.style & PS_STYLE_MASK) == PS_USERSTYLE && entries < 64 &&
+            r.has(qsizetype(entries) * 4))
             for (quint32 i = 0; i < entries; ++i)
                 pen.dashes.push_back(r.u32());
         if (brushStyle == BS_NULL)
@@ -695,8 +888,18 @@ void EmfReplay::record(quint32 type, QByteArrayView rec)
             m_dev.angleArc(c, radius, start, sweep);
         break;
     }
-    case EMR_ELLIPSE: { const QRectF rc = readRectL(r); if (r.ok()) m_dev.ellipse(rc); break; }
-    case EMR_RECTANGLE: { const QRectF rc = readRectL(r); if (r.ok()) m_dev.rectangle(rc); break; }
+    case EMR_ELLIPSE: {
+        const QRectF rc = readRectL(r);
+        if (r.ok())
+            m_dev.ellipse(rc);
+        break;
+    }
+    case EMR_RECTANGLE: {
+        const QRectF rc = readRectL(r);
+        if (r.ok())
+            m_dev.rectangle(rc);
+        break;
+    }
     case EMR_ROUNDRECT: {
         const QRectF rc = readRectL(r);
         const double w = r.i32(), h = r.i32();
@@ -704,20 +907,31 @@ void EmfReplay::record(quint32 type, QByteArrayView rec)
             m_dev.roundRect(rc, QSizeF(w, h));
         break;
     }
-    case EMR_ARC: case EMR_CHORD: case EMR_PIE: case EMR_ARCTO: {
+    case EMR_ARC:
+    case EMR_CHORD:
+    case EMR_PIE:
+    case EMR_ARCTO: {
         const QRectF box = readRectL(r);
         const QPointF s = readPointL(r);
         const QPointF e = readPointL(r);
         if (!r.ok())
             break;
-        const auto kind = type == EMR_ARC ? GdiDevice::ArcKind::Arc
-                        : type == EMR_CHORD ? GdiDevice::ArcKind::Chord
-                        : type == EMR_PIE ? GdiDevice::ArcKind::Pie : GdiDevice::ArcKind::ArcTo;
+        const auto kind = type == EMR_ARC     ? GdiDevice::ArcKind::Arc
+                          : type == EMR_CHORD ? GdiDevice::ArcKind::Chord
+                          : type == EMR_PIE   ? GdiDevice::ArcKind::Pie
+                                              : GdiDevice::ArcKind::ArcTo;
         m_dev.arc(box, s, e, kind);
         break;
     }
-    case EMR_LINETO: { const QPointF p = readPointL(r); if (r.ok()) m_dev.lineTo(p); break; }
-    case EMR_SETARCDIRECTION: m_dev.setArcDirection(int(r.u32())); break;
+    case EMR_LINETO: {
+        const QPointF p = readPointL(r);
+        if (r.ok())
+            m_dev.lineTo(p);
+        break;
+    }
+    case EMR_SETARCDIRECTION:
+        m_dev.setArcDirection(int(r.u32()));
+        break;
     case EMR_SETMITERLIMIT: {
         // Written as a 32-bit integer by some producers and as a float by others.
         const quint32 raw = r.u32();
@@ -730,16 +944,36 @@ void EmfReplay::record(quint32 type, QByteArrayView rec)
         m_dev.setMiterLimit(limit);
         break;
     }
-    case EMR_BEGINPATH: m_dev.beginPath(); break;
-    case EMR_ENDPATH: m_dev.endPath(); break;
-    case EMR_CLOSEFIGURE: m_dev.closeFigure(); break;
-    case EMR_FILLPATH: m_dev.fillPath(); break;
-    case EMR_STROKEANDFILLPATH: m_dev.strokeAndFillPath(); break;
-    case EMR_STROKEPATH: m_dev.strokePath(); break;
-    case EMR_FLATTENPATH: m_dev.flattenPath(); break;
-    case EMR_WIDENPATH: m_dev.widenPath(); break;
-    case EMR_SELECTCLIPPATH: m_dev.selectClipPath(int(r.u32())); break;
-    case EMR_ABORTPATH: m_dev.abortPath(); break;
+    case EMR_BEGINPATH:
+        m_dev.beginPath();
+        break;
+    case EMR_ENDPATH:
+        m_dev.endPath();
+        break;
+    case EMR_CLOSEFIGURE:
+        m_dev.closeFigure();
+        break;
+    case EMR_FILLPATH:
+        m_dev.fillPath();
+        break;
+    case EMR_STROKEANDFILLPATH:
+        m_dev.strokeAndFillPath();
+        break;
+    case EMR_STROKEPATH:
+        m_dev.strokePath();
+        break;
+    case EMR_FLATTENPATH:
+        m_dev.flattenPath();
+        break;
+    case EMR_WIDENPATH:
+        m_dev.widenPath();
+        break;
+    case EMR_SELECTCLIPPATH:
+        m_dev.selectClipPath(int(r.u32()));
+        break;
+    case EMR_ABORTPATH:
+        m_dev.abortPath();
+        break;
     case EMR_EXTSELECTCLIPRGN: {
         const quint32 size = r.u32();
         const int mode = int(r.u32());
@@ -754,7 +988,10 @@ void EmfReplay::record(quint32 type, QByteArrayView rec)
             m_dev.selectClipRegion(rgn, mode);
         break;
     }
-    case EMR_FILLRGN: case EMR_FRAMERGN: case EMR_INVERTRGN: case EMR_PAINTRGN: {
+    case EMR_FILLRGN:
+    case EMR_FRAMERGN:
+    case EMR_INVERTRGN:
+    case EMR_PAINTRGN: {
         r.skip(16);
         const quint32 size = r.u32();
         quint32 brushSlot = 0;
@@ -848,7 +1085,8 @@ void EmfReplay::record(quint32 type, QByteArrayView rec)
             b.rop = ropOrBlend;
         }
         if (bmp.cbBmi) {
-            auto img = recordBitmap(rec, bmp, usage, m_dev, type == EMR_ALPHABLEND && b.perPixelAlpha);
+            auto img =
+                recordBitmap(rec, bmp, usage, m_dev, type == EMR_ALPHABLEND && b.perPixelAlpha);
             if (!img)
                 break;
             b.image = *img;

@@ -11,10 +11,10 @@ namespace metafile {
 class GdiDevice;
 
 struct EmfInfo {
-    QRect bounds;           // device units, inclusive
-    QRect frame;            // 0.01 mm, inclusive
-    QSizeF devicePixels;    // reference device size in pixels
-    QSizeF deviceMm;        // and in millimetres
+    QRect bounds;        // device units, inclusive
+    QRect frame;         // 0.01 mm, inclusive
+    QSizeF devicePixels; // reference device size in pixels
+    QSizeF deviceMm;     // and in millimetres
     int handles = 0;
     qsizetype recordCount = 0;
     qsizetype emfPlusComments = 0;

@@ -18,8 +18,8 @@ constexpr double kCoordLimit = 1e9;
 
 bool finite(QPointF p)
 {
-    return std::isfinite(p.x()) && std::isfinite(p.y()) && std::abs(p.x()) < kCoordLimit
-        && std::abs(p.y()) < kCoordLimit;
+    return std::isfinite(p.x()) && std::isfinite(p.y()) && std::abs(p.x()) < kCoordLimit &&
+           std::abs(p.y()) < kCoordLimit;
 }
 
 bool finiteTransform(const QTransform &t)
@@ -34,19 +34,32 @@ bool finiteTransform(const QTransform &t)
 QPainter::CompositionMode rop2Mode(int rop2)
 {
     switch (rop2) {
-    case R2_NOTMERGEPEN: return QPainter::RasterOp_NotSourceAndNotDestination;
-    case R2_MASKNOTPEN: return QPainter::RasterOp_NotSourceAndDestination;
-    case R2_NOTCOPYPEN: return QPainter::RasterOp_NotSource;
-    case R2_MASKPENNOT: return QPainter::RasterOp_SourceAndNotDestination;
-    case R2_NOT: return QPainter::RasterOp_NotDestination;
-    case R2_XORPEN: return QPainter::RasterOp_SourceXorDestination;
-    case R2_NOTMASKPEN: return QPainter::RasterOp_NotSourceOrNotDestination;
-    case R2_MASKPEN: return QPainter::RasterOp_SourceAndDestination;
-    case R2_NOTXORPEN: return QPainter::RasterOp_NotSourceXorDestination;
-    case R2_MERGENOTPEN: return QPainter::RasterOp_NotSourceOrDestination;
-    case R2_MERGEPENNOT: return QPainter::RasterOp_SourceOrNotDestination;
-    case R2_MERGEPEN: return QPainter::RasterOp_SourceOrDestination;
-    default: return QPainter::CompositionMode_SourceOver;
+    case R2_NOTMERGEPEN:
+        return QPainter::RasterOp_NotSourceAndNotDestination;
+    case R2_MASKNOTPEN:
+        return QPainter::RasterOp_NotSourceAndDestination;
+    case R2_NOTCOPYPEN:
+        return QPainter::RasterOp_NotSource;
+    case R2_MASKPENNOT:
+        return QPainter::RasterOp_SourceAndNotDestination;
+    case R2_NOT:
+        return QPainter::RasterOp_NotDestination;
+    case R2_XORPEN:
+        return QPainter::RasterOp_SourceXorDestination;
+    case R2_NOTMASKPEN:
+        return QPainter::RasterOp_NotSourceOrNotDestination;
+    case R2_MASKPEN:
+        return QPainter::RasterOp_SourceAndDestination;
+    case R2_NOTXORPEN:
+        return QPainter::RasterOp_NotSourceXorDestination;
+    case R2_MERGENOTPEN:
+        return QPainter::RasterOp_NotSourceOrDestination;
+    case R2_MERGEPENNOT:
+        return QPainter::RasterOp_SourceOrNotDestination;
+    case R2_MERGEPEN:
+        return QPainter::RasterOp_SourceOrDestination;
+    default:
+        return QPainter::CompositionMode_SourceOver;
     }
 }
 
@@ -136,8 +149,8 @@ void GdiDevice::setViewportOrg(QPointF p)
 
 void GdiDevice::setViewportExt(QSizeF s)
 {
-    if (m_setup.flavor == Flavor::Emf && s.width() != 0 && s.height() != 0
-        && std::isfinite(s.width()) && std::isfinite(s.height()))
+    if (m_setup.flavor == Flavor::Emf && s.width() != 0 && s.height() != 0 &&
+        std::isfinite(s.width()) && std::isfinite(s.height()))
         m_s.vpExt = s;
 }
 
@@ -176,11 +189,20 @@ void GdiDevice::setWorldTransform(const QTransform &t)
 void GdiDevice::modifyWorldTransform(const QTransform &t, int mode)
 {
     switch (mode) {
-    case 1: m_s.world = QTransform(); break;
-    case 2: setWorldTransform(t * m_s.world); break;
-    case 3: setWorldTransform(m_s.world * t); break;
-    case 4: setWorldTransform(t); break;
-    default: break;
+    case 1:
+        m_s.world = QTransform();
+        break;
+    case 2:
+        setWorldTransform(t * m_s.world);
+        break;
+    case 3:
+        setWorldTransform(m_s.world * t);
+        break;
+    case 4:
+        setWorldTransform(t);
+        break;
+    default:
+        break;
     }
 }
 
@@ -190,11 +212,21 @@ QTransform GdiDevice::logicalToDevice() const
     double sy = 1;
     double mmPerUnit = 0;
     switch (m_s.mapMode) {
-    case MM_LOMETRIC: mmPerUnit = 0.1; break;
-    case MM_HIMETRIC: mmPerUnit = 0.01; break;
-    case MM_LOENGLISH: mmPerUnit = 0.254; break;
-    case MM_HIENGLISH: mmPerUnit = 0.0254; break;
-    case MM_TWIPS: mmPerUnit = 25.4 / 1440; break;
+    case MM_LOMETRIC:
+        mmPerUnit = 0.1;
+        break;
+    case MM_HIMETRIC:
+        mmPerUnit = 0.01;
+        break;
+    case MM_LOENGLISH:
+        mmPerUnit = 0.254;
+        break;
+    case MM_HIENGLISH:
+        mmPerUnit = 0.0254;
+        break;
+    case MM_TWIPS:
+        mmPerUnit = 25.4 / 1440;
+        break;
     case MM_ISOTROPIC:
     case MM_ANISOTROPIC:
         sx = m_s.vpExt.width() / m_s.winExt.width();
@@ -205,7 +237,8 @@ QTransform GdiDevice::logicalToDevice() const
             sy = std::copysign(m, sy);
         }
         break;
-    default: break;
+    default:
+        break;
     }
     if (mmPerUnit > 0) {
         sx = mmPerUnit * m_setup.pxPerMmX;
@@ -301,26 +334,59 @@ void GdiDevice::selectObject(int slot)
 void GdiDevice::selectStockObject(quint32 id)
 {
     switch (id) {
-    case 0: m_s.brush = Brush{BS_SOLID, 0xFFFFFF, 0, {}, false}; break;
-    case 1: m_s.brush = Brush{BS_SOLID, 0xC0C0C0, 0, {}, false}; break;
-    case 2: m_s.brush = Brush{BS_SOLID, 0x808080, 0, {}, false}; break;
-    case 3: m_s.brush = Brush{BS_SOLID, 0x404040, 0, {}, false}; break;
-    case 4: m_s.brush = Brush{BS_SOLID, 0x000000, 0, {}, false}; break;
-    case 5: m_s.brush = Brush{BS_NULL, 0, 0, {}, false}; break;
-    case 6: m_s.pen = Pen{PS_SOLID, 0, 0xFFFFFF, false, {}}; break;
-    case 7: m_s.pen = Pen{PS_SOLID, 0, 0x000000, false, {}}; break;
-    case 8: m_s.pen = Pen{PS_NULL, 0, 0, false, {}}; break;
-    case 10: case 11: case 12: case 13: case 14: case 16: case 17: {
+    case 0:
+        m_s.brush = Brush{BS_SOLID, 0xFFFFFF, 0, {}, false};
+        break;
+    case 1:
+        m_s.brush = Brush{BS_SOLID, 0xC0C0C0, 0, {}, false};
+        break;
+    case 2:
+        m_s.brush = Brush{BS_SOLID, 0x808080, 0, {}, false};
+        break;
+    case 3:
+        m_s.brush = Brush{BS_SOLID, 0x404040, 0, {}, false};
+        break;
+    case 4:
+        m_s.brush = Brush{BS_SOLID, 0x000000, 0, {}, false};
+        break;
+    case 5:
+        m_s.brush = Brush{BS_NULL, 0, 0, {}, false};
+        break;
+    case 6:
+        m_s.pen = Pen{PS_SOLID, 0, 0xFFFFFF, false, {}};
+        break;
+    case 7:
+        m_s.pen = Pen{PS_SOLID, 0, 0x000000, false, {}};
+        break;
+    case 8:
+        m_s.pen = Pen{PS_NULL, 0, 0, false, {}};
+        break;
+    case 10:
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 16:
+    case 17: {
         Font f;
-        f.face = (id == 10 || id == 11 || id == 16) ? QStringLiteral("Courier New") : QStringLiteral("Arial");
+        f.face = (id == 10 || id == 11 || id == 16) ? QStringLiteral("Courier New")
+                                                    : QStringLiteral("Arial");
         f.height = 0;
         m_s.font = f;
         break;
     }
-    case 15: m_s.palette.reset(); m_s.paletteSlot = -1; break;
-    case 18: m_s.brush = Brush{BS_SOLID, 0xFFFFFF, 0, {}, false}; break;
-    case 19: m_s.pen = Pen{PS_SOLID, 0, 0x000000, false, {}}; break;
-    default: break;
+    case 15:
+        m_s.palette.reset();
+        m_s.paletteSlot = -1;
+        break;
+    case 18:
+        m_s.brush = Brush{BS_SOLID, 0xFFFFFF, 0, {}, false};
+        break;
+    case 19:
+        m_s.pen = Pen{PS_SOLID, 0, 0x000000, false, {}};
+        break;
+    default:
+        break;
     }
 }
 
@@ -418,8 +484,8 @@ bool GdiDevice::measured(const QRectF &r)
 {
     if (!m_setup.measure)
         return false;
-    if (std::isfinite(r.left()) && std::isfinite(r.top()) && std::isfinite(r.right())
-        && std::isfinite(r.bottom()) && (r.width() > 0 || r.height() > 0)) {
+    if (std::isfinite(r.left()) && std::isfinite(r.top()) && std::isfinite(r.right()) &&
+        std::isfinite(r.bottom()) && (r.width() > 0 || r.height() > 0)) {
         QRectF &m = *m_setup.measure;
         m = m.isNull() ? r : m.united(r);
     }
@@ -467,14 +533,26 @@ QPen GdiDevice::makePen(bool *visible) const
     qp.setCosmetic(hairline);
     if (pen.extended && (pen.style & PS_GEOMETRIC)) {
         switch (pen.style & PS_ENDCAP_MASK) {
-        case PS_ENDCAP_SQUARE: qp.setCapStyle(Qt::SquareCap); break;
-        case PS_ENDCAP_FLAT: qp.setCapStyle(Qt::FlatCap); break;
-        default: qp.setCapStyle(Qt::RoundCap); break;
+        case PS_ENDCAP_SQUARE:
+            qp.setCapStyle(Qt::SquareCap);
+            break;
+        case PS_ENDCAP_FLAT:
+            qp.setCapStyle(Qt::FlatCap);
+            break;
+        default:
+            qp.setCapStyle(Qt::RoundCap);
+            break;
         }
         switch (pen.style & PS_JOIN_MASK) {
-        case PS_JOIN_BEVEL: qp.setJoinStyle(Qt::BevelJoin); break;
-        case PS_JOIN_MITER: qp.setJoinStyle(Qt::MiterJoin); break;
-        default: qp.setJoinStyle(Qt::RoundJoin); break;
+        case PS_JOIN_BEVEL:
+            qp.setJoinStyle(Qt::BevelJoin);
+            break;
+        case PS_JOIN_MITER:
+            qp.setJoinStyle(Qt::MiterJoin);
+            break;
+        default:
+            qp.setJoinStyle(Qt::RoundJoin);
+            break;
         }
     } else {
         qp.setCapStyle(hairline ? Qt::FlatCap : Qt::RoundCap);
@@ -484,12 +562,23 @@ QPen GdiDevice::makePen(bool *visible) const
     if (hairline || cosmetic) {
         // Cosmetic dashes are measured in device pixels.
         switch (style) {
-        case PS_DASH: qp.setDashPattern({18, 6}); break;
-        case PS_DOT: qp.setDashPattern({3, 3}); break;
-        case PS_DASHDOT: qp.setDashPattern({9, 6, 3, 6}); break;
-        case PS_DASHDOTDOT: qp.setDashPattern({9, 3, 3, 3, 3, 3}); break;
-        case PS_ALTERNATE: qp.setDashPattern({1, 1}); break;
-        default: break;
+        case PS_DASH:
+            qp.setDashPattern({18, 6});
+            break;
+        case PS_DOT:
+            qp.setDashPattern({3, 3});
+            break;
+        case PS_DASHDOT:
+            qp.setDashPattern({9, 6, 3, 6});
+            break;
+        case PS_DASHDOTDOT:
+            qp.setDashPattern({9, 3, 3, 3, 3, 3});
+            break;
+        case PS_ALTERNATE:
+            qp.setDashPattern({1, 1});
+            break;
+        default:
+            break;
         }
     } else {
         // Wide dashes in units of the pen width: dash, dot and gap as they look in
@@ -497,12 +586,23 @@ QPen GdiDevice::makePen(bool *visible) const
         const bool flat = qp.capStyle() == Qt::FlatCap;
         const double dash = flat ? 3.9 : 2.9, dot = flat ? 1.3 : 0.3, gap = flat ? 1.3 : 2.3;
         switch (style) {
-        case PS_DASH: qp.setDashPattern({dash, gap}); break;
-        case PS_DOT: qp.setDashPattern({dot, gap}); break;
-        case PS_DASHDOT: qp.setDashPattern({dash, gap, dot, gap}); break;
-        case PS_DASHDOTDOT: qp.setDashPattern({dash, gap, dot, gap, dot, gap}); break;
-        case PS_ALTERNATE: qp.setDashPattern({1, 1}); break;
-        default: break;
+        case PS_DASH:
+            qp.setDashPattern({dash, gap});
+            break;
+        case PS_DOT:
+            qp.setDashPattern({dot, gap});
+            break;
+        case PS_DASHDOT:
+            qp.setDashPattern({dash, gap, dot, gap});
+            break;
+        case PS_DASHDOTDOT:
+            qp.setDashPattern({dash, gap, dot, gap, dot, gap});
+            break;
+        case PS_ALTERNATE:
+            qp.setDashPattern({1, 1});
+            break;
+        default:
+            break;
         }
     }
     if (style == PS_USERSTYLE && !pen.dashes.empty()) {
@@ -532,12 +632,23 @@ QBrush GdiDevice::makeBrush(const Brush &b, bool *visible) const
     case BS_HATCHED: {
         Qt::BrushStyle s = Qt::HorPattern;
         switch (b.hatch) {
-        case 1: s = Qt::VerPattern; break;
-        case 2: s = Qt::FDiagPattern; break;
-        case 3: s = Qt::BDiagPattern; break;
-        case 4: s = Qt::CrossPattern; break;
-        case 5: s = Qt::DiagCrossPattern; break;
-        default: break;
+        case 1:
+            s = Qt::VerPattern;
+            break;
+        case 2:
+            s = Qt::FDiagPattern;
+            break;
+        case 3:
+            s = Qt::BDiagPattern;
+            break;
+        case 4:
+            s = Qt::CrossPattern;
+            break;
+        case 5:
+            s = Qt::DiagCrossPattern;
+            break;
+        default:
+            break;
         }
         // Hatch lines are a fixed number of pixels apart on the screen, whatever the zoom.
         QBrush hatch(c, s);
@@ -575,7 +686,8 @@ QBrush GdiDevice::makeBrush(const Brush &b, bool *visible) const
     }
 }
 
-void GdiDevice::paintDevicePath(const QPainterPath &device, bool fill, bool stroke, Qt::FillRule rule)
+void GdiDevice::paintDevicePath(const QPainterPath &device, bool fill, bool stroke,
+                                Qt::FillRule rule)
 {
     if (m_s.rop2 == R2_NOP)
         return;
@@ -618,7 +730,8 @@ void GdiDevice::drawShape(const QPainterPath &logicalPath, bool fill, bool strok
         return;
     }
     QPainterPath shape = logicalPath;
-    if (insideFrame && stroke && (m_s.pen.style & PS_STYLE_MASK) == PS_INSIDEFRAME && m_s.pen.width > 0) {
+    if (insideFrame && stroke && (m_s.pen.style & PS_STYLE_MASK) == PS_INSIDEFRAME &&
+        m_s.pen.width > 0) {
         // The pen stays inside the box: shrink the shape by half the pen width.
         const double inset = m_s.pen.width / 2;
         const QRectF inner = frameBox.normalized().adjusted(inset, inset, -inset, -inset);
@@ -785,15 +898,21 @@ void GdiDevice::polyDraw(const std::vector<QPointF> &pts, const std::vector<quin
     for (size_t i = 0; i < n; ++i) {
         const quint8 t = types[i];
         switch (t & ~1) {
-        case 6: path.moveTo(pts[i]); figureStart = pts[i]; break;
-        case 2: path.lineTo(pts[i]); break;
+        case 6:
+            path.moveTo(pts[i]);
+            figureStart = pts[i];
+            break;
+        case 2:
+            path.lineTo(pts[i]);
+            break;
         case 4:
             if (i + 2 < n) {
                 path.cubicTo(pts[i], pts[i + 1], pts[i + 2]);
                 i += 2;
             }
             break;
-        default: break;
+        default:
+            break;
         }
         if (t & 1) {
             path.closeSubpath();
@@ -897,8 +1016,8 @@ void GdiDevice::arc(const QRectF &box, QPointF start, QPointF end, ArcKind kind)
 
 void GdiDevice::angleArc(QPointF center, double radius, double startDeg, double sweepDeg)
 {
-    if (!finite(center) || !std::isfinite(radius) || !std::isfinite(startDeg) || !std::isfinite(sweepDeg)
-        || std::abs(radius) > kCoordLimit)
+    if (!finite(center) || !std::isfinite(radius) || !std::isfinite(startDeg) ||
+        !std::isfinite(sweepDeg) || std::abs(radius) > kCoordLimit)
         return;
     sweepDeg = qBound(-3600.0, sweepDeg, 3600.0);
     const QRectF box(center.x() - radius, center.y() - radius, 2 * radius, 2 * radius);
@@ -958,7 +1077,8 @@ void GdiDevice::abortPath()
 void GdiDevice::fillPath()
 {
     m_pathOpen = false;
-    paintDevicePath(m_path, true, false, m_s.fillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
+    paintDevicePath(m_path, true, false,
+                    m_s.fillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
     m_path = QPainterPath();
 }
 
@@ -972,7 +1092,8 @@ void GdiDevice::strokePath()
 void GdiDevice::strokeAndFillPath()
 {
     m_pathOpen = false;
-    paintDevicePath(m_path, true, true, m_s.fillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
+    paintDevicePath(m_path, true, true,
+                    m_s.fillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
     m_path = QPainterPath();
 }
 
@@ -1037,7 +1158,9 @@ void GdiDevice::setClip(const QPainterPath &devicePath, int mode)
     };
     QPainterPath result;
     switch (mode) {
-    case RGN_COPY: result = devicePath; break;
+    case RGN_COPY:
+        result = devicePath;
+        break;
     case RGN_AND:
         if (!c.active) {
             result = devicePath;
@@ -1055,8 +1178,11 @@ void GdiDevice::setClip(const QPainterPath &devicePath, int mode)
         result = cur.united(devicePath).subtracted(cur.intersected(devicePath));
         break;
     }
-    case RGN_DIFF: result = current().subtracted(devicePath); break;
-    default: return;
+    case RGN_DIFF:
+        result = current().subtracted(devicePath);
+        break;
+    default:
+        return;
     }
     c.active = true;
     c.isRect = false;
@@ -1169,8 +1295,10 @@ void GdiDevice::frameRegion(const QPainterPath &device, const Brush &brush, QSiz
     if (!visible)
         return;
     const QTransform m = logicalToDevice();
-    const double w = std::abs(logicalSize.width() * m.m11()) + std::abs(logicalSize.height() * m.m21());
-    const double h = std::abs(logicalSize.width() * m.m12()) + std::abs(logicalSize.height() * m.m22());
+    const double w =
+        std::abs(logicalSize.width() * m.m11()) + std::abs(logicalSize.height() * m.m21());
+    const double h =
+        std::abs(logicalSize.width() * m.m12()) + std::abs(logicalSize.height() * m.m22());
     const double width = qMax(qMax(w, h), 1.0 / qMax(m_setup.pixelScale, 1e-9));
     QPainterPathStroker stroker;
     stroker.setWidth(2 * width);
@@ -1205,16 +1333,28 @@ QPainter::CompositionMode blitMode(quint32 rop, bool *invertSource, bool *skip)
     *invertSource = false;
     *skip = false;
     switch (rop) {
-    case SRCCOPY: return QPainter::CompositionMode_SourceOver;
-    case SRCPAINT: return QPainter::RasterOp_SourceOrDestination;
-    case SRCAND: return QPainter::RasterOp_SourceAndDestination;
-    case SRCINVERT: return QPainter::RasterOp_SourceXorDestination;
-    case SRCERASE: return QPainter::RasterOp_SourceAndNotDestination;
-    case NOTSRCCOPY: *invertSource = true; return QPainter::CompositionMode_SourceOver;
-    case NOTSRCERASE: return QPainter::RasterOp_NotSourceAndNotDestination;
-    case MERGEPAINT: return QPainter::RasterOp_NotSourceOrDestination;
-    case 0x00AA0029: *skip = true; return QPainter::CompositionMode_SourceOver;
-    default: return QPainter::CompositionMode_SourceOver;
+    case SRCCOPY:
+        return QPainter::CompositionMode_SourceOver;
+    case SRCPAINT:
+        return QPainter::RasterOp_SourceOrDestination;
+    case SRCAND:
+        return QPainter::RasterOp_SourceAndDestination;
+    case SRCINVERT:
+        return QPainter::RasterOp_SourceXorDestination;
+    case SRCERASE:
+        return QPainter::RasterOp_SourceAndNotDestination;
+    case NOTSRCCOPY:
+        *invertSource = true;
+        return QPainter::CompositionMode_SourceOver;
+    case NOTSRCERASE:
+        return QPainter::RasterOp_NotSourceAndNotDestination;
+    case MERGEPAINT:
+        return QPainter::RasterOp_NotSourceOrDestination;
+    case 0x00AA0029:
+        *skip = true;
+        return QPainter::CompositionMode_SourceOver;
+    default:
+        return QPainter::CompositionMode_SourceOver;
     }
 }
 
@@ -1241,14 +1381,20 @@ void GdiDevice::patBlt(const QRectF &logical, quint32 rop)
     beginDraw();
     m_p.setRenderHint(QPainter::Antialiasing, false);
     switch (rop) {
-    case BLACKNESS: m_p.fillPath(dev, Qt::black); return;
-    case WHITENESS: m_p.fillPath(dev, Qt::white); return;
+    case BLACKNESS:
+        m_p.fillPath(dev, Qt::black);
+        return;
+    case WHITENESS:
+        m_p.fillPath(dev, Qt::white);
+        return;
     case DSTINVERT:
         m_p.setCompositionMode(QPainter::RasterOp_NotDestination);
         m_p.fillPath(dev, Qt::black);
         return;
-    case 0x00AA0029: return;
-    default: break;
+    case 0x00AA0029:
+        return;
+    default:
+        break;
     }
     bool visible = false;
     const QBrush b = makeBrush(m_s.brush, &visible);
@@ -1297,7 +1443,8 @@ void GdiDevice::blit(const Blit &b)
     const double sw = src.width(), sh = src.height();
     QTransform t((d1.x() - d0.x()) / sw, (d1.y() - d0.y()) / sw, (d2.x() - d0.x()) / sh,
                  (d2.y() - d0.y()) / sh, 0, 0);
-    t = QTransform::fromTranslate(-src.x(), -src.y()) * t * QTransform::fromTranslate(d0.x(), d0.y());
+    t = QTransform::fromTranslate(-src.x(), -src.y()) * t *
+        QTransform::fromTranslate(d0.x(), d0.y());
     t = pre * t;
     if (!finiteTransform(t) || std::abs(t.determinant()) < 1e-18)
         return;
@@ -1400,15 +1547,19 @@ void GdiDevice::gradientRects(const std::vector<Vertex> &v,
     }
 }
 
-void GdiDevice::gradientTriangles(const std::vector<Vertex> &v, const std::vector<std::array<quint32, 3>> &tris)
+void GdiDevice::gradientTriangles(const std::vector<Vertex> &v,
+                                  const std::vector<std::array<quint32, 3>> &tris)
 {
     if (m_pathOpen)
         return;
     const QTransform m = logicalToDevice();
-    struct Tri { QPointF p[3]; QColor c[3]; };
+    struct Tri {
+        QPointF p[3];
+        QColor c[3];
+    };
     auto mix = [](const QColor &x, const QColor &y) {
-        return QColor((x.red() + y.red()) / 2, (x.green() + y.green()) / 2, (x.blue() + y.blue()) / 2,
-                      (x.alpha() + y.alpha()) / 2);
+        return QColor((x.red() + y.red()) / 2, (x.green() + y.green()) / 2,
+                      (x.blue() + y.blue()) / 2, (x.alpha() + y.alpha()) / 2);
     };
     for (const auto &idx : tris) {
         if (idx[0] >= v.size() || idx[1] >= v.size() || idx[2] >= v.size())

@@ -73,11 +73,27 @@ public:
     void setBkColor(quint32 c) { m_s.bkColor = c; }
     void setTextColor(quint32 c) { m_s.textColor = c; }
     void setTextAlign(quint32 a) { m_s.textAlign = a; }
-    void setPolyFillMode(int m) { if (m == gdi::ALTERNATE || m == gdi::WINDING) m_s.fillMode = m; }
-    void setRop2(int r) { if (r >= gdi::R2_BLACK && r <= gdi::R2_WHITE) m_s.rop2 = r; }
+    void setPolyFillMode(int m)
+    {
+        if (m == gdi::ALTERNATE || m == gdi::WINDING)
+            m_s.fillMode = m;
+    }
+    void setRop2(int r)
+    {
+        if (r >= gdi::R2_BLACK && r <= gdi::R2_WHITE)
+            m_s.rop2 = r;
+    }
     void setStretchBltMode(int m) { m_s.stretchMode = m; }
-    void setArcDirection(int d) { if (d == gdi::AD_CLOCKWISE || d == gdi::AD_COUNTERCLOCKWISE) m_s.arcDirection = d; }
-    void setMiterLimit(double l) { if (l >= 1 && l < 1e6) m_s.miterLimit = l; }
+    void setArcDirection(int d)
+    {
+        if (d == gdi::AD_CLOCKWISE || d == gdi::AD_COUNTERCLOCKWISE)
+            m_s.arcDirection = d;
+    }
+    void setMiterLimit(double l)
+    {
+        if (l >= 1 && l < 1e6)
+            m_s.miterLimit = l;
+    }
     void setTextCharExtra(double e) { m_s.charExtra = e; }
     void setBrushOrg(QPointF p) { m_s.brushOrg = p; }
     [[nodiscard]] QPointF currentPosition() const { return m_s.curPos; }
@@ -143,14 +159,14 @@ public:
 
     // --- text
     struct TextRun {
-        QPointF reference;              // logical
-        QString text;                   // characters, or empty when glyphs are given
-        std::vector<quint32> glyphs;    // glyph indexes (ETO_GLYPH_INDEX)
-        std::vector<double> dx;         // logical advances, one per character
-        std::vector<double> dy;         // ETO_PDY vertical advances
+        QPointF reference;           // logical
+        QString text;                // characters, or empty when glyphs are given
+        std::vector<quint32> glyphs; // glyph indexes (ETO_GLYPH_INDEX)
+        std::vector<double> dx;      // logical advances, one per character
+        std::vector<double> dy;      // ETO_PDY vertical advances
         quint32 options = 0;
-        std::optional<QRectF> rect;     // logical opaque / clip rectangle
-        bool compatibleScale = true;    // false when an EMF record gave its own scale
+        std::optional<QRectF> rect;  // logical opaque / clip rectangle
+        bool compatibleScale = true; // false when an EMF record gave its own scale
     };
     void textOut(const TextRun &run);
     // Decodes 8-bit text in the code page of the selected font's character set.
@@ -158,23 +174,28 @@ public:
 
     // --- bitmaps and blits
     struct Blit {
-        QRectF dest;                 // logical: x, y, width, height (negative flips)
-        QRectF source;               // in bitmap pixels, top-left origin
-        QImage image;                // null for pattern-only operations
+        QRectF dest;   // logical: x, y, width, height (negative flips)
+        QRectF source; // in bitmap pixels, top-left origin
+        QImage image;  // null for pattern-only operations
         quint32 rop = gdi::SRCCOPY;
-        QImage mask;                 // MaskBlt
+        QImage mask; // MaskBlt
         QPointF maskOffset;
-        std::optional<QRgb> transparentColor; // TransparentBlt
-        int constantAlpha = 255;     // AlphaBlend
-        bool perPixelAlpha = false;  // AlphaBlend with AC_SRC_ALPHA
+        std::optional<QRgb> transparentColor;                // TransparentBlt
+        int constantAlpha = 255;                             // AlphaBlend
+        bool perPixelAlpha = false;                          // AlphaBlend with AC_SRC_ALPHA
         std::optional<std::array<QPointF, 3>> parallelogram; // PlgBlt (logical)
     };
     void blit(const Blit &b);
     void patBlt(const QRectF &logical, quint32 rop);
 
-    struct Vertex { QPointF p; QColor c; };
-    void gradientRects(const std::vector<Vertex> &v, const std::vector<std::pair<quint32, quint32>> &rects, bool vertical);
-    void gradientTriangles(const std::vector<Vertex> &v, const std::vector<std::array<quint32, 3>> &tris);
+    struct Vertex {
+        QPointF p;
+        QColor c;
+    };
+    void gradientRects(const std::vector<Vertex> &v,
+                       const std::vector<std::pair<quint32, quint32>> &rects, bool vertical);
+    void gradientTriangles(const std::vector<Vertex> &v,
+                           const std::vector<std::array<quint32, 3>> &tris);
 
 private:
     struct Clip {
@@ -211,8 +232,8 @@ private:
     };
 
     void resetPage();
-    void drawShape(const QPainterPath &logicalPath, bool fill, bool stroke, bool insideFrame = false,
-                   const QRectF &frameBox = {});
+    void drawShape(const QPainterPath &logicalPath, bool fill, bool stroke,
+                   bool insideFrame = false, const QRectF &frameBox = {});
     void paintDevicePath(const QPainterPath &device, bool fill, bool stroke, Qt::FillRule rule);
     void addToPath(const QPainterPath &logicalPath, bool connectToCurrent);
     [[nodiscard]] bool inPath() const { return m_pathOpen; }

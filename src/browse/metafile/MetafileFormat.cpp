@@ -12,8 +12,8 @@ bool isStandardWmfHeader(QByteArrayView head)
     const quint16 type = r.u16();
     const quint16 headerWords = r.u16();
     const quint16 version = r.u16();
-    return r.ok() && (type == 1 || type == 2) && headerWords == 9
-        && (version == 0x0300 || version == 0x0100);
+    return r.ok() && (type == 1 || type == 2) && headerWords == 9 &&
+           (version == 0x0300 || version == 0x0100);
 }
 
 } // namespace

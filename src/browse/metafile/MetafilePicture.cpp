@@ -32,7 +32,8 @@ MetafilePicture::~MetafilePicture() = default;
 
 std::shared_ptr<const MetafilePicture> MetafilePicture::load(QByteArray bytes, QString *whyNot)
 {
-    const MetafileKind kind = sniffMetafile(QByteArrayView(bytes).first(qMin<qsizetype>(bytes.size(), 88)));
+    const MetafileKind kind =
+        sniffMetafile(QByteArrayView(bytes).first(qMin<qsizetype>(bytes.size(), 88)));
     if (kind == MetafileKind::None) {
         if (whyNot)
             *whyNot = QStringLiteral("not a Windows metafile");
@@ -69,12 +70,14 @@ std::shared_ptr<const MetafilePicture> MetafilePicture::load(QByteArray bytes, Q
                 GdiDevice device(painter, setup);
                 playWmf(pic->m_bytes, *info, device);
             }
-            if (bounds.width() >= 1 && bounds.height() >= 1 && bounds.width() < 1e6 && bounds.height() < 1e6)
+            if (bounds.width() >= 1 && bounds.height() >= 1 && bounds.width() < 1e6 &&
+                bounds.height() < 1e6)
                 info->frame = bounds.adjusted(0, 0, 1, 1); // both edges count, as in GDI
         }
         pic->m_wmf = std::make_unique<WmfInfo>(*info);
         const double upi = info->unitsPerInch;
-        pic->m_natural = clampNatural(info->frame.width() * 96.0 / upi, info->frame.height() * 96.0 / upi);
+        pic->m_natural =
+            clampNatural(info->frame.width() * 96.0 / upi, info->frame.height() * 96.0 / upi);
     }
     return pic;
 }
@@ -94,7 +97,8 @@ bool MetafilePicture::hasDrawingRecords() const
     return m_emf ? m_emf->drawingRecords > 0 : m_wmf->drawingRecords > 0;
 }
 
-void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *stats, QColor paper) const
+void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *stats,
+                               QColor paper) const
 {
     if (target.isEmpty())
         return;
@@ -125,7 +129,8 @@ void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *s
         return;
     }
     QTransform toTarget = QTransform::fromTranslate(-frame.x(), -frame.y());
-    toTarget *= QTransform::fromScale(target.width() / frame.width(), target.height() / frame.height());
+    toTarget *=
+        QTransform::fromScale(target.width() / frame.width(), target.height() / frame.height());
     toTarget *= QTransform::fromTranslate(target.x(), target.y());
     // Coordinates name pixel centres, so one-pixel lines on whole coordinates land
     // on one row of pixels instead of smearing over two.
@@ -186,7 +191,8 @@ void MetafilePicture::draw(QPainter &painter, const QRectF &target) const
     QRectF visible = deviceTarget;
     if (QPaintDevice *dev = painter.device()) {
         const double dpr = dev->devicePixelRatioF();
-        const bool pixelSized = dev->devType() == QInternal::Image || dev->devType() == QInternal::Pixmap;
+        const bool pixelSized =
+            dev->devType() == QInternal::Image || dev->devType() == QInternal::Pixmap;
         const double w = pixelSized ? dev->width() : dev->width() * dpr;
         const double h = pixelSized ? dev->height() : dev->height() * dpr;
         if (w > 0 && h > 0)

@@ -12,7 +12,7 @@
 namespace metafile {
 struct WmfInfo;
 struct EmfInfo;
-}
+} // namespace metafile
 
 // A Windows metafile (WMF or EMF) shown by replaying its records onto QPainter, so
 // that it stays sharp at any size. The bytes are kept; the file is never read again.
@@ -59,8 +59,8 @@ private:
     QSize m_natural;
 
     struct Cache {
-        QRect visible;      // device pixels the image covers
-        QRectF target;      // target in device pixels it was made for
+        QRect visible; // device pixels the image covers
+        QRectF target; // target in device pixels it was made for
         QImage image;
     };
     mutable QMutex m_cacheLock;

@@ -14,28 +14,75 @@ namespace {
 
 enum WmfFunction : quint16 {
     META_EOF = 0x0000,
-    META_REALIZEPALETTE = 0x0035, META_SETPALENTRIES = 0x0037, META_SETBKMODE = 0x0102,
-    META_SETMAPMODE = 0x0103, META_SETROP2 = 0x0104, META_SETRELABS = 0x0105,
-    META_SETPOLYFILLMODE = 0x0106, META_SETSTRETCHBLTMODE = 0x0107, META_SETTEXTCHAREXTRA = 0x0108,
-    META_RESTOREDC = 0x0127, META_RESIZEPALETTE = 0x0139, META_DIBCREATEPATTERNBRUSH = 0x0142,
-    META_SETLAYOUT = 0x0149, META_SETBKCOLOR = 0x0201, META_SETTEXTCOLOR = 0x0209,
-    META_OFFSETVIEWPORTORG = 0x0211, META_LINETO = 0x0213, META_MOVETO = 0x0214,
-    META_OFFSETCLIPRGN = 0x0220, META_FILLREGION = 0x0228, META_SETMAPPERFLAGS = 0x0231,
-    META_SELECTPALETTE = 0x0234, META_POLYGON = 0x0324, META_POLYLINE = 0x0325,
-    META_SETTEXTJUSTIFICATION = 0x020A, META_SETWINDOWORG = 0x020B, META_SETWINDOWEXT = 0x020C,
-    META_SETVIEWPORTORG = 0x020D, META_SETVIEWPORTEXT = 0x020E, META_OFFSETWINDOWORG = 0x020F,
-    META_SCALEWINDOWEXT = 0x0410, META_SCALEVIEWPORTEXT = 0x0412, META_EXCLUDECLIPRECT = 0x0415,
-    META_INTERSECTCLIPRECT = 0x0416, META_ELLIPSE = 0x0418, META_FLOODFILL = 0x0419,
-    META_FRAMEREGION = 0x0429, META_ANIMATEPALETTE = 0x0436, META_TEXTOUT = 0x0521,
-    META_POLYPOLYGON = 0x0538, META_EXTFLOODFILL = 0x0548, META_RECTANGLE = 0x041B,
-    META_SETPIXEL = 0x041F, META_ROUNDRECT = 0x061C, META_PATBLT = 0x061D, META_SAVEDC = 0x001E,
-    META_PIE = 0x081A, META_STRETCHBLT = 0x0B23, META_ESCAPE = 0x0626, META_INVERTREGION = 0x012A,
-    META_PAINTREGION = 0x012B, META_SELECTCLIPREGION = 0x012C, META_SELECTOBJECT = 0x012D,
-    META_SETTEXTALIGN = 0x012E, META_ARC = 0x0817, META_CHORD = 0x0830, META_BITBLT = 0x0922,
-    META_EXTTEXTOUT = 0x0A32, META_SETDIBTODEV = 0x0D33, META_DIBBITBLT = 0x0940,
-    META_DIBSTRETCHBLT = 0x0B41, META_STRETCHDIB = 0x0F43, META_DELETEOBJECT = 0x01F0,
-    META_CREATEPALETTE = 0x00F7, META_CREATEPATTERNBRUSH = 0x01F9, META_CREATEPENINDIRECT = 0x02FA,
-    META_CREATEFONTINDIRECT = 0x02FB, META_CREATEBRUSHINDIRECT = 0x02FC, META_CREATEREGION = 0x06FF,
+    META_REALIZEPALETTE = 0x0035,
+    META_SETPALENTRIES = 0x0037,
+    META_SETBKMODE = 0x0102,
+    META_SETMAPMODE = 0x0103,
+    META_SETROP2 = 0x0104,
+    META_SETRELABS = 0x0105,
+    META_SETPOLYFILLMODE = 0x0106,
+    META_SETSTRETCHBLTMODE = 0x0107,
+    META_SETTEXTCHAREXTRA = 0x0108,
+    META_RESTOREDC = 0x0127,
+    META_RESIZEPALETTE = 0x0139,
+    META_DIBCREATEPATTERNBRUSH = 0x0142,
+    META_SETLAYOUT = 0x0149,
+    META_SETBKCOLOR = 0x0201,
+    META_SETTEXTCOLOR = 0x0209,
+    META_OFFSETVIEWPORTORG = 0x0211,
+    META_LINETO = 0x0213,
+    META_MOVETO = 0x0214,
+    META_OFFSETCLIPRGN = 0x0220,
+    META_FILLREGION = 0x0228,
+    META_SETMAPPERFLAGS = 0x0231,
+    META_SELECTPALETTE = 0x0234,
+    META_POLYGON = 0x0324,
+    META_POLYLINE = 0x0325,
+    META_SETTEXTJUSTIFICATION = 0x020A,
+    META_SETWINDOWORG = 0x020B,
+    META_SETWINDOWEXT = 0x020C,
+    META_SETVIEWPORTORG = 0x020D,
+    META_SETVIEWPORTEXT = 0x020E,
+    META_OFFSETWINDOWORG = 0x020F,
+    META_SCALEWINDOWEXT = 0x0410,
+    META_SCALEVIEWPORTEXT = 0x0412,
+    META_EXCLUDECLIPRECT = 0x0415,
+    META_INTERSECTCLIPRECT = 0x0416,
+    META_ELLIPSE = 0x0418,
+    META_FLOODFILL = 0x0419,
+    META_FRAMEREGION = 0x0429,
+    META_ANIMATEPALETTE = 0x0436,
+    META_TEXTOUT = 0x0521,
+    META_POLYPOLYGON = 0x0538,
+    META_EXTFLOODFILL = 0x0548,
+    META_RECTANGLE = 0x041B,
+    META_SETPIXEL = 0x041F,
+    META_ROUNDRECT = 0x061C,
+    META_PATBLT = 0x061D,
+    META_SAVEDC = 0x001E,
+    META_PIE = 0x081A,
+    META_STRETCHBLT = 0x0B23,
+    META_ESCAPE = 0x0626,
+    META_INVERTREGION = 0x012A,
+    META_PAINTREGION = 0x012B,
+    META_SELECTCLIPREGION = 0x012C,
+    META_SELECTOBJECT = 0x012D,
+    META_SETTEXTALIGN = 0x012E,
+    META_ARC = 0x0817,
+    META_CHORD = 0x0830,
+    META_BITBLT = 0x0922,
+    META_EXTTEXTOUT = 0x0A32,
+    META_SETDIBTODEV = 0x0D33,
+    META_DIBBITBLT = 0x0940,
+    META_DIBSTRETCHBLT = 0x0B41,
+    META_STRETCHDIB = 0x0F43,
+    META_DELETEOBJECT = 0x01F0,
+    META_CREATEPALETTE = 0x00F7,
+    META_CREATEPATTERNBRUSH = 0x01F9,
+    META_CREATEPENINDIRECT = 0x02FA,
+    META_CREATEFONTINDIRECT = 0x02FB,
+    META_CREATEBRUSHINDIRECT = 0x02FC,
+    META_CREATEREGION = 0x06FF,
 };
 
 constexpr int kMaxWmfObjects = 65535;
@@ -122,15 +169,23 @@ std::optional<QImage> readBitmap16(ByteReader &r)
         for (int x = 0; x < width; ++x) {
             const auto *d = reinterpret_cast<const uchar *>(row.data());
             switch (bpp) {
-            case 1: line[x] = (d[x / 8] >> (7 - x % 8)) & 1 ? qRgb(255, 255, 255) : qRgb(0, 0, 0); break;
+            case 1:
+                line[x] = (d[x / 8] >> (7 - x % 8)) & 1 ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
+                break;
             case 4: {
                 const int v = ((d[x / 2] >> (x % 2 ? 0 : 4)) & 0xF) * 17;
                 line[x] = qRgb(v, v, v);
                 break;
             }
-            case 8: line[x] = qRgb(d[x], d[x], d[x]); break;
-            case 24: line[x] = qRgb(d[3 * x + 2], d[3 * x + 1], d[3 * x]); break;
-            default: line[x] = qRgb(d[4 * x + 2], d[4 * x + 1], d[4 * x]); break;
+            case 8:
+                line[x] = qRgb(d[x], d[x], d[x]);
+                break;
+            case 24:
+                line[x] = qRgb(d[3 * x + 2], d[3 * x + 1], d[3 * x]);
+                break;
+            default:
+                line[x] = qRgb(d[4 * x + 2], d[4 * x + 1], d[4 * x]);
+                break;
             }
         }
     }
@@ -144,7 +199,7 @@ std::optional<QRegion> readRegion(ByteReader &r)
     r.u32(); // object count
     r.u16(); // region size
     const int scans = r.u16();
-    r.u16(); // max scan
+    r.u16();   // max scan
     r.skip(8); // bounding box
     if (!r.ok())
         return std::nullopt;
@@ -171,12 +226,32 @@ std::optional<QRegion> readRegion(ByteReader &r)
 bool isDrawingFunction(quint16 f)
 {
     switch (f) {
-    case META_LINETO: case META_POLYGON: case META_POLYLINE: case META_POLYPOLYGON:
-    case META_RECTANGLE: case META_ROUNDRECT: case META_ELLIPSE: case META_ARC: case META_PIE:
-    case META_CHORD: case META_SETPIXEL: case META_TEXTOUT: case META_EXTTEXTOUT: case META_PATBLT:
-    case META_BITBLT: case META_STRETCHBLT: case META_DIBBITBLT: case META_DIBSTRETCHBLT:
-    case META_STRETCHDIB: case META_SETDIBTODEV: case META_FILLREGION: case META_FRAMEREGION:
-    case META_PAINTREGION: case META_INVERTREGION: case META_FLOODFILL: case META_EXTFLOODFILL:
+    case META_LINETO:
+    case META_POLYGON:
+    case META_POLYLINE:
+    case META_POLYPOLYGON:
+    case META_RECTANGLE:
+    case META_ROUNDRECT:
+    case META_ELLIPSE:
+    case META_ARC:
+    case META_PIE:
+    case META_CHORD:
+    case META_SETPIXEL:
+    case META_TEXTOUT:
+    case META_EXTTEXTOUT:
+    case META_PATBLT:
+    case META_BITBLT:
+    case META_STRETCHBLT:
+    case META_DIBBITBLT:
+    case META_DIBSTRETCHBLT:
+    case META_STRETCHDIB:
+    case META_SETDIBTODEV:
+    case META_FILLREGION:
+    case META_FRAMEREGION:
+    case META_PAINTREGION:
+    case META_INVERTREGION:
+    case META_FLOODFILL:
+    case META_EXTFLOODFILL:
         return true;
     default:
         return false;
@@ -291,7 +366,8 @@ std::optional<WmfInfo> scanWmf(QByteArrayView data, QString *whyNot)
                 extendBounds(bounds, anyPoint, pt);
             break;
         }
-        default: break;
+        default:
+            break;
         }
         pos += qsizetype(words) * 2;
     }
@@ -333,18 +409,51 @@ void playWmf(QByteArrayView data, const WmfInfo &info, GdiDevice &dev)
         dev.spend(1);
 
         switch (function) {
-        case META_SAVEDC: dev.saveDc(); break;
-        case META_RESTOREDC: dev.restoreDc(r.i16()); break;
-        case META_SETBKMODE: dev.setBkMode(r.u16()); break;
-        case META_SETMAPMODE: dev.setMapMode(r.u16()); break;
-        case META_SETROP2: dev.setRop2(r.u16()); break;
-        case META_SETPOLYFILLMODE: dev.setPolyFillMode(r.u16()); break;
-        case META_SETSTRETCHBLTMODE: dev.setStretchBltMode(r.u16()); break;
-        case META_SETTEXTCHAREXTRA: dev.setTextCharExtra(r.i16()); break;
-        case META_SETTEXTALIGN: dev.setTextAlign(r.u16()); break;
-        case META_SETBKCOLOR: { const quint32 c = r.u32(); if (r.ok()) dev.setBkColor(c); break; }
-        case META_SETTEXTCOLOR: { const quint32 c = r.u32(); if (r.ok()) dev.setTextColor(c); break; }
-        case META_SETWINDOWORG: { const QPointF p = readPointYX(r); if (r.ok()) dev.setWindowOrg(p); break; }
+        case META_SAVEDC:
+            dev.saveDc();
+            break;
+        case META_RESTOREDC:
+            dev.restoreDc(r.i16());
+            break;
+        case META_SETBKMODE:
+            dev.setBkMode(r.u16());
+            break;
+        case META_SETMAPMODE:
+            dev.setMapMode(r.u16());
+            break;
+        case META_SETROP2:
+            dev.setRop2(r.u16());
+            break;
+        case META_SETPOLYFILLMODE:
+            dev.setPolyFillMode(r.u16());
+            break;
+        case META_SETSTRETCHBLTMODE:
+            dev.setStretchBltMode(r.u16());
+            break;
+        case META_SETTEXTCHAREXTRA:
+            dev.setTextCharExtra(r.i16());
+            break;
+        case META_SETTEXTALIGN:
+            dev.setTextAlign(r.u16());
+            break;
+        case META_SETBKCOLOR: {
+            const quint32 c = r.u32();
+            if (r.ok())
+                dev.setBkColor(c);
+            break;
+        }
+        case META_SETTEXTCOLOR: {
+            const quint32 c = r.u32();
+            if (r.ok())
+                dev.setTextColor(c);
+            break;
+        }
+        case META_SETWINDOWORG: {
+            const QPointF p = readPointYX(r);
+            if (r.ok())
+                dev.setWindowOrg(p);
+            break;
+        }
         case META_SETWINDOWEXT: {
             const double h = r.i16();
             const double w = r.i16();
@@ -352,7 +461,12 @@ void playWmf(QByteArrayView data, const WmfInfo &info, GdiDevice &dev)
                 dev.setWindowExt(QSizeF(w, h));
             break;
         }
-        case META_SETVIEWPORTORG: { const QPointF p = readPointYX(r); if (r.ok()) dev.setViewportOrg(p); break; }
+        case META_SETVIEWPORTORG: {
+            const QPointF p = readPointYX(r);
+            if (r.ok())
+                dev.setViewportOrg(p);
+            break;
+        }
         case META_SETVIEWPORTEXT: {
             const double h = r.i16();
             const double w = r.i16();
@@ -360,8 +474,18 @@ void playWmf(QByteArrayView data, const WmfInfo &info, GdiDevice &dev)
                 dev.setViewportExt(QSizeF(w, h));
             break;
         }
-        case META_OFFSETWINDOWORG: { const QPointF p = readPointYX(r); if (r.ok()) dev.offsetWindowOrg(p); break; }
-        case META_OFFSETVIEWPORTORG: { const QPointF p = readPointYX(r); if (r.ok()) dev.offsetViewportOrg(p); break; }
+        case META_OFFSETWINDOWORG: {
+            const QPointF p = readPointYX(r);
+            if (r.ok())
+                dev.offsetWindowOrg(p);
+            break;
+        }
+        case META_OFFSETVIEWPORTORG: {
+            const QPointF p = readPointYX(r);
+            if (r.ok())
+                dev.offsetViewportOrg(p);
+            break;
+        }
         case META_SCALEWINDOWEXT:
         case META_SCALEVIEWPORTEXT: {
             const double yDen = r.i16();
@@ -376,8 +500,18 @@ void playWmf(QByteArrayView data, const WmfInfo &info, GdiDevice &dev)
                 dev.scaleViewportExt(xNum, xDen, yNum, yDen);
             break;
         }
-        case META_MOVETO: { const QPointF p = readPointYX(r); if (r.ok()) dev.moveTo(p); break; }
-        case META_LINETO: { const QPointF p = readPointYX(r); if (r.ok()) dev.lineTo(p); break; }
+        case META_MOVETO: {
+            const QPointF p = readPointYX(r);
+            if (r.ok())
+                dev.moveTo(p);
+            break;
+        }
+        case META_LINETO: {
+            const QPointF p = readPointYX(r);
+            if (r.ok())
+                dev.lineTo(p);
+            break;
+        }
         case META_POLYGON:
         case META_POLYLINE: {
             const int n = r.i16();
@@ -408,8 +542,18 @@ void playWmf(QByteArrayView data, const WmfInfo &info, GdiDevice &dev)
             dev.polyPolygon(list);
             break;
         }
-        case META_RECTANGLE: { const QRectF rc = readRectReversed(r); if (r.ok()) dev.rectangle(rc); break; }
-        case META_ELLIPSE: { const QRectF rc = readRectReversed(r); if (r.ok()) dev.ellipse(rc); break; }
+        case META_RECTANGLE: {
+            const QRectF rc = readRectReversed(r);
+            if (r.ok())
+                dev.rectangle(rc);
+            break;
+        }
+        case META_ELLIPSE: {
+            const QRectF rc = readRectReversed(r);
+            if (r.ok())
+                dev.ellipse(rc);
+            break;
+        }
         case META_ROUNDRECT: {
             const double h = r.i16();
             const double w = r.i16();
@@ -427,8 +571,9 @@ void playWmf(QByteArrayView data, const WmfInfo &info, GdiDevice &dev)
             if (!r.ok())
                 break;
             dev.arc(box, start, end,
-                    function == META_ARC ? GdiDevice::ArcKind::Arc
-                    : function == META_PIE ? GdiDevice::ArcKind::Pie : GdiDevice::ArcKind::Chord);
+                    function == META_ARC   ? GdiDevice::ArcKind::Arc
+                    : function == META_PIE ? GdiDevice::ArcKind::Pie
+                                           : GdiDevice::ArcKind::Chord);
             break;
         }
         case META_SETPIXEL: {
@@ -449,7 +594,12 @@ void playWmf(QByteArrayView data, const WmfInfo &info, GdiDevice &dev)
                 dev.intersectClipRect(rc);
             break;
         }
-        case META_OFFSETCLIPRGN: { const QPointF p = readPointYX(r); if (r.ok()) dev.offsetClip(p); break; }
+        case META_OFFSETCLIPRGN: {
+            const QPointF p = readPointYX(r);
+            if (r.ok())
+                dev.offsetClip(p);
+            break;
+        }
         case META_SELECTCLIPREGION: {
             const int slot = r.u16();
             const Object *o = dev.object(slot);
@@ -486,9 +636,15 @@ void playWmf(QByteArrayView data, const WmfInfo &info, GdiDevice &dev)
             }
             break;
         }
-        case META_SELECTOBJECT: dev.selectObject(r.u16()); break;
-        case META_DELETEOBJECT: dev.deleteObject(r.u16()); break;
-        case META_SELECTPALETTE: dev.selectPalette(r.u16()); break;
+        case META_SELECTOBJECT:
+            dev.selectObject(r.u16());
+            break;
+        case META_DELETEOBJECT:
+            dev.deleteObject(r.u16());
+            break;
+        case META_SELECTPALETTE:
+            dev.selectPalette(r.u16());
+            break;
         case META_CREATEPENINDIRECT: {
             Pen pen;
             pen.style = r.u16();
@@ -508,7 +664,9 @@ void playWmf(QByteArrayView data, const WmfInfo &info, GdiDevice &dev)
             dev.createObject(Object(b));
             break;
         }
-        case META_CREATEFONTINDIRECT: dev.createObject(Object(readLogFont(r))); break;
+        case META_CREATEFONTINDIRECT:
+            dev.createObject(Object(readLogFont(r)));
+            break;
         case META_CREATEPALETTE: {
             Palette pal;
             r.u16(); // start

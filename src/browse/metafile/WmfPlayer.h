@@ -11,7 +11,7 @@ class GdiDevice;
 
 struct WmfInfo {
     bool placeable = false;
-    QRectF frame;              // logical rectangle the picture shows
+    QRectF frame; // logical rectangle the picture shows
     double unitsPerInch = 1440;
     int objectSlots = 0;
     qsizetype firstRecord = 0;

@@ -4,7 +4,6 @@
 
 #include <QIODevice>
 #include <QList>
-
 #include <array>
 #include <bit>
 
@@ -68,20 +67,34 @@ bool parseInfoHeader(Bytes dib, InfoHeader &h, QString &why)
     const quint32 compression = h.size >= 20 ? dib.u32le(16) : 0;
     h.colorsUsed = h.size >= 36 ? dib.u32le(32) : 0;
     switch (compression) {
-    case 0: h.compression = Compression::Rgb; break;
-    case 1: h.compression = Compression::Rle8; break;
-    case 2: h.compression = Compression::Rle4; break;
+    case 0:
+        h.compression = Compression::Rgb;
+        break;
+    case 1:
+        h.compression = Compression::Rle8;
+        break;
+    case 2:
+        h.compression = Compression::Rle4;
+        break;
     // OS/2 2.x gave 3 and 4 other meanings.
-    case 3: h.compression = os2v2 ? Compression::Huffman1D : Compression::BitFields; break;
-    case 4: h.compression = os2v2 ? Compression::Rle24 : Compression::Jpeg; break;
-    case 5: h.compression = Compression::Png; break;
-    case 6: h.compression = Compression::AlphaBitFields; break;
+    case 3:
+        h.compression = os2v2 ? Compression::Huffman1D : Compression::BitFields;
+        break;
+    case 4:
+        h.compression = os2v2 ? Compression::Rle24 : Compression::Jpeg;
+        break;
+    case 5:
+        h.compression = Compression::Png;
+        break;
+    case 6:
+        h.compression = Compression::AlphaBitFields;
+        break;
     default:
         why = QStringLiteral("unknown bitmap compression %1").arg(compression);
         return false;
     }
-    const bool bitFields = h.compression == Compression::BitFields ||
-                           h.compression == Compression::AlphaBitFields;
+    const bool bitFields =
+        h.compression == Compression::BitFields || h.compression == Compression::AlphaBitFields;
     if (!os2v2 && (h.size >= 52 || bitFields)) {
         // The masks sit inside a V3+ header, or just after a 40-byte one.
         const int count = (h.size >= 56 || h.compression == Compression::AlphaBitFields) ? 4 : 3;
@@ -122,7 +135,7 @@ QString validate(const InfoHeader &h)
     case Compression::Rle8:
     case Compression::Rle4:
     case Compression::Rle24: {
-        const int want = h.compression == Compression::Rle8 ? 8
+        const int want = h.compression == Compression::Rle8   ? 8
                          : h.compression == Compression::Rle4 ? 4
                                                               : 24;
         if (h.bpp != want)
@@ -360,7 +373,8 @@ RleResult decodeRle(Bytes file, qint64 offset, const Layout &l, QImage *out)
     RleResult r;
     qint64 x = 0;
     qint64 y = 0;
-    QRgb *line = out ? reinterpret_cast<QRgb *>(out->scanLine(static_cast<int>(height - 1))) : nullptr;
+    QRgb *line =
+        out ? reinterpret_cast<QRgb *>(out->scanLine(static_cast<int>(height - 1))) : nullptr;
     auto put = [&](QRgb colour) {
         if (x < width && line)
             line[x] = colour;
@@ -428,7 +442,7 @@ RleResult decodeRle(Bytes file, qint64 offset, const Layout &l, QImage *out)
             const int n = value;
             qint64 bytes = h.compression == Compression::Rle24  ? 3 * qint64(n)
                            : h.compression == Compression::Rle4 ? (n + 1) / 2
-                                                                 : n;
+                                                                : n;
             if (!file.has(at, bytes)) {
                 r.cut = true;
                 break;
@@ -531,10 +545,10 @@ bool makePlan(Bytes dib, qint64 dibSize, qint64 pixelOffset, Plan &p, QString &w
         return false;
     p.pixels = pixelOffset;
     if (p.pixels < 0) {
-        const qint64 entries = l.h.bpp <= 8 ? (l.h.core || l.h.colorsUsed == 0
-                                                   ? (qint64(1) << l.h.bpp)
-                                                   : qint64(l.h.colorsUsed))
-                                            : qint64(l.h.colorsUsed);
+        const qint64 entries = l.h.bpp <= 8
+                                   ? (l.h.core || l.h.colorsUsed == 0 ? (qint64(1) << l.h.bpp)
+                                                                      : qint64(l.h.colorsUsed))
+                                   : qint64(l.h.colorsUsed);
         p.pixels = l.h.paletteStart() + entries * l.h.paletteEntrySize();
     }
     if (p.pixels < l.h.paletteStart() || p.pixels >= dibSize) {
@@ -722,9 +736,8 @@ Decoded decodeIconDib(Bytes entry)
         return Decoded::fail(why);
     if (!buildPalette(entry, l, -1, why) || !buildChannels(l, why))
         return Decoded::fail(why);
-    const qint64 entries = l.h.bpp <= 8 ? (l.h.colorsUsed == 0 ? (qint64(1) << l.h.bpp)
-                                                               : qint64(l.h.colorsUsed))
-                                        : 0;
+    const qint64 entries =
+        l.h.bpp <= 8 ? (l.h.colorsUsed == 0 ? (qint64(1) << l.h.bpp) : qint64(l.h.colorsUsed)) : 0;
     const qint64 pixels = l.h.paletteStart() + entries * l.h.paletteEntrySize();
     if (!entry.has(pixels, (l.h.width * l.h.bpp + 7) / 8))
         return Decoded::fail(QStringLiteral("icon pixel data missing"));

@@ -25,7 +25,7 @@ namespace picture {
 
 struct DibSummary {
     qint64 width = 0;
-    qint64 height = 0;   // of the colour image, without the mask for an icon
+    qint64 height = 0; // of the colour image, without the mask for an icon
     int bitsPerPixel = 0;
 };
 // The size and depth an icon's DIB declares, when its header is readable.

@@ -8,9 +8,9 @@ namespace picture {
 
 // What a decoder made of a file: an image, or why not.
 struct Decoded {
-    QImage image;      // RGB32, or ARGB32_Premultiplied when it has transparency
-    QString failure;   // empty on success
-    QString warning;   // set when only part of a damaged file could be shown
+    QImage image;    // RGB32, or ARGB32_Premultiplied when it has transparency
+    QString failure; // empty on success
+    QString warning; // set when only part of a damaged file could be shown
     QByteArray iccProfile;
 
     [[nodiscard]] bool ok() const { return failure.isEmpty() && !image.isNull(); }

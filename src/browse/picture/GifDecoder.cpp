@@ -397,7 +397,8 @@ Decoded decodeGif(Bytes file)
     auto makeCanvas = [&](QString &why) {
         if (!d.image.isNull())
             return true;
-        d.image = allocateRaster(screenWidth, screenHeight, QImage::Format_ARGB32_Premultiplied, &why);
+        d.image =
+            allocateRaster(screenWidth, screenHeight, QImage::Format_ARGB32_Premultiplied, &why);
         if (d.image.isNull())
             return false;
         d.image.fill(Qt::transparent);

@@ -6,7 +6,6 @@
 #include <QBuffer>
 #include <QColorSpace>
 #include <QImageReader>
-
 #include <algorithm>
 
 namespace picture {

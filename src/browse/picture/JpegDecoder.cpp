@@ -6,10 +6,9 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
-
 #include <jerror.h>
 #include <jpeglib.h>
+#include <vector>
 
 namespace picture {
 namespace {
@@ -236,7 +235,8 @@ Decoded decodeJpeg(Bytes data, int denominator)
     const bool ok = run(job.get());
     jpeg_destroy_decompress(&job->cinfo);
     if (!ok)
-        return Decoded::fail(QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(job->err.message)));
+        return Decoded::fail(
+            QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(job->err.message)));
     if (job->err.warnings > 0)
         out.warning = QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(job->err.firstWarning));
     return out;

@@ -6,7 +6,7 @@
 namespace picture {
 
 struct JpegHeader {
-    qint64 width = 0;  // as stored, before any EXIF turn
+    qint64 width = 0; // as stored, before any EXIF turn
     qint64 height = 0;
     int components = 0;
     bool progressive = false;

@@ -33,8 +33,8 @@ JpegPicture::Loaded JpegPicture::load(QByteArray bytes, qreal devicePixelRatio)
     picture->m_decoded = std::move(decoded.image);
     picture->m_decodedDenominator = denominator;
     if (fit)
-        picture->m_shrunk = picture->m_decoded.scaled(*fit, Qt::IgnoreAspectRatio,
-                                                      Qt::SmoothTransformation);
+        picture->m_shrunk =
+            picture->m_decoded.scaled(*fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     lock.unlock();
     result.picture = std::move(picture);
     return result;

@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QColorSpace>
-
 #include <memory>
 
 namespace picture {

@@ -16,8 +16,12 @@ int exifOrientation(Bytes app1)
     const bool big = tiff.u8(0) == 'M' && tiff.u8(1) == 'M';
     if (!little && !big)
         return 1;
-    auto u16 = [&](qint64 at) { return little ? tiff.u16le(at) : tiff.u16be(at); };
-    auto u32 = [&](qint64 at) { return little ? tiff.u32le(at) : tiff.u32be(at); };
+    auto u16 = [&](qint64 at) {
+        return little ? tiff.u16le(at) : tiff.u16be(at);
+    };
+    auto u32 = [&](qint64 at) {
+        return little ? tiff.u32le(at) : tiff.u32be(at);
+    };
     if (u16(2) != 42)
         return 1;
     const qint64 ifd = u32(4);
@@ -42,14 +46,22 @@ int exifOrientation(Bytes app1)
 QImage applyOrientation(const QImage &stored, int orientation)
 {
     switch (orientation) {
-    case 2: return stored.mirrored(true, false);
-    case 3: return stored.mirrored(true, true);
-    case 4: return stored.mirrored(false, true);
-    case 5: return stored.transformed(QTransform().rotate(90)).mirrored(true, false);
-    case 6: return stored.transformed(QTransform().rotate(90));
-    case 7: return stored.transformed(QTransform().rotate(90)).mirrored(false, true);
-    case 8: return stored.transformed(QTransform().rotate(270));
-    default: return stored;
+    case 2:
+        return stored.mirrored(true, false);
+    case 3:
+        return stored.mirrored(true, true);
+    case 4:
+        return stored.mirrored(false, true);
+    case 5:
+        return stored.transformed(QTransform().rotate(90)).mirrored(true, false);
+    case 6:
+        return stored.transformed(QTransform().rotate(90));
+    case 7:
+        return stored.transformed(QTransform().rotate(90)).mirrored(false, true);
+    case 8:
+        return stored.transformed(QTransform().rotate(270));
+    default:
+        return stored;
     }
 }
 

@@ -6,7 +6,6 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QThread>
-
 #include <cmath>
 
 namespace picture {
@@ -29,8 +28,7 @@ std::optional<QSize> ScaledPicture::panelFitSize(QSize natural, qreal devicePixe
         return std::nullopt;
     const QSize device(qMax(1, qRound(fit.size.width * devicePixelRatio)),
                        qMax(1, qRound(fit.size.height * devicePixelRatio)));
-    if (device.width() > natural.width() || device.height() > natural.height() ||
-        device == natural)
+    if (device.width() > natural.width() || device.height() > natural.height() || device == natural)
         return std::nullopt;
     return device;
 }
@@ -108,17 +106,16 @@ void ScaledPicture::draw(QPainter &painter, const QRectF &target) const
     const qreal perPixelX = target.width() / raster.width();
     const qreal perPixelY = target.height() / raster.height();
     // One extra source pixel each side keeps the smoothing at the edges right.
-    const QRect source =
-        QRectF((visible.left() - target.left()) / perPixelX - 1,
-               (visible.top() - target.top()) / perPixelY - 1, visible.width() / perPixelX + 2,
-               visible.height() / perPixelY + 2)
-            .toAlignedRect()
-            .intersected(raster.rect());
+    const QRect source = QRectF((visible.left() - target.left()) / perPixelX - 1,
+                                (visible.top() - target.top()) / perPixelY - 1,
+                                visible.width() / perPixelX + 2, visible.height() / perPixelY + 2)
+                             .toAlignedRect()
+                             .intersected(raster.rect());
     if (source.isEmpty())
         return;
     const QRectF destination(target.left() + source.left() * perPixelX,
-                             target.top() + source.top() * perPixelY,
-                             source.width() * perPixelX, source.height() * perPixelY);
+                             target.top() + source.top() * perPixelY, source.width() * perPixelX,
+                             source.height() * perPixelY);
     // Smoothing only when some direction shrinks: an enlarged picture shows its pixels.
     drawSmoothed(painter, destination, raster, source,
                  device.width() < raster.width() || device.height() < raster.height());

@@ -3,7 +3,6 @@
 #include "shell/platform/Picture.h"
 
 #include <QMutex>
-
 #include <optional>
 
 namespace picture {

@@ -4,23 +4,53 @@
 
 #include <QByteArray>
 #include <QList>
-#include <cstring>
 #include <QRect>
 #include <QtEndian>
+#include <cstring>
 #include <initializer_list>
 
 namespace metafile::test {
 
 class Bytes {
 public:
-    Bytes &u8(quint8 v) { m_data.append(char(v)); return *this; }
-    Bytes &u16(quint16 v) { char b[2]; qToLittleEndian(v, b); m_data.append(b, 2); return *this; }
+    Bytes &u8(quint8 v)
+    {
+        m_data.append(char(v));
+        return *this;
+    }
+    Bytes &u16(quint16 v)
+    {
+        char b[2];
+        qToLittleEndian(v, b);
+        m_data.append(b, 2);
+        return *this;
+    }
     Bytes &i16(qint16 v) { return u16(quint16(v)); }
-    Bytes &u32(quint32 v) { char b[4]; qToLittleEndian(v, b); m_data.append(b, 4); return *this; }
+    Bytes &u32(quint32 v)
+    {
+        char b[4];
+        qToLittleEndian(v, b);
+        m_data.append(b, 4);
+        return *this;
+    }
     Bytes &i32(qint32 v) { return u32(quint32(v)); }
-    Bytes &f32(float f) { quint32 v; std::memcpy(&v, &f, 4); return u32(v); }
-    Bytes &raw(const QByteArray &b) { m_data.append(b); return *this; }
-    Bytes &pad4() { while (m_data.size() % 4) m_data.append('\0'); return *this; }
+    Bytes &f32(float f)
+    {
+        quint32 v;
+        std::memcpy(&v, &f, 4);
+        return u32(v);
+    }
+    Bytes &raw(const QByteArray &b)
+    {
+        m_data.append(b);
+        return *this;
+    }
+    Bytes &pad4()
+    {
+        while (m_data.size() % 4)
+            m_data.append('\0');
+        return *this;
+    }
     [[nodiscard]] const QByteArray &data() const { return m_data; }
     [[nodiscard]] qsizetype size() const { return m_data.size(); }
 
@@ -47,8 +77,11 @@ inline QByteArray dwords(std::initializer_list<qint64> list)
 // A WMF: an optional placeable header, the standard header, then records.
 class WmfBuilder {
 public:
-    explicit WmfBuilder(QRect bbox = QRect(0, 0, 100, 100), int unitsPerInch = 96, bool placeable = true)
-        : m_bbox(bbox), m_inch(unitsPerInch), m_placeable(placeable) {}
+    explicit WmfBuilder(QRect bbox = QRect(0, 0, 100, 100), int unitsPerInch = 96,
+                        bool placeable = true)
+        : m_bbox(bbox), m_inch(unitsPerInch), m_placeable(placeable)
+    {
+    }
 
     // Parameters are given in the order they are stored (WMF stores them reversed).
     WmfBuilder &rec(quint16 function, const QByteArray &params = {})
@@ -62,8 +95,15 @@ public:
         m_maxRecord = qMax<quint32>(m_maxRecord, quint32(3 + p.size() / 2));
         return *this;
     }
-    WmfBuilder &rec(quint16 function, std::initializer_list<int> params) { return rec(function, words(params)); }
-    WmfBuilder &objects(int n) { m_objects = n; return *this; }
+    WmfBuilder &rec(quint16 function, std::initializer_list<int> params)
+    {
+        return rec(function, words(params));
+    }
+    WmfBuilder &objects(int n)
+    {
+        m_objects = n;
+        return *this;
+    }
 
     [[nodiscard]] QByteArray finish(bool withEof = true) const
     {
@@ -73,17 +113,27 @@ public:
         Bytes out;
         if (m_placeable) {
             Bytes h;
-            h.u32(0x9AC6CDD7u).u16(0).i16(qint16(m_bbox.left())).i16(qint16(m_bbox.top()))
-                .i16(qint16(m_bbox.left() + m_bbox.width())).i16(qint16(m_bbox.top() + m_bbox.height()))
-                .u16(quint16(m_inch)).u32(0);
+            h.u32(0x9AC6CDD7u)
+                .u16(0)
+                .i16(qint16(m_bbox.left()))
+                .i16(qint16(m_bbox.top()))
+                .i16(qint16(m_bbox.left() + m_bbox.width()))
+                .i16(qint16(m_bbox.top() + m_bbox.height()))
+                .u16(quint16(m_inch))
+                .u32(0);
             quint16 sum = 0;
             for (int i = 0; i < 10; ++i)
                 sum ^= qFromLittleEndian<quint16>(h.data().constData() + 2 * i);
             h.u16(sum);
             out.raw(h.data());
         }
-        out.u16(1).u16(9).u16(0x0300).u32(quint32(9 + records.size() / 2)).u16(quint16(m_objects))
-            .u32(m_maxRecord).u16(0);
+        out.u16(1)
+            .u16(9)
+            .u16(0x0300)
+            .u32(quint32(9 + records.size() / 2))
+            .u16(quint16(m_objects))
+            .u32(m_maxRecord)
+            .u16(0);
         out.raw(records);
         return out.data();
     }
@@ -114,7 +164,10 @@ public:
         ++m_count;
         return *this;
     }
-    EmfBuilder &rec(quint32 type, std::initializer_list<qint64> params) { return rec(type, dwords(params)); }
+    EmfBuilder &rec(quint32 type, std::initializer_list<qint64> params)
+    {
+        return rec(type, dwords(params));
+    }
 
     [[nodiscard]] QByteArray finish(bool withEof = true) const
     {
@@ -124,11 +177,18 @@ public:
         Bytes h;
         const int w = m_pixels.width(), ht = m_pixels.height();
         h.u32(1).u32(108);
-        h.i32(0).i32(0).i32(w - 1).i32(ht - 1);                          // bounds
-        h.i32(0).i32(0).i32(w * 2540 / 96).i32(ht * 2540 / 96);          // frame, 0.01 mm
-        h.u32(0x464D4520u).u32(0x10000).u32(quint32(108 + records.size()))
-            .u32(quint32(m_count + 1 + (withEof ? 1 : 0))).u16(64).u16(0).u32(0).u32(0).u32(0);
-        h.i32(960).i32(960).i32(254).i32(254);                           // 96 dpi device
+        h.i32(0).i32(0).i32(w - 1).i32(ht - 1);                 // bounds
+        h.i32(0).i32(0).i32(w * 2540 / 96).i32(ht * 2540 / 96); // frame, 0.01 mm
+        h.u32(0x464D4520u)
+            .u32(0x10000)
+            .u32(quint32(108 + records.size()))
+            .u32(quint32(m_count + 1 + (withEof ? 1 : 0)))
+            .u16(64)
+            .u16(0)
+            .u32(0)
+            .u32(0)
+            .u32(0);
+        h.i32(960).i32(960).i32(254).i32(254); // 96 dpi device
         h.u32(0).u32(0).u32(0).i32(254000).i32(254000);
         return h.data() + records;
     }
@@ -144,14 +204,25 @@ inline QByteArray dib24(int w, int h, const QList<quint32> &pixels, bool topDown
 {
     Bytes b;
     const int stride = ((w * 24 + 31) / 32) * 4;
-    b.u32(40).i32(w).i32(topDown ? -h : h).u16(1).u16(24).u32(0).u32(quint32(stride * h))
-        .i32(0).i32(0).u32(0).u32(0);
+    b.u32(40)
+        .i32(w)
+        .i32(topDown ? -h : h)
+        .u16(1)
+        .u16(24)
+        .u32(0)
+        .u32(quint32(stride * h))
+        .i32(0)
+        .i32(0)
+        .u32(0)
+        .u32(0);
     for (int row = 0; row < h; ++row) {
         const int y = topDown ? row : h - 1 - row;
         QByteArray line;
         for (int x = 0; x < w; ++x) {
             const quint32 c = pixels.value(y * w + x);
-            line.append(char(c & 0xFF)).append(char((c >> 8) & 0xFF)).append(char((c >> 16) & 0xFF));
+            line.append(char(c & 0xFF))
+                .append(char((c >> 8) & 0xFF))
+                .append(char((c >> 16) & 0xFF));
         }
         while (line.size() < stride)
             line.append('\0');

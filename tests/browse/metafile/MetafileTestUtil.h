@@ -35,8 +35,8 @@ inline QRect inkBounds(const QImage &img)
 
 inline bool near(QRgb a, QRgb b, int tolerance = 40)
 {
-    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance
-        && qAbs(qBlue(a) - qBlue(b)) <= tolerance;
+    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance &&
+           qAbs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
 constexpr QRgb kWhite = 0xFFFFFFFF;
@@ -47,11 +47,13 @@ constexpr QRgb kBlack = 0xFF000000;
 
 } // namespace metafile::test
 
-#define QCOMPARE_COLOR(img, x, y, expected)                                                      \
-    do {                                                                                         \
-        const QRgb got_ = (img).pixel((x), (y));                                                 \
-        if (!metafile::test::near(got_, (expected)))                                             \
-            QFAIL(qPrintable(QStringLiteral("pixel (%1,%2) is #%3, expected #%4")               \
-                                 .arg(x).arg(y).arg(got_ & 0xFFFFFF, 6, 16, QLatin1Char('0'))    \
-                                 .arg((expected) & 0xFFFFFF, 6, 16, QLatin1Char('0'))));         \
+#define QCOMPARE_COLOR(img, x, y, expected)                                                        \
+    do {                                                                                           \
+        const QRgb got_ = (img).pixel((x), (y));                                                   \
+        if (!metafile::test::near(got_, (expected)))                                               \
+            QFAIL(qPrintable(QStringLiteral("pixel (%1,%2) is #%3, expected #%4")                  \
+                                 .arg(x)                                                           \
+                                 .arg(y)                                                           \
+                                 .arg(got_ & 0xFFFFFF, 6, 16, QLatin1Char('0'))                    \
+                                 .arg((expected)&0xFFFFFF, 6, 16, QLatin1Char('0'))));             \
     } while (0)

@@ -25,7 +25,8 @@ QList<Entry> manifest()
     f.readLine();
     while (!f.atEnd()) {
         const QStringList cols = QString::fromUtf8(f.readLine()).trimmed().split(QLatin1Char('\t'));
-        if (cols.size() >= 3 && (cols[1] == QLatin1String("wmf") || cols[1] == QLatin1String("emf")))
+        if (cols.size() >= 3 &&
+            (cols[1] == QLatin1String("wmf") || cols[1] == QLatin1String("emf")))
             out.append({cols[0], cols[1], cols[2]});
     }
     return out;

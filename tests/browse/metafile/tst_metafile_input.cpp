@@ -2,7 +2,6 @@
 // through the Picture interface at sizes far beyond the screen.
 #include "MetafileBuilder.h"
 #include "MetafileTestUtil.h"
-
 #include "browse/metafile/DibDecoder.h"
 #include "browse/metafile/MetafileFormat.h"
 
@@ -46,8 +45,17 @@ QByteArray packedDib(int bpp, int w, int h, quint32 compression, const QByteArra
                      const QByteArray &bits, bool topDown = false, int headerSize = 40)
 {
     Bytes b;
-    b.u32(quint32(headerSize)).i32(w).i32(topDown ? -h : h).u16(1).u16(quint16(bpp)).u32(compression)
-        .u32(quint32(bits.size())).i32(0).i32(0).u32(bpp <= 8 ? quint32(colors.size() / 4) : 0).u32(0);
+    b.u32(quint32(headerSize))
+        .i32(w)
+        .i32(topDown ? -h : h)
+        .u16(1)
+        .u16(quint16(bpp))
+        .u32(compression)
+        .u32(quint32(bits.size()))
+        .i32(0)
+        .i32(0)
+        .u32(bpp <= 8 ? quint32(colors.size() / 4) : 0)
+        .u32(0);
     while (b.size() < headerSize)
         b.u8(0);
     b.raw(colors).raw(bits);
@@ -100,7 +108,7 @@ void TestMetafileInput::refusesBrokenFraming()
     QVERIFY(MetafilePicture::load(emf));
     QVERIFY(MetafilePicture::load(wmf));
 
-    expectRefused(emf.left(60));   // truncated header
+    expectRefused(emf.left(60)); // truncated header
     expectRefused(wmf.left(30));
     expectRefused(QByteArray("\xD7\xCD\xC6\x9A", 4));
 
@@ -137,7 +145,8 @@ void TestMetafileInput::refusesBrokenFraming()
     // 32-bit range leave no usable size, which is refused without overflow.
     QByteArray extreme = emf;
     for (int i = 0; i < 4; ++i)
-        qToLittleEndian<qint32>(i % 2 ? std::numeric_limits<qint32>::max() : std::numeric_limits<qint32>::min(),
+        qToLittleEndian<qint32>(i % 2 ? std::numeric_limits<qint32>::max()
+                                      : std::numeric_limits<qint32>::min(),
                                 extreme.data() + 8 + 4 * i);
     for (int i = 0; i < 4; ++i)
         qToLittleEndian<qint32>(0, extreme.data() + 24 + 4 * i);
@@ -158,23 +167,30 @@ void TestMetafileInput::skipsImpossibleContentInSoundFraming()
     t.start();
     // Counts that promise far more points than the record holds.
     EmfBuilder e;
-    e.rec(3, dwords({0, 0, 0, 0, 0x7FFFFFFF, 1, 2}));              // POLYGON
-    e.rec(8, dwords({0, 0, 0, 0, 0x40000000, 0x40000000, 3}));     // POLYPOLYGON
-    e.rec(81, dwords({0, 0, 0, 0, 0, 0, 0, 0, 100000, 100000,      // STRETCHDIBITS into nowhere
+    e.rec(3, dwords({0, 0, 0, 0, 0x7FFFFFFF, 1, 2}));          // POLYGON
+    e.rec(8, dwords({0, 0, 0, 0, 0x40000000, 0x40000000, 3})); // POLYPOLYGON
+    e.rec(81, dwords({0, 0, 0, 0, 0, 0, 0, 0, 100000, 100000,  // STRETCHDIBITS into nowhere
                       0x7FFFFFF0, 40, 0x7FFFFFF0, 100, 0, 0x00CC0020, 100, 100}));
     // A DIB that claims to be 100000 x 100000 pixels.
     const QByteArray huge = packedDib(24, 100000, 100000, 0, {}, QByteArray(64, '\0'));
     Bytes rec;
     rec.i32(0).i32(0).i32(99).i32(99).i32(0).i32(0).i32(0).i32(0).i32(100000).i32(100000);
-    rec.u32(80).u32(40).u32(120).u32(quint32(huge.size() - 40)).u32(0).u32(0x00CC0020).i32(100).i32(100);
+    rec.u32(80)
+        .u32(40)
+        .u32(120)
+        .u32(quint32(huge.size() - 40))
+        .u32(0)
+        .u32(0x00CC0020)
+        .i32(100)
+        .i32(100);
     rec.raw(huge);
     e.rec(81, rec.data());
-    e.rec(37, {0x7FFFFFFF});                                      // selecting a slot far away
-    e.rec(39, {0x7FFFFFF0, 0, 0x00FF00, 0});                      // creating one there
-    e.rec(34, {-1000000});                                        // restoring what was never saved
+    e.rec(37, {0x7FFFFFFF});                 // selecting a slot far away
+    e.rec(39, {0x7FFFFFF0, 0, 0x00FF00, 0}); // creating one there
+    e.rec(34, {-1000000});                   // restoring what was never saved
     for (int i = 0; i < 20000; ++i)
-        e.rec(33);                                                // SaveDC, deeper than allowed
-    e.rec(35, {0x7F800000, 0, 0, 0x7F800000, 0, 0});              // infinite world transform
+        e.rec(33);                                   // SaveDC, deeper than allowed
+    e.rec(35, {0x7F800000, 0, 0, 0x7F800000, 0, 0}); // infinite world transform
     e.rec(39, {2, 0, 0x00FF00, 0}).rec(37, {2}).rec(43, {10, 10, 90, 90});
     auto pic = MetafilePicture::load(e.finish());
     QVERIFY(pic);
@@ -226,8 +242,8 @@ void TestMetafileInput::dibDepthsAndCompressions()
                                              QByteArray("\xA0\0\0\0\x40\0\0\0", 8)));
         QVERIFY(img);
         QCOMPARE(img->size(), QSize(3, 2));
-        QCOMPARE(img->pixel(1, 0), kRed);   // from the second stored row (0x40)
-        QCOMPARE(img->pixel(0, 1), kRed);   // from the first stored row (0xA0)
+        QCOMPARE(img->pixel(1, 0), kRed); // from the second stored row (0x40)
+        QCOMPARE(img->pixel(0, 1), kRed); // from the first stored row (0xA0)
         QCOMPARE(img->pixel(1, 1), kBlack);
     }
     // 4 bit, top-down.
@@ -280,7 +296,7 @@ void TestMetafileInput::dibDepthsAndCompressions()
         const QByteArray rle("\x02\x01\x00\x03\x02\x01\x02\x00\x00\x00\x03\x02\x00\x01", 14);
         const auto img = decodeDib(packedDib(8, 5, 2, 1, quads({0, 0xFF0000, 0x00FF00}), rle));
         QVERIFY(img);
-        QCOMPARE(img->pixel(0, 1), kRed);   // bottom row first
+        QCOMPARE(img->pixel(0, 1), kRed); // bottom row first
         QCOMPARE(img->pixel(2, 1), kGreen);
         QCOMPARE(img->pixel(4, 1), kGreen);
         QCOMPARE(img->pixel(2, 0), kGreen);
@@ -321,8 +337,10 @@ void TestMetafileInput::dibDepthsAndCompressions()
     }
     // Bits cut short: the rows that are there are kept.
     {
-        const QByteArray bits = dib24(2, 4, {0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000,
-                                             0xFF0000, 0x0000FF, 0x0000FF}).mid(40);
+        const QByteArray bits =
+            dib24(2, 4,
+                  {0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF})
+                .mid(40);
         const auto img = decodeDib(packedDib(24, 2, 4, 0, {}, bits.left(8)));
         QVERIFY(img);
         QCOMPARE(img->pixel(0, 3), kBlue);
@@ -338,7 +356,8 @@ void TestMetafileInput::dibRefusesImpossibleHeaders()
     QVERIFY(!decodeDib(packedDib(24, 1, 1, 9, {}, QByteArray(16, '\0'))));
     QVERIFY(!decodeDib(packedDib(24, 20000, 20000, 0, {}, QByteArray(16, '\0'))));
     QVERIFY(!decodeDib(packedDib(24, 100000, 1, 0, {}, QByteArray(16, '\0'))));
-    QVERIFY(!decodeDib(packedDib(24, 2, std::numeric_limits<int>::min(), 0, {}, QByteArray(16, '\0'))));
+    QVERIFY(
+        !decodeDib(packedDib(24, 2, std::numeric_limits<int>::min(), 0, {}, QByteArray(16, '\0'))));
     QVERIFY(!decodeDib(QByteArray("\x28\0\0\0\x01\0\0\0", 8))); // header cut short
     QVERIFY(!decodeDib(packedDib(0, 3, 2, 4, {}, QByteArray("not a jpeg"))));
 }

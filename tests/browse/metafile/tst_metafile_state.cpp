@@ -11,32 +11,77 @@ namespace {
 
 // WMF functions used below.
 enum : quint16 {
-    SAVEDC = 0x001E, SETBKMODE = 0x0102, SETMAPMODE = 0x0103, SETROP2 = 0x0104, SETPOLYFILLMODE = 0x0106,
-    RESTOREDC = 0x0127, SELECTOBJECT = 0x012D, SETTEXTALIGN = 0x012E, DELETEOBJECT = 0x01F0,
-    SETWINDOWORG = 0x020B, SETWINDOWEXT = 0x020C, LINETO = 0x0213, MOVETO = 0x0214,
-    CREATEPENINDIRECT = 0x02FA, CREATEFONTINDIRECT = 0x02FB, CREATEBRUSHINDIRECT = 0x02FC,
-    POLYGON = 0x0324, EXCLUDECLIPRECT = 0x0415, INTERSECTCLIPRECT = 0x0416, RECTANGLE = 0x041B,
-    TEXTOUT = 0x0521, STRETCHDIB = 0x0F43, ELLIPSE = 0x0418,
+    SAVEDC = 0x001E,
+    SETBKMODE = 0x0102,
+    SETMAPMODE = 0x0103,
+    SETROP2 = 0x0104,
+    SETPOLYFILLMODE = 0x0106,
+    RESTOREDC = 0x0127,
+    SELECTOBJECT = 0x012D,
+    SETTEXTALIGN = 0x012E,
+    DELETEOBJECT = 0x01F0,
+    SETWINDOWORG = 0x020B,
+    SETWINDOWEXT = 0x020C,
+    LINETO = 0x0213,
+    MOVETO = 0x0214,
+    CREATEPENINDIRECT = 0x02FA,
+    CREATEFONTINDIRECT = 0x02FB,
+    CREATEBRUSHINDIRECT = 0x02FC,
+    POLYGON = 0x0324,
+    EXCLUDECLIPRECT = 0x0415,
+    INTERSECTCLIPRECT = 0x0416,
+    RECTANGLE = 0x041B,
+    TEXTOUT = 0x0521,
+    STRETCHDIB = 0x0F43,
+    ELLIPSE = 0x0418,
 };
 
 // EMF records used below.
 enum : quint32 {
-    EMR_POLYGON = 3, EMR_SETWINDOWEXTEX = 9, EMR_SETWINDOWORGEX = 10, EMR_SETVIEWPORTEXTEX = 11,
-    EMR_SETVIEWPORTORGEX = 12, EMR_SETMAPMODE = 17, EMR_SETBKMODE = 18, EMR_SETPOLYFILLMODE = 19,
-    EMR_SETROP2 = 20, EMR_SETTEXTALIGN = 22, EMR_OFFSETCLIPRGN = 26, EMR_MOVETOEX = 27,
-    EMR_EXCLUDECLIPRECT = 29, EMR_INTERSECTCLIPRECT = 30, EMR_SAVEDC = 33, EMR_RESTOREDC = 34,
-    EMR_SETWORLDTRANSFORM = 35, EMR_MODIFYWORLDTRANSFORM = 36, EMR_SELECTOBJECT = 37,
-    EMR_CREATEPEN = 38, EMR_CREATEBRUSHINDIRECT = 39, EMR_DELETEOBJECT = 40, EMR_RECTANGLE = 43,
-    EMR_BEGINPATH = 59, EMR_ENDPATH = 60, EMR_FILLPATH = 62, EMR_SELECTCLIPPATH = 67,
-    EMR_EXTSELECTCLIPRGN = 75, EMR_STRETCHDIBITS = 81, EMR_EXTCREATEFONTINDIRECTW = 82,
+    EMR_POLYGON = 3,
+    EMR_SETWINDOWEXTEX = 9,
+    EMR_SETWINDOWORGEX = 10,
+    EMR_SETVIEWPORTEXTEX = 11,
+    EMR_SETVIEWPORTORGEX = 12,
+    EMR_SETMAPMODE = 17,
+    EMR_SETBKMODE = 18,
+    EMR_SETPOLYFILLMODE = 19,
+    EMR_SETROP2 = 20,
+    EMR_SETTEXTALIGN = 22,
+    EMR_OFFSETCLIPRGN = 26,
+    EMR_MOVETOEX = 27,
+    EMR_EXCLUDECLIPRECT = 29,
+    EMR_INTERSECTCLIPRECT = 30,
+    EMR_SAVEDC = 33,
+    EMR_RESTOREDC = 34,
+    EMR_SETWORLDTRANSFORM = 35,
+    EMR_MODIFYWORLDTRANSFORM = 36,
+    EMR_SELECTOBJECT = 37,
+    EMR_CREATEPEN = 38,
+    EMR_CREATEBRUSHINDIRECT = 39,
+    EMR_DELETEOBJECT = 40,
+    EMR_RECTANGLE = 43,
+    EMR_BEGINPATH = 59,
+    EMR_ENDPATH = 60,
+    EMR_FILLPATH = 62,
+    EMR_SELECTCLIPPATH = 67,
+    EMR_EXTSELECTCLIPRGN = 75,
+    EMR_STRETCHDIBITS = 81,
+    EMR_EXTCREATEFONTINDIRECTW = 82,
     EMR_EXTTEXTOUTW = 84,
 };
 
 constexpr quint32 NULL_PEN = 0x80000008u;
 constexpr quint32 RED = 0x0000FF, GREEN = 0x00FF00, BLUE = 0xFF0000;
 
-QByteArray wmfBrush(quint32 color) { return words({0, int(color & 0xFFFF), int(color >> 16), 0}); }
-QByteArray wmfNullPen() { return words({5, 0, 0, 0, 0}); }
+QByteArray wmfBrush(quint32 color)
+{
+    return words({0, int(color & 0xFFFF), int(color >> 16), 0});
+}
+QByteArray wmfNullPen()
+{
+    return words({5, 0, 0, 0, 0});
+}
 
 // An EMF that starts with a null pen selected, so fills are exact.
 EmfBuilder emfWithNullPen(QSize size = QSize(100, 100))
@@ -63,12 +108,12 @@ QByteArray xform(float m11, float m12, float m21, float m22, float dx, float dy)
 QByteArray emfText(int x, int y, const QString &text, quint32 options = 0)
 {
     Bytes b;
-    b.i32(0).i32(0).i32(-1).i32(-1);          // bounds
-    b.u32(1).f32(1).f32(1);                   // compatible mode, scales
+    b.i32(0).i32(0).i32(-1).i32(-1); // bounds
+    b.u32(1).f32(1).f32(1);          // compatible mode, scales
     const quint32 offString = 8 + 16 + 12 + 40;
     b.i32(x).i32(y).u32(quint32(text.size())).u32(offString).u32(options);
-    b.i32(0).i32(0).i32(0).i32(0);            // rectangle
-    b.u32(0);                                 // no dx
+    b.i32(0).i32(0).i32(0).i32(0); // rectangle
+    b.u32(0);                      // no dx
     for (QChar c : text)
         b.u16(c.unicode());
     return b.data();
@@ -174,7 +219,7 @@ void TestMetafileState::emfMetricModesFlipY()
     EmfBuilder e = emfWithNullPen();
     emfBrush(e, 1, RED);
     e.rec(EMR_SETMAPMODE, {2});
-    e.rec(EMR_SETVIEWPORTORGEX, {0, 100}); // logical origin at the bottom left
+    e.rec(EMR_SETVIEWPORTORGEX, {0, 100});  // logical origin at the bottom left
     e.rec(EMR_RECTANGLE, {0, 100, 100, 0}); // 10 mm square above the origin
     const QImage img = renderNatural(e.finish());
     QCOMPARE_COLOR(img, 10, 90, kRed);
@@ -242,16 +287,16 @@ void TestMetafileState::saveRestoreRelativeAndAbsolute()
 {
     EmfBuilder e = emfWithNullPen();
     emfBrush(e, 1, RED);
-    e.rec(EMR_SAVEDC);           // level 1: red
+    e.rec(EMR_SAVEDC); // level 1: red
     emfBrush(e, 2, GREEN);
-    e.rec(EMR_SAVEDC);           // level 2: green
+    e.rec(EMR_SAVEDC); // level 2: green
     emfBrush(e, 3, BLUE);
-    e.rec(EMR_SAVEDC);           // level 3: blue
-    e.rec(EMR_RESTOREDC, {-1});  // back to blue
+    e.rec(EMR_SAVEDC);          // level 3: blue
+    e.rec(EMR_RESTOREDC, {-1}); // back to blue
     e.rec(EMR_RECTANGLE, {0, 0, 30, 30});
-    e.rec(EMR_RESTOREDC, {1});   // the first save: red, and the stack is empty
+    e.rec(EMR_RESTOREDC, {1}); // the first save: red, and the stack is empty
     e.rec(EMR_RECTANGLE, {40, 0, 70, 30});
-    e.rec(EMR_RESTOREDC, {-1});  // nothing left to restore: ignored
+    e.rec(EMR_RESTOREDC, {-1}); // nothing left to restore: ignored
     e.rec(EMR_RECTANGLE, {0, 40, 30, 70});
     const QImage img = renderNatural(e.finish());
     QCOMPARE_COLOR(img, 15, 15, kBlue);
@@ -278,12 +323,12 @@ void TestMetafileState::clipRectsIntersectExcludeAndRestore()
     emfBrush(e, 1, RED);
     e.rec(EMR_SAVEDC);
     e.rec(EMR_INTERSECTCLIPRECT, {10, 10, 90, 90});
-    e.rec(EMR_INTERSECTCLIPRECT, {0, 0, 60, 60});     // now 10..60
-    e.rec(EMR_EXCLUDECLIPRECT, {30, 30, 40, 40});     // with a hole
+    e.rec(EMR_INTERSECTCLIPRECT, {0, 0, 60, 60}); // now 10..60
+    e.rec(EMR_EXCLUDECLIPRECT, {30, 30, 40, 40}); // with a hole
     e.rec(EMR_RECTANGLE, {0, 0, 100, 100});
     e.rec(EMR_RESTOREDC, {-1});
     emfBrush(e, 2, BLUE);
-    e.rec(EMR_RECTANGLE, {80, 80, 100, 100});         // unclipped again
+    e.rec(EMR_RECTANGLE, {80, 80, 100, 100}); // unclipped again
     const QImage img = renderNatural(e.finish());
     QCOMPARE_COLOR(img, 5, 5, kWhite);
     QCOMPARE_COLOR(img, 15, 15, kRed);
@@ -322,11 +367,11 @@ void TestMetafileState::clipRegionResetAndOffset()
     e.rec(EMR_EXTSELECTCLIPRGN, dwords({two.size(), 5}) + two); // RGN_COPY
     e.rec(EMR_OFFSETCLIPRGN, {10, 0});
     e.rec(EMR_RECTANGLE, {0, 0, 100, 100});
-    e.rec(EMR_EXTSELECTCLIPRGN, {0, 5});                          // reset
+    e.rec(EMR_EXTSELECTCLIPRGN, {0, 5}); // reset
     emfBrush(e, 2, BLUE);
     e.rec(EMR_RECTANGLE, {90, 0, 100, 10});
     const QImage img = renderNatural(e.finish());
-    QCOMPARE_COLOR(img, 5, 10, kWhite);   // moved right by 10
+    QCOMPARE_COLOR(img, 5, 10, kWhite); // moved right by 10
     QCOMPARE_COLOR(img, 15, 10, kRed);
     QCOMPARE_COLOR(img, 65, 60, kRed);
     QCOMPARE_COLOR(img, 40, 40, kWhite);
@@ -384,13 +429,13 @@ void TestMetafileState::fillModesDecideOverlaps()
 void TestMetafileState::wmfObjectTableReusesLowestFreeSlot()
 {
     WmfBuilder w;
-    w.rec(CREATEBRUSHINDIRECT, wmfBrush(RED));    // slot 0
-    w.rec(CREATEBRUSHINDIRECT, wmfBrush(BLUE));   // slot 1
-    w.rec(CREATEPENINDIRECT, wmfNullPen());       // slot 2
+    w.rec(CREATEBRUSHINDIRECT, wmfBrush(RED));  // slot 0
+    w.rec(CREATEBRUSHINDIRECT, wmfBrush(BLUE)); // slot 1
+    w.rec(CREATEPENINDIRECT, wmfNullPen());     // slot 2
     w.rec(SELECTOBJECT, {2});
     w.rec(DELETEOBJECT, {0});
-    w.rec(CREATEBRUSHINDIRECT, wmfBrush(GREEN));  // takes slot 0 again
-    w.rec(CREATEBRUSHINDIRECT, wmfBrush(RED));    // slot 3: 0..2 are busy
+    w.rec(CREATEBRUSHINDIRECT, wmfBrush(GREEN)); // takes slot 0 again
+    w.rec(CREATEBRUSHINDIRECT, wmfBrush(RED));   // slot 3: 0..2 are busy
     w.rec(SELECTOBJECT, {0});
     w.rec(RECTANGLE, {50, 50, 0, 0});
     w.rec(SELECTOBJECT, {1});
@@ -441,21 +486,21 @@ void TestMetafileState::textAlignmentPlacesInk()
         e.rec(EMR_EXTTEXTOUTW, emfText(x, y, QStringLiteral("HH")));
         return inkBounds(renderNatural(e.finish()));
     };
-    const QRect top = render(0, 100, 20);          // TA_TOP | TA_LEFT
+    const QRect top = render(0, 100, 20); // TA_TOP | TA_LEFT
     QVERIFY(!top.isEmpty());
     QVERIFY2(top.top() >= 20 && top.top() <= 30, qPrintable(QString::number(top.top())));
     QVERIFY(top.left() >= 100 && top.left() <= 106);
 
-    const QRect base = render(24, 100, 60);        // TA_BASELINE
+    const QRect base = render(24, 100, 60); // TA_BASELINE
     QVERIFY2(qAbs(base.bottom() - 59) <= 1, qPrintable(QString::number(base.bottom())));
 
-    const QRect bottom = render(8, 100, 60);       // TA_BOTTOM: the descent sits above y
+    const QRect bottom = render(8, 100, 60); // TA_BOTTOM: the descent sits above y
     QVERIFY(bottom.bottom() < 57);
 
-    const QRect right = render(2, 100, 20);        // TA_RIGHT
+    const QRect right = render(2, 100, 20); // TA_RIGHT
     QVERIFY(right.right() <= 100 && right.right() >= 94);
 
-    const QRect center = render(6, 100, 20);       // TA_CENTER
+    const QRect center = render(6, 100, 20); // TA_CENTER
     QVERIFY(qAbs((center.left() + center.right()) / 2 - 100) <= 2);
 }
 
@@ -488,7 +533,7 @@ void TestMetafileState::stretchDibFlipsBottomUpRows()
     const QByteArray dib = dib24(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0x000000});
     Bytes rec;
     rec.i32(0).i32(0).i32(99).i32(99);
-    rec.i32(0).i32(0).i32(0).i32(0).i32(2).i32(2);   // dest x, y; src x, y, cx, cy
+    rec.i32(0).i32(0).i32(0).i32(0).i32(2).i32(2); // dest x, y; src x, y, cx, cy
     rec.u32(80).u32(40).u32(120).u32(quint32(dib.size() - 40));
     rec.u32(0).u32(0x00CC0020).i32(100).i32(100);
     rec.raw(dib);

@@ -68,18 +68,22 @@ inline QByteArray withSegment(const QByteArray &jpegBytes, quint8 marker, const 
 inline QByteArray exifOrientation(int orientation, bool bigEndian = false, quint16 type = 3)
 {
     QByteArray tiff;
-    auto p16 = [&](quint16 v) { bigEndian ? putBe16(tiff, v) : putLe16(tiff, v); };
-    auto p32 = [&](quint32 v) { bigEndian ? putBe32(tiff, v) : putLe32(tiff, v); };
+    auto p16 = [&](quint16 v) {
+        bigEndian ? putBe16(tiff, v) : putLe16(tiff, v);
+    };
+    auto p32 = [&](quint32 v) {
+        bigEndian ? putBe32(tiff, v) : putLe32(tiff, v);
+    };
     tiff.append(bigEndian ? "MM" : "II");
     p16(42);
-    p32(8);          // IFD0 right after the header
-    p16(1);          // one entry
-    p16(0x0112);     // orientation
+    p32(8);      // IFD0 right after the header
+    p16(1);      // one entry
+    p16(0x0112); // orientation
     p16(type);
     p32(1);
     p16(quint16(orientation));
     p16(0);
-    p32(0);          // no next IFD
+    p32(0); // no next IFD
     return QByteArray("Exif\0\0", 6) + tiff;
 }
 
@@ -87,8 +91,8 @@ inline QByteArray exifOrientation(int orientation, bool bigEndian = false, quint
 inline QByteArray withFrameSize(QByteArray jpegBytes, quint16 width, quint16 height)
 {
     for (qsizetype i = 2; i + 9 < jpegBytes.size(); ++i) {
-        if (uchar(jpegBytes[i]) == 0xFF && (uchar(jpegBytes[i + 1]) == 0xC0 ||
-                                            uchar(jpegBytes[i + 1]) == 0xC2)) {
+        if (uchar(jpegBytes[i]) == 0xFF &&
+            (uchar(jpegBytes[i + 1]) == 0xC0 || uchar(jpegBytes[i + 1]) == 0xC2)) {
             jpegBytes[i + 5] = char(height >> 8);
             jpegBytes[i + 6] = char(height & 0xFF);
             jpegBytes[i + 7] = char(width >> 8);
@@ -106,10 +110,10 @@ struct BmpParts {
     quint16 planes = 1;
     quint16 bpp = 24;
     quint32 compression = 0;
-    QList<quint32> masks;   // written after a 40-byte header, or inside a larger one
+    QList<quint32> masks; // written after a 40-byte header, or inside a larger one
     QList<QRgb> palette;
     quint32 colorsUsed = 0;
-    QByteArray pixels;      // exactly as stored, rows padded by the caller
+    QByteArray pixels;       // exactly as stored, rows padded by the caller
     qint64 pixelOffset = -1; // -1: right after the palette
 };
 
@@ -156,7 +160,7 @@ inline QByteArray bmp(const BmpParts &s)
 }
 
 struct IconImage {
-    QByteArray data;       // a DIB (info header onwards) or a PNG
+    QByteArray data;        // a DIB (info header onwards) or a PNG
     int directoryWidth = 0; // 0 means 256
     int directoryHeight = 0;
     int directoryBpp = 32;
@@ -245,9 +249,9 @@ struct GifImage {
     int top = 0;
     int width = 0;
     int height = 0;
-    QList<uchar> indices;   // width * height, in the order they are stored
+    QList<uchar> indices; // width * height, in the order they are stored
     bool interlaced = false;
-    int control = -1;        // transparent index in a graphic control block; -2 block without
+    int control = -1; // transparent index in a graphic control block; -2 block without
 };
 
 // LZW data for 8-bit indices, in sub-blocks.

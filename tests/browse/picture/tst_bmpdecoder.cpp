@@ -31,9 +31,9 @@ const QList<QList<QRgb>> kColours = {
     {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)},
     {qRgb(0, 0, 0), qRgb(255, 255, 0), qRgb(0, 255, 255), qRgb(255, 0, 255)},
 };
-const QList<QRgb> kPalette = {qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(0, 0, 255),
-                              qRgb(255, 255, 255), qRgb(0, 0, 0),   qRgb(255, 255, 0),
-                              qRgb(0, 255, 255), qRgb(255, 0, 255)};
+const QList<QRgb> kPalette = {qRgb(255, 0, 0),     qRgb(0, 255, 0),  qRgb(0, 0, 255),
+                              qRgb(255, 255, 255), qRgb(0, 0, 0),    qRgb(255, 255, 0),
+                              qRgb(0, 255, 255),   qRgb(255, 0, 255)};
 
 // Packs one value per pixel into padded rows, in file order.
 QByteArray packRows(const QList<QList<quint32>> &topFirst, int bpp, bool bottomUp)
@@ -94,7 +94,9 @@ void TestBmpDecoder::decodesEveryLayout_data()
 {
     QTest::addColumn<QByteArray>("file");
 
-    auto rgb24 = [](QRgb c) { return quint32(c & 0xFFFFFF); };
+    auto rgb24 = [](QRgb c) {
+        return quint32(c & 0xFFFFFF);
+    };
     BmpParts s;
     s.width = 4;
 
@@ -109,22 +111,25 @@ void TestBmpDecoder::decodesEveryLayout_data()
     s.height = 2;
     s.bpp = 32;
     // The fourth byte of a plain 32-bit pixel means nothing.
-    s.pixels = packRows(mapped([](QRgb c) { return quint32(c & 0xFFFFFF) | 0x12000000u; }), 32, true);
+    s.pixels =
+        packRows(mapped([](QRgb c) { return quint32(c & 0xFFFFFF) | 0x12000000u; }), 32, true);
     QTest::newRow("32-bit, unused byte set") << bmp(s);
 
     s.bpp = 16;
-    s.pixels = packRows(mapped([](QRgb c) {
-                            return quint32((qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3);
-                        }),
-                        16, true);
+    s.pixels =
+        packRows(mapped([](QRgb c) {
+                     return quint32((qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3);
+                 }),
+                 16, true);
     QTest::newRow("16-bit 5-5-5") << bmp(s);
 
     s.compression = 3;
     s.masks = {0xF800, 0x07E0, 0x001F};
-    s.pixels = packRows(mapped([](QRgb c) {
-                            return quint32((qRed(c) >> 3) << 11 | (qGreen(c) >> 2) << 5 | qBlue(c) >> 3);
-                        }),
-                        16, true);
+    s.pixels =
+        packRows(mapped([](QRgb c) {
+                     return quint32((qRed(c) >> 3) << 11 | (qGreen(c) >> 2) << 5 | qBlue(c) >> 3);
+                 }),
+                 16, true);
     QTest::newRow("16-bit 5-6-5 bit fields") << bmp(s);
     s.headerSize = 56;
     s.masks = {0xF800, 0x07E0, 0x001F, 0};
@@ -138,14 +143,16 @@ void TestBmpDecoder::decodesEveryLayout_data()
     s.masks = {0x3FF00000, 0x000FFC00, 0x000003FF};
     s.pixels = packRows(mapped([](QRgb c) {
                             return quint32(qRed(c) * 1023 / 255) << 20 |
-                                   quint32(qGreen(c) * 1023 / 255) << 10 | quint32(qBlue(c) * 1023 / 255);
+                                   quint32(qGreen(c) * 1023 / 255) << 10 |
+                                   quint32(qBlue(c) * 1023 / 255);
                         }),
                         32, true);
     QTest::newRow("32-bit 10-10-10 bit fields") << bmp(s);
     s.headerSize = 108;
     s.masks = {0x000000FF, 0x0000FF00, 0x00FF0000, 0};
-    s.pixels = packRows(mapped([](QRgb c) { return quint32(qBlue(c)) << 16 | qGreen(c) << 8 | qRed(c); }),
-                        32, true);
+    s.pixels =
+        packRows(mapped([](QRgb c) { return quint32(qBlue(c)) << 16 | qGreen(c) << 8 | qRed(c); }),
+                 32, true);
     QTest::newRow("32-bit BGR order in a V4 header") << bmp(s);
 
     s = BmpParts();
@@ -204,12 +211,13 @@ void TestBmpDecoder::decodesEveryLayout_data()
     QTest::newRow("RLE4") << bmp(s);
 
     QTest::newRow("packed DIB, no file header") << bmp([&] {
-        BmpParts p;
-        p.width = 4;
-        p.bpp = 24;
-        p.pixels = packRows(mapped(rgb24), 24, true);
-        return p;
-    }()).mid(14);
+                                                       BmpParts p;
+                                                       p.width = 4;
+                                                       p.bpp = 24;
+                                                       p.pixels = packRows(mapped(rgb24), 24, true);
+                                                       return p;
+                                                   }())
+                                                       .mid(14);
 }
 
 void TestBmpDecoder::decodesEveryLayout()
@@ -245,7 +253,8 @@ void TestBmpDecoder::refusesDamagedHeaders_data()
     QTest::newRow("zero width") << with([](BmpParts &t) { t.width = 0; }) << "width";
     QTest::newRow("negative width") << with([](BmpParts &t) { t.width = -4; }) << "width";
     QTest::newRow("zero height") << with([](BmpParts &t) { t.height = 0; }) << "height";
-    QTest::newRow("header of 66 bytes") << with([](BmpParts &t) { t.headerSize = 66; }) << "header size";
+    QTest::newRow("header of 66 bytes")
+        << with([](BmpParts &t) { t.headerSize = 66; }) << "header size";
     QTest::newRow("100000 x 100000") << with([](BmpParts &t) {
         t.width = 100000;
         t.height = 100000;
@@ -298,7 +307,8 @@ void TestBmpDecoder::refusesDamagedHeaders_data()
         t.compression = 3;
         t.masks = {0xF800, 0x0FE0, 0x001F};
     }) << "overlapping";
-    QTest::newRow("no pixel data") << with([](BmpParts &t) { t.pixels.clear(); }) << "outside the file";
+    QTest::newRow("no pixel data")
+        << with([](BmpParts &t) { t.pixels.clear(); }) << "outside the file";
 }
 
 void TestBmpDecoder::refusesDamagedHeaders()
@@ -433,7 +443,8 @@ void TestBmpDecoder::largeFileReadAsItDecodesGivesTheSamePicture()
     for (int y = 0; y < h; ++y) {
         QList<quint32> row(w);
         for (int x = 0; x < w; ++x)
-            row[x] = quint32((x * 7) & 255) << 16 | quint32((y * 3) & 255) << 8 | quint32((x ^ y) & 255);
+            row[x] =
+                quint32((x * 7) & 255) << 16 | quint32((y * 3) & 255) << 8 | quint32((x ^ y) & 255);
         rows.append(row);
     }
     BmpParts s;

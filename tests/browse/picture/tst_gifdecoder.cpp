@@ -69,14 +69,14 @@ void TestGifDecoder::tilesWithoutControlFormOneFrame()
 void TestGifDecoder::animationShowsItsFirstFrame()
 {
     // Frames with their own graphic control block each, as animations are written.
-    const QImage controlled = load(gif(2, 1, {{0, 0, 1, 1, filled(1, 10), false, -2},
-                                              {1, 0, 1, 1, filled(1, 20), false, -2}}));
+    const QImage controlled = load(gif(
+        2, 1, {{0, 0, 1, 1, filled(1, 10), false, -2}, {1, 0, 1, 1, filled(1, 20), false, -2}}));
     QCOMPARE(controlled.pixel(0, 0), qRgb(10, 10, 10));
     QCOMPARE(qAlpha(controlled.pixel(1, 0)), 0);
 
     // Without control blocks, a second image over the whole screen is the next frame.
-    const QImage replaced = load(gif(2, 1, {{0, 0, 2, 1, filled(2, 10), false, -1},
-                                            {0, 0, 2, 1, filled(2, 20), false, -1}}));
+    const QImage replaced = load(gif(
+        2, 1, {{0, 0, 2, 1, filled(2, 10), false, -1}, {0, 0, 2, 1, filled(2, 20), false, -1}}));
     QCOMPARE(replaced.pixel(1, 0), qRgb(10, 10, 10));
 }
 

@@ -40,7 +40,8 @@ IconImage dib4(int size, QRgb colour)
 
 IconImage pngEntry(int realSize, int directorySize, QRgb colour)
 {
-    return {png(filled(realSize, realSize, colour)), directorySize % 256, directorySize % 256, 32, -1};
+    return {png(filled(realSize, realSize, colour)), directorySize % 256, directorySize % 256, 32,
+            -1};
 }
 
 QImage load(const QByteArray &bytes, LoadResult *out = nullptr)
@@ -67,8 +68,8 @@ void TestIconPicture::picksTheLargestDeepestImage_data()
     QTest::newRow("deepest of the same size")
         << QList<IconImage>{dib4(32, red), dib32(32, blue), dib4(16, green)} << quint16(1) << 32
         << blue;
-    QTest::newRow("first of equals") << QList<IconImage>{dib32(24, red), dib32(24, blue)}
-                                     << quint16(1) << 24 << red;
+    QTest::newRow("first of equals")
+        << QList<IconImage>{dib32(24, red), dib32(24, blue)} << quint16(1) << 24 << red;
     QTest::newRow("256 as PNG") << QList<IconImage>{dib32(48, red), pngEntry(256, 0, green)}
                                 << quint16(1) << 256 << green;
     QTest::newRow("a PNG's own size, not the directory's")

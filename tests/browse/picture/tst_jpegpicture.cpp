@@ -102,17 +102,18 @@ void TestJpegPicture::orientationTurnsThePictureUpright_data()
 {
     QTest::addColumn<int>("orientation");
     QTest::addColumn<bool>("bigEndian");
-    QTest::addColumn<QList<QRgb>>("corners"); // upright: top left, top right, bottom left, bottom right
+    QTest::addColumn<QList<QRgb>>(
+        "corners"); // upright: top left, top right, bottom left, bottom right
 
     const QList<QList<QRgb>> expected = {
-        {kRed, kGreen, kBlue, kYellow},   // 1 as stored
-        {kGreen, kRed, kYellow, kBlue},   // 2 mirrored left to right
-        {kYellow, kBlue, kGreen, kRed},   // 3 half turn
-        {kBlue, kYellow, kRed, kGreen},   // 4 mirrored top to bottom
-        {kRed, kBlue, kGreen, kYellow},   // 5 rows become columns
-        {kBlue, kRed, kYellow, kGreen},   // 6 quarter turn clockwise
-        {kYellow, kGreen, kBlue, kRed},   // 7 rows become columns, reversed
-        {kGreen, kYellow, kRed, kBlue},   // 8 quarter turn anticlockwise
+        {kRed, kGreen, kBlue, kYellow}, // 1 as stored
+        {kGreen, kRed, kYellow, kBlue}, // 2 mirrored left to right
+        {kYellow, kBlue, kGreen, kRed}, // 3 half turn
+        {kBlue, kYellow, kRed, kGreen}, // 4 mirrored top to bottom
+        {kRed, kBlue, kGreen, kYellow}, // 5 rows become columns
+        {kBlue, kRed, kYellow, kGreen}, // 6 quarter turn clockwise
+        {kYellow, kGreen, kBlue, kRed}, // 7 rows become columns, reversed
+        {kGreen, kYellow, kRed, kBlue}, // 8 quarter turn anticlockwise
     };
     for (int o = 1; o <= 8; ++o) {
         QTest::addRow("%d, Intel order", o) << o << false << expected[o - 1];
@@ -126,7 +127,8 @@ void TestJpegPicture::orientationTurnsThePictureUpright()
     QFETCH(bool, bigEndian);
     QFETCH(QList<QRgb>, corners);
 
-    const QByteArray file = withSegment(jpeg(quadrants(), 95), 0xE1, exifOrientation(orientation, bigEndian));
+    const QByteArray file =
+        withSegment(jpeg(quadrants(), 95), 0xE1, exifOrientation(orientation, bigEndian));
     const LoadResult r = PictureLoader::loadBytes(file);
     QVERIFY2(r.picture, qPrintable(r.failure));
     const bool turned = orientation >= 5;
@@ -279,8 +281,8 @@ void TestJpegPicture::fiftyMegapixelsShowAtEverySize()
     const QImage actual = paint(*r.picture, QSize(300, 200), QRectF(-7892, -5944, 8192, 6144));
     QVERIFY(near(actual.pixel(150, 100), qRgb(200, 30, 30)));
     // Zoomed in 4x on the boundary of the two colours.
-    const QImage zoomed =
-        paint(*r.picture, QSize(400, 400), QRectF(-4 * 4096 + 200, -4 * 3072 + 200, 4 * 8192, 4 * 6144));
+    const QImage zoomed = paint(*r.picture, QSize(400, 400),
+                                QRectF(-4 * 4096 + 200, -4 * 3072 + 200, 4 * 8192, 4 * 6144));
     QVERIFY(near(zoomed.pixel(100, 100), qRgb(40, 160, 90)));
     QVERIFY(near(zoomed.pixel(300, 300), qRgb(200, 30, 30)));
 }

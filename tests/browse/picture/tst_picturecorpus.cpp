@@ -10,7 +10,6 @@
 #include <QPainter>
 #include <QSettings>
 #include <QTest>
-
 #include <map>
 
 // Every file of the shared test corpus against what its source expects of it.
@@ -56,7 +55,8 @@ const QHash<QString, QString> kQtReaderWrong = {
     {QStringLiteral("image-rs/bmp/good/V5_A1_R5_G5_B5.bmp"),
      QStringLiteral("Qt misreads the one-bit alpha of 16-bit pixels")},
     {QStringLiteral("image-rs/bmp/good/V5_A8_R8_G8_B8_Rgb.bmp"),
-     QStringLiteral("Qt applies the unused fourth byte of plain 32-bit pixels, which Windows ignores")},
+     QStringLiteral(
+         "Qt applies the unused fourth byte of plain 32-bit pixels, which Windows ignores")},
     {QStringLiteral("image-rs/bmp/good/rgba16-1924.bmp"),
      QStringLiteral("Qt misreads the nine-bit green channel")},
 };
@@ -201,11 +201,13 @@ void TestPictureCorpus::everyFileMeetsItsExpectation()
         const LoadResult r = PictureLoader::loadFile(path);
         const qint64 ms = timer.elapsed();
         const bool loaded = bool(r.picture);
-        const QString outcome = !loaded ? QStringLiteral("refused")
+        const QString outcome = !loaded               ? QStringLiteral("refused")
                                 : r.warning.isEmpty() ? QStringLiteral("shown")
                                                       : QStringLiteral("shown in part");
         ++tally[e.expect + QStringLiteral(" -> ") + outcome];
-        auto problem = [&](const QString &what) { problems.append(e.file + QStringLiteral(": ") + what); };
+        auto problem = [&](const QString &what) {
+            problems.append(e.file + QStringLiteral(": ") + what);
+        };
 
         if (ms > 5000)
             problem(QStringLiteral("took %1 ms").arg(ms));
@@ -218,7 +220,8 @@ void TestPictureCorpus::everyFileMeetsItsExpectation()
                 QFile f(path);
                 f.open(QIODevice::ReadOnly);
                 const auto format = PictureLoader::sniff(f.read(64));
-                if (format != (e.type == QLatin1String("wmf") ? PictureFormat::Wmf : PictureFormat::Emf))
+                if (format !=
+                    (e.type == QLatin1String("wmf") ? PictureFormat::Wmf : PictureFormat::Emf))
                     problem(QStringLiteral("not recognised as a metafile"));
                 if (r.failure != QLatin1String("metafile player not available"))
                     problem(QStringLiteral("unexpected: ") + r.failure);
@@ -235,21 +238,26 @@ void TestPictureCorpus::everyFileMeetsItsExpectation()
             if (e.file.startsWith(QLatin1String("gif-test-suite/"))) {
                 const QString name = QFileInfo(e.file).completeBaseName();
                 const QImage expected = suiteFrame(path);
-                if (!expected.isNull() && !sameFrame(ours, expected) && !kSuiteDifferences.contains(name))
+                if (!expected.isNull() && !sameFrame(ours, expected) &&
+                    !kSuiteDifferences.contains(name))
                     problem(QStringLiteral("first frame differs from the suite's"));
             } else if (e.qt.startsWith(QLatin1String("OK")) && !kQtReaderWrong.contains(e.file) &&
                        (e.type == QLatin1String("jpeg") || e.type == QLatin1String("bmp") ||
                         e.type == QLatin1String("dib"))) {
-                const QImage reference = qtReference(path, e.type == QLatin1String("jpeg") ? "jpeg" : "bmp");
+                const QImage reference =
+                    qtReference(path, e.type == QLatin1String("jpeg") ? "jpeg" : "bmp");
                 if (reference.size() != ours.size())
                     problem(QStringLiteral("size %1x%2, Qt's reader %3x%4")
-                                .arg(ours.width()).arg(ours.height())
-                                .arg(reference.width()).arg(reference.height()));
+                                .arg(ours.width())
+                                .arg(ours.height())
+                                .arg(reference.width())
+                                .arg(reference.height()));
                 // Qt widens 5- and 6-bit channels by shifting alone, a few levels darker.
                 else if (const double d = meanDifference(ours, reference); d > 4.0)
                     problem(QStringLiteral("differs from Qt's reader by %1 levels").arg(d));
             }
-        } else if (e.expect.startsWith(QLatin1String("refuse")) || e.type == QLatin1String("not-supported")) {
+        } else if (e.expect.startsWith(QLatin1String("refuse")) ||
+                   e.type == QLatin1String("not-supported")) {
             const bool partial = loaded && !r.warning.isEmpty();
             const bool lenientAllowed = e.note.contains(QLatin1String("lenient decoders show it"));
             if (e.type == QLatin1String("not-supported") && loaded)

@@ -83,27 +83,35 @@ void TestPictureSniff::decidesByContent_data()
 
     QTest::newRow("jpeg") << aJpeg << std::optional(PictureFormat::Jpeg);
     QTest::newRow("jpeg SOI alone") << QByteArray("\xFF\xD8", 2) << none;
-    QTest::newRow("gif89a") << QByteArray("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14) << std::optional(PictureFormat::Gif);
-    QTest::newRow("gif87a") << QByteArray("GIF87a\x01\x00\x01\x00\x00\x00\x00;", 14) << std::optional(PictureFormat::Gif);
-    QTest::newRow("gif with an unknown version") << QByteArray("GIF90a\x01\x00\x01\x00", 10) << none;
+    QTest::newRow("gif89a") << QByteArray("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14)
+                            << std::optional(PictureFormat::Gif);
+    QTest::newRow("gif87a") << QByteArray("GIF87a\x01\x00\x01\x00\x00\x00\x00;", 14)
+                            << std::optional(PictureFormat::Gif);
+    QTest::newRow("gif with an unknown version")
+        << QByteArray("GIF90a\x01\x00\x01\x00", 10) << none;
     QTest::newRow("gif signature cut short") << QByteArray("GIF8") << none;
     QTest::newRow("bitmap") << smallBmp() << std::optional(PictureFormat::Bmp);
     QTest::newRow("bitmap cut inside its file header") << smallBmp().left(10) << none;
     QByteArray oddHeader = smallBmp();
     oddHeader[15] = char(1);
     QTest::newRow("BM with an impossible header size") << oddHeader << none;
-    QTest::newRow("text starting with BM") << QByteArray("BMW owners club\nminutes of the meeting\n") << none;
-    QTest::newRow("OS/2 bitmap array") << QByteArray("BA\x28\0\0\0\0\0\0\0\0\0\0\0", 14) + smallBmp()
-                                       << std::optional(PictureFormat::Bmp);
+    QTest::newRow("text starting with BM")
+        << QByteArray("BMW owners club\nminutes of the meeting\n") << none;
+    QTest::newRow("OS/2 bitmap array")
+        << QByteArray("BA\x28\0\0\0\0\0\0\0\0\0\0\0", 14) + smallBmp()
+        << std::optional(PictureFormat::Bmp);
     QTest::newRow("packed DIB") << smallBmp().mid(14) << std::optional(PictureFormat::Bmp);
     QTest::newRow("icon") << iconHeader(1, 1, 22) << std::optional(PictureFormat::Ico);
     QTest::newRow("cursor") << iconHeader(2, 1, 22) << std::optional(PictureFormat::Cur);
     QTest::newRow("icon with no images") << iconHeader(1, 0, 22) << none;
     QTest::newRow("icon whose data overlaps its directory") << iconHeader(1, 4, 22) << none;
     QTest::newRow("TGA that Qt takes for an icon") << tgaHeader() << none;
-    QTest::newRow("placeable WMF") << QByteArray("\xD7\xCD\xC6\x9A\0\0\0\0", 8) << std::optional(PictureFormat::Wmf);
-    QTest::newRow("standard WMF in memory") << standardWmf(1, 0x0300) << std::optional(PictureFormat::Wmf);
-    QTest::newRow("standard WMF on disk, old version") << standardWmf(2, 0x0100) << std::optional(PictureFormat::Wmf);
+    QTest::newRow("placeable WMF")
+        << QByteArray("\xD7\xCD\xC6\x9A\0\0\0\0", 8) << std::optional(PictureFormat::Wmf);
+    QTest::newRow("standard WMF in memory")
+        << standardWmf(1, 0x0300) << std::optional(PictureFormat::Wmf);
+    QTest::newRow("standard WMF on disk, old version")
+        << standardWmf(2, 0x0100) << std::optional(PictureFormat::Wmf);
     QTest::newRow("WMF-like header, bad version") << standardWmf(1, 0x0200) << none;
     QTest::newRow("EMF") << emfHeader() << std::optional(PictureFormat::Emf);
     QByteArray notEmf = emfHeader();
@@ -132,8 +140,10 @@ void TestPictureSniff::fileNamesCarryNoWeight_data()
     QTest::newRow("bitmap named .dib") << "picture.dib" << smallBmp() << true;
     QTest::newRow("bitmap named .rle") << "picture.rle" << smallBmp() << true;
     QTest::newRow("bitmap named .jpg") << "picture.jpg" << smallBmp() << true;
-    QTest::newRow("jpeg with no extension") << "picture" << jpeg(QImage(8, 8, QImage::Format_RGB32)) << true;
-    QTest::newRow(".jpg that is a PNG") << "photo.jpg" << png(QImage(4, 4, QImage::Format_RGB32)) << false;
+    QTest::newRow("jpeg with no extension")
+        << "picture" << jpeg(QImage(8, 8, QImage::Format_RGB32)) << true;
+    QTest::newRow(".jpg that is a PNG")
+        << "photo.jpg" << png(QImage(4, 4, QImage::Format_RGB32)) << false;
     QTest::newRow(".jpg that is text") << "photo.jpg" << QByteArray("not a photo\n") << false;
     QTest::newRow(".ico that is a TGA") << "icon.ico" << tgaHeader() << false;
     QTest::newRow(".bmp that is empty") << "empty.bmp" << QByteArray() << false;
