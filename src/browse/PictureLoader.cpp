@@ -1,5 +1,6 @@
 #include "PictureLoader.h"
 
+#include "metafile/MetafilePicture.h"
 #include "picture/BmpDecoder.h"
 #include "picture/GifDecoder.h"
 #include "picture/IconDecoder.h"
@@ -65,12 +66,15 @@ QByteArray readWhole(QFile &file)
     return bytes;
 }
 
-// Windows metafiles are drawn by their own player. It plugs in here: this returns its
-// picture, or its reason for refusing the file, in place of the failure below.
+// Windows metafiles are drawn by their own player, which keeps the bytes and replays
+// them at whatever size the picture is shown.
 LoadResult loadMetafile(QByteArray bytes)
 {
-    Q_UNUSED(bytes);
-    return {nullptr, QStringLiteral("metafile player not available"), {}};
+    QString why;
+    PictureRef picture = MetafilePicture::load(std::move(bytes), &why);
+    if (!picture)
+        return {nullptr, why.isEmpty() ? QStringLiteral("not a sound metafile") : why, {}};
+    return {std::move(picture), {}, {}};
 }
 
 } // namespace

@@ -215,17 +215,10 @@ void TestPictureCorpus::everyFileMeetsItsExpectation()
             problem(QStringLiteral("loaded with no size"));
 
         if (e.type == QLatin1String("wmf") || e.type == QLatin1String("emf")) {
-            // Recognised now, drawn once the metafile player is plugged in.
-            if (e.expect == QLatin1String("load")) {
-                QFile f(path);
-                f.open(QIODevice::ReadOnly);
-                const auto format = PictureLoader::sniff(f.read(64));
-                if (format !=
-                    (e.type == QLatin1String("wmf") ? PictureFormat::Wmf : PictureFormat::Emf))
-                    problem(QStringLiteral("not recognised as a metafile"));
-                if (r.failure != QLatin1String("metafile player not available"))
-                    problem(QStringLiteral("unexpected: ") + r.failure);
-            }
+            // How they draw is the metafile sweep's business; here, that the loader
+            // hands them to the player.
+            if (e.expect == QLatin1String("load") && !loaded)
+                problem(QStringLiteral("refused: ") + r.failure);
             continue;
         }
 

@@ -1,10 +1,13 @@
 #include "PictureTestData.h"
 #include "browse/PictureLoader.h"
+#include "browse/metafile/MetafileBuilder.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace testdata;
+using metafile::test::EmfBuilder;
+using metafile::test::WmfBuilder;
 
 Q_DECLARE_METATYPE(std::optional<PictureFormat>)
 
@@ -16,7 +19,7 @@ private Q_SLOTS:
     void decidesByContent();
     void fileNamesCarryNoWeight_data();
     void fileNamesCarryNoWeight();
-    void metafilesWaitForTheirPlayer();
+    void metafilesGoToTheirPlayer();
     void emptyAndMissingFilesFail();
 };
 
@@ -167,13 +170,25 @@ void TestPictureSniff::fileNamesCarryNoWeight()
     QCOMPARE(result.failure.isEmpty(), loads);
 }
 
-void TestPictureSniff::metafilesWaitForTheirPlayer()
+void TestPictureSniff::metafilesGoToTheirPlayer()
 {
-    const LoadResult wmf = PictureLoader::loadBytes(standardWmf(1, 0x0300));
-    QVERIFY(!wmf.picture);
-    QCOMPARE(wmf.failure, QStringLiteral("metafile player not available"));
-    const LoadResult emf = PictureLoader::loadBytes(emfHeader());
-    QCOMPARE(emf.failure, QStringLiteral("metafile player not available"));
+    // A placeable WMF of 2 x 1 inches at 1440 units per inch that fills a rectangle.
+    WmfBuilder placeable(QRect(0, 0, 2880, 1440), 1440);
+    placeable.rec(0x02FC, {0, 0, 0, 0}).rec(0x012D, {0}); // black solid brush, selected
+    placeable.rec(0x041B, {1440, 2880, 0, 0});
+    const LoadResult wmf = PictureLoader::loadBytes(placeable.finish());
+    QVERIFY2(wmf.picture, qPrintable(wmf.failure));
+    QCOMPARE(wmf.picture->naturalSize(), QSize(192, 96));
+    QCOMPARE(wmf.picture->toImage().pixel(100, 50), qRgb(0, 0, 0));
+
+    const LoadResult emf = PictureLoader::loadBytes(EmfBuilder(QSize(40, 30)).finish());
+    QVERIFY2(emf.picture, qPrintable(emf.failure));
+    QCOMPARE(emf.picture->naturalSize(), QSize(40, 30));
+
+    // Framing that cannot be (a header that claims more than the file holds) fails.
+    const LoadResult broken = PictureLoader::loadBytes(standardWmf(1, 0x0300));
+    QVERIFY(!broken.picture);
+    QVERIFY(!broken.failure.isEmpty());
 }
 
 void TestPictureSniff::emptyAndMissingFilesFail()
