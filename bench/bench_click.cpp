@@ -1,219 +1,205 @@
 // The click on a file in Auto-Fit, through the real handlers offscreen: load, file
-// information, fit and the first paint of the panel. In the same run, the naive
-// path (decode the whole picture, then smooth-scale it to the fitted size) on the
-// same files. Each measurement runs in a child process of its own, so that its
-// peak memory growth is its own.
-#include "browse/FilePictures.h"
+// information, fit and the first paint of the panel. In the same run, the naive path
+// (decode the whole picture, then smooth-scale it to the fitted size) on the same
+// files. Every measurement is a fresh process, as the first click after start-up is,
+// and its peak memory growth is counted from just before the click.
+//
+//   bench_click [runs] [only pictures whose name holds this]
+
+#include "BenchSupport.h"
 #include "browse/FitArithmetic.h"
+#include "browse/picture/PictureTestData.h"
 #include "shell/Form1.h"
-#include "shell/Registry.h"
-#include "shell/Services.h"
-#include "shell/platform/DesktopServices.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/MessageBoxes.h"
-#include "shell/platform/Volumes.h"
-#include "shell/platform/WorkingFolders.h"
+#include "shell/RealDesktop.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QPainter>
-#include <QRandomGenerator>
+#include <QProcess>
 #include <QTemporaryDir>
-#include <algorithm>
-#include <cstdio>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
-class SilentApplication final : public ApplicationServices {
-public:
-    bool isAnotherInstanceRunning() override { return false; }
-    void quit() override {}
-    QString programFolder() const override { return {}; }
-};
-
-class RecordingMessages final : public MessageBoxes {
-public:
-    void show(const QString &text, int, const QString &) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    bool confirm(const QString &, const QString &) override { return false; }
-};
-
-long peakKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return 0;
-}
-
-long currentKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return 0;
-}
-
-// A picture with the texture of a photograph: smooth light with fine noise.
-QImage photoLike(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    QRandomGenerator random(7);
-    for (int y = 0; y < height; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const int noise = static_cast<int>(random.bounded(24u));
-            line[x] = qRgb((x * 255 / width + noise) & 0xff, (y * 255 / height + noise) & 0xff,
-                           ((x + y) * 128 / (width + height) + 60 + noise) & 0xff);
-        }
-    }
-    return image;
-}
-
-struct Sample {
+struct Measured {
     double milliseconds = 0;
-    long peakGrowthKilobytes = 0;
+    double peakGrowthMb = 0;
 };
 
-// Runs work in a child process and returns its time and peak memory growth.
-template <typename Work> Sample inChild(Work work)
+void report(const QElapsedTimer &timer, long residentBefore)
 {
-    int channel[2];
-    if (::pipe(channel) != 0)
-        return {};
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(channel[0]);
-        Sample sample = work();
-        (void)::write(channel[1], &sample, sizeof sample);
-        ::_exit(0);
-    }
-    ::close(channel[1]);
-    Sample sample;
-    (void)::read(channel[0], &sample, sizeof sample);
-    ::close(channel[0]);
-    ::waitpid(child, nullptr, 0);
-    return sample;
+    std::printf("%lld %ld\n", timer.nsecsElapsed() / 1000,
+                bench::statusKilobytes("VmHWM:") - residentBefore);
 }
 
-double median(std::vector<double> values)
+// The real program's click: start-up first, unmeasured, then the click and paint.
+int clickInThisProcess(const QString &folder, const QString &name)
 {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    bench::PrintedMessages messages;
+    bench::SilentApplication application;
+    const RealDesktop desktop(folder, {nullptr, &messages, &application});
+    Form1 window(desktop.services(), folder);
+    (void)window.Form_Load();
+    window.show();
+    QApplication::processEvents();
+    Form1Controls &c = window.controls();
+    QImage canvas(c.Picture5->size(), QImage::Format_ARGB32_Premultiplied);
+    c.Picture5->render(&canvas);
+
+    bench::resetPeakMemory();
+    const long before = bench::statusKilobytes("VmRSS:");
+    QElapsedTimer timer;
+    timer.start();
+    c.File1->selectFile(name);
+    c.Picture5->render(&canvas);
+    if (!window.windowTitle().endsWith(name)) {
+        std::fprintf(stderr, "the click did not show %s\n", qPrintable(name));
+        return 1;
+    }
+    report(timer, before);
+    return 0;
+}
+
+int naiveInThisProcess(const QString &path)
+{
+    QImage canvas(453, 389, QImage::Format_ARGB32_Premultiplied);
+    bench::resetPeakMemory();
+    const long before = bench::statusKilobytes("VmRSS:");
+    QElapsedTimer timer;
+    timer.start();
+    QImageReader reader(path);
+    reader.setAllocationLimit(0);
+    const QImage full = reader.read();
+    if (full.isNull()) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(path), qPrintable(reader.errorString()));
+        return 1;
+    }
+    const FitResult fit = fitIntoPictureArea({float(full.width()), float(full.height())}, 453, 389);
+    const QSize fitted(int(fit.size.width), int(fit.size.height));
+    const QImage shown = full.size() == fitted
+                             ? full
+                             : full.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QPainter painter(&canvas);
+    painter.drawImage(0, 0, shown);
+    painter.end();
+    report(timer, before);
+    return 0;
+}
+
+Measured measure(const QString &mode, const QString &folder, const QString &name, int runs)
+{
+    std::vector<double> times;
+    std::vector<double> peaks;
+    for (int i = 0; i < runs; ++i) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--child"), mode, folder, name});
+        child.waitForFinished(-1);
+        const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
+        if (child.exitCode() != 0 || fields.size() != 2) {
+            std::fprintf(stderr, "%s failed on %s: %s\n", qPrintable(mode), qPrintable(name),
+                         child.readAllStandardError().constData());
+            return {};
+        }
+        times.push_back(fields[0].toDouble() / 1000.0);
+        peaks.push_back(fields[1].toDouble() / 1024.0);
+    }
+    return {bench::median(times), bench::median(peaks)};
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+}
+
+// A chart-like GIF: bands of grey with a fine checker, as drawings have.
+QByteArray chartGif(int width, int height)
+{
+    testdata::GifImage image;
+    image.width = width;
+    image.height = height;
+    image.indices.resize(qsizetype(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            image.indices[qsizetype(y) * width + x] =
+                uchar((x * 6 / width) * 36 + (y * 6 / height) * 6 + (x / 50 + y / 50) % 6);
+    }
+    return testdata::gif(width, height, {image});
+}
+
+// An icon as applications ship them: small bitmaps first, the 256-pixel PNG last.
+QByteArray applicationIcon()
+{
+    const QImage art = bench::photoLike(256, 256, 8);
+    return testdata::icon({{testdata::iconDib32(art.scaled(32, 32)), 32, 32},
+                           {testdata::iconDib32(art.scaled(48, 48)), 48, 48},
+                           {testdata::png(art), 0, 0}});
+}
+
+QStringList makePictures(const QString &folder)
+{
+    writeFile(folder + QStringLiteral("/photo-24mp.jpg"),
+              testdata::jpeg(bench::photoLike(6000, 4000), 90, false));
+    writeFile(folder + QStringLiteral("/photo-12mp-progressive.jpg"),
+              testdata::jpeg(bench::photoLike(4000, 3000), 90, true));
+    bench::photoLike(4000, 3000, 6)
+        .convertToFormat(QImage::Format_RGB888)
+        .save(folder + QStringLiteral("/scan.bmp"), "BMP");
+    writeFile(folder + QStringLiteral("/chart.gif"), chartGif(2000, 1500));
+    writeFile(folder + QStringLiteral("/application.ico"), applicationIcon());
+    return {QStringLiteral("photo-24mp.jpg"), QStringLiteral("photo-12mp-progressive.jpg"),
+            QStringLiteral("scan.bmp"), QStringLiteral("chart.gif"),
+            QStringLiteral("application.ico")};
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QImageReader::setAllocationLimit(1024);
-    const int rounds = argc > 1 ? QByteArray(argv[1]).toInt() : 5;
+    const QStringList args = QApplication::arguments();
+    if (args.size() == 5 && args[1] == QLatin1String("--child")) {
+        return args[2] == QLatin1String("click")
+                   ? clickInThisProcess(args[3], args[4])
+                   : naiveInThisProcess(args[3] + QLatin1Char('/') + args[4]);
+    }
+    const int runs = args.size() > 1 ? qMax(1, args[1].toInt()) : 5;
+    const QString only = args.size() > 2 ? args[2] : QString();
 
     QTemporaryDir sandbox;
-    qputenv("HOME", QFile::encodeName(sandbox.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(sandbox.filePath(QStringLiteral(".config"))));
+    bench::useSandboxHome(sandbox.path());
+    const QString runtime = sandbox.filePath(QStringLiteral("runtime"));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     const QString folder = sandbox.filePath(QStringLiteral("Pictures"));
     QDir().mkpath(folder);
+    std::printf("Making the pictures...\n");
+    const QStringList names = makePictures(folder);
 
-    struct Case {
-        QString name;
-        int width;
-        int height;
-        const char *format;
-        bool progressive;
-    };
-    const std::vector<Case> cases = {{QStringLiteral("photo24mp.jpg"), 6000, 4000, "jpeg", false},
-                                     {QStringLiteral("photo12mp.jpg"), 4000, 3000, "jpeg", true},
-                                     {QStringLiteral("scan.bmp"), 4000, 3000, "bmp", false},
-                                     {QStringLiteral("drawing.gif"), 2000, 1500, "gif", false},
-                                     {QStringLiteral("icon.ico"), 256, 256, "ico", false}};
-    for (const Case &c : cases) {
-        QImageWriter writer(folder + QLatin1Char('/') + c.name, c.format);
-        writer.setQuality(90);
-        writer.setProgressiveScanWrite(c.progressive);
-        QImage image = photoLike(c.width, c.height);
-        if (QByteArray(c.format) == "gif")
-            image = image.convertToFormat(QImage::Format_Indexed8);
-        if (!writer.write(image))
-            std::fprintf(stderr, "could not write %s\n", qPrintable(c.name));
-    }
-
-    RecordingMessages messages;
-    LocalFileSystem files;
-    MountedVolumes volumes;
-    WorkingFolders working(volumes, files, folder);
-    Registry registry(Registry::defaultFilePath());
-    FilePictures pictures;
-    QtScreen screen;
-    QtClipboard clipboard;
-    DesktopShell shell;
-    SystemTray tray;
-    SilentApplication application;
-    const Services services{messages, files,     volumes, working, registry,   pictures,
-                            screen,   clipboard, shell,   tray,    application};
-    Form1 window(services, folder);
-    (void)window.Form_Load();
-    window.show();
-    Form1Controls &controls = window.controls();
-    QImage canvas(controls.Picture5->size(), QImage::Format_ARGB32_Premultiplied);
-
-    std::printf("%-16s %12s %12s %8s %14s %14s\n", "picture", "click ms", "naive ms", "speed",
-                "click peak MB", "naive peak MB");
-    for (const Case &c : cases) {
-        std::vector<double> ours;
-        std::vector<double> naive;
-        long oursPeak = 0;
-        long naivePeak = 0;
-        for (int round = 0; round < rounds; ++round) {
-            const Sample click = inChild([&] {
-                controls.File1->setCurrentRow(-1);
-                const long before = currentKilobytes();
-                QElapsedTimer timer;
-                timer.start();
-                controls.File1->selectFile(c.name);
-                controls.Picture5->render(&canvas);
-                return Sample{timer.nsecsElapsed() / 1e6, peakKilobytes() - before};
-            });
-            const Sample plain = inChild([&] {
-                const long before = currentKilobytes();
-                QElapsedTimer timer;
-                timer.start();
-                QImageReader reader(folder + QLatin1Char('/') + c.name);
-                const QImage full = reader.read();
-                const FitResult fit =
-                    fitIntoPictureArea({float(full.width()), float(full.height())}, 453, 389);
-                const QImage shown = full.scaled(int(fit.size.width), int(fit.size.height),
-                                                 Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-                QPainter painter(&canvas);
-                painter.drawImage(0, 0, shown);
-                return Sample{timer.nsecsElapsed() / 1e6, peakKilobytes() - before};
-            });
-            ours.push_back(click.milliseconds);
-            naive.push_back(plain.milliseconds);
-            oursPeak = std::max(oursPeak, click.peakGrowthKilobytes);
-            naivePeak = std::max(naivePeak, plain.peakGrowthKilobytes);
-        }
-        std::printf("%-16s %12.1f %12.1f %7.1fx %14.1f %14.1f\n", qPrintable(c.name), median(ours),
-                    median(naive), median(naive) / median(ours), oursPeak / 1024.0,
-                    naivePeak / 1024.0);
+    std::printf("Auto-Fit click to first paint of the panel, median of %d fresh processes\n\n",
+                runs);
+    std::printf("%-28s %9s %9s %7s %11s %11s %7s\n", "picture", "click ms", "naive ms", "faster",
+                "click MB", "naive MB", "memory");
+    for (const QString &name : names) {
+        if (!name.contains(only))
+            continue;
+        (void)measure(QStringLiteral("click"), folder, name, 1); // warms the file cache
+        const Measured click = measure(QStringLiteral("click"), folder, name, runs);
+        const Measured naive = measure(QStringLiteral("naive"), folder, name, runs);
+        const double fileMb = double(QFileInfo(folder + QLatin1Char('/') + name).size()) / 1048576;
+        std::printf("%-28s %9.1f %9.1f %6.1fx %11.1f %11.1f %6.0f%%   (%.1f MB file)\n",
+                    qPrintable(name), click.milliseconds, naive.milliseconds,
+                    naive.milliseconds / qMax(click.milliseconds, 0.001), click.peakGrowthMb,
+                    naive.peakGrowthMb,
+                    naive.peakGrowthMb > 0 ? 100.0 * click.peakGrowthMb / naive.peakGrowthMb : 0.0,
+                    fileMb);
     }
     return 0;
 }

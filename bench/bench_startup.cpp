@@ -1,14 +1,8 @@
 // Start-up on a folder of many pictures, against the cost of reading and sorting
 // that folder once (the least any viewer has to do to list it).
-#include "browse/FilePictures.h"
+#include "BenchSupport.h"
 #include "shell/Form1.h"
-#include "shell/Registry.h"
-#include "shell/Services.h"
-#include "shell/platform/DesktopServices.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/MessageBoxes.h"
-#include "shell/platform/Volumes.h"
-#include "shell/platform/WorkingFolders.h"
+#include "shell/RealDesktop.h"
 
 #include <QApplication>
 #include <QCollator>
@@ -21,13 +15,6 @@
 
 namespace {
 
-class SilentApplication final : public ApplicationServices {
-public:
-    bool isAnotherInstanceRunning() override { return false; }
-    void quit() override {}
-    QString programFolder() const override { return {}; }
-};
-
 class CountingFileSystem final : public LocalFileSystem {
 public:
     std::optional<QStringList> files(const QString &folder, bool includeHidden) const override
@@ -38,12 +25,6 @@ public:
     mutable int listings = 0;
 };
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -52,8 +33,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const int fileCount = argc > 1 ? QByteArray(argv[1]).toInt() : 20000;
     QTemporaryDir sandbox;
-    qputenv("HOME", QFile::encodeName(sandbox.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(sandbox.filePath(QStringLiteral(".config"))));
+    bench::useSandboxHome(sandbox.path());
     const QString folder = sandbox.filePath(QStringLiteral("Pictures"));
     QDir().mkpath(folder);
     for (int i = 0; i < fileCount; ++i) {
@@ -61,16 +41,8 @@ int main(int argc, char *argv[])
         (void)file.open(QIODevice::WriteOnly);
     }
 
-    QtMessageBoxes messages;
     CountingFileSystem files;
-    MountedVolumes volumes;
-    Registry registry(Registry::defaultFilePath());
-    FilePictures pictures;
-    QtScreen screen;
-    QtClipboard clipboard;
-    DesktopShell shell;
-    SystemTray tray;
-    SilentApplication application;
+    bench::SilentApplication application;
 
     std::vector<double> baseline;
     std::vector<double> startup;
@@ -84,20 +56,18 @@ int main(int argc, char *argv[])
         });
         baseline.push_back(timer.nsecsElapsed() / 1e6);
 
-        WorkingFolders working(volumes, files, folder);
-        const Services services{messages, files,     volumes, working, registry,   pictures,
-                                screen,   clipboard, shell,   tray,    application};
+        const RealDesktop desktop(folder, {&files, nullptr, &application});
         files.listings = 0;
         timer.restart();
-        Form1 window(services, folder);
+        Form1 window(desktop.services(), folder);
         (void)window.Form_Load();
         startup.push_back(timer.nsecsElapsed() / 1e6);
         if (round == 0)
             std::printf("folder listings during start-up: %d\n", files.listings);
     }
     std::printf("folder of %d files\n", fileCount);
-    std::printf("baseline (read and sort once): %8.1f ms\n", median(baseline));
-    std::printf("start-up (window and lists):   %8.1f ms\n", median(startup));
-    std::printf("ratio: %.1f x the baseline\n", median(startup) / median(baseline));
+    std::printf("baseline (read and sort once): %8.1f ms\n", bench::median(baseline));
+    std::printf("start-up (window and lists):   %8.1f ms\n", bench::median(startup));
+    std::printf("ratio: %.1f x the baseline\n", bench::median(startup) / bench::median(baseline));
     return 0;
 }

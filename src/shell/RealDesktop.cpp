@@ -1,0 +1,26 @@
+#include "RealDesktop.h"
+
+#include <QDir>
+
+RealDesktop::RealDesktop(const QString &startFolder, DesktopReplacements r)
+    : m_working(m_volumes, r.files ? *r.files : m_files, startFolder),
+      m_registry(Registry::defaultFilePath()), m_services{r.messages ? *r.messages : m_messages,
+                                                          r.files ? *r.files : m_files,
+                                                          m_volumes,
+                                                          m_working,
+                                                          m_registry,
+                                                          m_pictures,
+                                                          m_screen,
+                                                          m_clipboard,
+                                                          m_shell,
+                                                          m_tray,
+                                                          r.application ? *r.application
+                                                                        : m_application}
+{
+}
+
+QString RealDesktop::startFolder()
+{
+    const QString current = QDir::currentPath();
+    return LocalFileSystem().isReadableFolder(current) ? current : QDir::homePath();
+}
