@@ -159,9 +159,16 @@ void TestViewingModes::stretchedFillsThePictureArea()
     QCOMPARE(c.Image1->rect(), QRectF(0, 0, 449, 385));
     QCOMPARE(c.Label9->text(), QStringLiteral("449 X 385"));
     QVERIFY(c.Label9->isHidden() && !c.Label10->isHidden());
-    // Back to Actual Size reloads at the natural size.
+    // Back to Actual Size reloads at the natural size, and the panel shows it so.
     c.menus.Act1->click();
     QCOMPARE(c.Image1->rect(), QRectF(0, 0, 1024, 768));
+    // Painted as part of the window, the way the screen gets it: the panel sits away
+    // from the window's corner, which must not cut the picture short.
+    QWidget *window = c.Picture5->window();
+    const QImage shot = window->grab().toImage();
+    const QPoint panel = c.Picture5->mapTo(window, QPoint(2, 2));
+    for (const QPoint at : {QPoint(300, 300), QPoint(440, 370), QPoint(10, 370)})
+        QCOMPARE(shot.pixelColor(panel + at), QColor(30, 120, 200));
 }
 
 void TestViewingModes::modesSetMenusCursorsAndLabels()

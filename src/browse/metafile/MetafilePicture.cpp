@@ -182,22 +182,16 @@ void MetafilePicture::draw(QPainter &painter, const QRectF &target) const
 {
     if (target.isEmpty())
         return;
-    const QTransform dt = painter.deviceTransform();
+    const PaintedArea area = paintedArea(painter);
+    const QTransform dt = area.toPixels;
     if (dt.type() > QTransform::TxScale) {
         renderTo(painter, target); // rotated or sheared: replay directly
         return;
     }
     const QRectF deviceTarget = dt.mapRect(target);
     QRectF visible = deviceTarget;
-    if (QPaintDevice *dev = painter.device()) {
-        const double dpr = dev->devicePixelRatioF();
-        const bool pixelSized =
-            dev->devType() == QInternal::Image || dev->devType() == QInternal::Pixmap;
-        const double w = pixelSized ? dev->width() : dev->width() * dpr;
-        const double h = pixelSized ? dev->height() : dev->height() * dpr;
-        if (w > 0 && h > 0)
-            visible = visible.intersected(QRectF(0, 0, w, h));
-    }
+    if (!area.devicePixels.isEmpty())
+        visible = visible.intersected(area.devicePixels);
     if (painter.hasClipping())
         visible = visible.intersected(dt.mapRect(painter.clipBoundingRect()));
     visible = visible.intersected(QRectF(-1e7, -1e7, 2e7, 2e7));

@@ -64,15 +64,11 @@ void drawSmoothed(QPainter &painter, const QRectF &target, const QImage &raster,
 QRectF visiblePart(const QPainter &painter, const QRectF &target)
 {
     QRectF visible = target;
+    const PaintedArea area = paintedArea(painter);
     bool invertible = false;
-    const QTransform toLogical = painter.deviceTransform().inverted(&invertible);
-    if (invertible && painter.device()) {
-        // Widgets measure themselves in logical pixels, images in device pixels: the
-        // larger reading is the safe one.
-        const QPaintDevice *pd = painter.device();
-        const qreal ratio = qMax<qreal>(1, pd->devicePixelRatio());
-        visible &= toLogical.mapRect(QRectF(0, 0, pd->width() * ratio, pd->height() * ratio));
-    }
+    const QTransform toLogical = area.toPixels.inverted(&invertible);
+    if (invertible && !area.devicePixels.isEmpty())
+        visible &= toLogical.mapRect(area.devicePixels);
     if (painter.hasClipping())
         visible &= painter.clipBoundingRect();
     return visible;

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QImage>
+#include <QPaintDevice>
+#include <QPainter>
 #include <QRectF>
 #include <QSize>
+#include <QTransform>
 #include <memory>
-
-class QPainter;
 
 // A decoded picture. Shared between the controls that show it and never changed
 // after it is made, so handing it from one control to another is an assignment.
@@ -28,6 +29,29 @@ public:
 };
 
 using PictureRef = std::shared_ptr<const Picture>;
+
+// Where a painter's coordinates land in its device's pixels, and the device's own
+// area in those pixels. QPainter::deviceTransform() also holds the offset of a widget
+// inside its window's backing store, which against the widget's own size would cut
+// off everything beyond the window's width less that offset.
+struct PaintedArea {
+    QTransform toPixels;
+    QRectF devicePixels; // empty when the painter has no device
+};
+
+inline PaintedArea paintedArea(const QPainter &painter)
+{
+    const QPaintDevice *device = painter.device();
+    if (!device)
+        return {painter.combinedTransform(), {}};
+    const qreal ratio = device->devicePixelRatioF();
+    // Images and pixmaps measure themselves in pixels, widgets in logical units.
+    const bool pixelSized =
+        device->devType() == QInternal::Image || device->devType() == QInternal::Pixmap;
+    const qreal scale = pixelSized ? 1.0 : ratio;
+    return {painter.combinedTransform() * QTransform::fromScale(ratio, ratio),
+            QRectF(0, 0, device->width() * scale, device->height() * scale)};
+}
 
 // A picture that is already a bitmap in memory.
 class RasterPicture final : public Picture {
