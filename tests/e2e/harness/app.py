@@ -9,10 +9,12 @@ import time
 from dataclasses import dataclass
 
 from . import a11y, layout, processes
-from .waiting import wait_until
+from .desktop import SCREEN_SIZE
+from .waiting import WaitTimeout, wait_until
 
 PROGRAM_TITLE = "Quorvel 1.36"
 CAPTION_PREFIX = "Quorvel    -- "
+DOUBLE_CLICK_SECONDS = 0.6  # a little over Qt's default interval of 400 ms
 
 
 @dataclass(frozen=True)
@@ -65,6 +67,7 @@ class Quorvel:
                                             stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                             start_new_session=True)
         self.window = None
+        self._last_click = 0.0
 
     # ------------------------------------------------------------ process
     @property
@@ -169,6 +172,13 @@ class Quorvel:
                 return child
         raise LookupError(f"control {name} not found at ({x}, {y})")
 
+    def shows(self, name):
+        """Whether the control is on screen at its place."""
+        try:
+            return self.control(name).showing
+        except LookupError:
+            return False
+
     def control_screen_rect(self, name):
         cx, cy = self.client_origin()
         x, y, w, h = layout.control_rect(name)
@@ -178,8 +188,13 @@ class Quorvel:
     def click(self, x, y, button=1, double=False):
         # One xdotool call: the X server handles the move before the click.
         # (--sync would wait forever-ish when the pointer is already there.)
+        # A click soon after the last one would pair with it into a double-click.
+        since = time.monotonic() - self._last_click
+        if since < DOUBLE_CLICK_SECONDS:
+            time.sleep(DOUBLE_CLICK_SECONDS - since)
         repeat = ["--repeat", 2, "--delay", 60] if double else []
         self.desktop.xdotool("mousemove", x, y, "click", *repeat, button)
+        self._last_click = time.monotonic()
 
     def key(self, *keys):
         self.desktop.xdotool("key", "--clearmodifiers", *keys)
@@ -207,11 +222,18 @@ class Quorvel:
         item = self._menu_bar_item(title)
         binding = item.key_binding()
         self.activate()
-        self.key(binding.replace("Alt+", "alt+").lower() if binding else "F10")
+        keys = binding.replace("Alt+", "alt+").lower() if binding else "F10"
 
         def popup():
             menus = [c for c in self._menu_bar_item(title).children() if c.role == "popup menu"]
             return menus[0] if menus and menus[0].showing else None
+        self.key(keys)
+        try:
+            return wait_until(popup, timeout=1.5)
+        except WaitTimeout:
+            # Right after an entry was chosen with Return, Qt's menu bar is still in
+            # its keyboard mode and the first access key only leaves that mode.
+            self.key(keys)
         return wait_until(popup, timeout=5, message=f"the {title!r} menu to open")
 
     def _close_menus(self):
@@ -415,6 +437,20 @@ class Quorvel:
         """The viewing panel (Picture5) as it is on screen, border included."""
         x, y, w, h = self.control_screen_rect("Picture5")
         return self.desktop.grab().crop(x, y, w, h)
+
+    def full_screen_window(self):
+        """The program's window that covers the whole screen, or None."""
+        for window in self.desktop.windows_of(self.pid):
+            if window != self.window and \
+                    self.desktop.window_geometry(window) == (0, 0, *SCREEN_SIZE):
+                return window
+        return None
+
+    def wait_full_screen(self, shown=True, timeout=10):
+        what = "the full-screen view to " + ("open" if shown else "close")
+        if shown:
+            return wait_until(self.full_screen_window, timeout, message=what)
+        return wait_until(lambda: self.full_screen_window() is None, timeout, message=what)
 
     def window_image(self):
         x, y, w, h = self.desktop.frame_geometry(self.window)

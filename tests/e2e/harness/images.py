@@ -17,6 +17,29 @@ def write_bmp(path, width, height, color=(255, 0, 0)):
     return Path(path)
 
 
+def write_wmf(path, width, height, color=(255, 0, 0)):
+    """A placeable Windows metafile at 96 units per inch that fills its whole
+    width x height with one colour, without an outline."""
+    def record(function, *params):  # parameters in the order they are stored
+        return struct.pack(f"<IH{len(params)}H", 3 + len(params), function, *params)
+    r, g, b = color
+    records = (record(0x020B, 0, 0)                    # window origin
+               + record(0x020C, height, width)         # window extent
+               + record(0x02FC, 0, r | g << 8, b, 0)   # solid brush
+               + record(0x012D, 0)                     # selected
+               + record(0x02FA, 5, 0, 0, 0, 0)         # null pen
+               + record(0x012D, 1)                     # selected
+               + record(0x041B, height, width, 0, 0)   # rectangle over it all
+               + record(0x0000))                       # end of file
+    header = struct.pack("<HHHIHIH", 1, 9, 0x0300, 9 + len(records) // 2, 2, 8, 0)
+    placeable = struct.pack("<IHhhhhHI", 0x9AC6CDD7, 0, 0, 0, width, height, 96, 0)
+    checksum = 0
+    for (word,) in struct.iter_unpack("<H", placeable):
+        checksum ^= word
+    Path(path).write_bytes(placeable + struct.pack("<H", checksum) + header + records)
+    return Path(path)
+
+
 def write_with_imagemagick(path, width, height, color="red"):
     """Any format ImageMagick writes, chosen by the file's extension (GIF, JPEG, ICO ...)."""
     subprocess.run(["convert", "-size", f"{width}x{height}", f"xc:{color}", str(path)],

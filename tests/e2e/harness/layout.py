@@ -15,6 +15,8 @@ _CONTROLS_TWIPS = {
     "File1": (0, 3000, 2415, 2040),
     "Frame1": (0, 5040, 2415, 1095),
     "Picture5": (2400, 0, 6855, 5895),
+    "HScroll1": (2400, 5880, 6855, 233),
+    "VScroll1": (9240, 0, 233, 5895),
 }
 
 # The role each control has in the accessibility tree.
@@ -26,6 +28,8 @@ ROLES = {
     "File1": "list",
     "Frame1": "panel",
     "Picture5": "frame",
+    "HScroll1": "scroll bar",
+    "VScroll1": "scroll bar",
 }
 
 CLIENT_SIZE = (632, 409)
