@@ -231,8 +231,8 @@ class Quorvel:
         try:
             return wait_until(popup, timeout=1.5)
         except WaitTimeout:
-            # Right after an entry was chosen with Return, Qt's menu bar is still in
-            # its keyboard mode and the first access key only leaves that mode.
+            # Right after a viewing mode was chosen with Return, Qt's menu bar lets the
+            # first access key go by; the second one opens the menu.
             self.key(keys)
         return wait_until(popup, timeout=5, message=f"the {title!r} menu to open")
 
