@@ -5,8 +5,8 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config clang-format
-    qt6-base-dev qt6-base-dev-tools libgl-dev libglib2.0-dev
-    fonts-dejavu-core
+    qt6-base-dev qt6-base-dev-tools libgl-dev libglib2.0-dev libjpeg-dev
+    fonts-dejavu-core fonts-liberation
     xvfb openbox xdotool x11-utils xclip trash-cli trayer
     imagemagick dbus-x11
     at-spi2-core python3-pyatspi python3-pytest python3-pytest-timeout

@@ -12,6 +12,7 @@ index.html. Add a state by adding a Scene to SCENES.
 import argparse
 import html
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -23,12 +24,15 @@ sys.path.insert(0, str(Path(__file__).parent))
 
 from harness import processes  # noqa: E402
 from harness.desktop import Desktop  # noqa: E402
+from harness.images import write_wmf  # noqa: E402
 from harness.session import REPO_ROOT, UserSession  # noqa: E402
 from harness.waiting import wait_until  # noqa: E402
 
 MARGIN = 8
 # The same user folder every time, so that captions do not vary between runs.
 GALLERY_USER = Path(tempfile.gettempdir()) / f"quorvel-gallery-{os.getuid()}"
+# A real-world drawing for the metafile scene, when the corpus is at hand.
+CORPUS_DRAWING = REPO_ROOT.parent / "shared" / "corpus" / "apache-poi" / "wmf" / "good" / "santa.wmf"
 
 
 @dataclass
@@ -63,6 +67,46 @@ def picture_shown(session):
     return app
 
 
+def large_picture(session, mode):
+    folder = session.sandbox.folder("Pictures")
+    subprocess.run(["convert", "-size", "720x540", "plasma:#5a8fd0-#f0c060", "-blur", "0x3",
+                    f"BMP3:{folder / 'landscape.bmp'}"], check=True)
+    app = session.start(folder=folder)
+    app.click_list_entry("File1", "landscape.bmp")
+    wait_until(lambda: app.info_labels().get("Pic's Size:"), message="the file's information")
+    if mode:
+        app.choose_menu("&Option   View", mode)
+    return app
+
+
+def full_screen(session):
+    app = picture_shown(session)
+    app.click_list_entry("File1", "sunset.bmp", double=True)
+    app.wait_full_screen()
+    return app
+
+
+def file_not_supported(session):
+    folder = picture_folder(session)
+    (folder / "broken.jpg").write_text("this is not a picture\n")
+    app = session.start(folder=folder)
+    app.click_list_entry("File1", "broken.jpg")
+    app.wait_message_box()
+    return app
+
+
+def metafile_shown(session):
+    folder = session.sandbox.folder("Drawings")
+    if CORPUS_DRAWING.exists():
+        shutil.copy(CORPUS_DRAWING, folder / "santa.wmf")
+    else:
+        write_wmf(folder / "santa.wmf", 200, 150, (200, 40, 40))
+    app = session.start(folder=folder)
+    app.click_list_entry("File1", "santa.wmf")
+    wait_until(lambda: app.info_labels().get("Pic's Size:"), message="the file's information")
+    return app
+
+
 def filter_list_open(session):
     app = session.start(folder=picture_folder(session))
     app.drop_down_filter()
@@ -81,6 +125,17 @@ SCENES = [
           main_window),
     Scene("picture-shown", "A picture clicked in the file list, with its information.",
           picture_shown),
+    Scene("actual-size", "A picture larger than the panel at its actual size, with scroll bars.",
+          lambda session: large_picture(session, "Actual Size")),
+    Scene("auto-fit", "The same picture fitted into the panel.",
+          lambda session: large_picture(session, None)),
+    Scene("stretched", "The same picture stretched over the whole panel.",
+          lambda session: large_picture(session, "Stretched Size")),
+    Scene("full-screen", "The full-screen view: the picture centred on black.", full_screen),
+    Scene("file-not-supported", "The message for a file that is not a picture it can show.",
+          file_not_supported),
+    Scene("metafile-shown", "A Windows metafile drawn by Quorvel's own player.",
+          metafile_shown),
     Scene("filter-list-open", "The picture-type filter dropped down.", filter_list_open),
     Scene("invalid-pattern-message",
           "The message for a filter pattern that names a folder (\"*/\").",
@@ -120,6 +175,10 @@ def main(argv=None):
         parser.error(f"unknown scenes: {', '.join(sorted(unknown))}")
 
     args.out.mkdir(parents=True, exist_ok=True)
+    if not args.scenes:
+        # A full run writes the whole gallery: no pictures left from older scene lists.
+        for old in args.out.glob("[0-9][0-9]-*.png"):
+            old.unlink()
     processes.become_subreaper()
     failures, shots = [], []
     with Desktop() as desktop:
