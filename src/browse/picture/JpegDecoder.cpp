@@ -205,16 +205,23 @@ bool run(Job *job)
     return true;
 }
 
+// A job over data whose library errors come back to us instead of ending the program.
+std::unique_ptr<Job> newJob(Bytes data)
+{
+    auto job = std::make_unique<Job>();
+    job->data = data;
+    job->cinfo.err = jpeg_std_error(&job->err.pub);
+    job->err.pub.error_exit = quorvelJpegError;
+    job->err.pub.emit_message = quorvelJpegMessage;
+    return job;
+}
+
 } // namespace
 
 bool readJpegHeader(Bytes data, JpegHeader &header, QString &why)
 {
-    auto job = std::make_unique<Job>();
-    job->data = data;
+    const std::unique_ptr<Job> job = newJob(data);
     job->header = &header;
-    job->cinfo.err = jpeg_std_error(&job->err.pub);
-    job->err.pub.error_exit = quorvelJpegError;
-    job->err.pub.emit_message = quorvelJpegMessage;
     const bool ok = run(job.get());
     jpeg_destroy_decompress(&job->cinfo);
     if (!ok)
@@ -225,13 +232,9 @@ bool readJpegHeader(Bytes data, JpegHeader &header, QString &why)
 Decoded decodeJpeg(Bytes data, int denominator)
 {
     Decoded out;
-    auto job = std::make_unique<Job>();
-    job->data = data;
+    const std::unique_ptr<Job> job = newJob(data);
     job->denominator = denominator;
     job->out = &out;
-    job->cinfo.err = jpeg_std_error(&job->err.pub);
-    job->err.pub.error_exit = quorvelJpegError;
-    job->err.pub.emit_message = quorvelJpegMessage;
     const bool ok = run(job.get());
     jpeg_destroy_decompress(&job->cinfo);
     if (!ok)
