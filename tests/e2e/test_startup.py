@@ -4,8 +4,8 @@ from harness import layout
 from harness.app import CAPTION_PREFIX
 from harness.images import close_to
 
-SLIDE_SHOW_ITEMS = ["&Pause", "&Resume", "C&opy -> VozeviZire", "S&peed..", "SysTr&ay...",
-                    "&Cancel"]
+# Hidden, they give up their access keys (the menu bar would let them swallow presses).
+SLIDE_SHOW_ITEMS = ["Pause", "Resume", "Copy -> VozeviZire", "Speed..", "SysTray...", "Cancel"]
 FILE_MENU = ["Copy Pic To ...", "Copy File To  ...", "Paste To View", "-", "Run File Now...",
              "Delete File...", "-", "Refresh Folder...", "Minimize to SysTray...", "-", "Exit"]
 GO_TO_FOLDER_NOW = 'Go to "Folder" Now'

@@ -2,9 +2,27 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+// The caption without its access-key marks; "&&" stays a literal ampersand.
+QString withoutAccessKey(const QString &caption)
+{
+    QString plain;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] != QLatin1Char('&'))
+            plain += caption[i];
+        else if (i + 1 < caption.size() && caption[i + 1] == QLatin1Char('&'))
+            plain += QStringLiteral("&&"), ++i;
+    }
+    return plain;
+}
+
+} // namespace
 
 MenuItem::MenuItem(const QString &name, const QString &caption, QObject *parent)
-    : QObject(parent), m_action(new QAction(caption, this))
+    : QObject(parent), m_action(new QAction(caption, this)), m_caption(caption)
 {
     setObjectName(name);
     m_action->setObjectName(name);
@@ -14,7 +32,7 @@ MenuItem::MenuItem(const QString &name, const QString &caption, QObject *parent)
 }
 
 MenuItem::MenuItem(const QString &name, QMenu *menu, QObject *parent)
-    : QObject(parent), m_action(menu->menuAction()), m_menu(menu)
+    : QObject(parent), m_action(menu->menuAction()), m_menu(menu), m_caption(menu->title())
 {
     setObjectName(name);
     menu->setObjectName(name);
@@ -23,7 +41,7 @@ MenuItem::MenuItem(const QString &name, QMenu *menu, QObject *parent)
 
 QString MenuItem::caption() const
 {
-    return m_menu ? m_menu->title() : m_action->text();
+    return m_caption;
 }
 
 bool MenuItem::isVisible() const
@@ -34,6 +52,16 @@ bool MenuItem::isVisible() const
 void MenuItem::setVisible(bool visible)
 {
     m_action->setVisible(visible);
+    if (!isOnMenuBar())
+        return;
+    m_action->setText(visible ? m_caption : withoutAccessKey(m_caption));
+}
+
+bool MenuItem::isOnMenuBar() const
+{
+    const QList<QObject *> places = m_action->associatedObjects();
+    return std::any_of(places.begin(), places.end(),
+                       [](QObject *place) { return qobject_cast<QMenuBar *>(place); });
 }
 
 bool MenuItem::isEnabled() const

@@ -6,7 +6,9 @@ class QAction;
 class QMenu;
 
 // A menu entry with program-controlled state: choosing it never toggles its check
-// mark by itself, the handler decides. A hidden menu-bar entry leaves the bar.
+// mark by itself, the handler decides. A hidden menu-bar entry gives up its access
+// key: the menu bar claims the key of every entry, hidden or not, and two entries
+// with one key take turns, so a hidden one would swallow every other press.
 class MenuItem : public QObject {
     Q_OBJECT
 
@@ -36,7 +38,10 @@ Q_SIGNALS:
 private:
     void onTriggered();
 
+    [[nodiscard]] bool isOnMenuBar() const;
+
     QAction *m_action = nullptr;
     QMenu *m_menu = nullptr;
+    QString m_caption;
     bool m_checked = false;
 };

@@ -10,7 +10,7 @@ from dataclasses import dataclass
 
 from . import a11y, layout, processes
 from .desktop import SCREEN_SIZE
-from .waiting import WaitTimeout, wait_until
+from .waiting import wait_until
 
 PROGRAM_TITLE = "Quorvel 1.36"
 CAPTION_PREFIX = "Quorvel    -- "
@@ -228,12 +228,6 @@ class Quorvel:
             menus = [c for c in self._menu_bar_item(title).children() if c.role == "popup menu"]
             return menus[0] if menus and menus[0].showing else None
         self.key(keys)
-        try:
-            return wait_until(popup, timeout=1.5)
-        except WaitTimeout:
-            # Right after a viewing mode was chosen with Return, Qt's menu bar lets the
-            # first access key go by; the second one opens the menu.
-            self.key(keys)
         return wait_until(popup, timeout=5, message=f"the {title!r} menu to open")
 
     def _close_menus(self):
