@@ -5,14 +5,11 @@
 #include "picture/GifDecoder.h"
 #include "picture/IconDecoder.h"
 #include "picture/JpegPicture.h"
+#include "picture/Limits.h"
 #include "picture/ScaledPicture.h"
 
 #include <QColorSpace>
 #include <QFile>
-
-#ifdef Q_OS_LINUX
-#include <sys/mman.h>
-#endif
 
 using namespace picture;
 
@@ -47,20 +44,14 @@ LoadResult fromDecoded(Decoded d)
     return {std::move(picture), {}, d.warning};
 }
 
-// The whole file in one buffer. A fresh buffer of many megabytes costs a page fault
-// for every 4 KB written to it; on Linux it asks for huge pages instead.
+// The whole file in one buffer, which for a large file prefers huge pages.
 QByteArray readWhole(QFile &file)
 {
     const qint64 size = file.size();
     if (size < (4 << 20) || size > (1LL << 31))
         return file.readAll();
     QByteArray bytes(size, Qt::Uninitialized);
-#ifdef Q_OS_LINUX
-    const auto start = (reinterpret_cast<quintptr>(bytes.data()) + 4095) & ~quintptr(4095);
-    const auto end = (reinterpret_cast<quintptr>(bytes.data()) + size) & ~quintptr(4095);
-    if (end > start)
-        madvise(reinterpret_cast<void *>(start), end - start, MADV_HUGEPAGE);
-#endif
+    preferHugePages(bytes.data(), size);
     const qint64 got = file.read(bytes.data(), size);
     bytes.resize(qMax<qint64>(got, 0));
     return bytes;

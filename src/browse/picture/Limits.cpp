@@ -1,5 +1,9 @@
 #include "Limits.h"
 
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
+
 namespace picture {
 
 QString checkDimensions(qint64 width, qint64 height)
@@ -31,7 +35,25 @@ QImage allocateRaster(qint64 width, qint64 height, QImage::Format format, QStrin
     QImage image(static_cast<int>(width), static_cast<int>(height), format);
     if (image.isNull() && why)
         *why = QStringLiteral("out of memory for a %1 x %2 raster").arg(width).arg(height);
+    if (!image.isNull())
+        preferHugePages(image.bits(), image.sizeInBytes());
     return image;
+}
+
+void preferHugePages(void *data, qint64 bytes)
+{
+#ifdef Q_OS_LINUX
+    constexpr qint64 kWorthIt = 4 << 20;
+    if (bytes < kWorthIt)
+        return;
+    const auto first = (reinterpret_cast<quintptr>(data) + 4095) & ~quintptr(4095);
+    const auto end = (reinterpret_cast<quintptr>(data) + quintptr(bytes)) & ~quintptr(4095);
+    if (end > first)
+        (void)madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(bytes);
+#endif
 }
 
 int readerAllocationLimitMb(qint64 width, qint64 height)
