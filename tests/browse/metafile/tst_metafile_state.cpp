@@ -4,6 +4,7 @@
 #include "MetafileTestUtil.h"
 
 #include <QTest>
+#include <cmath>
 
 using namespace metafile::test;
 
@@ -151,6 +152,8 @@ private Q_SLOTS:
     void rop2NotInvertsDestination();
     void textAlignmentPlacesInk();
     void textUpdatesCurrentPosition();
+    void textBaselineSitsOnAPixelRow();
+    void symbolFontsDrawTheirShapes();
     void stretchDibFlipsBottomUpRows();
     void nullPenAndBrushDrawNothing();
 };
@@ -525,6 +528,71 @@ void TestMetafileState::textUpdatesCurrentPosition()
     QVERIFY(ink.top() >= 10 && ink.top() <= 20);
     // Four H's side by side: about four advances wide.
     QVERIFY2(ink.width() > 70, qPrintable(QString::number(ink.width())));
+}
+
+void TestMetafileState::textBaselineSitsOnAPixelRow()
+{
+    // "HH" on a baseline at y = 60 of a 100 unit high picture, drawn at many
+    // heights: the flat feet of the H end on the row above the baseline, never
+    // on a row below it (the baseline itself is a pixel edge).
+    EmfBuilder e(QSize(200, 100));
+    e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -30, QStringLiteral("DejaVu Sans")));
+    e.rec(EMR_SELECTOBJECT, {1});
+    e.rec(EMR_SETBKMODE, {1});
+    e.rec(EMR_SETTEXTALIGN, {24}); // TA_BASELINE
+    e.rec(EMR_EXTTEXTOUTW, emfText(50, 60, QStringLiteral("HH")));
+    const auto pic = loadOrFail(e.finish());
+    QVERIFY(pic);
+    for (int h = 100; h <= 124; ++h) {
+        const QImage img = pic->render(QSize(2 * h, h));
+        const QRect ink = inkBounds(img);
+        // Where the baseline lands, pixel centres being whole coordinates.
+        const double baseline = 60.0 * h / 100.0 - 0.5;
+        const int lastRow = int(std::floor(baseline + 0.25)) - 1;
+        QVERIFY2(ink.bottom() <= lastRow && ink.bottom() >= lastRow - 1,
+                 qPrintable(QStringLiteral("height %1: ink ends on row %2, baseline %3")
+                                .arg(h)
+                                .arg(ink.bottom())
+                                .arg(baseline)));
+    }
+}
+
+void TestMetafileState::symbolFontsDrawTheirShapes()
+{
+    // One character of a symbol font, large, black on white.
+    auto render = [](const QString &face, QChar c) {
+        EmfBuilder e(QSize(200, 100));
+        e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -80, face));
+        e.rec(EMR_SELECTOBJECT, {1});
+        e.rec(EMR_SETBKMODE, {1});
+        e.rec(EMR_EXTTEXTOUTW, emfText(20, 10, QString(c)));
+        return renderNatural(e.finish());
+    };
+    auto dark = [](const QImage &img, int x, int y) {
+        return qGray(img.pixel(x, y)) < 128;
+    };
+
+    // Wingdings 3 "p" and "q" are triangles pointing up and down.
+    const QImage up = render(QStringLiteral("Wingdings 3"), QLatin1Char('p'));
+    const QRect upBox = inkBounds(up);
+    QVERIFY2(upBox.width() > 25, qPrintable(QString::number(upBox.width())));
+    QVERIFY(dark(up, upBox.left() + 2, upBox.bottom() - 2));
+    QVERIFY(!dark(up, upBox.left() + 2, upBox.top() + 2));
+    const QImage down = render(QStringLiteral("Wingdings 3"), QLatin1Char('q'));
+    const QRect downBox = inkBounds(down);
+    QVERIFY(dark(down, downBox.left() + 2, downBox.top() + 2));
+    QVERIFY(!dark(down, downBox.left() + 2, downBox.bottom() - 2));
+
+    // Wingdings 2 0xA2 is a filled square, dark to its corners; the private-use
+    // form of the same byte means the same.
+    for (QChar c : {QChar(0xA2), QChar(0xF0A2)}) {
+        const QImage square = render(QStringLiteral("Wingdings 2"), c);
+        const QRect box = inkBounds(square);
+        QVERIFY2(box.width() > 25 && qAbs(box.width() - box.height()) <= 3,
+                 qPrintable(QStringLiteral("%1x%2").arg(box.width()).arg(box.height())));
+        QVERIFY(dark(square, box.left() + 1, box.top() + 1));
+        QVERIFY(dark(square, box.right() - 1, box.bottom() - 1));
+    }
 }
 
 void TestMetafileState::stretchDibFlipsBottomUpRows()
