@@ -527,7 +527,12 @@ QPen GdiDevice::makePen(bool *visible) const
         width = 1e6;
     // A zero width is one pixel whatever the scale; other widths scale with the
     // picture and may fall below a pixel, drawn thin and light as vector viewers do.
-    const bool hairline = width <= 0;
+    // Dashes and dots of a plain pen exist only one pixel wide: a styled pen no
+    // wider than a device pixel is drawn as that one-pixel dashed line, however
+    // thin its nominal width, or its pattern would shrink out of sight.
+    const bool thinStyled =
+        !pen.extended && style >= PS_DASH && style <= PS_DASHDOTDOT && width <= 1.0;
+    const bool hairline = width <= 0 || thinStyled;
     QPen qp(c);
     qp.setWidthF(hairline ? 0 : width);
     qp.setCosmetic(hairline);

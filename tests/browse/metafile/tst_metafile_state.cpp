@@ -156,6 +156,7 @@ private Q_SLOTS:
     void symbolFontsDrawTheirShapes();
     void stretchDibFlipsBottomUpRows();
     void nullPenAndBrushDrawNothing();
+    void thinStyledPensDashOnePixelWide();
 };
 
 void TestMetafileState::wmfWindowMapsOntoTheFrame()
@@ -649,6 +650,33 @@ void TestMetafileState::nullPenAndBrushDrawNothing()
     QCOMPARE_COLOR(img, 10, 50, kWhite);
     QCOMPARE_COLOR(img, 20, 50, kBlue);
     QCOMPARE_COLOR(img, 50, 50, kWhite);
+}
+
+void TestMetafileState::thinStyledPensDashOnePixelWide()
+{
+    // A dashed pen one logical unit wide where a unit is a fiftieth of a pixel:
+    // the line is still drawn, as one-pixel dashes with gaps between them.
+    for (int style : {1, 2, 3, 4}) {                 // PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT
+        WmfBuilder w(QRect(0, 0, 5000, 5000), 4800); // 100 pixels square
+        w.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {5000, 5000});
+        w.rec(SETBKMODE, {1}); // transparent: the gaps stay white
+        w.rec(CREATEPENINDIRECT, words({style, 1, 0, 0, 0})).rec(SELECTOBJECT, {0});
+        w.rec(MOVETO, {2500, 250}).rec(LINETO, {2500, 4750}); // y, x
+        const QImage img = renderNatural(w.finish());
+        QVERIFY(!img.isNull());
+        const int row = img.height() / 2;
+        int dark = 0, light = 0;
+        for (int x = 10; x < img.width() - 10; ++x) {
+            int darkest = 255;
+            for (int y = row - 1; y <= row + 1; ++y)
+                darkest = qMin(darkest, qGray(img.pixel(x, y)));
+            (darkest < 100 ? dark : light) += 1;
+        }
+        QVERIFY2(
+            dark > 5 && light > 5,
+            qPrintable(
+                QStringLiteral("style %1: %2 dark, %3 light").arg(style).arg(dark).arg(light)));
+    }
 }
 
 QTEST_MAIN(TestMetafileState)
