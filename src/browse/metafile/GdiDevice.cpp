@@ -63,6 +63,27 @@ QPainter::CompositionMode rop2Mode(int rop2)
     }
 }
 
+// One-pixel lines light whole pixels, as GDI draws them: each corner of a
+// straight-edged line moves to the centre of the pixel it falls in (a point on a
+// pixel edge, or up to a quarter pixel past it, counts to the pixel before), so
+// a line between two pixel rows does not smear over both. Curves keep their
+// shape.
+QPainterPath snapToPixelCentres(const QPainterPath &target)
+{
+    QPainterPath out = target;
+    for (int i = 0; i < out.elementCount(); ++i) {
+        const QPainterPath::Element e = out.elementAt(i);
+        if (e.type != QPainterPath::MoveToElement && e.type != QPainterPath::LineToElement)
+            continue;
+        if (i + 1 < out.elementCount() && out.elementAt(i + 1).type == QPainterPath::CurveToElement)
+            continue;
+        const double x = std::floor(e.x + 0.25) + 0.5, y = std::floor(e.y + 0.25) + 0.5;
+        if (std::isfinite(x) && std::isfinite(y))
+            out.setElementPositionAt(i, x, y);
+    }
+    return out;
+}
+
 // Parametric angle (degrees, Qt's counter-clockwise convention in y-down space)
 // of the point where the ray from the centre through p meets the ellipse.
 double ellipseAngle(const QRectF &box, QPointF p)
@@ -717,13 +738,27 @@ void GdiDevice::paintDevicePath(const QPainterPath &device, bool fill, bool stro
     }
     if (stroke && penVisible) {
         const quint32 style = m_s.pen.style & PS_STYLE_MASK;
+        const QTransform &toTarget = m_setup.deviceToTarget;
+        // Lines about a pixel wide are drawn on whole pixels (see snapToPixelCentres).
+        QPainterPath line = device;
+        QPen thin = pen;
+        const double scale = std::sqrt(std::abs(toTarget.determinant()));
+        const double targetWidth = pen.widthF() * scale;
+        const bool hairline = pen.isCosmetic() && pen.widthF() == 0;
+        if (toTarget.type() <= QTransform::TxScale &&
+            (hairline || (!pen.isCosmetic() && targetWidth >= 0.9 && targetWidth <= 1.5))) {
+            line = snapToPixelCentres(toTarget.map(device));
+            if (!hairline)
+                thin.setWidthF(targetWidth);
+            m_p.setTransform(QTransform());
+        }
         if (m_s.bkMode == OPAQUE && style >= PS_DASH && style <= PS_DASHDOTDOT) {
-            QPen under = pen;
+            QPen under = thin;
             under.setStyle(Qt::SolidLine);
             under.setColor(color(m_s.bkColor));
-            m_p.strokePath(device, under);
+            m_p.strokePath(line, under);
         }
-        m_p.strokePath(device, pen);
+        m_p.strokePath(line, thin);
     }
 }
 

@@ -157,6 +157,7 @@ private Q_SLOTS:
     void stretchDibFlipsBottomUpRows();
     void nullPenAndBrushDrawNothing();
     void thinStyledPensDashOnePixelWide();
+    void onePixelLinesStayCrispWhenScaled();
 };
 
 void TestMetafileState::wmfWindowMapsOntoTheFrame()
@@ -676,6 +677,31 @@ void TestMetafileState::thinStyledPensDashOnePixelWide()
             dark > 5 && light > 5,
             qPrintable(
                 QStringLiteral("style %1: %2 dark, %3 light").arg(style).arg(dark).arg(light)));
+    }
+}
+
+void TestMetafileState::onePixelLinesStayCrispWhenScaled()
+{
+    // Vertical lines, a hairline and a one-unit pen, in a 94 unit picture drawn
+    // 96 pixels wide: each must darken one column, not share its ink between two.
+    for (int width : {0, 1}) {
+        WmfBuilder w(QRect(0, 0, 94, 94));
+        w.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {94, 94});
+        w.rec(CREATEPENINDIRECT, words({0, width, 0, 0, 0})).rec(SELECTOBJECT, {0});
+        for (int x : {4, 13, 23, 32, 42, 51, 61, 70, 80, 89})
+            w.rec(MOVETO, {0, x}).rec(LINETO, {94, x}); // y, x
+        const auto pic = loadOrFail(w.finish());
+        QVERIFY(pic);
+        const QImage img = pic->render(QSize(96, 96));
+        int lines = 0;
+        for (int x = 1; x < 95; ++x) {
+            const int g = qGray(img.pixel(x, 48));
+            QVERIFY2(g < 40 || g > 215,
+                     qPrintable(
+                         QStringLiteral("pen %1: column %2 is grey %3").arg(width).arg(x).arg(g)));
+            lines += g < 40;
+        }
+        QCOMPARE(lines, 10);
     }
 }
 
