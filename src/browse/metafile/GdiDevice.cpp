@@ -63,11 +63,11 @@ QPainter::CompositionMode rop2Mode(int rop2)
     }
 }
 
-// One-pixel lines light whole pixels, as GDI draws them: each corner of a
-// straight-edged line moves to the centre of the pixel it falls in (a point on a
-// pixel edge, or up to a quarter pixel past it, counts to the pixel before), so
-// a line between two pixel rows does not smear over both. Curves keep their
-// shape.
+// GDI lights whole pixels: each corner of a straight-edged line moves to the
+// centre of the pixel it falls in (a point on a pixel edge, or up to a quarter
+// pixel past it, counts to the pixel before), so a one-pixel line between two
+// pixel rows does not smear over both; wider lines are centred the same way.
+// Curves keep their shape.
 QPainterPath snapToPixelCentres(const QPainterPath &target)
 {
     QPainterPath out = target;
@@ -739,17 +739,14 @@ void GdiDevice::paintDevicePath(const QPainterPath &device, bool fill, bool stro
     if (stroke && penVisible) {
         const quint32 style = m_s.pen.style & PS_STYLE_MASK;
         const QTransform &toTarget = m_setup.deviceToTarget;
-        // Lines about a pixel wide are drawn on whole pixels (see snapToPixelCentres).
+        // Lines run through pixel centres (see snapToPixelCentres), so they
+        // cover whole pixels the way GDI draws them.
         QPainterPath line = device;
         QPen thin = pen;
-        const double scale = std::sqrt(std::abs(toTarget.determinant()));
-        const double targetWidth = pen.widthF() * scale;
-        const bool hairline = pen.isCosmetic() && pen.widthF() == 0;
-        if (toTarget.type() <= QTransform::TxScale &&
-            (hairline || (!pen.isCosmetic() && targetWidth >= 0.9 && targetWidth <= 1.5))) {
+        if (toTarget.type() <= QTransform::TxScale) {
             line = snapToPixelCentres(toTarget.map(device));
-            if (!hairline)
-                thin.setWidthF(targetWidth);
+            if (!pen.isCosmetic())
+                thin.setWidthF(pen.widthF() * std::sqrt(std::abs(toTarget.determinant())));
             m_p.setTransform(QTransform());
         }
         if (m_s.bkMode == OPAQUE && style >= PS_DASH && style <= PS_DASHDOTDOT) {
