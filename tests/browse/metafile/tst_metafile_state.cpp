@@ -157,7 +157,7 @@ private Q_SLOTS:
     void stretchDibFlipsBottomUpRows();
     void nullPenAndBrushDrawNothing();
     void thinStyledPensDashOnePixelWide();
-    void onePixelLinesStayCrispWhenScaled();
+    void linesRunThroughPixelCentres();
 };
 
 void TestMetafileState::wmfWindowMapsOntoTheFrame()
@@ -680,7 +680,7 @@ void TestMetafileState::thinStyledPensDashOnePixelWide()
     }
 }
 
-void TestMetafileState::onePixelLinesStayCrispWhenScaled()
+void TestMetafileState::linesRunThroughPixelCentres()
 {
     // Vertical lines, a hairline and a one-unit pen, in a 94 unit picture drawn
     // 96 pixels wide: each must darken one column, not share its ink between two.
@@ -703,6 +703,23 @@ void TestMetafileState::onePixelLinesStayCrispWhenScaled()
         }
         QCOMPARE(lines, 10);
     }
+
+    // A two-pixel pen along a row boundary is centred on a pixel: one full row
+    // with equal halves above and below it, as other renderers draw it.
+    WmfBuilder w(QRect(0, 0, 200, 200), 192); // two units a pixel
+    w.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {200, 200});
+    w.rec(CREATEPENINDIRECT, words({0, 4, 0, 0, 0})).rec(SELECTOBJECT, {0});
+    w.rec(MOVETO, {51, 20}).rec(LINETO, {51, 180}); // y 51: between rows 24 and 25
+    const QImage img = renderNatural(w.finish());
+    QCOMPARE(img.size(), QSize(100, 100));
+    int full = -1;
+    for (int y = 20; y < 30; ++y)
+        if (qGray(img.pixel(50, y)) < 20)
+            full = full < 0 ? y : 1000; // exactly one full row
+    QVERIFY2(full > 0 && full < 1000, qPrintable(QString::number(full)));
+    const int above = qGray(img.pixel(50, full - 1)), below = qGray(img.pixel(50, full + 1));
+    QVERIFY2(qAbs(above - below) < 30 && above < 200,
+             qPrintable(QStringLiteral("%1 / %2").arg(above).arg(below)));
 }
 
 QTEST_MAIN(TestMetafileState)
