@@ -68,6 +68,34 @@ QPainter::CompositionMode rop2Mode(int rop2)
 // pixel past it, counts to the pixel before), so a one-pixel line between two
 // pixel rows does not smear over both; wider lines are centred the same way.
 // Curves keep their shape.
+// An upright box fills whole pixels, as GDI fills it: its edges move to the
+// pixel edge at or before them (up to a quarter pixel past an edge still counts
+// to it). Other shapes keep their exact outline.
+QPainterPath snapBoxToPixels(const QPainterPath &device, const QTransform &toTarget)
+{
+    if (toTarget.type() > QTransform::TxScale || device.elementCount() < 4 ||
+        device.elementCount() > 5)
+        return device;
+    const QPainterPath target = toTarget.map(device);
+    for (int i = 1; i < target.elementCount(); ++i) {
+        const QPainterPath::Element a = target.elementAt(i - 1), b = target.elementAt(i);
+        if (b.type != QPainterPath::LineToElement || (a.x != b.x && a.y != b.y))
+            return device;
+    }
+    QPainterPath out = target;
+    for (int i = 0; i < out.elementCount(); ++i) {
+        const QPainterPath::Element e = out.elementAt(i);
+        out.setElementPositionAt(i, std::floor(e.x + 0.25), std::floor(e.y + 0.25));
+    }
+    const QRectF before = target.boundingRect(), after = out.boundingRect();
+    bool invertible = false;
+    const QTransform back = toTarget.inverted(&invertible);
+    if (!invertible || !std::isfinite(after.width()) || !std::isfinite(after.height()) ||
+        (after.width() < 1 && before.width() > 0) || (after.height() < 1 && before.height() > 0))
+        return device;
+    return back.map(out);
+}
+
 QPainterPath snapToPixelCentres(const QPainterPath &target)
 {
     QPainterPath out = target;
@@ -730,7 +758,7 @@ void GdiDevice::paintDevicePath(const QPainterPath &device, bool fill, bool stro
     beginDraw();
     applyRop2();
     if (fill && brushVisible) {
-        QPainterPath p = device;
+        QPainterPath p = snapBoxToPixels(device, m_setup.deviceToTarget);
         p.setFillRule(rule);
         if (m_s.brush.style == BS_HATCHED && m_s.bkMode == OPAQUE)
             m_p.fillPath(p, color(m_s.bkColor));

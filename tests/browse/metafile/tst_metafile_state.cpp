@@ -158,6 +158,7 @@ private Q_SLOTS:
     void nullPenAndBrushDrawNothing();
     void thinStyledPensDashOnePixelWide();
     void linesRunThroughPixelCentres();
+    void boxesFillWholePixels();
 };
 
 void TestMetafileState::wmfWindowMapsOntoTheFrame()
@@ -720,6 +721,30 @@ void TestMetafileState::linesRunThroughPixelCentres()
     const int above = qGray(img.pixel(50, full - 1)), below = qGray(img.pixel(50, full + 1));
     QVERIFY2(qAbs(above - below) < 30 && above < 200,
              qPrintable(QStringLiteral("%1 / %2").arg(above).arg(below)));
+}
+
+void TestMetafileState::boxesFillWholePixels()
+{
+    // Boxes whose edges fall between pixel rows and columns: every pixel is
+    // either filled or untouched, never half-covered grey.
+    WmfBuilder w(QRect(0, 0, 200, 200), 192); // two units a pixel
+    w.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {200, 200});
+    w.rec(CREATEPENINDIRECT, wmfNullPen()).rec(SELECTOBJECT, {0});
+    w.rec(CREATEBRUSHINDIRECT, wmfBrush(0)).rec(SELECTOBJECT, {1});
+    w.rec(RECTANGLE, {80, 81, 52, 21});     // bottom, right, top, left
+    w.rec(RECTANGLE, {150, 171, 101, 121}); // odd edges the other way
+    const QImage img = renderNatural(w.finish());
+    QCOMPARE(img.size(), QSize(100, 100));
+    int filled = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x) {
+            const int g = qGray(img.pixel(x, y));
+            QVERIFY2(g < 20 || g > 235,
+                     qPrintable(QStringLiteral("(%1,%2) is grey %3").arg(x).arg(y).arg(g)));
+            filled += g < 20;
+        }
+    // About the boxes' areas: 30 x 14 and 25 x 24.5 pixels.
+    QVERIFY2(qAbs(filled - (30 * 14 + 25 * 25)) <= 60, qPrintable(QString::number(filled)));
 }
 
 QTEST_MAIN(TestMetafileState)
