@@ -81,21 +81,41 @@ def main():
         path, value = line.split("\t")
         scores[path] = float(value) if value != "MISSING" else 0.5
 
+    # Which EMF files carry EMF+ records: LibreOffice draws those from the EMF+
+    # records, we from the plain ones, so they are reported apart as well.
+    emf_files = [os.path.join(args.corpus, rel) for rel, kind in files if kind == "emf" and rel in lo]
+    plus = {}
+    if emf_files:
+        info = subprocess.run([tool, "--info"] + emf_files, env=env, capture_output=True, text=True).stdout
+        for line in info.splitlines():
+            cols = line.split("\t")
+            if len(cols) >= 4:
+                plus[os.path.relpath(cols[0], args.corpus)] = cols[3]
+
+    def summary(name, vals):
+        if not vals:
+            return
+        under = sum(1 for v in vals if v < 0.10)
+        print("%s: %d files, median RMSE %.4f, under 0.10: %d (%.1f %%)" % (
+            name, len(vals), statistics.median(vals), under, 100.0 * under / len(vals)))
+
     report = os.path.join(args.work, "scores.tsv")
     with open(report, "w") as out:
         for fmt in ("wmf", "emf"):
             vals = []
+            groups = {}
             for rel, kind in files:
                 if kind != fmt or rel not in lo:
                     continue
                 v = scores.get(out_name("ours", rel), 0.5)
                 vals.append(v)
+                groups.setdefault(plus.get(rel, "-"), []).append(v)
                 out.write("%s\t%.4f\n" % (rel, v))
-            if not vals:
-                continue
-            under = sum(1 for v in vals if v < 0.10)
-            print("%s: %d files, median RMSE %.4f, under 0.10: %d (%.1f %%)" % (
-                fmt.upper(), len(vals), statistics.median(vals), under, 100.0 * under / len(vals)))
+            summary(fmt.upper(), vals)
+            if fmt == "emf":
+                summary("  without EMF+", groups.get("-", []))
+                summary("  EMF+ with plain records", groups.get("emf+dual", []))
+                summary("  EMF+ only", groups.get("emf+only", []))
     missing = [rel for rel, _ in files if rel not in lo]
     if missing:
         print("LibreOffice could not render %d files: %s" % (len(missing), ", ".join(missing)))

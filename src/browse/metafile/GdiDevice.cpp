@@ -63,6 +63,55 @@ QPainter::CompositionMode rop2Mode(int rop2)
     }
 }
 
+// GDI lights whole pixels: each corner of a straight-edged line moves to the
+// centre of the pixel it falls in (a point on a pixel edge, or up to a quarter
+// pixel past it, counts to the pixel before), so a one-pixel line between two
+// pixel rows does not smear over both; wider lines are centred the same way.
+// Curves keep their shape.
+// An upright box fills whole pixels, as GDI fills it: its edges move to the
+// pixel edge at or before them (up to a quarter pixel past an edge still counts
+// to it). Other shapes keep their exact outline.
+QPainterPath snapBoxToPixels(const QPainterPath &device, const QTransform &toTarget)
+{
+    if (toTarget.type() > QTransform::TxScale || device.elementCount() < 4 ||
+        device.elementCount() > 5)
+        return device;
+    const QPainterPath target = toTarget.map(device);
+    for (int i = 1; i < target.elementCount(); ++i) {
+        const QPainterPath::Element a = target.elementAt(i - 1), b = target.elementAt(i);
+        if (b.type != QPainterPath::LineToElement || (a.x != b.x && a.y != b.y))
+            return device;
+    }
+    QPainterPath out = target;
+    for (int i = 0; i < out.elementCount(); ++i) {
+        const QPainterPath::Element e = out.elementAt(i);
+        out.setElementPositionAt(i, std::floor(e.x + 0.25), std::floor(e.y + 0.25));
+    }
+    const QRectF before = target.boundingRect(), after = out.boundingRect();
+    bool invertible = false;
+    const QTransform back = toTarget.inverted(&invertible);
+    if (!invertible || !std::isfinite(after.width()) || !std::isfinite(after.height()) ||
+        (after.width() < 1 && before.width() > 0) || (after.height() < 1 && before.height() > 0))
+        return device;
+    return back.map(out);
+}
+
+QPainterPath snapToPixelCentres(const QPainterPath &target)
+{
+    QPainterPath out = target;
+    for (int i = 0; i < out.elementCount(); ++i) {
+        const QPainterPath::Element e = out.elementAt(i);
+        if (e.type != QPainterPath::MoveToElement && e.type != QPainterPath::LineToElement)
+            continue;
+        if (i + 1 < out.elementCount() && out.elementAt(i + 1).type == QPainterPath::CurveToElement)
+            continue;
+        const double x = std::floor(e.x + 0.25) + 0.5, y = std::floor(e.y + 0.25) + 0.5;
+        if (std::isfinite(x) && std::isfinite(y))
+            out.setElementPositionAt(i, x, y);
+    }
+    return out;
+}
+
 // Parametric angle (degrees, Qt's counter-clockwise convention in y-down space)
 // of the point where the ray from the centre through p meets the ellipse.
 double ellipseAngle(const QRectF &box, QPointF p)
@@ -527,7 +576,12 @@ QPen GdiDevice::makePen(bool *visible) const
         width = 1e6;
     // A zero width is one pixel whatever the scale; other widths scale with the
     // picture and may fall below a pixel, drawn thin and light as vector viewers do.
-    const bool hairline = width <= 0;
+    // Dashes and dots of a plain pen exist only one pixel wide: a styled pen no
+    // wider than a device pixel is drawn as that one-pixel dashed line, however
+    // thin its nominal width, or its pattern would shrink out of sight.
+    const bool thinStyled =
+        !pen.extended && style >= PS_DASH && style <= PS_DASHDOTDOT && width <= 1.0;
+    const bool hairline = width <= 0 || thinStyled;
     QPen qp(c);
     qp.setWidthF(hairline ? 0 : width);
     qp.setCosmetic(hairline);
@@ -704,7 +758,7 @@ void GdiDevice::paintDevicePath(const QPainterPath &device, bool fill, bool stro
     beginDraw();
     applyRop2();
     if (fill && brushVisible) {
-        QPainterPath p = device;
+        QPainterPath p = snapBoxToPixels(device, m_setup.deviceToTarget);
         p.setFillRule(rule);
         if (m_s.brush.style == BS_HATCHED && m_s.bkMode == OPAQUE)
             m_p.fillPath(p, color(m_s.bkColor));
@@ -712,13 +766,24 @@ void GdiDevice::paintDevicePath(const QPainterPath &device, bool fill, bool stro
     }
     if (stroke && penVisible) {
         const quint32 style = m_s.pen.style & PS_STYLE_MASK;
+        const QTransform &toTarget = m_setup.deviceToTarget;
+        // Lines run through pixel centres (see snapToPixelCentres), so they
+        // cover whole pixels the way GDI draws them.
+        QPainterPath line = device;
+        QPen thin = pen;
+        if (toTarget.type() <= QTransform::TxScale) {
+            line = snapToPixelCentres(toTarget.map(device));
+            if (!pen.isCosmetic())
+                thin.setWidthF(pen.widthF() * std::sqrt(std::abs(toTarget.determinant())));
+            m_p.setTransform(QTransform());
+        }
         if (m_s.bkMode == OPAQUE && style >= PS_DASH && style <= PS_DASHDOTDOT) {
-            QPen under = pen;
+            QPen under = thin;
             under.setStyle(Qt::SolidLine);
             under.setColor(color(m_s.bkColor));
-            m_p.strokePath(device, under);
+            m_p.strokePath(line, under);
         }
-        m_p.strokePath(device, pen);
+        m_p.strokePath(line, thin);
     }
 }
 

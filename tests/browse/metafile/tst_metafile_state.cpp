@@ -4,6 +4,7 @@
 #include "MetafileTestUtil.h"
 
 #include <QTest>
+#include <cmath>
 
 using namespace metafile::test;
 
@@ -151,8 +152,13 @@ private Q_SLOTS:
     void rop2NotInvertsDestination();
     void textAlignmentPlacesInk();
     void textUpdatesCurrentPosition();
+    void textBaselineSitsOnAPixelRow();
+    void symbolFontsDrawTheirShapes();
     void stretchDibFlipsBottomUpRows();
     void nullPenAndBrushDrawNothing();
+    void thinStyledPensDashOnePixelWide();
+    void linesRunThroughPixelCentres();
+    void boxesFillWholePixels();
 };
 
 void TestMetafileState::wmfWindowMapsOntoTheFrame()
@@ -527,6 +533,64 @@ void TestMetafileState::textUpdatesCurrentPosition()
     QVERIFY2(ink.width() > 70, qPrintable(QString::number(ink.width())));
 }
 
+void TestMetafileState::textBaselineSitsOnAPixelRow()
+{
+    // "HH" on a baseline at y = 60 of a 100 unit high picture, drawn at many
+    // heights: the flat feet of the H end on the row above the baseline, never
+    // on a row below it (the baseline itself is a pixel edge).
+    EmfBuilder e(QSize(200, 100));
+    e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -30, QStringLiteral("DejaVu Sans")));
+    e.rec(EMR_SELECTOBJECT, {1});
+    e.rec(EMR_SETBKMODE, {1});
+    e.rec(EMR_SETTEXTALIGN, {24}); // TA_BASELINE
+    e.rec(EMR_EXTTEXTOUTW, emfText(50, 60, QStringLiteral("HH")));
+    const auto pic = loadOrFail(e.finish());
+    QVERIFY(pic);
+    for (int h = 100; h <= 124; ++h) {
+        const QImage img = pic->render(QSize(2 * h, h));
+        const QRect ink = inkBounds(img);
+        // Where the baseline lands, pixel centres being whole coordinates.
+        const double baseline = 60.0 * h / 100.0 - 0.5;
+        const int lastRow = int(std::floor(baseline + 0.25)) - 1;
+        QVERIFY2(ink.bottom() <= lastRow && ink.bottom() >= lastRow - 1,
+                 qPrintable(QStringLiteral("height %1: ink ends on row %2, baseline %3")
+                                .arg(h)
+                                .arg(ink.bottom())
+                                .arg(baseline)));
+    }
+}
+
+void TestMetafileState::symbolFontsDrawTheirShapes()
+{
+    // One character of a symbol font, large, black on white.
+    auto render = [](const QString &face, QChar c) {
+        EmfBuilder e(QSize(200, 100));
+        e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -80, face));
+        e.rec(EMR_SELECTOBJECT, {1});
+        e.rec(EMR_SETBKMODE, {1});
+        e.rec(EMR_EXTTEXTOUTW, emfText(20, 10, QString(c)));
+        return renderNatural(e.finish());
+    };
+    auto dark = [](const QImage &img, int x, int y) {
+        return qGray(img.pixel(x, y)) < 128;
+    };
+
+    // Wingdings 3 "p" is a triangle pointing up.
+    const QImage up = render(QStringLiteral("Wingdings 3"), QLatin1Char('p'));
+    const QRect upBox = inkBounds(up);
+    QVERIFY2(upBox.width() > 25, qPrintable(QString::number(upBox.width())));
+    QVERIFY(dark(up, upBox.left() + 2, upBox.bottom() - 2));
+    QVERIFY(!dark(up, upBox.left() + 2, upBox.top() + 2));
+
+    // Wingdings 2 0xA2 is a filled square, dark to its corners.
+    const QImage square = render(QStringLiteral("Wingdings 2"), QChar(0xA2));
+    const QRect box = inkBounds(square);
+    QVERIFY2(box.width() > 25 && qAbs(box.width() - box.height()) <= 3,
+             qPrintable(QStringLiteral("%1x%2").arg(box.width()).arg(box.height())));
+    QVERIFY(dark(square, box.left() + 1, box.top() + 1));
+    QVERIFY(dark(square, box.right() - 1, box.bottom() - 1));
+}
+
 void TestMetafileState::stretchDibFlipsBottomUpRows()
 {
     // A 2 x 2 DIB: red, green on the top row; blue, black below.
@@ -581,6 +645,95 @@ void TestMetafileState::nullPenAndBrushDrawNothing()
     QCOMPARE_COLOR(img, 10, 50, kWhite);
     QCOMPARE_COLOR(img, 20, 50, kBlue);
     QCOMPARE_COLOR(img, 50, 50, kWhite);
+}
+
+void TestMetafileState::thinStyledPensDashOnePixelWide()
+{
+    // A dashed pen one logical unit wide where a unit is a fiftieth of a pixel:
+    // the line is still drawn, as one-pixel dashes with gaps between them.
+    for (int style : {1, 2, 3, 4}) {                 // PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT
+        WmfBuilder w(QRect(0, 0, 5000, 5000), 4800); // 100 pixels square
+        w.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {5000, 5000});
+        w.rec(SETBKMODE, {1}); // transparent: the gaps stay white
+        w.rec(CREATEPENINDIRECT, words({style, 1, 0, 0, 0})).rec(SELECTOBJECT, {0});
+        w.rec(MOVETO, {2500, 250}).rec(LINETO, {2500, 4750}); // y, x
+        const QImage img = renderNatural(w.finish());
+        QVERIFY(!img.isNull());
+        const int row = img.height() / 2;
+        int dark = 0, light = 0;
+        for (int x = 10; x < img.width() - 10; ++x) {
+            int darkest = 255;
+            for (int y = row - 1; y <= row + 1; ++y)
+                darkest = qMin(darkest, qGray(img.pixel(x, y)));
+            (darkest < 100 ? dark : light) += 1;
+        }
+        QVERIFY2(
+            dark > 5 && light > 5,
+            qPrintable(
+                QStringLiteral("style %1: %2 dark, %3 light").arg(style).arg(dark).arg(light)));
+    }
+}
+
+void TestMetafileState::linesRunThroughPixelCentres()
+{
+    // Vertical lines, a hairline and a one-unit pen, in a 94 unit picture drawn
+    // 96 pixels wide: each must darken one column, not share its ink between two.
+    for (int width : {0, 1}) {
+        WmfBuilder w(QRect(0, 0, 94, 94));
+        w.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {94, 94});
+        w.rec(CREATEPENINDIRECT, words({0, width, 0, 0, 0})).rec(SELECTOBJECT, {0});
+        for (int x : {4, 13, 23, 32, 42, 51, 61, 70, 80, 89})
+            w.rec(MOVETO, {0, x}).rec(LINETO, {94, x}); // y, x
+        const auto pic = loadOrFail(w.finish());
+        QVERIFY(pic);
+        const QImage img = pic->render(QSize(96, 96));
+        int lines = 0;
+        for (int x = 1; x < 95; ++x) {
+            const int g = qGray(img.pixel(x, 48));
+            QVERIFY2(g < 40 || g > 215,
+                     qPrintable(
+                         QStringLiteral("pen %1: column %2 is grey %3").arg(width).arg(x).arg(g)));
+            lines += g < 40;
+        }
+        QCOMPARE(lines, 10);
+    }
+
+    // A two-pixel pen along a row boundary is centred on a pixel: one full row
+    // with equal halves above and below it, as other renderers draw it.
+    WmfBuilder w(QRect(0, 0, 200, 200), 192); // two units a pixel
+    w.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {200, 200});
+    w.rec(CREATEPENINDIRECT, words({0, 4, 0, 0, 0})).rec(SELECTOBJECT, {0});
+    w.rec(MOVETO, {51, 20}).rec(LINETO, {51, 180}); // y 51: between rows 24 and 25
+    const QImage img = renderNatural(w.finish());
+    QCOMPARE(img.size(), QSize(100, 100));
+    int full = -1;
+    for (int y = 20; y < 30; ++y)
+        if (qGray(img.pixel(50, y)) < 20)
+            full = full < 0 ? y : 1000; // exactly one full row
+    QVERIFY2(full > 0 && full < 1000, qPrintable(QString::number(full)));
+    const int above = qGray(img.pixel(50, full - 1)), below = qGray(img.pixel(50, full + 1));
+    QVERIFY2(qAbs(above - below) < 30 && above < 200,
+             qPrintable(QStringLiteral("%1 / %2").arg(above).arg(below)));
+}
+
+void TestMetafileState::boxesFillWholePixels()
+{
+    // Boxes whose edges fall between pixel rows and columns: every pixel is
+    // either filled or untouched, never half-covered grey.
+    WmfBuilder w(QRect(0, 0, 200, 200), 192); // two units a pixel
+    w.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {200, 200});
+    w.rec(CREATEPENINDIRECT, wmfNullPen()).rec(SELECTOBJECT, {0});
+    w.rec(CREATEBRUSHINDIRECT, wmfBrush(0)).rec(SELECTOBJECT, {1});
+    w.rec(RECTANGLE, {80, 81, 52, 21});     // bottom, right, top, left
+    w.rec(RECTANGLE, {150, 171, 101, 121}); // odd edges the other way
+    const QImage img = renderNatural(w.finish());
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const int g = qGray(img.pixel(x, y));
+            QVERIFY2(g < 20 || g > 235,
+                     qPrintable(QStringLiteral("(%1,%2) is grey %3").arg(x).arg(y).arg(g)));
+        }
+    QCOMPARE(inkBounds(img), QRect(10, 25, 75, 49)); // both boxes, edges rounded down
 }
 
 QTEST_MAIN(TestMetafileState)
