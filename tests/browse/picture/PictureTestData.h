@@ -3,13 +3,17 @@
 // Builders for small picture files made inside the tests, so each case says exactly
 // which bytes it feeds the loader.
 
+#include "browse/PictureLoader.h"
+
 #include <QBuffer>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QImage>
 #include <QImageWriter>
 #include <QList>
+#include <QPainter>
 #include <QtEndian>
 
 namespace testdata {
@@ -189,20 +193,25 @@ inline QByteArray icon(const QList<IconImage> &images, quint16 type = 1)
     return out;
 }
 
-// An icon's DIB: a 40-byte header with the doubled height, 32-bit colours from the
-// image (with alpha as given), then an AND mask from maskBits (1 = transparent).
-inline QByteArray iconDib32(const QImage &image, const QList<QList<int>> &maskBits = {})
+// The 40-byte header of an icon's DIB, whose height counts the AND mask too.
+inline QByteArray iconDibHeader(int w, int h, quint16 bpp)
 {
     QByteArray d;
-    const int w = image.width();
-    const int h = image.height();
     putLe32(d, 40);
     putLe32(d, quint32(w));
     putLe32(d, quint32(2 * h));
     putLe16(d, 1);
-    putLe16(d, 32);
-    for (int i = 0; i < 6; ++i)
-        putLe32(d, 0);
+    putLe16(d, bpp);
+    return d.append(QByteArray(24, '\0'));
+}
+
+// An icon's DIB: a 40-byte header with the doubled height, 32-bit colours from the
+// image (with alpha as given), then an AND mask from maskBits (1 = transparent).
+inline QByteArray iconDib32(const QImage &image, const QList<QList<int>> &maskBits = {})
+{
+    const int w = image.width();
+    const int h = image.height();
+    QByteArray d = iconDibHeader(w, h, 32);
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
     for (int y = h - 1; y >= 0; --y) {
         for (int x = 0; x < w; ++x)
@@ -223,14 +232,7 @@ inline QByteArray iconDib32(const QImage &image, const QList<QList<int>> &maskBi
 // An icon's 4-bit DIB of one colour.
 inline QByteArray iconDib4(int w, int h, QRgb colour)
 {
-    QByteArray d;
-    putLe32(d, 40);
-    putLe32(d, quint32(w));
-    putLe32(d, quint32(2 * h));
-    putLe16(d, 1);
-    putLe16(d, 4);
-    for (int i = 0; i < 6; ++i)
-        putLe32(d, 0);
+    QByteArray d = iconDibHeader(w, h, 4);
     for (int i = 0; i < 16; ++i)
         putLe32(d, i == 1 ? colour : 0);
     const int stride = ((w * 4 + 31) / 32) * 4;
@@ -341,6 +343,40 @@ inline qint64 peakResidentKb()
             return line.mid(6).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
+}
+
+// Whether work took less than maxMs and raised the peak resident memory by less
+// than maxKb: what is refused from its header alone must cost neither.
+template <typename Work> bool cheap(Work &&work, qint64 maxMs, qint64 maxKb = 16 * 1024)
+{
+    const qint64 peakBefore = peakResidentKb();
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.elapsed() < maxMs && peakResidentKb() - peakBefore < maxKb;
+}
+
+// The loaded picture as ARGB32, or a null image when it was refused.
+inline QImage loadArgb(const QByteArray &bytes, LoadResult *out = nullptr)
+{
+    LoadResult r = PictureLoader::loadBytes(bytes);
+    if (out)
+        *out = r;
+    return r.picture ? r.picture->toImage().convertToFormat(QImage::Format_ARGB32) : QImage();
+}
+
+// Draws picture into target on a transparent canvas of the given logical size.
+inline QImage paint(const Picture &picture, QSize canvas, const QRectF &target, qreal ratio = 1,
+                    bool clip = true)
+{
+    QImage image((QSizeF(canvas) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    if (clip)
+        painter.setClipRect(QRect(QPoint(0, 0), canvas));
+    picture.draw(painter, target);
+    return image;
 }
 
 } // namespace testdata

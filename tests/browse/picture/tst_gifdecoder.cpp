@@ -1,7 +1,6 @@
 #include "PictureTestData.h"
 #include "browse/PictureLoader.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 using namespace testdata;
@@ -25,21 +24,13 @@ QList<uchar> filled(int count, uchar index)
     return QList<uchar>(count, index);
 }
 
-QImage load(const QByteArray &bytes, LoadResult *out = nullptr)
-{
-    LoadResult r = PictureLoader::loadBytes(bytes);
-    if (out)
-        *out = r;
-    return r.picture ? r.picture->toImage().convertToFormat(QImage::Format_ARGB32) : QImage();
-}
-
 } // namespace
 
 void TestGifDecoder::firstFrameIsDrawnOnItsScreen()
 {
     // A 2 x 2 image at (1, 1) on a 4 x 3 screen, its index 9 transparent.
     GifImage image{1, 1, 2, 2, {200, 9, 100, 50}, false, 9};
-    const QImage shown = load(gif(4, 3, {image}));
+    const QImage shown = loadArgb(gif(4, 3, {image}));
     QCOMPARE(shown.size(), QSize(4, 3));
     QCOMPARE(shown.pixel(1, 1), qRgb(200, 200, 200));
     QCOMPARE(qAlpha(shown.pixel(2, 1)), 0); // the transparent index
@@ -58,7 +49,7 @@ void TestGifDecoder::tilesWithoutControlFormOneFrame()
         {0, 2, 2, 2, filled(4, 30), false, -1},
         {2, 2, 2, 2, filled(4, 40), false, -1},
     };
-    const QImage shown = load(gif(4, 4, tiles));
+    const QImage shown = loadArgb(gif(4, 4, tiles));
     QCOMPARE(shown.pixel(0, 0), qRgb(10, 10, 10));
     QCOMPARE(shown.pixel(3, 0), qRgb(20, 20, 20));
     QCOMPARE(shown.pixel(0, 3), qRgb(30, 30, 30));
@@ -69,13 +60,13 @@ void TestGifDecoder::tilesWithoutControlFormOneFrame()
 void TestGifDecoder::animationShowsItsFirstFrame()
 {
     // Frames with their own graphic control block each, as animations are written.
-    const QImage controlled = load(gif(
+    const QImage controlled = loadArgb(gif(
         2, 1, {{0, 0, 1, 1, filled(1, 10), false, -2}, {1, 0, 1, 1, filled(1, 20), false, -2}}));
     QCOMPARE(controlled.pixel(0, 0), qRgb(10, 10, 10));
     QCOMPARE(qAlpha(controlled.pixel(1, 0)), 0);
 
     // Without control blocks, a second image over the whole screen is the next frame.
-    const QImage replaced = load(gif(
+    const QImage replaced = loadArgb(gif(
         2, 1, {{0, 0, 2, 1, filled(2, 10), false, -1}, {0, 0, 2, 1, filled(2, 20), false, -1}}));
     QCOMPARE(replaced.pixel(1, 0), qRgb(10, 10, 10));
 }
@@ -88,7 +79,7 @@ void TestGifDecoder::damagedDataShowsWhatDecoded()
     QByteArray file = gif(64, 64, {{0, 0, 64, 64, indices, false, -1}});
     file.chop(file.size() / 2);
     LoadResult r;
-    const QImage shown = load(file, &r);
+    const QImage shown = loadArgb(file, &r);
     QVERIFY(!r.warning.isEmpty());
     QCOMPARE(shown.pixel(1, 0), qRgb(7, 7, 7));
     QCOMPARE(qAlpha(shown.pixel(63, 63)), 0);
@@ -108,7 +99,7 @@ void TestGifDecoder::frameFarLargerThanItsScreenCostsOnlyItsData()
     const QByteArray file = gif(8, 8, {tall});
     QElapsedTimer timer;
     timer.start();
-    const QImage shown = load(file);
+    const QImage shown = loadArgb(file);
     QVERIFY(timer.elapsed() < 1000);
     QCOMPARE(shown.pixel(2, 7), qRgb(77, 77, 77));
     QCOMPARE(qAlpha(shown.pixel(3, 0)), 0);
@@ -119,13 +110,9 @@ void TestGifDecoder::vastScreenWithoutAnImageCostsNothing()
     // 144 megapixels claimed, then junk: refused before a canvas is made.
     QByteArray file("GIF89a\xE0\x2E\xE0\x2E\0\0\0", 13);
     file.append("\x01\x02\x03 junk", 8);
-    const qint64 peakBefore = peakResidentKb();
-    QElapsedTimer timer;
-    timer.start();
-    const LoadResult r = PictureLoader::loadBytes(file);
+    LoadResult r;
+    QVERIFY(cheap([&] { r = PictureLoader::loadBytes(file); }, 500));
     QVERIFY(!r.picture);
-    QVERIFY(timer.elapsed() < 500);
-    QVERIFY(peakResidentKb() - peakBefore < 16 * 1024);
 }
 
 QTEST_MAIN(TestGifDecoder)

@@ -13,10 +13,8 @@ class TestIconPicture : public QObject {
 private Q_SLOTS:
     void picksTheLargestDeepestImage_data();
     void picksTheLargestDeepestImage();
-    void maskMakesPixelsTransparent();
-    void alphaChannelOverridesTheMask();
-    void wrongLengthInTheDirectoryIsReadPast();
-    void directoryPointingOutsideTheFileFails();
+    void maskMakesPixelsTransparentUnlessThereIsAlpha();
+    void damagedDirectoryIsReadPastOrRefused();
 };
 
 namespace {
@@ -42,14 +40,6 @@ IconImage pngEntry(int realSize, int directorySize, QRgb colour)
 {
     return {png(filled(realSize, realSize, colour)), directorySize % 256, directorySize % 256, 32,
             -1};
-}
-
-QImage load(const QByteArray &bytes, LoadResult *out = nullptr)
-{
-    LoadResult r = PictureLoader::loadBytes(bytes);
-    if (out)
-        *out = r;
-    return r.picture ? r.picture->toImage().convertToFormat(QImage::Format_ARGB32) : QImage();
 }
 
 } // namespace
@@ -93,54 +83,49 @@ void TestIconPicture::picksTheLargestDeepestImage()
     QCOMPARE(PictureLoader::sniff(file),
              std::optional(type == 1 ? PictureFormat::Ico : PictureFormat::Cur));
     LoadResult r;
-    const QImage image = load(file, &r);
+    const QImage image = loadArgb(file, &r);
     QVERIFY2(r.failure.isEmpty(), qPrintable(r.failure));
     QCOMPARE(image.size(), QSize(size, size));
     QCOMPARE(image.pixel(size / 2, size / 2), colour);
 }
 
-void TestIconPicture::maskMakesPixelsTransparent()
+void TestIconPicture::maskMakesPixelsTransparentUnlessThereIsAlpha()
 {
     // No alpha in the colours: the AND mask decides. Row 0 is the top row.
     QImage colours = filled(4, 2, qRgba(0, 0, 255, 0));
-    const QByteArray file =
-        icon({{iconDib32(colours, {{1, 0, 0, 1}, {0, 1, 1, 0}}), 4, 2, 32, -1}});
-    const QImage image = load(file);
+    QImage image =
+        loadArgb(icon({{iconDib32(colours, {{1, 0, 0, 1}, {0, 1, 1, 0}}), 4, 2, 32, -1}}));
     QCOMPARE(image.size(), QSize(4, 2));
     QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
     QCOMPARE(image.pixel(1, 0), qRgb(0, 0, 255));
     QCOMPARE(qAlpha(image.pixel(3, 0)), 0);
     QCOMPARE(qAlpha(image.pixel(1, 1)), 0);
     QCOMPARE(image.pixel(0, 1), qRgb(0, 0, 255));
-}
 
-void TestIconPicture::alphaChannelOverridesTheMask()
-{
-    QImage colours = filled(2, 1, qRgba(255, 0, 0, 255));
+    // The mask says the opposite of the alpha channel; the alpha is what the icon means.
+    colours = filled(2, 1, qRgba(255, 0, 0, 255));
     colours.setPixel(1, 0, qRgba(255, 0, 0, 0));
-    // The mask says the opposite; the alpha channel is what the icon means.
-    const QImage image = load(icon({{iconDib32(colours, {{1, 0}}), 2, 1, 32, -1}}));
+    image = loadArgb(icon({{iconDib32(colours, {{1, 0}}), 2, 1, 32, -1}}));
     QCOMPARE(image.pixel(0, 0), qRgb(255, 0, 0));
     QCOMPARE(qAlpha(image.pixel(1, 0)), 0);
 }
 
-void TestIconPicture::wrongLengthInTheDirectoryIsReadPast()
+void TestIconPicture::damagedDirectoryIsReadPastOrRefused()
 {
+    // A wrong length is read past, with a warning.
     IconImage entry = dib32(16, qRgb(0, 255, 0));
     entry.declaredLength = 8;
     LoadResult r;
-    const QImage image = load(icon({entry}, 2), &r);
+    const QImage image = loadArgb(icon({entry}, 2), &r);
     QCOMPARE(image.size(), QSize(16, 16));
     QCOMPARE(image.pixel(8, 8), qRgb(0, 255, 0));
     QVERIFY(!r.warning.isEmpty());
-}
 
-void TestIconPicture::directoryPointingOutsideTheFileFails()
-{
+    // An offset far past the end cannot be.
     QByteArray file = icon({dib32(16, qRgb(0, 255, 0))});
     file[6 + 12] = char(0xFF);
-    file[6 + 13] = char(0xFF); // offset far past the end
-    const LoadResult r = PictureLoader::loadBytes(file);
+    file[6 + 13] = char(0xFF);
+    r = PictureLoader::loadBytes(file);
     QVERIFY(!r.picture);
     QVERIFY(!r.failure.isEmpty());
 }

@@ -3,7 +3,6 @@
 #include "browse/picture/JpegPicture.h"
 
 #include <QColorSpace>
-#include <QElapsedTimer>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTest>
@@ -69,19 +68,6 @@ bool near(QRgb a, QRgb b, int tolerance = 40)
 {
     return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance &&
            qAbs(qBlue(a) - qBlue(b)) <= tolerance;
-}
-
-QImage paint(const Picture &picture, QSize canvas, const QRectF &target, qreal ratio = 1,
-             const QRect &clip = {})
-{
-    QImage image((QSizeF(canvas) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    if (!clip.isNull())
-        painter.setClipRect(clip);
-    picture.draw(painter, target);
-    return image;
 }
 
 const JpegPicture &asJpeg(const LoadResult &r)
@@ -249,16 +235,12 @@ void TestJpegPicture::absurdSizeFailsBeforeAnyAllocation()
         {"GIF screen 65535 x 65535", gif, true},
     };
     for (const Case &c : cases) {
-        const qint64 peakBefore = peakResidentKb();
-        QElapsedTimer timer;
-        timer.start();
-        const LoadResult r = PictureLoader::loadBytes(c.bytes);
+        LoadResult r;
+        QVERIFY2(cheap([&] { r = PictureLoader::loadBytes(c.bytes); }, 500), c.name);
         QVERIFY2(!r.picture, c.name);
         QVERIFY2(!r.failure.isEmpty(), c.name);
         if (c.saysTooLarge)
             QVERIFY2(r.failure.contains(QStringLiteral("too large")), qPrintable(r.failure));
-        QVERIFY2(timer.elapsed() < 500, c.name);
-        QVERIFY2(peakResidentKb() - peakBefore < 16 * 1024, c.name);
     }
 }
 
