@@ -15,52 +15,37 @@ class TestControls : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void comboChangeRunsInsideTheStatementAndOnlyOnADifference();
-    void comboTypingRaisesChangeOnEveryKeystroke();
-    void comboChoosingAnItemRaisesClick();
+    void comboRaisesChangeForEachNewTextAndClickForAChoice();
     void timerNeverTicksWithoutAnInterval();
-    void menuItemKeepsItsCheckMarkUnderProgramControl();
-    void hiddenMenuBarItemLeavesTheBar();
+    void menuItemKeepsItsCheckMarkAndLeavesTheBarWhenHidden();
     void scrollBarRaisesChangeOnlyForANewValue();
     void pictureElementTakesNaturalSizeUnlessStretched();
     void pictureBoxTellsElementClicksFromBareClicks();
 };
 
-void TestControls::comboChangeRunsInsideTheStatementAndOnlyOnADifference()
-{
-    ComboBox combo;
-    int changes = 0;
-    QString seenInsideHandler;
-    connect(&combo, &ComboBox::Change, this, [&] {
-        ++changes;
-        seenInsideHandler = combo.text();
-    });
-    combo.setText(QStringLiteral("*.gif"));
-    QCOMPARE(changes, 1); // no event loop ran: the handler ran inside setText
-    QCOMPARE(seenInsideHandler, QStringLiteral("*.gif"));
-    combo.setText(QStringLiteral("*.gif"));
-    QCOMPARE(changes, 1);
-}
-
-void TestControls::comboTypingRaisesChangeOnEveryKeystroke()
-{
-    ComboBox combo;
-    QStringList seen;
-    connect(&combo, &ComboBox::Change, this, [&] { seen.append(combo.text()); });
-    QTest::keyClicks(combo.lineEdit(), QStringLiteral("*.b"));
-    QCOMPARE(seen, (QStringList{"*", "*.", "*.b"}));
-    QCOMPARE(combo.lineEdit()->text(), QStringLiteral("*.b")); // nothing completed the text
-}
-
-void TestControls::comboChoosingAnItemRaisesClick()
+void TestControls::comboRaisesChangeForEachNewTextAndClickForAChoice()
 {
     ComboBox combo;
     combo.addItems({QStringLiteral("*.bmp"), QStringLiteral("*.gif")});
+    QStringList seen;
+    connect(&combo, &ComboBox::Change, this, [&] { seen.append(combo.text()); });
     QSignalSpy clicks(&combo, &ComboBox::Click);
-    QSignalSpy changes(&combo, &ComboBox::Change);
+    combo.setText(QStringLiteral("*.gif"));
+    // No event loop ran: the handler ran inside setText, and saw the new text.
+    QCOMPARE(seen, QStringList{"*.gif"});
+    combo.setText(QStringLiteral("*.gif"));
+    QCOMPARE(seen.size(), 1);
+
+    combo.lineEdit()->clear();
+    seen.clear();
+    QTest::keyClicks(combo.lineEdit(), QStringLiteral("*.b"));
+    QCOMPARE(seen, (QStringList{"*", "*.", "*.b"}));
+    QCOMPARE(combo.lineEdit()->text(), QStringLiteral("*.b")); // nothing completed the text
+
+    seen.clear();
     Q_EMIT combo.activated(1);
     QCOMPARE(clicks.count(), 1);
-    QCOMPARE(changes.count(), 0);
+    QVERIFY(seen.isEmpty());
     QCOMPARE(combo.text(), QStringLiteral("*.gif"));
 }
 
@@ -79,7 +64,7 @@ void TestControls::timerNeverTicksWithoutAnInterval()
     QVERIFY(timer.isEnabled());
 }
 
-void TestControls::menuItemKeepsItsCheckMarkUnderProgramControl()
+void TestControls::menuItemKeepsItsCheckMarkAndLeavesTheBarWhenHidden()
 {
     QObject owner;
     MenuItem item(QStringLiteral("auto1"), QStringLiteral("Auto-Fit Size"), &owner);
@@ -95,21 +80,16 @@ void TestControls::menuItemKeepsItsCheckMarkUnderProgramControl()
     item.setEnabled(false);
     item.click();
     QCOMPARE(clicks, 1);
-}
 
-void TestControls::hiddenMenuBarItemLeavesTheBar()
-{
     QMenuBar bar;
-    QObject owner;
-    MenuItem first(QStringLiteral("a"), QStringLiteral("&First"), &owner);
-    MenuItem second(QStringLiteral("b"), QStringLiteral("&Pause"), &owner);
-    bar.addAction(first.action());
-    bar.addAction(second.action());
+    MenuItem pause(QStringLiteral("b"), QStringLiteral("&Pause"), &owner);
+    bar.addAction(item.action());
+    bar.addAction(pause.action());
     bar.resize(400, 30);
     bar.show();
-    QVERIFY(!bar.actionGeometry(second.action()).isEmpty());
-    second.setVisible(false);
-    QVERIFY(bar.actionGeometry(second.action()).isEmpty());
+    QVERIFY(!bar.actionGeometry(pause.action()).isEmpty());
+    pause.setVisible(false);
+    QVERIFY(bar.actionGeometry(pause.action()).isEmpty());
 }
 
 void TestControls::scrollBarRaisesChangeOnlyForANewValue()

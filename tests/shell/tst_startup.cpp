@@ -13,10 +13,8 @@ class TestStartup : public QObject {
 
 private Q_SLOTS:
     void firstRunOpensTheStartFolder();
-    void storedFolderOpensAtStart();
-    void storedFolderOnAnotherVolumeMovesTheDriveList();
-    void deletedStoredFolderFallsBackQuietly_data();
-    void deletedStoredFolderFallsBackQuietly();
+    void storedFolderDecidesWhereToStart_data();
+    void storedFolderDecidesWhereToStart();
     void secondCopyOnlySaysSoAndEnds();
     void lockAdmitsOneCopyAndOutlivesAKilledOne();
     void exitEndsTheProgram();
@@ -46,50 +44,39 @@ void TestStartup::firstRunOpensTheStartFolder()
     QVERIFY(desktop.messages.shown.isEmpty());
 }
 
-void TestStartup::storedFolderOpensAtStart()
+void TestStartup::storedFolderDecidesWhereToStart_data()
 {
-    TestDesktop desktop;
-    const QString stored = desktop.makeFolder(desktop.home() + QStringLiteral("/Holiday"));
-    QVERIFY(
-        desktop.registry->RegistryWriteString(Registry::kSettingsKey, Registry::kAutoJump, stored));
-    Form1 &form = desktop.started(desktop.home());
-    QCOMPARE(form.controls().Dir1->path(), stored);
-    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel    -- ") + stored);
-    QVERIFY(form.controls().menus.goto1->isEnabled());
-}
-
-void TestStartup::storedFolderOnAnotherVolumeMovesTheDriveList()
-{
-    TestDesktop desktop;
-    const QString stored = desktop.makeFolder(desktop.otherVolume() + QStringLiteral("/DCIM"));
-    QVERIFY(
-        desktop.registry->RegistryWriteString(Registry::kSettingsKey, Registry::kAutoJump, stored));
-    Form1 &form = desktop.started(desktop.home());
-    QCOMPARE(form.controls().Dir1->path(), stored);
-    QCOMPARE(form.controls().Drive1->drive().root, desktop.otherVolume());
-    QCOMPARE(QDir::currentPath(), stored);
-}
-
-void TestStartup::deletedStoredFolderFallsBackQuietly_data()
-{
+    QTest::addColumn<bool>("onOtherVolume");
+    QTest::addColumn<bool>("exists");
     QTest::addColumn<bool>("startOnHome");
-    QTest::newRow("started on the home volume: the start folder") << true;
-    QTest::newRow("started elsewhere: the home volume's folder") << false;
+    QTest::newRow("stored folder") << false << true << true;
+    QTest::newRow("stored on another volume: the drive list follows") << true << true << true;
+    QTest::newRow("deleted, started on the home volume: the start folder")
+        << false << false << true;
+    QTest::newRow("deleted, started elsewhere: the home volume's folder")
+        << false << false << false;
 }
 
-void TestStartup::deletedStoredFolderFallsBackQuietly()
+void TestStartup::storedFolderDecidesWhereToStart()
 {
+    QFETCH(bool, onOtherVolume);
+    QFETCH(bool, exists);
     QFETCH(bool, startOnHome);
     TestDesktop desktop;
-    const QString start =
-        startOnHome ? desktop.makeFolder(desktop.home() + QStringLiteral("/Start"))
-                    : desktop.makeFolder(desktop.otherVolume() + QStringLiteral("/Start"));
-    QVERIFY(desktop.registry->RegistryWriteString(Registry::kSettingsKey, Registry::kAutoJump,
-                                                  desktop.home() + QStringLiteral("/Gone")));
+    const QString volume = onOtherVolume ? desktop.otherVolume() : desktop.home();
+    const QString stored = volume + QStringLiteral("/Stored");
+    if (exists)
+        desktop.makeFolder(stored);
+    const QString start = desktop.makeFolder(
+        (startOnHome ? desktop.home() : desktop.otherVolume()) + QStringLiteral("/Start"));
+    QVERIFY(
+        desktop.registry->RegistryWriteString(Registry::kSettingsKey, Registry::kAutoJump, stored));
+
     Form1 &form = desktop.started(start);
-    const QString expected = startOnHome ? start : desktop.home();
+    const QString expected = exists ? stored : startOnHome ? start : desktop.home();
     QCOMPARE(form.controls().Dir1->path(), expected);
-    QCOMPARE(form.controls().Drive1->drive().root, desktop.home());
+    QCOMPARE(form.controls().Drive1->drive().root, exists ? volume : desktop.home());
+    QCOMPARE(QDir::currentPath(), expected);
     QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel    -- ") + expected);
     QVERIFY(form.controls().menus.goto1->isEnabled());
     QVERIFY(desktop.messages.shown.isEmpty());
