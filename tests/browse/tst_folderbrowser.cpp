@@ -41,15 +41,13 @@ private Q_SLOTS:
     void cleanup();
     void filterItemsSelectTheirTypes();
     void typedPatternRefiltersOnEveryKeystroke();
-    void invalidPatternIsRefusedAndTheFilterReset();
-    void emptyPatternListsNothingWithoutAMessage();
+    void invalidPatternIsRefusedAndAnEmptyOneListsNothing();
     void listsAreSortedWithoutRegardToCase();
     void folderListOpensOnDoubleClickOnly();
     void eachVolumeKeepsItsWorkingFolder();
     void refreshReturnsThePanelToThePlaceholder();
     void vanishedFolderFallsBackToItsNearestParent();
-    void vanishedVolumeFallsBackToHome();
-    void driveThatIsNotReadyIsRefused();
+    void volumeThatIsNotReadyGivesWayToHome();
     void fallbackChainEndsEvenWhenNothingCanBeRead();
     void favouriteListKeepsItsOwnFolder();
 
@@ -104,10 +102,14 @@ void TestFolderBrowser::typedPatternRefiltersOnEveryKeystroke()
     QCOMPARE(c.Image1->picture(), c.Picture2->picture());
 }
 
-void TestFolderBrowser::invalidPatternIsRefusedAndTheFilterReset()
+void TestFolderBrowser::invalidPatternIsRefusedAndAnEmptyOneListsNothing()
 {
     Form1 &form = m_desktop->started(m_pictures);
     Form1Controls &c = form.controls();
+    c.Combo1->setText(QString());
+    QVERIFY(entriesOf(*c.File1).isEmpty());
+    QVERIFY(m_desktop->messages.shown.isEmpty());
+
     c.Combo1->setText(QStringLiteral("../*.bmp"));
     QCOMPARE(m_desktop->messages.shown.size(), 1);
     const RecordedMessage message = m_desktop->messages.shown.constFirst();
@@ -117,14 +119,6 @@ void TestFolderBrowser::invalidPatternIsRefusedAndTheFilterReset()
     QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
     QCOMPARE(c.File1->pattern(), FolderBrowser::kAllReadablePattern);
     QCOMPARE(entriesOf(*c.File1).size(), 10);
-}
-
-void TestFolderBrowser::emptyPatternListsNothingWithoutAMessage()
-{
-    Form1 &form = m_desktop->started(m_pictures);
-    form.controls().Combo1->setText(QString());
-    QVERIFY(entriesOf(*form.controls().File1).isEmpty());
-    QVERIFY(m_desktop->messages.shown.isEmpty());
 }
 
 void TestFolderBrowser::listsAreSortedWithoutRegardToCase()
@@ -227,28 +221,14 @@ void TestFolderBrowser::vanishedFolderFallsBackToItsNearestParent()
     QCOMPARE(form.controls().Dir1->path(), m_pictures);
 }
 
-void TestFolderBrowser::vanishedVolumeFallsBackToHome()
+void TestFolderBrowser::volumeThatIsNotReadyGivesWayToHome()
 {
     const QString dcim = m_desktop->makeFolder(m_desktop->otherVolume() + QStringLiteral("/DCIM"));
     Form1 &form = m_desktop->started(m_pictures);
     Form1Controls &c = form.controls();
-    c.Drive1->setDrive(m_desktop->volumes.volumes[1]);
-    QVERIFY(c.Dir1->setPath(dcim));
-    QVERIFY(QDir(m_desktop->otherVolume()).removeRecursively());
-
-    c.menus.refresh1->click();
-    QCOMPARE(m_desktop->messages.texts(), QStringList{"Device is not accessible or ready"});
-    QCOMPARE(c.Drive1->drive().root, m_desktop->home());
-    QCOMPARE(c.Dir1->path(), m_pictures);
-    QCOMPARE(QDir::currentPath(), m_pictures);
-}
-
-void TestFolderBrowser::driveThatIsNotReadyIsRefused()
-{
-    Form1 &form = m_desktop->started(m_pictures);
-    Form1Controls &c = form.controls();
-    m_desktop->volumes.notReady.insert(m_desktop->otherVolume());
-    c.Drive1->setDrive(m_desktop->volumes.volumes[1]);
+    const Volume stick = m_desktop->volumes.volumes[1];
+    m_desktop->volumes.notReady.insert(stick.root);
+    c.Drive1->setDrive(stick);
     QCOMPARE(m_desktop->messages.shown.size(), 1);
     QCOMPARE(m_desktop->messages.shown[0].text,
              QStringLiteral("Device is not accessible or ready"));
@@ -256,6 +236,18 @@ void TestFolderBrowser::driveThatIsNotReadyIsRefused()
     QCOMPARE(m_desktop->messages.shown[0].style, 16);
     QCOMPARE(c.Drive1->drive().root, m_desktop->home());
     QCOMPARE(c.Dir1->path(), m_pictures);
+
+    // A volume that vanishes while open is noticed on the next refresh.
+    m_desktop->volumes.notReady.clear();
+    m_desktop->messages.shown.clear();
+    c.Drive1->setDrive(stick);
+    QVERIFY(c.Dir1->setPath(dcim));
+    QVERIFY(QDir(m_desktop->otherVolume()).removeRecursively());
+    c.menus.refresh1->click();
+    QCOMPARE(m_desktop->messages.texts(), QStringList{"Device is not accessible or ready"});
+    QCOMPARE(c.Drive1->drive().root, m_desktop->home());
+    QCOMPARE(c.Dir1->path(), m_pictures);
+    QCOMPARE(QDir::currentPath(), m_pictures);
 }
 
 void TestFolderBrowser::fallbackChainEndsEvenWhenNothingCanBeRead()

@@ -1,3 +1,4 @@
+#include "browse/FitArithmetic.h"
 #include "browse/PanelFitter.h"
 #include "support/TestDesktop.h"
 
@@ -14,17 +15,18 @@ PictureRef pictureOf(int width, int height)
 
 } // namespace
 
+// The fit and scroll arithmetic, and the panel that applies it to the picture.
 class TestPanelFitter : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void init();
     void cleanup();
-    void fitShrinksIntoThePictureAreaWithoutScrollBars();
-    void smallPictureStaysAtTheCornerUnenlarged();
-    void largePictureGetsScrollBarsAndScrolls();
-    void pictureAsLargeAsThePanelNeedsNoBars();
-    void layoutShowsAHiddenPicture();
+    void fitsIntoPictureArea_data();
+    void fitsIntoPictureArea();
+    void fitLayoutShowsAHiddenPictureWithoutScrollBars();
+    void scrollStepsUseTheTravelOfTheBar();
+    void largePictureGetsScrollBarsAndScrollsToTheInnerEdge();
     void resizingTheWindowReturnsToTheCorner();
 
 private:
@@ -41,29 +43,84 @@ void TestPanelFitter::cleanup()
     m_desktop.reset();
 }
 
-void TestPanelFitter::fitShrinksIntoThePictureAreaWithoutScrollBars()
+void TestPanelFitter::fitsIntoPictureArea_data()
 {
-    Form1 &form = m_desktop->started(m_desktop->home());
-    Form1Controls &c = form.controls();
-    c.Image1->setPicture(pictureOf(1000, 1000));
-    form.fitter().Form_Resize2();
-    QCOMPARE(c.Image1->width(), 385.f);
-    QCOMPARE(c.Image1->height(), 385.f);
-    QVERIFY(c.Image1->stretch());
-    QVERIFY(c.HScroll1->isHidden() && c.VScroll1->isHidden());
+    QTest::addColumn<float>("width");
+    QTest::addColumn<float>("height");
+    QTest::addColumn<float>("fittedWidth");
+    QTest::addColumn<float>("fittedHeight");
+    QTest::addColumn<bool>("stretched");
+
+    // Panel inner size 453 x 389 throughout.
+    QTest::newRow("too wide only") << 898.f << 400.f << 449.f << 200.f << true;
+    QTest::newRow("too tall only") << 300.f << 770.f << 150.f << 385.f << true;
+    QTest::newRow("too large both ways") << 1000.f << 1000.f << 385.f << 385.f << true;
+    QTest::newRow("small stays, not enlarged") << 100.f << 50.f << 100.f << 50.f << false;
+    QTest::newRow("exactly the inner size") << 453.f << 389.f << 453.f << 389.f << false;
+    QTest::newRow("one pixel too wide")
+        << 454.f << 100.f << 449.f << static_cast<float>(449.0 / 454 * 100) << true;
+    QTest::newRow("wide then still too tall")
+        << 900.f << 1800.f << static_cast<float>(385.0 / 898 * 449) << 385.f << true;
+    QTest::newRow("empty picture") << 0.f << 0.f << 0.f << 0.f << false;
 }
 
-void TestPanelFitter::smallPictureStaysAtTheCornerUnenlarged()
+void TestPanelFitter::fitsIntoPictureArea()
+{
+    QFETCH(float, width);
+    QFETCH(float, height);
+    QFETCH(float, fittedWidth);
+    QFETCH(float, fittedHeight);
+    QFETCH(bool, stretched);
+
+    const FitResult fit = fitIntoPictureArea({width, height}, 453, 389);
+    QCOMPARE(fit.size.width, fittedWidth);
+    QCOMPARE(fit.size.height, fittedHeight);
+    QCOMPARE(fit.stretched, stretched);
+}
+
+void TestPanelFitter::fitLayoutShowsAHiddenPictureWithoutScrollBars()
 {
     Form1 &form = m_desktop->started(m_desktop->home());
     Form1Controls &c = form.controls();
+    c.Image1->setVisible(false);
+    c.Image1->setPicture(pictureOf(1000, 1000));
+    form.fitter().Form_Resize2();
+    QVERIFY(c.Image1->isVisible());
+    QCOMPARE(c.Image1->rect(), QRectF(0, 0, 385, 385));
+    QVERIFY(c.Image1->stretch());
+    QVERIFY(c.HScroll1->isHidden() && c.VScroll1->isHidden());
+
+    // A small picture stays at the corner, unenlarged and not stretched.
     c.Image1->setPicture(pictureOf(100, 50));
     form.fitter().Form_Resize2();
     QCOMPARE(c.Image1->rect(), QRectF(0, 0, 100, 50));
     QVERIFY(!c.Image1->stretch());
 }
 
-void TestPanelFitter::largePictureGetsScrollBarsAndScrolls()
+void TestPanelFitter::scrollStepsUseTheTravelOfTheBar()
+{
+    QCOMPARE(scrollTravel(32700), 32680);
+    QCOMPARE(scrollStep(1600, 453, 32700), static_cast<float>((1600.0 - 453) / 32680));
+    // Strict comparison: a picture exactly as wide as the panel needs no bar.
+    QCOMPARE(scrollStep(453, 453, 32700), 0.f);
+    QVERIFY(!overflows(453, 453));
+    QVERIFY(overflows(453.5f, 453));
+    QCOMPARE(scrolledOffset(0.5f, 0), 0.f);
+    // The last 20 units leave a strip narrower than a pixel for a picture 1000 px too wide.
+    const float beyond = scrolledOffset(scrollStep(1453, 453, 32700), 32700);
+    QVERIFY(-beyond - 1000 < 1.f);
+
+    Form1 &form = m_desktop->started(m_desktop->home());
+    Form1Controls &c = form.controls();
+    c.Image1->setPicture(pictureOf(453, 389));
+    form.fitter().Form_Resize();
+    QVERIFY(c.HScroll1->isHidden() && c.VScroll1->isHidden());
+    c.Image1->setPicture(pictureOf(454, 389));
+    form.fitter().Form_Resize();
+    QVERIFY(!c.HScroll1->isHidden() && c.VScroll1->isHidden());
+}
+
+void TestPanelFitter::largePictureGetsScrollBarsAndScrollsToTheInnerEdge()
 {
     Form1 &form = m_desktop->started(m_desktop->home());
     Form1Controls &c = form.controls();
@@ -76,30 +133,6 @@ void TestPanelFitter::largePictureGetsScrollBarsAndScrolls()
     QVERIFY(qAbs(c.Image1->left() + (1600 - 453)) < 0.01f);
     c.VScroll1->setValue(16340);
     QVERIFY(qAbs(c.Image1->top() + (1200 - 389) / 2.f) < 0.01f);
-}
-
-void TestPanelFitter::pictureAsLargeAsThePanelNeedsNoBars()
-{
-    Form1 &form = m_desktop->started(m_desktop->home());
-    Form1Controls &c = form.controls();
-    c.Image1->setPicture(pictureOf(453, 389));
-    form.fitter().Form_Resize();
-    QVERIFY(c.HScroll1->isHidden() && c.VScroll1->isHidden());
-    c.Image1->setPicture(pictureOf(454, 389));
-    form.fitter().Form_Resize();
-    QVERIFY(!c.HScroll1->isHidden() && c.VScroll1->isHidden());
-}
-
-void TestPanelFitter::layoutShowsAHiddenPicture()
-{
-    Form1 &form = m_desktop->started(m_desktop->home());
-    Form1Controls &c = form.controls();
-    c.Image1->setVisible(false);
-    c.Image1->setPicture(pictureOf(898, 400));
-    form.fitter().Form_Resize2();
-    QVERIFY(c.Image1->isVisible());
-    QCOMPARE(c.Image1->width(), 449.f);
-    QCOMPARE(c.Image1->height(), 200.f);
 }
 
 void TestPanelFitter::resizingTheWindowReturnsToTheCorner()
