@@ -48,7 +48,6 @@ public:
     {
         if (unreadable.contains(folder))
             return std::nullopt;
-        ++fileListings;
         return LocalFileSystem::files(folder, includeHidden);
     }
     [[nodiscard]] std::optional<QStringList> subfolders(const QString &folder) const override
@@ -63,7 +62,6 @@ public:
     }
 
     QSet<QString> unreadable;
-    mutable int fileListings = 0;
 };
 
 // Volumes that are folders of the test's sandbox; the first is the home volume.
@@ -85,48 +83,25 @@ public:
     QRect geometry{0, 0, 1024, 768};
 };
 
+// Nothing the tests drive uses these yet: they answer as a desktop without them.
 class FakeClipboard final : public Clipboard {
 public:
-    [[nodiscard]] QImage bitmap() override { return image; }
-    [[nodiscard]] bool setBitmap(const QImage &picture) override
-    {
-        image = picture;
-        return !picture.isNull();
-    }
-    QImage image;
+    [[nodiscard]] QImage bitmap() override { return {}; }
+    [[nodiscard]] bool setBitmap(const QImage &) override { return false; }
 };
 
 class FakeShell final : public Shell {
 public:
-    [[nodiscard]] bool open(const QString &file, const QString &workingFolder) override
-    {
-        opened.append({file, workingFolder});
-        return true;
-    }
-    [[nodiscard]] bool moveToTrash(const QString &file) override
-    {
-        trashed.append(file);
-        return true;
-    }
-    QList<QPair<QString, QString>> opened;
-    QStringList trashed;
+    [[nodiscard]] bool open(const QString &, const QString &) override { return false; }
+    [[nodiscard]] bool moveToTrash(const QString &) override { return false; }
 };
 
 class FakeTray final : public Tray {
 public:
-    [[nodiscard]] bool isAvailable() const override { return available; }
-    [[nodiscard]] bool add(const QIcon &, const QString &text) override
-    {
-        shown = available;
-        tip = text;
-        return shown;
-    }
-    void remove() override { shown = false; }
-    [[nodiscard]] bool isShown() const override { return shown; }
-
-    bool available = true;
-    bool shown = false;
-    QString tip;
+    [[nodiscard]] bool isAvailable() const override { return false; }
+    [[nodiscard]] bool add(const QIcon &, const QString &) override { return false; }
+    void remove() override {}
+    [[nodiscard]] bool isShown() const override { return false; }
 };
 
 class FakeApplication final : public ApplicationServices {

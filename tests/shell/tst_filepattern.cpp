@@ -18,34 +18,25 @@ void TestFilePattern::matches_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("expected");
 
+    auto row = [](const char *what, const QString &pattern, const char *name, bool expected) {
+        QTest::newRow(what) << pattern << QString::fromUtf8(name) << expected;
+    };
     const QString all = QStringLiteral("*.bmp;*.gif;*.jpg;*.ico;*.cur;*.Rle;*.Dib;*.Wmf;*.Emf");
-    QTest::newRow("any case") << "*.BMP"
-                              << "photo.bmp" << true;
-    QTest::newRow("any case, upper name") << "*.bmp"
-                                          << "PHOTO.BMP" << true;
-    QTest::newRow("second piece") << "*.bmp;*.gif"
-                                  << "a.GIF" << true;
-    QTest::newRow("no piece") << "*.bmp;*.gif"
-                              << "a.jpg" << false;
-    QTest::newRow("whole name only") << "*.jpg"
-                                     << "a.jpg.txt" << false;
-    QTest::newRow("jpeg is not jpg") << "*.jpg"
-                                     << "a.jpeg" << false;
-    QTest::newRow("mixed-case piece") << all << "clock.dib" << true;
-    QTest::newRow("metafile") << all << "DRAWING.EMF" << true;
-    QTest::newRow("hidden file") << all << ".secret.gif" << true;
-    QTest::newRow("question mark") << "img?.gif"
-                                   << "img1.gif" << true;
-    QTest::newRow("question mark needs a character") << "img?.gif"
-                                                     << "img.gif" << false;
-    QTest::newRow("star-dot-star means every file") << "*.*"
-                                                    << "README" << true;
-    QTest::newRow("blanks around pieces") << " *.gif ; *.bmp "
-                                          << "x.bmp" << true;
-    QTest::newRow("empty text matches nothing") << ""
-                                                << "x.bmp" << false;
-    QTest::newRow("literal bracket") << "[a].gif"
-                                     << "[a].gif" << true;
+    row("any case", "*.BMP", "photo.bmp", true);
+    row("any case, upper name", "*.bmp", "PHOTO.BMP", true);
+    row("second piece", "*.bmp;*.gif", "a.GIF", true);
+    row("no piece", "*.bmp;*.gif", "a.jpg", false);
+    row("whole name only", "*.jpg", "a.jpg.txt", false);
+    row("jpeg is not jpg", "*.jpg", "a.jpeg", false);
+    row("mixed-case piece", all, "clock.dib", true);
+    row("metafile", all, "DRAWING.EMF", true);
+    row("hidden file", all, ".secret.gif", true);
+    row("question mark", "img?.gif", "img1.gif", true);
+    row("question mark needs a character", "img?.gif", "img.gif", false);
+    row("star-dot-star means every file", "*.*", "README", true);
+    row("blanks around pieces", " *.gif ; *.bmp ", "x.bmp", true);
+    row("empty text matches nothing", "", "x.bmp", false);
+    row("literal bracket", "[a].gif", "[a].gif", true);
     QTest::newRow("many stars stay quick")
         << "*a*a*a*a*a*a*a*a*a*b" << QString(200, QLatin1Char('a')) << false;
 }

@@ -107,14 +107,10 @@ void TestMainWindow::controlsCarryTheirNamesAndPlaces()
     QCOMPARE(c.Picture5->geometry(), QRect(160, 0, 457, 393));
     QCOMPARE(c.Picture5->innerWidth(), 453);
     QCOMPARE(c.Picture5->innerHeight(), 389);
-    QCOMPARE(c.File1->geometry(), QRect(0, 200, 161, 136));
     QCOMPARE(c.HScroll1->geometry().top(), 392);
     QCOMPARE(c.VScroll1->geometry().left(), 616);
     QCOMPARE(c.Image1->width(), 449.f);
     QCOMPARE(c.Image1->height(), 385.f);
-    QCOMPARE(c.Frame1->title(), QStringLiteral("File's Information"));
-    QCOMPARE(c.Label2->text(), QStringLiteral("Quorvel    -- "));
-    QCOMPARE(c.Label11->text(), QStringLiteral("1500"));
     QVERIFY(c.Label10->isHidden());
     QVERIFY(!c.Timer1->isEnabled());
     QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
