@@ -23,9 +23,8 @@ private Q_SLOTS:
     void fitsAndCentresOnTheScreen_data();
     void fitsAndCentresOnTheScreen();
     void opensFromEveryModeOnTheWindowsScreen();
-    void showsThePlaceholderAfterAFolderChange();
+    void showsThePlaceholderAndReopensInPlace();
     void anyClickOrEscapeClosesIt();
-    void reopeningReusesTheOpenView();
 };
 
 void TestFullScreenView::fitsAndCentresOnTheScreen_data()
@@ -74,8 +73,9 @@ void TestFullScreenView::opensFromEveryModeOnTheWindowsScreen()
     }
 }
 
-void TestFullScreenView::showsThePlaceholderAfterAFolderChange()
+void TestFullScreenView::showsThePlaceholderAndReopensInPlace()
 {
+    // After a folder change the panel holds the placeholder, and so does the view.
     TestDesktop desktop;
     Form1 &form = desktop.started(desktop.home());
     form.controls().menus.fullscreen1->click();
@@ -84,6 +84,13 @@ void TestFullScreenView::showsThePlaceholderAfterAFolderChange()
     QCOMPARE(view->Image1->picture(), form.controls().Picture2->picture());
     QCOMPARE(view->Image1->rect(), QRectF(512 - 89.5, 384 - 18, 179, 36));
     QVERIFY(!view->Image1->stretch());
+
+    // Opening it again reuses the open view, with the panel's new picture.
+    form.controls().Image1->setPicture(
+        RasterPicture::fromImage(QImage(50, 40, QImage::Format_RGB32)));
+    form.fullScreen().File1_DblClick();
+    QCOMPARE(form.fullScreen().form(), view);
+    QCOMPARE(view->Image1->rect(), QRectF(487, 364, 50, 40));
 }
 
 void TestFullScreenView::anyClickOrEscapeClosesIt()
@@ -107,19 +114,6 @@ void TestFullScreenView::anyClickOrEscapeClosesIt()
     QTest::keyClick(form.fullScreen().form(), Qt::Key_Escape);
     QTRY_VERIFY(!form.fullScreen().form());
     QVERIFY(form.isVisible());
-}
-
-void TestFullScreenView::reopeningReusesTheOpenView()
-{
-    TestDesktop desktop;
-    Form1 &form = desktop.started(desktop.home());
-    form.fullScreen().File1_DblClick();
-    Form8 *first = form.fullScreen().form();
-    form.controls().Image1->setPicture(
-        RasterPicture::fromImage(QImage(50, 40, QImage::Format_RGB32)));
-    form.fullScreen().File1_DblClick();
-    QCOMPARE(form.fullScreen().form(), first);
-    QCOMPARE(first->Image1->rect(), QRectF(487, 364, 50, 40));
 }
 
 QTEST_MAIN(TestFullScreenView)
