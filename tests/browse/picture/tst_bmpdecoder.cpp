@@ -59,7 +59,8 @@ QByteArray packRows(const QList<QList<quint32>> &topFirst, int bpp, bool bottomU
     return out;
 }
 
-QList<QList<quint32>> mapped(const std::function<quint32(QRgb)> &f)
+// The test picture's pixels as values of bpp bits each, packed in file order.
+QByteArray packed(const std::function<quint32(QRgb)> &f, int bpp, bool bottomUp = true)
 {
     QList<QList<quint32>> rows;
     for (const QList<QRgb> &row : kColours) {
@@ -68,7 +69,7 @@ QList<QList<quint32>> mapped(const std::function<quint32(QRgb)> &f)
             r.append(f(c));
         rows.append(r);
     }
-    return rows;
+    return packRows(rows, bpp, bottomUp);
 }
 
 quint32 indexOf(QRgb c)
@@ -103,35 +104,34 @@ void TestBmpDecoder::decodesEveryLayout_data()
 
     s.height = 2;
     s.bpp = 24;
-    s.pixels = packRows(mapped(rgb24), 24, true);
+    s.pixels = packed(rgb24, 24);
     QTest::newRow("24-bit bottom-up") << bmp(s);
     QTest::newRow("packed DIB, no file header") << bmp(s).mid(14);
     s.height = -2;
-    s.pixels = packRows(mapped(rgb24), 24, false);
+    s.pixels = packed(rgb24, 24, false);
     QTest::newRow("24-bit top-down") << bmp(s);
 
     s.height = 2;
     s.bpp = 32;
     // The fourth byte of a plain 32-bit pixel means nothing.
-    s.pixels =
-        packRows(mapped([](QRgb c) { return quint32(c & 0xFFFFFF) | 0x12000000u; }), 32, true);
+    s.pixels = packed([](QRgb c) { return quint32(c & 0xFFFFFF) | 0x12000000u; }, 32);
     QTest::newRow("32-bit, unused byte set") << bmp(s);
 
     s.bpp = 16;
-    s.pixels =
-        packRows(mapped([](QRgb c) {
-                     return quint32((qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3);
-                 }),
-                 16, true);
+    s.pixels = packed(
+        [](QRgb c) {
+            return quint32((qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3);
+        },
+        16);
     QTest::newRow("16-bit 5-5-5") << bmp(s);
 
     s.compression = 3;
     s.masks = {0xF800, 0x07E0, 0x001F};
-    s.pixels =
-        packRows(mapped([](QRgb c) {
-                     return quint32((qRed(c) >> 3) << 11 | (qGreen(c) >> 2) << 5 | qBlue(c) >> 3);
-                 }),
-                 16, true);
+    s.pixels = packed(
+        [](QRgb c) {
+            return quint32((qRed(c) >> 3) << 11 | (qGreen(c) >> 2) << 5 | qBlue(c) >> 3);
+        },
+        16);
     QTest::newRow("16-bit 5-6-5 bit fields") << bmp(s);
     s.headerSize = 56;
     s.masks = {0xF800, 0x07E0, 0x001F, 0};
@@ -143,43 +143,42 @@ void TestBmpDecoder::decodesEveryLayout_data()
     s.headerSize = 40;
     s.bpp = 32;
     s.masks = {0x3FF00000, 0x000FFC00, 0x000003FF};
-    s.pixels = packRows(mapped([](QRgb c) {
-                            return quint32(qRed(c) * 1023 / 255) << 20 |
-                                   quint32(qGreen(c) * 1023 / 255) << 10 |
-                                   quint32(qBlue(c) * 1023 / 255);
-                        }),
-                        32, true);
+    s.pixels = packed(
+        [](QRgb c) {
+            return quint32(qRed(c) * 1023 / 255) << 20 | quint32(qGreen(c) * 1023 / 255) << 10 |
+                   quint32(qBlue(c) * 1023 / 255);
+        },
+        32);
     QTest::newRow("32-bit 10-10-10 bit fields") << bmp(s);
     s.headerSize = 108;
     s.masks = {0x000000FF, 0x0000FF00, 0x00FF0000, 0};
     s.pixels =
-        packRows(mapped([](QRgb c) { return quint32(qBlue(c)) << 16 | qGreen(c) << 8 | qRed(c); }),
-                 32, true);
+        packed([](QRgb c) { return quint32(qBlue(c)) << 16 | qGreen(c) << 8 | qRed(c); }, 32);
     QTest::newRow("32-bit BGR order in a V4 header") << bmp(s);
 
     s = BmpParts();
     s.width = 4;
     s.palette = kPalette;
     s.bpp = 8;
-    s.pixels = packRows(mapped(indexOf), 8, true);
+    s.pixels = packed(indexOf, 8);
     QTest::newRow("8-bit palette") << bmp(s);
     s.headerSize = 124;
     QTest::newRow("8-bit palette, V5 header") << bmp(s);
     s.headerSize = 40;
     s.bpp = 4;
-    s.pixels = packRows(mapped(indexOf), 4, true);
+    s.pixels = packed(indexOf, 4);
     QTest::newRow("4-bit palette") << bmp(s);
     s.height = -2;
-    s.pixels = packRows(mapped(indexOf), 4, false);
+    s.pixels = packed(indexOf, 4, false);
     QTest::newRow("4-bit palette, top-down") << bmp(s);
     s.headerSize = 12;
     s.height = 2;
-    s.pixels = packRows(mapped(indexOf), 4, true);
+    s.pixels = packed(indexOf, 4);
     QTest::newRow("4-bit, OS/2 1.x header") << bmp(s);
     s.headerSize = 40;
     s.colorsUsed = 8;
     s.bpp = 8;
-    s.pixels = packRows(mapped(indexOf), 8, true);
+    s.pixels = packed(indexOf, 8);
     QTest::newRow("8-bit, palette of 8 counted") << bmp(s);
 
     // RLE8: each row as runs of one pixel, ended by end-of-line; then end-of-bitmap.

@@ -10,8 +10,7 @@ class TestGifDecoder : public QObject {
 
 private Q_SLOTS:
     void firstFrameIsDrawnOnItsScreen();
-    void tilesWithoutControlFormOneFrame();
-    void animationShowsItsFirstFrame();
+    void firstFrameEndsWhereAnimationBegins();
     void damagedDataShowsWhatDecoded();
     void frameFarLargerThanItsScreenCostsOnlyItsData();
     void vastScreenWithoutAnImageCostsNothing();
@@ -39,36 +38,33 @@ void TestGifDecoder::firstFrameIsDrawnOnItsScreen()
     QCOMPARE(qAlpha(shown.pixel(3, 2)), 0);
 }
 
-void TestGifDecoder::tilesWithoutControlFormOneFrame()
+void TestGifDecoder::firstFrameEndsWhereAnimationBegins()
 {
-    // More than 256 colours, as four tiles with a colour table each; the tables here
-    // are the global one, the tiles differ in their indices.
+    // More than 256 colours, as four tiles with a colour table each, and no control
+    // blocks: one frame. The tables here are the global one; the indices differ.
     const QList<GifImage> tiles = {
         {0, 0, 2, 2, filled(4, 10), false, -1},
         {2, 0, 2, 2, filled(4, 20), false, -1},
         {0, 2, 2, 2, filled(4, 30), false, -1},
         {2, 2, 2, 2, filled(4, 40), false, -1},
     };
-    const QImage shown = loadArgb(gif(4, 4, tiles));
+    QImage shown = loadArgb(gif(4, 4, tiles));
     QCOMPARE(shown.pixel(0, 0), qRgb(10, 10, 10));
     QCOMPARE(shown.pixel(3, 0), qRgb(20, 20, 20));
     QCOMPARE(shown.pixel(0, 3), qRgb(30, 30, 30));
     QCOMPARE(shown.pixel(3, 3), qRgb(40, 40, 40));
     QVERIFY(!PictureLoader::loadBytes(gif(4, 4, tiles)).picture->toImage().hasAlphaChannel());
-}
 
-void TestGifDecoder::animationShowsItsFirstFrame()
-{
     // Frames with their own graphic control block each, as animations are written.
-    const QImage controlled = loadArgb(gif(
+    shown = loadArgb(gif(
         2, 1, {{0, 0, 1, 1, filled(1, 10), false, -2}, {1, 0, 1, 1, filled(1, 20), false, -2}}));
-    QCOMPARE(controlled.pixel(0, 0), qRgb(10, 10, 10));
-    QCOMPARE(qAlpha(controlled.pixel(1, 0)), 0);
+    QCOMPARE(shown.pixel(0, 0), qRgb(10, 10, 10));
+    QCOMPARE(qAlpha(shown.pixel(1, 0)), 0);
 
     // Without control blocks, a second image over the whole screen is the next frame.
-    const QImage replaced = loadArgb(gif(
+    shown = loadArgb(gif(
         2, 1, {{0, 0, 2, 1, filled(2, 10), false, -1}, {0, 0, 2, 1, filled(2, 20), false, -1}}));
-    QCOMPARE(replaced.pixel(1, 0), qRgb(10, 10, 10));
+    QCOMPARE(shown.pixel(1, 0), qRgb(10, 10, 10));
 }
 
 void TestGifDecoder::damagedDataShowsWhatDecoded()
