@@ -58,6 +58,18 @@ inline QByteArray png(const QImage &image)
     return out;
 }
 
+// Four quadrants: red, green / blue, yellow.
+inline QImage quadrants(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.fillRect(0, 0, w / 2, h / 2, Qt::red);
+    p.fillRect(w / 2, 0, w - w / 2, h / 2, Qt::green);
+    p.fillRect(0, h / 2, w / 2, h - h / 2, Qt::blue);
+    p.fillRect(w / 2, h / 2, w - w / 2, h - h / 2, Qt::yellow);
+    return image;
+}
+
 // A JPEG with an extra marker segment right after its SOI.
 inline QByteArray withSegment(const QByteArray &jpegBytes, quint8 marker, const QByteArray &payload)
 {

@@ -35,20 +35,10 @@ private:
 
 namespace {
 
+// quadrants(64, 32) as stored: red top left, green top right, blue bottom left,
+// yellow bottom right.
 const QRgb kRed = qRgb(255, 0, 0), kGreen = qRgb(0, 255, 0), kBlue = qRgb(0, 0, 255),
            kYellow = qRgb(255, 255, 0);
-
-// 64 x 32, stored: red top left, green top right, blue bottom left, yellow bottom right.
-QImage quadrants()
-{
-    QImage image(64, 32, QImage::Format_RGB32);
-    QPainter p(&image);
-    p.fillRect(0, 0, 32, 16, kRed);
-    p.fillRect(32, 0, 32, 16, kGreen);
-    p.fillRect(0, 16, 32, 16, kBlue);
-    p.fillRect(32, 16, 32, 16, kYellow);
-    return image;
-}
 
 QImage photo(int w, int h)
 {
@@ -114,7 +104,7 @@ void TestJpegPicture::orientationTurnsThePictureUpright()
     QFETCH(QList<QRgb>, corners);
 
     const QByteArray file =
-        withSegment(jpeg(quadrants(), 95), 0xE1, exifOrientation(orientation, bigEndian));
+        withSegment(jpeg(quadrants(64, 32), 95), 0xE1, exifOrientation(orientation, bigEndian));
     const LoadResult r = PictureLoader::loadBytes(file);
     QVERIFY2(r.picture, qPrintable(r.failure));
     const bool turned = orientation >= 5;
@@ -152,7 +142,7 @@ void TestJpegPicture::unreadableOrientationIsIgnored_data()
 void TestJpegPicture::unreadableOrientationIsIgnored()
 {
     QFETCH(QByteArray, exif);
-    const LoadResult r = PictureLoader::loadBytes(withSegment(jpeg(quadrants()), 0xE1, exif));
+    const LoadResult r = PictureLoader::loadBytes(withSegment(jpeg(quadrants(64, 32)), 0xE1, exif));
     QVERIFY2(r.picture, qPrintable(r.failure));
     QCOMPARE(r.picture->naturalSize(), QSize(64, 32));
     QVERIFY(near(r.picture->toImage().pixel(4, 4), kRed));
@@ -226,7 +216,7 @@ void TestJpegPicture::absurdSizeFailsBeforeAnyAllocation()
         QByteArray bytes;
         bool saysTooLarge; // libjpeg refuses sides over 65500 in its own words
     };
-    const QByteArray small = jpeg(quadrants());
+    const QByteArray small = jpeg(quadrants(64, 32));
     QByteArray gif("GIF89a\xFF\xFF\xFF\xFF\0\0\0", 13);
     gif.append("\x2C\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;", 16);
     const QList<Case> cases = {
@@ -273,7 +263,7 @@ void TestJpegPicture::fatalErrorInTheDataFailsTheLoad()
 {
     // The scan asks for a Huffman table that was never defined: the headers read
     // fine, the data cannot be decoded at all.
-    QByteArray file = jpeg(quadrants());
+    QByteArray file = jpeg(quadrants(64, 32));
     const qsizetype sos = file.indexOf(QByteArray("\xFF\xDA", 2));
     QVERIFY(sos > 0);
     const int components = uchar(file[sos + 4]);

@@ -29,18 +29,6 @@ PictureRef loadImage(const QImage &image)
     return r.picture;
 }
 
-// Four quadrants: red, green / blue, yellow.
-QImage quadrants(int w, int h)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    QPainter p(&image);
-    p.fillRect(0, 0, w / 2, h / 2, Qt::red);
-    p.fillRect(w / 2, 0, w - w / 2, h / 2, Qt::green);
-    p.fillRect(0, h / 2, w / 2, h - h / 2, Qt::blue);
-    p.fillRect(w / 2, h / 2, w - w / 2, h - h / 2, Qt::yellow);
-    return image;
-}
-
 } // namespace
 
 void TestPictureDraw::shrunkPictureKeepsItsLayout()
