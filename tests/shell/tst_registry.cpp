@@ -48,14 +48,14 @@ void TestRegistry::writtenTextReadsBackWhole_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
-    auto same = [](const QString &text) {
-        QTest::newRow(qPrintable(text)) << text << text;
+    auto same = [](const char *name, const QString &text) {
+        QTest::newRow(name) << text << text;
     };
-    same(QStringLiteral("/home/ann/Pictures"));
-    same(QStringLiteral("/home/ann/My \"Best\", = Shots ; #1"));
-    same(QStringLiteral("/home/ann/Фото/写真"));
-    same(QStringLiteral("1 ")); // trailing blank kept
-    same(QStringLiteral("C:\\VozeviZire\\Temp"));
+    same("folder", QStringLiteral("/home/ann/Pictures"));
+    same("blanks, comma, quotes, equals", QStringLiteral("/home/ann/My \"Best\", = Shots ; #1"));
+    same("non-ASCII", QStringLiteral("/home/ann/Фото/写真"));
+    same("trailing blank kept", QStringLiteral("1 "));
+    same("backslashes", QStringLiteral("C:\\VozeviZire\\Temp"));
     QTest::newRow("empty text") << QString() << QString();
     QTest::newRow("text ends at an embedded NUL")
         << QStringLiteral("/home/ann") + QChar(u'\0') + QStringLiteral("junk")
