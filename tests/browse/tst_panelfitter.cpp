@@ -27,7 +27,7 @@ private Q_SLOTS:
     void fitLayoutShowsAHiddenPictureWithoutScrollBars();
     void scrollStepsUseTheTravelOfTheBar();
     void largePictureGetsScrollBarsAndScrollsToTheInnerEdge();
-    void resizingTheWindowReturnsToTheCorner();
+    void resizingTheWindowMovesNothingButReturnsToTheCorner();
 
 private:
     std::unique_ptr<TestDesktop> m_desktop;
@@ -135,17 +135,21 @@ void TestPanelFitter::largePictureGetsScrollBarsAndScrollsToTheInnerEdge()
     QVERIFY(qAbs(c.Image1->top() + (1200 - 389) / 2.f) < 0.01f);
 }
 
-void TestPanelFitter::resizingTheWindowReturnsToTheCorner()
+void TestPanelFitter::resizingTheWindowMovesNothingButReturnsToTheCorner()
 {
     Form1 &form = m_desktop->started(m_desktop->home());
     form.show();
     Form1Controls &c = form.controls();
+    const QRect panel = c.Picture5->geometry();
+    const QRect files = c.File1->geometry();
     c.Image1->setPicture(pictureOf(2000, 1500));
     form.fitter().Form_Resize();
     c.HScroll1->setValue(20000);
     c.VScroll1->setValue(100);
     QVERIFY(c.Image1->left() < 0 && c.Image1->top() < 0);
-    form.resize(form.width() + 40, form.height());
+    form.resize(form.width() + 300, form.height() + 200);
+    QCOMPARE(c.Picture5->geometry(), panel);
+    QCOMPARE(c.File1->geometry(), files);
     QCOMPARE(c.HScroll1->value(), 0);
     QCOMPARE(c.VScroll1->value(), 0);
     QCOMPARE(c.Image1->left(), 0.f);

@@ -32,7 +32,6 @@ private Q_SLOTS:
     void menusAreBuiltFromTheTree();
     void slideShowItemsAreReadyButHidden();
     void controlsCarryTheirNamesAndPlaces();
-    void enlargingTheWindowMovesNothing();
 };
 
 void TestMainWindow::menusAreBuiltFromTheTree()
@@ -121,18 +120,6 @@ void TestMainWindow::controlsCarryTheirNamesAndPlaces()
     }
     QCOMPARE(c.Picture1->picture()->naturalSize(), QSize(199, 25));
     QCOMPARE(c.Picture2->picture()->naturalSize(), QSize(179, 36));
-}
-
-void TestMainWindow::enlargingTheWindowMovesNothing()
-{
-    TestDesktop desktop;
-    Form1 &form = desktop.started(desktop.home());
-    form.show();
-    const QRect panel = form.controls().Picture5->geometry();
-    const QRect files = form.controls().File1->geometry();
-    form.resize(form.width() + 300, form.height() + 200);
-    QCOMPARE(form.controls().Picture5->geometry(), panel);
-    QCOMPARE(form.controls().File1->geometry(), files);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -10,9 +10,8 @@ class TestPictureDraw : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void shrunkPictureKeepsItsLayout();
+    void shrunkOrStretchedPictureKeepsItsLayout();
     void onlyWhatIsOnTheDeviceIsDrawn();
-    void stretchedPictureFillsItsTarget();
     void highDensityScreenGetsDevicePixels();
     void naturalAndEnlargedSizesKeepThePixels();
 };
@@ -31,11 +30,11 @@ PictureRef loadImage(const QImage &image)
 
 } // namespace
 
-void TestPictureDraw::shrunkPictureKeepsItsLayout()
+void TestPictureDraw::shrunkOrStretchedPictureKeepsItsLayout()
 {
-    const PictureRef picture = loadImage(quadrants(1000, 600));
+    PictureRef picture = loadImage(quadrants(1000, 600));
     QVERIFY(picture);
-    const QImage shown = paint(*picture, QSize(449, 270), QRectF(0, 0, 449, 269.4));
+    QImage shown = paint(*picture, QSize(449, 270), QRectF(0, 0, 449, 269.4));
     QCOMPARE(QColor(shown.pixel(100, 60)), QColor(Qt::red));
     QCOMPARE(QColor(shown.pixel(350, 60)), QColor(Qt::green));
     QCOMPARE(QColor(shown.pixel(100, 200)), QColor(Qt::blue));
@@ -43,6 +42,14 @@ void TestPictureDraw::shrunkPictureKeepsItsLayout()
     // Smoothed where the colours meet, not picked from one side.
     const QRgb edge = shown.pixel(224, 60);
     QVERIFY(qRed(edge) > 0 && qGreen(edge) > 0);
+
+    // Narrow and tall, stretched to the picture area: wider and shorter at once.
+    picture = loadImage(quadrants(100, 600));
+    shown = paint(*picture, QSize(449, 385), QRectF(0, 0, 449, 385));
+    QCOMPARE(QColor(shown.pixel(5, 5)), QColor(Qt::red));
+    QCOMPARE(QColor(shown.pixel(443, 5)), QColor(Qt::green));
+    QCOMPARE(QColor(shown.pixel(5, 379)), QColor(Qt::blue));
+    QCOMPARE(QColor(shown.pixel(443, 379)), QColor(Qt::yellow));
 }
 
 void TestPictureDraw::onlyWhatIsOnTheDeviceIsDrawn()
@@ -64,17 +71,6 @@ void TestPictureDraw::onlyWhatIsOnTheDeviceIsDrawn()
     QCOMPARE(qAlpha(shown.pixel(25, 25)), 0);
     shown = paint(*picture, QSize(50, 50), QRectF(-75, -75, 100, 100), 1, false);
     QCOMPARE(QColor(shown.pixel(10, 10)), QColor(Qt::yellow));
-}
-
-void TestPictureDraw::stretchedPictureFillsItsTarget()
-{
-    // Narrow and tall, stretched to the picture area: wider and shorter at once.
-    const PictureRef picture = loadImage(quadrants(100, 600));
-    const QImage shown = paint(*picture, QSize(449, 385), QRectF(0, 0, 449, 385));
-    QCOMPARE(QColor(shown.pixel(5, 5)), QColor(Qt::red));
-    QCOMPARE(QColor(shown.pixel(443, 5)), QColor(Qt::green));
-    QCOMPARE(QColor(shown.pixel(5, 379)), QColor(Qt::blue));
-    QCOMPARE(QColor(shown.pixel(443, 379)), QColor(Qt::yellow));
 }
 
 void TestPictureDraw::highDensityScreenGetsDevicePixels()
