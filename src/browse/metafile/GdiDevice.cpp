@@ -4,6 +4,7 @@
 #include <QPainterPathStroker>
 #include <QtMath>
 #include <cmath>
+#include <iterator>
 
 namespace metafile {
 
@@ -382,22 +383,13 @@ void GdiDevice::selectObject(int slot)
 
 void GdiDevice::selectStockObject(quint32 id)
 {
+    // The first five stock brushes: white, light grey, grey, dark grey, black.
+    constexpr quint32 kStockBrushColours[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
+    if (id < std::size(kStockBrushColours)) {
+        m_s.brush = Brush{BS_SOLID, kStockBrushColours[id], 0, {}, false};
+        return;
+    }
     switch (id) {
-    case 0:
-        m_s.brush = Brush{BS_SOLID, 0xFFFFFF, 0, {}, false};
-        break;
-    case 1:
-        m_s.brush = Brush{BS_SOLID, 0xC0C0C0, 0, {}, false};
-        break;
-    case 2:
-        m_s.brush = Brush{BS_SOLID, 0x808080, 0, {}, false};
-        break;
-    case 3:
-        m_s.brush = Brush{BS_SOLID, 0x404040, 0, {}, false};
-        break;
-    case 4:
-        m_s.brush = Brush{BS_SOLID, 0x000000, 0, {}, false};
-        break;
     case 5:
         m_s.brush = Brush{BS_NULL, 0, 0, {}, false};
         break;
