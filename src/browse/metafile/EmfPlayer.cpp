@@ -1,8 +1,8 @@
 #include "EmfPlayer.h"
 
 #include "ByteReader.h"
-#include "DibDecoder.h"
 #include "GdiDevice.h"
+#include "RecordBitmap.h"
 
 #include <QPainterPath>
 #include <cmath>
@@ -266,8 +266,8 @@ std::optional<QImage> recordBitmap(QByteArrayView record, const BitmapRef &ref, 
         return std::nullopt;
     DibOptions o;
     o.keepAlpha = keepAlpha;
-    o.usePaletteIndexes = usage == 1;
-    o.paletteColors = dev.paletteForDib();
+    o.usage = usage;
+    o.palette = dev.paletteForDib();
     return decodeDib(header, bits, o);
 }
 
@@ -818,7 +818,12 @@ void EmfReplay::record(quint32 type, QByteArrayView rec)
             break;
         Brush b;
         b.style = BS_DIBPATTERNPT;
-        auto img = recordBitmap(rec, bmp, type == EMR_CREATEMONOBRUSH ? 0 : usage, m_dev);
+        // A monochrome brush's colour table only says which entry is black and which
+        // white (the text and background colours take their places), so it is read
+        // as colours; a brush written without one uses its bits as they are.
+        constexpr quint32 kNoTable = 2; // DIB_PAL_INDICES
+        const quint32 tableUsage = usage == kNoTable ? kNoTable : 0;
+        auto img = recordBitmap(rec, bmp, type == EMR_CREATEMONOBRUSH ? tableUsage : usage, m_dev);
         if (img) {
             b.pattern = *img;
             b.monochrome = type == EMR_CREATEMONOBRUSH;
@@ -1152,8 +1157,7 @@ void EmfReplay::record(quint32 type, QByteArrayView rec)
             break;
         }
         ByteReader whole(rec);
-        auto info = readDibInfo(whole.at(bmp.offBmi, bmp.cbBmi));
-        if (info && !info->topDown)
+        if (isBottomUpDib(whole.at(bmp.offBmi, bmp.cbBmi)))
             srcY = img->height() - ySrc - cySrc;
         b.image = *img;
         b.dest = QRectF(x, y, cx, cy);

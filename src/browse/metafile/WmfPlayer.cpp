@@ -1,8 +1,8 @@
 #include "WmfPlayer.h"
 
 #include "ByteReader.h"
-#include "DibDecoder.h"
 #include "GdiDevice.h"
+#include "RecordBitmap.h"
 
 #include <QPainterPath>
 
@@ -710,8 +710,8 @@ void playWmf(QByteArrayView data, const WmfInfo &info, GdiDevice &dev)
                 b.monochrome = img && img->depth() > 0;
             } else {
                 DibOptions o;
-                o.usePaletteIndexes = usage == 1;
-                o.paletteColors = dev.paletteForDib();
+                o.usage = usage;
+                o.palette = dev.paletteForDib();
                 img = decodeDib(r.bytes(r.remaining()), o);
             }
             if (img && img->width() * img->height() > 0)
@@ -865,15 +865,14 @@ void playWmf(QByteArrayView data, const WmfInfo &info, GdiDevice &dev)
             if (!r.ok())
                 break;
             DibOptions o;
-            o.usePaletteIndexes = usage == 1;
-            o.paletteColors = dev.paletteForDib();
+            o.usage = usage;
+            o.palette = dev.paletteForDib();
             const QByteArrayView dibBytes = r.bytes(r.remaining());
             auto img = decodeDib(dibBytes, o);
             if (!img)
                 break;
-            auto dibInfo = readDibInfo(dibBytes);
             // Source rows count from the bottom of a bottom-up DIB.
-            if (dibInfo && !dibInfo->topDown)
+            if (isBottomUpDib(dibBytes))
                 ySrc = img->height() - ySrc - srcH;
             b.image = *img;
             b.dest = QRectF(dest.x(), dest.y(), w, h);

@@ -28,9 +28,20 @@ struct InfoHeader {
     quint32 colorSpaceType = 0;
     qint64 profileOffset = 0; // from the start of the info header
     qint64 profileSize = 0;
+    DibColorTable table = DibColorTable::Colors;
 
     [[nodiscard]] qint64 paletteStart() const { return size + masksAfterHeader; }
-    [[nodiscard]] int paletteEntrySize() const { return core ? 3 : 4; }
+    [[nodiscard]] int paletteEntrySize() const
+    {
+        switch (table) {
+        case DibColorTable::PaletteIndexes:
+            return 2;
+        case DibColorTable::None:
+            return 0;
+        default:
+            return core ? 3 : 4;
+        }
+    }
 };
 
 bool parseInfoHeader(Bytes dib, InfoHeader &h, QString &why)
@@ -216,7 +227,25 @@ struct Layout {
     std::array<QRgb, 256> palette{};
     std::array<Channel, 4> channels;
     bool alpha = false;
+    bool rawAlpha = false;
+    const QList<QRgb> *indexedPalette = nullptr;
 };
+
+QRgb indexedColor(qint64 index, const Layout &l)
+{
+    if (l.indexedPalette && index < l.indexedPalette->size())
+        return (*l.indexedPalette)[index];
+    const int top = (1 << l.h.bpp) - 1;
+    const int grey = static_cast<int>(qMin<qint64>(index, top) * 255 / top);
+    return qRgb(grey, grey, grey);
+}
+
+QRgb paletteEntry(Bytes dib, qint64 at, const Layout &l)
+{
+    if (l.h.table == DibColorTable::PaletteIndexes)
+        return indexedColor(dib.u16le(at), l);
+    return qRgb(dib.u8(at + 2), dib.u8(at + 1), dib.u8(at));
+}
 
 bool buildPalette(Bytes dib, Layout &l, qint64 pixelOffset, QString &why)
 {
@@ -225,6 +254,11 @@ bool buildPalette(Bytes dib, Layout &l, qint64 pixelOffset, QString &why)
     if (h.bpp > 8)
         return true;
     const qint64 maxEntries = qint64(1) << h.bpp;
+    if (h.table == DibColorTable::None) {
+        for (qint64 i = 0; i < maxEntries; ++i)
+            l.palette[i] = indexedColor(i, l);
+        return true;
+    }
     const qint64 entry = h.paletteEntrySize();
     const qint64 start = h.paletteStart();
     const bool counted = !h.core && h.colorsUsed != 0;
@@ -251,10 +285,8 @@ bool buildPalette(Bytes dib, Layout &l, qint64 pixelOffset, QString &why)
         why = QStringLiteral("bitmap palette cut short");
         return false;
     }
-    for (qint64 i = 0; i < count; ++i) {
-        const qint64 at = start + i * entry;
-        l.palette[i] = qRgb(dib.u8(at + 2), dib.u8(at + 1), dib.u8(at));
-    }
+    for (qint64 i = 0; i < count; ++i)
+        l.palette[i] = paletteEntry(dib, start + i * entry, l);
     return true;
 }
 
@@ -265,9 +297,11 @@ bool buildChannels(Layout &l, QString &why)
         return true;
     std::array<quint32, 4> masks{};
     if (h.compression == Compression::Rgb) {
-        // The fourth byte of a plain 32-bit pixel is unused; Windows ignores it.
-        masks = h.bpp == 16 ? std::array<quint32, 4>{0x7C00, 0x03E0, 0x001F, 0}
-                            : std::array<quint32, 4>{0xFF0000, 0xFF00, 0xFF, 0};
+        // The fourth byte of a plain 32-bit pixel is unused; Windows ignores it
+        // everywhere but in alpha blending.
+        masks = h.bpp == 16
+                    ? std::array<quint32, 4>{0x7C00, 0x03E0, 0x001F, 0}
+                    : std::array<quint32, 4>{0xFF0000, 0xFF00, 0xFF, l.rawAlpha ? 0xFF000000u : 0};
     } else {
         masks = h.masks;
         if (!h.hasAlphaMask)
@@ -530,7 +564,8 @@ struct Plan {
 // pixels of a DIB that is dibSize bytes long. pixelOffset is where the file header
 // says the pixels are, from the DIB's start (-1 without a file header: they follow
 // the palette).
-bool makePlan(Bytes dib, qint64 dibSize, qint64 pixelOffset, Plan &p, QString &why)
+bool makePlan(Bytes dib, qint64 dibSize, qint64 pixelOffset, Plan &p, QString &why,
+              const DibOptions &options = {})
 {
     Layout &l = p.l;
     if (!parseInfoHeader(dib, l.h, why))
@@ -538,9 +573,15 @@ bool makePlan(Bytes dib, qint64 dibSize, qint64 pixelOffset, Plan &p, QString &w
     why = validate(l.h);
     if (why.isEmpty())
         why = checkDimensions(l.h.width, l.h.height);
+    if (why.isEmpty() && l.h.width * l.h.height * 4 > options.maxRasterBytes)
+        why = QStringLiteral("bitmap too large (%1 x %2)").arg(l.h.width).arg(l.h.height);
     if (!why.isEmpty())
         return false;
     l.rows = l.h.height;
+    if (l.h.bpp <= 8)
+        l.h.table = options.table;
+    l.indexedPalette = options.palette;
+    l.rawAlpha = options.rawAlpha;
     if (!buildPalette(dib, l, pixelOffset, why) || !buildChannels(l, why))
         return false;
     p.pixels = pixelOffset;
@@ -581,36 +622,45 @@ void finishRows(Decoded &d, const Plan &p, qint64 rows)
             std::fill_n(reinterpret_cast<QRgb *>(d.image.scanLine(y)), l.h.width, 0u);
         }
     }
-    if (l.alpha)
+    if (l.alpha && !l.rawAlpha)
         settleAlpha(d.image, true);
 }
 
-Decoded decodeDib(Bytes file, qint64 dibStart, qint64 pixelOffset)
+// The pixels of a planned DIB, which start at offset `at` of `pixels`.
+Decoded decodePixels(const Plan &p, Bytes pixels, qint64 at)
 {
-    const Bytes dib = file.mid(dibStart);
-    Plan p;
-    QString why;
-    if (!makePlan(dib, dib.size(), pixelOffset < 0 ? -1 : pixelOffset - dibStart, p, why))
-        return Decoded::fail(why);
     // Damage that leaves nothing to show is found before the raster is made.
-    if (p.rle && decodeRle(dib, p.pixels, p.l, nullptr).overran)
+    if (p.rle && decodeRle(pixels, at, p.l, nullptr).overran)
         return Decoded::fail(QStringLiteral("run-length data runs outside the picture"));
-    if (!p.rle && !dib.has(p.pixels, (p.l.h.width * p.l.h.bpp + 7) / 8))
+    if (!p.rle && !pixels.has(at, (p.l.h.width * p.l.h.bpp + 7) / 8))
         return Decoded::fail(QStringLiteral("bitmap pixel data missing"));
 
     Decoded d;
+    QString why;
     d.image = allocateFor(p, why);
     if (d.image.isNull())
         return Decoded::fail(why);
     if (p.rle) {
-        const RleResult r = decodeRle(dib, p.pixels, p.l, &d.image);
+        const RleResult r = decodeRle(pixels, at, p.l, &d.image);
         if (r.cut && !r.ended)
             d.warning = QStringLiteral("run-length data cut short");
         settleAlpha(d.image, false);
     } else {
-        finishRows(d, p, decodeRows(dib, p.pixels, p.l, d.image));
+        finishRows(d, p, decodeRows(pixels, at, p.l, d.image));
     }
-    d.iccProfile = embeddedProfile(dib, p.l.h);
+    return d;
+}
+
+Decoded decodeDib(Bytes file, qint64 dibStart, qint64 pixelOffset, const DibOptions &options = {})
+{
+    const Bytes dib = file.mid(dibStart);
+    Plan p;
+    QString why;
+    if (!makePlan(dib, dib.size(), pixelOffset < 0 ? -1 : pixelOffset - dibStart, p, why, options))
+        return Decoded::fail(why);
+    Decoded d = decodePixels(p, dib, p.pixels);
+    if (d.ok())
+        d.iccProfile = embeddedProfile(dib, p.l.h);
     return d;
 }
 
@@ -710,13 +760,40 @@ Decoded decodeBmp(QIODevice &device)
     return d;
 }
 
-std::optional<DibSummary> peekIconDib(Bytes entry)
+Decoded decodeDib(Bytes header, Bytes pixels, const DibOptions &options)
+{
+    Plan p;
+    QString why;
+    if (!makePlan(header, header.size() + pixels.size(), header.size(), p, why, options))
+        return Decoded::fail(why);
+    return decodePixels(p, pixels, 0);
+}
+
+Decoded decodePackedDib(Bytes dib, const DibOptions &options)
+{
+    return decodeDib(dib, 0, -1, options);
+}
+
+std::optional<DibSummary> peekDib(Bytes header)
 {
     InfoHeader h;
     QString why;
-    if (!parseInfoHeader(entry, h, why))
+    if (!parseInfoHeader(header, h, why))
         return std::nullopt;
-    return DibSummary{h.width, h.height / 2, h.bpp};
+    DibSummary summary{h.width, h.height, h.bpp, h.topDown};
+    if (h.compression == Compression::Jpeg)
+        summary.embeddedFormat = "JPEG";
+    else if (h.compression == Compression::Png)
+        summary.embeddedFormat = "PNG";
+    return summary;
+}
+
+std::optional<DibSummary> peekIconDib(Bytes entry)
+{
+    auto summary = peekDib(entry);
+    if (summary)
+        summary->height /= 2;
+    return summary;
 }
 
 Decoded decodeIconDib(Bytes entry)

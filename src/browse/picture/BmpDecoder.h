@@ -3,6 +3,7 @@
 #include "Bytes.h"
 #include "Decoded.h"
 
+#include <QList>
 #include <optional>
 
 class QIODevice;
@@ -27,8 +28,37 @@ struct DibSummary {
     qint64 width = 0;
     qint64 height = 0; // of the colour image, without the mask for an icon
     int bitsPerPixel = 0;
+    bool topDown = false;
+    const char *embeddedFormat = nullptr; // "JPEG" or "PNG" when the pixels are one
 };
-// The size and depth an icon's DIB declares, when its header is readable.
+// What a DIB's header declares, when it is readable.
+[[nodiscard]] std::optional<DibSummary> peekDib(Bytes header);
+// The same for an icon's DIB.
 [[nodiscard]] std::optional<DibSummary> peekIconDib(Bytes entry);
+
+// What stands between a DIB's header and its pixels.
+enum class DibColorTable {
+    Colors,         // colours, as in a bitmap file
+    PaletteIndexes, // 16-bit indexes into a palette
+    None,           // nothing: pixel values are palette indexes themselves
+};
+
+// How a DIB kept inside another file (a metafile's drawing record) is read.
+struct DibOptions {
+    DibColorTable table = DibColorTable::Colors;
+    // The palette that indexes point into. Indexes past its end, or without one,
+    // read as a grey ramp (black and white for a monochrome bitmap).
+    const QList<QRgb> *palette = nullptr;
+    // The fourth byte of 32-bit pixels is alpha, handed over as it is stored (as
+    // ARGB32, not premultiplied and not second-guessed when it is all zero).
+    bool rawAlpha = false;
+    // The most one bitmap may take as a raster.
+    qint64 maxRasterBytes = qint64(1) << 30;
+};
+// A DIB whose header (with its colour table) and pixels are stored apart. Pixels
+// that run-length codes skip, and rows the bytes lack, are transparent.
+[[nodiscard]] Decoded decodeDib(Bytes header, Bytes pixels, const DibOptions &options);
+// A packed DIB: the header, the colour table and the pixels back to back.
+[[nodiscard]] Decoded decodePackedDib(Bytes dib, const DibOptions &options);
 
 } // namespace picture
