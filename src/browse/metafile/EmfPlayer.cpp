@@ -423,15 +423,20 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
         if (!usable(info.bounds, info.pxPerMmX() * 1000) && !recordBounds.isNull())
             info.bounds = recordBounds.toAlignedRect().adjusted(0, 0, -1, -1);
         // No usable frame: take it from the bounds, which are in device pixels.
-        if (usable(info.bounds, info.pxPerMmX() * 1000)) {
-            const double sx = 100.0 / info.pxPerMmX();
-            const double sy = 100.0 / info.pxPerMmY();
-            info.frame = QRect(
-                QPoint(int(info.bounds.left() * sx), int(info.bounds.top() * sy)),
-                QPoint(int((info.bounds.right() + 1) * sx), int((info.bounds.bottom() + 1) * sy)));
-        } else {
+        const double sx = 100.0 / info.pxPerMmX();
+        const double sy = 100.0 / info.pxPerMmY();
+        const QRectF fromBounds(QPointF(info.bounds.left() * sx, info.bounds.top() * sy),
+                                QPointF((double(info.bounds.right()) + 1) * sx,
+                                        (double(info.bounds.bottom()) + 1) * sy));
+        // Bounds far out on the page can put the frame beyond what 32 bits hold.
+        constexpr double kFarthest = 1 << 30;
+        const bool representable =
+            std::abs(fromBounds.left()) < kFarthest && std::abs(fromBounds.top()) < kFarthest &&
+            std::abs(fromBounds.right()) < kFarthest && std::abs(fromBounds.bottom()) < kFarthest;
+        if (!usable(info.bounds, info.pxPerMmX() * 1000) || !representable)
             return fail("the EMF header gives the picture no size");
-        }
+        info.frame = QRect(QPoint(int(fromBounds.left()), int(fromBounds.top())),
+                           QPoint(int(fromBounds.right()), int(fromBounds.bottom())));
     }
     return info;
 }

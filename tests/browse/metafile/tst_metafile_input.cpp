@@ -145,6 +145,15 @@ void TestMetafileInput::refusesBrokenFraming()
     auto pic = MetafilePicture::load(extreme, &why);
     if (pic)
         QVERIFY(!pic->toImage().isNull());
+    // Small bounds far out on a coarse device: the frame made from them would not
+    // fit in 32 bits.
+    QByteArray farOut = extreme;
+    const qint32 farBounds[] = {-2000000, 0, -1999900, 100};
+    for (int i = 0; i < 4; ++i)
+        qToLittleEndian<qint32>(farBounds[i], farOut.data() + 8 + 4 * i);
+    qToLittleEndian<qint32>(10, farOut.data() + 72); // device width in pixels
+    qToLittleEndian<qint32>(10, farOut.data() + 76);
+    expectRefused(farOut);
 
     // A missing end-of-file record is fine when the records themselves are whole.
     WmfBuilder noEof;
