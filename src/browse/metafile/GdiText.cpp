@@ -323,6 +323,32 @@ QString mapSymbols(const QString &text, SymbolKind kind)
     return out;
 }
 
+// The average character width that a font's width (lfWidth) is measured
+// against. GDI takes it from the font's xAvgCharWidth, which the Windows core
+// fonts give as the mean of the lower-case letters and the space weighted by
+// how often they occur in English text. The stand-in fonts have the same
+// advances but state an average over all their glyphs, a third wider for
+// Arial's stand-in, so the weighted mean is taken from the advances instead.
+// Symbol fonts weigh the characters at those codes. In pixels of fm's font.
+double weightedAverageWidth(const QFontMetricsF &fm, SymbolKind kind)
+{
+    static constexpr int kWeights[26] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3,  6, 35, 20,
+                                         56, 56, 17, 4,  49,  56, 71, 31, 10, 18, 3, 18, 2};
+    QString letters;
+    for (int i = 0; i < 26; ++i)
+        letters.append(QChar(u'a' + i));
+    letters = mapSymbols(letters, kind);
+    if (letters.size() != 26)
+        return fm.averageCharWidth();
+    double sum = 166 * fm.horizontalAdvance(QChar(u' '));
+    for (int i = 0; i < 26; ++i) {
+        if (!fm.inFont(letters.at(i)))
+            return fm.averageCharWidth();
+        sum += kWeights[i] * fm.horizontalAdvance(letters.at(i));
+    }
+    return sum / 1000;
+}
+
 } // namespace
 
 QString GdiDevice::decodeAnsi(QByteArrayView bytes, std::vector<double> *dx) const
@@ -472,7 +498,7 @@ void GdiDevice::drawTextRun(const TextRun &run)
 
     double widthFactor = 1.0;
     if (lf.width != 0) {
-        const double avg = fm.averageCharWidth() * k;
+        const double avg = weightedAverageWidth(probeMetrics, symbols) * em / 1000.0;
         if (avg > 0)
             widthFactor = qBound(0.05, std::abs(lf.width) / avg, 20.0);
     }

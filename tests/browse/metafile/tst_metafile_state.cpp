@@ -3,6 +3,7 @@
 #include "MetafileBuilder.h"
 #include "MetafileTestUtil.h"
 
+#include <QFontInfo>
 #include <QTest>
 #include <cmath>
 
@@ -120,10 +121,10 @@ QByteArray emfText(int x, int y, const QString &text, quint32 options = 0)
     return b.data();
 }
 
-QByteArray emfFont(int slot, int height, const QString &face)
+QByteArray emfFont(int slot, int height, const QString &face, int width = 0)
 {
     Bytes b;
-    b.u32(quint32(slot)).i32(height).i32(0).i32(0).i32(0).i32(400);
+    b.u32(quint32(slot)).i32(height).i32(width).i32(0).i32(0).i32(400);
     b.u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0);
     for (int i = 0; i < 32; ++i)
         b.u16(i < face.size() ? face.at(i).unicode() : 0);
@@ -154,6 +155,7 @@ private Q_SLOTS:
     void textUpdatesCurrentPosition();
     void textBaselineSitsOnAPixelRow();
     void symbolFontsDrawTheirShapes();
+    void fontWidthScalesFromTheAverageLetter();
     void stretchDibFlipsBottomUpRows();
     void nullPenAndBrushDrawNothing();
     void thinStyledPensDashOnePixelWide();
@@ -589,6 +591,31 @@ void TestMetafileState::symbolFontsDrawTheirShapes()
              qPrintable(QStringLiteral("%1x%2").arg(box.width()).arg(box.height())));
     QVERIFY(dark(square, box.left() + 1, box.top() + 1));
     QVERIFY(dark(square, box.right() - 1, box.bottom() - 1));
+}
+
+void TestMetafileState::fontWidthScalesFromTheAverageLetter()
+{
+    // Arial's average character width is 904/2048 of its em: a font asked for
+    // at that width is Arial as it comes, and half of it is half as wide. The
+    // stand-in font states a larger average of its own, which must not narrow it.
+    if (!QFontInfo(QFont(QStringLiteral("Arial"))).family().contains(QLatin1String("Liberation")))
+        QSKIP("no metric-compatible stand-in for Arial");
+    auto inkWidth = [](int width) {
+        EmfBuilder e(QSize(600, 100));
+        e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -60, QStringLiteral("Arial"), width));
+        e.rec(EMR_SELECTOBJECT, {1});
+        e.rec(EMR_SETBKMODE, {1});
+        e.rec(EMR_EXTTEXTOUTW, emfText(10, 10, QStringLiteral("Tiny Pictures")));
+        return inkBounds(renderNatural(e.finish())).width();
+    };
+    const int natural = inkWidth(0);
+    QVERIFY2(natural > 300, qPrintable(QString::number(natural)));
+    const int average = inkWidth(26); // 60 * 904 / 2048
+    QVERIFY2(qAbs(average - natural) <= 6,
+             qPrintable(QStringLiteral("%1 vs %2").arg(average).arg(natural)));
+    const int half = inkWidth(13);
+    QVERIFY2(qAbs(2 * half - natural) <= 10,
+             qPrintable(QStringLiteral("%1 vs %2").arg(half).arg(natural)));
 }
 
 void TestMetafileState::stretchDibFlipsBottomUpRows()
