@@ -741,6 +741,24 @@ void TestMetafileState::linesRunThroughPixelCentres()
     const int above = qGray(img.pixel(50, full - 1)), below = qGray(img.pixel(50, full + 1));
     QVERIFY2(qAbs(above - below) < 30 && above < 200,
              qPrintable(QStringLiteral("%1 / %2").arg(above).arg(below)));
+
+    // Pens 2.6 and 1.4 pixels wide are drawn 3 and 1 whole pixels wide.
+    for (const auto &[units, rows] : {std::pair{26, 3}, std::pair{14, 1}}) {
+        WmfBuilder r(QRect(0, 0, 1000, 1000), 960); // ten units a pixel
+        r.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {1000, 1000});
+        r.rec(CREATEPENINDIRECT, words({0, units, 0, 0, 0})).rec(SELECTOBJECT, {0});
+        r.rec(MOVETO, {505, 100}).rec(LINETO, {505, 900}); // y, x
+        const QImage rounded = renderNatural(r.finish());
+        int dark = 0;
+        for (int y = 40; y < 60; ++y) {
+            const int g = qGray(rounded.pixel(50, y));
+            QVERIFY2(
+                g < 40 || g > 215,
+                qPrintable(QStringLiteral("pen %1: row %2 is grey %3").arg(units).arg(y).arg(g)));
+            dark += g < 40;
+        }
+        QCOMPARE(dark, rows);
+    }
 }
 
 void TestMetafileState::boxesFillWholePixels()
