@@ -349,6 +349,32 @@ double weightedAverageWidth(const QFontMetricsF &fm, SymbolKind kind)
     return sum / 1000;
 }
 
+// A font's ascent and descent as GDI measures them, in fractions of the em:
+// from the usWinAscent and usWinDescent of its OS/2 table, which is what the
+// cell height of a positive font height and the top and bottom alignments
+// refer to. Some fonts give their horizontal header a shorter line than that
+// (OpenSymbol, which stands in for the symbol fonts, a quarter shorter), and
+// the font engine may report that one. Falls back to the engine's metrics.
+std::pair<double, double> winAscentDescent(const QFont &font, const QFontMetricsF &fm)
+{
+    const QRawFont raw = QRawFont::fromFont(font);
+    if (raw.isValid()) {
+        const QByteArray os2 = raw.fontTable("OS/2");
+        const QByteArray head = raw.fontTable("head");
+        if (os2.size() >= 78 && head.size() >= 20) {
+            auto u16 = [](const QByteArray &t, int at) {
+                return int(quint8(t[at])) << 8 | int(quint8(t[at + 1]));
+            };
+            const int unitsPerEm = u16(head, 18);
+            const int ascent = u16(os2, 74), descent = u16(os2, 76);
+            if (unitsPerEm >= 16 && ascent + descent > 0)
+                return {double(ascent) / unitsPerEm, double(descent) / unitsPerEm};
+        }
+    }
+    const double px = font.pixelSize() > 0 ? font.pixelSize() : fm.height();
+    return {fm.ascent() / px, fm.descent() / px};
+}
+
 } // namespace
 
 QString GdiDevice::decodeAnsi(QByteArrayView bytes, std::vector<double> *dx) const
@@ -460,9 +486,10 @@ void GdiDevice::drawTextRun(const TextRun &run)
     QFont probe = font;
     probe.setPixelSize(1000);
     const QFontMetricsF probeMetrics(probe);
+    const auto [winAscent, winDescent] = winAscentDescent(probe, probeMetrics);
     double em = heightLogical;
     if (lf.height > 0) {
-        const double cell = probeMetrics.ascent() + probeMetrics.descent();
+        const double cell = (winAscent + winDescent) * 1000.0;
         if (cell > 0)
             em = heightLogical * 1000.0 / cell;
     }
@@ -565,10 +592,10 @@ void GdiDevice::drawTextRun(const TextRun &run)
         baseline = 0;
         break;
     case TA_BOTTOM:
-        baseline = -fm.descent();
+        baseline = -winDescent * fontPx;
         break;
     default:
-        baseline = fm.ascent();
+        baseline = winAscent * fontPx;
         break;
     }
 
@@ -624,8 +651,9 @@ void GdiDevice::drawTextRun(const TextRun &run)
     m_p.setTransform(toTarget);
     if (m_s.bkMode == OPAQUE && !(run.options & ETO_OPAQUE)) {
         m_p.setRenderHint(QPainter::Antialiasing, false);
-        m_p.fillRect(QRectF(x0, baseline - fm.ascent(), total, fm.ascent() + fm.descent()),
-                     color(m_s.bkColor));
+        m_p.fillRect(
+            QRectF(x0, baseline - winAscent * fontPx, total, (winAscent + winDescent) * fontPx),
+            color(m_s.bkColor));
         m_p.setRenderHint(QPainter::Antialiasing, true);
     }
     m_p.setPen(color(m_s.textColor));

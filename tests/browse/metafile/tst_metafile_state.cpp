@@ -156,6 +156,7 @@ private Q_SLOTS:
     void textBaselineSitsOnAPixelRow();
     void symbolFontsDrawTheirShapes();
     void fontWidthScalesFromTheAverageLetter();
+    void fontCellIsTheWindowsAscentAndDescent();
     void stretchDibFlipsBottomUpRows();
     void nullPenAndBrushDrawNothing();
     void thinStyledPensDashOnePixelWide();
@@ -616,6 +617,33 @@ void TestMetafileState::fontWidthScalesFromTheAverageLetter()
     const int half = inkWidth(13);
     QVERIFY2(qAbs(2 * half - natural) <= 10,
              qPrintable(QStringLiteral("%1 vs %2").arg(half).arg(natural)));
+}
+
+void TestMetafileState::fontCellIsTheWindowsAscentAndDescent()
+{
+    // The Symbol font is drawn with OpenSymbol, whose horizontal header gives
+    // an ascent of 0.693 em; GDI measures the top of a line and a cell height
+    // with the Windows ascent and descent of the OS/2 table, 0.926 and 0.313 em.
+    if (!QFontInfo(QFont(QStringLiteral("OpenSymbol")))
+             .family()
+             .startsWith(QLatin1String("OpenSymbol")))
+        QSKIP("OpenSymbol is not installed");
+    auto ink = [](int height, quint32 align, int y) {
+        EmfBuilder e(QSize(300, 200));
+        e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, height, QStringLiteral("Symbol")));
+        e.rec(EMR_SELECTOBJECT, {1});
+        e.rec(EMR_SETBKMODE, {1});
+        e.rec(EMR_SETTEXTALIGN, {align});
+        e.rec(EMR_EXTTEXTOUTW, emfText(20, y, QStringLiteral("HH"))); // two capital etas
+        return inkBounds(renderNatural(e.finish()));
+    };
+    // TA_TOP: the baseline sits 93 pixels below the top for a 100 pixel em.
+    const QRect top = ink(-100, 0, 20);
+    QVERIFY2(qAbs(top.bottom() + 1 - 113) <= 2, qPrintable(QString::number(top.bottom())));
+    // A cell height of 124 is that same 100 pixel em.
+    const QRect cell = ink(124, 24, 150); // TA_BASELINE
+    QVERIFY2(qAbs(cell.height() - top.height()) <= 2,
+             qPrintable(QStringLiteral("%1 vs %2").arg(cell.height()).arg(top.height())));
 }
 
 void TestMetafileState::stretchDibFlipsBottomUpRows()
