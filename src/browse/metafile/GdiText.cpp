@@ -323,6 +323,23 @@ QString mapSymbols(const QString &text, SymbolKind kind)
     return out;
 }
 
+// The face GDI draws for a face name: Windows installs the PostScript names
+// Helvetica and Times as aliases of Arial and Times New Roman (its font
+// substitutes), so they draw with those fonts' metrics, not those of the
+// PostScript fonts the names would find here.
+QString windowsFace(const QString &face)
+{
+    const QString key = face.trimmed();
+    if (key.isEmpty())
+        return QStringLiteral("Arial");
+    if (key.compare(QLatin1String("Helvetica"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Arial");
+    if (key.compare(QLatin1String("Times"), Qt::CaseInsensitive) == 0 ||
+        key.compare(QLatin1String("Tms Rmn"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Times New Roman");
+    return face;
+}
+
 // The average character width that a font's width (lfWidth) is measured
 // against. GDI takes it from the font's xAvgCharWidth, which the Windows core
 // fonts give as the mean of the lower-case letters and the space weighted by
@@ -453,7 +470,7 @@ void GdiDevice::drawTextRun(const TextRun &run)
     const SymbolKind symbols = symbolKind(lf);
     QFont font;
     if (symbols == SymbolKind::None || !run.glyphs.empty())
-        font.setFamily(lf.face.isEmpty() ? QStringLiteral("Arial") : lf.face);
+        font.setFamily(windowsFace(lf.face));
     else
         font.setFamilies({QStringLiteral("OpenSymbol"), QStringLiteral("DejaVu Sans")});
     if ((lf.pitchAndFamily & 0x3) == 1 || (lf.pitchAndFamily & 0xF0) == 0x30)

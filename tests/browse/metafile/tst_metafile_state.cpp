@@ -644,6 +644,18 @@ void TestMetafileState::fontCellIsTheWindowsAscentAndDescent()
     const QRect cell = ink(124, 24, 150); // TA_BASELINE
     QVERIFY2(qAbs(cell.height() - top.height()) <= 2,
              qPrintable(QStringLiteral("%1 vs %2").arg(cell.height()).arg(top.height())));
+
+    // Windows draws Helvetica as Arial, whose ascent is not that of the
+    // PostScript Helvetica found here.
+    auto topOf = [](const QString &face) {
+        EmfBuilder e(QSize(300, 200));
+        e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -100, face));
+        e.rec(EMR_SELECTOBJECT, {1});
+        e.rec(EMR_SETBKMODE, {1});
+        e.rec(EMR_EXTTEXTOUTW, emfText(20, 20, QStringLiteral("HH"))); // TA_TOP
+        return inkBounds(renderNatural(e.finish()));
+    };
+    QCOMPARE(topOf(QStringLiteral("Helvetica")), topOf(QStringLiteral("Arial")));
 }
 
 void TestMetafileState::stretchDibFlipsBottomUpRows()
