@@ -560,6 +560,7 @@ void GdiDevice::drawTextRun(const TextRun &run)
     std::vector<double> xs;
     std::vector<double> ys;
     double total = 0;
+    double endY = 0; // where ETO_PDY's vertical advances leave the next character
     const bool haveDx = !run.dx.empty();
     const qsizetype n = run.glyphs.empty() ? text.size() : qsizetype(run.glyphs.size());
     if (haveDx || !run.glyphs.empty()) {
@@ -588,6 +589,7 @@ void GdiDevice::drawTextRun(const TextRun &run)
                 y -= run.dy[ci] * localPerLogicalAdvance;
             ++ci;
         }
+        endY = y;
     } else {
         total = fm.horizontalAdvance(text) + m_s.charExtra * localPerLogicalAdvance * double(n);
     }
@@ -623,7 +625,8 @@ void GdiDevice::drawTextRun(const TextRun &run)
         const double newX = (m_s.textAlign & TA_HORZ_MASK) == TA_RIGHT    ? x0
                             : (m_s.textAlign & TA_HORZ_MASK) == TA_CENTER ? 0
                                                                           : x0 + total;
-        const QPointF dev = toDevice.map(QPointF(newX, 0));
+        const bool left = (m_s.textAlign & TA_HORZ_MASK) == TA_LEFT;
+        const QPointF dev = toDevice.map(QPointF(newX, left ? endY : 0));
         bool invertible = false;
         const QTransform inv = m.inverted(&invertible);
         if (invertible)

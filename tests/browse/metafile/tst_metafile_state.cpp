@@ -34,6 +34,7 @@ enum : quint16 {
     INTERSECTCLIPRECT = 0x0416,
     RECTANGLE = 0x041B,
     TEXTOUT = 0x0521,
+    EXTTEXTOUT = 0x0A32,
     STRETCHDIB = 0x0F43,
     ELLIPSE = 0x0418,
 };
@@ -534,6 +535,36 @@ void TestMetafileState::textUpdatesCurrentPosition()
     QVERIFY(ink.top() >= 10 && ink.top() <= 20);
     // Four H's side by side: about four advances wide.
     QVERIFY2(ink.width() > 70, qPrintable(QString::number(ink.width())));
+
+    // ETO_PDY: each character is followed by a horizontal and a vertical
+    // advance, up the page, and the current position moves on by both.
+    WmfBuilder p(QRect(0, 0, 300, 100));
+    p.rec(CREATEFONTINDIRECT, font.data()).rec(SELECTOBJECT, {0});
+    p.rec(SETBKMODE, {1});
+    p.rec(SETTEXTALIGN, {25}); // TA_UPDATECP | TA_BASELINE
+    p.rec(MOVETO, {90, 10});   // y, x
+    Bytes steps;
+    steps.i16(0).i16(0).i16(2).u16(0x2000).raw(QByteArray("ll"));
+    steps.i16(20).i16(20).i16(20).i16(20); // dx, dy per character
+    p.rec(EXTTEXTOUT, steps.data());
+    Bytes last;
+    last.i16(1).raw(QByteArray("l")).u8(0).i16(0).i16(0);
+    p.rec(TEXTOUT, last.data());
+    const QImage stepped = renderNatural(p.finish());
+    auto lowestInk = [&stepped](int x0) {
+        int lowest = -1;
+        for (int y = 0; y < stepped.height(); ++y)
+            for (int x = x0; x < x0 + 14; ++x)
+                if (qGray(stepped.pixel(x, y)) < 128)
+                    lowest = y;
+        return lowest;
+    };
+    for (const auto &[x, baseline] : {std::pair{8, 90}, std::pair{28, 70}, std::pair{48, 50}})
+        QVERIFY2(qAbs(lowestInk(x) + 1 - baseline) <= 1,
+                 qPrintable(QStringLiteral("x %1: ink ends on row %2, baseline %3")
+                                .arg(x)
+                                .arg(lowestInk(x))
+                                .arg(baseline)));
 }
 
 void TestMetafileState::textBaselineSitsOnAPixelRow()
