@@ -215,6 +215,24 @@ bool canDraw(char32_t u)
     return ok;
 }
 
+// The Symbol font's pieces for building tall brackets, braces and integrals,
+// as the symbol stand-in keeps them at their Adobe private-use codes. They are
+// drawn to stack into one bracket at the Symbol font's metrics; the Unicode
+// pieces of the same names exist only in fallback fonts of another design,
+// heavier and placed differently. 0 where the byte is no such piece.
+char16_t symbolPiece(int c)
+{
+    if (c >= 0xE6 && c <= 0xEF)
+        return char16_t(0xF8EB + (c - 0xE6));
+    if (c == 0xF4)
+        return 0xF8F5;
+    if (c >= 0xF6 && c <= 0xFE)
+        return char16_t(0xF8F6 + (c - 0xF6));
+    if (c == 0xBD || c == 0xBE)
+        return char16_t(0xF8E6 + (c - 0xBD));
+    return 0;
+}
+
 enum class SymbolKind { None, Symbol, Wingdings, Wingdings2, Wingdings3, Webdings };
 
 SymbolKind symbolKind(const Font &f)
@@ -303,7 +321,8 @@ QString mapSymbols(const QString &text, SymbolKind kind)
             continue;
         }
         if (kind == SymbolKind::Symbol) {
-            out.append(QChar(kSymbol[c - 0x20]));
+            const char16_t piece = symbolPiece(c);
+            out.append(QChar(piece && canDraw(piece) ? piece : kSymbol[c - 0x20]));
             continue;
         }
         char32_t u = 0;

@@ -623,6 +623,32 @@ void TestMetafileState::symbolFontsDrawTheirShapes()
              qPrintable(QStringLiteral("%1x%2").arg(box.width()).arg(box.height())));
     QVERIFY(dark(square, box.left() + 1, box.top() + 1));
     QVERIFY(dark(square, box.right() - 1, box.bottom() - 1));
+
+    // A tall brace stacked from the Symbol font's top, middle and bottom
+    // pieces, an em apart: one unbroken stroke as light as the font's own
+    // (about a twentieth of the em), not the heavy pieces of a text font.
+    if (!QFontInfo(QFont(QStringLiteral("OpenSymbol")))
+             .family()
+             .startsWith(QLatin1String("OpenSymbol")))
+        QSKIP("OpenSymbol is not installed");
+    EmfBuilder e(QSize(100, 300));
+    e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -100, QStringLiteral("Symbol")));
+    e.rec(EMR_SELECTOBJECT, {1});
+    e.rec(EMR_SETBKMODE, {1});
+    e.rec(EMR_SETTEXTALIGN, {24}); // TA_BASELINE
+    for (int piece = 0; piece < 3; ++piece)
+        e.rec(EMR_EXTTEXTOUTW, emfText(20, 100 * (piece + 1), QString(QChar(0xEC + piece))));
+    const QImage brace = renderNatural(e.finish());
+    const QRect ink = inkBounds(brace);
+    QVERIFY2(ink.height() > 250, qPrintable(QString::number(ink.height())));
+    for (int y = ink.top() + 30; y < ink.bottom() - 30; y += 10) {
+        int width = 0;
+        for (int x = 0; x < brace.width(); ++x)
+            width += dark(brace, x, y);
+        if (qAbs(y - 150) > 15) // the middle piece's point
+            QVERIFY2(width >= 2 && width <= 7,
+                     qPrintable(QStringLiteral("row %1: %2 pixels").arg(y).arg(width)));
+    }
 }
 
 void TestMetafileState::fontWidthScalesFromTheAverageLetter()
