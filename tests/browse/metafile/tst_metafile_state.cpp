@@ -132,6 +132,24 @@ QByteArray emfFont(int slot, int height, const QString &face, int width = 0)
     return b.data();
 }
 
+// Ink of one run of transparent text in a 300 x 200 EMF.
+QRect emfTextInk(const QString &face, int height, const QString &text, quint32 align = 0,
+                 int y = 20, int width = 0)
+{
+    EmfBuilder e(QSize(300, 200));
+    e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, height, face, width));
+    e.rec(EMR_SELECTOBJECT, {1});
+    e.rec(EMR_SETBKMODE, {1});
+    e.rec(EMR_SETTEXTALIGN, {align});
+    e.rec(EMR_EXTTEXTOUTW, emfText(10, y, text));
+    return inkBounds(renderNatural(e.finish()));
+}
+
+bool installed(const QString &family)
+{
+    return QFontInfo(QFont(family)).family().startsWith(family);
+}
+
 } // namespace
 
 class TestMetafileState : public QObject {
@@ -536,35 +554,19 @@ void TestMetafileState::textUpdatesCurrentPosition()
     // Four H's side by side: about four advances wide.
     QVERIFY2(ink.width() > 70, qPrintable(QString::number(ink.width())));
 
-    // ETO_PDY: each character is followed by a horizontal and a vertical
-    // advance, up the page, and the current position moves on by both.
+    // ETO_PDY: each character also carries a vertical advance, up the page,
+    // and the current position moves on by both: "l" at (10, 90), (30, 70), (50, 50).
     WmfBuilder p(QRect(0, 0, 300, 100));
-    p.rec(CREATEFONTINDIRECT, font.data()).rec(SELECTOBJECT, {0});
-    p.rec(SETBKMODE, {1});
-    p.rec(SETTEXTALIGN, {25}); // TA_UPDATECP | TA_BASELINE
-    p.rec(MOVETO, {90, 10});   // y, x
-    Bytes steps;
-    steps.i16(0).i16(0).i16(2).u16(0x2000).raw(QByteArray("ll"));
-    steps.i16(20).i16(20).i16(20).i16(20); // dx, dy per character
-    p.rec(EXTTEXTOUT, steps.data());
-    Bytes last;
-    last.i16(1).raw(QByteArray("l")).u8(0).i16(0).i16(0);
-    p.rec(TEXTOUT, last.data());
+    p.rec(CREATEFONTINDIRECT, font.data()).rec(SELECTOBJECT, {0}).rec(SETBKMODE, {1});
+    p.rec(SETTEXTALIGN, {25}).rec(MOVETO, {90, 10}); // TA_UPDATECP | TA_BASELINE; y, x
+    p.rec(EXTTEXTOUT,
+          Bytes().i16(0).i16(0).i16(2).u16(0x2000).raw("ll").raw(words({20, 20, 20, 20})).data());
+    p.rec(TEXTOUT, Bytes().i16(1).raw("l").u8(0).i16(0).i16(0).data());
     const QImage stepped = renderNatural(p.finish());
-    auto lowestInk = [&stepped](int x0) {
-        int lowest = -1;
-        for (int y = 0; y < stepped.height(); ++y)
-            for (int x = x0; x < x0 + 14; ++x)
-                if (qGray(stepped.pixel(x, y)) < 128)
-                    lowest = y;
-        return lowest;
-    };
-    for (const auto &[x, baseline] : {std::pair{8, 90}, std::pair{28, 70}, std::pair{48, 50}})
-        QVERIFY2(qAbs(lowestInk(x) + 1 - baseline) <= 1,
-                 qPrintable(QStringLiteral("x %1: ink ends on row %2, baseline %3")
-                                .arg(x)
-                                .arg(lowestInk(x))
-                                .arg(baseline)));
+    for (int i = 0; i < 3; ++i) {
+        const int bottom = inkBounds(stepped.copy(8 + 20 * i, 0, 14, 100)).bottom();
+        QVERIFY2(qAbs(bottom + 1 - (90 - 20 * i)) <= 1, qPrintable(QString::number(bottom)));
+    }
 }
 
 void TestMetafileState::textBaselineSitsOnAPixelRow()
@@ -624,30 +626,21 @@ void TestMetafileState::symbolFontsDrawTheirShapes()
     QVERIFY(dark(square, box.left() + 1, box.top() + 1));
     QVERIFY(dark(square, box.right() - 1, box.bottom() - 1));
 
-    // A tall brace stacked from the Symbol font's top, middle and bottom
-    // pieces, an em apart: one unbroken stroke as light as the font's own
-    // (about a twentieth of the em), not the heavy pieces of a text font.
-    if (!QFontInfo(QFont(QStringLiteral("OpenSymbol")))
-             .family()
-             .startsWith(QLatin1String("OpenSymbol")))
+    // A tall brace stacked from the Symbol font's top, middle and bottom pieces
+    // an em apart: a stroke about a twentieth of the em wide, like the font's
+    // own, not the heavy pieces of a text font.
+    if (!installed(QStringLiteral("OpenSymbol")))
         QSKIP("OpenSymbol is not installed");
     EmfBuilder e(QSize(100, 300));
     e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -100, QStringLiteral("Symbol")));
-    e.rec(EMR_SELECTOBJECT, {1});
-    e.rec(EMR_SETBKMODE, {1});
-    e.rec(EMR_SETTEXTALIGN, {24}); // TA_BASELINE
+    e.rec(EMR_SELECTOBJECT, {1}).rec(EMR_SETTEXTALIGN, {24}); // TA_BASELINE
     for (int piece = 0; piece < 3; ++piece)
         e.rec(EMR_EXTTEXTOUTW, emfText(20, 100 * (piece + 1), QString(QChar(0xEC + piece))));
     const QImage brace = renderNatural(e.finish());
-    const QRect ink = inkBounds(brace);
-    QVERIFY2(ink.height() > 250, qPrintable(QString::number(ink.height())));
-    for (int y = ink.top() + 30; y < ink.bottom() - 30; y += 10) {
-        int width = 0;
-        for (int x = 0; x < brace.width(); ++x)
-            width += dark(brace, x, y);
-        if (qAbs(y - 150) > 15) // the middle piece's point
-            QVERIFY2(width >= 2 && width <= 7,
-                     qPrintable(QStringLiteral("row %1: %2 pixels").arg(y).arg(width)));
+    for (int y : {60, 110, 190, 240}) {
+        const int width = inkBounds(brace.copy(0, y, 100, 1)).width();
+        QVERIFY2(width >= 2 && width <= 7,
+                 qPrintable(QStringLiteral("row %1: %2").arg(y).arg(width)));
     }
 }
 
@@ -658,22 +651,13 @@ void TestMetafileState::fontWidthScalesFromTheAverageLetter()
     // stand-in font states a larger average of its own, which must not narrow it.
     if (!QFontInfo(QFont(QStringLiteral("Arial"))).family().contains(QLatin1String("Liberation")))
         QSKIP("no metric-compatible stand-in for Arial");
-    auto inkWidth = [](int width) {
-        EmfBuilder e(QSize(600, 100));
-        e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -60, QStringLiteral("Arial"), width));
-        e.rec(EMR_SELECTOBJECT, {1});
-        e.rec(EMR_SETBKMODE, {1});
-        e.rec(EMR_EXTTEXTOUTW, emfText(10, 10, QStringLiteral("Tiny Pictures")));
-        return inkBounds(renderNatural(e.finish())).width();
-    };
-    const int natural = inkWidth(0);
-    QVERIFY2(natural > 300, qPrintable(QString::number(natural)));
-    const int average = inkWidth(26); // 60 * 904 / 2048
-    QVERIFY2(qAbs(average - natural) <= 6,
-             qPrintable(QStringLiteral("%1 vs %2").arg(average).arg(natural)));
-    const int half = inkWidth(13);
-    QVERIFY2(qAbs(2 * half - natural) <= 10,
-             qPrintable(QStringLiteral("%1 vs %2").arg(half).arg(natural)));
+    const QString text = QStringLiteral("Tiny Pictures");
+    const int natural = emfTextInk(QStringLiteral("Arial"), -40, text).width();
+    QVERIFY2(natural > 200, qPrintable(QString::number(natural)));
+    const int average = emfTextInk(QStringLiteral("Arial"), -40, text, 0, 20, 18).width();
+    QVERIFY2(qAbs(average - natural) <= 5, qPrintable(QString::number(average)));
+    const int half = emfTextInk(QStringLiteral("Arial"), -40, text, 0, 20, 9).width();
+    QVERIFY2(qAbs(2 * half - natural) <= 10, qPrintable(QString::number(half)));
 }
 
 void TestMetafileState::fontCellIsTheWindowsAscentAndDescent()
@@ -681,38 +665,20 @@ void TestMetafileState::fontCellIsTheWindowsAscentAndDescent()
     // The Symbol font is drawn with OpenSymbol, whose horizontal header gives
     // an ascent of 0.693 em; GDI measures the top of a line and a cell height
     // with the Windows ascent and descent of the OS/2 table, 0.926 and 0.313 em.
-    if (!QFontInfo(QFont(QStringLiteral("OpenSymbol")))
-             .family()
-             .startsWith(QLatin1String("OpenSymbol")))
+    if (!installed(QStringLiteral("OpenSymbol")))
         QSKIP("OpenSymbol is not installed");
-    auto ink = [](int height, quint32 align, int y) {
-        EmfBuilder e(QSize(300, 200));
-        e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, height, QStringLiteral("Symbol")));
-        e.rec(EMR_SELECTOBJECT, {1});
-        e.rec(EMR_SETBKMODE, {1});
-        e.rec(EMR_SETTEXTALIGN, {align});
-        e.rec(EMR_EXTTEXTOUTW, emfText(20, y, QStringLiteral("HH"))); // two capital etas
-        return inkBounds(renderNatural(e.finish()));
-    };
+    const QString etas = QStringLiteral("HH");
     // TA_TOP: the baseline sits 93 pixels below the top for a 100 pixel em.
-    const QRect top = ink(-100, 0, 20);
+    const QRect top = emfTextInk(QStringLiteral("Symbol"), -100, etas);
     QVERIFY2(qAbs(top.bottom() + 1 - 113) <= 2, qPrintable(QString::number(top.bottom())));
-    // A cell height of 124 is that same 100 pixel em.
-    const QRect cell = ink(124, 24, 150); // TA_BASELINE
-    QVERIFY2(qAbs(cell.height() - top.height()) <= 2,
-             qPrintable(QStringLiteral("%1 vs %2").arg(cell.height()).arg(top.height())));
+    // A cell height of 124 is that same em (TA_BASELINE).
+    const QRect cell = emfTextInk(QStringLiteral("Symbol"), 124, etas, 24, 150);
+    QVERIFY2(qAbs(cell.height() - top.height()) <= 2, qPrintable(QString::number(cell.height())));
 
     // Windows draws Helvetica as Arial, whose ascent is not that of the
     // PostScript Helvetica found here.
-    auto topOf = [](const QString &face) {
-        EmfBuilder e(QSize(300, 200));
-        e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -100, face));
-        e.rec(EMR_SELECTOBJECT, {1});
-        e.rec(EMR_SETBKMODE, {1});
-        e.rec(EMR_EXTTEXTOUTW, emfText(20, 20, QStringLiteral("HH"))); // TA_TOP
-        return inkBounds(renderNatural(e.finish()));
-    };
-    QCOMPARE(topOf(QStringLiteral("Helvetica")), topOf(QStringLiteral("Arial")));
+    QCOMPARE(emfTextInk(QStringLiteral("Helvetica"), -100, etas),
+             emfTextInk(QStringLiteral("Arial"), -100, etas));
 }
 
 void TestMetafileState::stretchDibFlipsBottomUpRows()
@@ -846,15 +812,11 @@ void TestMetafileState::linesRunThroughPixelCentres()
         r.rec(CREATEPENINDIRECT, words({0, units, 0, 0, 0})).rec(SELECTOBJECT, {0});
         r.rec(MOVETO, {505, 100}).rec(LINETO, {505, 900}); // y, x
         const QImage rounded = renderNatural(r.finish());
-        int dark = 0;
         for (int y = 40; y < 60; ++y) {
             const int g = qGray(rounded.pixel(50, y));
-            QVERIFY2(
-                g < 40 || g > 215,
-                qPrintable(QStringLiteral("pen %1: row %2 is grey %3").arg(units).arg(y).arg(g)));
-            dark += g < 40;
+            QVERIFY2(g < 40 || g > 215, qPrintable(QStringLiteral("row %1: %2").arg(y).arg(g)));
         }
-        QCOMPARE(dark, rows);
+        QCOMPARE(inkBounds(rounded.copy(50, 0, 1, 100)).height(), rows);
     }
 }
 
