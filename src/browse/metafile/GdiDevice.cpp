@@ -765,8 +765,13 @@ void GdiDevice::paintDevicePath(const QPainterPath &device, bool fill, bool stro
         QPen thin = pen;
         if (toTarget.type() <= QTransform::TxScale) {
             line = snapToPixelCentres(toTarget.map(device));
-            if (!pen.isCosmetic())
-                thin.setWidthF(pen.widthF() * std::sqrt(std::abs(toTarget.determinant())));
+            if (!pen.isCosmetic()) {
+                // GDI draws a pen a whole number of device pixels wide, its
+                // width rounded to the nearest. Pens thinner than a pixel stay
+                // thin and light (see makePen).
+                const double width = pen.widthF() * std::sqrt(std::abs(toTarget.determinant()));
+                thin.setWidthF(width >= 1 ? std::round(width) : width);
+            }
             m_p.setTransform(QTransform());
         }
         if (m_s.bkMode == OPAQUE && style >= PS_DASH && style <= PS_DASHDOTDOT) {

@@ -215,6 +215,24 @@ bool canDraw(char32_t u)
     return ok;
 }
 
+// The Symbol font's pieces for building tall brackets, braces and integrals,
+// as the symbol stand-in keeps them at their Adobe private-use codes. They are
+// drawn to stack into one bracket at the Symbol font's metrics; the Unicode
+// pieces of the same names exist only in fallback fonts of another design,
+// heavier and placed differently. 0 where the byte is no such piece.
+char16_t symbolPiece(int c)
+{
+    if (c >= 0xE6 && c <= 0xEF)
+        return char16_t(0xF8EB + (c - 0xE6));
+    if (c == 0xF4)
+        return 0xF8F5;
+    if (c >= 0xF6 && c <= 0xFE)
+        return char16_t(0xF8F6 + (c - 0xF6));
+    if (c == 0xBD || c == 0xBE)
+        return char16_t(0xF8E6 + (c - 0xBD));
+    return 0;
+}
+
 enum class SymbolKind { None, Symbol, Wingdings, Wingdings2, Wingdings3, Webdings };
 
 SymbolKind symbolKind(const Font &f)
@@ -303,7 +321,8 @@ QString mapSymbols(const QString &text, SymbolKind kind)
             continue;
         }
         if (kind == SymbolKind::Symbol) {
-            out.append(QChar(kSymbol[c - 0x20]));
+            const char16_t piece = symbolPiece(c);
+            out.append(QChar(piece && canDraw(piece) ? piece : kSymbol[c - 0x20]));
             continue;
         }
         char32_t u = 0;
@@ -321,6 +340,75 @@ QString mapSymbols(const QString &text, SymbolKind kind)
         out.append(QString::fromUcs4(&u, 1));
     }
     return out;
+}
+
+// The face GDI draws for a face name: Windows installs the PostScript names
+// Helvetica and Times as aliases of Arial and Times New Roman (its font
+// substitutes), so they draw with those fonts' metrics, not those of the
+// PostScript fonts the names would find here.
+QString windowsFace(const QString &face)
+{
+    const QString key = face.trimmed();
+    if (key.isEmpty())
+        return QStringLiteral("Arial");
+    if (key.compare(QLatin1String("Helvetica"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Arial");
+    if (key.compare(QLatin1String("Times"), Qt::CaseInsensitive) == 0 ||
+        key.compare(QLatin1String("Tms Rmn"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Times New Roman");
+    return face;
+}
+
+// The average character width that a font's width (lfWidth) is measured
+// against. GDI takes it from the font's xAvgCharWidth, which the Windows core
+// fonts give as the mean of the lower-case letters and the space weighted by
+// how often they occur in English text. The stand-in fonts have the same
+// advances but state an average over all their glyphs, a third wider for
+// Arial's stand-in, so the weighted mean is taken from the advances instead.
+// Symbol fonts weigh the characters at those codes. In pixels of fm's font.
+double weightedAverageWidth(const QFontMetricsF &fm, SymbolKind kind)
+{
+    static constexpr int kWeights[26] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3,  6, 35, 20,
+                                         56, 56, 17, 4,  49,  56, 71, 31, 10, 18, 3, 18, 2};
+    QString letters;
+    for (int i = 0; i < 26; ++i)
+        letters.append(QChar(u'a' + i));
+    letters = mapSymbols(letters, kind);
+    if (letters.size() != 26)
+        return fm.averageCharWidth();
+    double sum = 166 * fm.horizontalAdvance(QChar(u' '));
+    for (int i = 0; i < 26; ++i) {
+        if (!fm.inFont(letters.at(i)))
+            return fm.averageCharWidth();
+        sum += kWeights[i] * fm.horizontalAdvance(letters.at(i));
+    }
+    return sum / 1000;
+}
+
+// A font's ascent and descent as GDI measures them, in fractions of the em:
+// from the usWinAscent and usWinDescent of its OS/2 table, which is what the
+// cell height of a positive font height and the top and bottom alignments
+// refer to. Some fonts give their horizontal header a shorter line than that
+// (OpenSymbol, which stands in for the symbol fonts, a quarter shorter), and
+// the font engine may report that one. Falls back to the engine's metrics.
+std::pair<double, double> winAscentDescent(const QFont &font, const QFontMetricsF &fm)
+{
+    const QRawFont raw = QRawFont::fromFont(font);
+    if (raw.isValid()) {
+        const QByteArray os2 = raw.fontTable("OS/2");
+        const QByteArray head = raw.fontTable("head");
+        if (os2.size() >= 78 && head.size() >= 20) {
+            auto u16 = [](const QByteArray &t, int at) {
+                return int(quint8(t[at])) << 8 | int(quint8(t[at + 1]));
+            };
+            const int unitsPerEm = u16(head, 18);
+            const int ascent = u16(os2, 74), descent = u16(os2, 76);
+            if (unitsPerEm >= 16 && ascent + descent > 0)
+                return {double(ascent) / unitsPerEm, double(descent) / unitsPerEm};
+        }
+    }
+    const double px = font.pixelSize() > 0 ? font.pixelSize() : fm.height();
+    return {fm.ascent() / px, fm.descent() / px};
 }
 
 } // namespace
@@ -401,7 +489,7 @@ void GdiDevice::drawTextRun(const TextRun &run)
     const SymbolKind symbols = symbolKind(lf);
     QFont font;
     if (symbols == SymbolKind::None || !run.glyphs.empty())
-        font.setFamily(lf.face.isEmpty() ? QStringLiteral("Arial") : lf.face);
+        font.setFamily(windowsFace(lf.face));
     else
         font.setFamilies({QStringLiteral("OpenSymbol"), QStringLiteral("DejaVu Sans")});
     if ((lf.pitchAndFamily & 0x3) == 1 || (lf.pitchAndFamily & 0xF0) == 0x30)
@@ -434,9 +522,10 @@ void GdiDevice::drawTextRun(const TextRun &run)
     QFont probe = font;
     probe.setPixelSize(1000);
     const QFontMetricsF probeMetrics(probe);
+    const auto [winAscent, winDescent] = winAscentDescent(probe, probeMetrics);
     double em = heightLogical;
     if (lf.height > 0) {
-        const double cell = probeMetrics.ascent() + probeMetrics.descent();
+        const double cell = (winAscent + winDescent) * 1000.0;
         if (cell > 0)
             em = heightLogical * 1000.0 / cell;
     }
@@ -472,7 +561,7 @@ void GdiDevice::drawTextRun(const TextRun &run)
 
     double widthFactor = 1.0;
     if (lf.width != 0) {
-        const double avg = fm.averageCharWidth() * k;
+        const double avg = weightedAverageWidth(probeMetrics, symbols) * em / 1000.0;
         if (avg > 0)
             widthFactor = qBound(0.05, std::abs(lf.width) / avg, 20.0);
     }
@@ -490,6 +579,7 @@ void GdiDevice::drawTextRun(const TextRun &run)
     std::vector<double> xs;
     std::vector<double> ys;
     double total = 0;
+    double endY = 0; // where ETO_PDY's vertical advances leave the next character
     const bool haveDx = !run.dx.empty();
     const qsizetype n = run.glyphs.empty() ? text.size() : qsizetype(run.glyphs.size());
     if (haveDx || !run.glyphs.empty()) {
@@ -518,6 +608,7 @@ void GdiDevice::drawTextRun(const TextRun &run)
                 y -= run.dy[ci] * localPerLogicalAdvance;
             ++ci;
         }
+        endY = y;
     } else {
         total = fm.horizontalAdvance(text) + m_s.charExtra * localPerLogicalAdvance * double(n);
     }
@@ -539,10 +630,10 @@ void GdiDevice::drawTextRun(const TextRun &run)
         baseline = 0;
         break;
     case TA_BOTTOM:
-        baseline = -fm.descent();
+        baseline = -winDescent * fontPx;
         break;
     default:
-        baseline = fm.ascent();
+        baseline = winAscent * fontPx;
         break;
     }
 
@@ -553,7 +644,8 @@ void GdiDevice::drawTextRun(const TextRun &run)
         const double newX = (m_s.textAlign & TA_HORZ_MASK) == TA_RIGHT    ? x0
                             : (m_s.textAlign & TA_HORZ_MASK) == TA_CENTER ? 0
                                                                           : x0 + total;
-        const QPointF dev = toDevice.map(QPointF(newX, 0));
+        const bool left = (m_s.textAlign & TA_HORZ_MASK) == TA_LEFT;
+        const QPointF dev = toDevice.map(QPointF(newX, left ? endY : 0));
         bool invertible = false;
         const QTransform inv = m.inverted(&invertible);
         if (invertible)
@@ -598,8 +690,9 @@ void GdiDevice::drawTextRun(const TextRun &run)
     m_p.setTransform(toTarget);
     if (m_s.bkMode == OPAQUE && !(run.options & ETO_OPAQUE)) {
         m_p.setRenderHint(QPainter::Antialiasing, false);
-        m_p.fillRect(QRectF(x0, baseline - fm.ascent(), total, fm.ascent() + fm.descent()),
-                     color(m_s.bkColor));
+        m_p.fillRect(
+            QRectF(x0, baseline - winAscent * fontPx, total, (winAscent + winDescent) * fontPx),
+            color(m_s.bkColor));
         m_p.setRenderHint(QPainter::Antialiasing, true);
     }
     m_p.setPen(color(m_s.textColor));

@@ -772,13 +772,20 @@ void playWmf(QByteArrayView data, const WmfInfo &info, GdiDevice &dev)
             const QByteArrayView bytes = r.bytes(len);
             if (len & 1)
                 r.skip(1);
-            if (r.has(qsizetype(len) * 2)) {
-                for (int i = 0; i < len; ++i)
+            // ETO_PDY gives each character a vertical advance after its horizontal one.
+            const bool pdy = options & ETO_PDY;
+            if (r.has(qsizetype(len) * (pdy ? 4 : 2))) {
+                for (int i = 0; i < len; ++i) {
                     run.dx.push_back(r.i16());
+                    if (pdy)
+                        run.dy.push_back(r.i16());
+                }
             }
             run.text = dev.decodeAnsi(bytes, &run.dx);
             if (run.dx.size() != size_t(run.text.size()))
                 run.dx.clear();
+            if (run.dy.size() != run.dx.size())
+                run.dy.clear();
             dev.textOut(run);
             break;
         }

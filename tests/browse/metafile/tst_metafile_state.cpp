@@ -3,6 +3,7 @@
 #include "MetafileBuilder.h"
 #include "MetafileTestUtil.h"
 
+#include <QFontInfo>
 #include <QTest>
 #include <cmath>
 
@@ -33,6 +34,7 @@ enum : quint16 {
     INTERSECTCLIPRECT = 0x0416,
     RECTANGLE = 0x041B,
     TEXTOUT = 0x0521,
+    EXTTEXTOUT = 0x0A32,
     STRETCHDIB = 0x0F43,
     ELLIPSE = 0x0418,
 };
@@ -120,14 +122,32 @@ QByteArray emfText(int x, int y, const QString &text, quint32 options = 0)
     return b.data();
 }
 
-QByteArray emfFont(int slot, int height, const QString &face)
+QByteArray emfFont(int slot, int height, const QString &face, int width = 0)
 {
     Bytes b;
-    b.u32(quint32(slot)).i32(height).i32(0).i32(0).i32(0).i32(400);
+    b.u32(quint32(slot)).i32(height).i32(width).i32(0).i32(0).i32(400);
     b.u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0);
     for (int i = 0; i < 32; ++i)
         b.u16(i < face.size() ? face.at(i).unicode() : 0);
     return b.data();
+}
+
+// Ink of one run of transparent text in a 300 x 200 EMF.
+QRect emfTextInk(const QString &face, int height, const QString &text, quint32 align = 0,
+                 int y = 20, int width = 0)
+{
+    EmfBuilder e(QSize(300, 200));
+    e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, height, face, width));
+    e.rec(EMR_SELECTOBJECT, {1});
+    e.rec(EMR_SETBKMODE, {1});
+    e.rec(EMR_SETTEXTALIGN, {align});
+    e.rec(EMR_EXTTEXTOUTW, emfText(10, y, text));
+    return inkBounds(renderNatural(e.finish()));
+}
+
+bool installed(const QString &family)
+{
+    return QFontInfo(QFont(family)).family().startsWith(family);
 }
 
 } // namespace
@@ -154,6 +174,8 @@ private Q_SLOTS:
     void textUpdatesCurrentPosition();
     void textBaselineSitsOnAPixelRow();
     void symbolFontsDrawTheirShapes();
+    void fontWidthScalesFromTheAverageLetter();
+    void fontCellIsTheWindowsAscentAndDescent();
     void stretchDibFlipsBottomUpRows();
     void nullPenAndBrushDrawNothing();
     void thinStyledPensDashOnePixelWide();
@@ -531,6 +553,20 @@ void TestMetafileState::textUpdatesCurrentPosition()
     QVERIFY(ink.top() >= 10 && ink.top() <= 20);
     // Four H's side by side: about four advances wide.
     QVERIFY2(ink.width() > 70, qPrintable(QString::number(ink.width())));
+
+    // ETO_PDY: each character also carries a vertical advance, up the page,
+    // and the current position moves on by both: "l" at (10, 90), (30, 70), (50, 50).
+    WmfBuilder p(QRect(0, 0, 300, 100));
+    p.rec(CREATEFONTINDIRECT, font.data()).rec(SELECTOBJECT, {0}).rec(SETBKMODE, {1});
+    p.rec(SETTEXTALIGN, {25}).rec(MOVETO, {90, 10}); // TA_UPDATECP | TA_BASELINE; y, x
+    p.rec(EXTTEXTOUT,
+          Bytes().i16(0).i16(0).i16(2).u16(0x2000).raw("ll").raw(words({20, 20, 20, 20})).data());
+    p.rec(TEXTOUT, Bytes().i16(1).raw("l").u8(0).i16(0).i16(0).data());
+    const QImage stepped = renderNatural(p.finish());
+    for (int i = 0; i < 3; ++i) {
+        const int bottom = inkBounds(stepped.copy(8 + 20 * i, 0, 14, 100)).bottom();
+        QVERIFY2(qAbs(bottom + 1 - (90 - 20 * i)) <= 1, qPrintable(QString::number(bottom)));
+    }
 }
 
 void TestMetafileState::textBaselineSitsOnAPixelRow()
@@ -589,6 +625,60 @@ void TestMetafileState::symbolFontsDrawTheirShapes()
              qPrintable(QStringLiteral("%1x%2").arg(box.width()).arg(box.height())));
     QVERIFY(dark(square, box.left() + 1, box.top() + 1));
     QVERIFY(dark(square, box.right() - 1, box.bottom() - 1));
+
+    // A tall brace stacked from the Symbol font's top, middle and bottom pieces
+    // an em apart: a stroke about a twentieth of the em wide, like the font's
+    // own, not the heavy pieces of a text font.
+    if (!installed(QStringLiteral("OpenSymbol")))
+        QSKIP("OpenSymbol is not installed");
+    EmfBuilder e(QSize(100, 300));
+    e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -100, QStringLiteral("Symbol")));
+    e.rec(EMR_SELECTOBJECT, {1}).rec(EMR_SETTEXTALIGN, {24}); // TA_BASELINE
+    for (int piece = 0; piece < 3; ++piece)
+        e.rec(EMR_EXTTEXTOUTW, emfText(20, 100 * (piece + 1), QString(QChar(0xEC + piece))));
+    const QImage brace = renderNatural(e.finish());
+    for (int y : {60, 110, 190, 240}) {
+        const int width = inkBounds(brace.copy(0, y, 100, 1)).width();
+        QVERIFY2(width >= 2 && width <= 7,
+                 qPrintable(QStringLiteral("row %1: %2").arg(y).arg(width)));
+    }
+}
+
+void TestMetafileState::fontWidthScalesFromTheAverageLetter()
+{
+    // Arial's average character width is 904/2048 of its em: a font asked for
+    // at that width is Arial as it comes, and half of it is half as wide. The
+    // stand-in font states a larger average of its own, which must not narrow it.
+    if (!QFontInfo(QFont(QStringLiteral("Arial"))).family().contains(QLatin1String("Liberation")))
+        QSKIP("no metric-compatible stand-in for Arial");
+    const QString text = QStringLiteral("Tiny Pictures");
+    const int natural = emfTextInk(QStringLiteral("Arial"), -40, text).width();
+    QVERIFY2(natural > 200, qPrintable(QString::number(natural)));
+    const int average = emfTextInk(QStringLiteral("Arial"), -40, text, 0, 20, 18).width();
+    QVERIFY2(qAbs(average - natural) <= 5, qPrintable(QString::number(average)));
+    const int half = emfTextInk(QStringLiteral("Arial"), -40, text, 0, 20, 9).width();
+    QVERIFY2(qAbs(2 * half - natural) <= 10, qPrintable(QString::number(half)));
+}
+
+void TestMetafileState::fontCellIsTheWindowsAscentAndDescent()
+{
+    // The Symbol font is drawn with OpenSymbol, whose horizontal header gives
+    // an ascent of 0.693 em; GDI measures the top of a line and a cell height
+    // with the Windows ascent and descent of the OS/2 table, 0.926 and 0.313 em.
+    if (!installed(QStringLiteral("OpenSymbol")))
+        QSKIP("OpenSymbol is not installed");
+    const QString etas = QStringLiteral("HH");
+    // TA_TOP: the baseline sits 93 pixels below the top for a 100 pixel em.
+    const QRect top = emfTextInk(QStringLiteral("Symbol"), -100, etas);
+    QVERIFY2(qAbs(top.bottom() + 1 - 113) <= 2, qPrintable(QString::number(top.bottom())));
+    // A cell height of 124 is that same em (TA_BASELINE).
+    const QRect cell = emfTextInk(QStringLiteral("Symbol"), 124, etas, 24, 150);
+    QVERIFY2(qAbs(cell.height() - top.height()) <= 2, qPrintable(QString::number(cell.height())));
+
+    // Windows draws Helvetica as Arial, whose ascent is not that of the
+    // PostScript Helvetica found here.
+    QCOMPARE(emfTextInk(QStringLiteral("Helvetica"), -100, etas),
+             emfTextInk(QStringLiteral("Arial"), -100, etas));
 }
 
 void TestMetafileState::stretchDibFlipsBottomUpRows()
@@ -714,6 +804,20 @@ void TestMetafileState::linesRunThroughPixelCentres()
     const int above = qGray(img.pixel(50, full - 1)), below = qGray(img.pixel(50, full + 1));
     QVERIFY2(qAbs(above - below) < 30 && above < 200,
              qPrintable(QStringLiteral("%1 / %2").arg(above).arg(below)));
+
+    // Pens 2.6 and 1.4 pixels wide are drawn 3 and 1 whole pixels wide.
+    for (const auto &[units, rows] : {std::pair{26, 3}, std::pair{14, 1}}) {
+        WmfBuilder r(QRect(0, 0, 1000, 1000), 960); // ten units a pixel
+        r.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {1000, 1000});
+        r.rec(CREATEPENINDIRECT, words({0, units, 0, 0, 0})).rec(SELECTOBJECT, {0});
+        r.rec(MOVETO, {505, 100}).rec(LINETO, {505, 900}); // y, x
+        const QImage rounded = renderNatural(r.finish());
+        for (int y = 40; y < 60; ++y) {
+            const int g = qGray(rounded.pixel(50, y));
+            QVERIFY2(g < 40 || g > 215, qPrintable(QStringLiteral("row %1: %2").arg(y).arg(g)));
+        }
+        QCOMPARE(inkBounds(rounded.copy(50, 0, 1, 100)).height(), rows);
+    }
 }
 
 void TestMetafileState::boxesFillWholePixels()
