@@ -35,6 +35,8 @@ public:
         double wmfUnitsPerInch = 1440;
         int objectSlots = 0;
         qint64 workBudget = 40'000'000;
+        // The picture's rectangle in the coordinates deviceToTarget maps to.
+        QRectF area;
         // Target pixels per reference device unit (for hairlines and text quality).
         double pixelScale = 1.0;
         // When set, nothing is painted: the device bounds of what would be are

@@ -76,8 +76,14 @@ QPainterPath snapBoxToPixels(const QPainterPath &device, const QTransform &toTar
     return back.map(out);
 }
 
-QPainterPath snapToPixelCentres(const QPainterPath &target)
+// A line along the picture's left or top edge would round to the pixel before
+// it, outside the picture; it stays on the first pixel, as a border drawn around
+// the whole picture shows on all four sides.
+QPainterPath snapToPixelCentres(const QPainterPath &target, const QRectF &area)
 {
+    auto keepInside = [](double snapped, double exact, double edge) {
+        return snapped < edge && exact >= edge - 0.5 - 1e-6 ? std::floor(edge) + 0.5 : snapped;
+    };
     QPainterPath out = target;
     for (int i = 0; i < out.elementCount(); ++i) {
         const QPainterPath::Element e = out.elementAt(i);
@@ -85,7 +91,11 @@ QPainterPath snapToPixelCentres(const QPainterPath &target)
             continue;
         if (i + 1 < out.elementCount() && out.elementAt(i + 1).type == QPainterPath::CurveToElement)
             continue;
-        const double x = std::floor(e.x + 0.25) + 0.5, y = std::floor(e.y + 0.25) + 0.5;
+        double x = std::floor(e.x + 0.25) + 0.5, y = std::floor(e.y + 0.25) + 0.5;
+        if (!area.isEmpty()) {
+            x = keepInside(x, e.x, area.left());
+            y = keepInside(y, e.y, area.top());
+        }
         if (std::isfinite(x) && std::isfinite(y))
             out.setElementPositionAt(i, x, y);
     }
@@ -353,7 +363,7 @@ void GdiDevice::paintDevicePath(const QPainterPath &device, bool fill, bool stro
         QPainterPath line = device;
         QPen thin = pen;
         if (toTarget.type() <= QTransform::TxScale) {
-            line = snapToPixelCentres(toTarget.map(device));
+            line = snapToPixelCentres(toTarget.map(device), m_setup.area);
             if (!pen.isCosmetic()) {
                 // GDI draws a pen a whole number of device pixels wide, its
                 // width rounded to the nearest. Pens thinner than a pixel stay

@@ -135,6 +135,7 @@ void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *s
     // Coordinates name pixel centres, so one-pixel lines on whole coordinates land
     // on one row of pixels instead of smearing over two.
     setup.deviceToTarget = toTarget * painter.transform() * QTransform::fromTranslate(-0.5, -0.5);
+    setup.area = painter.transform().mapRect(target);
     const QTransform full = toTarget * painter.deviceTransform();
     setup.pixelScale = std::sqrt(std::abs(full.determinant()));
     if (!(setup.pixelScale > 0) || !std::isfinite(setup.pixelScale))

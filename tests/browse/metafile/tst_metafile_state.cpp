@@ -818,6 +818,15 @@ void TestMetafileState::linesRunThroughPixelCentres()
         }
         QCOMPARE(inkBounds(rounded.copy(50, 0, 1, 100)).height(), rows);
     }
+
+    // A border around the whole picture shows on all four sides.
+    WmfBuilder border(QRect(0, 0, 100, 100), 96);
+    border.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {100, 100});
+    border.rec(RECTANGLE, {100, 100, 0, 0});
+    const QImage framed = renderNatural(border.finish());
+    for (const QPoint &edge : {QPoint(50, 0), QPoint(0, 50), QPoint(50, 99), QPoint(99, 50)})
+        QVERIFY2(qGray(framed.pixel(edge)) < 40,
+                 qPrintable(QStringLiteral("%1,%2").arg(edge.x()).arg(edge.y())));
 }
 
 void TestMetafileState::boxesFillWholePixels()
