@@ -117,6 +117,7 @@ inline QByteArray withFrameSize(QByteArray jpegBytes, quint16 width, quint16 hei
     return jpegBytes;
 }
 
+// A bitmap file's fields; by default the 4 x 2, 24-bit picture most cases use.
 struct BmpParts {
     int headerSize = 40;
     qint32 width = 4;
