@@ -7,20 +7,14 @@
 
 namespace {
 
-const QString kPrefix = QStringLiteral("Quorvel    -- ");
-
-// Double-clicks the folder list's entry that stands for folder.
-void openInFolderList(DirListBox &list, const QString &folder)
+// Where the folder list shows the entry that stands for folder.
+QPoint entryCentre(const DirListBox &list, const QString &folder)
 {
     for (int row = 0; row < list.count(); ++row) {
-        if (list.entryPath(row) == folder) {
-            const QRect place = list.visualItemRect(list.item(row));
-            QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, place.center());
-            QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, place.center());
-            return;
-        }
+        if (list.entryPath(row) == folder)
+            return list.visualItemRect(list.item(row)).center();
     }
-    QFAIL(qPrintable(QStringLiteral("no entry for ") + folder));
+    return {};
 }
 
 void chooseFilterItem(ComboBox &combo, const QString &text)
@@ -110,11 +104,10 @@ void TestFolderBrowser::invalidPatternIsRefusedAndAnEmptyOneListsNothing()
     QVERIFY(m_desktop->messages.shown.isEmpty());
 
     c.Combo1->setText(QStringLiteral("../*.bmp"));
-    QCOMPARE(m_desktop->messages.shown.size(), 1);
-    const RecordedMessage message = m_desktop->messages.shown.constFirst();
-    QCOMPARE(message.text, QStringLiteral("This action is not allowed in this application!"));
-    QCOMPARE(message.title, QStringLiteral("Quorvel -Error"));
-    QCOMPARE(message.style, 16);
+    QCOMPARE(
+        m_desktop->messages.shown,
+        (QList<RecordedMessage>{{QStringLiteral("This action is not allowed in this application!"),
+                                 16, QStringLiteral("Quorvel -Error")}}));
     QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
     QCOMPARE(c.File1->pattern(), FolderBrowser::kAllReadablePattern);
     QCOMPARE(entriesOf(*c.File1).size(), 10);
@@ -141,15 +134,13 @@ void TestFolderBrowser::folderListOpensOnDoubleClickOnly()
     form.show();
     DirListBox &dirs = *form.controls().Dir1;
     const QString sub = m_pictures + QStringLiteral("/Sub");
-    for (int row = 0; row < dirs.count(); ++row) {
-        if (dirs.entryPath(row) == sub)
-            QTest::mouseClick(dirs.viewport(), Qt::LeftButton, {},
-                              dirs.visualItemRect(dirs.item(row)).center());
-    }
+    const QPoint onSub = entryCentre(dirs, sub);
+    QVERIFY(!onSub.isNull());
+    QTest::mouseClick(dirs.viewport(), Qt::LeftButton, {}, onSub);
     QCOMPARE(dirs.path(), m_pictures); // a single click only highlights
-    openInFolderList(dirs, sub);
+    QTest::mouseDClick(dirs.viewport(), Qt::LeftButton, {}, onSub);
     QCOMPARE(dirs.path(), sub);
-    QCOMPARE(form.windowTitle(), kPrefix + sub);
+    QCOMPARE(form.windowTitle(), titleFor(sub));
     QCOMPARE(QDir::currentPath(), sub);
     QVERIFY(entriesOf(*form.controls().File1).isEmpty());
 
@@ -176,7 +167,7 @@ void TestFolderBrowser::eachVolumeKeepsItsWorkingFolder()
     QCOMPARE(QDir::currentPath(), m_pictures);
     c.Drive1->setDrive(stick);
     QCOMPARE(c.Dir1->path(), dcim);
-    QCOMPARE(form.windowTitle(), kPrefix + dcim);
+    QCOMPARE(form.windowTitle(), titleFor(dcim));
     QVERIFY(m_desktop->messages.shown.isEmpty());
 }
 
@@ -198,7 +189,7 @@ void TestFolderBrowser::refreshReturnsThePanelToThePlaceholder()
         QCOMPARE(label->text(), QString());
     QVERIFY(entriesOf(*c.File1).contains(QStringLiteral("new.gif")));
     QCOMPARE(c.File1->fileName(), QString());
-    QCOMPARE(form.windowTitle(), kPrefix + m_pictures);
+    QCOMPARE(form.windowTitle(), titleFor(m_pictures));
 }
 
 void TestFolderBrowser::vanishedFolderFallsBackToItsNearestParent()
@@ -208,7 +199,7 @@ void TestFolderBrowser::vanishedFolderFallsBackToItsNearestParent()
     QVERIFY(QDir(m_pictures + QStringLiteral("/Sub")).removeRecursively());
     form.controls().menus.refresh1->click();
     QCOMPARE(form.controls().Dir1->path(), m_pictures);
-    QCOMPARE(form.windowTitle(), kPrefix + m_pictures);
+    QCOMPARE(form.windowTitle(), titleFor(m_pictures));
     QCOMPARE(form.controls().Combo1->text(), QStringLiteral("ALL Readable Format"));
     QVERIFY(m_desktop->messages.shown.isEmpty());
 
@@ -234,11 +225,9 @@ void TestFolderBrowser::volumeThatIsNotReadyGivesWayToHome()
     const Volume stick = m_desktop->volumes.volumes[1];
     m_desktop->volumes.notReady.insert(stick.root);
     c.Drive1->setDrive(stick);
-    QCOMPARE(m_desktop->messages.shown.size(), 1);
-    QCOMPARE(m_desktop->messages.shown[0].text,
-             QStringLiteral("Device is not accessible or ready"));
-    QCOMPARE(m_desktop->messages.shown[0].title, QStringLiteral("Quorvel"));
-    QCOMPARE(m_desktop->messages.shown[0].style, 16);
+    const RecordedMessage notReady{QStringLiteral("Device is not accessible or ready"), 16,
+                                   QStringLiteral("Quorvel")};
+    QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{notReady});
     QCOMPARE(c.Drive1->drive().root, m_desktop->home());
     QCOMPARE(c.Dir1->path(), m_pictures);
 
@@ -249,7 +238,7 @@ void TestFolderBrowser::volumeThatIsNotReadyGivesWayToHome()
     QVERIFY(c.Dir1->setPath(dcim));
     QVERIFY(QDir(m_desktop->otherVolume()).removeRecursively());
     c.menus.refresh1->click();
-    QCOMPARE(m_desktop->messages.texts(), QStringList{"Device is not accessible or ready"});
+    QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{notReady});
     QCOMPARE(c.Drive1->drive().root, m_desktop->home());
     QCOMPARE(c.Dir1->path(), m_pictures);
     QCOMPARE(QDir::currentPath(), m_pictures);

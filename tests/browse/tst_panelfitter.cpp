@@ -26,7 +26,6 @@ private Q_SLOTS:
     void fitsIntoPictureArea();
     void fitLayoutShowsAHiddenPictureWithoutScrollBars();
     void scrollStepsUseTheTravelOfTheBar();
-    void largePictureGetsScrollBarsAndScrollsToTheInnerEdge();
     void resizingTheWindowMovesNothingButReturnsToTheCorner();
 
 private:
@@ -110,6 +109,7 @@ void TestPanelFitter::scrollStepsUseTheTravelOfTheBar()
     const float beyond = scrolledOffset(scrollStep(1453, 453, 32700), 32700);
     QVERIFY(-beyond - 1000 < 1.f);
 
+    // The panel: a bar for each side that overflows, scrolling to the inner edge.
     Form1 &form = m_desktop->started(m_desktop->home());
     Form1Controls &c = form.controls();
     c.Image1->setPicture(pictureOf(453, 389));
@@ -118,12 +118,6 @@ void TestPanelFitter::scrollStepsUseTheTravelOfTheBar()
     c.Image1->setPicture(pictureOf(454, 389));
     form.fitter().Form_Resize();
     QVERIFY(!c.HScroll1->isHidden() && c.VScroll1->isHidden());
-}
-
-void TestPanelFitter::largePictureGetsScrollBarsAndScrollsToTheInnerEdge()
-{
-    Form1 &form = m_desktop->started(m_desktop->home());
-    Form1Controls &c = form.controls();
     c.Image1->setPicture(pictureOf(1600, 1200));
     form.fitter().Form_Resize();
     QVERIFY(!c.HScroll1->isHidden() && !c.VScroll1->isHidden());

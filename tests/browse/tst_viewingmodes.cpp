@@ -4,22 +4,8 @@
 #include "show/FullScreenView.h"
 #include "support/TestDesktop.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QTest>
-
-namespace {
-
-const QString kPrefix = QStringLiteral("Quorvel    -- ");
-
-void savePicture(const QString &path, int width, int height, const char *format = "BMP")
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor(30, 120, 200));
-    QVERIFY(image.save(path, format));
-}
-
-} // namespace
 
 class TestViewingModes : public QObject {
     Q_OBJECT
@@ -36,7 +22,7 @@ private Q_SLOTS:
     void unreadableFilesAreReportedAndTheBrowserStartsOver();
 
 private:
-    Form1Controls &startIn(const QString &folder);
+    Form1Controls &start() { return m_desktop->started(m_folder).controls(); }
     void select(const QString &name);
 
     std::unique_ptr<TestDesktop> m_desktop;
@@ -47,19 +33,15 @@ void TestViewingModes::init()
 {
     m_desktop = std::make_unique<TestDesktop>();
     m_folder = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/Pictures"));
-    savePicture(m_folder + QStringLiteral("/big.bmp"), 1024, 768);
-    savePicture(m_folder + QStringLiteral("/small.bmp"), 100, 50);
-    savePicture(m_folder + QStringLiteral("/tall.bmp"), 300, 770);
+    const QColor colour(30, 120, 200);
+    m_desktop->makePicture(m_folder + QStringLiteral("/big.bmp"), 1024, 768, colour);
+    m_desktop->makePicture(m_folder + QStringLiteral("/small.bmp"), 100, 50, colour);
+    m_desktop->makePicture(m_folder + QStringLiteral("/tall.bmp"), 300, 770, colour);
 }
 
 void TestViewingModes::cleanup()
 {
     m_desktop.reset();
-}
-
-Form1Controls &TestViewingModes::startIn(const QString &folder)
-{
-    return m_desktop->started(folder).controls();
 }
 
 // Clicks the entry with the mouse, as a user does.
@@ -80,7 +62,7 @@ void TestViewingModes::select(const QString &name)
 
 void TestViewingModes::clickShowsThePictureFittedWithItsInformation()
 {
-    Form1Controls &c = startIn(m_folder);
+    Form1Controls &c = start();
     QVERIFY(c.menus.auto1->isChecked());
     select(QStringLiteral("big.bmp"));
     const QString path = m_folder + QStringLiteral("/big.bmp");
@@ -91,7 +73,7 @@ void TestViewingModes::clickShowsThePictureFittedWithItsInformation()
     QCOMPARE(c.Label7->text(), sizeText(QFileInfo(path).size()));
     QVERIFY(!c.Label8->text().isEmpty());
     QCOMPARE(m_desktop->controls().Label3->text(), path);
-    QCOMPARE(c.Label2->window()->windowTitle(), kPrefix + path);
+    QCOMPARE(c.Label2->window()->windowTitle(), titleFor(path));
 
     // The arrow keys load each picture in turn.
     c.File1->setFocus();
@@ -136,7 +118,7 @@ void TestViewingModes::actualSizeZoomsWithoutBoundsBelowAndRefusesAbove()
 
 void TestViewingModes::stretchedFillsThePictureArea()
 {
-    Form1Controls &c = startIn(m_folder);
+    Form1Controls &c = start();
     select(QStringLiteral("small.bmp"));
     c.menus.Act1->click();
     c.menus.In1->click();
@@ -163,7 +145,7 @@ void TestViewingModes::stretchedFillsThePictureArea()
 void TestViewingModes::modesSetMenusCursorsAndLabels()
 {
     // With nothing selected, changing modes loads nothing.
-    Form1Controls &c = startIn(m_folder);
+    Form1Controls &c = start();
     QCOMPARE(c.File1->fileName(), QString());
     const Form1Menus &m = c.menus;
     struct Expectation {
@@ -229,25 +211,17 @@ void TestViewingModes::unreadableFilesAreReportedAndTheBrowserStartsOver_data()
 void TestViewingModes::unreadableFilesAreReportedAndTheBrowserStartsOver()
 {
     QFETCH(QByteArray, content);
-    const QString bad = m_folder + QStringLiteral("/bad.jpg");
-    QFile file(bad);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
-
-    Form1Controls &c = startIn(m_folder);
+    m_desktop->makeFile(m_folder + QStringLiteral("/bad.jpg"), content);
+    Form1Controls &c = start();
     c.Combo1->setText(QStringLiteral("*.jpg"));
     c.File1->selectFile(QStringLiteral("bad.jpg"));
-    QCOMPARE(m_desktop->messages.shown.size(), 1);
-    const RecordedMessage message = m_desktop->messages.shown.constFirst();
-    QCOMPARE(message.text, PictureLoading::kNotSupported);
-    QCOMPARE(message.title, QStringLiteral("Quorvel"));
-    QCOMPARE(message.style, 0);
+    QCOMPARE(m_desktop->messages.shown, (QList<RecordedMessage>{{PictureLoading::kNotSupported, 0,
+                                                                 QStringLiteral("Quorvel")}}));
     QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
     QCOMPARE(c.Image1->picture(), c.Picture2->picture());
     for (QLabel *label : {c.Label3, c.Label7, c.Label8, c.Label9})
         QCOMPARE(label->text(), QString());
-    QCOMPARE(c.Label2->window()->windowTitle(), kPrefix + m_folder);
+    QCOMPARE(c.Label2->window()->windowTitle(), titleFor(m_folder));
 }
 
 QTEST_MAIN(TestViewingModes)

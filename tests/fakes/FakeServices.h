@@ -5,6 +5,7 @@
 #include "shell/platform/MessageBoxes.h"
 #include "shell/platform/Volumes.h"
 
+#include <QDebug>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -14,7 +15,13 @@ struct RecordedMessage {
     QString text;
     int style = 0;
     QString title;
+    bool operator==(const RecordedMessage &) const = default;
 };
+
+inline QDebug operator<<(QDebug debug, const RecordedMessage &m)
+{
+    return debug << m.text << m.style << m.title;
+}
 
 class FakeMessageBoxes final : public MessageBoxes {
 public:
@@ -26,13 +33,6 @@ public:
     {
         shown.append({text, Question, title});
         return confirmAnswer;
-    }
-    [[nodiscard]] QStringList texts() const
-    {
-        QStringList result;
-        for (const RecordedMessage &message : shown)
-            result.append(message.text);
-        return result;
     }
 
     QList<RecordedMessage> shown;

@@ -30,7 +30,7 @@ void TestStartup::firstRunOpensTheStartFolder()
     Form1 &form = desktop.started(start);
     const Form1Controls &c = form.controls();
 
-    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel    -- ") + start);
+    QCOMPARE(form.windowTitle(), titleFor(start));
     QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
     QCOMPARE(c.File1->pattern(),
              QStringLiteral("*.bmp;*.gif;*.jpg;*.ico;*.cur;*.Rle;*.Dib;*.Wmf;*.Emf"));
@@ -77,7 +77,7 @@ void TestStartup::storedFolderDecidesWhereToStart()
     QCOMPARE(form.controls().Dir1->path(), expected);
     QCOMPARE(form.controls().Drive1->drive().root, exists ? volume : desktop.home());
     QCOMPARE(QDir::currentPath(), expected);
-    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel    -- ") + expected);
+    QCOMPARE(form.windowTitle(), titleFor(expected));
     QVERIFY(form.controls().menus.goto1->isEnabled());
     QVERIFY(desktop.messages.shown.isEmpty());
 }
@@ -88,10 +88,9 @@ void TestStartup::secondCopyOnlySaysSoAndEnds()
     desktop.application.anotherInstance = true;
     Form1 &form = desktop.window(desktop.home());
     QVERIFY(!form.Form_Load());
-    QCOMPARE(desktop.messages.shown.size(), 1);
-    QCOMPARE(desktop.messages.shown[0].text, QStringLiteral("The program is already running!"));
-    QCOMPARE(desktop.messages.shown[0].title, QStringLiteral("Quorvel 1.36"));
-    QCOMPARE(desktop.messages.shown[0].style, 0);
+    QCOMPARE(desktop.messages.shown,
+             (QList<RecordedMessage>{{QStringLiteral("The program is already running!"), 0,
+                                      QStringLiteral("Quorvel 1.36")}}));
     QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel 1.36"));
     QVERIFY(!form.isVisible());
 }

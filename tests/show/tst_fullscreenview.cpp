@@ -5,17 +5,6 @@
 
 #include <QTest>
 
-namespace {
-
-void savePicture(const QString &path, int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::yellow);
-    QVERIFY(image.save(path, "BMP"));
-}
-
-} // namespace
-
 class TestFullScreenView : public QObject {
     Q_OBJECT
 
@@ -56,7 +45,7 @@ void TestFullScreenView::opensFromEveryModeOnTheWindowsScreen()
     TestDesktop desktop;
     desktop.screen.geometry = QRect(1920, 0, 1280, 1024); // a second screen
     const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/P"));
-    savePicture(folder + QStringLiteral("/wide.bmp"), 2560, 800);
+    desktop.makePicture(folder + QStringLiteral("/wide.bmp"), 2560, 800, Qt::yellow);
     Form1 &form = desktop.started(folder);
     Form1Controls &c = form.controls();
     c.File1->selectFile(QStringLiteral("wide.bmp"));

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QStandardPaths>
 
 TestDesktop::TestDesktop()
@@ -34,14 +35,23 @@ QString TestDesktop::makeFolder(const QString &path)
     return QDir::cleanPath(full);
 }
 
-QString TestDesktop::makeFile(const QString &path, qint64 length)
+QString TestDesktop::makeFile(const QString &path, const QByteArray &content)
 {
     const QString full = QDir::isAbsolutePath(path) ? path : m_sandbox.filePath(path);
     QDir().mkpath(QFileInfo(full).path());
     QFile file(full);
     if (file.open(QIODevice::WriteOnly))
-        file.write(QByteArray(length, 'x'));
+        file.write(content);
     return QDir::cleanPath(full);
+}
+
+QString TestDesktop::makePicture(const QString &path, int width, int height, const QColor &colour)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    const QString full = makeFile(path, {});
+    image.save(full, "BMP");
+    return full;
 }
 
 Form1 &TestDesktop::window(const QString &startFolder)

@@ -22,8 +22,10 @@ public:
     [[nodiscard]] QString otherVolume() const { return m_otherRoot; }
     // Creates a folder (and its parents) below the sandbox; returns its path.
     QString makeFolder(const QString &path);
-    // Writes a file of the given length; returns its path.
-    QString makeFile(const QString &path, qint64 length = 10);
+    // Writes a file (and its folders); returns its path.
+    QString makeFile(const QString &path, const QByteArray &content = QByteArray(10, 'x'));
+    // Writes a BMP of one colour; returns its path.
+    QString makePicture(const QString &path, int width, int height, const QColor &colour);
 
     // Builds the main window with the lists at startFolder, without running start-up.
     Form1 &window(const QString &startFolder);
@@ -51,6 +53,12 @@ private:
     std::unique_ptr<Form1> m_window;
     QByteArray m_savedHome;
 };
+
+// The main window's title while it shows folder (or a picture's path).
+[[nodiscard]] inline QString titleFor(const QString &path)
+{
+    return QStringLiteral("Quorvel    -- ") + path;
+}
 
 // The names a file list shows, in order.
 [[nodiscard]] QStringList entriesOf(const FileListBox &list);

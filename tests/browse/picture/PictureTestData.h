@@ -18,44 +18,42 @@
 
 namespace testdata {
 
-inline void putLe16(QByteArray &b, quint16 v)
+// Appends v in the byte order given: little-endian unless bigEndian.
+template <typename T> void put(QByteArray &b, T v, bool bigEndian = false)
 {
-    b.append(char(v & 0xFF)).append(char(v >> 8));
-}
-inline void putLe32(QByteArray &b, quint32 v)
-{
-    putLe16(b, quint16(v & 0xFFFF));
-    putLe16(b, quint16(v >> 16));
-}
-inline void putBe16(QByteArray &b, quint16 v)
-{
-    b.append(char(v >> 8)).append(char(v & 0xFF));
-}
-inline void putBe32(QByteArray &b, quint32 v)
-{
-    putBe16(b, quint16(v >> 16));
-    putBe16(b, quint16(v & 0xFFFF));
+    v = bigEndian ? qToBigEndian(v) : qToLittleEndian(v);
+    b.append(reinterpret_cast<const char *>(&v), sizeof v);
 }
 
-inline QByteArray jpeg(const QImage &image, int quality = 90, bool progressive = false)
+// Appends each value as a little-endian T.
+template <typename T, typename... V> void putLe(QByteArray &b, V... values)
+{
+    for (const T v : {T(values)...})
+        put(b, v);
+}
+
+// The image written by Qt's own writer for format.
+inline QByteArray encoded(const QImage &image, const char *format, int quality = -1,
+                          bool progressive = false)
 {
     QByteArray out;
     QBuffer buffer(&out);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
+    QImageWriter writer(&buffer, format);
     writer.setQuality(quality);
     writer.setProgressiveScanWrite(progressive);
     writer.write(image);
     return out;
 }
 
+inline QByteArray jpeg(const QImage &image, int quality = 90, bool progressive = false)
+{
+    return encoded(image, "jpeg", quality, progressive);
+}
+
 inline QByteArray png(const QImage &image)
 {
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "png");
-    return out;
+    return encoded(image, "png");
 }
 
 // Four quadrants: red, green / blue, yellow.
@@ -75,7 +73,7 @@ inline QByteArray withSegment(const QByteArray &jpegBytes, quint8 marker, const 
 {
     QByteArray segment;
     segment.append(char(0xFF)).append(char(marker));
-    putBe16(segment, quint16(payload.size() + 2));
+    put(segment, quint16(payload.size() + 2), true);
     segment.append(payload);
     return jpegBytes.left(2) + segment + jpegBytes.mid(2);
 }
@@ -85,10 +83,10 @@ inline QByteArray exifOrientation(int orientation, bool bigEndian = false, quint
 {
     QByteArray tiff;
     auto p16 = [&](quint16 v) {
-        bigEndian ? putBe16(tiff, v) : putLe16(tiff, v);
+        put(tiff, v, bigEndian);
     };
     auto p32 = [&](quint32 v) {
-        bigEndian ? putBe32(tiff, v) : putLe32(tiff, v);
+        put(tiff, v, bigEndian);
     };
     tiff.append(bigEndian ? "MM" : "II");
     p16(42);
@@ -119,6 +117,7 @@ inline QByteArray withFrameSize(QByteArray jpegBytes, quint16 width, quint16 hei
     return jpegBytes;
 }
 
+// A bitmap file's fields; by default the 4 x 2, 24-bit picture most cases use.
 struct BmpParts {
     int headerSize = 40;
     qint32 width = 4;
@@ -137,25 +136,15 @@ struct BmpParts {
 inline QByteArray bmp(const BmpParts &s)
 {
     QByteArray info;
-    putLe32(info, quint32(s.headerSize));
+    putLe<quint32>(info, s.headerSize);
     if (s.headerSize == 12) {
-        putLe16(info, quint16(s.width));
-        putLe16(info, quint16(s.height));
-        putLe16(info, s.planes);
-        putLe16(info, s.bpp);
+        putLe<quint16>(info, s.width, s.height, s.planes, s.bpp);
     } else {
-        putLe32(info, quint32(s.width));
-        putLe32(info, quint32(s.height));
-        putLe16(info, s.planes);
-        putLe16(info, s.bpp);
-        putLe32(info, s.compression);
-        putLe32(info, quint32(s.pixels.size()));
-        putLe32(info, 2835);
-        putLe32(info, 2835);
-        putLe32(info, s.colorsUsed);
-        putLe32(info, 0);
+        putLe<quint32>(info, s.width, s.height);
+        putLe<quint16>(info, s.planes, s.bpp);
+        putLe<quint32>(info, s.compression, s.pixels.size(), 2835, 2835, s.colorsUsed, 0);
         for (quint32 m : s.masks)
-            putLe32(info, m);
+            put(info, m);
         while (info.size() < s.headerSize)
             info.append('\0');
     }
@@ -166,9 +155,7 @@ inline QByteArray bmp(const BmpParts &s)
     }
     const qint64 offset = s.pixelOffset >= 0 ? s.pixelOffset : 14 + info.size();
     QByteArray file("BM");
-    putLe32(file, quint32(offset + s.pixels.size()));
-    putLe32(file, 0);
-    putLe32(file, quint32(offset));
+    putLe<quint32>(file, offset + s.pixels.size(), 0, offset);
     file.append(info);
     while (file.size() < offset)
         file.append('\0');
@@ -187,17 +174,13 @@ struct IconImage {
 inline QByteArray icon(const QList<IconImage> &images, quint16 type = 1)
 {
     QByteArray out;
-    putLe16(out, 0);
-    putLe16(out, type);
-    putLe16(out, quint16(images.size()));
+    putLe<quint16>(out, 0, type, images.size());
     quint32 offset = quint32(6 + 16 * images.size());
     for (const IconImage &i : images) {
         out.append(char(i.directoryWidth)).append(char(i.directoryHeight));
         out.append('\0').append('\0');
-        putLe16(out, 1);
-        putLe16(out, quint16(i.directoryBpp));
-        putLe32(out, quint32(i.declaredLength >= 0 ? i.declaredLength : i.data.size()));
-        putLe32(out, offset);
+        putLe<quint16>(out, 1, i.directoryBpp);
+        putLe<quint32>(out, i.declaredLength >= 0 ? i.declaredLength : i.data.size(), offset);
         offset += quint32(i.data.size());
     }
     for (const IconImage &i : images)
@@ -209,11 +192,8 @@ inline QByteArray icon(const QList<IconImage> &images, quint16 type = 1)
 inline QByteArray iconDibHeader(int w, int h, quint16 bpp)
 {
     QByteArray d;
-    putLe32(d, 40);
-    putLe32(d, quint32(w));
-    putLe32(d, quint32(2 * h));
-    putLe16(d, 1);
-    putLe16(d, bpp);
+    putLe<quint32>(d, 40, w, 2 * h);
+    putLe<quint16>(d, 1, bpp);
     return d.append(QByteArray(24, '\0'));
 }
 
@@ -227,7 +207,7 @@ inline QByteArray iconDib32(const QImage &image, const QList<QList<int>> &maskBi
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
     for (int y = h - 1; y >= 0; --y) {
         for (int x = 0; x < w; ++x)
-            putLe32(d, argb.pixel(x, y));
+            put(d, argb.pixel(x, y));
     }
     const int stride = ((w + 31) / 32) * 4;
     for (int y = h - 1; y >= 0; --y) {
@@ -246,7 +226,7 @@ inline QByteArray iconDib4(int w, int h, QRgb colour)
 {
     QByteArray d = iconDibHeader(w, h, 4);
     for (int i = 0; i < 16; ++i)
-        putLe32(d, i == 1 ? colour : 0);
+        put(d, i == 1 ? colour : 0u);
     const int stride = ((w * 4 + 31) / 32) * 4;
     for (int y = 0; y < h; ++y) {
         QByteArray row(stride, '\0');
@@ -322,8 +302,7 @@ inline QByteArray gifLzw(const QList<uchar> &indices)
 inline QByteArray gif(int screenWidth, int screenHeight, const QList<GifImage> &images)
 {
     QByteArray out("GIF89a");
-    putLe16(out, quint16(screenWidth));
-    putLe16(out, quint16(screenHeight));
+    putLe<quint16>(out, screenWidth, screenHeight);
     out.append(char(0xF7)).append('\0').append('\0');
     for (int i = 0; i < 256; ++i)
         out.append(char(i)).append(char(i)).append(char(i));
@@ -334,10 +313,7 @@ inline QByteArray gif(int screenWidth, int screenHeight, const QList<GifImage> &
             out.append(char(qMax(image.control, 0))).append('\0');
         }
         out.append(',');
-        putLe16(out, quint16(image.left));
-        putLe16(out, quint16(image.top));
-        putLe16(out, quint16(image.width));
-        putLe16(out, quint16(image.height));
+        putLe<quint16>(out, image.left, image.top, image.width, image.height);
         out.append(char(image.interlaced ? 0x40 : 0));
         out.append(gifLzw(image.indices));
     }

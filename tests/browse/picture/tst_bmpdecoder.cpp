@@ -81,7 +81,6 @@ quint32 indexOf(QRgb c)
 QByteArray rle(const QByteArray &runs, quint16 bpp = 8, qint32 height = 2)
 {
     BmpParts s;
-    s.width = 4;
     s.height = height;
     s.bpp = bpp;
     s.compression = bpp == 8 ? 1 : 2;
@@ -99,11 +98,7 @@ void TestBmpDecoder::decodesEveryLayout_data()
     auto rgb24 = [](QRgb c) {
         return quint32(c & 0xFFFFFF);
     };
-    BmpParts s;
-    s.width = 4;
-
-    s.height = 2;
-    s.bpp = 24;
+    BmpParts s; // 4 x 2, 24-bit
     s.pixels = packed(rgb24, 24);
     QTest::newRow("24-bit bottom-up") << bmp(s);
     QTest::newRow("packed DIB, no file header") << bmp(s).mid(14);
@@ -157,7 +152,6 @@ void TestBmpDecoder::decodesEveryLayout_data()
     QTest::newRow("32-bit BGR order in a V4 header") << bmp(s);
 
     s = BmpParts();
-    s.width = 4;
     s.palette = kPalette;
     s.bpp = 8;
     s.pixels = packed(indexOf, 8);
@@ -220,9 +214,7 @@ void TestBmpDecoder::refusesDamagedHeaders_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("reason");
 
-    BmpParts s;
-    s.width = 4;
-    s.bpp = 24;
+    BmpParts s; // 4 x 2, 24-bit
     s.pixels = QByteArray(24, '\x10');
     auto with = [&](auto change) {
         BmpParts t = s;
@@ -314,9 +306,7 @@ void TestBmpDecoder::runLengthSkipsStayTransparentAndOverhangsAreClipped()
 void TestBmpDecoder::cutShortFileShowsTheRowsItHas()
 {
     BmpParts s;
-    s.width = 4;
     s.height = 3;
-    s.bpp = 24;
     s.pixels = QByteArray(12, '\x7F') + QByteArray(5, '\x7F'); // one row and a bit
     LoadResult r;
     const QImage image = loadArgb(bmp(s), &r);
@@ -334,7 +324,6 @@ void TestBmpDecoder::pixelValuesBecomeTheColoursWindowsShows()
 {
     // Indices past the palette show black.
     BmpParts s;
-    s.width = 4;
     s.height = 1;
     s.bpp = 8;
     s.palette = {qRgb(255, 255, 255), qRgb(255, 0, 0)};
@@ -389,7 +378,6 @@ void TestBmpDecoder::largeFileReadAsItDecodesGivesTheSamePicture()
     BmpParts s;
     s.width = w;
     s.height = h;
-    s.bpp = 24;
     s.pixels = packRows(rows, 24, true);
     const QByteArray whole = bmp(s);
     QVERIFY(whole.size() > 4 * 1024 * 1024);

@@ -20,12 +20,7 @@ namespace {
 
 PictureRef loadImage(const QImage &image)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    const LoadResult r = PictureLoader::loadBytes(bytes);
-    return r.picture;
+    return PictureLoader::loadBytes(encoded(image, "BMP")).picture;
 }
 
 } // namespace

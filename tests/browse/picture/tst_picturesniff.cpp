@@ -45,23 +45,17 @@ QByteArray tgaHeader()
 QByteArray iconHeader(quint16 type, quint16 count, quint32 offset)
 {
     QByteArray b;
-    putLe16(b, 0);
-    putLe16(b, type);
-    putLe16(b, count);
+    putLe<quint16>(b, 0, type, count);
     b.append("\x10\x10\x00\x00", 4);
-    putLe16(b, 1);
-    putLe16(b, 32);
-    putLe32(b, 1128);
-    putLe32(b, offset);
+    putLe<quint16>(b, 1, 32);
+    putLe<quint32>(b, 1128, offset);
     return b + QByteArray(64, '\0');
 }
 
 QByteArray standardWmf(quint16 type, quint16 version)
 {
     QByteArray b;
-    putLe16(b, type);
-    putLe16(b, 9);
-    putLe16(b, version);
+    putLe<quint16>(b, type, 9, version);
     return b + QByteArray(12, '\0');
 }
 
