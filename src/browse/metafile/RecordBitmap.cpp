@@ -2,10 +2,7 @@
 
 #include "browse/picture/BmpDecoder.h"
 #include "browse/picture/JpegDecoder.h"
-#include "browse/picture/Limits.h"
-
-#include <QBuffer>
-#include <QImageReader>
+#include "browse/picture/PngDecoder.h"
 
 namespace metafile {
 
@@ -13,7 +10,6 @@ namespace {
 
 // One record's bitmap may not take more than this; a metafile holds many.
 constexpr qint64 kMaxBitmapBytes = qint64(256) << 20;
-constexpr qint64 kMaxEmbeddedSide = 16384;
 
 std::optional<QImage> usable(const picture::Decoded &decoded)
 {
@@ -24,21 +20,18 @@ std::optional<QImage> usable(const picture::Decoded &decoded)
 
 std::optional<QImage> decodeEmbedded(QByteArrayView bits, const char *format, bool keepAlpha)
 {
+    const picture::Bytes data(bits);
     if (qstrcmp(format, "JPEG") == 0)
-        return usable(picture::decodeJpeg(picture::Bytes(bits), 1));
-    QByteArray copy = bits.toByteArray();
-    QBuffer buffer(&copy);
-    QImageReader reader(&buffer, format);
-    const QSize size = reader.size();
-    if (!size.isValid() || size.width() > kMaxEmbeddedSide || size.height() > kMaxEmbeddedSide)
+        return usable(picture::decodeJpeg(data, 1));
+    const auto png = picture::peekPng(data);
+    if (!png || png->width * png->height * 4 > kMaxBitmapBytes)
         return std::nullopt;
-    reader.setAllocationLimit(picture::readerAllocationLimitMb(size.width(), size.height()));
-    QImage image = reader.read();
-    if (image.isNull())
-        return std::nullopt;
-    return image.convertToFormat(image.hasAlphaChannel() && keepAlpha
-                                     ? QImage::Format_ARGB32_Premultiplied
-                                     : QImage::Format_RGB32);
+    auto image = usable(picture::decodePng(data));
+    // Only alpha blending sees through it; everywhere else it is opaque.
+    if (image && !keepAlpha && image->hasAlphaChannel())
+        *image =
+            image->convertToFormat(QImage::Format_ARGB32).convertToFormat(QImage::Format_RGB32);
+    return image;
 }
 
 picture::DibOptions pictureOptions(const DibOptions &options)

@@ -2,10 +2,8 @@
 
 #include "BmpDecoder.h"
 #include "Limits.h"
+#include "PngDecoder.h"
 
-#include <QBuffer>
-#include <QColorSpace>
-#include <QImageReader>
 #include <algorithm>
 
 namespace picture {
@@ -14,56 +12,18 @@ namespace {
 constexpr qint64 kDirectoryStart = 6;
 constexpr qint64 kEntrySize = 16;
 
-bool isPng(Bytes data)
-{
-    static constexpr uchar kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (!data.has(0, 8))
-        return false;
-    return std::equal(std::begin(kSignature), std::end(kSignature), data.data());
-}
-
-// Size and depth from the PNG's IHDR chunk.
-bool peekPng(Bytes data, IconEntry &e)
-{
-    if (!data.has(0, 26) || data.u32be(12) != 0x49484452) // "IHDR"
-        return false;
-    e.width = data.u32be(16);
-    e.height = data.u32be(20);
-    const int depth = data.u8(24);
-    static constexpr int kChannels[] = {1, 0, 3, 1, 2, 0, 4};
-    const int type = data.u8(25);
-    const int channels = type < 7 ? kChannels[type] : 0;
-    e.bitsPerPixel = depth * channels;
-    return channels > 0;
-}
-
-Decoded decodePng(Bytes data, const IconEntry &e)
-{
-    const QString bad = checkDimensions(e.width, e.height);
-    if (!bad.isEmpty())
-        return Decoded::fail(bad);
-    if (e.width * e.height * 4 > kMaxRasterBytes)
-        return Decoded::fail(QStringLiteral("icon image too large"));
-    QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char *>(data.data()),
-                                             static_cast<qsizetype>(data.size()));
-    QBuffer buffer(&raw);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "png");
-    reader.setAllocationLimit(readerAllocationLimitMb(e.width, e.height));
-    Decoded d;
-    if (!reader.read(&d.image))
-        return Decoded::fail(QStringLiteral("icon PNG: %1").arg(reader.errorString()));
-    d.iccProfile = d.image.colorSpace().iccProfile();
-    d.image.convertTo(d.image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                : QImage::Format_RGB32);
-    return d;
-}
-
 bool peek(Bytes data, IconEntry &e)
 {
     e.png = isPng(data);
-    if (e.png)
-        return peekPng(data, e);
+    if (e.png) {
+        const std::optional<PngSummary> png = peekPng(data);
+        if (!png)
+            return false;
+        e.width = png->width;
+        e.height = png->height;
+        e.bitsPerPixel = png->bitsPerPixel;
+        return true;
+    }
     const std::optional<DibSummary> dib = peekIconDib(data);
     if (!dib)
         return false;
@@ -75,7 +35,7 @@ bool peek(Bytes data, IconEntry &e)
 
 Decoded decodeEntry(Bytes data, const IconEntry &e)
 {
-    return e.png ? decodePng(data, e) : decodeIconDib(data);
+    return e.png ? decodePng(data) : decodeIconDib(data);
 }
 
 } // namespace

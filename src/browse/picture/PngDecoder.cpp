@@ -1,0 +1,57 @@
+#include "PngDecoder.h"
+
+#include "Limits.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QImageReader>
+#include <algorithm>
+
+namespace picture {
+
+bool isPng(Bytes data)
+{
+    static constexpr uchar kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (!data.has(0, 8))
+        return false;
+    return std::equal(std::begin(kSignature), std::end(kSignature), data.data());
+}
+
+std::optional<PngSummary> peekPng(Bytes data)
+{
+    if (!data.has(0, 26) || data.u32be(12) != 0x49484452) // "IHDR"
+        return std::nullopt;
+    static constexpr int kChannels[] = {1, 0, 3, 1, 2, 0, 4};
+    const int type = data.u8(25);
+    const int channels = type < 7 ? kChannels[type] : 0;
+    if (channels == 0)
+        return std::nullopt;
+    return PngSummary{data.u32be(16), data.u32be(20), data.u8(24) * channels};
+}
+
+Decoded decodePng(Bytes data)
+{
+    const std::optional<PngSummary> png = peekPng(data);
+    if (!png)
+        return Decoded::fail(QStringLiteral("PNG header unreadable"));
+    const QString bad = checkDimensions(png->width, png->height);
+    if (!bad.isEmpty())
+        return Decoded::fail(bad);
+    if (png->width * png->height * 4 > kMaxRasterBytes)
+        return Decoded::fail(QStringLiteral("PNG image too large"));
+    QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char *>(data.data()),
+                                             static_cast<qsizetype>(data.size()));
+    QBuffer buffer(&raw);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "png");
+    reader.setAllocationLimit(readerAllocationLimitMb(png->width, png->height));
+    Decoded d;
+    if (!reader.read(&d.image))
+        return Decoded::fail(QStringLiteral("PNG: %1").arg(reader.errorString()));
+    d.iccProfile = d.image.colorSpace().iccProfile();
+    d.image.convertTo(d.image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                : QImage::Format_RGB32);
+    return d;
+}
+
+} // namespace picture
