@@ -7,8 +7,8 @@
 //   bench_click [runs] [only pictures whose name holds this]
 
 #include "BenchSupport.h"
-#include "browse/FitArithmetic.h"
-#include "browse/picture/PictureTestData.h"
+#include "picture/FitArithmetic.h"
+#include "picture/PictureTestData.h"
 #include "shell/Form1.h"
 #include "shell/RealDesktop.h"
 

@@ -2,8 +2,8 @@
 // format a target keeps (other inputs are dropped so each target stays on its
 // own format). Every input that loads is also drawn, small, and at a zoom
 // far beyond the screen through a clip.
-#include "browse/metafile/MetafileFormat.h"
-#include "browse/metafile/MetafilePicture.h"
+#include "picture/metafile/MetafileFormat.h"
+#include "picture/metafile/MetafilePicture.h"
 
 #include <QGuiApplication>
 #include <QImage>

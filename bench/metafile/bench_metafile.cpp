@@ -7,7 +7,7 @@
 // drew it (it fits big pictures to its page); without, at natural size.
 //
 //   bench_metafile [--corpus DIR] [--lo LO.tsv] [--runs N]
-#include "browse/metafile/MetafilePicture.h"
+#include "picture/metafile/MetafilePicture.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>

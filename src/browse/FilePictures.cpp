@@ -1,6 +1,6 @@
 #include "FilePictures.h"
 
-#include "PictureLoader.h"
+#include "picture/PictureLoader.h"
 
 PictureRef FilePictures::load(const QString &path, QString *failure)
 {

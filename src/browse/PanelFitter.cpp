@@ -1,6 +1,6 @@
 #include "PanelFitter.h"
 
-#include "FitArithmetic.h"
+#include "picture/FitArithmetic.h"
 #include "shell/Form1Controls.h"
 
 PanelFitter::PanelFitter(Form1Controls &controls) : c(controls) {}

@@ -1,8 +1,8 @@
 #include "ViewingModes.h"
 
-#include "FitArithmetic.h"
 #include "PanelFitter.h"
 #include "PictureLoading.h"
+#include "picture/FitArithmetic.h"
 #include "shell/Form1.h"
 #include "show/FullScreenView.h"
 

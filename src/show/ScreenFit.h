@@ -1,6 +1,6 @@
 #pragma once
 
-#include "browse/FitArithmetic.h"
+#include "picture/FitArithmetic.h"
 
 #include <QPointF>
 

@@ -1,5 +1,5 @@
-#include "browse/FitArithmetic.h"
 #include "browse/PanelFitter.h"
+#include "picture/FitArithmetic.h"
 #include "support/TestDesktop.h"
 
 #include <QTest>

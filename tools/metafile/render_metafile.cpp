@@ -5,7 +5,7 @@
 //   render_metafile --info IN...     (prints kind, natural size, EMF+ use)
 //   render_metafile --compare LIST   (lines: A.png<TAB>B.png; prints the RGB RMSE of the
 //                                     two over white, both box-averaged to 64 x 64)
-#include "browse/metafile/MetafilePicture.h"
+#include "picture/metafile/MetafilePicture.h"
 
 #include <QFile>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Picture.h"
+#include "picture/Picture.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "browse/PictureLoader.h"
+#include "picture/PictureLoader.h"
 
 #include <QBuffer>
 #include <QColorSpace>

@@ -1,7 +1,7 @@
 // Sweeps the shared corpus of real metafiles: every file the corpus calls good
 // loads and draws something; the bad ones are refused or drawn in part, never
 // crash and never hang.
-#include "browse/metafile/MetafilePicture.h"
+#include "picture/metafile/MetafilePicture.h"
 
 #include <QDir>
 #include <QElapsedTimer>

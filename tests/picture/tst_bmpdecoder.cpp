@@ -1,5 +1,5 @@
 #include "PictureTestData.h"
-#include "browse/PictureLoader.h"
+#include "picture/PictureLoader.h"
 
 #include <QTemporaryDir>
 #include <QTest>

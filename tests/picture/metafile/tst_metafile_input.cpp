@@ -2,8 +2,8 @@
 // through the Picture interface at sizes far beyond the screen.
 #include "MetafileBuilder.h"
 #include "MetafileTestUtil.h"
-#include "browse/metafile/MetafileFormat.h"
-#include "browse/metafile/RecordBitmap.h"
+#include "picture/metafile/MetafileFormat.h"
+#include "picture/metafile/RecordBitmap.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>

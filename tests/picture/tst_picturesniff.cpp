@@ -1,6 +1,6 @@
 #include "PictureTestData.h"
-#include "browse/PictureLoader.h"
-#include "browse/metafile/MetafileBuilder.h"
+#include "picture/PictureLoader.h"
+#include "picture/metafile/MetafileBuilder.h"
 
 #include <QTemporaryDir>
 #include <QTest>

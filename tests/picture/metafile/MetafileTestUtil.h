@@ -1,6 +1,6 @@
 #pragma once
 
-#include "browse/metafile/MetafilePicture.h"
+#include "picture/metafile/MetafilePicture.h"
 
 #include <QImage>
 #include <QTest>

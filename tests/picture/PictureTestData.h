@@ -3,7 +3,7 @@
 // Builders for small picture files made inside the tests, so each case says exactly
 // which bytes it feeds the loader.
 
-#include "browse/PictureLoader.h"
+#include "picture/PictureLoader.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -1,8 +1,8 @@
 #include "RecordBitmap.h"
 
-#include "browse/picture/BmpDecoder.h"
-#include "browse/picture/JpegDecoder.h"
-#include "browse/picture/PngDecoder.h"
+#include "picture/BmpDecoder.h"
+#include "picture/JpegDecoder.h"
+#include "picture/PngDecoder.h"
 
 namespace metafile {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "MetafileFormat.h"
-#include "shell/platform/Picture.h"
+#include "picture/Picture.h"
 
 #include <QByteArray>
 #include <QColor>

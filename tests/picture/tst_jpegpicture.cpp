@@ -1,6 +1,6 @@
 #include "PictureTestData.h"
-#include "browse/PictureLoader.h"
-#include "browse/picture/JpegPicture.h"
+#include "picture/JpegPicture.h"
+#include "picture/PictureLoader.h"
 
 #include <QColorSpace>
 #include <QPainter>

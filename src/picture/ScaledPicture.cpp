@@ -1,6 +1,6 @@
 #include "ScaledPicture.h"
 
-#include "browse/FitArithmetic.h"
+#include "picture/FitArithmetic.h"
 
 #include <QGuiApplication>
 #include <QPaintDevice>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/platform/Picture.h"
+#include "picture/Picture.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
