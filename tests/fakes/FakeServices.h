@@ -3,6 +3,7 @@
 #include "shell/platform/DesktopServices.h"
 #include "shell/platform/FileSystem.h"
 #include "shell/platform/MessageBoxes.h"
+#include "shell/platform/VolumeProbe.h"
 #include "shell/platform/Volumes.h"
 
 #include <QDebug>
@@ -70,11 +71,15 @@ public:
     [[nodiscard]] QList<Volume> list() const override { return volumes; }
     [[nodiscard]] bool isReady(const Volume &volume) const override
     {
+        if (probe)
+            return probe->isReady(volume.root);
         return !notReady.contains(volume.root) && LocalFileSystem().isReadableFolder(volume.root);
     }
 
     QList<Volume> volumes;
     QSet<QString> notReady;
+    // When set, volumes are asked through it, the way the real ones are.
+    std::unique_ptr<VolumeProbe> probe;
 };
 
 class FakeScreen final : public Screen {

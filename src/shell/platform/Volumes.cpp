@@ -1,9 +1,11 @@
 #include "Volumes.h"
 
+#include "MountTable.h"
+#include "VolumeProbe.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QStorageInfo>
-#include <unistd.h>
+#include <QHash>
 
 bool isInside(const QString &path, const QString &root)
 {
@@ -29,59 +31,102 @@ Volume Volumes::volumeOf(const QString &path) const
 
 namespace {
 
-bool isRealFileSystem(const QStorageInfo &storage)
+bool isRealFileSystem(const Mount &mount)
 {
-    const QByteArray type = storage.fileSystemType();
     static const QList<QByteArray> network = {"nfs",   "nfs4",  "cifs",       "smb3",
                                               "smbfs", "sshfs", "fuse.sshfs", "9p",
                                               "afs",   "davfs", "fuse.rclone"};
     static const QList<QByteArray> pseudo = {"squashfs", "tmpfs", "devtmpfs", "overlay",
                                              "autofs",   "ramfs", "efivarfs", "fuse.portal"};
-    if (pseudo.contains(type))
+    if (pseudo.contains(mount.type))
         return false;
-    if (network.contains(type))
+    if (network.contains(mount.type))
         return true;
-    return storage.device().startsWith("/dev/");
+    return mount.source.startsWith("/dev/");
 }
 
-QString displayName(const QStorageInfo &storage)
+// The file-system labels of the block devices, by device path. udev names each link
+// after its label, with blanks and other odd characters as \xNN.
+QHash<QString, QString> deviceLabels()
 {
-    if (!storage.name().isEmpty())
-        return storage.name();
-    const QString last = QFileInfo(storage.rootPath()).fileName();
-    return last.isEmpty() ? storage.rootPath() : last;
+    QHash<QString, QString> labels;
+    const QDir links(QStringLiteral("/dev/disk/by-label"));
+    for (const QFileInfo &link : links.entryInfoList(QDir::System | QDir::Files)) {
+        QByteArray name = QFile::encodeName(link.fileName());
+        QByteArray label;
+        for (qsizetype i = 0; i < name.size(); ++i) {
+            bool ok = false;
+            if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x') {
+                const int value = name.mid(i + 2, 2).toInt(&ok, 16);
+                if (ok) {
+                    label.append(static_cast<char>(value));
+                    i += 3;
+                    continue;
+                }
+            }
+            label.append(name[i]);
+        }
+        labels.insert(link.canonicalFilePath(), QString::fromUtf8(label));
+    }
+    return labels;
+}
+
+QString displayName(const Mount &mount, const QHash<QString, QString> &labels)
+{
+    const QString device = QFileInfo(QFile::decodeName(mount.source)).canonicalFilePath();
+    const QString label = device.isEmpty() ? QString() : labels.value(device);
+    if (!label.isEmpty())
+        return label;
+    const QString last = QFileInfo(mount.point).fileName();
+    return last.isEmpty() ? mount.point : last;
 }
 
 } // namespace
 
+MountedVolumes::MountedVolumes()
+    : m_table(std::make_unique<MountTable>()), m_probe(std::make_unique<VolumeProbe>())
+{
+}
+
+MountedVolumes::~MountedVolumes() = default;
+
 QList<Volume> MountedVolumes::list() const
 {
+    const QList<Mount> &mounts = m_table->mounts();
+    if (m_listedRead == m_table->reads() && !m_volumes.isEmpty())
+        return m_volumes;
+    m_listedRead = m_table->reads();
     QList<Volume> volumes;
     volumes.append({QDir::cleanPath(QDir::homePath()), QStringLiteral("Home")});
     volumes.append({QStringLiteral("/"), QStringLiteral("File System")});
-    for (const QStorageInfo &storage : QStorageInfo::mountedVolumes()) {
-        const QString root = QDir::cleanPath(storage.rootPath());
+    const QHash<QString, QString> labels = deviceLabels();
+    for (const Mount &mount : mounts) {
+        const QString root = QDir::cleanPath(mount.point);
         if (root == QLatin1String("/") || root == volumes.constFirst().root)
             continue;
-        if (root.startsWith(QLatin1String("/boot")) || !isRealFileSystem(storage))
+        if (root.startsWith(QLatin1String("/boot")) || !isRealFileSystem(mount))
             continue;
         const bool known = std::any_of(volumes.cbegin(), volumes.cend(),
                                        [&](const Volume &v) { return v.root == root; });
         if (!known)
-            volumes.append({root, displayName(storage)});
+            volumes.append({root, displayName(mount, labels)});
     }
-    return volumes;
+    m_volumes = volumes;
+    return m_volumes;
 }
 
 bool MountedVolumes::isReady(const Volume &volume) const
 {
-    const QByteArray root = QFile::encodeName(volume.root);
-    if (::access(root.constData(), R_OK | X_OK) != 0 || !QFileInfo(volume.root).isDir())
-        return false;
-    if (volume.root == QLatin1String("/") || volume.root == QDir::cleanPath(QDir::homePath()))
-        return true;
+    const bool fixed =
+        volume.root == QLatin1String("/") || volume.root == QDir::cleanPath(QDir::homePath());
     // A removed medium leaves its mount point behind as an empty folder.
-    const QStorageInfo storage(volume.root);
-    return storage.isValid() && storage.isReady() &&
-           QDir::cleanPath(storage.rootPath()) == volume.root;
+    if (!fixed) {
+        const QList<Mount> &mounts = m_table->mounts();
+        const bool mounted = std::any_of(mounts.cbegin(), mounts.cend(), [&](const Mount &m) {
+            return QDir::cleanPath(m.point) == volume.root;
+        });
+        if (!mounted)
+            return false;
+    }
+    return m_probe->isReady(volume.root);
 }
