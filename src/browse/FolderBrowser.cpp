@@ -34,14 +34,31 @@ void FolderBrowser::Drive1_Change()
     const QString folder = m_services.working.folderOf(drive);
     const bool ready = m_services.volumes.isReady(drive) && !folder.isEmpty() &&
                        c.Dir1->setPath(folder) && m_services.working.setWorkingVolume(drive);
-    if (ready)
+    // A fallback drive that fails in turn says nothing and goes no further: the
+    // fallback that chose it settles where the lists end up.
+    if (ready || m_fallingBack)
         return;
+    m_fallingBack = true;
     m_services.messages.show(QStringLiteral("Device is not accessible or ready"),
                              MessageBoxes::Critical, QStringLiteral("Quorvel"));
     // Back to the home volume (a drive change of its own), then make the drive list
     // agree with the folder list again.
     c.Drive1->setDrive(m_services.volumes.home());
     c.Drive1->setDrive(m_services.volumes.volumeOf(c.Dir1->path()));
+    settleOnReadableFolder();
+    m_fallingBack = false;
+}
+
+void FolderBrowser::settleOnReadableFolder()
+{
+    if (m_services.files.isReadableFolder(c.Dir1->path()))
+        return;
+    // Neither the home volume nor the folder list's own one can be used: the root of
+    // the file system is the last resort, and without it the lists stay as they are.
+    const QString root = QStringLiteral("/");
+    if (!c.Dir1->setPath(root))
+        return;
+    c.Drive1->setDrive(m_services.volumes.volumeOf(root));
 }
 
 void FolderBrowser::Dir1_Change()
@@ -79,7 +96,7 @@ bool FolderBrowser::showFolder()
         c.Image1->setStretch(false);
     c.Image1->setPicture(c.Picture2->picture());
     m_hub.fitter().Form_Resize();
-    m_hub.setWindowTitle(c.Label2->text() + c.Dir1->path());
+    m_hub.setCaption(c.Label2->text() + c.Dir1->path());
     c.Label7->clear();
     c.Label8->clear();
     c.Label9->clear();

@@ -27,6 +27,7 @@ public:
 private:
     [[nodiscard]] bool showFolder();
     void recoverFromUnreadableFolder();
+    void settleOnReadableFolder();
     [[nodiscard]] bool applyFilter();
 
     Form1 &m_hub;
@@ -35,4 +36,6 @@ private:
     // Set while falling back from an unreadable folder, so that a fallback that
     // fails in turn ends the chain instead of starting another.
     bool m_recovering = false;
+    // Set while a drive that failed gives way to the home volume and back.
+    bool m_fallingBack = false;
 };

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QTest>
+#include <QWindow>
 
 namespace {
 
@@ -42,7 +43,10 @@ private Q_SLOTS:
     void refreshReturnsThePanelToThePlaceholder();
     void vanishedFolderFallsBackToItsNearestParent();
     void volumeThatIsNotReadyGivesWayToHome();
+    void driveFallbackEndsOnAReadableFolder();
     void favouriteListKeepsItsOwnFolder();
+    void leavingTheFilterUnchangedKeepsThePicture();
+    void captionShowsBracketedStarsAsTheyAre();
 
 private:
     std::unique_ptr<TestDesktop> m_desktop;
@@ -68,8 +72,17 @@ void TestFolderBrowser::filterItemsSelectTheirTypes()
 {
     Form1 &form = m_desktop->started(m_pictures);
     Form1Controls &c = form.controls();
-    QCOMPARE(c.Combo1->count(), 10);
-    QCOMPARE(entriesOf(*c.File1).size(), 10);
+    QStringList items;
+    for (int i = 0; i < c.Combo1->count(); ++i)
+        items.append(c.Combo1->itemText(i));
+    QCOMPARE(items, (QStringList{"ALL Readable Format", "*.bmp;*.gif;*.jpg;*.ico;*.cur",
+                                 "*.Rle;*.Dib;*.Wmf;*.Emf", "*.bmp;*.gif;*.jpg", "*.ico;*.cur",
+                                 "*.bmp", "*.jpg", "*.gif", "*.ico", "*.cur"}));
+    QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
+    QCOMPARE(c.File1->pattern(),
+             QStringLiteral("*.bmp;*.gif;*.jpg;*.ico;*.cur;*.Rle;*.Dib;*.Wmf;*.Emf"));
+    QCOMPARE(entriesOf(*c.File1), (QStringList{"a.bmp", "B.BMP", "c.gif", "d.jpg", "e.ico", "f.cur",
+                                               "g.rle", "h.DIB", "i.wmf", "j.emf"}));
 
     chooseFilterItem(*c.Combo1, QStringLiteral("*.gif"));
     QCOMPARE(entriesOf(*c.File1), QStringList{"c.gif"});
@@ -77,7 +90,8 @@ void TestFolderBrowser::filterItemsSelectTheirTypes()
     chooseFilterItem(*c.Combo1, QStringLiteral("*.Rle;*.Dib;*.Wmf;*.Emf"));
     QCOMPARE(entriesOf(*c.File1), (QStringList{"g.rle", "h.DIB", "i.wmf", "j.emf"}));
     chooseFilterItem(*c.Combo1, QStringLiteral("ALL Readable Format"));
-    QCOMPARE(c.File1->pattern(), FolderBrowser::kAllReadablePattern);
+    QCOMPARE(c.File1->pattern(),
+             QStringLiteral("*.bmp;*.gif;*.jpg;*.ico;*.cur;*.Rle;*.Dib;*.Wmf;*.Emf"));
     QVERIFY(m_desktop->messages.shown.isEmpty());
 }
 
@@ -209,12 +223,35 @@ void TestFolderBrowser::vanishedFolderFallsBackToItsNearestParent()
     m_desktop->files.unreadable.insert(locked);
     form.controls().menus.refresh1->click();
     QCOMPARE(form.controls().Dir1->path(), m_pictures);
+}
 
-    // When nothing at all can be read the chain still ends: no hang, no stack overflow.
-    m_desktop->files.unreadable = {locked, m_pictures, m_desktop->home()};
-    m_desktop->volumes.notReady.insert(m_desktop->home());
-    form.controls().menus.refresh1->click();
-    QVERIFY(m_desktop->messages.shown.size() <= 2);
+void TestFolderBrowser::driveFallbackEndsOnAReadableFolder()
+{
+    // The home volume cannot be used and the stick the lists are on is pulled: the
+    // fallback from one to the other must end, with one message, on the root.
+    const QString dcim = m_desktop->makeFolder(m_desktop->otherVolume() + QStringLiteral("/DCIM"));
+    Form1 &form = m_desktop->started(m_pictures);
+    Form1Controls &c = form.controls();
+    const Volume stick = m_desktop->volumes.volumes[1];
+    c.Drive1->setDrive(stick);
+    QVERIFY(c.Dir1->setPath(dcim));
+    m_desktop->volumes.notReady = {m_desktop->home(), stick.root};
+    QVERIFY(QDir(m_desktop->otherVolume()).removeRecursively());
+
+    c.menus.refresh1->click();
+    const RecordedMessage notReady{QStringLiteral("Device is not accessible or ready"), 16,
+                                   QStringLiteral("Quorvel")};
+    QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{notReady});
+    QCOMPARE(c.Dir1->path(), QStringLiteral("/"));
+    QCOMPARE(c.Drive1->drive().root, QStringLiteral("/"));
+    QCOMPARE(form.windowTitle(), titleFor(QStringLiteral("/")));
+
+    // Choosing the pulled stick again while on a readable folder stays there.
+    m_desktop->messages.shown.clear();
+    c.Drive1->setDrive(stick);
+    QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{notReady});
+    QCOMPARE(c.Dir1->path(), QStringLiteral("/"));
+    QCOMPARE(c.Drive1->drive().root, QStringLiteral("/"));
 }
 
 void TestFolderBrowser::volumeThatIsNotReadyGivesWayToHome()
@@ -260,6 +297,37 @@ void TestFolderBrowser::favouriteListKeepsItsOwnFolder()
     c.menus.refresh1->click();
     QCOMPARE(c.Dir1->path(), m_pictures);
     QVERIFY(m_desktop->messages.shown.isEmpty());
+}
+
+void TestFolderBrowser::leavingTheFilterUnchangedKeepsThePicture()
+{
+    const QString path = m_desktop->makePicture(m_pictures + QStringLiteral("/shown.bmp"), 20, 10,
+                                                QColor(200, 30, 30));
+    Form1 &form = m_desktop->started(m_pictures);
+    Form1Controls &c = form.controls();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    c.File1->selectFile(QStringLiteral("shown.bmp"));
+    QCOMPARE(c.Label3->text(), path);
+
+    // Into the filter text and out again with Tab, changing nothing.
+    c.Combo1->lineEdit()->setFocus();
+    QTRY_VERIFY(c.Combo1->lineEdit()->hasFocus());
+    QTest::keyClick(c.Combo1->lineEdit(), Qt::Key_Tab);
+    QTRY_VERIFY(!c.Combo1->lineEdit()->hasFocus());
+    QCOMPARE(c.Label3->text(), path);
+    QCOMPARE(c.File1->fileName(), QStringLiteral("shown.bmp"));
+    QCOMPARE(form.windowTitle(), titleFor(path));
+    QVERIFY(c.Image1->picture() != c.Picture2->picture());
+}
+
+void TestFolderBrowser::captionShowsBracketedStarsAsTheyAre()
+{
+    // Window titles take "[*]" as their unsaved-changes mark; a folder may be named so.
+    const QString odd = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/odd[*]name"));
+    Form1 &form = m_desktop->started(odd);
+    form.winId();
+    QCOMPARE(form.windowHandle()->title(), titleFor(odd));
 }
 
 QTEST_MAIN(TestFolderBrowser)

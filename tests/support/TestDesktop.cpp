@@ -17,7 +17,8 @@ TestDesktop::TestDesktop()
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_homeRoot + QStringLiteral("/.config")));
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_homeRoot + QStringLiteral("/.local/share")));
     volumes.volumes = {{m_homeRoot, QStringLiteral("Home")},
-                       {m_otherRoot, QStringLiteral("STICK")}};
+                       {m_otherRoot, QStringLiteral("STICK")},
+                       {QStringLiteral("/"), QStringLiteral("File System")}};
     registry = std::make_unique<Registry>(Registry::defaultFilePath());
 }
 
