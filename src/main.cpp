@@ -9,8 +9,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QStringLiteral("1.36"));
     QApplication::setDesktopFileName(QStringLiteral("quorvel"));
-    // The tray keeps the program alive while its window is hidden.
-    QApplication::setQuitOnLastWindowClosed(true);
+    // The program ends when its main window closes, and only then: a message box
+    // closed while the window is hidden in the tray must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     const QString startFolder = RealDesktop::startFolder();
     const RealDesktop desktop(startFolder);

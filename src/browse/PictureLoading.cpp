@@ -55,7 +55,7 @@ bool PictureLoading::showSelectedFile()
     if (!modified)
         return false;
     c.Label8->setText(dateText(*modified));
-    m_hub.setWindowTitle(c.Label2->text() + path);
+    m_hub.setCaption(c.Label2->text() + path);
     c.Label3->setText(path);
     return true;
 }

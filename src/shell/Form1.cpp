@@ -7,8 +7,11 @@
 #include "browse/PanelFitter.h"
 #include "browse/PictureLoading.h"
 #include "browse/ViewingModes.h"
+#include "shell/Services.h"
+#include "shell/platform/DesktopServices.h"
 #include "show/FullScreenView.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QIcon>
 #include <QMenuBar>
@@ -57,6 +60,14 @@ Form1::~Form1() = default;
 bool Form1::Form_Load()
 {
     return m_startup->Form_Load();
+}
+
+void Form1::setCaption(const QString &text)
+{
+    // Doubled, the mark stands for itself.
+    QString escaped = text;
+    escaped.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(escaped);
 }
 
 void Form1::wireEvents()
@@ -108,4 +119,12 @@ void Form1::changeEvent(QEvent *event)
     // Minimizing and restoring count as size changes.
     if (event->type() == QEvent::WindowStateChange)
         m_fitter->Form_Resize();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    QMainWindow::closeEvent(event);
+    // The main window is the program: a run without it would keep its other windows
+    // and the single-instance lock with no way back to them.
+    m_services.application.quit();
 }

@@ -35,9 +35,14 @@ public:
     // Runs the start-up sequence; false when this copy must end at once.
     [[nodiscard]] bool Form_Load();
 
+    // Sets the window caption to text as it is: a path may hold "[*]", which a
+    // window title otherwise takes as its unsaved-changes mark and drops.
+    void setCaption(const QString &text);
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void wireEvents();

@@ -13,3 +13,18 @@ def test_exit_ends_the_program_at_once(desktop):
     again = desktop.start()
     assert again.message_box() is None
     assert again.caption() == CAPTION_PREFIX + str(desktop.home)
+
+
+def test_closing_the_main_window_ends_the_program_with_its_other_windows(desktop):
+    folder = desktop.sandbox.folder("Pictures")
+    desktop.sandbox.pictures(folder, ["photo.bmp"], size=(320, 240))
+    app = desktop.start(folder=folder)
+    app.click_list_entry("File1", "photo.bmp", double=True)
+    app.wait_full_screen()
+
+    # Closed from the window manager, as its close button does, behind the full screen.
+    app.activate()
+    desktop.xdotool("key", "alt+F4")
+    assert app.wait_exit(10) == 0
+    assert desktop.windows_of(app.pid) == []
+    assert desktop.start().message_box() is None

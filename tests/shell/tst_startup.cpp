@@ -1,10 +1,14 @@
 #include "shell/platform/DesktopServices.h"
+#include "show/Form8.h"
+#include "show/FullScreenView.h"
 #include "support/TestDesktop.h"
 
 #include <QDir>
 #include <QLockFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +22,7 @@ private Q_SLOTS:
     void secondCopyOnlySaysSoAndEnds();
     void lockAdmitsOneCopyAndOutlivesAKilledOne();
     void exitEndsTheProgram();
+    void closingTheMainWindowEndsTheProgram();
 };
 
 void TestStartup::firstRunOpensTheStartFolder()
@@ -119,6 +124,18 @@ void TestStartup::lockAdmitsOneCopyAndOutlivesAKilledOne()
     RunningApplication second;
     QVERIFY(second.isAnotherInstanceRunning());
     QVERIFY(second.isAnotherInstanceRunning()); // the answer does not change
+
+    // Without a usable runtime folder (the stand-in under the temporary folder is not
+    // a folder) the shared temporary folder holds one lock per user.
+    QTemporaryDir temporary;
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString userName = QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name);
+    QFile blocker(temporary.filePath(QStringLiteral("runtime-") + userName));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    QCOMPARE(RunningApplication::lockFilePath(),
+             temporary.path() + QStringLiteral("/quorvel-%1.lock").arg(::getuid()));
+    qunsetenv("TMPDIR");
 }
 
 void TestStartup::exitEndsTheProgram()
@@ -126,6 +143,18 @@ void TestStartup::exitEndsTheProgram()
     TestDesktop desktop;
     Form1 &form = desktop.started(desktop.home());
     form.controls().menus.exitmenu->click();
+    QCOMPARE(desktop.application.quitCount, 1);
+}
+
+void TestStartup::closingTheMainWindowEndsTheProgram()
+{
+    // Even with the full-screen view still open: nothing may outlive the main window.
+    TestDesktop desktop;
+    Form1 &form = desktop.started(desktop.home());
+    form.show();
+    form.fullScreen().File1_DblClick();
+    QVERIFY(form.fullScreen().form()->isVisible());
+    QVERIFY(form.close());
     QCOMPARE(desktop.application.quitCount, 1);
 }
 

@@ -13,6 +13,7 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 #include <gio/gio.h>
+#include <unistd.h>
 
 QRect QtScreen::geometryNear(const QWidget *window) const
 {
@@ -111,10 +112,11 @@ RunningApplication::~RunningApplication() = default;
 
 QString RunningApplication::lockFilePath()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return folder + QStringLiteral("/quorvel.lock");
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!folder.isEmpty())
+        return folder + QStringLiteral("/quorvel.lock");
+    // The shared temporary folder is everybody's: each user needs a lock of their own.
+    return QDir::tempPath() + QStringLiteral("/quorvel-%1.lock").arg(::getuid());
 }
 
 bool RunningApplication::isAnotherInstanceRunning()
