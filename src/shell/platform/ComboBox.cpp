@@ -5,6 +5,13 @@
 ComboBox::ComboBox(QWidget *parent) : QComboBox(parent)
 {
     setEditable(true);
+    // When editing ends (Tab, a click elsewhere, a menu opening) the combo box picks
+    // the item that matches the text and reports it as chosen. That is no choice of
+    // the user's: the two connections around the combo box's own one mark it.
+    auto *edit = new QLineEdit(this);
+    connect(edit, &QLineEdit::editingFinished, this, [this] { m_endingEdit = true; });
+    setLineEdit(edit);
+    connect(edit, &QLineEdit::editingFinished, this, [this] { m_endingEdit = false; });
     // Typed text is a filter of its own: no completion, no new items on Enter.
     setCompleter(nullptr);
     setInsertPolicy(QComboBox::NoInsert);
@@ -15,6 +22,8 @@ ComboBox::ComboBox(QWidget *parent) : QComboBox(parent)
         Q_EMIT Change();
     });
     connect(this, &QComboBox::activated, this, [this](int index) {
+        if (m_endingEdit)
+            return;
         m_text = itemText(index);
         if (lineEdit()->text() != m_text)
             lineEdit()->setText(m_text);

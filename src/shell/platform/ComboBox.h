@@ -21,4 +21,5 @@ Q_SIGNALS:
 
 private:
     QString m_text;
+    bool m_endingEdit = false;
 };

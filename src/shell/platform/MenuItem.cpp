@@ -22,12 +22,16 @@ QString withoutAccessKey(const QString &caption)
 } // namespace
 
 MenuItem::MenuItem(const QString &name, const QString &caption, QObject *parent)
-    : QObject(parent), m_action(new QAction(caption, this)), m_caption(caption)
+    : QObject(parent), m_action(new QAction(this)), m_caption(caption)
 {
     setObjectName(name);
     m_action->setObjectName(name);
+    // A caption of "-" is a separator line. Styles draw a separator's text as a
+    // section title, so the line itself carries none.
     if (caption == QLatin1String("-"))
         m_action->setSeparator(true);
+    else
+        m_action->setText(caption);
     connect(m_action, &QAction::triggered, this, &MenuItem::onTriggered);
 }
 

@@ -90,8 +90,10 @@ void PictureBox::mousePressEvent(QMouseEvent *event)
 
 void PictureBox::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    // Quick repeated clicks (zooming in step by step) each count as a click.
-    mousePressEvent(event);
+    // A double-click arrives as a click and then this second press, which is the
+    // double-click itself: it must not make its release a second click.
+    m_pressed = false;
+    event->accept();
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent *event)
