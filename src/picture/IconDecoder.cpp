@@ -95,10 +95,9 @@ Decoded decodeIcon(Bytes file)
         if ((!d.ok() || !d.warning.isEmpty()) && e.available > e.length) {
             // Some writers get the entry's length wrong; its data often goes on.
             Decoded longer = decodeEntry(file.mid(e.offset), e);
-            if (longer.ok() && longer.warning.isEmpty()) {
-                longer.warning = QStringLiteral("icon image longer than its directory says");
+            // Every pixel is there, so it is no damage.
+            if (longer.ok() && longer.warning.isEmpty())
                 return longer;
-            }
         }
         if (d.ok())
             return d;

@@ -21,8 +21,8 @@ struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
-    char firstWarning[JMSG_LENGTH_MAX];
-    int warnings;
+    char damage[JMSG_LENGTH_MAX]; // the first sign of pixels missing or decoded from junk
+    bool damaged;
     bool dataEnded;
 };
 
@@ -49,15 +49,35 @@ static void quorvelJpegError(j_common_ptr cinfo)
     std::longjmp(err->jump, 1);
 }
 
+// Warnings that mean image data was missing or corrupt where pixels needed it. The
+// others (stray bytes between markers, the end of the data where only the closing
+// marker was left to read, unknown extras) leave every pixel decoded.
+static bool meansDamage(int code)
+{
+    switch (code) {
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+    case JWRN_BOGUS_PROGRESSION:
+        return true;
+    default:
+        return false;
+    }
+}
+
 static void quorvelJpegMessage(j_common_ptr cinfo, int level)
 {
     if (level >= 0)
         return; // trace output
     auto *err = reinterpret_cast<ErrorManager *>(cinfo->err);
-    if (err->warnings++ == 0)
-        (*cinfo->err->format_message)(cinfo, err->firstWarning);
-    if (cinfo->err->msg_code == JWRN_JPEG_EOF)
+    const int code = cinfo->err->msg_code;
+    if (code == JWRN_JPEG_EOF)
         err->dataEnded = true;
+    if (meansDamage(code) && !err->damaged) {
+        err->damaged = true;
+        (*cinfo->err->format_message)(cinfo, err->damage);
+    }
     ++cinfo->err->num_warnings;
 }
 
@@ -112,6 +132,29 @@ void cmykToRgb(const JSAMPLE *in, QRgb *out, qint64 width)
         const int k = in[3];
         out[x] = qRgb(in[0] * k / 255, in[1] * k / 255, in[2] * k / 255);
     }
+}
+
+void markDamaged(Job *job, const QString &why)
+{
+    if (job->err.damaged)
+        return;
+    job->err.damaged = true;
+    std::snprintf(job->err.damage, sizeof job->err.damage, "%s", qPrintable(why));
+}
+
+// Whether every coefficient of every component got all its bits from the scans:
+// a progressive file whose data ends between scans lacks the later ones.
+bool progressionComplete(const jpeg_decompress_struct &c)
+{
+    if (!c.progressive_mode || !c.coef_bits)
+        return true;
+    for (int component = 0; component < c.num_components; ++component) {
+        for (int k = 0; k < DCTSIZE2; ++k) {
+            if (c.coef_bits[component][k] != 0)
+                return false;
+        }
+    }
+    return true;
 }
 
 bool fail(Job *job, const QString &why)
@@ -184,7 +227,7 @@ bool run(Job *job)
         job->cmykRow.resize(std::size_t(c.output_width) * 4);
     while (c.output_scanline < c.output_height) {
         // Once a single-scan file runs dry, the rest would be decoded from nothing.
-        if (sequential && job->err.dataEnded)
+        if (sequential && job->err.damaged)
             break;
         uchar *target = job->out->image.scanLine(static_cast<int>(c.output_scanline));
         JSAMPROW row = cmyk ? job->cmykRow.data() : target;
@@ -193,10 +236,15 @@ bool run(Job *job)
         if (cmyk)
             cmykToRgb(row, reinterpret_cast<QRgb *>(target), c.output_width);
         // A row made after the data ran out is filler, not picture.
-        if (!sequential || !job->err.dataEnded)
+        if (!sequential || !job->err.damaged)
             ++job->rowsDecoded;
     }
+    if (job->err.dataEnded && !progressionComplete(c))
+        markDamaged(job, QStringLiteral("the data ends before the last scans"));
     if (c.output_scanline < c.output_height) {
+        markDamaged(job, QStringLiteral("the data ends after %1 of %2 rows")
+                             .arg(job->rowsDecoded)
+                             .arg(c.output_height));
         fillRowsLeft(job);
         jpeg_abort_decompress(&c);
     } else {
@@ -240,8 +288,8 @@ Decoded decodeJpeg(Bytes data, int denominator)
     if (!ok)
         return Decoded::fail(
             QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(job->err.message)));
-    if (job->err.warnings > 0)
-        out.warning = QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(job->err.firstWarning));
+    if (job->err.damaged)
+        out.warning = QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(job->err.damage));
     return out;
 }
 

@@ -27,8 +27,8 @@ inline constexpr int kJpegDenominators[] = {8, 4, 2, 1};
 }
 
 // Decodes the whole picture at 1/denominator of its stored size into RGB32, in
-// stored orientation. A fatal libjpeg error fails; its warnings (damaged or
-// missing data) keep what was decoded and set the warning.
+// stored orientation. A fatal libjpeg error fails; data that is missing or corrupt
+// where pixels needed it keeps what was decoded and sets the warning.
 [[nodiscard]] Decoded decodeJpeg(Bytes data, int denominator);
 
 } // namespace picture

@@ -113,7 +113,7 @@ LoadResult PictureLoader::loadFile(const QString &path)
     constexpr qint64 kStreamedBitmap = 4 << 20;
     if (file.size() > kStreamedBitmap && file.peek(2) == "BM" &&
         sniff(file.peek(64)) == PictureFormat::Bmp)
-        return fromDecoded(decodeBmp(file));
+        return refuseDamaged(fromDecoded(decodeBmp(file)));
     QByteArray bytes = readWhole(file);
     if (file.error() != QFileDevice::NoError)
         return {nullptr, QStringLiteral("cannot read: %1").arg(file.errorString()), {}};
@@ -121,6 +121,20 @@ LoadResult PictureLoader::loadFile(const QString &path)
 }
 
 LoadResult PictureLoader::loadBytes(QByteArray bytes)
+{
+    return refuseDamaged(decode(std::move(bytes)));
+}
+
+LoadResult PictureLoader::refuseDamaged(LoadResult result)
+{
+    // Part of a damaged picture is not the picture: the file gets the same answer as
+    // one that cannot be read at all.
+    if (!result.picture || result.warning.isEmpty())
+        return result;
+    return {nullptr, QStringLiteral("damaged: %1").arg(result.warning), result.warning};
+}
+
+LoadResult PictureLoader::decode(QByteArray bytes)
 {
     if (bytes.isEmpty())
         return {nullptr, QStringLiteral("empty file"), {}};

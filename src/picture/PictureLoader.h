@@ -12,7 +12,7 @@ enum class PictureFormat { Bmp, Gif, Jpeg, Ico, Cur, Wmf, Emf };
 struct LoadResult {
     PictureRef picture;
     QString failure; // empty on success; a short technical reason otherwise, for logs and tests
-    QString warning; // on success: the file was damaged and only part of it could be shown
+    QString warning; // the file is damaged: only part of it could be decoded
 };
 
 // Turns a file's bytes into a picture. The format is decided by the content alone:
@@ -23,5 +23,12 @@ public:
     [[nodiscard]] static std::optional<PictureFormat> sniff(QByteArrayView head);
     // Reads the file once; the picture never goes back to it.
     [[nodiscard]] static LoadResult loadFile(const QString &path);
+    // A picture that could be decoded only in part (data missing or corrupt inside
+    // it) is refused like an unreadable one, with the warning kept as the reason.
     [[nodiscard]] static LoadResult loadBytes(QByteArray bytes);
+    // What the decoders make of the bytes, a damaged picture included.
+    [[nodiscard]] static LoadResult decode(QByteArray bytes);
+
+private:
+    [[nodiscard]] static LoadResult refuseDamaged(LoadResult result);
 };

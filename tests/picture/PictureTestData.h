@@ -345,9 +345,10 @@ template <typename Work> bool cheap(Work &&work, qint64 maxMs, qint64 maxKb = 16
 }
 
 // The loaded picture as ARGB32, or a null image when it was refused.
+// What the decoders make of bytes, a damaged picture's decoded part included.
 inline QImage loadArgb(const QByteArray &bytes, LoadResult *out = nullptr)
 {
-    LoadResult r = PictureLoader::loadBytes(bytes);
+    LoadResult r = PictureLoader::decode(bytes);
     if (out)
         *out = r;
     return r.picture ? r.picture->toImage().convertToFormat(QImage::Format_ARGB32) : QImage();

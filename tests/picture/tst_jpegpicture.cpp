@@ -25,7 +25,7 @@ private Q_SLOTS:
     void absurdSizeFailsBeforeAnyAllocation();
     void fiftyMegapixelsShowAtEverySize();
     void fatalErrorInTheDataFailsTheLoad();
-    void cutShortFileShowsWhatDecoded();
+    void damageIsRefusedAndHarmlessWarningsAreNot();
     void colourProfileIsConvertedToSrgb();
 
 private:
@@ -278,24 +278,43 @@ void TestJpegPicture::fatalErrorInTheDataFailsTheLoad()
     QVERIFY2(r.failure.startsWith(QStringLiteral("JPEG: ")), qPrintable(r.failure));
 }
 
-void TestJpegPicture::cutShortFileShowsWhatDecoded()
+void TestJpegPicture::damageIsRefusedAndHarmlessWarningsAreNot()
 {
     QImage source(256, 256, QImage::Format_RGB32);
     source.fill(kBlue);
     const QByteArray file = jpeg(source, 90);
-    const LoadResult r = PictureLoader::loadBytes(file.left(file.size() * 6 / 10));
-    QVERIFY2(r.picture, qPrintable(r.failure));
-    QVERIFY(!r.warning.isEmpty());
-    const QImage image = r.picture->toImage();
-    QVERIFY(near(image.pixel(128, 4), kBlue));
-    QVERIFY(!near(image.pixel(128, 252), kBlue));
-
-    // Nothing but the headers: a grey picture of the right size, as libjpeg makes it.
+    // Cut short: the decoder keeps what it could, the loader refuses the file.
+    const QByteArray cut = file.left(file.size() * 6 / 10);
+    const LoadResult partial = PictureLoader::decode(cut);
+    QVERIFY2(partial.picture, qPrintable(partial.failure));
+    QVERIFY(!partial.warning.isEmpty());
+    QVERIFY(near(partial.picture->toImage().pixel(128, 4), kBlue));
+    QVERIFY(!near(partial.picture->toImage().pixel(128, 252), kBlue));
+    const LoadResult refused = PictureLoader::loadBytes(cut);
+    QVERIFY(!refused.picture);
+    QVERIFY2(refused.failure.startsWith(QStringLiteral("damaged: JPEG")),
+             qPrintable(refused.failure));
+    // Nothing but the headers: grey filler, refused alike.
     const qsizetype sos = file.indexOf(QByteArray("\xFF\xDA", 2));
-    const LoadResult empty = PictureLoader::loadBytes(file.left(sos + 14));
-    QVERIFY(empty.picture);
-    QVERIFY(!empty.warning.isEmpty());
-    QCOMPARE(empty.picture->toImage().pixel(128, 4), qRgb(128, 128, 128));
+    QCOMPARE(PictureLoader::decode(file.left(sos + 14)).picture->toImage().pixel(128, 4),
+             qRgb(128, 128, 128));
+    QVERIFY(!PictureLoader::loadBytes(file.left(sos + 14)).picture);
+
+    // A progressive file that ends between its scans lacks the later ones.
+    const QByteArray progressive = jpeg(source, 90, true);
+    const qsizetype lastScan = progressive.lastIndexOf(QByteArray("\xFF\xDA", 2));
+    QVERIFY(lastScan > progressive.indexOf(QByteArray("\xFF\xDA", 2)));
+    QVERIFY(!PictureLoader::loadBytes(progressive.left(lastScan)).picture);
+
+    // Every pixel there: a missing end marker, or stray bytes before it, is no damage.
+    QVERIFY(file.endsWith("\xFF\xD9") && progressive.endsWith("\xFF\xD9"));
+    const QByteArray stray = QByteArray("\x00\x01\x02", 3) + QByteArray("\xFF\xD9", 2);
+    for (const QByteArray &whole :
+         {file.chopped(2), file.chopped(2) + stray, progressive.chopped(2)}) {
+        const LoadResult r = PictureLoader::loadBytes(whole);
+        QVERIFY2(r.picture, qPrintable(r.failure));
+        QVERIFY(near(r.picture->toImage().pixel(128, 252), kBlue));
+    }
 }
 
 void TestJpegPicture::colourProfileIsConvertedToSrgb()

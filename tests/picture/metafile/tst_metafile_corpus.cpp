@@ -2,6 +2,7 @@
 // loads and draws something; the bad ones are refused or drawn in part, never
 // crash and never hang.
 #include "picture/metafile/MetafilePicture.h"
+#include "support/Corpus.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -67,9 +68,9 @@ void TestMetafileCorpus::sweep_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("expect");
+    QUORVEL_SKIP_UNLESS_CORPUS(QStringLiteral(QUORVEL_CORPUS_DIR "/MANIFEST.tsv"));
     const QList<Entry> entries = manifest();
-    if (entries.isEmpty())
-        QSKIP("the shared corpus is not here");
+    QVERIFY(!entries.isEmpty());
     for (const Entry &e : entries)
         QTest::newRow(qPrintable(e.path)) << e.path << e.expect;
 }
