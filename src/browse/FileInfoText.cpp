@@ -51,7 +51,9 @@ QString timeFormatWithoutZone(const QLocale &locale)
 QString dateText(const QDateTime &when, const QLocale &locale)
 {
     const QString date = locale.toString(when.date(), QLocale::ShortFormat);
-    if (when.time() == QTime(0, 0))
+    // Midnight to the second: file systems keep fractions that the text never shows.
+    const QTime time = when.time();
+    if (time.hour() == 0 && time.minute() == 0 && time.second() == 0)
         return date;
     return date + QLatin1Char(' ') + locale.toString(when.time(), timeFormatWithoutZone(locale));
 }
