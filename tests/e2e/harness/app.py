@@ -173,11 +173,19 @@ class Quorvel:
         raise LookupError(f"control {name} not found at ({x}, {y})")
 
     def shows(self, name):
-        """Whether the control is on screen at its place."""
+        """Whether the control is on screen at its place. A hidden control has no place
+        in the accessibility tree, so it is known by its kind; a control that is not in
+        the window at all is an error, never a quiet False."""
         try:
             return self.control(name).showing
         except LookupError:
+            pass
+        frame = self.main_frame()
+        client = next(c for c in frame.children() if c.role == "filler")
+        if any(child.role == layout.ROLES[name] and not child.showing
+               for child in client.children()):
             return False
+        raise LookupError(f"control {name} is not in the window at all")
 
     def control_screen_rect(self, name):
         cx, cy = self.client_origin()
