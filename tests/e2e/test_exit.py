@@ -24,7 +24,7 @@ def test_closing_the_main_window_ends_the_program_with_its_other_windows(desktop
 
     # Closed from the window manager, as its close button does, behind the full screen.
     app.activate()
-    desktop.xdotool("key", "alt+F4")
+    app.key("alt+F4")
     assert app.wait_exit(10) == 0
     assert desktop.windows_of(app.pid) == []
     assert desktop.start().message_box() is None
