@@ -2,10 +2,11 @@
 # Installs a build into a scratch folder as a package would, then checks what the
 # desktop sees of it (the entry, the metainfo, the icons, the manual page) and
 # that the installed program answers --version and --help without a display.
-# Usage: check_install.sh BUILD_DIR
+# Usage: check_install.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
 
 build=$1
+source=$2
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 failures=0
@@ -26,6 +27,9 @@ for file in bin/quorvel share/applications/quorvel.desktop \
     share/doc/quorvel/LICENSE share/doc/quorvel/copyright; do
     [ -s "$usr/$file" ] || fail "$file is not installed"
 done
+if [ -f "$source/Readme.txt" ]; then
+    cmp -s "$source/Readme.txt" "$usr/share/doc/quorvel/Readme.txt" || fail "Readme.txt is not installed"
+fi
 for size in 16 32 48 128; do
     file "$usr/share/icons/hicolor/${size}x${size}/apps/quorvel.png" |
         grep -q "PNG image data, $size x $size," || fail "the ${size}x${size} icon is not $size pixels"
