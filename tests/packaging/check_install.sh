@@ -23,7 +23,7 @@ for file in bin/quorvel share/applications/quorvel.desktop \
     share/metainfo/org.quorvel.Quorvel.metainfo.xml \
     share/icons/hicolor/16x16/apps/quorvel.png share/icons/hicolor/32x32/apps/quorvel.png \
     share/icons/hicolor/48x48/apps/quorvel.png share/icons/hicolor/128x128/apps/quorvel.png \
-    share/icons/hicolor/scalable/apps/quorvel.svg share/man/man1/quorvel.1 \
+    share/icons/hicolor/scalable/apps/quorvel.svg share/man/man1/quorvel.1.gz \
     share/doc/quorvel/LICENSE share/doc/quorvel/copyright; do
     [ -s "$usr/$file" ] || fail "$file is not installed"
 done
@@ -41,7 +41,7 @@ appstreamcli validate --no-net "$usr/share/metainfo/org.quorvel.Quorvel.metainfo
 # The metainfo, the entry and the icon together, as a software centre reads them.
 appstreamcli validate-tree --no-net "$stage" || fail "appstreamcli validate-tree"
 if command -v groff >/dev/null; then
-    warnings=$(LC_ALL=C.UTF-8 groff -man -ww -z "$usr/share/man/man1/quorvel.1" 2>&1)
+    warnings=$(zcat "$usr/share/man/man1/quorvel.1.gz" | LC_ALL=C.UTF-8 groff -man -ww -z 2>&1)
     [ -z "$warnings" ] || fail "the manual page: $warnings"
 fi
 
