@@ -4,8 +4,12 @@
 # make e2e   - the end-to-end scenarios: the real program on a private X desktop
 # make screenshots - the screenshot gallery in build/screenshots/
 # make bench - the speed benchmarks, in an optimised build
+# make install [PREFIX=/usr/local] - the optimised build, installed (DESTDIR honoured)
+# make package - the Debian package of the optimised build, in build/package/
+# make e2e-package - installs that package, runs it once, removes it (root only)
 
-.PHONY: bench run test test-dev test-asan build deps format clean e2e e2e-build screenshots
+.PHONY: bench run test test-dev test-asan build deps format clean e2e e2e-build screenshots \
+	release install package e2e-package
 
 deps:
 	@scripts/install-deps.sh
@@ -39,13 +43,35 @@ e2e: e2e-build
 screenshots: e2e-build
 	QUORVEL_BINARY=$(E2E_BINARY) $(E2E_PYTHON) tests/e2e/screenshots.py --out build/screenshots
 
-test: test-dev test-asan e2e
+test: test-dev test-asan e2e e2e-package
 
 bench: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release --target bench_startup bench_click
 	./build/release/bench/bench_startup
 	./build/release/bench/bench_click
+
+# The installed program and the package come from the optimised build (the one the
+# benchmarks use); only the program itself is built there.
+PREFIX ?= /usr/local
+PACKAGE_DIR := build/package
+PACKAGE_FILE := $(PACKAGE_DIR)/quorvel_1.36-1_$(shell dpkg --print-architecture).deb
+
+release: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release --target quorvel
+
+install: release
+	cmake --install build/release --prefix $(PREFIX)
+
+package: release
+	@rm -rf $(PACKAGE_DIR)/_CPack_Packages
+	cd build/release && cpack -B $(CURDIR)/$(PACKAGE_DIR)
+	@dpkg-deb -f $(PACKAGE_FILE) Package Version Installed-Size Depends
+
+e2e-package: package e2e-build
+	QUORVEL_BINARY=$(E2E_BINARY) QUORVEL_PACKAGE=$(PACKAGE_FILE) \
+		$(E2E_PYTHON) -m pytest tests/e2e/test_package.py
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

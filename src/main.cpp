@@ -1,11 +1,39 @@
+#include "shell/CommandLine.h"
 #include "shell/Form1.h"
 #include "shell/RealDesktop.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <cstdio>
+
+namespace {
+
+// The arguments as names: on this system file names are bytes, taken as UTF-8.
+QStringList argumentsOf(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QFile::decodeName(argv[i]));
+    return arguments;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    // Read before the application exists, so that --version and --help need no display.
+    const CommandLine commandLine =
+        CommandLine::parse(argumentsOf(argc, argv), QDir::currentPath());
+    if (commandLine.action != CommandLine::Action::Start) {
+        const bool refused = commandLine.action == CommandLine::Action::Refuse;
+        std::fprintf(refused ? stderr : stdout, "%s\n", qPrintable(commandLine.line));
+        return refused ? 2 : 0;
+    }
+
+    // The toolkit sees only the program's name: every argument is the viewer's own.
+    int toolkitArgc = 1;
+    QApplication app(toolkitArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QStringLiteral("1.36"));
     QApplication::setDesktopFileName(QStringLiteral("quorvel"));
@@ -16,7 +44,7 @@ int main(int argc, char *argv[])
     const QString startFolder = RealDesktop::startFolder();
     const RealDesktop desktop(startFolder);
     Form1 window(desktop.services(), startFolder);
-    if (!window.Form_Load())
+    if (!window.Form_Load(commandLine.path))
         return 0;
     window.show();
     return QApplication::exec();

@@ -20,6 +20,7 @@
 
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -173,6 +174,24 @@ const QColor mountainShade{0x2e, 0x7c, 0x3a};
 const QColor snow{0xff, 0xff, 0xff};
 } // namespace palette
 
+// The landscape's shapes, as fractions of the picture area (x from the left, y from the top),
+// shared by the bitmaps and the scalable icon.
+namespace landscape {
+const QPointF sunCentre{0.74, 0.29};
+constexpr qreal sunRadius = 0.15;      // of the area's height, with detail
+constexpr qreal smallSunRadius = 0.19; // without
+const QPolygonF ridge{{{0.30, 1.05}, {0.70, 0.48}, {1.10, 1.05}}};
+const QPointF peak{0.36, 0.30};
+const QPolygonF mountain{{{-0.12, 1.05}, peak, {0.86, 1.05}}};
+const QPolygonF flank{{peak, {0.86, 1.05}, {0.46, 1.05}}};
+const QPolygonF snowCap{{peak,
+                         {0.36 + 0.50 * 0.27, 0.30 + 0.75 * 0.27},
+                         {0.43, 0.46},
+                         {0.37, 0.52},
+                         {0.31, 0.45},
+                         {0.36 - 0.48 * 0.27, 0.30 + 0.75 * 0.27}}};
+} // namespace landscape
+
 // Paints the landscape into `area`. `detail` adds the extra touches that only read at larger
 // sizes (snow cap, shaded flank, horizon haze).
 void paintLandscape(QPainter &p, const QRectF &area, bool detail)
@@ -196,8 +215,8 @@ void paintLandscape(QPainter &p, const QRectF &area, bool detail)
 
     // Sun in the upper right. At tiny sizes it is snapped to the pixel grid so it comes out as
     // a round blob rather than a smear.
-    QPointF sunCentre = at(0.74, 0.29);
-    qreal sunRadius = area.height() * (detail ? 0.15 : 0.19);
+    QPointF sunCentre = at(landscape::sunCentre.x(), landscape::sunCentre.y());
+    qreal sunRadius = area.height() * (detail ? landscape::sunRadius : landscape::smallSunRadius);
     if (!detail) {
         sunCentre = QPointF(std::round(sunCentre.x()), std::round(sunCentre.y()));
         sunRadius = std::round(sunRadius);
@@ -205,33 +224,24 @@ void paintLandscape(QPainter &p, const QRectF &area, bool detail)
     p.setBrush(palette::sun);
     p.drawEllipse(sunCentre, sunRadius, sunRadius);
 
-    // Distant ridge on the right.
-    QPolygonF ridge;
-    ridge << at(0.30, 1.05) << at(0.70, 0.48) << at(1.10, 1.05);
+    const auto placed = [&](const QPolygonF &shape) {
+        QPolygonF polygon;
+        for (const QPointF &point : shape)
+            polygon << at(point.x(), point.y());
+        return polygon;
+    };
+    // Distant ridge on the right, then the main mountain on the left.
     p.setBrush(palette::ridge);
-    p.drawPolygon(ridge);
-
-    // The main mountain on the left.
-    const QPointF peak = at(0.36, 0.30);
-    QPolygonF mountain;
-    mountain << at(-0.12, 1.05) << peak << at(0.86, 1.05);
+    p.drawPolygon(placed(landscape::ridge));
     p.setBrush(palette::mountain);
-    p.drawPolygon(mountain);
+    p.drawPolygon(placed(landscape::mountain));
 
     if (detail) {
-        // Shaded right flank.
-        QPolygonF flank;
-        flank << peak << at(0.86, 1.05) << at(0.46, 1.05);
+        // Shaded right flank, and a snow cap with a jagged lower edge.
         p.setBrush(palette::mountainShade);
-        p.drawPolygon(flank);
-
-        // Snow cap with a jagged lower edge.
-        const QPointF left = at(0.36 - 0.48 * 0.27, 0.30 + 0.75 * 0.27);
-        const QPointF right = at(0.36 + 0.50 * 0.27, 0.30 + 0.75 * 0.27);
-        QPolygonF cap;
-        cap << peak << right << at(0.43, 0.46) << at(0.37, 0.52) << at(0.31, 0.45) << left;
+        p.drawPolygon(placed(landscape::flank));
         p.setBrush(palette::snow);
-        p.drawPolygon(cap);
+        p.drawPolygon(placed(landscape::snowCap));
     }
     p.restore();
 }
@@ -239,18 +249,33 @@ void paintLandscape(QPainter &p, const QRectF &area, bool detail)
 // ---------------------------------------------------------------------------------------------
 // Program icon.
 
+// Whole-pixel geometry so the frame edges are sharp at every size.
+struct IconGeometry {
+    explicit IconGeometry(int size)
+        : outline(size >= 96 ? 2 : 1),
+          frame(size <= 16 ? 1 : std::max(2, int(std::lround(size / 12.0)))),
+          top(size <= 16 ? 1 : int(std::lround(size * 0.09))), outer(0, top, size, size - 2 * top),
+          radius(size <= 16 ? 0.0 : size / 20.0)
+    {
+    }
+    int outline;
+    int frame;
+    int top;
+    QRect outer;
+    qreal radius;
+};
+
 QImage drawIcon(int size)
 {
     QImage image = blankImage(size, size);
     QPainter p(&image);
     setupPainter(p);
 
-    // Whole-pixel geometry so the frame edges are sharp at every size.
-    const int outline = size >= 96 ? 2 : 1;
-    const int frame = size <= 16 ? 1 : std::max(2, int(std::lround(size / 12.0)));
-    const int top = size <= 16 ? 1 : int(std::lround(size * 0.09));
-    const QRect outer(0, top, size, size - 2 * top);
-    const qreal radius = size <= 16 ? 0.0 : size / 20.0;
+    const IconGeometry geometry(size);
+    const int outline = geometry.outline;
+    const int frame = geometry.frame;
+    const QRect outer = geometry.outer;
+    const qreal radius = geometry.radius;
 
     // Dark outline, then the gilded frame.
     QPainterPath outerPath;
@@ -277,6 +302,83 @@ QImage drawIcon(int size)
         p.fillRect(opening, palette::outline);
     paintLandscape(p, opening.adjusted(lip, lip, -lip, -lip), size >= 32);
     return image;
+}
+
+// The program icon as SVG, for the desktop's scalable icon theme folder: the large bitmap's
+// drawing, with its gradients, in a 128 x 128 space.
+QString iconSvg()
+{
+    constexpr int size = 128;
+    const IconGeometry g(size);
+    const auto number = [](qreal v) {
+        return QString::number(v, 'f', 2);
+    };
+    const auto colour = [](const QColor &c) {
+        return c.name();
+    };
+    const auto rect = [&](const QRectF &r, qreal radius, const QString &fill) {
+        return QStringLiteral("  <rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"%5\" "
+                              "fill=\"%6\"/>\n")
+            .arg(number(r.x()), number(r.y()), number(r.width()), number(r.height()),
+                 number(radius), fill);
+    };
+    const QRectF frameRect = QRectF(g.outer).adjusted(g.outline, g.outline, -g.outline, -g.outline);
+    const QRectF opening = frameRect.adjusted(g.frame, g.frame, -g.frame, -g.frame);
+    const QRectF area = opening.adjusted(g.outline, g.outline, -g.outline, -g.outline);
+    const auto at = [&](const QPointF &f) {
+        return QPointF(area.left() + f.x() * area.width(), area.top() + f.y() * area.height());
+    };
+    const auto polygon = [&](const QPolygonF &shape, const QColor &fill) {
+        QStringList points;
+        for (const QPointF &point : shape)
+            points << number(at(point).x()) + QLatin1Char(',') + number(at(point).y());
+        return QStringLiteral("    <polygon points=\"%1\" fill=\"%2\"/>\n")
+            .arg(points.join(QLatin1Char(' ')), colour(fill));
+    };
+    const QPointF sun = at(landscape::sunCentre);
+    QString svg;
+    QTextStream s(&svg);
+    s << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << size << "\" height=\"" << size
+      << "\" viewBox=\"0 0 " << size << ' ' << size << "\">\n"
+      << "  <title>Quorvel</title>\n  <defs>\n"
+      << "    <linearGradient id=\"frame\" x1=\"" << number(frameRect.left()) << "\" y1=\""
+      << number(frameRect.top()) << "\" x2=\"" << number(frameRect.right()) << "\" y2=\""
+      << number(frameRect.bottom()) << "\" gradientUnits=\"userSpaceOnUse\">\n"
+      << "      <stop offset=\"0\" stop-color=\"" << colour(palette::frameLight) << "\"/>\n"
+      << "      <stop offset=\"0.5\" stop-color=\"" << colour(palette::frame) << "\"/>\n"
+      << "      <stop offset=\"1\" stop-color=\"" << colour(palette::frameShade) << "\"/>\n"
+      << "    </linearGradient>\n"
+      << "    <linearGradient id=\"sky\" x1=\"0\" y1=\"" << number(area.top())
+      << "\" x2=\"0\" y2=\"" << number(area.bottom()) << "\" gradientUnits=\"userSpaceOnUse\">\n"
+      << "      <stop offset=\"0\" stop-color=\"" << colour(palette::sky) << "\"/>\n"
+      << "      <stop offset=\"0.75\" stop-color=\"" << colour(palette::skyLow) << "\"/>\n"
+      << "    </linearGradient>\n"
+      << "    <clipPath id=\"canvas\">\n  " << rect(area, 0, QStringLiteral("#000"))
+      << "    </clipPath>\n  </defs>\n"
+      << rect(g.outer, g.radius + g.outline, colour(palette::outline))
+      << rect(frameRect, g.radius, QStringLiteral("url(#frame)"))
+      << rect(opening, 0, colour(palette::outline)) << "  <g clip-path=\"url(#canvas)\">\n  "
+      << rect(area, 0, QStringLiteral("url(#sky)")) << "    <circle cx=\"" << number(sun.x())
+      << "\" cy=\"" << number(sun.y()) << "\" r=\"" << number(area.height() * landscape::sunRadius)
+      << "\" fill=\"" << colour(palette::sun) << "\"/>\n"
+      << polygon(landscape::ridge, palette::ridge)
+      << polygon(landscape::mountain, palette::mountain)
+      << polygon(landscape::flank, palette::mountainShade)
+      << polygon(landscape::snowCap, palette::snow) << "  </g>\n</svg>\n";
+    return svg;
+}
+
+bool saveText(const QString &text, const QDir &dir, const QString &name)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) != text.toUtf8().size()) {
+        err() << "make_artwork: cannot write " << path << Qt::endl;
+        return false;
+    }
+    out() << "wrote " << path << Qt::endl;
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -674,6 +776,7 @@ int main(int argc, char **argv)
     bool ok = true;
     for (const Output &o : outputs)
         ok = save(o.image, dir, o.name) && ok;
+    ok = saveText(iconSvg(), dir, QStringLiteral("quorvel.svg")) && ok;
 
     out() << "hot spot cursor-binoculars-32.png: 16,16" << Qt::endl;
     out() << "hot spot cursor-binoculars-16.png: 8,8" << Qt::endl;

@@ -57,9 +57,9 @@ Form1::Form1(const Services &services, const QString &startFolder, QWidget *pare
 
 Form1::~Form1() = default;
 
-bool Form1::Form_Load()
+bool Form1::Form_Load(const QString &commandLinePath)
 {
-    return m_startup->Form_Load();
+    return m_startup->Form_Load(commandLinePath);
 }
 
 void Form1::setCaption(const QString &text)

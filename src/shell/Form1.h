@@ -32,8 +32,9 @@ public:
     [[nodiscard]] ViewingModes &modes() { return *m_modes; }
     [[nodiscard]] FullScreenView &fullScreen() { return *m_fullScreen; }
 
-    // Runs the start-up sequence; false when this copy must end at once.
-    [[nodiscard]] bool Form_Load();
+    // Runs the start-up sequence, opening the picture or folder named on the command
+    // line if any; false when this copy must end at once.
+    [[nodiscard]] bool Form_Load(const QString &commandLinePath = {});
 
     // Sets the window caption to text as it is: a path may hold "[*]", which a
     // window title otherwise takes as its unsaved-changes mark and drops.

@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "Form1.h"
+#include "PathArgument.h"
 #include "Registry.h"
 #include "Services.h"
 #include "browse/FolderBrowser.h"
@@ -15,7 +16,7 @@ Startup::Startup(Form1 &hub, const Services &services)
 {
 }
 
-bool Startup::Form_Load()
+bool Startup::Form_Load(const QString &commandLinePath)
 {
     if (m_services.application.isAnotherInstanceRunning()) {
         m_services.messages.show(QStringLiteral("The program is already running!"),
@@ -23,7 +24,9 @@ bool Startup::Form_Load()
         return false;
     }
     c.Combo1->setText(FolderBrowser::kAllReadable);
-    jumpToStoredFolder();
+    // The command line's path wins over the stored folder, for this run only.
+    PathArgument argument(m_hub, m_services, commandLinePath);
+    jumpToStoredFolder(!argument.openFolder());
     c.Drive1->setDrive(m_services.volumes.volumeOf(c.Dir1->path()));
     m_hub.browser().Dir1_Change();
     m_hub.browser().Combo1_Change();
@@ -32,15 +35,16 @@ bool Startup::Form_Load()
     c.File1->setShowHidden(true);
     c.File2->mirror(*c.File1);
     c.File3->setShowHidden(true);
+    argument.showPicture();
     return true;
 }
 
-void Startup::jumpToStoredFolder()
+void Startup::jumpToStoredFolder(bool jump)
 {
     const QString folder =
         m_services.registry.RegistryReadString(Registry::kSettingsKey, Registry::kAutoJump);
     c.menus.goto1->setEnabled(!folder.isEmpty());
-    if (folder.isEmpty())
+    if (folder.isEmpty() || !jump)
         return;
     // A stored folder that has gone quietly gives way to the home volume.
     if (!c.Dir1->setPath(folder))

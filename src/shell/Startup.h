@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class Form1;
 struct Form1Controls;
 struct Services;
@@ -10,12 +12,13 @@ public:
     Startup(Form1 &hub, const Services &services);
 
     // Runs the start-up steps in order; false when another copy already runs and
-    // this one must end without showing a window.
-    [[nodiscard]] bool Form_Load();
+    // this one must end without showing a window. A picture or folder named on the
+    // command line (an absolute path, or empty) is opened instead of the stored folder.
+    [[nodiscard]] bool Form_Load(const QString &commandLinePath = {});
     void exitmenu_Click();
 
 private:
-    void jumpToStoredFolder();
+    void jumpToStoredFolder(bool jump);
 
     Form1 &m_hub;
     Form1Controls &c;

@@ -66,10 +66,10 @@ Form1 &TestDesktop::window(const QString &startFolder)
     return *m_window;
 }
 
-Form1 &TestDesktop::started(const QString &startFolder)
+Form1 &TestDesktop::started(const QString &startFolder, const QString &commandLinePath)
 {
     Form1 &form = window(startFolder);
-    (void)form.Form_Load();
+    (void)form.Form_Load(commandLinePath);
     return form;
 }
 

@@ -29,8 +29,8 @@ public:
 
     // Builds the main window with the lists at startFolder, without running start-up.
     Form1 &window(const QString &startFolder);
-    // Builds the window and runs start-up.
-    Form1 &started(const QString &startFolder);
+    // Builds the window and runs start-up, with the path named on the command line.
+    Form1 &started(const QString &startFolder, const QString &commandLinePath = {});
     [[nodiscard]] Form1Controls &controls() { return m_window->controls(); }
 
     FakeMessageBoxes messages;

@@ -54,7 +54,7 @@ def _classify_icon(image):
 class Quorvel:
     """One started copy of the program; its output goes to files in the sandbox logs."""
 
-    def __init__(self, desktop, sandbox, binary, cwd, name):
+    def __init__(self, desktop, sandbox, binary, cwd, name, args=()):
         self.desktop = desktop
         self.sandbox = sandbox
         self.name = name
@@ -62,7 +62,7 @@ class Quorvel:
         self.stdout_path = sandbox.logs / f"{name}.stdout"
         self.stderr_path = sandbox.logs / f"{name}.stderr"
         with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
-            self.process = subprocess.Popen([str(binary)], cwd=cwd,
+            self.process = subprocess.Popen([str(binary), *map(str, args)], cwd=cwd,
                                             env=sandbox.environment(desktop.env),
                                             stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                             start_new_session=True)

@@ -30,12 +30,13 @@ class UserSession:
     def home(self):
         return self.sandbox.home
 
-    def start(self, folder=None, settings=None, wait=True):
-        """Starts quorvel in `folder` (default: the home folder), after storing `settings`."""
+    def start(self, folder=None, settings=None, wait=True, args=()):
+        """Starts quorvel with `args` in `folder` (default: the home folder), after
+        storing `settings`."""
         if settings:
             self.sandbox.write_settings(settings)
         app = Quorvel(self.desktop, self.sandbox, self.binary, folder or self.home,
-                      name=f"quorvel-{len(self.apps) + 1}")
+                      name=f"quorvel-{len(self.apps) + 1}", args=args)
         self.apps.append(app)
         return app.wait_for_window() if wait else app
 
