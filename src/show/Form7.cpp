@@ -6,7 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -77,18 +77,23 @@ Form7::Form7(QWidget *parent)
                       {&Form7::line8, "line8", "-"},
                       {&Form7::slowest1, "slowest1", "Slowest"}});
 
-    auto *client = new QWidget(this);
-    client->setFixedSize(px(3375), px(855));
-    Frame1 = new QGroupBox(client);
+    Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(px(120), px(0), px(3135), px(735));
     Command1 = button(Frame1, "Command1", "&Cancel", 120, 855);
     Command2 = button(Frame1, "Command2", "Co&ntinuous", 1080, 975);
     Command3 = button(Frame1, "Command3", "&Exit", 2160, 855);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setMenuBar(m_menuBar);
-    layout->addWidget(client);
-    setFixedSize(layout->sizeHint());
+    // A caption wider than its button in this desktop's font widens the button, and
+    // the buttons after it move along.
+    int right = 0;
+    for (QPushButton *command : {Command1, Command2, Command3}) {
+        const int gap = right == 0 ? 0 : px(105);
+        const int left = std::max(command->x(), right + gap);
+        const int width = std::max(command->width(), command->sizeHint().width());
+        command->setGeometry(left, command->y(), width, command->height());
+        right = left + width;
+    }
+    const int menuHeight = m_menuBar->sizeHint().height();
+    Frame1->setGeometry(px(120), menuHeight, right + px(120), px(735));
+    m_menuBar->setGeometry(0, 0, Frame1->geometry().right() + px(120), menuHeight);
+    setFixedSize(Frame1->geometry().right() + px(120), menuHeight + px(855));
 }
