@@ -19,7 +19,8 @@
 
 FullScreenSlideShow::FullScreenSlideShow(Form1 &hub, const Services &services,
                                          SlideCounters &slides)
-    : m_hub(hub), c(hub.controls()), m_services(services), m_slides(slides)
+    : m_hub(hub), c(hub.controls()), m_services(services), m_slides(slides),
+      m_lookAhead(services.pictures, services.files)
 {
 }
 
@@ -65,6 +66,7 @@ void FullScreenSlideShow::fullscreen_Click()
 
     m_slides.startOver(*c.File2);
     m_state = State::Playing;
+    prepareNextSlide();
     c.Timer2->setInterval(m_hub.speed().currentInterval());
     c.Timer2->setEnabled(true);
 }
@@ -81,6 +83,16 @@ void FullScreenSlideShow::Timer2_Timer()
     if (entry >= 0)
         showSlide(entry);
     ++m_slides.index;
+    prepareNextSlide();
+}
+
+void FullScreenSlideShow::prepareNextSlide()
+{
+    if (m_slides.isFinished())
+        return;
+    const int entry = markedEntryOfRank(*c.File2, m_slides.index);
+    if (entry >= 0)
+        m_lookAhead.prepare(joinPath(c.File2->path(), c.File2->entry(entry)), m_screen.size());
 }
 
 void FullScreenSlideShow::showSlide(int entry)
@@ -92,7 +104,9 @@ void FullScreenSlideShow::showSlide(int entry)
 
     image.setStretch(false);
     image.setVisible(false);
-    PictureRef picture = m_services.pictures.load(path);
+    PictureRef picture = m_lookAhead.take(path);
+    if (!picture)
+        picture = m_services.pictures.load(path);
     image.setPicture(picture ? std::move(picture) : c.Picture4->picture());
     form.Label2->hide();
     form.Label2->setText(pictureSizeText(image.width(), image.height()));
@@ -115,6 +129,7 @@ void FullScreenSlideShow::showSlide(int entry)
 
 void FullScreenSlideShow::end()
 {
+    m_lookAhead.clear();
     unloadShowWindow();
     c.Timer2->setEnabled(false);
     c.Timer2->setInterval(0);
@@ -204,6 +219,7 @@ void FullScreenSlideShow::Command1_Click()
     c.Image1->setPicture(c.Picture3->picture());
     unloadOptionWindow();
     unloadShowWindow();
+    m_lookAhead.clear();
     c.Timer2->setEnabled(false);
     c.Timer2->setInterval(0);
     m_state = State::Idle;

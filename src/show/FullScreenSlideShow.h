@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SlideLookAhead.h"
+
 #include <QPointer>
 #include <QRect>
 
@@ -31,12 +33,14 @@ public:
     void Command3_Click();
 
     [[nodiscard]] State state() const { return m_state; }
+    [[nodiscard]] SlideLookAhead &lookAhead() { return m_lookAhead; }
     // The show window and the option window while they are open, or null.
     [[nodiscard]] Form6 *showWindow() const;
     [[nodiscard]] Form7 *optionWindow() const;
 
 private:
     void showSlide(int entry);
+    void prepareNextSlide();
     void end();
     void openOptionWindow();
     void chooseSpeed(Speed speed);
@@ -52,4 +56,5 @@ private:
     QPointer<Form6> m_show;
     QPointer<Form7> m_options;
     QRect m_screen;
+    SlideLookAhead m_lookAhead;
 };

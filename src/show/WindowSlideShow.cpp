@@ -11,7 +11,8 @@
 #include "shell/platform/PictureSource.h"
 
 WindowSlideShow::WindowSlideShow(Form1 &hub, const Services &services, SlideCounters &slides)
-    : m_hub(hub), c(hub.controls()), m_services(services), m_slides(slides)
+    : m_hub(hub), c(hub.controls()), m_services(services), m_slides(slides),
+      m_lookAhead(services.pictures, services.files)
 {
 }
 
@@ -42,6 +43,7 @@ void WindowSlideShow::viewmenu_Click()
     setBrowserEnabled(false);
     c.Image1->setEnabled(true);
     m_state = State::Playing;
+    prepareNextSlide();
     c.Timer1->setInterval(m_hub.speed().currentInterval());
     c.Timer1->setEnabled(true);
 }
@@ -58,6 +60,16 @@ void WindowSlideShow::Timer1_Timer()
     if (entry >= 0)
         showSlide(entry);
     ++m_slides.index;
+    prepareNextSlide();
+}
+
+void WindowSlideShow::prepareNextSlide()
+{
+    if (m_slides.isFinished())
+        return;
+    const int entry = markedEntryOfRank(*c.File2, m_slides.index);
+    if (entry >= 0)
+        m_lookAhead.prepare(joinPath(c.File2->path(), c.File2->entry(entry)));
 }
 
 void WindowSlideShow::showSlide(int entry)
@@ -70,7 +82,10 @@ void WindowSlideShow::showSlide(int entry)
     const QString name = c.File2->entry(entry);
     const QString path = joinPath(c.File2->path(), name);
 
-    if (PictureRef picture = m_services.pictures.load(path))
+    PictureRef picture = m_lookAhead.take(path);
+    if (!picture)
+        picture = m_services.pictures.load(path);
+    if (picture)
         c.Image1->setPicture(std::move(picture));
     else
         showError();
@@ -125,6 +140,7 @@ void WindowSlideShow::stop1_Click()
 
 void WindowSlideShow::finish()
 {
+    m_lookAhead.clear();
     c.Timer1->setEnabled(false);
     c.Timer1->setInterval(0);
     m_state = State::Idle;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SlideLookAhead.h"
+
 #include <QString>
 
 class Form1;
@@ -25,9 +27,11 @@ public:
     void stop1_Click();
 
     [[nodiscard]] State state() const { return m_state; }
+    [[nodiscard]] SlideLookAhead &lookAhead() { return m_lookAhead; }
 
 private:
     void showSlide(int entry);
+    void prepareNextSlide();
     void showError();
     void finish();
     void setBrowserEnabled(bool enabled);
@@ -38,4 +42,5 @@ private:
     const Services &m_services;
     SlideCounters &m_slides;
     State m_state = State::Idle;
+    SlideLookAhead m_lookAhead;
 };
