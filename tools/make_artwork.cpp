@@ -639,6 +639,34 @@ QImage drawZoom32()
     return image;
 }
 
+// A hand pointing up, for the speed dialog's "Now is" marker: the index finger raised
+// above a closed fist, black outline on white.
+QImage drawPointingHand32()
+{
+    QImage image = blankImage(32, 32);
+    QPainter p(&image);
+    setupPainter(p);
+
+    QPainterPath finger;
+    finger.addRoundedRect(QRectF(11.5, 2.5, 6, 17), 3, 3);
+    QPainterPath fist;
+    fist.addRoundedRect(QRectF(8.5, 13.5, 17, 15), 4, 4);
+    QPainterPath thumb;
+    thumb.addRoundedRect(QRectF(4.5, 15.5, 8, 6), 3, 3);
+    const QPainterPath hand = finger.united(fist).united(thumb);
+
+    QPainterPathStroker stroker;
+    stroker.setWidth(2.2);
+    stroker.setJoinStyle(Qt::RoundJoin);
+    p.fillPath(hand, kCursorBody);
+    p.fillPath(stroker.createStroke(hand), kCursorOutline);
+    // The folded fingers.
+    p.setPen(QPen(kCursorOutline, 1.2));
+    for (const qreal x : {17.5, 21.5})
+        p.drawLine(QPointF(x, 16.0), QPointF(x, 21.0));
+    return image;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Preview helpers.
 
@@ -772,6 +800,7 @@ int main(int argc, char **argv)
     outputs.push_back({QStringLiteral("cursor-binoculars-32.png"), drawBinoculars(32)});
     outputs.push_back({QStringLiteral("cursor-binoculars-16.png"), drawBinoculars(16)});
     outputs.push_back({QStringLiteral("cursor-zoom-32.png"), drawZoom32()});
+    outputs.push_back({QStringLiteral("pointing-hand-32.png"), drawPointingHand32()});
 
     bool ok = true;
     for (const Output &o : outputs)

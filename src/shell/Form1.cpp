@@ -9,7 +9,10 @@
 #include "browse/ViewingModes.h"
 #include "shell/Services.h"
 #include "shell/platform/DesktopServices.h"
+#include "show/FullScreenSlideShow.h"
 #include "show/FullScreenView.h"
+#include "show/SlideSpeed.h"
+#include "show/WindowSlideShow.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -51,6 +54,9 @@ Form1::Form1(const Services &services, const QString &startFolder, QWidget *pare
     m_loading = std::make_unique<PictureLoading>(*this, services);
     m_modes = std::make_unique<ViewingModes>(*this);
     m_fullScreen = std::make_unique<FullScreenView>(*this, services);
+    m_speed = std::make_unique<SlideSpeed>(*this, services);
+    m_windowShow = std::make_unique<WindowSlideShow>(*this, services, m_slides);
+    m_fullScreenShow = std::make_unique<FullScreenSlideShow>(*this, services, m_slides);
     m_startup = std::make_unique<Startup>(*this, services);
     wireEvents();
 }
@@ -105,7 +111,54 @@ void Form1::wireEvents()
     connect(c.File1, &FileListBox::DblClick, this, [fullScreen] { fullScreen->File1_DblClick(); });
     connect(c.menus.fullscreen1, &MenuItem::Click, this,
             [fullScreen] { fullScreen->fullscreen1_Click(); });
+    wireSlideShows();
 }
+
+void Form1::wireSlideShows()
+{
+    const Form1Menus &m = m_controls.menus;
+    SlideSpeed *speed = m_speed.get();
+    connect(m.adjustmenu, &MenuItem::Click, this, [speed] { speed->adjustmenu_Click(); });
+    connect(m.fastest1, &MenuItem::Click, this, [speed] { speed->fastest1_Click(); });
+    connect(m.fast1, &MenuItem::Click, this, [speed] { speed->fast1_Click(); });
+    connect(m.medium1, &MenuItem::Click, this, [speed] { speed->medium1_Click(); });
+    connect(m.slow1, &MenuItem::Click, this, [speed] { speed->slow1_Click(); });
+    connect(m.slowest1, &MenuItem::Click, this, [speed] { speed->slowest1_Click(); });
+
+    WindowSlideShow *show = m_windowShow.get();
+    connect(m.viewmenu, &MenuItem::Click, this, [show] { show->viewmenu_Click(); });
+    connect(m_controls.Timer1, &IntervalTimer::Tick, this, [show] { show->Timer1_Timer(); });
+    connect(m.pause1, &MenuItem::Click, this, [show] { show->pause1_Click(); });
+    connect(m.play1, &MenuItem::Click, this, [show] { show->play1_Click(); });
+    connect(m.stop1, &MenuItem::Click, this, [show] { show->stop1_Click(); });
+    connect(m.Tray1, &MenuItem::Click, this, [this] { systray_Click(); });
+    const std::pair<MenuItem *, QString> categories[] = {
+        {m.temp2, QStringLiteral("Temp")},         {m.home2, QStringLiteral("HomePage")},
+        {m.work2, QStringLiteral("For Work")},     {m.per2, QStringLiteral("Personal")},
+        {m.future2, QStringLiteral("Future Use")},
+    };
+    for (const auto &[item, category] : categories) {
+        connect(item, &MenuItem::Click, this, [this, k = category] {
+            copyToFavourite(k, m_controls.Label12->text(), m_controls.Label13->text());
+        });
+    }
+
+    FullScreenSlideShow *fullScreenShow = m_fullScreenShow.get();
+    connect(m.fullscreen, &MenuItem::Click, this,
+            [fullScreenShow] { fullScreenShow->fullscreen_Click(); });
+    connect(m_controls.Timer2, &IntervalTimer::Tick, this,
+            [fullScreenShow] { fullScreenShow->Timer2_Timer(); });
+}
+
+bool Form1::isSlideShowActive() const
+{
+    return m_windowShow->state() != WindowSlideShow::State::Idle ||
+           m_fullScreenShow->state() != FullScreenSlideShow::State::Idle;
+}
+
+void Form1::copyToFavourite(const QString &, const QString &, const QString &) {}
+
+void Form1::systray_Click() {}
 
 void Form1::resizeEvent(QResizeEvent *event)
 {

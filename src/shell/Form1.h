@@ -1,12 +1,16 @@
 #pragma once
 
 #include "Form1Controls.h"
+#include "show/SlideCounters.h"
 
 #include <QMainWindow>
 #include <memory>
 
 class FolderBrowser;
+class FullScreenSlideShow;
 class FullScreenView;
+class SlideSpeed;
+class WindowSlideShow;
 class PictureLoading;
 class ViewingModes;
 class PanelFitter;
@@ -31,6 +35,17 @@ public:
     [[nodiscard]] PictureLoading &loading() { return *m_loading; }
     [[nodiscard]] ViewingModes &modes() { return *m_modes; }
     [[nodiscard]] FullScreenView &fullScreen() { return *m_fullScreen; }
+    [[nodiscard]] SlideSpeed &speed() { return *m_speed; }
+    [[nodiscard]] WindowSlideShow &windowShow() { return *m_windowShow; }
+    [[nodiscard]] FullScreenSlideShow &fullScreenShow() { return *m_fullScreenShow; }
+    [[nodiscard]] SlideCounters &slides() { return m_slides; }
+    // Whether either slide show is playing or paused.
+    [[nodiscard]] bool isSlideShowActive() const;
+
+    // Copies source into the favourite folder of that category under fileName.
+    void copyToFavourite(const QString &category, const QString &source, const QString &fileName);
+    // Hides the program in the notification area.
+    void systray_Click();
 
     // Runs the start-up sequence, opening the picture or folder named on the command
     // line if any; false when this copy must end at once.
@@ -47,6 +62,7 @@ protected:
 
 private:
     void wireEvents();
+    void wireSlideShows();
 
     const Services &m_services;
     Form1Controls m_controls;
@@ -55,5 +71,9 @@ private:
     std::unique_ptr<PictureLoading> m_loading;
     std::unique_ptr<ViewingModes> m_modes;
     std::unique_ptr<FullScreenView> m_fullScreen;
+    SlideCounters m_slides;
+    std::unique_ptr<SlideSpeed> m_speed;
+    std::unique_ptr<WindowSlideShow> m_windowShow;
+    std::unique_ptr<FullScreenSlideShow> m_fullScreenShow;
     std::unique_ptr<Startup> m_startup;
 };

@@ -1,20 +1,14 @@
 #pragma once
 
-#include <QWidget>
-
-class PictureBox;
-class PictureElement;
+#include "BlackScreen.h"
 
 // The full-screen view: one picture on black, covering the screen, with no border.
 // A click anywhere, or Esc, asks for it to be closed.
-class Form8 : public QWidget {
+class Form8 : public BlackScreen {
     Q_OBJECT
 
 public:
     explicit Form8(QWidget *parent = nullptr);
-
-    PictureBox *Picture1;
-    PictureElement *Image1;
 
     void Image1_Click();
     void Picture1_Click();
@@ -24,5 +18,4 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 };

@@ -1,7 +1,7 @@
 #include "FullScreenView.h"
 
 #include "Form8.h"
-#include "ScreenFit.h"
+#include "ScreenPlacement.h"
 #include "browse/ViewingModes.h"
 #include "shell/Form1.h"
 #include "shell/Services.h"
@@ -26,29 +26,14 @@ void FullScreenView::File1_DblClick()
         m_form = new Form8();
         QObject::connect(m_form, &Form8::unloadRequested, m_form, [this] { unload(); });
     }
-    m_form->setGeometry(screen);
-    m_form->Picture1->setGeometry(0, 0, screen.width(), screen.height());
-    m_form->showFullScreen();
-    m_form->raise();
-    m_form->activateWindow();
+    m_form->cover(screen);
 
     PictureElement &image = *m_form->Image1;
     image.setVisible(false);
     image.setPicture(c.Image1->picture());
     image.setStretch(false);
-    const ScreenFit fit = fitIntoScreenArea({image.width(), image.height()},
-                                            static_cast<float>(m_form->Picture1->innerWidth()),
-                                            static_cast<float>(m_form->Picture1->innerHeight()));
-    if (fit.stretched) {
-        image.setHeight(fit.size.height);
-        image.setWidth(fit.size.width);
-        image.setStretch(true);
-    }
-    const QPointF corner =
-        centreOnScreen({image.width(), image.height()}, static_cast<float>(screen.width()),
-                       static_cast<float>(screen.height()));
-    image.setLeft(static_cast<float>(corner.x()));
-    image.setTop(static_cast<float>(corner.y()));
+    fitAndCentreOnScreen(image, {m_form->Picture1->innerWidth(), m_form->Picture1->innerHeight()},
+                         screen.size());
     image.setVisible(true);
 }
 

@@ -120,6 +120,49 @@ def invalid_pattern_message(session):
     return app
 
 
+def top_level(app, title):
+    for node in app.accessible().children():
+        if node.name == title and node.showing:
+            return node
+    return None
+
+
+def speed_dialog(session):
+    app = session.start(folder=picture_folder(session))
+    app.choose_menu("&Option   View", "Adjust Speed...")
+    wait_until(lambda: top_level(app, "Adjust the Speed of Slide Show"), message="the dialog")
+    return app
+
+
+def window_show_paused(session):
+    folder = picture_folder(session)
+    app = session.start(folder=folder)
+    app.choose_menu("&Option   View", "Win Mode SlideShow...")
+    wait_until(lambda: app.caption().endswith("sunset.bmp"), timeout=20, message="sunset.bmp")
+    pause = next(e for e in app.accessible().find_all(
+        lambda n: n.role == "menu item" and n.name == "Pause" and n.showing))
+    app.click(*pause.center)
+    wait_until(lambda: any(e.caption == "&Resume" and e.visible for e in app.menu_bar()),
+               message="the paused show's menus")
+    return app
+
+
+def full_screen_show(session):
+    app = session.start(folder=picture_folder(session))
+    app.choose_menu("&Option   View", "Full Screen SlideShow...")
+    app.wait_full_screen()
+    wait_until(lambda: app.desktop.grab().crop(0, 0, 370, 16).count(
+        lambda p: p[1] > 200 and p[0] < 80) > 20, message="the green captions")
+    return app
+
+
+def option_window(session):
+    app = full_screen_show(session)
+    app.key("Escape")
+    wait_until(lambda: top_level(app, "Quorvel - Option"), message="the option window")
+    return app
+
+
 SCENES = [
     Scene("main-window", "The main window at start, in a folder of a few pictures.",
           main_window),
@@ -140,6 +183,13 @@ SCENES = [
     Scene("invalid-pattern-message",
           "The message for a filter pattern that names a folder (\"*/\").",
           invalid_pattern_message),
+    Scene("speed-dialog", "Adjust the Speed of Slide Show, the hand under the current speed.",
+          speed_dialog),
+    Scene("window-show-paused", "The window-mode show paused, with its menu bar.",
+          window_show_paused),
+    Scene("full-screen-show", "The full-screen show with its green captions.", full_screen_show),
+    Scene("option-window", "The paused full-screen show and Quorvel - Option on top.",
+          option_window),
 ]
 
 

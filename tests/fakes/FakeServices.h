@@ -7,6 +7,7 @@
 #include "shell/platform/Volumes.h"
 
 #include <QDebug>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -49,6 +50,8 @@ public:
     {
         if (unreadable.contains(folder))
             return std::nullopt;
+        if (listed.contains(folder))
+            return listed.value(folder);
         return LocalFileSystem::files(folder, includeHidden);
     }
     [[nodiscard]] std::optional<QStringList> subfolders(const QString &folder) const override
@@ -63,6 +66,8 @@ public:
     }
 
     QSet<QString> unreadable;
+    // Folders whose files are these names, whatever the disk holds.
+    QHash<QString, QStringList> listed;
 };
 
 // Volumes that are folders of the test's sandbox; the first is the home volume.

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "SlideLookAhead.h"
+
+#include <QPointer>
+#include <QRect>
+
+class Form1;
+class Form6;
+class Form7;
+struct Form1Controls;
+struct Services;
+struct SlideCounters;
+enum class Speed;
+
+// Plays the current folder on a black window covering the main window's screen, one
+// slide per tick of Timer2. A click pauses it and opens the option window, from which
+// the show goes on, is cancelled, or the program ends.
+class FullScreenSlideShow {
+public:
+    enum class State { Idle, Playing, Paused };
+
+    FullScreenSlideShow(Form1 &hub, const Services &services, SlideCounters &slides);
+    ~FullScreenSlideShow();
+
+    void fullscreen_Click();
+    void Timer2_Timer();
+    // A click on the show window's picture or black area.
+    void pause();
+    // The option window's buttons.
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+
+    [[nodiscard]] State state() const { return m_state; }
+    [[nodiscard]] SlideLookAhead &lookAhead() { return m_lookAhead; }
+    // The show window and the option window while they are open, or null.
+    [[nodiscard]] Form6 *showWindow() const;
+    [[nodiscard]] Form7 *optionWindow() const;
+
+private:
+    void showSlide(int entry);
+    void prepareNextSlide();
+    void end();
+    void openOptionWindow();
+    void chooseSpeed(Speed speed);
+    void copyToFavourite(const QString &category);
+    void unloadOptionWindow();
+    void unloadShowWindow();
+
+    Form1 &m_hub;
+    Form1Controls &c;
+    const Services &m_services;
+    SlideCounters &m_slides;
+    State m_state = State::Idle;
+    QPointer<Form6> m_show;
+    QPointer<Form7> m_options;
+    QRect m_screen;
+    SlideLookAhead m_lookAhead;
+};

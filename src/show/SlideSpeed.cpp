@@ -1,0 +1,109 @@
+#include "SlideSpeed.h"
+
+#include "Form3.h"
+#include "shell/Form1.h"
+#include "shell/Services.h"
+#include "shell/platform/MessageBoxes.h"
+
+namespace {
+
+struct SpeedRow {
+    const char *name;
+    int interval;
+};
+
+constexpr SpeedRow kSpeedRows[] = {
+    {"Fastest", 300}, {"Fast", 700}, {"Medium", 1500}, {"Slow", 3500}, {"Slowest", 5500},
+};
+
+const SpeedRow &rowOf(Speed speed)
+{
+    return kSpeedRows[static_cast<int>(speed)];
+}
+
+} // namespace
+
+int intervalOf(Speed speed)
+{
+    return rowOf(speed).interval;
+}
+
+QString speedName(Speed speed)
+{
+    return QString::fromLatin1(rowOf(speed).name);
+}
+
+QString speedMessage(Speed speed)
+{
+    return QStringLiteral("The Speed of Slide Show is %1 Now").arg(speedName(speed));
+}
+
+std::optional<Speed> speedOfIntervalText(const QString &milliseconds)
+{
+    bool ok = false;
+    const int interval = milliseconds.trimmed().toInt(&ok);
+    if (!ok)
+        return std::nullopt;
+    for (const Speed speed : kAllSpeeds) {
+        if (intervalOf(speed) == interval)
+            return speed;
+    }
+    return std::nullopt;
+}
+
+SlideSpeed::SlideSpeed(Form1 &hub, const Services &services)
+    : c(hub.controls()), m_services(services)
+{
+}
+
+SlideSpeed::~SlideSpeed()
+{
+    delete m_dialog;
+}
+
+Form3 *SlideSpeed::dialog() const
+{
+    return m_dialog;
+}
+
+void SlideSpeed::adjustmenu_Click()
+{
+    // A dialog left open keeps the marker it opened with; a closed one is made anew
+    // and marks the speed of this moment.
+    if (!m_dialog) {
+        m_dialog = new Form3(c.Label11->text());
+        QObject::connect(m_dialog, &Form3::speedChosen, m_dialog,
+                         [this](Speed speed) { chooseFromDialog(speed); });
+    }
+    m_dialog->show();
+    m_dialog->raise();
+    m_dialog->activateWindow();
+}
+
+void SlideSpeed::choose(Speed speed, IntervalTimer &timer)
+{
+    c.Label11->setText(QString::number(intervalOf(speed)));
+    timer.setInterval(intervalOf(speed));
+    m_services.messages.show(speedMessage(speed), MessageBoxes::NoIcon, QStringLiteral("Quorvel"));
+}
+
+int SlideSpeed::currentInterval() const
+{
+    return c.Label11->text().toInt();
+}
+
+void SlideSpeed::chooseFromMenu(Speed speed)
+{
+    choose(speed, *c.Timer1);
+}
+
+void SlideSpeed::chooseFromDialog(Speed speed)
+{
+    choose(speed, *c.Timer1);
+    // Called from the dialog's own button: it goes once that click is over.
+    if (m_dialog) {
+        m_dialog->hide();
+        m_dialog->deleteLater();
+        m_dialog = nullptr;
+    }
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <optional>
+
+class Form1;
+class Form3;
+class IntervalTimer;
+struct Form1Controls;
+struct Services;
+
+// How long each slide of a show stays on screen.
+enum class Speed { Fastest, Fast, Medium, Slow, Slowest };
+
+inline constexpr Speed kAllSpeeds[] = {Speed::Fastest, Speed::Fast, Speed::Medium, Speed::Slow,
+                                       Speed::Slowest};
+
+// The interval of a speed in milliseconds.
+[[nodiscard]] int intervalOf(Speed speed);
+[[nodiscard]] QString speedName(Speed speed);
+// "The Speed of Slide Show is Fast Now".
+[[nodiscard]] QString speedMessage(Speed speed);
+// The speed whose interval the text gives, if any.
+[[nodiscard]] std::optional<Speed> speedOfIntervalText(const QString &milliseconds);
+
+// The current speed, kept as the interval text of Label11, and the places to choose it
+// from: the "Adjust Speed..." dialog and the speed menu of the paused window show.
+// Every choice also sets the interval of the timer that belongs to its place, so a
+// show on that timer takes it at once.
+class SlideSpeed {
+public:
+    SlideSpeed(Form1 &hub, const Services &services);
+    ~SlideSpeed();
+
+    void adjustmenu_Click();
+    void fastest1_Click() { chooseFromMenu(Speed::Fastest); }
+    void fast1_Click() { chooseFromMenu(Speed::Fast); }
+    void medium1_Click() { chooseFromMenu(Speed::Medium); }
+    void slow1_Click() { chooseFromMenu(Speed::Slow); }
+    void slowest1_Click() { chooseFromMenu(Speed::Slowest); }
+
+    // Makes speed current, gives timer its interval (without starting or stopping it)
+    // and says so.
+    void choose(Speed speed, IntervalTimer &timer);
+    // The interval every show starts at.
+    [[nodiscard]] int currentInterval() const;
+
+    // The open dialog, or null.
+    [[nodiscard]] Form3 *dialog() const;
+
+private:
+    void chooseFromMenu(Speed speed);
+    void chooseFromDialog(Speed speed);
+
+    Form1Controls &c;
+    const Services &m_services;
+    QPointer<Form3> m_dialog;
+};

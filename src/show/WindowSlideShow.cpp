@@ -1,0 +1,177 @@
+#include "WindowSlideShow.h"
+
+#include "SlideCounters.h"
+#include "SlideSpeed.h"
+#include "browse/FileInfoText.h"
+#include "browse/FolderBrowser.h"
+#include "browse/PanelFitter.h"
+#include "shell/Form1.h"
+#include "shell/Services.h"
+#include "shell/platform/FileSystem.h"
+#include "shell/platform/PictureSource.h"
+
+WindowSlideShow::WindowSlideShow(Form1 &hub, const Services &services, SlideCounters &slides)
+    : m_hub(hub), c(hub.controls()), m_services(services), m_slides(slides),
+      m_lookAhead(services.pictures, services.files)
+{
+}
+
+void WindowSlideShow::viewmenu_Click()
+{
+    // The two shows step the same counters: one at a time.
+    if (m_hub.isSlideShowActive())
+        return;
+    (void)c.Dir1->refresh();
+    (void)c.File1->refresh();
+    c.File2->mirror(*c.File1);
+    (void)c.File3->refresh();
+    m_hub.setCaption(c.Label2->text() + c.Dir1->path());
+    c.Label3->clear();
+    c.HScroll1->setVisible(false);
+    c.VScroll1->setVisible(false);
+    c.Label7->clear();
+    c.Label8->clear();
+    c.Label9->clear();
+    if (c.menus.auto1->isChecked() || c.menus.Act1->isChecked())
+        c.Image1->setStretch(false);
+    c.Image1->setPicture(c.Picture1->picture());
+
+    c.menus.stop1->setVisible(true);
+    c.menus.pause1->setVisible(true);
+    c.menus.help1->setEnabled(false);
+    m_slides.startOver(*c.File2);
+    setBrowserEnabled(false);
+    c.Image1->setEnabled(true);
+    m_state = State::Playing;
+    prepareNextSlide();
+    c.Timer1->setInterval(m_hub.speed().currentInterval());
+    c.Timer1->setEnabled(true);
+}
+
+void WindowSlideShow::Timer1_Timer()
+{
+    if (m_state != State::Playing)
+        return;
+    if (m_slides.isFinished()) {
+        finish();
+        return;
+    }
+    const int entry = markedEntryOfRank(*c.File2, m_slides.index);
+    if (entry >= 0)
+        showSlide(entry);
+    ++m_slides.index;
+    prepareNextSlide();
+}
+
+void WindowSlideShow::prepareNextSlide()
+{
+    if (m_slides.isFinished())
+        return;
+    const int entry = markedEntryOfRank(*c.File2, m_slides.index);
+    if (entry >= 0)
+        m_lookAhead.prepare(joinPath(c.File2->path(), c.File2->entry(entry)));
+}
+
+void WindowSlideShow::showSlide(int entry)
+{
+    const bool autoFit = c.menus.auto1->isChecked();
+    if (autoFit)
+        c.Image1->setVisible(false);
+    if (c.menus.Act1->isChecked() || autoFit)
+        c.Image1->setStretch(false);
+    const QString name = c.File2->entry(entry);
+    const QString path = joinPath(c.File2->path(), name);
+
+    PictureRef picture = m_lookAhead.take(path);
+    if (!picture)
+        picture = m_services.pictures.load(path);
+    if (picture)
+        c.Image1->setPicture(std::move(picture));
+    else
+        showError();
+    c.Label9->setText(pictureSizeText(c.Image1->width(), c.Image1->height()));
+    if (autoFit)
+        m_hub.fitter().Form_Resize2();
+    else
+        m_hub.fitter().Form_Resize();
+
+    // A field that cannot be read is left empty rather than describing the slide before.
+    const std::optional<qint64> length = m_services.files.fileLength(path);
+    c.Label7->setText(length ? sizeText(*length) : QString());
+    const std::optional<QDateTime> modified = m_services.files.lastModified(path);
+    c.Label8->setText(modified ? dateText(*modified) : QString());
+    if (!length || !modified)
+        showError();
+    m_hub.setCaption(c.Label2->text() + path);
+    c.Label12->setText(path);
+    c.Label13->setText(name);
+}
+
+void WindowSlideShow::showError()
+{
+    c.Image1->setPicture(c.Picture4->picture());
+}
+
+void WindowSlideShow::pause1_Click()
+{
+    if (m_state != State::Playing)
+        return;
+    c.Timer1->setEnabled(false);
+    m_state = State::Paused;
+    setPausedItemsVisible(true);
+}
+
+void WindowSlideShow::play1_Click()
+{
+    if (m_state != State::Paused)
+        return;
+    c.Timer1->setEnabled(true);
+    m_state = State::Playing;
+    setPausedItemsVisible(false);
+}
+
+void WindowSlideShow::stop1_Click()
+{
+    if (m_state == State::Idle)
+        return;
+    c.Label3->clear();
+    finish();
+}
+
+void WindowSlideShow::finish()
+{
+    m_lookAhead.clear();
+    c.Timer1->setEnabled(false);
+    c.Timer1->setInterval(0);
+    m_state = State::Idle;
+    setBrowserEnabled(true);
+    c.menus.help1->setEnabled(true);
+    setPausedItemsVisible(false);
+    c.menus.pause1->setVisible(false);
+    c.menus.stop1->setVisible(false);
+    m_hub.browser().Dir1_Change();
+    c.Image1->setPicture(c.Picture3->picture());
+    if (c.menus.Act1->isChecked()) {
+        c.Image1->setCursorCode(99);
+        c.Picture5->setCursorCode(99);
+    }
+}
+
+void WindowSlideShow::setBrowserEnabled(bool enabled)
+{
+    for (QWidget *control : {static_cast<QWidget *>(c.Combo1), static_cast<QWidget *>(c.Dir1),
+                             static_cast<QWidget *>(c.Drive1), static_cast<QWidget *>(c.File1),
+                             static_cast<QWidget *>(c.File2)})
+        control->setEnabled(enabled);
+    c.menus.filemenu->setEnabled(enabled);
+    c.menus.optionmenu->setEnabled(enabled);
+}
+
+void WindowSlideShow::setPausedItemsVisible(bool visible)
+{
+    c.menus.play1->setVisible(visible);
+    c.menus.copyf->setVisible(visible);
+    c.menus.Tray1->setVisible(visible);
+    c.menus.speed3->setVisible(visible);
+    c.menus.pause1->setVisible(!visible);
+}
