@@ -7,6 +7,9 @@
 #include "browse/PanelFitter.h"
 #include "browse/PictureLoading.h"
 #include "browse/ViewingModes.h"
+#include "fileops/ClipboardCommands.h"
+#include "fileops/FavouriteFolders.h"
+#include "fileops/FileCommands.h"
 #include "show/FullScreenView.h"
 
 #include <QEvent>
@@ -48,6 +51,9 @@ Form1::Form1(const Services &services, const QString &startFolder, QWidget *pare
     m_loading = std::make_unique<PictureLoading>(*this, services);
     m_modes = std::make_unique<ViewingModes>(*this);
     m_fullScreen = std::make_unique<FullScreenView>(*this, services);
+    m_favourites = std::make_unique<FavouriteFolders>(*this, services);
+    m_clipboard = std::make_unique<ClipboardCommands>(*this, services);
+    m_fileCommands = std::make_unique<FileCommands>(*this, services);
     m_startup = std::make_unique<Startup>(*this, services);
     wireEvents();
 }
@@ -94,6 +100,23 @@ void Form1::wireEvents()
     connect(c.File1, &FileListBox::DblClick, this, [fullScreen] { fullScreen->File1_DblClick(); });
     connect(c.menus.fullscreen1, &MenuItem::Click, this,
             [fullScreen] { fullScreen->fullscreen1_Click(); });
+
+    FavouriteFolders *favourites = m_favourites.get();
+    connect(c.menus.temp1, &MenuItem::Click, this, [favourites] { favourites->temp1_Click(); });
+    connect(c.menus.home1, &MenuItem::Click, this, [favourites] { favourites->home1_Click(); });
+    connect(c.menus.work1, &MenuItem::Click, this, [favourites] { favourites->work1_Click(); });
+    connect(c.menus.per1, &MenuItem::Click, this, [favourites] { favourites->per1_Click(); });
+    connect(c.menus.future1, &MenuItem::Click, this, [favourites] { favourites->future1_Click(); });
+    connect(c.menus.go1, &MenuItem::Click, this, [favourites] { favourites->go1_Click(); });
+
+    ClipboardCommands *clipboard = m_clipboard.get();
+    connect(c.menus.clip1, &MenuItem::Click, this, [clipboard] { clipboard->clip1_Click(); });
+    connect(c.menus.view2, &MenuItem::Click, this, [clipboard] { clipboard->view2_Click(); });
+
+    FileCommands *fileCommands = m_fileCommands.get();
+    connect(c.menus.run1, &MenuItem::Click, this, [fileCommands] { fileCommands->run1_Click(); });
+    connect(c.menus.delete_, &MenuItem::Click, this,
+            [fileCommands] { fileCommands->delete_Click(); });
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

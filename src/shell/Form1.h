@@ -5,6 +5,9 @@
 #include <QMainWindow>
 #include <memory>
 
+class ClipboardCommands;
+class FavouriteFolders;
+class FileCommands;
 class FolderBrowser;
 class FullScreenView;
 class PictureLoading;
@@ -31,6 +34,9 @@ public:
     [[nodiscard]] PictureLoading &loading() { return *m_loading; }
     [[nodiscard]] ViewingModes &modes() { return *m_modes; }
     [[nodiscard]] FullScreenView &fullScreen() { return *m_fullScreen; }
+    [[nodiscard]] FavouriteFolders &favourites() { return *m_favourites; }
+    [[nodiscard]] ClipboardCommands &clipboardCommands() { return *m_clipboard; }
+    [[nodiscard]] FileCommands &fileCommands() { return *m_fileCommands; }
 
     // Runs the start-up sequence; false when this copy must end at once.
     [[nodiscard]] bool Form_Load();
@@ -49,5 +55,8 @@ private:
     std::unique_ptr<PictureLoading> m_loading;
     std::unique_ptr<ViewingModes> m_modes;
     std::unique_ptr<FullScreenView> m_fullScreen;
+    std::unique_ptr<FavouriteFolders> m_favourites;
+    std::unique_ptr<ClipboardCommands> m_clipboard;
+    std::unique_ptr<FileCommands> m_fileCommands;
     std::unique_ptr<Startup> m_startup;
 };

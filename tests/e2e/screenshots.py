@@ -120,6 +120,31 @@ def invalid_pattern_message(session):
     return app
 
 
+def copy_finished(session):
+    app = picture_shown(session)
+    app.choose_submenu("&File", "Copy File To  ...", "Personal ")
+    app.wait_message_box()
+    return app
+
+
+def delete_question(session):
+    app = picture_shown(session)
+    app.choose_menu("&File", "Delete File...")
+    app.wait_message_box()
+    return app
+
+
+def pasted_picture(session):
+    app = picture_shown(session)
+    app.choose_submenu("&File", "Copy Pic To ...", "ClipBoard..")
+    app.wait_message_box()
+    app.press_ok()
+    wait_until(lambda: app.message_box() is None, message="the message box to close")
+    app.choose_menu("&File", "Paste To View")
+    wait_until(lambda: app.caption().endswith("Untitled"), message="the pasted picture")
+    return app
+
+
 SCENES = [
     Scene("main-window", "The main window at start, in a folder of a few pictures.",
           main_window),
@@ -140,6 +165,12 @@ SCENES = [
     Scene("invalid-pattern-message",
           "The message for a filter pattern that names a folder (\"*/\").",
           invalid_pattern_message),
+    Scene("copy-finished", "A picture copied into the Personal favourite folder.",
+          copy_finished),
+    Scene("delete-question", "The question before a picture goes to the trash.",
+          delete_question),
+    Scene("pasted-picture", "A picture pasted from the clipboard: untitled, not fitted.",
+          pasted_picture),
 ]
 
 
