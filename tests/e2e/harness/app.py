@@ -42,6 +42,9 @@ def _classify_icon(image):
     yellow = image.count(lambda p: p[0] > 170 and p[1] > 140 and p[2] < 110)
     blue = image.count(lambda p: p[2] > 140 and p[0] < 120)
     best = max(red, yellow, blue)
+    # The question icon is a white bubble with a small blue mark.
+    if blue == best and blue >= image.width * image.height // 50:
+        return "information or question"
     if best < image.width * image.height // 10:
         return "none"
     if best == red:
