@@ -44,7 +44,6 @@ class TestClipboardCommands : public QObject {
 private Q_SLOTS:
     void init();
     void cleanup();
-    void copyRefusesWithoutAFileAndLeavesTheClipboardAlone();
     void copyPutsThePictureAtItsNaturalSize();
     void pasteWithoutAPictureChangesNothing();
     void pastedPictureIsUntitledAndBelongsToNoFile();
@@ -68,25 +67,15 @@ void TestClipboardCommands::cleanup()
     m_desktop.reset();
 }
 
-void TestClipboardCommands::copyRefusesWithoutAFileAndLeavesTheClipboardAlone()
-{
-    Form1 &form = m_desktop->started(m_folder);
-    form.controls().menus.clip1->click();
-    QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{kPleaseSelect});
-    QVERIFY(m_desktop->clipboard.placed.isNull());
-
-    // A clipboard that will not take the picture.
-    form.controls().File1->selectFile(QStringLiteral("big.bmp"));
-    m_desktop->clipboard.refusesPictures = true;
-    m_desktop->messages.shown.clear();
-    form.controls().menus.clip1->click();
-    QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{kInvalid});
-}
-
 void TestClipboardCommands::copyPutsThePictureAtItsNaturalSize()
 {
     Form1 &form = m_desktop->started(m_folder);
     Form1Controls &c = form.controls();
+    // Nothing shown yet: refused, and the clipboard is left alone.
+    c.menus.clip1->click();
+    QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{kPleaseSelect});
+    QVERIFY(m_desktop->clipboard.placed.isNull());
+
     c.File1->selectFile(QStringLiteral("big.bmp"));
     // Auto-Fit shrank it; zoomed and stretched views change only the panel too.
     QVERIFY(c.Image1->width() < 900);
@@ -94,13 +83,18 @@ void TestClipboardCommands::copyPutsThePictureAtItsNaturalSize()
         if (mode == c.menus.In1)
             c.menus.Act1->click();
         mode->click();
-        m_desktop->clipboard.placed = QImage();
         m_desktop->messages.shown.clear();
         c.menus.clip1->click();
         QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{kFinished});
         QCOMPARE(m_desktop->clipboard.placed.size(), QSize(900, 700));
         QCOMPARE(m_desktop->clipboard.placed.pixelColor(450, 350), QColor(Qt::darkCyan));
     }
+
+    // A clipboard that will not take the picture.
+    m_desktop->clipboard.refusesPictures = true;
+    m_desktop->messages.shown.clear();
+    c.menus.clip1->click();
+    QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{kInvalid});
 }
 
 void TestClipboardCommands::pasteWithoutAPictureChangesNothing()

@@ -25,7 +25,6 @@ private Q_SLOTS:
     void cleanup();
     void bothRefuseWhenNothingIsShown();
     void runOpensTheShownFileFromTheProgramsFolder();
-    void runReportsAFileNothingOpens();
     void deleteAsksThenTrashesAndReadsTheFolderAgain();
     void deleteAnsweredNoKeepsTheFileAndStillRereads();
     void failedTrashKeepsTheFileAndSaysWhy();
@@ -78,11 +77,8 @@ void TestFileCommands::runOpensTheShownFileFromTheProgramsFolder()
              (QList<FakeShell::Opened>{{m_picture, m_desktop->application.folder}}));
     // Nothing is re-read: the picture stays shown.
     QCOMPARE(form.controls().Label3->text(), m_picture);
-}
 
-void TestFileCommands::runReportsAFileNothingOpens()
-{
-    Form1 &form = startWithSelection();
+    // A type that nothing opens is reported.
     m_desktop->shell.openFailure = QStringLiteral("No application is registered for this file");
     form.controls().menus.run1->click();
     QCOMPARE(m_desktop->messages.shown,
