@@ -31,7 +31,7 @@ public:
     {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
-    bool confirm(const QString &, const QString &) override { return false; }
+    bool confirm(const QString &, const QString &, DefaultAnswer) override { return false; }
 };
 
 // Points HOME and the XDG folders into folder, so nothing touches the real home.

@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev libglib2.0-dev libjpeg-dev
     fonts-dejavu-core fonts-liberation
     xvfb openbox xdotool x11-utils xclip trash-cli trayer
-    imagemagick dbus-x11
+    imagemagick dbus-x11 shared-mime-info
     at-spi2-core python3-pyatspi python3-pytest python3-pytest-timeout
     desktop-file-utils appstream dpkg-dev file groff-base
 )

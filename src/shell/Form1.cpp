@@ -7,6 +7,9 @@
 #include "browse/PanelFitter.h"
 #include "browse/PictureLoading.h"
 #include "browse/ViewingModes.h"
+#include "fileops/ClipboardCommands.h"
+#include "fileops/FavouriteFolders.h"
+#include "fileops/FileCommands.h"
 #include "shell/Services.h"
 #include "shell/platform/DesktopServices.h"
 #include "show/FullScreenSlideShow.h"
@@ -57,6 +60,9 @@ Form1::Form1(const Services &services, const QString &startFolder, QWidget *pare
     m_speed = std::make_unique<SlideSpeed>(*this, services);
     m_windowShow = std::make_unique<WindowSlideShow>(*this, services, m_slides);
     m_fullScreenShow = std::make_unique<FullScreenSlideShow>(*this, services, m_slides);
+    m_favourites = std::make_unique<FavouriteFolders>(*this, services);
+    m_clipboard = std::make_unique<ClipboardCommands>(*this, services);
+    m_fileCommands = std::make_unique<FileCommands>(*this, services);
     m_startup = std::make_unique<Startup>(*this, services);
     wireEvents();
 }
@@ -112,6 +118,23 @@ void Form1::wireEvents()
     connect(c.menus.fullscreen1, &MenuItem::Click, this,
             [fullScreen] { fullScreen->fullscreen1_Click(); });
     wireSlideShows();
+
+    FavouriteFolders *favourites = m_favourites.get();
+    connect(c.menus.temp1, &MenuItem::Click, this, [favourites] { favourites->temp1_Click(); });
+    connect(c.menus.home1, &MenuItem::Click, this, [favourites] { favourites->home1_Click(); });
+    connect(c.menus.work1, &MenuItem::Click, this, [favourites] { favourites->work1_Click(); });
+    connect(c.menus.per1, &MenuItem::Click, this, [favourites] { favourites->per1_Click(); });
+    connect(c.menus.future1, &MenuItem::Click, this, [favourites] { favourites->future1_Click(); });
+    connect(c.menus.go1, &MenuItem::Click, this, [favourites] { favourites->go1_Click(); });
+
+    ClipboardCommands *clipboard = m_clipboard.get();
+    connect(c.menus.clip1, &MenuItem::Click, this, [clipboard] { clipboard->clip1_Click(); });
+    connect(c.menus.view2, &MenuItem::Click, this, [clipboard] { clipboard->view2_Click(); });
+
+    FileCommands *fileCommands = m_fileCommands.get();
+    connect(c.menus.run1, &MenuItem::Click, this, [fileCommands] { fileCommands->run1_Click(); });
+    connect(c.menus.delete_, &MenuItem::Click, this,
+            [fileCommands] { fileCommands->delete_Click(); });
 }
 
 void Form1::wireSlideShows()
@@ -156,7 +179,16 @@ bool Form1::isSlideShowActive() const
            m_fullScreenShow->state() != FullScreenSlideShow::State::Idle;
 }
 
-void Form1::copyToFavourite(const QString &, const QString &, const QString &) {}
+void Form1::copyToFavourite(const QString &category, const QString &source, const QString &)
+{
+    // The copy keeps the name the file has on disk, which is the slide's name.
+    for (const auto k : {FavouriteFolders::Category::Temp, FavouriteFolders::Category::HomePage,
+                         FavouriteFolders::Category::ForWork, FavouriteFolders::Category::Personal,
+                         FavouriteFolders::Category::FutureUse}) {
+        if (FavouriteFolders::nameOf(k) == category)
+            m_favourites->copyTo(k, source);
+    }
+}
 
 void Form1::systray_Click() {}
 

@@ -6,6 +6,9 @@
 #include <QMainWindow>
 #include <memory>
 
+class ClipboardCommands;
+class FavouriteFolders;
+class FileCommands;
 class FolderBrowser;
 class FullScreenSlideShow;
 class FullScreenView;
@@ -41,6 +44,9 @@ public:
     [[nodiscard]] SlideCounters &slides() { return m_slides; }
     // Whether either slide show is playing or paused.
     [[nodiscard]] bool isSlideShowActive() const;
+    [[nodiscard]] FavouriteFolders &favourites() { return *m_favourites; }
+    [[nodiscard]] ClipboardCommands &clipboardCommands() { return *m_clipboard; }
+    [[nodiscard]] FileCommands &fileCommands() { return *m_fileCommands; }
 
     // Copies source into the favourite folder of that category under fileName.
     void copyToFavourite(const QString &category, const QString &source, const QString &fileName);
@@ -75,5 +81,8 @@ private:
     std::unique_ptr<SlideSpeed> m_speed;
     std::unique_ptr<WindowSlideShow> m_windowShow;
     std::unique_ptr<FullScreenSlideShow> m_fullScreenShow;
+    std::unique_ptr<FavouriteFolders> m_favourites;
+    std::unique_ptr<ClipboardCommands> m_clipboard;
+    std::unique_ptr<FileCommands> m_fileCommands;
     std::unique_ptr<Startup> m_startup;
 };

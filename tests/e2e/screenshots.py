@@ -160,6 +160,28 @@ def option_window(session):
     app = full_screen_show(session)
     app.key("Escape")
     wait_until(lambda: top_level(app, "Quorvel - Option"), message="the option window")
+def copy_finished(session):
+    app = picture_shown(session)
+    app.choose_submenu("&File", "Copy File To  ...", "Personal ")
+    app.wait_message_box()
+    return app
+
+
+def delete_question(session):
+    app = picture_shown(session)
+    app.choose_menu("&File", "Delete File...")
+    app.wait_message_box()
+    return app
+
+
+def pasted_picture(session):
+    app = picture_shown(session)
+    app.choose_submenu("&File", "Copy Pic To ...", "ClipBoard..")
+    app.wait_message_box()
+    app.press_ok()
+    wait_until(lambda: app.message_box() is None, message="the message box to close")
+    app.choose_menu("&File", "Paste To View")
+    wait_until(lambda: app.caption().endswith("Untitled"), message="the pasted picture")
     return app
 
 
@@ -190,6 +212,12 @@ SCENES = [
     Scene("full-screen-show", "The full-screen show with its green captions.", full_screen_show),
     Scene("option-window", "The paused full-screen show and Quorvel - Option on top.",
           option_window),
+    Scene("copy-finished", "A picture copied into the Personal favourite folder.",
+          copy_finished),
+    Scene("delete-question", "The question before a picture goes to the trash.",
+          delete_question),
+    Scene("pasted-picture", "A picture pasted from the clipboard: untitled, not fitted.",
+          pasted_picture),
 ]
 
 

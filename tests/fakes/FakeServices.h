@@ -7,6 +7,7 @@
 #include "shell/platform/Volumes.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -31,13 +32,16 @@ public:
     {
         shown.append({text, style, title.isEmpty() ? kApplicationTitle : title});
     }
-    [[nodiscard]] bool confirm(const QString &text, const QString &title) override
+    [[nodiscard]] bool confirm(const QString &text, const QString &title,
+                               DefaultAnswer byDefault) override
     {
         shown.append({text, Question, title});
+        confirmDefaults.append(byDefault);
         return confirmAnswer;
     }
 
     QList<RecordedMessage> shown;
+    QList<DefaultAnswer> confirmDefaults;
     bool confirmAnswer = true;
 };
 
@@ -93,17 +97,56 @@ public:
     QRect geometry{0, 0, 1024, 768};
 };
 
-// Nothing the tests drive uses these yet: they answer as a desktop without them.
+// A clipboard that holds what the test put there and takes what the program gives.
 class FakeClipboard final : public Clipboard {
 public:
-    [[nodiscard]] QImage bitmap() override { return {}; }
-    [[nodiscard]] bool setBitmap(const QImage &) override { return false; }
+    [[nodiscard]] ClipboardPicture bitmap() override
+    {
+        ++reads;
+        return offered;
+    }
+    [[nodiscard]] bool setBitmap(const QImage &image) override
+    {
+        if (refusesPictures)
+            return false;
+        placed = image;
+        return true;
+    }
+
+    ClipboardPicture offered; // nothing, until a test offers a picture
+    QImage placed;
+    bool refusesPictures = false;
+    int reads = 0;
 };
 
+// Records what was handed to the desktop. The trash takes a file by removing it
+// from its folder, unless a test makes it fail with a reason.
 class FakeShell final : public Shell {
 public:
-    [[nodiscard]] bool open(const QString &, const QString &) override { return false; }
-    [[nodiscard]] bool moveToTrash(const QString &) override { return false; }
+    struct Opened {
+        QString file;
+        QString workingFolder;
+        bool operator==(const Opened &) const = default;
+    };
+
+    [[nodiscard]] DesktopOutcome open(const QString &file, const QString &workingFolder) override
+    {
+        opened.append({file, workingFolder});
+        return {openFailure};
+    }
+    [[nodiscard]] DesktopOutcome moveToTrash(const QString &file) override
+    {
+        trashed.append(file);
+        if (!trashFailure.isEmpty())
+            return {trashFailure};
+        QFile::remove(file);
+        return {};
+    }
+
+    QList<Opened> opened;
+    QStringList trashed;
+    QString openFailure;
+    QString trashFailure;
 };
 
 class FakeTray final : public Tray {

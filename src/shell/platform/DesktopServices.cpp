@@ -1,13 +1,9 @@
 #include "DesktopServices.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QLockFile>
-#include <QMimeData>
-#include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
@@ -19,55 +15,6 @@ QRect QtScreen::geometryNear(const QWidget *window) const
 {
     const QScreen *screen = window ? window->screen() : QGuiApplication::primaryScreen();
     return screen ? screen->geometry() : QRect(0, 0, 1024, 768);
-}
-
-QImage QtClipboard::bitmap()
-{
-    // A clipboard owner that never answers would block each request for a long
-    // time, so the formats are asked for once and then exactly one type is fetched.
-    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-    if (!data)
-        return {};
-    const QStringList formats = data->formats();
-    static const QStringList preferred = {QStringLiteral("application/x-qt-image"),
-                                          QStringLiteral("image/png"),
-                                          QStringLiteral("image/bmp"),
-                                          QStringLiteral("image/x-bmp"),
-                                          QStringLiteral("image/jpeg"),
-                                          QStringLiteral("image/gif")};
-    for (const QString &type : preferred) {
-        if (!formats.contains(type))
-            continue;
-        if (type == QLatin1String("application/x-qt-image"))
-            return qvariant_cast<QImage>(data->imageData());
-        return QImage::fromData(data->data(type));
-    }
-    return {};
-}
-
-bool QtClipboard::setBitmap(const QImage &image)
-{
-    if (image.isNull())
-        return false;
-    QGuiApplication::clipboard()->setImage(image);
-    return true;
-}
-
-bool DesktopShell::open(const QString &file, const QString &workingFolder)
-{
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {file}, workingFolder);
-}
-
-bool DesktopShell::moveToTrash(const QString &file)
-{
-    // GIO writes the freedesktop trash correctly for every name and volume.
-    GFile *target = g_file_new_for_path(QFile::encodeName(file).constData());
-    GError *error = nullptr;
-    const gboolean trashed = g_file_trash(target, nullptr, &error);
-    if (error)
-        g_error_free(error);
-    g_object_unref(target);
-    return trashed;
 }
 
 SystemTray::SystemTray() = default;

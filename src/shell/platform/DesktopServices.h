@@ -26,23 +26,45 @@ public:
     }
 };
 
+// What the clipboard held when asked for a picture.
+struct ClipboardPicture {
+    enum Status {
+        Found,     // image holds the picture
+        NoPicture, // nothing, or nothing but other kinds of data
+        Unreadable // a picture was offered but not delivered, not readable, or too large
+    };
+    Status status = NoPicture;
+    QImage image;
+};
+
 // Pictures on the system clipboard; nothing else is offered or taken.
 class Clipboard {
 public:
     virtual ~Clipboard() = default;
-    // Asks the clipboard's owner once; a picture that cannot be decoded is none.
-    [[nodiscard]] virtual QImage bitmap() = 0;
+    // Asks the clipboard's owner what it offers once, then fetches one picture type;
+    // an owner that does not answer is given up on after a few seconds.
+    [[nodiscard]] virtual ClipboardPicture bitmap() = 0;
     [[nodiscard]] virtual bool setBitmap(const QImage &image) = 0;
+};
+
+// What the desktop answered: done, or why not, in words a user can read.
+struct DesktopOutcome {
+    QString failure; // empty when done
+
+    [[nodiscard]] bool done() const { return failure.isEmpty(); }
 };
 
 // Handing files to the desktop.
 class Shell {
 public:
     virtual ~Shell() = default;
-    // Opens a file with the program the desktop associates with its type.
-    [[nodiscard]] virtual bool open(const QString &file, const QString &workingFolder) = 0;
-    // Moves a file to the desktop's trash; it can be restored from there.
-    [[nodiscard]] virtual bool moveToTrash(const QString &file) = 0;
+    // Opens a file with the program the desktop associates with its type, started
+    // on its own in workingFolder; fails when no program opens that type.
+    [[nodiscard]] virtual DesktopOutcome open(const QString &file,
+                                              const QString &workingFolder) = 0;
+    // Moves a file to the desktop's trash, where it can be restored from. Never
+    // deletes it for good: when the trash cannot take it, the file stays.
+    [[nodiscard]] virtual DesktopOutcome moveToTrash(const QString &file) = 0;
 };
 
 // The icon in the desktop's notification area.
@@ -79,14 +101,14 @@ public:
 
 class QtClipboard final : public Clipboard {
 public:
-    [[nodiscard]] QImage bitmap() override;
+    [[nodiscard]] ClipboardPicture bitmap() override;
     [[nodiscard]] bool setBitmap(const QImage &image) override;
 };
 
 class DesktopShell final : public Shell {
 public:
-    [[nodiscard]] bool open(const QString &file, const QString &workingFolder) override;
-    [[nodiscard]] bool moveToTrash(const QString &file) override;
+    [[nodiscard]] DesktopOutcome open(const QString &file, const QString &workingFolder) override;
+    [[nodiscard]] DesktopOutcome moveToTrash(const QString &file) override;
 };
 
 class SystemTray final : public Tray {

@@ -5,6 +5,13 @@
 #include <QStringList>
 #include <optional>
 
+// What became of a copy: done, or why not, in words a user can read.
+struct CopyOutcome {
+    QString failure; // empty when the copy is in place
+
+    [[nodiscard]] bool done() const { return failure.isEmpty(); }
+};
+
 // The file operations the viewer needs. Every query answers "cannot" with an empty
 // optional or false instead of throwing, so each handler decides what the user sees.
 class FileSystem {
@@ -21,7 +28,7 @@ public:
     [[nodiscard]] virtual std::optional<qint64> fileLength(const QString &path) const = 0;
     [[nodiscard]] virtual std::optional<QDateTime> lastModified(const QString &path) const = 0;
     // Replaces an existing destination; never leaves a half-written file behind.
-    [[nodiscard]] virtual bool copyFile(const QString &from, const QString &to) = 0;
+    [[nodiscard]] virtual CopyOutcome copyFile(const QString &from, const QString &to) = 0;
     // Creates one folder level; fails when it exists already or its parent is missing.
     [[nodiscard]] virtual bool createFolder(const QString &path) = 0;
 };
@@ -34,6 +41,6 @@ public:
     [[nodiscard]] bool isReadableFolder(const QString &folder) const override;
     [[nodiscard]] std::optional<qint64> fileLength(const QString &path) const override;
     [[nodiscard]] std::optional<QDateTime> lastModified(const QString &path) const override;
-    [[nodiscard]] bool copyFile(const QString &from, const QString &to) override;
+    [[nodiscard]] CopyOutcome copyFile(const QString &from, const QString &to) override;
     [[nodiscard]] bool createFolder(const QString &path) override;
 };

@@ -1,9 +1,9 @@
 #include "FileSystem.h"
+#include "fileops/FileCopy.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -89,26 +89,9 @@ std::optional<QDateTime> LocalFileSystem::lastModified(const QString &path) cons
     return info.lastModified();
 }
 
-bool LocalFileSystem::copyFile(const QString &from, const QString &to)
+CopyOutcome LocalFileSystem::copyFile(const QString &from, const QString &to)
 {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly))
-        return false;
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray chunk;
-    while (!(chunk = source.read(1 << 20)).isEmpty()) {
-        if (target.write(chunk) != chunk.size()) {
-            target.cancelWriting();
-            return false;
-        }
-    }
-    if (source.error() != QFileDevice::NoError) {
-        target.cancelWriting();
-        return false;
-    }
-    return target.commit();
+    return copyFileAtomically(from, to);
 }
 
 bool LocalFileSystem::createFolder(const QString &path)

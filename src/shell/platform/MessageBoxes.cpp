@@ -30,10 +30,10 @@ void QtMessageBoxes::show(const QString &text, int style, const QString &title)
     box.exec();
 }
 
-bool QtMessageBoxes::confirm(const QString &text, const QString &title)
+bool QtMessageBoxes::confirm(const QString &text, const QString &title, DefaultAnswer byDefault)
 {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
                     QApplication::activeWindow());
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(byDefault == DefaultNo ? QMessageBox::No : QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }

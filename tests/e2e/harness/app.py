@@ -42,6 +42,9 @@ def _classify_icon(image):
     yellow = image.count(lambda p: p[0] > 170 and p[1] > 140 and p[2] < 110)
     blue = image.count(lambda p: p[2] > 140 and p[0] < 120)
     best = max(red, yellow, blue)
+    # The question icon is a white bubble with a small blue mark.
+    if blue == best and blue >= image.width * image.height // 50:
+        return "information or question"
     if best < image.width * image.height // 10:
         return "none"
     if best == red:
@@ -278,6 +281,44 @@ class Quorvel:
         self._close_menus()
         raise LookupError(f"could not reach {caption!r} in {title!r} with the arrow keys")
 
+    def _walk_to(self, items, caption):
+        """Presses Down until the entry named caption is the open menu's current one
+        (names compared without access-key marks and outer blanks)."""
+        wanted = caption.replace("&", "").strip()
+        for _ in range(len(items()) * 2 + 2):
+            current = [c for c in items() if c.focused or c.selected]
+            if current and current[0].name.strip() == wanted:
+                return True
+            self.key("Down")
+        return False
+
+    def choose_submenu(self, title, submenu, caption):
+        """Walks a menu-bar menu to a submenu with the arrow keys, opens it with Right
+        and chooses the entry there, as a keyboard user does."""
+        self._open_menu(title)
+
+        def popup_items():
+            menus = [c for c in self._menu_bar_item(title).children() if c.role == "popup menu"]
+            return menus[0].children() if menus else []
+        if not self._walk_to(popup_items, submenu):
+            self._close_menus()
+            raise LookupError(f"could not reach {submenu!r} in {title!r}")
+        self.key("Right")
+
+        def submenu_items():
+            entry = next((c for c in popup_items() if c.name.strip() == submenu.strip()), None)
+            if entry is None:
+                return []
+            children = entry.children()
+            inner = [c for c in children if c.role == "popup menu"]
+            items = inner[0].children() if inner else children
+            return items if any(i.showing for i in items) else []
+        wait_until(submenu_items, timeout=5, message=f"the {submenu!r} submenu to open")
+        if not self._walk_to(submenu_items, caption):
+            self._close_menus()
+            raise LookupError(f"could not reach {caption!r} in {submenu!r}")
+        self.key("Return")
+
     def exit_via_menu(self):
         self.choose_menu("&File", "Exit")
 
@@ -432,6 +473,15 @@ class Quorvel:
         button = box.find(lambda n: n.role == "push button" and n.name.replace("&", "") == "OK")
         if button is None:
             raise LookupError("the message box has no OK button")
+        self.click(*button.center)
+
+    def press_button(self, caption):
+        """Clicks the message box's button with that caption (access-key marks ignored)."""
+        box = wait_until(lambda: self._message_box_nodes(), timeout=10,
+                         message="a message box")[0]
+        button = box.find(lambda n: n.role == "push button" and n.name.replace("&", "") == caption)
+        if button is None:
+            raise LookupError(f"the message box has no {caption!r} button")
         self.click(*button.center)
 
     # ------------------------------------------------------------ pixels

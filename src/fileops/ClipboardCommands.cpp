@@ -1,0 +1,58 @@
+#include "ClipboardCommands.h"
+
+#include "browse/FileInfoText.h"
+#include "browse/FolderBrowser.h"
+#include "browse/PanelFitter.h"
+#include "shell/Form1.h"
+#include "shell/Services.h"
+#include "shell/platform/DesktopServices.h"
+#include "shell/platform/MessageBoxes.h"
+
+ClipboardCommands::ClipboardCommands(Form1 &hub, const Services &services)
+    : m_hub(hub), c(hub.controls()), m_services(services)
+{
+}
+
+void ClipboardCommands::showMessage(const QString &text, int style)
+{
+    m_services.messages.show(text, style, QStringLiteral("Quorvel"));
+}
+
+void ClipboardCommands::clip1_Click()
+{
+    // Only a picture loaded from a file goes out; the size field says whether one is shown.
+    if (c.Label7->text().isEmpty()) {
+        showMessage(kPleaseSelectAFile, MessageBoxes::Critical);
+        return;
+    }
+    const PictureRef picture = c.Image1->picture();
+    // The picture itself, whatever the panel's zoom or stretching does to it.
+    const QImage image = picture ? picture->toImage() : QImage();
+    if (image.isNull() || !m_services.clipboard.setBitmap(image)) {
+        showMessage(kInvalidFormat, MessageBoxes::Critical);
+        return;
+    }
+    showMessage(QStringLiteral("Process Finished!"), MessageBoxes::NoIcon);
+}
+
+void ClipboardCommands::view2_Click()
+{
+    const ClipboardPicture pasted = m_services.clipboard.bitmap();
+    if (pasted.status == ClipboardPicture::NoPicture) {
+        showMessage(kNothingToPaste, MessageBoxes::Question);
+        return;
+    }
+    // A picture that was offered but could not be had changes nothing either.
+    if (pasted.status == ClipboardPicture::Unreadable || pasted.image.isNull()) {
+        showMessage(kInvalidFormat, MessageBoxes::Critical);
+        return;
+    }
+    // As after a change of folder: no file selected, no file information.
+    m_hub.browser().Dir1_Change();
+    (void)c.File1->refresh();
+    m_hub.setWindowTitle(c.Label2->text() + kUntitled);
+    c.Image1->setPicture(RasterPicture::fromImage(pasted.image));
+    // A pasted picture is shown as it is, never fitted into the picture area.
+    m_hub.fitter().Form_Resize();
+    c.Label9->setText(pictureSizeText(c.Image1->width(), c.Image1->height()));
+}

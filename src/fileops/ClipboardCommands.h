@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+class Form1;
+struct Form1Controls;
+struct Services;
+
+// Exchanges the panel's picture with the desktop's clipboard: the picture shown
+// goes out at its natural size, and a picture from the clipboard comes in as an
+// untitled picture that belongs to no file.
+class ClipboardCommands {
+public:
+    static inline const QString kPleaseSelectAFile = QStringLiteral("Please Select A File");
+    static inline const QString kInvalidFormat = QStringLiteral("Invalid Clipboard Format!");
+    static inline const QString kNothingToPaste =
+        QStringLiteral("No Image/Picture is Found in ClipBoard");
+    static inline const QString kUntitled = QStringLiteral("Untitled");
+
+    ClipboardCommands(Form1 &hub, const Services &services);
+
+    // "ClipBoard..": the panel's picture to the clipboard.
+    void clip1_Click();
+    // "Paste To View": the clipboard's picture into the panel.
+    void view2_Click();
+
+private:
+    void showMessage(const QString &text, int style);
+
+    Form1 &m_hub;
+    Form1Controls &c;
+    const Services &m_services;
+};

@@ -1,0 +1,104 @@
+#include "FavouriteFolders.h"
+
+#include "browse/FileInfoText.h"
+#include "browse/PictureLoading.h"
+#include "shell/Form1.h"
+#include "shell/Services.h"
+#include "shell/platform/FileSystem.h"
+#include "shell/platform/MessageBoxes.h"
+#include "shell/platform/Volumes.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+FavouriteFolders::FavouriteFolders(Form1 &hub, const Services &services)
+    : m_hub(hub), c(hub.controls()), m_services(services)
+{
+}
+
+QString FavouriteFolders::root()
+{
+    return QDir::homePath() + QStringLiteral("/VozeviZire");
+}
+
+QString FavouriteFolders::nameOf(Category category)
+{
+    switch (category) {
+    case Category::Temp:
+        return QStringLiteral("Temp");
+    case Category::HomePage:
+        return QStringLiteral("HomePage");
+    case Category::ForWork:
+        return QStringLiteral("For Work");
+    case Category::Personal:
+        return QStringLiteral("Personal");
+    case Category::FutureUse:
+        return QStringLiteral("Future Use");
+    }
+    return {};
+}
+
+QString FavouriteFolders::folderOf(Category category)
+{
+    return root() + QLatin1Char('/') + nameOf(category);
+}
+
+QString FavouriteFolders::titleOf(Category category)
+{
+    // The titles keep the names users of the program have always seen.
+    return QStringLiteral("Copy --> C:\\VozeviZire\\") + nameOf(category);
+}
+
+void FavouriteFolders::createFolders(Category category)
+{
+    // Either may exist already, which is no failure; a real one shows in the copy.
+    (void)m_services.files.createFolder(root());
+    (void)m_services.files.createFolder(folderOf(category));
+    (void)c.File3->setPath(folderOf(category));
+}
+
+void FavouriteFolders::copySelection(Category category)
+{
+    // Reloaded as a click would, so a file that can no longer be shown is reported
+    // and the browser starts over, leaving nothing selected to copy.
+    m_hub.loading().File1_Click();
+    const QString name = c.File1->fileName();
+    const QString source = joinPath(c.File1->path(), name);
+    createFolders(category);
+    if (c.Label7->text().isEmpty() || name.isEmpty()) {
+        m_services.messages.show(kNoFileSelected, MessageBoxes::Critical,
+                                 QStringLiteral("Quorvel"));
+        return;
+    }
+    const CopyOutcome outcome =
+        m_services.files.copyFile(source, folderOf(category) + QLatin1Char('/') + name);
+    report(category, outcome);
+}
+
+void FavouriteFolders::copyTo(Category category, const QString &path)
+{
+    createFolders(category);
+    const QString destination = folderOf(category) + QLatin1Char('/') + QFileInfo(path).fileName();
+    report(category, m_services.files.copyFile(path, destination));
+}
+
+void FavouriteFolders::report(Category category, const CopyOutcome &outcome)
+{
+    if (outcome.done())
+        m_services.messages.show(kProcessFinished, MessageBoxes::NoIcon, titleOf(category));
+    else
+        m_services.messages.show(kCopyFailed + QStringLiteral("\n\n") + outcome.failure,
+                                 MessageBoxes::Critical, titleOf(category));
+}
+
+void FavouriteFolders::go1_Click()
+{
+    // The tree's own order of creation; each folder may exist already.
+    (void)m_services.files.createFolder(root());
+    for (const Category category : {Category::Temp, Category::HomePage, Category::ForWork,
+                                    Category::FutureUse, Category::Personal})
+        (void)m_services.files.createFolder(folderOf(category));
+    // Both lists raise their change events, which read the root's contents.
+    c.Drive1->setDrive(m_services.volumes.volumeOf(root()));
+    (void)c.Dir1->setPath(root());
+}

@@ -1,0 +1,203 @@
+#include "fileops/FavouriteFolders.h"
+#include "show/WindowSlideShow.h"
+#include "support/TestDesktop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using Category = FavouriteFolders::Category;
+
+namespace {
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+MenuItem *fileMenuItem(Form1Controls &c, Category category)
+{
+    switch (category) {
+    case Category::Temp:
+        return c.menus.temp1;
+    case Category::HomePage:
+        return c.menus.home1;
+    case Category::ForWork:
+        return c.menus.work1;
+    case Category::Personal:
+        return c.menus.per1;
+    case Category::FutureUse:
+        return c.menus.future1;
+    }
+    return nullptr;
+}
+
+const RecordedMessage kNoFileSelected{QStringLiteral("No File Selected!"), 16,
+                                      QStringLiteral("Quorvel")};
+
+} // namespace
+
+class TestFavouriteFolders : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void fileMenuCopiesTheSelectionIntoEachCategory();
+    void nothingShownCreatesTheFoldersAndCopiesNothing();
+    void copyOntoItselfKeepsTheFileAndSaysFinished();
+    void failedCopyIsReportedNotFinished();
+    void slideShowCopyTakesTheGivenPicture();
+    void viewMyVozeviZireOpensTheTreeSilently();
+
+private:
+    std::unique_ptr<TestDesktop> m_desktop;
+    QString m_folder;
+    QString m_picture;
+};
+
+void TestFavouriteFolders::init()
+{
+    m_desktop = std::make_unique<TestDesktop>();
+    m_folder = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/Pictures"));
+    m_picture = m_desktop->makePicture(m_folder + QStringLiteral("/sun set.bmp"), 40, 30, Qt::red);
+    m_desktop->makePicture(m_folder + QStringLiteral("/other.bmp"), 20, 10, Qt::blue);
+}
+
+void TestFavouriteFolders::cleanup()
+{
+    m_desktop.reset();
+}
+
+void TestFavouriteFolders::fileMenuCopiesTheSelectionIntoEachCategory()
+{
+    Form1 &form = m_desktop->started(m_folder);
+    Form1Controls &c = form.controls();
+    // An older file of that name is replaced without a question.
+    m_desktop->makeFile(
+        FavouriteFolders::folderOf(Category::ForWork) + QStringLiteral("/sun set.bmp"), "older");
+    c.File1->selectFile(QStringLiteral("sun set.bmp"));
+    const QList<std::pair<Category, QString>> categories = {{Category::Temp, "Temp"},
+                                                            {Category::HomePage, "HomePage"},
+                                                            {Category::ForWork, "For Work"},
+                                                            {Category::Personal, "Personal"},
+                                                            {Category::FutureUse, "Future Use"}};
+    for (const auto &[category, name] : categories) {
+        m_desktop->messages.shown.clear();
+        fileMenuItem(c, category)->click();
+        QCOMPARE(m_desktop->messages.shown,
+                 (QList<RecordedMessage>{{QStringLiteral("Process Finished!"), 0,
+                                          QStringLiteral("Copy --> C:\\VozeviZire\\") + name}}));
+        const QString folder = m_desktop->home() + QStringLiteral("/VozeviZire/") + name;
+        QCOMPARE(contentOf(folder + QStringLiteral("/sun set.bmp")), contentOf(m_picture));
+        QCOMPARE(c.File3->path(), folder);
+        // The reload left the picture shown and the selection as it was.
+        QCOMPARE(c.Label3->text(), m_picture);
+        QCOMPARE(c.File1->fileName(), QStringLiteral("sun set.bmp"));
+    }
+}
+
+void TestFavouriteFolders::nothingShownCreatesTheFoldersAndCopiesNothing()
+{
+    Form1 &form = m_desktop->started(m_folder);
+    Form1Controls &c = form.controls();
+    c.menus.work1->click();
+    QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{kNoFileSelected});
+    const QString folder = FavouriteFolders::folderOf(Category::ForWork);
+    QVERIFY(QFileInfo(folder).isDir());
+    QVERIFY(QDir(folder).isEmpty());
+    QCOMPARE(QDir(FavouriteFolders::root()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("For Work")});
+
+    // A selected file that can no longer be read is reported by the reload, which
+    // starts the browser over; then nothing is selected to copy.
+    c.File1->selectFile(QStringLiteral("other.bmp"));
+    QVERIFY(QFile::remove(m_folder + QStringLiteral("/other.bmp")));
+    m_desktop->messages.shown.clear();
+    c.menus.temp1->click();
+    QCOMPARE(m_desktop->messages.shown.size(), 2);
+    QCOMPARE(m_desktop->messages.shown.constLast(), kNoFileSelected);
+    QVERIFY(QDir(FavouriteFolders::folderOf(Category::Temp)).isEmpty());
+}
+
+void TestFavouriteFolders::copyOntoItselfKeepsTheFileAndSaysFinished()
+{
+    const QString temp = FavouriteFolders::folderOf(Category::Temp);
+    const QString inTemp =
+        m_desktop->makePicture(temp + QStringLiteral("/kept.bmp"), 30, 20, Qt::green);
+    const QByteArray content = contentOf(inTemp);
+    Form1 &form = m_desktop->started(temp);
+    form.controls().File1->selectFile(QStringLiteral("kept.bmp"));
+    form.controls().menus.temp1->click();
+    QCOMPARE(m_desktop->messages.shown,
+             (QList<RecordedMessage>{{QStringLiteral("Process Finished!"), 0,
+                                      QStringLiteral("Copy --> C:\\VozeviZire\\Temp")}}));
+    QCOMPARE(contentOf(inTemp), content);
+}
+
+void TestFavouriteFolders::failedCopyIsReportedNotFinished()
+{
+    // A folder of the picture's name stands where the copy should go.
+    m_desktop->makeFolder(FavouriteFolders::folderOf(Category::HomePage) +
+                          QStringLiteral("/sun set.bmp"));
+    Form1 &form = m_desktop->started(m_folder);
+    form.controls().File1->selectFile(QStringLiteral("sun set.bmp"));
+    form.controls().menus.home1->click();
+    QCOMPARE(m_desktop->messages.shown.size(), 1);
+    const RecordedMessage message = m_desktop->messages.shown.constFirst();
+    QCOMPARE(message.title, QStringLiteral("Copy --> C:\\VozeviZire\\HomePage"));
+    QCOMPARE(message.style, 16);
+    QVERIFY2(message.text.startsWith(QStringLiteral("Copy Failed!\n\n")) &&
+                 message.text.contains(QStringLiteral("is a folder")),
+             qPrintable(message.text));
+}
+
+void TestFavouriteFolders::slideShowCopyTakesTheGivenPicture()
+{
+    // The paused window-mode show copies the slide on screen, whatever the list selects.
+    Form1 &form = m_desktop->started(m_folder);
+    Form1Controls &c = form.controls();
+    c.File1->selectFile(QStringLiteral("other.bmp"));
+    c.menus.viewmenu->click();
+    form.windowShow().Timer1_Timer(); // other.bmp
+    form.windowShow().Timer1_Timer(); // sun set.bmp
+    c.menus.pause1->click();
+    QCOMPARE(c.Label12->text(), m_picture);
+    const QString title = form.windowTitle();
+    c.menus.per2->click();
+    QCOMPARE(m_desktop->messages.shown,
+             (QList<RecordedMessage>{{QStringLiteral("Process Finished!"), 0,
+                                      QStringLiteral("Copy --> C:\\VozeviZire\\Personal")}}));
+    QCOMPARE(
+        contentOf(FavouriteFolders::folderOf(Category::Personal) + QStringLiteral("/sun set.bmp")),
+        contentOf(m_picture));
+    // Neither reloaded nor re-read: the show stays paused on its slide.
+    QVERIFY(c.menus.play1->isVisible());
+    QCOMPARE(form.windowTitle(), title);
+}
+
+void TestFavouriteFolders::viewMyVozeviZireOpensTheTreeSilently()
+{
+    // Started on the other volume, so the drive changes too.
+    Form1 &form = m_desktop->started(m_desktop->otherVolume());
+    Form1Controls &c = form.controls();
+    m_desktop->makePicture(FavouriteFolders::root() + QStringLiteral("/loose.bmp"), 8, 8,
+                           Qt::black);
+    for (int run = 0; run < 2; ++run) {
+        c.menus.go1->click();
+        QVERIFY(m_desktop->messages.shown.isEmpty());
+        QCOMPARE(c.Drive1->drive().root, m_desktop->home());
+        QCOMPARE(c.Dir1->path(), FavouriteFolders::root());
+        QCOMPARE(entriesOf(*c.File1), QStringList{QStringLiteral("loose.bmp")});
+        QCOMPARE(form.windowTitle(), titleFor(FavouriteFolders::root()));
+        QVERIFY(c.Label7->text().isEmpty());
+    }
+    QStringList folders =
+        QDir(FavouriteFolders::root()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    folders.sort();
+    QCOMPARE(folders, (QStringList{"For Work", "Future Use", "HomePage", "Personal", "Temp"}));
+}
+
+QTEST_MAIN(TestFavouriteFolders)
+#include "tst_favouritefolders.moc"

@@ -1,0 +1,189 @@
+#include "fileops/FileCopy.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void write(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+QByteArray read(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Everything in a folder, hidden files included, so a left-over temporary shows.
+QStringList everythingIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+// Permissions refuse nothing to root, so a test running as root acts as nobody while
+// it needs a refusal.
+class ActingAsNobody {
+public:
+    ActingAsNobody() : m_wasRoot(::geteuid() == 0)
+    {
+        if (m_wasRoot)
+            m_switched = ::seteuid(65534) == 0;
+    }
+    ActingAsNobody(const ActingAsNobody &) = delete;
+    ActingAsNobody &operator=(const ActingAsNobody &) = delete;
+    ~ActingAsNobody()
+    {
+        if (m_switched)
+            (void)::seteuid(0);
+    }
+    [[nodiscard]] bool refusalsApply() const { return !m_wasRoot || m_switched; }
+
+private:
+    bool m_wasRoot;
+    bool m_switched = false;
+};
+
+} // namespace
+
+// The copy into a favourite folder, on the real file system.
+class TestFileCopy : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void replacesAnOlderFileKeepingTheSourcesDateAndPermissions();
+    void copyOntoItselfLeavesTheFileIntact();
+    void refusalsLeaveTheDestinationAsItWas();
+    void failureMidwayLeavesNoTemporaryFile();
+    void readOnlyFolderIsReportedAndNothingWritten();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_source;
+    QString m_folder;
+};
+
+void TestFileCopy::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_source = m_dir->filePath(QStringLiteral("My Photo %1.bmp"));
+    m_folder = m_dir->filePath(QStringLiteral("Temp"));
+    QDir().mkpath(m_folder);
+    write(m_source, QByteArray(300 * 1024, 's') + "end");
+}
+
+void TestFileCopy::replacesAnOlderFileKeepingTheSourcesDateAndPermissions()
+{
+    const QDateTime taken = QDateTime::fromSecsSinceEpoch(1'500'000'000);
+    QFile source(m_source);
+    QVERIFY(source.open(QIODevice::ReadWrite));
+    QVERIFY(source.setFileTime(taken, QFileDevice::FileModificationTime));
+    source.close();
+    QVERIFY(
+        QFile::setPermissions(m_source, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    const QString destination = m_folder + QStringLiteral("/My Photo %1.bmp");
+    write(destination, "an older picture of that name");
+
+    const CopyOutcome outcome = copyFileAtomically(m_source, destination);
+    QVERIFY2(outcome.done(), qPrintable(outcome.failure));
+    QCOMPARE(read(destination), read(m_source));
+    QCOMPARE(QFileInfo(destination).lastModified(), taken);
+    QCOMPARE(QFileInfo(destination).permissions(), QFileInfo(m_source).permissions());
+    QCOMPARE(everythingIn(m_folder), QStringList{QStringLiteral("My Photo %1.bmp")});
+}
+
+void TestFileCopy::copyOntoItselfLeavesTheFileIntact()
+{
+    const QByteArray content = read(m_source);
+    QVERIFY(copyFileAtomically(m_source, m_source).done());
+    QCOMPARE(read(m_source), content);
+    // The same file reached by another name is the same file too.
+    const QString viaLink = m_dir->filePath(QStringLiteral("linked"));
+    QVERIFY(QFile::link(m_dir->path(), viaLink));
+    QVERIFY(copyFileAtomically(m_source, viaLink + QStringLiteral("/My Photo %1.bmp")).done());
+    QCOMPARE(read(m_source), content);
+    const QString hardLink = m_folder + QStringLiteral("/hard.bmp");
+    QCOMPARE(
+        ::link(QFile::encodeName(m_source).constData(), QFile::encodeName(hardLink).constData()),
+        0);
+    QVERIFY(copyFileAtomically(m_source, hardLink).done());
+    QCOMPARE(read(m_source), content);
+}
+
+void TestFileCopy::refusalsLeaveTheDestinationAsItWas()
+{
+    // A folder where the copy should go.
+    const QString folderInTheWay = m_folder + QStringLiteral("/My Photo %1.bmp");
+    QVERIFY(QDir().mkdir(folderInTheWay));
+    CopyOutcome outcome = copyFileAtomically(m_source, folderInTheWay);
+    QVERIFY(!outcome.done());
+    QVERIFY2(outcome.failure.contains(QStringLiteral("is a folder")), qPrintable(outcome.failure));
+    QVERIFY(QFileInfo(folderInTheWay).isDir());
+    QVERIFY(QDir(m_folder).rmdir(QStringLiteral("My Photo %1.bmp")));
+
+    // A source that vanished since it was listed.
+    const QString kept = m_folder + QStringLiteral("/kept.bmp");
+    write(kept, "a good older copy");
+    outcome = copyFileAtomically(m_dir->filePath(QStringLiteral("gone.bmp")), kept);
+    QVERIFY(!outcome.done());
+    QVERIFY2(outcome.failure.contains(QStringLiteral("No such file")), qPrintable(outcome.failure));
+    QCOMPARE(read(kept), QByteArray("a good older copy"));
+
+    // A folder as the source, and a destination folder that is not there.
+    QVERIFY(!copyFileAtomically(m_folder, m_dir->filePath(QStringLiteral("x"))).done());
+    outcome = copyFileAtomically(m_source, m_dir->filePath(QStringLiteral("Missing/x.bmp")));
+    QVERIFY(!outcome.done());
+    QVERIFY(outcome.failure.contains(QStringLiteral("Missing")));
+    QCOMPARE(everythingIn(m_folder), QStringList{QStringLiteral("kept.bmp")});
+}
+
+void TestFileCopy::failureMidwayLeavesNoTemporaryFile()
+{
+    // A file whose reading fails after the copy has begun: the process's own memory
+    // file refuses to be read from its start.
+    const QString kept = m_folder + QStringLiteral("/kept.bmp");
+    write(kept, "a good older copy");
+    const CopyOutcome outcome = copyFileAtomically(QStringLiteral("/proc/self/mem"), kept);
+    QVERIFY(!outcome.done());
+    QVERIFY(outcome.failure.startsWith(QStringLiteral("Cannot copy /proc/self/mem: ")));
+    QCOMPARE(read(kept), QByteArray("a good older copy"));
+    QCOMPARE(everythingIn(m_folder), QStringList{QStringLiteral("kept.bmp")});
+}
+
+void TestFileCopy::readOnlyFolderIsReportedAndNothingWritten()
+{
+    // Nobody must reach the source and the folder, but may not write in the folder.
+    // Group and others get the same, as nobody keeps root's groups.
+    const auto reach = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                       QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(m_dir->path(), reach | QFile::WriteOwner));
+    QVERIFY(
+        QFile::setPermissions(m_source, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    QVERIFY(QFile::setPermissions(m_folder, reach));
+    CopyOutcome outcome;
+    {
+        const ActingAsNobody nobody;
+        if (!nobody.refusalsApply())
+            QSKIP("cannot act as a user whom permissions refuse");
+        outcome = copyFileAtomically(m_source, m_folder + QStringLiteral("/copy.bmp"));
+    }
+    QVERIFY(
+        QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QVERIFY(!outcome.done());
+    QCOMPARE(outcome.failure,
+             QStringLiteral("Cannot write in %1: Permission denied").arg(m_folder));
+    QVERIFY(everythingIn(m_folder).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestFileCopy)
+#include "tst_filecopy.moc"
