@@ -1,5 +1,6 @@
 #include "shell/Form1.h"
 #include "shell/RealDesktop.h"
+#include "tray/TrayIcon.h"
 
 #include <QApplication>
 
@@ -17,6 +18,8 @@ int main(int argc, char *argv[])
     Form1 window(desktop.services(), startFolder);
     if (!window.Form_Load())
         return 0;
-    window.show();
+    // A start in the tray shows only the icon.
+    if (!window.trayIcon().isInTray())
+        window.show();
     return QApplication::exec();
 }

@@ -7,7 +7,10 @@
 #include "browse/PanelFitter.h"
 #include "browse/PictureLoading.h"
 #include "browse/ViewingModes.h"
+#include "help/HelpMenu.h"
 #include "show/FullScreenView.h"
+#include "tray/AutoGoFolder.h"
+#include "tray/TrayIcon.h"
 
 #include <QEvent>
 #include <QIcon>
@@ -48,6 +51,9 @@ Form1::Form1(const Services &services, const QString &startFolder, QWidget *pare
     m_loading = std::make_unique<PictureLoading>(*this, services);
     m_modes = std::make_unique<ViewingModes>(*this);
     m_fullScreen = std::make_unique<FullScreenView>(*this, services);
+    m_trayIcon = std::make_unique<TrayIcon>(*this, services);
+    m_autoGo = std::make_unique<AutoGoFolder>(*this, services);
+    m_help = std::make_unique<HelpMenu>(*this, services);
     m_startup = std::make_unique<Startup>(*this, services);
     wireEvents();
 }
@@ -94,6 +100,19 @@ void Form1::wireEvents()
     connect(c.File1, &FileListBox::DblClick, this, [fullScreen] { fullScreen->File1_DblClick(); });
     connect(c.menus.fullscreen1, &MenuItem::Click, this,
             [fullScreen] { fullScreen->fullscreen1_Click(); });
+
+    TrayIcon *tray = m_trayIcon.get();
+    connect(c.menus.systray, &MenuItem::Click, this, [tray] { tray->systray_Click(); });
+    connect(c.menus.Tray1, &MenuItem::Click, this, [tray] { tray->Tray1_Click(); });
+    connect(c.menus.TrayMin1, &MenuItem::Click, this, [tray] { tray->TrayMin1_Click(); });
+
+    AutoGoFolder *autoGo = m_autoGo.get();
+    connect(c.menus.Jump1, &MenuItem::Click, this, [autoGo] { autoGo->Jump1_Click(); });
+    connect(c.menus.goto1, &MenuItem::Click, this, [autoGo] { autoGo->goto1_Click(); });
+
+    HelpMenu *help = m_help.get();
+    connect(c.menus.tip, &MenuItem::Click, this, [help] { help->tip_Click(); });
+    connect(c.menus.About1, &MenuItem::Click, this, [help] { help->About1_Click(); });
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

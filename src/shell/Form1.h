@@ -5,12 +5,15 @@
 #include <QMainWindow>
 #include <memory>
 
+class AutoGoFolder;
 class FolderBrowser;
 class FullScreenView;
+class HelpMenu;
 class PictureLoading;
 class ViewingModes;
 class PanelFitter;
 class Startup;
+class TrayIcon;
 struct Services;
 
 // The main window. It owns the controls and the objects that handle their events,
@@ -31,6 +34,9 @@ public:
     [[nodiscard]] PictureLoading &loading() { return *m_loading; }
     [[nodiscard]] ViewingModes &modes() { return *m_modes; }
     [[nodiscard]] FullScreenView &fullScreen() { return *m_fullScreen; }
+    [[nodiscard]] TrayIcon &trayIcon() { return *m_trayIcon; }
+    [[nodiscard]] AutoGoFolder &autoGo() { return *m_autoGo; }
+    [[nodiscard]] HelpMenu &help() { return *m_help; }
 
     // Runs the start-up sequence; false when this copy must end at once.
     [[nodiscard]] bool Form_Load();
@@ -49,5 +55,8 @@ private:
     std::unique_ptr<PictureLoading> m_loading;
     std::unique_ptr<ViewingModes> m_modes;
     std::unique_ptr<FullScreenView> m_fullScreen;
+    std::unique_ptr<TrayIcon> m_trayIcon;
+    std::unique_ptr<AutoGoFolder> m_autoGo;
+    std::unique_ptr<HelpMenu> m_help;
     std::unique_ptr<Startup> m_startup;
 };

@@ -32,6 +32,8 @@ public:
     // Builds the window and runs start-up.
     Form1 &started(const QString &startFolder);
     [[nodiscard]] Form1Controls &controls() { return m_window->controls(); }
+    // Destroys the main window, as the end of the program does.
+    void closeWindow() { m_window.reset(); }
 
     FakeMessageBoxes messages;
     FakeFileSystem files;
