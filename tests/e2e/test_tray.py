@@ -1,7 +1,11 @@
 """Hiding in the notification area, the start-in-tray option, the Auto-Go folder,
 the tips and About, on the test desktop (its tray host is trayer, an XEmbed tray)."""
 
+import sys
+from pathlib import Path
+
 import pytest
+from harness import processes
 from harness.desktop import SCREEN_SIZE
 from harness.waiting import WaitTimeout, wait_until
 
@@ -97,6 +101,45 @@ def labels_of(window):
     return [n.name for n in window.find_all(lambda n: n.role == "label" and n.showing)]
 
 
+class StatusNotifierWatcher:
+    """The test watcher (harness/sni_watcher.py) on the desktop's session bus; a
+    program started while it runs shows its tray icon through it."""
+
+    def __init__(self, desktop, folder):
+        self.desktop = desktop
+        self.record = Path(folder) / "sni-watcher.record"
+        script = Path(__file__).parent / "harness" / "sni_watcher.py"
+        self.process = processes.spawn([sys.executable, str(script), str(self.record)],
+                                       desktop.env, Path(folder) / "sni-watcher.log")
+        wait_until(lambda: self.record.exists() and "ready" in self.record.read_text(),
+                   timeout=10, message="the status notifier watcher")
+
+    def registered(self):
+        return [line.split(" ", 1)[1] for line in self.record.read_text().splitlines()
+                if line.startswith("registered ")]
+
+    def item_call(self, service, method, *args):
+        return self.desktop.run(["gdbus", "call", "--session", "--dest", service,
+                                 "--object-path", "/StatusNotifierItem", "--method",
+                                 method, *map(str, args)]).stdout
+
+    def has_owner(self, service):
+        return "true" in self.desktop.run(
+            ["gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+             "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.NameHasOwner",
+             service]).stdout
+
+    def stop(self):
+        processes.end_process(self.process.pid)
+
+
+@pytest.fixture
+def status_notifier_watcher(test_desktop, desktop):
+    watcher = StatusNotifierWatcher(test_desktop, desktop.sandbox.logs)
+    yield watcher
+    watcher.stop()
+
+
 @pytest.fixture
 def no_tray_host(test_desktop):
     test_desktop.stop_tray_host()
@@ -121,6 +164,30 @@ def test_hide_to_the_tray_and_come_back_with_a_left_click(desktop):
     app.wait_for_window()
     wait_tray_icon(app, present=False)
     assert app.is_running()
+
+
+def test_through_a_status_notifier_watcher_only_activate_restores(
+        desktop, status_notifier_watcher):
+    watcher = status_notifier_watcher
+    app = desktop.start()
+    app.choose_menu("&File", "Minimize to SysTray...")
+    service = wait_until(watcher.registered, timeout=10, message="the item's registration")[-1]
+    wait_until(lambda: not app.main_window_shown(), timeout=10, message="the window to hide")
+    # Shown through the watcher, not in the XEmbed tray beside it.
+    assert tray_icon(app) is None
+    assert "'Quorvel 1.36'" in watcher.item_call(
+        service, "org.freedesktop.DBus.Properties.Get", "org.kde.StatusNotifierItem", "ToolTip")
+
+    # What a panel sends for a middle click and for a right click brings nothing back.
+    watcher.item_call(service, "org.kde.StatusNotifierItem.SecondaryActivate", 0, 0)
+    watcher.item_call(service, "org.kde.StatusNotifierItem.ContextMenu", 0, 0)
+    assert stays_hidden(app)
+
+    # A left click.
+    watcher.item_call(service, "org.kde.StatusNotifierItem.Activate", 0, 0)
+    app.wait_for_window()
+    wait_until(lambda: not watcher.has_owner(service), timeout=10,
+               message="the item to leave the bus")
 
 
 def test_start_in_the_tray_shows_no_window(desktop):
