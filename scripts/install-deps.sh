@@ -10,6 +10,7 @@ packages=(
     xvfb openbox xdotool x11-utils xclip trash-cli trayer
     imagemagick dbus-x11
     at-spi2-core python3-pyatspi python3-pytest python3-pytest-timeout
+    python3-gi libglib2.0-bin
 )
 
 missing=()
