@@ -173,22 +173,32 @@ void TestAutoGoFolder::folderThatCannotBeStoredLeavesGoNowAsItWas()
     QTRY_VERIFY(!dialog);
     desktop.messages.shown.clear();
 
-    // A file where the settings folder belongs: neither Remove nor OK can store.
+    // A file where the settings folder belongs, while the dialog is open: nothing can
+    // be stored.
+    dialog = openDialog(form);
+    QVERIFY(dialog->Command3->isEnabled());
     QVERIFY(QDir(folder).removeRecursively());
     QFile blocker(folder);
     QVERIFY(blocker.open(QIODevice::WriteOnly));
-    dialog = openDialog(form);
-    for (QPushButton *button : {dialog->Command3, dialog->Command1}) {
-        button->setEnabled(true);
-        QTest::mouseClick(button, Qt::LeftButton);
-        QVERIFY(form.controls().menus.goto1->isEnabled());
-        QVERIFY(dialog && dialog->isVisible());
+    const auto refused = [&desktop](bool goNowEnabled, Form1 &window, Form2 *open) {
+        QCOMPARE(window.controls().menus.goto1->isEnabled(), goNowEnabled);
+        QVERIFY(open && open->isVisible());
         QCOMPARE(desktop.messages.shown.size(), 1);
         QCOMPARE(desktop.messages.shown.constFirst().style, 16);
         QVERIFY(desktop.messages.shown.constFirst().text.startsWith(
             QStringLiteral("The setting could not be saved in ")));
         desktop.messages.shown.clear();
-    }
+    };
+    QTest::mouseClick(dialog->Command3, Qt::LeftButton);
+    refused(true, form, dialog);
+
+    // Nothing stored yet and OK refused: Go to "Folder" Now stays disabled.
+    desktop.closeWindow();
+    Form1 &fresh = desktop.started(desktop.home());
+    QVERIFY(!fresh.controls().menus.goto1->isEnabled());
+    dialog = openDialog(fresh);
+    QTest::mouseClick(dialog->Command1, Qt::LeftButton);
+    refused(false, fresh, dialog);
 }
 
 void TestAutoGoFolder::goNowJumpsToTheStoredFolder()
