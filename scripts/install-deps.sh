@@ -11,6 +11,7 @@ packages=(
     imagemagick dbus-x11 shared-mime-info
     at-spi2-core python3-pyatspi python3-pytest python3-pytest-timeout
     desktop-file-utils appstream dpkg-dev file groff-base
+    python3-gi libglib2.0-bin
 )
 
 missing=()

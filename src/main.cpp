@@ -1,6 +1,7 @@
 #include "shell/CommandLine.h"
 #include "shell/Form1.h"
 #include "shell/RealDesktop.h"
+#include "tray/TrayIcon.h"
 
 #include <QApplication>
 #include <QDir>
@@ -46,6 +47,8 @@ int main(int argc, char *argv[])
     Form1 window(desktop.services(), startFolder);
     if (!window.Form_Load(commandLine.path))
         return 0;
-    window.show();
+    // A start in the tray shows only the icon.
+    if (!window.trayIcon().isInTray())
+        window.show();
     return QApplication::exec();
 }

@@ -1,8 +1,9 @@
 // Quorvel artwork generator.
 //
-// Draws every bitmap the viewer ships with (status plates, the sidebar banner, the program icon
-// and the custom cursors) with QPainter and writes them out as PNG files, so the artwork lives
-// in source form and can be tweaked and regenerated instead of being edited by hand.
+// Draws every bitmap the viewer ships with (status plates, the sidebar banner, the program icon,
+// the custom cursors and the help illustrations) with QPainter and writes them out as PNG files, so
+// the artwork lives in source form and can be tweaked and regenerated instead of being edited by
+// hand.
 //
 // Usage:
 //   QT_QPA_PLATFORM=offscreen make_artwork OUTPUT_DIR [--preview PREVIEW_DIR]
@@ -462,6 +463,109 @@ QImage drawBanner()
 }
 
 // ---------------------------------------------------------------------------------------------
+// Help illustrations: the main window in miniature with its viewing panel marked, the
+// full-screen view, and the About dialog's side picture.
+
+// A framed landscape picture, as the icon and the banner show it.
+void paintFramedPicture(QPainter &p, const QRectF &area)
+{
+    p.fillRect(area, palette::outline);
+    const QRectF frame = area.adjusted(1, 1, -1, -1);
+    QLinearGradient g(frame.topLeft(), frame.bottomRight());
+    g.setColorAt(0.0, palette::frameLight);
+    g.setColorAt(1.0, palette::frameShade);
+    p.fillRect(frame, g);
+    const qreal border = std::max(2.0, std::round(area.width() / 14.0));
+    const QRectF opening = frame.adjusted(border, border, -border, -border);
+    p.fillRect(opening.adjusted(-1, -1, 1, 1), palette::outline);
+    paintLandscape(p, opening, true);
+}
+
+QImage drawViewingPanelTip()
+{
+    const QSize size(164, 118);
+    QImage image = blankImage(size.width(), size.height(), QColor(0xd4, 0xd0, 0xc8));
+    QPainter p(&image);
+    setupPainter(p);
+    const QColor list(224, 224, 224);
+    const QColor edge(0x80, 0x80, 0x80);
+    // Title bar and menu bar.
+    p.fillRect(QRectF(0, 0, size.width(), 9), QColor(0x0a, 0x24, 0x6a));
+    p.fillRect(QRectF(0, 9, size.width(), 7), QColor(0xe8, 0xe6, 0xe0));
+    p.setPen(edge);
+    for (const qreal x : {3.0, 17.0, 43.0})
+        p.drawLine(QPointF(x, 12.5), QPointF(x + 10, 12.5));
+    // The browser column: banner, drive list, folder list, filter, file list, information.
+    const qreal column = 40;
+    p.fillRect(QRectF(1, 17, column - 2, 6), QColor(0x1f, 0x3c, 0x66));
+    p.setPen(edge);
+    const QRectF boxes[] = {{1, 24, column - 2, 5},
+                            {1, 31, column - 2, 26},
+                            {1, 59, column - 2, 5},
+                            {1, 66, column - 2, 30},
+                            {1, 98, column - 2, 18}};
+    for (const QRectF &box : boxes) {
+        p.fillRect(box, list);
+        p.drawRect(box.adjusted(0, 0, -0.5, -0.5));
+    }
+    for (qreal y = 69; y < 94; y += 4)
+        p.drawLine(QPointF(4, y), QPointF(column - 10, y));
+    // The viewing panel with a picture in it.
+    const QRectF panel(column + 1, 17, size.width() - column - 3, size.height() - 19);
+    p.fillRect(panel, QColor(0xc0, 0xc0, 0xc0));
+    p.drawRect(panel.adjusted(0, 0, -0.5, -0.5));
+    paintFramedPicture(p, QRectF(panel.left() + 4, panel.top() + 4, 84, 62));
+    // The red mark that the tip refers to.
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(0xe0, 0x10, 0x10), 2));
+    p.drawRect(panel.adjusted(1, 1, -1, -1));
+    return image;
+}
+
+QImage drawFullScreenTip()
+{
+    const QSize size(164, 124);
+    QImage image = blankImage(size.width(), size.height(), QColor(0xd4, 0xd0, 0xc8));
+    QPainter p(&image);
+    setupPainter(p);
+    // A monitor on its stand, showing one picture centred on black.
+    const QRectF bezel(6, 4, size.width() - 12, 98);
+    QPainterPath case_;
+    case_.addRoundedRect(bezel, 4, 4);
+    p.fillPath(case_, QColor(0x4a, 0x4e, 0x56));
+    const QRectF screen = bezel.adjusted(6, 6, -6, -10);
+    p.fillRect(screen, Qt::black);
+    const QSizeF picture(screen.height() * 1.25, screen.height() - 10);
+    paintFramedPicture(
+        p, QRectF(screen.center() - QPointF(picture.width(), picture.height()) / 2, picture));
+    p.fillRect(QRectF(size.width() / 2.0 - 8, bezel.bottom(), 16, 10), QColor(0x3a, 0x3e, 0x46));
+    p.fillRect(QRectF(size.width() / 2.0 - 30, bezel.bottom() + 10, 60, 6),
+               QColor(0x3a, 0x3e, 0x46));
+    return image;
+}
+
+QImage drawAboutSide()
+{
+    const QSize size(84, 183);
+    QImage image = blankImage(size.width(), size.height());
+    QPainter p(&image);
+    setupPainter(p);
+    QLinearGradient back(QPointF(0, 0), QPointF(0, size.height()));
+    back.setColorAt(0.0, QColor(0x34, 0x5f, 0x94));
+    back.setColorAt(1.0, QColor(0x14, 0x28, 0x47));
+    p.fillRect(image.rect(), back);
+    // A short stack of framed pictures, the latest on top.
+    paintFramedPicture(p, QRectF(14, 104, 58, 44));
+    paintFramedPicture(p, QRectF(8, 64, 62, 46));
+    paintFramedPicture(p, QRectF(12, 20, 62, 48));
+    QFont font = letteringFont(13);
+    p.setFont(font);
+    p.setPen(QColor(0xbc, 0xdc, 0xff));
+    p.drawText(QRectF(0, 150, size.width(), 28), Qt::AlignCenter, QStringLiteral("Quorvel"));
+    return image;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Cursors: black outline, white body, grey detail, so they show on light and dark pictures.
 
 const QColor kCursorOutline = Qt::black;
@@ -801,6 +905,9 @@ int main(int argc, char **argv)
     outputs.push_back({QStringLiteral("cursor-binoculars-16.png"), drawBinoculars(16)});
     outputs.push_back({QStringLiteral("cursor-zoom-32.png"), drawZoom32()});
     outputs.push_back({QStringLiteral("pointing-hand-32.png"), drawPointingHand32()});
+    outputs.push_back({QStringLiteral("help-viewing-panel.png"), drawViewingPanelTip()});
+    outputs.push_back({QStringLiteral("help-full-screen.png"), drawFullScreenTip()});
+    outputs.push_back({QStringLiteral("help-about.png"), drawAboutSide()});
 
     bool ok = true;
     for (const Output &o : outputs)

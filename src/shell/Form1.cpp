@@ -10,12 +10,15 @@
 #include "fileops/ClipboardCommands.h"
 #include "fileops/FavouriteFolders.h"
 #include "fileops/FileCommands.h"
+#include "help/HelpMenu.h"
 #include "shell/Services.h"
 #include "shell/platform/DesktopServices.h"
 #include "show/FullScreenSlideShow.h"
 #include "show/FullScreenView.h"
 #include "show/SlideSpeed.h"
 #include "show/WindowSlideShow.h"
+#include "tray/AutoGoFolder.h"
+#include "tray/TrayIcon.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -63,6 +66,9 @@ Form1::Form1(const Services &services, const QString &startFolder, QWidget *pare
     m_favourites = std::make_unique<FavouriteFolders>(*this, services);
     m_clipboard = std::make_unique<ClipboardCommands>(*this, services);
     m_fileCommands = std::make_unique<FileCommands>(*this, services);
+    m_trayIcon = std::make_unique<TrayIcon>(*this, services);
+    m_autoGo = std::make_unique<AutoGoFolder>(*this, services);
+    m_help = std::make_unique<HelpMenu>(*this, services);
     m_startup = std::make_unique<Startup>(*this, services);
     wireEvents();
 }
@@ -135,6 +141,19 @@ void Form1::wireEvents()
     connect(c.menus.run1, &MenuItem::Click, this, [fileCommands] { fileCommands->run1_Click(); });
     connect(c.menus.delete_, &MenuItem::Click, this,
             [fileCommands] { fileCommands->delete_Click(); });
+
+    TrayIcon *tray = m_trayIcon.get();
+    connect(c.menus.systray, &MenuItem::Click, this, [tray] { tray->systray_Click(); });
+    connect(c.menus.Tray1, &MenuItem::Click, this, [tray] { tray->Tray1_Click(); });
+    connect(c.menus.TrayMin1, &MenuItem::Click, this, [tray] { tray->TrayMin1_Click(); });
+
+    AutoGoFolder *autoGo = m_autoGo.get();
+    connect(c.menus.Jump1, &MenuItem::Click, this, [autoGo] { autoGo->Jump1_Click(); });
+    connect(c.menus.goto1, &MenuItem::Click, this, [autoGo] { autoGo->goto1_Click(); });
+
+    HelpMenu *help = m_help.get();
+    connect(c.menus.tip, &MenuItem::Click, this, [help] { help->tip_Click(); });
+    connect(c.menus.About1, &MenuItem::Click, this, [help] { help->About1_Click(); });
 }
 
 void Form1::wireSlideShows()
@@ -154,7 +173,6 @@ void Form1::wireSlideShows()
     connect(m.pause1, &MenuItem::Click, this, [show] { show->pause1_Click(); });
     connect(m.play1, &MenuItem::Click, this, [show] { show->play1_Click(); });
     connect(m.stop1, &MenuItem::Click, this, [show] { show->stop1_Click(); });
-    connect(m.Tray1, &MenuItem::Click, this, [this] { systray_Click(); });
     const std::pair<MenuItem *, QString> categories[] = {
         {m.temp2, QStringLiteral("Temp")},         {m.home2, QStringLiteral("HomePage")},
         {m.work2, QStringLiteral("For Work")},     {m.per2, QStringLiteral("Personal")},
@@ -189,8 +207,6 @@ void Form1::copyToFavourite(const QString &category, const QString &source, cons
             m_favourites->copyTo(k, source);
     }
 }
-
-void Form1::systray_Click() {}
 
 void Form1::resizeEvent(QResizeEvent *event)
 {

@@ -9,15 +9,18 @@
 class ClipboardCommands;
 class FavouriteFolders;
 class FileCommands;
+class AutoGoFolder;
 class FolderBrowser;
 class FullScreenSlideShow;
 class FullScreenView;
 class SlideSpeed;
 class WindowSlideShow;
+class HelpMenu;
 class PictureLoading;
 class ViewingModes;
 class PanelFitter;
 class Startup;
+class TrayIcon;
 struct Services;
 
 // The main window. It owns the controls and the objects that handle their events,
@@ -47,11 +50,12 @@ public:
     [[nodiscard]] FavouriteFolders &favourites() { return *m_favourites; }
     [[nodiscard]] ClipboardCommands &clipboardCommands() { return *m_clipboard; }
     [[nodiscard]] FileCommands &fileCommands() { return *m_fileCommands; }
+    [[nodiscard]] TrayIcon &trayIcon() { return *m_trayIcon; }
+    [[nodiscard]] AutoGoFolder &autoGo() { return *m_autoGo; }
+    [[nodiscard]] HelpMenu &help() { return *m_help; }
 
     // Copies source into the favourite folder of that category under fileName.
     void copyToFavourite(const QString &category, const QString &source, const QString &fileName);
-    // Hides the program in the notification area.
-    void systray_Click();
 
     // Runs the start-up sequence, opening the picture or folder named on the command
     // line if any; false when this copy must end at once.
@@ -84,5 +88,8 @@ private:
     std::unique_ptr<FavouriteFolders> m_favourites;
     std::unique_ptr<ClipboardCommands> m_clipboard;
     std::unique_ptr<FileCommands> m_fileCommands;
+    std::unique_ptr<TrayIcon> m_trayIcon;
+    std::unique_ptr<AutoGoFolder> m_autoGo;
+    std::unique_ptr<HelpMenu> m_help;
     std::unique_ptr<Startup> m_startup;
 };

@@ -10,6 +10,7 @@
 #include "shell/platform/DesktopServices.h"
 #include "shell/platform/MessageBoxes.h"
 #include "shell/platform/Volumes.h"
+#include "tray/TrayIcon.h"
 
 Startup::Startup(Form1 &hub, const Services &services)
     : m_hub(hub), c(hub.controls()), m_services(services)
@@ -36,6 +37,10 @@ bool Startup::Form_Load(const QString &commandLinePath)
     c.File2->mirror(*c.File1);
     c.File3->setShowHidden(true);
     argument.showPicture();
+    // Last, so that the browser is complete when the window comes back from the tray.
+    if (m_services.registry.RegistryReadString(Registry::kSettingsKey, Registry::kTrayIcon) ==
+        QLatin1String("1"))
+        m_hub.trayIcon().systray_Click();
     return true;
 }
 

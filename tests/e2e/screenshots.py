@@ -182,6 +182,40 @@ def pasted_picture(session):
     wait_until(lambda: app.message_box() is None, message="the message box to close")
     app.choose_menu("&File", "Paste To View")
     wait_until(lambda: app.caption().endswith("Untitled"), message="the pasted picture")
+def window_named(session, app, title):
+    """Waits for the program's window with the caption, for the scenes of its dialogs."""
+    return wait_until(lambda: [w for w in session.windows_of(app.pid)
+                               if session.desktop.window_name(w) == title],
+                      message=f"the window {title!r}")
+
+
+def option_dialog(session, rank, title):
+    """Opens the rank-th entry of "Loading Option.." (a submenu) with the arrow keys."""
+    app = session.start(folder=picture_folder(session))
+    popup = app._open_menu("&Option   View")
+    for _ in range(len(popup.children()) * 2):
+        if any(c.name == "Loading Option.." and (c.focused or c.selected)
+               for c in app._menu_bar_item("&Option   View").children()[0].children()):
+            break
+        app.key("Down")
+    app.key("Right", *["Down"] * rank, "Return")
+    window_named(session, app, title)
+    return app
+
+
+def tips_window(session):
+    app = session.start(folder=picture_folder(session))
+    app.choose_menu("&Help", "Tips...")
+    app.wait_message_box()
+    app.press_ok()
+    window_named(session, app, "Tips + help ")
+    return app
+
+
+def about_window(session):
+    app = session.start(folder=picture_folder(session))
+    app.choose_menu("&Help", "About...")
+    window_named(session, app, "About...")
     return app
 
 
@@ -218,6 +252,12 @@ SCENES = [
           delete_question),
     Scene("pasted-picture", "A picture pasted from the clipboard: untitled, not fitted.",
           pasted_picture),
+    Scene("start-in-tray-option", "The start-in-tray option dialog.",
+          lambda session: option_dialog(session, 1, "Minimize to TrayIcon")),
+    Scene("auto-go-folder", "The Auto-Go folder dialog, with no folder set yet.",
+          lambda session: option_dialog(session, 0, "Auto-Go Folder")),
+    Scene("tips-window", "The tips window, after the pointer to the readme.", tips_window),
+    Scene("about", "The About dialog.", about_window),
 ]
 
 

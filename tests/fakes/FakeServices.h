@@ -9,6 +9,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QHash>
+#include <QIcon>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -149,12 +150,37 @@ public:
     QString trashFailure;
 };
 
+// A notification area that is there unless told otherwise, and takes the icon
+// unless told to refuse it; press() plays a mouse event on the icon.
 class FakeTray final : public Tray {
 public:
-    [[nodiscard]] bool isAvailable() const override { return false; }
-    [[nodiscard]] bool add(const QIcon &, const QString &) override { return false; }
-    void remove() override {}
-    [[nodiscard]] bool isShown() const override { return false; }
+    [[nodiscard]] bool isAvailable() const override { return available; }
+    [[nodiscard]] bool add(const QIcon &icon, const QString &text) override
+    {
+        ++addCount;
+        if (!available || refusesIcon)
+            return false;
+        shown = true;
+        iconGiven = !icon.isNull();
+        tip = text;
+        return true;
+    }
+    void remove() override
+    {
+        ++removeCount;
+        shown = false;
+    }
+    [[nodiscard]] bool isShown() const override { return shown; }
+
+    void press(TrayMouse event) { Q_EMIT MouseEvent(event); }
+
+    bool available = true;
+    bool refusesIcon = false;
+    bool shown = false;
+    bool iconGiven = false;
+    QString tip;
+    int addCount = 0;
+    int removeCount = 0;
 };
 
 class FakeApplication final : public ApplicationServices {

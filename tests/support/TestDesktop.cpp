@@ -57,6 +57,8 @@ QString TestDesktop::makePicture(const QString &path, int width, int height, con
 
 Form1 &TestDesktop::window(const QString &startFolder)
 {
+    // An earlier window still uses the services it was built on: it goes first.
+    m_window.reset();
     working = std::make_unique<WorkingFolders>(volumes, files, startFolder);
     QDir::setCurrent(startFolder);
     m_services =

@@ -32,6 +32,8 @@ public:
     // Builds the window and runs start-up, with the path named on the command line.
     Form1 &started(const QString &startFolder, const QString &commandLinePath = {});
     [[nodiscard]] Form1Controls &controls() { return m_window->controls(); }
+    // Destroys the main window, as the end of the program does.
+    void closeWindow() { m_window.reset(); }
 
     FakeMessageBoxes messages;
     FakeFileSystem files;

@@ -31,10 +31,27 @@ bool SystemTray::add(const QIcon &icon, const QString &tip)
         return false;
     if (!m_icon) {
         m_icon = std::make_unique<QSystemTrayIcon>();
+        // A left press is a Trigger both on an XEmbed tray and through a status
+        // notifier's Activate; a status notifier's SecondaryActivate is a MiddleClick.
         connect(m_icon.get(), &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) {
-                    if (reason == QSystemTrayIcon::Trigger)
-                        Q_EMIT LeftButtonDown();
+                    switch (reason) {
+                    case QSystemTrayIcon::Trigger:
+                        Q_EMIT MouseEvent(TrayMouse::LeftButtonDown);
+                        break;
+                    case QSystemTrayIcon::DoubleClick:
+                        Q_EMIT MouseEvent(TrayMouse::LeftDoubleClick);
+                        break;
+                    case QSystemTrayIcon::Context:
+                        Q_EMIT MouseEvent(TrayMouse::RightButton);
+                        break;
+                    case QSystemTrayIcon::MiddleClick:
+                        Q_EMIT MouseEvent(TrayMouse::MiddleButton);
+                        break;
+                    default:
+                        Q_EMIT MouseEvent(TrayMouse::Other);
+                        break;
+                    }
                 });
     }
     m_icon->setIcon(icon);

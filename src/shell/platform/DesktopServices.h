@@ -67,20 +67,25 @@ public:
     [[nodiscard]] virtual DesktopOutcome moveToTrash(const QString &file) = 0;
 };
 
+// What the mouse did on the tray icon, as far as the notification area tells.
+enum class TrayMouse { LeftButtonDown, LeftDoubleClick, RightButton, MiddleButton, Other };
+
 // The icon in the desktop's notification area.
 class Tray : public QObject {
     Q_OBJECT
 
 public:
+    // Whether a notification area is there now; it can come and go during a run.
     [[nodiscard]] virtual bool isAvailable() const = 0;
     // False when no notification area takes the icon.
     [[nodiscard]] virtual bool add(const QIcon &icon, const QString &tip) = 0;
+    // Removing an icon that is not shown does nothing.
     virtual void remove() = 0;
     [[nodiscard]] virtual bool isShown() const = 0;
 
 Q_SIGNALS:
-    // A press of the left button on the icon.
-    void LeftButtonDown();
+    // Every mouse event the notification area reports on the icon.
+    void MouseEvent(TrayMouse event);
 };
 
 // The running program as a whole.

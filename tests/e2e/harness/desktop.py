@@ -128,6 +128,20 @@ class Desktop:
             ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check=False).stdout,
             "the window manager")
 
+    def stop_tray_host(self):
+        """Ends the tray host, as on a desktop without a notification area."""
+        for index, (name, process) in enumerate(self._started):
+            if name == "trayer":
+                del self._started[index]
+                processes.end_process(process.pid)
+                break
+        wait_until(lambda: not xlib.selection_owner(self.display, "_NET_SYSTEM_TRAY_S0"),
+                   timeout=10, message="the tray host to go")
+
+    def start_tray_host(self):
+        if not any(name == "trayer" for name, _ in self._started):
+            self._start_tray_host()
+
     def _start_tray_host(self):
         self._spawn("trayer", ["trayer", "--edge", "bottom", "--align", "right",
                                "--widthtype", "request", "--height", "24",

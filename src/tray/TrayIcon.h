@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+
+class Form1;
+class Form5;
+struct Services;
+enum class TrayMouse;
+
+// Hides the main window into the desktop's notification area and brings it back on
+// a left press on the icon. Where no notification area is there the window stays
+// shown: hidden without an icon, it could never be brought back.
+class TrayIcon {
+public:
+    static inline const QString kTip = QStringLiteral("Quorvel 1.36");
+
+    TrayIcon(Form1 &hub, const Services &services);
+    // The icon goes with the main window.
+    ~TrayIcon();
+    TrayIcon(const TrayIcon &) = delete;
+    TrayIcon &operator=(const TrayIcon &) = delete;
+
+    // "Minimize to SysTray..." and, from a paused slide show, "SysTr&ay...".
+    void systray_Click();
+    void Tray1_Click();
+    // The notification area's report of the mouse on the icon.
+    void Form_MouseMove(TrayMouse event);
+    void Form_Terminate();
+    // Opens the start-in-tray option.
+    void TrayMin1_Click();
+
+    [[nodiscard]] bool isInTray() const { return m_inTray; }
+    // The open option dialog, or null.
+    [[nodiscard]] Form5 *optionDialog() const;
+
+private:
+    Form1 &m_hub;
+    const Services &m_services;
+    bool m_inTray = false;
+    QPointer<Form5> m_form5;
+};

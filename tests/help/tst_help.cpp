@@ -1,0 +1,145 @@
+#include "help/Form10.h"
+#include "help/Form4.h"
+#include "help/HelpMenu.h"
+#include "support/TestDesktop.h"
+
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTest>
+
+namespace {
+
+// A control's designed place, in twips, as it is on screen in pixels.
+QRect twips(int left, int top, int width, int height)
+{
+    return {(left + 7) / 15, (top + 7) / 15, (width + 7) / 15, (height + 7) / 15};
+}
+
+} // namespace
+
+class TestHelp : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void tipsPointToTheReadmeThenShowTheTipsWindow();
+    void aboutShowsTheProgramWithoutInventedAddresses();
+    void readmeShipsBesideTheProgramAndCoversItsSubjects();
+};
+
+void TestHelp::tipsPointToTheReadmeThenShowTheTipsWindow()
+{
+    TestDesktop desktop;
+    Form1 &form = desktop.started(desktop.home());
+    form.controls().menus.tip->click();
+    QCOMPARE(desktop.messages.shown,
+             (QList<RecordedMessage>{{QStringLiteral("Please Read the Readme.txt for more details"),
+                                      0, QStringLiteral("Tips on Readme.txt")}}));
+    QPointer<Form10> tips = form.help().tipsWindow();
+    QVERIFY(tips && tips->isVisible());
+    QCOMPARE(tips->windowTitle(), QStringLiteral("Tips + help "));
+    QCOMPARE(tips->size(), QSize(361, 329));
+
+    const QStringList expected = {
+        R"(In "Auto-Fit" Mode..You can One Click the picture for Full Screen View...)",
+        R"("Pic's Size " indicates the Actual Size of the Picture when "Actual Size" or "Auto Fit" is ticked)",
+        R"(In Any Viewing Mode.You can double click the filename for Full Screen View.)",
+        R"("Zoom Options" will be enabled when Actual size Mode is ticked.)",
+        R"(**Recommend Auto-Fit Mode)",
+        R"(Auto-Fit will be used in any Full Screen Format)",
+        R"(You can view any large image/picture clearly in Auto-Fit Mode without zooming the picture)",
+    };
+    QCOMPARE(tips->tipLabels.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        const QLabel *tip = tips->tipLabels.at(i);
+        QCOMPARE(tip->text(), expected.at(i));
+        QCOMPARE(tip->parentWidget(), i < 4 ? tips->Frame2 : tips->Frame3);
+        // Whole, in reading order, inside its frame.
+        QVERIFY(tip->parentWidget()->rect().contains(tip->geometry()));
+        QVERIFY2(tip->height() >= tip->heightForWidth(tip->width()),
+                 qPrintable(QStringLiteral("%1: %2 < %3 in %4")
+                                .arg(i)
+                                .arg(tip->height())
+                                .arg(tip->heightForWidth(tip->width()))
+                                .arg(tip->width())));
+        if (i % 4 != 0 && i != 4)
+            QVERIFY(tip->y() > tips->tipLabels.at(i - 1)->geometry().bottom());
+    }
+    QCOMPARE(tips->Frame2->geometry(), twips(120, 120, 2655, 2895));
+    QCOMPARE(tips->Frame3->geometry(), twips(120, 3000, 2655, 1695));
+    QCOMPARE(tips->Label8->text(), QStringLiteral("Viewing Panel:"));
+    QCOMPARE(tips->Label9->text(), QStringLiteral("Full Screen View:"));
+    QCOMPARE(tips->Picture1->geometry(), twips(2880, 480, 2460, 1770));
+    QCOMPARE(tips->Picture2->geometry(), twips(2880, 2880, 2460, 1860));
+    for (const QLabel *picture : {tips->Picture1, tips->Picture2})
+        QVERIFY(!picture->pixmap().isNull());
+
+    // Choosing it again shows the box again and the same window.
+    form.controls().menus.tip->click();
+    QCOMPARE(desktop.messages.shown.size(), 2);
+    QCOMPARE(form.help().tipsWindow(), tips.data());
+    tips->close();
+    QTRY_VERIFY(!tips);
+}
+
+void TestHelp::aboutShowsTheProgramWithoutInventedAddresses()
+{
+    TestDesktop desktop;
+    Form1 &form = desktop.started(desktop.home());
+    form.controls().menus.About1->click();
+    QPointer<Form4> about = form.help().aboutWindow();
+    QVERIFY(about && about->isVisible());
+    QCOMPARE(about->windowTitle(), QStringLiteral("About..."));
+    QCOMPARE(about->size(), QSize(324, 221));
+    QCOMPARE(about->Label1->text(), QStringLiteral("Quorvel 1.36 By the Quorvel developers"));
+    QVERIFY(about->Label1->font().bold());
+    QCOMPARE(about->Label1->font().pointSize(), 12);
+    QCOMPARE(about->Label4->text(), QStringLiteral("The Fastest Way to View Pictures!"));
+    QCOMPARE(about->Label5->text(), QStringLiteral("HomePage:"));
+    QCOMPARE(about->Label6->text(), QStringLiteral("Email Address:"));
+    QVERIFY(about->Label2->text().startsWith(QStringLiteral("WARNING: I am not responsible")));
+    for (const QLineEdit *box : {about->Text1, about->Text2}) {
+        QVERIFY(box->isReadOnly());
+        QCOMPARE(box->text(), QStringLiteral("none published yet"));
+    }
+    QCOMPARE(about->Image1->geometry(), twips(0, 0, 1260, 2745));
+    QVERIFY(!about->Image1->pixmap().isNull());
+    QCOMPARE(about->Label1->pos(), twips(1320, 120, 0, 0).topLeft());
+    QCOMPARE(about->Label4->geometry(), twips(1320, 960, 2655, 255));
+    QCOMPARE(about->Text1->geometry(), twips(1320, 1680, 3135, 285));
+    QCOMPARE(about->Text2->geometry(), twips(1320, 2400, 3135, 285));
+    QCOMPARE(about->Label2->geometry(), twips(120, 2880, 4575, 495));
+    // The title line is whole, and stops above the slogan.
+    QVERIFY(about->Label1->heightForWidth(about->Label1->width()) <= about->Label1->height());
+    QVERIFY(about->Label1->geometry().bottom() < about->Label4->y());
+
+    // The separator: grey over white, from the left edge to 4680 twips.
+    const QImage shot = about->grab().toImage();
+    QCOMPARE(QColor(shot.pixel(10, 184)), QColor(128, 128, 128));
+    QCOMPARE(QColor(shot.pixel(10, 185)), QColor(Qt::white));
+    QCOMPARE(QColor(shot.pixel(311, 184)), QColor(128, 128, 128));
+    QVERIFY(QColor(shot.pixel(318, 184)) != QColor(128, 128, 128));
+}
+
+void TestHelp::readmeShipsBesideTheProgramAndCoversItsSubjects()
+{
+    QFile readme(QStringLiteral(QUORVEL_PROGRAM_FOLDER "/Readme.txt"));
+    QVERIFY2(readme.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(readme.fileName()));
+    const QString text = QString::fromUtf8(readme.readAll());
+    const QStringList subjects = {
+        // What it reads.
+        ".bmp", ".dib", ".rle", ".gif", ".jpg", ".ico", ".cur", ".wmf", ".emf",
+        // The modes and the commands a user looks for.
+        "Auto-Fit Size", "Actual Size", "Stretched Size", "Full Screen View...",
+        "Win Mode SlideShow...", "Full Screen SlideShow...", "Adjust Speed...",
+        "Minimize to SysTray...", "Go to \"Folder\" Now", "Delete File...", "Run File Now...",
+        // Where things are kept.
+        "~/.config/Quorvel/registry.conf", "AutoJump", "TrayIcon", "~/VozeviZire", "trash"};
+    for (const QString &subject : subjects)
+        QVERIFY2(text.contains(subject), qPrintable(subject));
+}
+
+QTEST_MAIN(TestHelp)
+#include "tst_help.moc"
