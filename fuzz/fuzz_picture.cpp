@@ -46,14 +46,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::optional<PictureFormat> format = PictureLoader::sniff(bytes);
     if (!format || !keeps(*format))
         return -1;
+    const LoadResult result = PictureLoader::loadBytes(bytes);
     if (*format == PictureFormat::Bmp) {
-        // Large bitmap files are read a slice at a time rather than from memory.
+        // Large bitmap files are read a slice at a time rather than from memory,
+        // which must come to the same picture.
         QBuffer device;
         device.setData(bytes);
         device.open(QIODevice::ReadOnly);
-        (void)picture::decodeBmp(device);
+        const picture::Decoded streamed = picture::decodeBmp(device);
+        const picture::Decoded whole = picture::decodeBmp(picture::Bytes(bytes));
+        if (streamed.ok() != whole.ok() || streamed.warning.isEmpty() != whole.warning.isEmpty() ||
+            streamed.image != whole.image)
+            __builtin_trap();
     }
-    const LoadResult result = PictureLoader::loadBytes(bytes);
     if (!result.picture)
         return 0;
     const Picture &pic = *result.picture;
