@@ -17,6 +17,9 @@ import statistics
 import subprocess
 import sys
 
+# Pictures smaller than this on their long side are also reported apart: text
+# and thin lines weigh most there.
+SMALL_SIDE = 150
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 
@@ -112,6 +115,9 @@ def main():
                 groups.setdefault(plus.get(rel, "-"), []).append(v)
                 out.write("%s\t%.4f\n" % (rel, v))
             summary(fmt.upper(), vals)
+            small = [scores.get(out_name("ours", rel), 0.5) for rel, kind in files
+                     if kind == fmt and rel in lo and max(lo[rel][1], lo[rel][2]) < SMALL_SIDE]
+            summary("  under %d px on the long side" % SMALL_SIDE, small)
             if fmt == "emf":
                 summary("  without EMF+", groups.get("-", []))
                 summary("  EMF+ with plain records", groups.get("emf+dual", []))

@@ -1,5 +1,6 @@
 #include "MetafilePicture.h"
 
+#include "EmbeddedEmf.h"
 #include "EmfPlayer.h"
 #include "GdiDevice.h"
 #include "WmfPlayer.h"
@@ -78,8 +79,28 @@ std::shared_ptr<const MetafilePicture> MetafilePicture::load(QByteArray bytes, Q
         const double upi = info->unitsPerInch;
         pic->m_natural =
             clampNatural(info->frame.width() * 96.0 / upi, info->frame.height() * 96.0 / upi);
+        pic->adoptEmbeddedEmf();
     }
     return pic;
+}
+
+void MetafilePicture::adoptEmbeddedEmf()
+{
+    const qsizetype header = m_wmf->placeable ? 22 : 0;
+    auto emf = EmbeddedEmf::extract(QByteArrayView(m_bytes).sliced(header));
+    if (!emf)
+        return;
+    auto info = scanEmf(*emf);
+    if (!info || info->drawingRecords == 0)
+        return;
+    m_embeddedBytes = std::move(*emf);
+    m_embeddedEmf = std::make_unique<EmfInfo>(*info);
+    if (m_wmf->frameFromBounds) {
+        // The stand-in records gave no size of their own: the EMF's frame is the size.
+        const QRect f = info->frame;
+        m_natural = clampNatural((f.right() - f.left()) * 96.0 / 2540.0,
+                                 (f.bottom() - f.top()) * 96.0 / 2540.0);
+    }
 }
 
 bool MetafilePicture::hasEmfPlus() const
@@ -94,6 +115,8 @@ bool MetafilePicture::isEmfPlusOnly() const
 
 bool MetafilePicture::hasDrawingRecords() const
 {
+    if (m_embeddedEmf)
+        return true;
     return m_emf ? m_emf->drawingRecords > 0 : m_wmf->drawingRecords > 0;
 }
 
@@ -111,12 +134,15 @@ void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *s
 
     GdiDevice::Setup setup;
     QRectF frame;
-    if (m_emf) {
+    // A WMF that carries an EMF shows the EMF, stretched over the WMF's own frame.
+    const EmfInfo *emf = m_emf ? m_emf.get() : m_embeddedEmf.get();
+    const QByteArrayView emfBytes = m_emf ? QByteArrayView(m_bytes) : m_embeddedBytes;
+    if (emf) {
         setup.flavor = GdiDevice::Flavor::Emf;
-        setup.pxPerMmX = m_emf->pxPerMmX();
-        setup.pxPerMmY = m_emf->pxPerMmY();
-        setup.objectSlots = m_emf->handles;
-        frame = m_emf->frameInDevice();
+        setup.pxPerMmX = emf->pxPerMmX();
+        setup.pxPerMmY = emf->pxPerMmY();
+        setup.objectSlots = emf->handles;
+        frame = emf->frameInDevice();
     } else {
         setup.flavor = GdiDevice::Flavor::Wmf;
         setup.wmfFrame = m_wmf->frame;
@@ -144,8 +170,8 @@ void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *s
 
     {
         GdiDevice device(painter, setup);
-        if (m_emf)
-            playEmf(m_bytes, *m_emf, device);
+        if (emf)
+            playEmf(emfBytes, *emf, device);
         else
             playWmf(m_bytes, *m_wmf, device);
         if (stats) {

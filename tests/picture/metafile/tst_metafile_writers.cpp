@@ -1,0 +1,147 @@
+// Features of the formats that other programs' metafiles use: an EMF carried in a
+// WMF, pictures placed far from the origin, and small pictures full of text.
+#include "MetafileBuilder.h"
+#include "MetafileTestUtil.h"
+
+#include <QTest>
+
+using namespace metafile;
+using namespace metafile::test;
+
+namespace {
+
+constexpr quint16 WMF_CREATEBRUSHINDIRECT = 0x02FC;
+constexpr quint16 WMF_SELECTOBJECT = 0x012D;
+constexpr quint16 WMF_RECTANGLE = 0x041B;
+constexpr quint16 WMF_ESCAPE = 0x0626;
+constexpr quint32 EMR_SELECTOBJECT = 37;
+constexpr quint32 EMR_CREATEBRUSHINDIRECT = 39;
+constexpr quint32 EMR_RECTANGLE = 43;
+constexpr quint32 NULL_PEN = 0x80000008u;
+
+// An EMF of the same 100 x 100 pixels that paints its left half blue. Padded with
+// a few hundred bytes of comment so that it needs several chunks.
+QByteArray blueLeftHalfEmf()
+{
+    EmfBuilder e;
+    e.rec(70, QByteArray(400, 'x')); // EMR_GDICOMMENT
+    e.rec(EMR_SELECTOBJECT, {NULL_PEN});
+    e.rec(EMR_CREATEBRUSHINDIRECT, {1, 0, 0xFF0000, 0}).rec(EMR_SELECTOBJECT, {1});
+    e.rec(EMR_RECTANGLE, {0, 0, 51, 101});
+    return e.finish();
+}
+
+// A WMF whose own records paint the whole picture red, with the escapes given
+// placed before them, as Office programs write it.
+QByteArray redWmfCarrying(const QList<QByteArray> &escapes)
+{
+    WmfBuilder w;
+    for (const QByteArray &e : escapes)
+        w.rec(WMF_ESCAPE, e);
+    w.rec(0x02FA, words({5, 0, 0, 0, 0})).rec(WMF_SELECTOBJECT, {0}); // null pen
+    w.rec(WMF_CREATEBRUSHINDIRECT, words({0, 0x00FF, 0, 0})).rec(WMF_SELECTOBJECT, {1});
+    w.rec(WMF_RECTANGLE, {101, 101, 0, 0});
+    return w.finish();
+}
+
+} // namespace
+
+class TestMetafileWriters : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void embeddedEmfIsDrawnInsteadOfTheWmfRecords();
+    void embeddedEmfChecksumsOfBothKindsAreAccepted();
+    void damagedEmbeddedEmfFallsBackToTheWmfRecords_data();
+    void damagedEmbeddedEmfFallsBackToTheWmfRecords();
+};
+
+void TestMetafileWriters::embeddedEmfIsDrawnInsteadOfTheWmfRecords()
+{
+    const QByteArray emf = blueLeftHalfEmf();
+    const QList<QByteArray> chunks = embeddedEmfEscapes(emf, int(emf.size() / 2 + 4));
+    QCOMPARE(chunks.size(), 2);
+    const auto pic = loadOrFail(redWmfCarrying(chunks));
+    QVERIFY(pic);
+    QVERIFY(pic->hasEmbeddedEmf());
+    QCOMPARE(pic->naturalSize(), QSize(100, 100));
+    const QImage img = pic->render(QSize(100, 100));
+    QCOMPARE_COLOR(img, 10, 50, kBlue);
+    QCOMPARE_COLOR(img, 90, 50, kWhite);
+    // Stretched over the WMF's frame at any size.
+    const QImage wide = pic->render(QSize(300, 60));
+    QCOMPARE_COLOR(wide, 140, 30, kBlue);
+    QCOMPARE_COLOR(wide, 160, 30, kWhite);
+}
+
+void TestMetafileWriters::embeddedEmfChecksumsOfBothKindsAreAccepted()
+{
+    // Windows chooses the checksum that makes all the words of the WMF (from its
+    // standard header on) add up to zero.
+    const QByteArray emf = blueLeftHalfEmf();
+    QByteArray wmf = redWmfCarrying(embeddedEmfEscapes(emf, 300, quint16(0)));
+    const qsizetype checksumAt = 22 + 18 + 6 + 2 + 2 + 12;
+    quint16 sum = 0;
+    for (qsizetype i = 22; i + 1 < wmf.size(); i += 2)
+        sum = quint16(sum + qFromLittleEndian<quint16>(wmf.constData() + i));
+    qToLittleEndian<quint16>(quint16(-sum), wmf.data() + checksumAt);
+    const auto pic = loadOrFail(wmf);
+    QVERIFY(pic);
+    QVERIFY(pic->hasEmbeddedEmf());
+    QCOMPARE_COLOR(pic->render(QSize(100, 100)), 10, 50, kBlue);
+}
+
+void TestMetafileWriters::damagedEmbeddedEmfFallsBackToTheWmfRecords_data()
+{
+    QTest::addColumn<QByteArray>("wmf");
+    const QByteArray emf = blueLeftHalfEmf();
+    const QList<QByteArray> good = embeddedEmfEscapes(emf, 256);
+    QVERIFY(good.size() >= 3);
+
+    QTest::newRow("wrong checksum") << redWmfCarrying(embeddedEmfEscapes(emf, 256, 0x1234));
+    QTest::newRow("a chunk missing") << redWmfCarrying(good.mid(0, 1) + good.mid(2));
+    QTest::newRow("the last chunk missing") << redWmfCarrying(good.mid(0, good.size() - 1));
+    QList<QByteArray> swapped = good;
+    swapped.swapItemsAt(0, 1);
+    QTest::newRow("chunks out of order") << redWmfCarrying(swapped);
+    QList<QByteArray> doubled = good;
+    doubled.insert(1, good.at(1));
+    QTest::newRow("a chunk twice") << redWmfCarrying(doubled);
+
+    auto patched = [&](int chunk, qsizetype at, quint32 value) {
+        QList<QByteArray> c = good;
+        qToLittleEndian<quint32>(value, c[chunk].data() + at);
+        return redWmfCarrying(c);
+    };
+    // Offsets in the escape's parameters: record count 20, chunk size 24,
+    // remaining 28, total 32.
+    QTest::newRow("record counts disagree") << patched(1, 20, quint32(good.size() + 1));
+    QTest::newRow("totals disagree") << patched(1, 32, quint32(emf.size() + 4));
+    QTest::newRow("remaining bytes wrong") << patched(0, 28, 7);
+    QTest::newRow("chunk size past the record") << patched(0, 24, 0x1000);
+    QTest::newRow("total beyond the file") << patched(0, 32, 0x7FFFFFF0);
+    QTest::newRow("chunk size beyond the limit") << patched(0, 24, 0x10000);
+
+    QList<QByteArray> apart = good;
+    apart.insert(1, Bytes().u16(0x000F).u16(4).raw("note").data()); // another comment
+    QTest::newRow("chunks not one after another") << redWmfCarrying(apart);
+
+    // Sound framing, but what it carries is no EMF.
+    QByteArray notEmf = emf;
+    notEmf[40] = 'X'; // the " EMF" signature
+    QTest::newRow("not an EMF") << redWmfCarrying(embeddedEmfEscapes(notEmf, 256));
+}
+
+void TestMetafileWriters::damagedEmbeddedEmfFallsBackToTheWmfRecords()
+{
+    QFETCH(QByteArray, wmf);
+    const auto pic = loadOrFail(wmf);
+    QVERIFY(pic);
+    QVERIFY(!pic->hasEmbeddedEmf());
+    const QImage img = pic->render(QSize(100, 100));
+    QCOMPARE_COLOR(img, 10, 50, kRed);
+    QCOMPARE_COLOR(img, 90, 50, kRed);
+}
+
+QTEST_MAIN(TestMetafileWriters)
+#include "tst_metafile_writers.moc"
