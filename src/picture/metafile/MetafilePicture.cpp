@@ -18,6 +18,8 @@ namespace {
 constexpr qint64 kMaxCachePixels = qint64(8192) * 8192;
 constexpr int kMaxNaturalSide = 16384;
 constexpr qint64 kMaxImagePixels = qint64(8192) * 8192;
+// The page a WMF without a size is first played on, to find where it draws.
+constexpr QRectF kMeasuringPage(0, 0, 1, 1);
 
 QSize clampNatural(double w, double h)
 {
@@ -62,7 +64,7 @@ std::shared_ptr<const MetafilePicture> MetafilePicture::load(QByteArray bytes, Q
             QRectF bounds;
             GdiDevice::Setup setup;
             setup.flavor = GdiDevice::Flavor::Wmf;
-            setup.wmfFrame = QRectF(0, 0, 1, 1);
+            setup.wmfFrame = kMeasuringPage;
             setup.wmfUnitsPerInch = info->unitsPerInch;
             setup.objectSlots = info->objectSlots;
             setup.workBudget = kWorkBudget;
@@ -72,8 +74,10 @@ std::shared_ptr<const MetafilePicture> MetafilePicture::load(QByteArray bytes, Q
                 playWmf(pic->m_bytes, *info, device);
             }
             if (bounds.width() >= 1 && bounds.height() >= 1 && bounds.width() < 1e6 &&
-                bounds.height() < 1e6)
+                bounds.height() < 1e6) {
                 info->frame = bounds.adjusted(0, 0, 1, 1); // both edges count, as in GDI
+                info->measured = true;
+            }
         }
         pic->m_wmf = std::make_unique<WmfInfo>(*info);
         const double upi = info->unitsPerInch;
@@ -146,6 +150,8 @@ void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *s
     } else {
         setup.flavor = GdiDevice::Flavor::Wmf;
         setup.wmfFrame = m_wmf->frame;
+        if (m_wmf->measured)
+            setup.wmfPage = kMeasuringPage;
         setup.wmfUnitsPerInch = m_wmf->unitsPerInch;
         setup.objectSlots = m_wmf->objectSlots;
         frame = m_wmf->frame;

@@ -44,6 +44,42 @@ QByteArray redWmfCarrying(const QList<QByteArray> &escapes)
     return w.finish();
 }
 
+// META_POLYPOLYGON with one polygon: the box from (left, top) to (right, bottom).
+QByteArray wmfPolyPolygonBox(int left, int top, int right, int bottom)
+{
+    Bytes b;
+    b.u16(1).u16(4);
+    b.i16(qint16(left)).i16(qint16(top)).i16(qint16(right)).i16(qint16(top));
+    b.i16(qint16(right)).i16(qint16(bottom)).i16(qint16(left)).i16(qint16(bottom));
+    return b.data();
+}
+
+// A black box drawn as a poly-polygon under MM_ANISOTROPIC, far below the origin.
+WmfBuilder farOutBox(WmfBuilder w, QPoint windowOrg, std::optional<QSize> windowExt, QRect box)
+{
+    w.rec(0x0103, {8});                            // MM_ANISOTROPIC
+    w.rec(0x020B, {windowOrg.y(), windowOrg.x()}); // SETWINDOWORG
+    if (windowExt)
+        w.rec(0x020C, {windowExt->height(), windowExt->width()});
+    w.rec(0x02FA, words({5, 0, 0, 0, 0})).rec(WMF_SELECTOBJECT, {0}); // null pen
+    w.rec(WMF_CREATEBRUSHINDIRECT, words({0, 0, 0, 0})).rec(WMF_SELECTOBJECT, {1});
+    w.rec(0x0538, wmfPolyPolygonBox(box.left(), box.top(), box.left() + box.width(),
+                                    box.top() + box.height()));
+    return w;
+}
+
+// Rows and columns that are mostly ink: the box's exact pixels, ignoring the
+// half-covered ones at its edges.
+QRect solidBounds(const QImage &img)
+{
+    QRect r;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < 100)
+                r |= QRect(x, y, 1, 1);
+    return r;
+}
+
 } // namespace
 
 class TestMetafileWriters : public QObject {
@@ -54,6 +90,7 @@ private Q_SLOTS:
     void embeddedEmfChecksumsOfBothKindsAreAccepted();
     void damagedEmbeddedEmfFallsBackToTheWmfRecords_data();
     void damagedEmbeddedEmfFallsBackToTheWmfRecords();
+    void farOutPolyPolygonsFillTheirExactPixels();
 };
 
 void TestMetafileWriters::embeddedEmfIsDrawnInsteadOfTheWmfRecords()
@@ -141,6 +178,41 @@ void TestMetafileWriters::damagedEmbeddedEmfFallsBackToTheWmfRecords()
     const QImage img = pic->render(QSize(100, 100));
     QCOMPARE_COLOR(img, 10, 50, kRed);
     QCOMPARE_COLOR(img, 90, 50, kRed);
+}
+
+void TestMetafileWriters::farOutPolyPolygonsFillTheirExactPixels()
+{
+    // Window origins far below zero, as PostScript converters write glyph
+    // outlines. A box from 100 to 900 of 1000 units on 100 pixels fills 80
+    // whole pixels (its edges, on pixel centres, go to the pixel edge before
+    // them), wherever it lies: the same pixels as near the origin.
+    for (int y0 : {0, -30000, -12345, 20000}) {
+        const QRect box(100, y0 + 100, 800, 800);
+        const WmfBuilder placeable(QRect(0, y0, 1000, 1000), 960, true);
+        const auto withFrame =
+            loadOrFail(farOutBox(placeable, QPoint(0, y0), QSize(1000, 1000), box).finish());
+        QVERIFY(withFrame);
+        QCOMPARE(withFrame->naturalSize(), QSize(100, 100));
+        QCOMPARE(solidBounds(withFrame->render(QSize(100, 100))), QRect(9, 9, 80, 80));
+        QCOMPARE(solidBounds(withFrame->render(QSize(50, 200))), QRect(4, 19, 40, 160));
+
+        // No frame at all: the picture is measured from what it draws (801 units
+        // with both edges), and the box then covers it from its first pixel on,
+        // wherever the window origin puts it.
+        const WmfBuilder bare(QRect(), 96, false);
+        const auto measured =
+            loadOrFail(farOutBox(bare, QPoint(-500, y0 - 400), std::nullopt, box).finish());
+        QVERIFY(measured);
+        QCOMPARE(measured->naturalSize(), QSize(801, 801));
+        const QImage img = measured->render(QSize(80, 80));
+        QVERIFY2(solidBounds(img) == QRect(0, 0, 79, 79),
+                 qPrintable(QStringLiteral("window origin y %1: box at %2,%3 %4x%5")
+                                .arg(y0 - 400)
+                                .arg(solidBounds(img).x())
+                                .arg(solidBounds(img).y())
+                                .arg(solidBounds(img).width())
+                                .arg(solidBounds(img).height())));
+    }
 }
 
 QTEST_MAIN(TestMetafileWriters)
