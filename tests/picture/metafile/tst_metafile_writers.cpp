@@ -68,6 +68,74 @@ WmfBuilder farOutBox(WmfBuilder w, QPoint windowOrg, std::optional<QSize> window
     return w;
 }
 
+QByteArray emfFont(int slot, int height, const QString &face, int charSet)
+{
+    Bytes b;
+    b.u32(quint32(slot)).i32(height).i32(0).i32(0).i32(0).i32(400);
+    b.u8(0).u8(0).u8(0).u8(quint8(charSet)).u8(0).u8(0).u8(0).u8(0);
+    for (int i = 0; i < 32; ++i)
+        b.u16(i < face.size() ? face.at(i).unicode() : 0);
+    return b.data();
+}
+
+// EMR_EXTTEXTOUTW at (x, y), with a character-spacing array when dx is given.
+QByteArray emfText(int x, int y, const QString &text, const QList<int> &dx = {})
+{
+    Bytes b;
+    b.i32(0).i32(0).i32(-1).i32(-1); // bounds
+    b.u32(1).f32(1).f32(1);          // compatible mode, scales
+    const quint32 offString = 8 + 16 + 12 + 40;
+    const quint32 stringBytes = quint32((text.size() * 2 + 3) / 4 * 4);
+    b.i32(x).i32(y).u32(quint32(text.size())).u32(offString).u32(0);
+    b.i32(0).i32(0).i32(0).i32(0); // rectangle
+    b.u32(dx.isEmpty() ? 0 : offString + stringBytes);
+    for (QChar c : text)
+        b.u16(c.unicode());
+    b.pad4();
+    for (int d : dx)
+        b.i32(d);
+    return b.data();
+}
+
+// One run of transparent text on its baseline in a 300 x 100 EMF.
+std::shared_ptr<const MetafilePicture> textOnBaseline(const QString &face, int height, int charSet,
+                                                      QPoint at, const QString &text,
+                                                      const QList<int> &dx = {})
+{
+    EmfBuilder e(QSize(300, 100));
+    e.rec(82, emfFont(1, height, face, charSet)); // EMR_EXTCREATEFONTINDIRECTW
+    e.rec(EMR_SELECTOBJECT, {1});
+    e.rec(18, {1});  // EMR_SETBKMODE transparent
+    e.rec(22, {24}); // EMR_SETTEXTALIGN TA_BASELINE
+    e.rec(84, emfText(at.x(), at.y(), text, dx));
+    return loadOrFail(e.finish());
+}
+
+// Centres of mass of the separate runs of inked columns, left to right.
+QList<double> glyphCentres(const QImage &img)
+{
+    QList<double> centres;
+    double weight = 0, sum = 0;
+    for (int x = 0; x <= img.width(); ++x) {
+        double column = 0;
+        for (int y = 0; x < img.width() && y < img.height(); ++y)
+            column += 255 - qGray(img.pixel(x, y));
+        if (column > 0) {
+            weight += column;
+            sum += column * x;
+        } else if (weight > 0) {
+            centres.append(sum / weight);
+            weight = sum = 0;
+        }
+    }
+    return centres;
+}
+
+bool installed(const QString &family)
+{
+    return QFontInfo(QFont(family)).family().startsWith(family);
+}
+
 // Rows and columns that are mostly ink: the box's exact pixels, ignoring the
 // half-covered ones at its edges.
 QRect solidBounds(const QImage &img)
@@ -91,6 +159,7 @@ private Q_SLOTS:
     void damagedEmbeddedEmfFallsBackToTheWmfRecords_data();
     void damagedEmbeddedEmfFallsBackToTheWmfRecords();
     void farOutPolyPolygonsFillTheirExactPixels();
+    void smallTextKeepsItsGlyphPositions();
 };
 
 void TestMetafileWriters::embeddedEmfIsDrawnInsteadOfTheWmfRecords()
@@ -212,6 +281,38 @@ void TestMetafileWriters::farOutPolyPolygonsFillTheirExactPixels()
                                 .arg(solidBounds(img).y())
                                 .arg(solidBounds(img).width())
                                 .arg(solidBounds(img).height())));
+    }
+}
+
+void TestMetafileWriters::smallTextKeepsItsGlyphPositions()
+{
+    // "lIlIl", one glyph every 50 units by the character-spacing array, drawn at
+    // its natural 300 pixels and as small as equations and labels are: each
+    // glyph stays where the records put it, within half a pixel.
+    if (!installed(QStringLiteral("Liberation Sans")))
+        QSKIP("Liberation Sans is not installed");
+    const auto pic = textOnBaseline(QStringLiteral("Arial"), -40, 0, QPoint(20, 70),
+                                    QStringLiteral("lIlIl"), {50, 50, 50, 50, 50});
+    QVERIFY(pic);
+    const QList<double> natural = glyphCentres(pic->render(QSize(300, 100)));
+    QCOMPARE(natural.size(), 5);
+    for (int i = 0; i + 2 < 5; ++i) // the same letter two advances on
+        QVERIFY(qAbs(natural[i + 2] - natural[i] - 100) < 1);
+    for (int width : {150, 120, 90, 60}) {
+        const double scale = width / 300.0;
+        const QList<double> small = glyphCentres(pic->render(QSize(width, width / 3)));
+        QCOMPARE(small.size(), 5);
+        for (int i = 0; i < 5; ++i) {
+            // A device coordinate x lands on column x - 1 at natural size (the
+            // player's pixel-centre convention), and on x * scale - 1 here.
+            const double expected = (natural[i] + 1) * scale - 1;
+            QVERIFY2(qAbs(small[i] - expected) <= 0.5,
+                     qPrintable(QStringLiteral("%1 px wide: glyph %2 at %3, expected %4")
+                                    .arg(width)
+                                    .arg(i)
+                                    .arg(small[i])
+                                    .arg(expected)));
+        }
     }
 }
 
