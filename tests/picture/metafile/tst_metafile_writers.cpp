@@ -160,6 +160,7 @@ private Q_SLOTS:
     void damagedEmbeddedEmfFallsBackToTheWmfRecords();
     void farOutPolyPolygonsFillTheirExactPixels();
     void smallTextKeepsItsGlyphPositions();
+    void symbolDegreeSignSitsHighInItsEm();
 };
 
 void TestMetafileWriters::embeddedEmfIsDrawnInsteadOfTheWmfRecords()
@@ -312,6 +313,37 @@ void TestMetafileWriters::smallTextKeepsItsGlyphPositions()
                                     .arg(i)
                                     .arg(small[i])
                                     .arg(expected)));
+        }
+    }
+}
+
+void TestMetafileWriters::symbolDegreeSignSitsHighInItsEm()
+{
+    // The Symbol font's degree sign (0xB0) is a ring from 0.385 to 0.685 of the
+    // em above the baseline; alpha (0x61) next to it is drawn too. A 40 unit em
+    // on a baseline at y = 70, at natural size and at a third of it; the
+    // baseline moves up half a pixel to a row's edge, and at small sizes the
+    // ring's soft rim may add a row.
+    if (!installed(QStringLiteral("Standard Symbols PS")))
+        QSKIP("no font of the Symbol font's design is installed");
+    for (const QList<int> &dx : {QList<int>{}, QList<int>{30, 30}}) {
+        const auto pic = textOnBaseline(QStringLiteral("Symbol"), -40, 2, QPoint(20, 70),
+                                        QString(QChar(0xF0B0)) + QChar(0xF061), dx);
+        QVERIFY(pic);
+        for (int width : {300, 90}) {
+            const double scale = width / 300.0;
+            const QImage img = pic->render(QSize(width, width / 3));
+            const QRect ring = inkBounds(img.copy(0, 0, int(35 * scale), img.height()));
+            const double middle = (ring.top() + ring.bottom() + 1) / 2.0;
+            const double expected = (70 - 0.535 * 40) * scale - 0.5;
+            QVERIFY2(qAbs(middle - expected) <= 1.5 && ring.height() <= 0.3 * 40 * scale + 2,
+                     qPrintable(QStringLiteral("%1 px wide: ring on rows %2 to %3, its middle "
+                                               "expected at %4")
+                                    .arg(width)
+                                    .arg(ring.top())
+                                    .arg(ring.bottom())
+                                    .arg(expected)));
+            QVERIFY(!inkBounds(img.copy(int(37 * scale), 0, img.width(), img.height())).isEmpty());
         }
     }
 }
