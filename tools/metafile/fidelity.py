@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Compares Quorvel's metafile player with LibreOffice on the shared corpus.
 
-    fidelity.py [--build DIR] [--corpus DIR] [--work DIR] [--only SUBSTRING] [--reuse-lo]
+    fidelity.py [--build DIR] [--corpus DIR] [--work DIR] [--only SUBSTRING] [--reuse-lo] [--cases]
 
 Renders every WMF/EMF file that the corpus expects to load with LibreOffice (at its
 natural size) and with our player at the same pixel size, then reports per format
 the median RGB RMSE of the two after both are box-averaged to 64 x 64 (0 is
-identical; a blank picture scores about 0.25) and the share of files under 0.10.
+identical; a blank picture scores about 0.25) and the share of files under 0.10,
+also for the pictures under 150 pixels on their long side. --cases compares, file
+by file, the small metafiles of make_cases.py (features of other programs' files
+that the corpus lacks) instead.
 Also prints per-file times of both (LibreOffice's measured inside one soffice run,
 so its start-up is not counted). Needs a build with -DQUORVEL_BENCH=ON, and the
 Debian packages libreoffice-draw and python3-uno.
@@ -17,6 +20,9 @@ import statistics
 import subprocess
 import sys
 
+# Pictures smaller than this on their long side are also reported apart: text
+# and thin lines weigh most there.
+SMALL_SIDE = 150
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 
@@ -28,7 +34,13 @@ def main():
     ap.add_argument("--work", default="/tmp/quorvel-fidelity")
     ap.add_argument("--only", default="")
     ap.add_argument("--reuse-lo", action="store_true", help="keep LibreOffice renders from a previous run")
+    ap.add_argument("--cases", action="store_true",
+                    help="compare the cases of make_cases.py instead of the corpus, file by file")
     args = ap.parse_args()
+    if args.cases:
+        args.work = os.path.join(args.work, "cases")
+        args.corpus = os.path.join(args.work, "files")
+        subprocess.run([sys.executable, os.path.join(HERE, "make_cases.py"), args.corpus], check=True)
 
     tool = os.path.join(args.build, "tools", "metafile", "render_metafile")
     os.makedirs(os.path.join(args.work, "lo"), exist_ok=True)
@@ -112,10 +124,17 @@ def main():
                 groups.setdefault(plus.get(rel, "-"), []).append(v)
                 out.write("%s\t%.4f\n" % (rel, v))
             summary(fmt.upper(), vals)
+            small = [scores.get(out_name("ours", rel), 0.5) for rel, kind in files
+                     if kind == fmt and rel in lo and max(lo[rel][1], lo[rel][2]) < SMALL_SIDE]
+            summary("  under %d px on the long side" % SMALL_SIDE, small)
             if fmt == "emf":
                 summary("  without EMF+", groups.get("-", []))
                 summary("  EMF+ with plain records", groups.get("emf+dual", []))
                 summary("  EMF+ only", groups.get("emf+only", []))
+    if args.cases:
+        for rel, _ in files:
+            if rel in lo:
+                print("  %s: RMSE %.4f" % (rel, scores.get(out_name("ours", rel), 0.5)))
     missing = [rel for rel, _ in files if rel not in lo]
     if missing:
         print("LibreOffice could not render %d files: %s" % (len(missing), ", ".join(missing)))

@@ -49,7 +49,7 @@ bool GdiDevice::spend(qint64 units)
 void GdiDevice::resetPage()
 {
     if (m_setup.flavor == Flavor::Wmf) {
-        const QRectF f = m_setup.wmfFrame;
+        const QRectF f = m_setup.wmfPage.value_or(m_setup.wmfFrame);
         m_s.winOrg = m_s.vpOrg = f.topLeft();
         m_s.winExt = m_s.vpExt = f.size();
     } else {

@@ -32,6 +32,8 @@ public:
         double pxPerMmY = 96.0 / 25.4;
         // WMF: the logical rectangle the picture shows; the window maps onto it.
         QRectF wmfFrame;
+        // WMF: the window and viewport a replay starts from, when not the frame.
+        std::optional<QRectF> wmfPage;
         double wmfUnitsPerInch = 1440;
         int objectSlots = 0;
         qint64 workBudget = 40'000'000;

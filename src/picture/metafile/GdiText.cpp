@@ -576,13 +576,35 @@ void GdiDevice::drawTextRun(const TextRun &run)
 
     // Characters, positions and the run's width in local units.
     QString text = mapSymbols(run.text, run.glyphs.empty() ? symbols : SymbolKind::None);
+    // The stand-ins draw the Symbol font's degree sign as a ring on the baseline
+    // (their operator form); the Symbol font's own is a raised ring near the top
+    // of the em. It is taken from a font of the Symbol font's design when one
+    // is installed; the other characters keep the stand-ins' shapes.
+    QFont designFont = font;
+    designFont.setFamilies({QStringLiteral("Standard Symbols PS")});
+    designFont.setPixelSize(fontPx);
+    std::vector<bool> inDesign;
+    if (symbols == SymbolKind::Symbol && run.glyphs.empty() && text.contains(QChar(0x00B0))) {
+        const QRawFont design = QRawFont::fromFont(designFont);
+        if (design.isValid() &&
+            design.familyName().startsWith(designFont.families().constFirst()) &&
+            design.supportsCharacter(QChar(0x00B0)))
+            for (QChar c : text)
+                inDesign.push_back(c == QChar(0x00B0));
+    }
+    const QFontMetricsF designMetrics(designFont);
     std::vector<double> xs;
     std::vector<double> ys;
     double total = 0;
     double endY = 0; // where ETO_PDY's vertical advances leave the next character
     const bool haveDx = !run.dx.empty();
+    auto advanceOf = [&](qsizetype i) {
+        return !inDesign.empty() && inDesign[size_t(i)]
+                   ? designMetrics.horizontalAdvance(text.at(i))
+                   : fm.horizontalAdvance(text.at(i));
+    };
     const qsizetype n = run.glyphs.empty() ? text.size() : qsizetype(run.glyphs.size());
-    if (haveDx || !run.glyphs.empty()) {
+    if (haveDx || !run.glyphs.empty() || !inDesign.empty()) {
         xs.reserve(size_t(n));
         double y = 0;
         // The advances count characters; a symbol mapped outside the basic plane
@@ -598,7 +620,7 @@ void GdiDevice::drawTextRun(const TextRun &run)
             if (ci < run.dx.size())
                 adv = run.dx[ci] * localPerLogicalAdvance;
             else if (run.glyphs.empty())
-                adv = fm.horizontalAdvance(text.at(i));
+                adv = advanceOf(i);
             else
                 adv = fm.averageCharWidth();
             if (!std::isfinite(adv))
@@ -743,6 +765,8 @@ void GdiDevice::drawTextRun(const TextRun &run)
             ++i;
             continue;
         }
+        if (!inDesign.empty())
+            m_p.setFont(inDesign[size_t(i)] ? designFont : font);
         m_p.drawText(QPointF(x0 + xs[size_t(i)], baseline + ys[size_t(i)]), QString(c));
     }
 }

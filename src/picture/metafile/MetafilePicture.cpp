@@ -1,5 +1,6 @@
 #include "MetafilePicture.h"
 
+#include "EmbeddedEmf.h"
 #include "EmfPlayer.h"
 #include "GdiDevice.h"
 #include "WmfPlayer.h"
@@ -17,6 +18,8 @@ namespace {
 constexpr qint64 kMaxCachePixels = qint64(8192) * 8192;
 constexpr int kMaxNaturalSide = 16384;
 constexpr qint64 kMaxImagePixels = qint64(8192) * 8192;
+// The page a WMF without a size is first played on, to find where it draws.
+constexpr QRectF kMeasuringPage(0, 0, 1, 1);
 
 QSize clampNatural(double w, double h)
 {
@@ -61,7 +64,7 @@ std::shared_ptr<const MetafilePicture> MetafilePicture::load(QByteArray bytes, Q
             QRectF bounds;
             GdiDevice::Setup setup;
             setup.flavor = GdiDevice::Flavor::Wmf;
-            setup.wmfFrame = QRectF(0, 0, 1, 1);
+            setup.wmfFrame = kMeasuringPage;
             setup.wmfUnitsPerInch = info->unitsPerInch;
             setup.objectSlots = info->objectSlots;
             setup.workBudget = kWorkBudget;
@@ -71,15 +74,37 @@ std::shared_ptr<const MetafilePicture> MetafilePicture::load(QByteArray bytes, Q
                 playWmf(pic->m_bytes, *info, device);
             }
             if (bounds.width() >= 1 && bounds.height() >= 1 && bounds.width() < 1e6 &&
-                bounds.height() < 1e6)
+                bounds.height() < 1e6) {
                 info->frame = bounds.adjusted(0, 0, 1, 1); // both edges count, as in GDI
+                info->measured = true;
+            }
         }
         pic->m_wmf = std::make_unique<WmfInfo>(*info);
         const double upi = info->unitsPerInch;
         pic->m_natural =
             clampNatural(info->frame.width() * 96.0 / upi, info->frame.height() * 96.0 / upi);
+        pic->adoptEmbeddedEmf();
     }
     return pic;
+}
+
+void MetafilePicture::adoptEmbeddedEmf()
+{
+    const qsizetype header = m_wmf->placeable ? 22 : 0;
+    auto emf = EmbeddedEmf::extract(QByteArrayView(m_bytes).sliced(header));
+    if (!emf)
+        return;
+    auto info = scanEmf(*emf);
+    if (!info || info->drawingRecords == 0)
+        return;
+    m_embeddedBytes = std::move(*emf);
+    m_embeddedEmf = std::make_unique<EmfInfo>(*info);
+    if (m_wmf->frameFromBounds) {
+        // The stand-in records gave no size of their own: the EMF's frame is the size.
+        const QRect f = info->frame;
+        m_natural = clampNatural((f.right() - f.left()) * 96.0 / 2540.0,
+                                 (f.bottom() - f.top()) * 96.0 / 2540.0);
+    }
 }
 
 bool MetafilePicture::hasEmfPlus() const
@@ -94,6 +119,8 @@ bool MetafilePicture::isEmfPlusOnly() const
 
 bool MetafilePicture::hasDrawingRecords() const
 {
+    if (m_embeddedEmf)
+        return true;
     return m_emf ? m_emf->drawingRecords > 0 : m_wmf->drawingRecords > 0;
 }
 
@@ -111,15 +138,20 @@ void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *s
 
     GdiDevice::Setup setup;
     QRectF frame;
-    if (m_emf) {
+    // A WMF that carries an EMF shows the EMF, stretched over the WMF's own frame.
+    const EmfInfo *emf = m_emf ? m_emf.get() : m_embeddedEmf.get();
+    const QByteArrayView emfBytes = m_emf ? QByteArrayView(m_bytes) : m_embeddedBytes;
+    if (emf) {
         setup.flavor = GdiDevice::Flavor::Emf;
-        setup.pxPerMmX = m_emf->pxPerMmX();
-        setup.pxPerMmY = m_emf->pxPerMmY();
-        setup.objectSlots = m_emf->handles;
-        frame = m_emf->frameInDevice();
+        setup.pxPerMmX = emf->pxPerMmX();
+        setup.pxPerMmY = emf->pxPerMmY();
+        setup.objectSlots = emf->handles;
+        frame = emf->frameInDevice();
     } else {
         setup.flavor = GdiDevice::Flavor::Wmf;
         setup.wmfFrame = m_wmf->frame;
+        if (m_wmf->measured)
+            setup.wmfPage = kMeasuringPage;
         setup.wmfUnitsPerInch = m_wmf->unitsPerInch;
         setup.objectSlots = m_wmf->objectSlots;
         frame = m_wmf->frame;
@@ -144,8 +176,8 @@ void MetafilePicture::renderTo(QPainter &painter, const QRectF &target, Stats *s
 
     {
         GdiDevice device(painter, setup);
-        if (m_emf)
-            playEmf(m_bytes, *m_emf, device);
+        if (emf)
+            playEmf(emfBytes, *emf, device);
         else
             playWmf(m_bytes, *m_wmf, device);
         if (stats) {

@@ -43,6 +43,8 @@ public:
     // EMF+ records ride in comments; only the plain records are drawn.
     [[nodiscard]] bool hasEmfPlus() const;
     [[nodiscard]] bool isEmfPlusOnly() const;
+    // True for a WMF that carries an EMF, which is drawn instead of its own records.
+    [[nodiscard]] bool hasEmbeddedEmf() const { return m_embeddedEmf != nullptr; }
     // False for a file that only changes state and never draws.
     [[nodiscard]] bool hasDrawingRecords() const;
 
@@ -51,11 +53,14 @@ public:
 
 private:
     MetafilePicture() = default;
+    void adoptEmbeddedEmf();
 
     QByteArray m_bytes;
     metafile::MetafileKind m_kind = metafile::MetafileKind::None;
     std::unique_ptr<metafile::WmfInfo> m_wmf;
     std::unique_ptr<metafile::EmfInfo> m_emf;
+    QByteArray m_embeddedBytes; // an EMF carried inside a WMF
+    std::unique_ptr<metafile::EmfInfo> m_embeddedEmf;
     QSize m_natural;
 
     struct Cache {

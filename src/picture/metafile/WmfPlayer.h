@@ -20,6 +20,9 @@ struct WmfInfo {
     bool frameFromWindow = false;
     bool frameFromBounds = false;
     bool needsMeasuring = false; // no window and no placeable header: measure what is drawn
+    // The frame is where a replay from a one-unit page drew: replays start from
+    // that page again, so the frame lies where the drawing does.
+    bool measured = false;
 };
 
 // Checks the header and the record framing; nullopt (with a reason) when the file

@@ -8,6 +8,7 @@
 #include <QtEndian>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 
 namespace metafile::test {
 
@@ -146,6 +147,37 @@ private:
     quint32 m_maxRecord = 3;
     QByteArray m_records;
 };
+
+// Cuts an EMF into the META_ESCAPE comment records ("WMFC") that carry it inside a
+// WMF, chunkSize bytes at a time. The first record's checksum is the complement of
+// the XOR of the EMF's words; pass a checksum to write another.
+inline QList<QByteArray> embeddedEmfEscapes(const QByteArray &emf, int chunkSize,
+                                            std::optional<quint16> checksum = {})
+{
+    quint16 x = 0;
+    for (qsizetype i = 0; i + 1 < emf.size(); i += 2)
+        x ^= qFromLittleEndian<quint16>(emf.constData() + i);
+    const quint32 count = quint32((emf.size() + chunkSize - 1) / chunkSize);
+    QList<QByteArray> out;
+    for (qsizetype at = 0; at < emf.size(); at += chunkSize) {
+        const QByteArray chunk = emf.mid(at, chunkSize);
+        Bytes b;
+        b.u16(0x000F)
+            .u16(quint16(34 + chunk.size()))
+            .u32(0x43464D57u)
+            .u32(1)
+            .u32(0x10000)
+            .u16(at == 0 ? checksum.value_or(quint16(~x)) : 0)
+            .u32(0)
+            .u32(count)
+            .u32(quint32(chunk.size()))
+            .u32(quint32(emf.size() - at - chunk.size()))
+            .u32(quint32(emf.size()))
+            .raw(chunk);
+        out.append(b.data());
+    }
+    return out;
+}
 
 // An EMF whose reference device is 96 dpi, so one device unit is one pixel at
 // natural size. The frame covers the given pixel rectangle.
