@@ -160,6 +160,9 @@ def option_window(session):
     app = full_screen_show(session)
     app.key("Escape")
     wait_until(lambda: top_level(app, "Quorvel - Option"), message="the option window")
+    return app
+
+
 def copy_finished(session):
     app = picture_shown(session)
     app.choose_submenu("&File", "Copy File To  ...", "Personal ")
@@ -182,6 +185,9 @@ def pasted_picture(session):
     wait_until(lambda: app.message_box() is None, message="the message box to close")
     app.choose_menu("&File", "Paste To View")
     wait_until(lambda: app.caption().endswith("Untitled"), message="the pasted picture")
+    return app
+
+
 def window_named(session, app, title):
     """Waits for the program's window with the caption, for the scenes of its dialogs."""
     return wait_until(lambda: [w for w in session.windows_of(app.pid)
