@@ -29,6 +29,27 @@ std::optional<PngSummary> peekPng(Bytes data)
     return PngSummary{data.u32be(16), data.u32be(20), data.u8(24) * channels};
 }
 
+namespace {
+
+// Whether every chunk lies within the data. libpng sets aside a chunk's declared
+// length before reading it, so a few bytes could otherwise ask for gigabytes.
+bool chunksFit(Bytes data)
+{
+    constexpr quint32 kEnd = 0x49454E44; // "IEND"
+    qint64 at = 8;
+    while (data.has(at, 8)) {
+        const qint64 length = data.u32be(at);
+        if (length > data.size() - at - 12) // length, type and checksum around the data
+            return false;
+        if (data.u32be(at + 4) == kEnd)
+            break;
+        at += 12 + length;
+    }
+    return true;
+}
+
+} // namespace
+
 Decoded decodePng(Bytes data)
 {
     const std::optional<PngSummary> png = peekPng(data);
@@ -39,6 +60,8 @@ Decoded decodePng(Bytes data)
         return Decoded::fail(bad);
     if (png->width * png->height * 4 > kMaxRasterBytes)
         return Decoded::fail(QStringLiteral("PNG image too large"));
+    if (!chunksFit(data))
+        return Decoded::fail(QStringLiteral("PNG chunk longer than the data"));
     QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char *>(data.data()),
                                              static_cast<qsizetype>(data.size()));
     QBuffer buffer(&raw);

@@ -1,6 +1,7 @@
 #include "PictureTestData.h"
 #include "picture/PictureLoader.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 using namespace testdata;
@@ -112,6 +113,16 @@ void TestIconPicture::maskMakesPixelsTransparentUnlessThereIsAlpha()
 
 void TestIconPicture::damagedDirectoryIsReadPastOrRefused()
 {
+    // A PNG entry whose text chunk claims gigabytes it does not hold is refused at
+    // once, before anything of that size is set aside.
+    QByteArray bloated = png(filled(16, 16, qRgb(0, 0, 255)));
+    const QByteArray text = QByteArray("\x7F\xFF\xFF\xF0tEXt", 8) + QByteArray(20, 'x');
+    bloated.insert(8 + 25, text); // after the signature and the header chunk
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!PictureLoader::loadBytes(icon({{bloated, 16, 16, 32, -1}})).picture);
+    QVERIFY(clock.elapsed() < 2000);
+
     // A wrong length is read past: every pixel is there, so it is no damage.
     IconImage entry = dib32(16, qRgb(0, 255, 0));
     entry.declaredLength = 8;
