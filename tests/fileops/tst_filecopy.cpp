@@ -1,4 +1,5 @@
 #include "fileops/FileCopy.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,19 +10,6 @@
 #include <unistd.h>
 
 namespace {
-
-void write(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
-
-QByteArray read(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Everything in a folder, hidden files included, so a left-over temporary shows.
 QStringList everythingIn(const QString &folder)
@@ -79,7 +67,7 @@ void TestFileCopy::init()
     m_source = m_dir->filePath(QStringLiteral("My Photo %1.bmp"));
     m_folder = m_dir->filePath(QStringLiteral("Temp"));
     QDir().mkpath(m_folder);
-    write(m_source, QByteArray(300 * 1024, 's') + "end");
+    writeFile(m_source, QByteArray(300 * 1024, 's') + "end");
 }
 
 void TestFileCopy::replacesAnOlderFileKeepingTheSourcesDateAndPermissions()
@@ -92,11 +80,11 @@ void TestFileCopy::replacesAnOlderFileKeepingTheSourcesDateAndPermissions()
     QVERIFY(
         QFile::setPermissions(m_source, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     const QString destination = m_folder + QStringLiteral("/My Photo %1.bmp");
-    write(destination, "an older picture of that name");
+    writeFile(destination, "an older picture of that name");
 
     const CopyOutcome outcome = copyFileAtomically(m_source, destination);
     QVERIFY2(outcome.done(), qPrintable(outcome.failure));
-    QCOMPARE(read(destination), read(m_source));
+    QCOMPARE(readFile(destination), readFile(m_source));
     QCOMPARE(QFileInfo(destination).lastModified(), taken);
     QCOMPARE(QFileInfo(destination).permissions(), QFileInfo(m_source).permissions());
     QCOMPARE(everythingIn(m_folder), QStringList{QStringLiteral("My Photo %1.bmp")});
@@ -104,20 +92,20 @@ void TestFileCopy::replacesAnOlderFileKeepingTheSourcesDateAndPermissions()
 
 void TestFileCopy::copyOntoItselfLeavesTheFileIntact()
 {
-    const QByteArray content = read(m_source);
+    const QByteArray content = readFile(m_source);
     QVERIFY(copyFileAtomically(m_source, m_source).done());
-    QCOMPARE(read(m_source), content);
+    QCOMPARE(readFile(m_source), content);
     // The same file reached by another name is the same file too.
     const QString viaLink = m_dir->filePath(QStringLiteral("linked"));
     QVERIFY(QFile::link(m_dir->path(), viaLink));
     QVERIFY(copyFileAtomically(m_source, viaLink + QStringLiteral("/My Photo %1.bmp")).done());
-    QCOMPARE(read(m_source), content);
+    QCOMPARE(readFile(m_source), content);
     const QString hardLink = m_folder + QStringLiteral("/hard.bmp");
     QCOMPARE(
         ::link(QFile::encodeName(m_source).constData(), QFile::encodeName(hardLink).constData()),
         0);
     QVERIFY(copyFileAtomically(m_source, hardLink).done());
-    QCOMPARE(read(m_source), content);
+    QCOMPARE(readFile(m_source), content);
 }
 
 void TestFileCopy::refusalsLeaveTheDestinationAsItWas()
@@ -133,11 +121,11 @@ void TestFileCopy::refusalsLeaveTheDestinationAsItWas()
 
     // A source that vanished since it was listed.
     const QString kept = m_folder + QStringLiteral("/kept.bmp");
-    write(kept, "a good older copy");
+    writeFile(kept, "a good older copy");
     outcome = copyFileAtomically(m_dir->filePath(QStringLiteral("gone.bmp")), kept);
     QVERIFY(!outcome.done());
     QVERIFY2(outcome.failure.contains(QStringLiteral("No such file")), qPrintable(outcome.failure));
-    QCOMPARE(read(kept), QByteArray("a good older copy"));
+    QCOMPARE(readFile(kept), QByteArray("a good older copy"));
 
     // A folder as the source, and a destination folder that is not there.
     QVERIFY(!copyFileAtomically(m_folder, m_dir->filePath(QStringLiteral("x"))).done());
@@ -152,11 +140,11 @@ void TestFileCopy::failureMidwayLeavesNoTemporaryFile()
     // A file whose reading fails after the copy has begun: the process's own memory
     // file refuses to be read from its start.
     const QString kept = m_folder + QStringLiteral("/kept.bmp");
-    write(kept, "a good older copy");
+    writeFile(kept, "a good older copy");
     const CopyOutcome outcome = copyFileAtomically(QStringLiteral("/proc/self/mem"), kept);
     QVERIFY(!outcome.done());
     QVERIFY(outcome.failure.startsWith(QStringLiteral("Cannot copy /proc/self/mem: ")));
-    QCOMPARE(read(kept), QByteArray("a good older copy"));
+    QCOMPARE(readFile(kept), QByteArray("a good older copy"));
     QCOMPARE(everythingIn(m_folder), QStringList{QStringLiteral("kept.bmp")});
 }
 

@@ -1,5 +1,6 @@
 #include "fakes/FakeServices.h"
 #include "shell/platform/WorkingFolders.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,19 +8,6 @@
 #include <QTest>
 
 namespace {
-
-void write(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
-
-QByteArray read(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QStringList sorted(QStringList names)
 {
@@ -69,8 +57,8 @@ void TestFileSystem::listsPlainFilesAndFoldersApart()
 {
     const QString root = m_dir->filePath(QStringLiteral("list"));
     QDir().mkpath(root);
-    write(root + QStringLiteral("/a.bmp"), "x");
-    write(root + QStringLiteral("/.hidden.gif"), "x");
+    writeFile(root + QStringLiteral("/a.bmp"), "x");
+    writeFile(root + QStringLiteral("/.hidden.gif"), "x");
     QDir(root).mkdir(QStringLiteral("Sub"));
     QDir(root).mkdir(QStringLiteral(".cache"));
     QFile::link(root + QStringLiteral("/a.bmp"), root + QStringLiteral("/link.bmp"));
@@ -97,13 +85,13 @@ void TestFileSystem::copyReplacesTheDestinationWholeOrNotAtAll()
     const QString from = m_dir->filePath(QStringLiteral("photo.jpg"));
     const QString to = m_dir->filePath(QStringLiteral("copy.jpg"));
     const QByteArray content(3 << 20, 'p'); // more than one chunk
-    write(from, content);
-    write(to, "an older, different file");
+    writeFile(from, content);
+    writeFile(to, "an older, different file");
     QVERIFY(m_files.copyFile(from, to).done());
-    QCOMPARE(read(to), content);
+    QCOMPARE(readFile(to), content);
 
     QVERIFY(!m_files.copyFile(m_dir->filePath(QStringLiteral("missing.jpg")), to).done());
-    QCOMPARE(read(to), content);
+    QCOMPARE(readFile(to), content);
     QVERIFY(
         !m_files.copyFile(from, m_dir->filePath(QStringLiteral("no/such/folder/x.jpg"))).done());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), (QStringList{"copy.jpg", "photo.jpg"}));
@@ -121,7 +109,7 @@ void TestFileSystem::createsOneFolderLevelOnly()
 void TestFileSystem::reportsLengthAndDate()
 {
     const QString path = m_dir->filePath(QStringLiteral("icon.ico"));
-    write(path, QByteArray(300, 'i'));
+    writeFile(path, QByteArray(300, 'i'));
     QCOMPARE(m_files.fileLength(path), std::optional<qint64>(300));
     QVERIFY(qAbs(m_files.lastModified(path)->secsTo(QDateTime::currentDateTime())) < 60);
     QVERIFY(!m_files.fileLength(m_dir->path()).has_value());
