@@ -1,4 +1,6 @@
+#include "browse/FilePictures.h"
 #include "shell/CommandLine.h"
+#include "shell/EarlyPicture.h"
 #include "shell/Form1.h"
 #include "shell/RealDesktop.h"
 #include "tray/TrayIcon.h"
@@ -41,11 +43,17 @@ int main(int argc, char *argv[])
     // The program ends when its main window closes, and only then: a message box
     // closed while the window is hidden in the tray must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Read now, on a thread of its own, while the window is being built: the screen
+    // is known from here on, so the picture is decoded at the size it will be shown.
+    FilePictures files;
+    EarlyPicture early(files, commandLine.path);
 
     const QString startFolder = RealDesktop::startFolder();
-    const RealDesktop desktop(startFolder);
+    const RealDesktop desktop(startFolder, {.pictures = &early});
     Form1 window(desktop.services(), startFolder);
-    if (!window.Form_Load(commandLine.path))
+    const bool started = window.Form_Load(commandLine.path);
+    early.release();
+    if (!started)
         return 0;
     // A start in the tray shows only the icon.
     if (!window.trayIcon().isInTray())

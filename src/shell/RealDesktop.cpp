@@ -9,7 +9,7 @@ RealDesktop::RealDesktop(const QString &startFolder, DesktopReplacements r)
                                                           m_volumes,
                                                           m_working,
                                                           m_registry,
-                                                          m_pictures,
+                                                          r.pictures ? *r.pictures : m_pictures,
                                                           m_screen,
                                                           m_clipboard,
                                                           m_shell,

@@ -11,11 +11,13 @@
 
 // The desktop's own services, as the program runs with them. The benchmarks run the
 // same, except that they may bring their own file system, messages and application
-// (one that never finds another copy running and never quits).
+// (one that never finds another copy running and never quits), and the program its
+// pictures (one that has read the picture named on the command line ahead).
 struct DesktopReplacements {
     FileSystem *files = nullptr;
     MessageBoxes *messages = nullptr;
     ApplicationServices *application = nullptr;
+    PictureSource *pictures = nullptr;
 };
 
 class RealDesktop {
