@@ -37,6 +37,7 @@ enum : quint16 {
     EXTTEXTOUT = 0x0A32,
     STRETCHDIB = 0x0F43,
     ELLIPSE = 0x0418,
+    POLYPOLYGON = 0x0538,
 };
 
 // EMF records used below.
@@ -158,6 +159,7 @@ class TestMetafileState : public QObject {
 private Q_SLOTS:
     void wmfWindowMapsOntoTheFrame();
     void wmfNaturalSizeFollowsUnitsPerInch();
+    void wmfFarOutAnisotropicDrawingKeepsItsSize();
     void emfMetricModesFlipY();
     void emfIsotropicKeepsAspect();
     void emfAnisotropicStretches();
@@ -239,6 +241,38 @@ void TestMetafileState::wmfNaturalSizeFollowsUnitsPerInch()
     QCOMPARE(measured->naturalSize(), QSize(41, 41));
     const QImage mi = measured->toImage();
     QCOMPARE_COLOR(mi, 20, 20, kBlue);
+}
+
+void TestMetafileState::wmfFarOutAnisotropicDrawingKeepsItsSize()
+{
+    // PostScript converters put glyph outlines far from zero, often upside down: the
+    // window maps them onto the frame exactly, wherever they lie.
+    const auto drawnAt = [](int y0, int direction, bool placeable) {
+        const int top = qMin(y0, y0 + 1000 * direction);
+        WmfBuilder w(QRect(0, top, 1000, 1000), 96, placeable);
+        w.rec(SETMAPMODE, {8}); // anisotropic
+        w.rec(SETWINDOWORG, {y0, 0}).rec(SETWINDOWEXT, {1000 * direction, 1000});
+        w.rec(CREATEBRUSHINDIRECT, wmfBrush(BLUE)).rec(SELECTOBJECT, {0});
+        const int near = y0 + 100 * direction;
+        const int far = y0 + 900 * direction;
+        w.rec(POLYPOLYGON, {1, 4, 100, near, 900, near, 900, far, 100, far});
+        return renderNatural(w.finish());
+    };
+    for (const int direction : {1, -1}) {
+        for (const bool placeable : {true, false}) {
+            const QImage atZero = drawnAt(0, direction, placeable);
+            QCOMPARE(atZero.size(), QSize(1000, 1000));
+            // 800 units between the outlines, both drawn: 801 pixels.
+            QCOMPARE(inkBounds(atZero).size(), QSize(801, 801));
+            for (const int y0 : {-30000, -2000, 20000}) {
+                QVERIFY2(drawnAt(y0, direction, placeable) == atZero,
+                         qPrintable(QStringLiteral("y0 %1, direction %2, placeable %3")
+                                        .arg(y0)
+                                        .arg(direction)
+                                        .arg(placeable)));
+            }
+        }
+    }
 }
 
 void TestMetafileState::emfMetricModesFlipY()
