@@ -31,8 +31,8 @@ PictureLookAhead::PictureLookAhead(PictureSource &pictures, const FileSystem &fi
                                    QObject *parent)
     : QObject(parent), m_pictures(pictures), m_files(files)
 {
-    // One decode ahead, and room for one the user is waiting for.
-    m_pool.setMaxThreadCount(2);
+    // The decodes ahead, and room for one the user is waiting for.
+    m_pool.setMaxThreadCount(kParallel + 1);
 }
 
 PictureLookAhead::~PictureLookAhead()
@@ -50,10 +50,12 @@ std::optional<PictureLookAhead::FileStamp> PictureLookAhead::stampOf(const QStri
     return FileStamp{*length, *modified};
 }
 
-void PictureLookAhead::want(const QStringList &paths, Preparation prepare, int preparationKey)
+void PictureLookAhead::want(const QStringList &paths, Preparation prepare, int preparationKey,
+                            int parallel)
 {
     if (!m_enabled)
         return;
+    m_parallel = parallel;
     if (preparationKey != m_preparationKey) {
         for (const QString &path : m_entries.keys()) {
             if (path != m_shown)
@@ -84,10 +86,10 @@ void PictureLookAhead::hurry(const QString &path)
 
 PictureLookAhead::Found PictureLookAhead::find(const QString &path)
 {
-    const auto it = m_entries.constFind(path);
-    if (it == m_entries.constEnd())
+    const auto it = m_entries.find(path);
+    if (it == m_entries.end())
         return {};
-    if (it->state == State::Reading)
+    if (it->state == State::Reading && !settle(*it))
         return {State::Reading, {}};
     if (stampOf(path) != std::optional<FileStamp>(it->stamp)) {
         forget(path);
@@ -112,8 +114,8 @@ void PictureLookAhead::keepShown(const QString &path, PictureRef picture)
     if (!stamp)
         return;
     forget(path);
-    m_entries.insert(
-        path, Entry{State::Ready, *stamp, picture, heldBytes(*picture, stamp->length), nullptr});
+    m_entries.insert(path,
+                     Entry{State::Ready, *stamp, picture, heldBytes(*picture, stamp->length), {}});
     m_shown = path;
     keepWithinBudget();
 }
@@ -160,8 +162,8 @@ void PictureLookAhead::forget(const QString &path)
     const auto it = m_entries.find(path);
     if (it == m_entries.end())
         return;
-    if (it->cancelled)
-        *it->cancelled = true;
+    if (it->job)
+        it->job->cancelled = true;
     m_entries.erase(it);
     if (path == m_shown)
         m_shown.clear();
@@ -196,11 +198,11 @@ void PictureLookAhead::keepWithinBudget()
 
 void PictureLookAhead::startNext()
 {
-    if (m_running > 0)
-        return;
     for (const QString &path : std::as_const(m_wanted)) {
-        if (!m_entries.contains(path) && start(path))
+        if (m_running >= m_parallel)
             return;
+        if (!m_entries.contains(path))
+            (void)start(path);
     }
 }
 
@@ -209,38 +211,59 @@ bool PictureLookAhead::start(const QString &path)
     const std::optional<FileStamp> stamp = stampOf(path);
     if (!stamp) {
         // Gone already: whoever asks for it finds out by reading it.
-        m_entries.insert(path, Entry{State::Failed, FileStamp{}, nullptr, 0, nullptr});
+        m_entries.insert(path, Entry{State::Failed, FileStamp{}, nullptr, 0, {}});
         return false;
     }
-    auto cancelled = std::make_shared<std::atomic<bool>>(false);
-    m_entries.insert(path, Entry{State::Reading, *stamp, nullptr, 0, cancelled});
+    auto job = std::make_shared<Job>();
+    m_entries.insert(path, Entry{State::Reading, *stamp, nullptr, 0, job});
     ++m_running;
-    m_pool.start([this, path, cancelled, prepare = m_prepare, pictures = &m_pictures] {
+    m_pool.start([this, path, job, prepare = m_prepare, pictures = &m_pictures] {
         PictureRef picture;
-        if (!*cancelled) {
+        if (!job->cancelled) {
             picture = pictures->load(path);
-            if (picture && prepare && !*cancelled)
+            if (picture && prepare && !job->cancelled)
                 prepare(*picture);
         }
+        {
+            QMutexLocker lock(&job->lock);
+            job->picture = std::move(picture);
+            job->ended = true;
+        }
         QMetaObject::invokeMethod(
-            this, [this, path, cancelled, picture] { done(path, cancelled, picture); },
-            Qt::QueuedConnection);
+            this, [this, path, job] { done(path, job); }, Qt::QueuedConnection);
     });
     return true;
 }
 
-void PictureLookAhead::done(const QString &path, const std::shared_ptr<std::atomic<bool>> &job,
-                            PictureRef picture)
+bool PictureLookAhead::settle(Entry &entry)
+{
+    PictureRef picture;
+    {
+        QMutexLocker lock(&entry.job->lock);
+        if (!entry.job->ended)
+            return false;
+        picture = std::move(entry.job->picture);
+    }
+    entry.state = picture ? State::Ready : State::Failed;
+    entry.bytes = picture ? heldBytes(*picture, entry.stamp.length) : 0;
+    entry.picture = std::move(picture);
+    entry.job.reset();
+    return true;
+}
+
+void PictureLookAhead::done(const QString &path, const std::shared_ptr<Job> &job)
 {
     --m_running;
     const auto it = m_entries.find(path);
-    if (!*job && it != m_entries.end() && it->cancelled == job) {
-        it->state = picture ? State::Ready : State::Failed;
-        it->bytes = picture ? heldBytes(*picture, it->stamp.length) : 0;
-        it->picture = std::move(picture);
-        it->cancelled = nullptr;
+    // A decode nobody wants was cancelled when its entry was let go. One still wanted
+    // may have been taken in already by find().
+    if (!job->cancelled && it != m_entries.end()) {
+        if (it->job == job)
+            (void)settle(*it);
         keepWithinBudget();
         Q_EMIT finished(path);
     }
     startNext();
+    if (m_running == 0)
+        Q_EMIT settled();
 }

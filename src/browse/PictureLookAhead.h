@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -36,17 +37,21 @@ public:
     };
 
     static constexpr qint64 kDefaultBudget = qint64(160) << 20;
+    // Decodes ahead at once; one more may be hurried.
+    static constexpr int kParallel = 2;
 
     PictureLookAhead(PictureSource &pictures, const FileSystem &files, QObject *parent = nullptr);
     ~PictureLookAhead() override;
 
     // The files wanted, the most wanted first. Whatever is kept for other files is
     // let go, and so are the wanted ones beyond the budget; a decode nobody wants any
-    // more is dropped when it ends. One file is decoded at a time, in this order.
+    // more is dropped when it ends. Files are decoded in this order.
     // A different preparationKey drops what was prepared for the earlier one.
-    void want(const QStringList &paths, Preparation prepare = {}, int preparationKey = 0);
-    // Starts decoding path at once, beside the decode under way if that is another
-    // file's; path joins the front of the wanted files.
+    // At most parallel decodes run at once, those nobody wants any more included.
+    void want(const QStringList &paths, Preparation prepare = {}, int preparationKey = 0,
+              int parallel = kParallel);
+    // Starts decoding path at once, beside the decodes under way if they are other
+    // files'; path joins the front of the wanted files.
     void hurry(const QString &path);
     // What is known of path; a kept picture or failure whose file changed or went
     // away since it was read is forgotten and reported Unknown.
@@ -73,6 +78,8 @@ public:
 Q_SIGNALS:
     // A decode of path ended; find() tells how.
     void finished(const QString &path);
+    // The last decode under way ended and nothing wanted is left to decode.
+    void settled();
 
 private:
     struct FileStamp {
@@ -80,19 +87,27 @@ private:
         QDateTime modified;
         bool operator==(const FileStamp &) const = default;
     };
+    // One decode on a worker. The lock is held only to hand the result over.
+    struct Job {
+        std::atomic<bool> cancelled = false;
+        QMutex lock;
+        bool ended = false;
+        PictureRef picture;
+    };
     struct Entry {
         State state = State::Unknown;
         FileStamp stamp;
         PictureRef picture;
         qint64 bytes = 0;
-        std::shared_ptr<std::atomic<bool>> cancelled;
+        std::shared_ptr<Job> job; // while Reading
     };
     [[nodiscard]] std::optional<FileStamp> stampOf(const QString &path) const;
     // False when the file is gone and nothing was started.
     [[nodiscard]] bool start(const QString &path);
     void startNext();
-    void done(const QString &path, const std::shared_ptr<std::atomic<bool>> &job,
-              PictureRef picture);
+    void done(const QString &path, const std::shared_ptr<Job> &job);
+    // Takes in the result of a decode that has ended, if it has; false otherwise.
+    bool settle(Entry &entry);
     void keepWithinBudget();
     void forget(const QString &path);
 
@@ -105,6 +120,7 @@ private:
     int m_preparationKey = 0;
     qint64 m_budget = kDefaultBudget;
     int m_running = 0;
+    int m_parallel = kParallel;
     bool m_enabled = true;
     // Declared last: its destruction waits for the workers, which post to this object.
     QThreadPool m_pool;
