@@ -12,6 +12,10 @@ bool HeldKeyWatch::eventFilter(QObject *, QEvent *event)
     switch (event->type()) {
     case QEvent::KeyPress:
         m_repeating = static_cast<QKeyEvent *>(event)->isAutoRepeat();
+        // Over once the event loop runs again, which is after this press.
+        m_handlingKey = true;
+        QMetaObject::invokeMethod(
+            this, [this] { m_handlingKey = false; }, Qt::QueuedConnection);
         break;
     case QEvent::KeyRelease:
         // A held key repeats as release and press pairs, both marked as repeats.

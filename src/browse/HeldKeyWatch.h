@@ -12,6 +12,8 @@ public:
 
     // True from the first repeat of a held key until it is released.
     [[nodiscard]] bool isRepeating() const { return m_repeating; }
+    // True while a key press is being handled.
+    [[nodiscard]] bool isHandlingKey() const { return m_handlingKey; }
 
 Q_SIGNALS:
     void released();
@@ -21,4 +23,5 @@ protected:
 
 private:
     bool m_repeating = false;
+    bool m_handlingKey = false;
 };

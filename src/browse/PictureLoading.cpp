@@ -10,6 +10,7 @@
 #include "shell/platform/FileSystem.h"
 #include "shell/platform/MessageBoxes.h"
 #include "shell/platform/PictureSource.h"
+#include "show/FullScreenView.h"
 
 PictureLoading::PictureLoading(Form1 &hub, const Services &services)
     : m_hub(hub), c(hub.controls()), m_services(services),
@@ -20,6 +21,8 @@ PictureLoading::PictureLoading(Form1 &hub, const Services &services)
     QObject::connect(&m_lookAhead, &PictureLookAhead::finished, &m_lookAhead,
                      [this](const QString &path) { pictureDecoded(path); });
     QObject::connect(m_keys, &HeldKeyWatch::released, &m_lookAhead, [this] { keyReleased(); });
+    QObject::connect(&m_lookAhead, &PictureLookAhead::settled, &m_lookAhead,
+                     [this] { prepareFullScreen(); });
 }
 
 QString PictureLoading::selectedPath() const
@@ -32,14 +35,25 @@ void PictureLoading::File1_Click()
 {
     const QString path = selectedPath();
     m_awaited.clear();
-    // A held key moves on without waiting for a picture that is not ready.
-    if (!path.isEmpty() && m_keys->isRepeating() && m_lookAhead.isEnabled() &&
-        m_lookAhead.find(path).state != PictureLookAhead::State::Ready &&
-        showFileInformation(path)) {
-        await(path);
+    if (waitsForPicture(path) && showFileInformation(path)) {
+        // Its neighbours change faster than they decode while a key is held.
+        await(path, m_keys->isRepeating());
         return;
     }
     show(path);
+}
+
+bool PictureLoading::waitsForPicture(const QString &path)
+{
+    if (path.isEmpty() || !m_lookAhead.isEnabled() || !m_keys->isHandlingKey())
+        return false;
+    const PictureLookAhead::State state = m_lookAhead.find(path).state;
+    // A held key moves on without waiting for a picture that is not ready.
+    if (m_keys->isRepeating())
+        return state != PictureLookAhead::State::Ready;
+    // A large picture being decoded ahead already comes sooner from there.
+    return state == PictureLookAhead::State::Reading &&
+           m_services.files.fileLength(path).value_or(0) >= kLargeFile;
 }
 
 void PictureLoading::show(const QString &path)
@@ -85,6 +99,10 @@ bool PictureLoading::showSelectedFile(const QString &path)
     c.Label3->setText(path);
     m_lookAhead.keepShown(path, picture);
     lookAround(path);
+    m_shownPath = path;
+    m_shown = picture;
+    if (m_lookAhead.decodesUnderWay() == 0)
+        prepareFullScreen();
     return true;
 }
 
@@ -119,17 +137,18 @@ bool PictureLoading::showFileInformation(const QString &path)
     return true;
 }
 
-void PictureLoading::await(const QString &path)
+void PictureLoading::await(const QString &path, bool alone)
 {
     m_awaited = path;
     m_lastRow = c.File1->currentRow();
+    if (!alone)
+        return;
     const ShownSize size = shownSize();
-    // Only the file the user is on: its neighbours change faster than they decode.
     m_lookAhead.want(
-        {path}, [size](const Picture &picture) { size.prepare(picture); }, size.key());
+        {path}, [size](const Picture &picture) { size.prepare(picture); }, size.key(), 1);
 }
 
-void PictureLoading::pictureDecoded(const QString &path)
+void PictureLoading::pictureDecoded(QString path)
 {
     if (path != m_awaited || path != selectedPath())
         return;
@@ -148,16 +167,17 @@ void PictureLoading::keyReleased()
         m_awaited.clear();
         return;
     }
-    switch (m_lookAhead.find(m_awaited).state) {
+    const QString path = m_awaited; // a copy: showing it clears m_awaited
+    switch (m_lookAhead.find(path).state) {
     case PictureLookAhead::State::Ready:
     case PictureLookAhead::State::Failed:
-        pictureDecoded(m_awaited);
+        pictureDecoded(path);
         break;
     case PictureLookAhead::State::Reading:
         break;
     case PictureLookAhead::State::Unknown:
         // Whatever decode is still under way belongs to a file passed by.
-        m_lookAhead.hurry(m_awaited);
+        m_lookAhead.hurry(path);
         break;
     }
 }
@@ -177,6 +197,15 @@ void PictureLoading::lookAround(const QString &path)
     const ShownSize size = shownSize();
     m_lookAhead.want(
         wanted, [size](const Picture &picture) { size.prepare(picture); }, size.key());
+}
+
+void PictureLoading::prepareFullScreen()
+{
+    // After the neighbours, which a walk needs sooner; only for the picture still shown.
+    const PictureRef shown = m_shown.lock();
+    if (!m_lookAhead.isEnabled() || !m_awaited.isEmpty() || !shown || c.Image1->picture() != shown)
+        return;
+    m_hub.fullScreen().pictureShown(m_shownPath, shown);
 }
 
 ShownSize PictureLoading::shownSize() const

@@ -22,6 +22,9 @@ public:
         "This File Type is not supported yet in this version or the file is not accessible!");
     // Neighbours decoded ahead on each side of the shown file.
     static constexpr int kNeighbours = 2;
+    // A step by key to a file this large whose decode is under way waits for that
+    // decode instead of starting another.
+    static constexpr qint64 kLargeFile = qint64(4) << 20;
 
     PictureLoading(Form1 &hub, const Services &services);
 
@@ -37,10 +40,13 @@ private:
     [[nodiscard]] bool showSelectedFile(const QString &path);
     [[nodiscard]] PictureRef pictureFor(const QString &path);
     [[nodiscard]] bool showFileInformation(const QString &path);
-    void await(const QString &path);
-    void pictureDecoded(const QString &path);
+    [[nodiscard]] bool waitsForPicture(const QString &path);
+    void await(const QString &path, bool alone);
+    // By value: path may be m_awaited itself, which showing clears.
+    void pictureDecoded(QString path);
     void keyReleased();
     void lookAround(const QString &path);
+    void prepareFullScreen();
     [[nodiscard]] ShownSize shownSize() const;
     void startOver();
 
@@ -50,5 +56,7 @@ private:
     PictureLookAhead m_lookAhead;
     HeldKeyWatch *m_keys;
     QString m_awaited;
+    QString m_shownPath;
+    std::weak_ptr<const Picture> m_shown;
     int m_lastRow = -1;
 };
