@@ -6,6 +6,7 @@
 #include <QMutex>
 #include <QSet>
 #include <QTest>
+#include <QThread>
 #include <QWaitCondition>
 
 namespace {
@@ -18,10 +19,21 @@ public:
     {
         {
             QMutexLocker lock(&m_lock);
-            while (m_held.contains(path))
-                m_opened.wait(&m_lock);
+            // The user-interface thread never waits at the gate: it is only noted.
+            if (QThread::currentThread() == QCoreApplication::instance()->thread())
+                m_readOnUserThread.append(path);
+            else {
+                while (m_held.contains(path))
+                    m_opened.wait(&m_lock);
+            }
         }
         return m_files.load(path, failure);
+    }
+    // Files read on the user-interface thread, in order.
+    QStringList readOnUserThread()
+    {
+        QMutexLocker lock(&m_lock);
+        return m_readOnUserThread;
     }
     void hold(const QString &path)
     {
@@ -40,6 +52,7 @@ private:
     QMutex m_lock;
     QWaitCondition m_opened;
     QSet<QString> m_held;
+    QStringList m_readOnUserThread;
 };
 
 const QList<QColor> kColours{Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan, Qt::magenta};
@@ -82,6 +95,7 @@ private Q_SLOTS:
     void theBudgetBoundsWhatIsKeptAndFavoursTheWayTheUserMoves();
     void aHeldKeyShowsPicturesInOrderAndEndsOnTheLast();
     void aHeldKeyWaitsForNoDecodeOfAFilePassedBy();
+    void aStepToALargePictureBeingReadAheadWaitsForThatDecode();
 
 private:
     Form1Controls &start();
@@ -98,13 +112,15 @@ private:
     std::unique_ptr<TestDesktop> m_desktop;
     QString m_folder;
     Form1 *m_form = nullptr;
-    GatedPictures m_gated;
+    std::unique_ptr<GatedPictures> m_gatedPictures;
+    GatedPictures &gated() { return *m_gatedPictures; }
 };
 
 void TestLookAhead::init()
 {
     m_desktop = std::make_unique<TestDesktop>();
-    m_desktop->pictureSource = &m_gated;
+    m_gatedPictures = std::make_unique<GatedPictures>();
+    m_desktop->pictureSource = m_gatedPictures.get();
     m_folder = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/Walk"));
     for (int i = 0; i < kColours.size(); ++i)
         m_desktop->makePicture(pathOf(i), 40 + i, 30, kColours.at(i));
@@ -113,9 +129,10 @@ void TestLookAhead::init()
 void TestLookAhead::cleanup()
 {
     // A decode held at the gate would keep the window from closing.
-    m_gated.openAll();
+    gated().openAll();
     m_form = nullptr;
     m_desktop.reset();
+    m_gatedPictures.reset();
 }
 
 Form1Controls &TestLookAhead::start()
@@ -220,13 +237,13 @@ void TestLookAhead::decodesNobodyWantsNeverShow()
 {
     Form1Controls &c = start();
     PictureLookAhead &ahead = m_form->loading().lookAhead();
-    m_gated.hold(pathOf(1));
+    gated().hold(pathOf(1));
     c.File1->setCurrentRow(0);
     QTRY_VERIFY(ahead.isReading());
     // Far away before the neighbour is read: its decode ends unseen and unkept.
     c.File1->setCurrentRow(5);
     QCOMPARE(shownColour(c), kColours.at(5));
-    m_gated.openAll();
+    gated().openAll();
     waitUntilIdle(ahead);
     QCOMPARE(shownColour(c), kColours.at(5));
     QCOMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Unknown);
@@ -273,7 +290,7 @@ void TestLookAhead::aHeldKeyShowsPicturesInOrderAndEndsOnTheLast()
         if (index >= 0 && (shown.isEmpty() || shown.constLast() != index))
             shown.append(index);
     });
-    m_gated.hold(pathOf(2));
+    gated().hold(pathOf(2));
     c.File1->setCurrentRow(0);
     pressDown(*c.File1, false);
     QCOMPARE(c.File1->currentRow(), 1);
@@ -287,7 +304,7 @@ void TestLookAhead::aHeldKeyShowsPicturesInOrderAndEndsOnTheLast()
     QTRY_COMPARE(shownColour(c), kColours.at(5));
     QCOMPARE(c.Label9->text(), QStringLiteral("45 X 30"));
     QCOMPARE(m_form->loading().awaited(), QString());
-    m_gated.openAll();
+    gated().openAll();
     waitUntilIdle(ahead);
     QCOMPARE(shownColour(c), kColours.at(5));
     QVERIFY(!shown.contains(2));
@@ -302,7 +319,7 @@ void TestLookAhead::aHeldKeyWaitsForNoDecodeOfAFilePassedBy()
     m_desktop->makeFile(pathOf(3), "not a picture");
     Form1Controls &c = start();
     PictureLookAhead &ahead = m_form->loading().lookAhead();
-    m_gated.hold(pathOf(2));
+    gated().hold(pathOf(2));
     c.File1->setCurrentRow(0);
     QTRY_COMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Ready);
     pressDown(*c.File1, false); // p1, read ahead already
@@ -319,7 +336,7 @@ void TestLookAhead::aHeldKeyWaitsForNoDecodeOfAFilePassedBy()
     QVERIFY(m_desktop->messages.shown.isEmpty());
 
     // Stopping on the bad file gives its message once the key is let go.
-    m_gated.openAll();
+    gated().openAll();
     c.File1->setCurrentRow(1);
     pressDown(*c.File1, false);
     QCOMPARE(shownColour(c), kColours.at(2));
@@ -329,6 +346,35 @@ void TestLookAhead::aHeldKeyWaitsForNoDecodeOfAFilePassedBy()
     releaseDown(*c.File1);
     QTRY_COMPARE(m_desktop->messages.shown.size(), 1);
     QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
+}
+
+void TestLookAhead::aStepToALargePictureBeingReadAheadWaitsForThatDecode()
+{
+    const QString large = m_folder + QStringLiteral("/p1.bmp");
+    m_desktop->makePicture(large, 1600, 1000, kColours.at(1)); // 6 MB
+    Form1Controls &c = start();
+    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    gated().hold(large);
+    c.File1->setCurrentRow(0);
+    QTRY_COMPARE(ahead.find(large).state, PictureLookAhead::State::Reading);
+    pressDown(*c.File1, false);
+    // The information at once, the picture when the decode under way ends.
+    QCOMPARE(c.Label3->text(), large);
+    QCOMPARE(c.Label2->window()->windowTitle(), titleFor(large));
+    QCOMPARE(m_form->loading().awaited(), large);
+    QCOMPARE(shownColour(c), kColours.at(0));
+    gated().openAll();
+    QTRY_COMPARE(shownColour(c), kColours.at(1));
+    QCOMPARE(c.Label9->text(), QStringLiteral("1600 X 1000"));
+    QCOMPARE(m_form->loading().awaited(), QString());
+    // A click keeps the classic order: the picture is read on the spot.
+    gated().hold(pathOf(5));
+    QTRY_COMPARE(ahead.find(pathOf(3)).state, PictureLookAhead::State::Ready);
+    c.File1->setCurrentRow(3);
+    QTRY_COMPARE(ahead.find(pathOf(5)).state, PictureLookAhead::State::Reading);
+    c.File1->setCurrentRow(5);
+    QCOMPARE(shownColour(c), kColours.at(5));
+    QCOMPARE(gated().readOnUserThread(), (QStringList{pathOf(0), pathOf(5)}));
 }
 
 QTEST_MAIN(TestLookAhead)

@@ -3,6 +3,7 @@
 #include "show/ScreenFit.h"
 #include "support/TestDesktop.h"
 
+#include <QPainter>
 #include <QTest>
 
 class TestFullScreenView : public QObject {
@@ -14,6 +15,7 @@ private Q_SLOTS:
     void opensFromEveryModeOnTheWindowsScreen();
     void showsThePlaceholderAndReopensInPlace();
     void anyClickOrEscapeClosesIt();
+    void opensFromARasterMadeWhileThePictureWasShown();
 };
 
 void TestFullScreenView::fitsAndCentresOnTheScreen_data()
@@ -105,6 +107,54 @@ void TestFullScreenView::anyClickOrEscapeClosesIt()
     QTest::keyClick(form.fullScreen().form(), Qt::Key_Escape);
     QTRY_VERIFY(!form.fullScreen().form());
     QVERIFY(form.isVisible());
+}
+
+void TestFullScreenView::opensFromARasterMadeWhileThePictureWasShown()
+{
+    TestDesktop desktop;
+    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/P"));
+    QImage halves(2048, 1536, QImage::Format_RGB32);
+    halves.fill(Qt::red);
+    QPainter(&halves).fillRect(1024, 0, 1024, 1536, Qt::blue);
+    const QString path = folder + QStringLiteral("/halves.jpg");
+    QVERIFY(halves.save(path, "JPEG", 95));
+    Form1 &form = desktop.started(folder);
+    Form1Controls &c = form.controls();
+    c.File1->selectFile(QStringLiteral("halves.jpg"));
+    const PictureRef shown = c.Image1->picture();
+    QTRY_VERIFY_WITH_TIMEOUT(form.fullScreen().screenAhead().isReadyFor(shown), 10000);
+
+    form.fullScreen().File1_DblClick();
+    Form8 *view = form.fullScreen().form();
+    QVERIFY(view);
+    const PictureRef prepared = view->Image1->picture();
+    QVERIFY(prepared != shown);
+    QCOMPARE(prepared->naturalSize(), QSize(2048, 1536));
+    QCOMPARE(view->Image1->rect(), QRectF(0, 0, 1024, 768));
+    // Drawn from the raster made ahead, the view looks as drawn from the picture itself.
+    QImage fromRaster(1024, 768, QImage::Format_ARGB32_Premultiplied);
+    QImage fromPicture = fromRaster;
+    {
+        QPainter painter(&fromRaster);
+        prepared->draw(painter, QRectF(0, 0, 1024, 768));
+    }
+    {
+        QPainter painter(&fromPicture);
+        shown->draw(painter, QRectF(0, 0, 1024, 768));
+    }
+    QCOMPARE(fromRaster, fromPicture);
+    const QColor left = fromRaster.pixelColor(200, 400);
+    QVERIFY2(left.red() > 240 && left.blue() < 16, qPrintable(left.name()));
+    view->Picture1_Click();
+    QTRY_VERIFY(!form.fullScreen().form());
+
+    // A file rewritten since is shown as the panel holds it.
+    QImage green(2048, 1536, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    QVERIFY(green.save(path, "JPEG", 50));
+    QVERIFY(!form.fullScreen().screenAhead().isReadyFor(shown));
+    form.fullScreen().File1_DblClick();
+    QCOMPARE(form.fullScreen().form()->Image1->picture(), shown);
 }
 
 QTEST_MAIN(TestFullScreenView)
