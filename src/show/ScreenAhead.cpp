@@ -86,9 +86,17 @@ void ScreenAhead::prepare(const QString &path, const PictureRef &shown, QSize ar
     m_raster = promise->future();
     promise->start();
     const int generation = ++*m_generation;
-    m_pool.start([promise, pictures = &m_pictures, path, device, natural, generation,
+    // A picture held whole in memory is scaled from there, as it would scale itself;
+    // any other is read afresh.
+    QImage whole;
+    if (dynamic_cast<const picture::DecodedPicture *>(shown.get()))
+        whole = shown->toImage();
+    m_pool.start([promise, pictures = &m_pictures, path, device, natural, whole, generation,
                   current = m_generation] {
-        if (*current == generation) {
+        if (*current == generation && !whole.isNull()) {
+            promise->addResult(
+                whole.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        } else if (*current == generation) {
             const PictureRef fresh = pictures->load(path);
             // The same picture still: a file rewritten meanwhile gives nothing.
             if (fresh && fresh->naturalSize() == natural && *current == generation) {

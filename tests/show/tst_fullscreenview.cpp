@@ -15,6 +15,7 @@ private Q_SLOTS:
     void opensFromEveryModeOnTheWindowsScreen();
     void showsThePlaceholderAndReopensInPlace();
     void anyClickOrEscapeClosesIt();
+    void opensFromARasterMadeWhileThePictureWasShown_data();
     void opensFromARasterMadeWhileThePictureWasShown();
 };
 
@@ -109,18 +110,27 @@ void TestFullScreenView::anyClickOrEscapeClosesIt()
     QVERIFY(form.isVisible());
 }
 
+void TestFullScreenView::opensFromARasterMadeWhileThePictureWasShown_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("decoded for each size") << QStringLiteral("jpg");
+    QTest::newRow("held whole in memory") << QStringLiteral("bmp");
+}
+
 void TestFullScreenView::opensFromARasterMadeWhileThePictureWasShown()
 {
+    QFETCH(QString, format);
     TestDesktop desktop;
     const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/P"));
     QImage halves(2048, 1536, QImage::Format_RGB32);
     halves.fill(Qt::red);
     QPainter(&halves).fillRect(1024, 0, 1024, 1536, Qt::blue);
-    const QString path = folder + QStringLiteral("/halves.jpg");
-    QVERIFY(halves.save(path, "JPEG", 95));
+    const QString name = QStringLiteral("halves.") + format;
+    const QString path = folder + QLatin1Char('/') + name;
+    QVERIFY(halves.save(path, nullptr, 95));
     Form1 &form = desktop.started(folder);
     Form1Controls &c = form.controls();
-    c.File1->selectFile(QStringLiteral("halves.jpg"));
+    c.File1->selectFile(name);
     const PictureRef shown = c.Image1->picture();
     QTRY_VERIFY_WITH_TIMEOUT(form.fullScreen().screenAhead().isReadyFor(shown), 10000);
 
@@ -151,7 +161,8 @@ void TestFullScreenView::opensFromARasterMadeWhileThePictureWasShown()
     // A file rewritten since is shown as the panel holds it.
     QImage green(2048, 1536, QImage::Format_RGB32);
     green.fill(Qt::green);
-    QVERIFY(green.save(path, "JPEG", 50));
+    green = green.scaled(2048, 1500);
+    QVERIFY(green.save(path, nullptr, 50));
     QVERIFY(!form.fullScreen().screenAhead().isReadyFor(shown));
     form.fullScreen().File1_DblClick();
     QCOMPARE(form.fullScreen().form()->Image1->picture(), shown);
