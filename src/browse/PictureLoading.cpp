@@ -141,8 +141,11 @@ void PictureLoading::await(const QString &path, bool alone)
 {
     m_awaited = path;
     m_lastRow = c.File1->currentRow();
-    if (!alone)
+    if (!alone) {
+        // First in line, so that no budget lets it go before it has been shown.
+        m_lookAhead.hurry(path);
         return;
+    }
     const ShownSize size = shownSize();
     m_lookAhead.want(
         {path}, [size](const Picture &picture) { size.prepare(picture); }, size.key(), 1);
