@@ -23,6 +23,9 @@ PictureLoading::PictureLoading(Form1 &hub, const Services &services)
     QObject::connect(m_keys, &HeldKeyWatch::released, &m_lookAhead, [this] { keyReleased(); });
     QObject::connect(&m_lookAhead, &PictureLookAhead::settled, &m_lookAhead,
                      [this] { prepareFullScreen(); });
+    m_looking.setSingleShot(true);
+    m_looking.setInterval(kLookingMs);
+    QObject::connect(&m_looking, &QTimer::timeout, &m_lookAhead, [this] { prepareFullScreen(); });
 }
 
 QString PictureLoading::selectedPath() const
@@ -101,8 +104,7 @@ bool PictureLoading::showSelectedFile(const QString &path)
     lookAround(path);
     m_shownPath = path;
     m_shown = picture;
-    if (m_lookAhead.decodesUnderWay() == 0)
-        prepareFullScreen();
+    m_looking.start();
     return true;
 }
 
@@ -204,9 +206,11 @@ void PictureLoading::lookAround(const QString &path)
 
 void PictureLoading::prepareFullScreen()
 {
-    // After the neighbours, which a walk needs sooner; only for the picture still shown.
+    // Once the user stays on the picture and its neighbours are decoded, which a walk
+    // needs sooner; only for the picture still shown.
     const PictureRef shown = m_shown.lock();
-    if (!m_lookAhead.isEnabled() || !m_awaited.isEmpty() || !shown || c.Image1->picture() != shown)
+    if (!m_lookAhead.isEnabled() || m_looking.isActive() || m_lookAhead.decodesUnderWay() > 0 ||
+        !m_awaited.isEmpty() || !shown || c.Image1->picture() != shown)
         return;
     m_hub.fullScreen().pictureShown(m_shownPath, shown);
 }

@@ -3,6 +3,7 @@
 #include "PictureLookAhead.h"
 
 #include <QString>
+#include <QTimer>
 
 class Form1;
 class HeldKeyWatch;
@@ -25,6 +26,9 @@ public:
     // A step by key to a file this large whose decode is under way waits for that
     // decode instead of starting another.
     static constexpr qint64 kLargeFile = qint64(4) << 20;
+    // How long a picture is on the panel before the user is taken to be looking at it
+    // rather than passing by, and its full-screen raster is worth making.
+    static constexpr int kLookingMs = 400;
 
     PictureLoading(Form1 &hub, const Services &services);
 
@@ -58,5 +62,6 @@ private:
     QString m_awaited;
     QString m_shownPath;
     std::weak_ptr<const Picture> m_shown;
+    QTimer m_looking;
     int m_lastRow = -1;
 };
