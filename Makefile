@@ -47,9 +47,10 @@ test: test-dev test-asan e2e e2e-package
 
 bench: deps
 	@cmake --preset release >/dev/null
-	@cmake --build --preset release --target bench_startup bench_click bench_slideshow
+	@cmake --build --preset release --target bench_startup bench_click bench_walk bench_slideshow
 	./build/release/bench/bench_startup
 	./build/release/bench/bench_click
+	./build/release/bench/bench_walk
 	./build/release/bench/bench_slideshow
 
 # The installed program and the package come from the optimised build (the one the

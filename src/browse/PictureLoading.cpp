@@ -2,19 +2,64 @@
 
 #include "FileInfoText.h"
 #include "FolderBrowser.h"
+#include "HeldKeyWatch.h"
 #include "PanelFitter.h"
+#include "ShownSize.h"
 #include "shell/Form1.h"
 #include "shell/Services.h"
 #include "shell/platform/FileSystem.h"
 #include "shell/platform/MessageBoxes.h"
 #include "shell/platform/PictureSource.h"
+#include "show/FullScreenView.h"
 
 PictureLoading::PictureLoading(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services)
+    : m_hub(hub), c(hub.controls()), m_services(services),
+      m_lookAhead(services.pictures, services.files), m_keys(new HeldKeyWatch(*c.File1))
 {
+    // Both are owned here (the watch by the list, but told through this object), so
+    // neither calls back after this object is gone.
+    QObject::connect(&m_lookAhead, &PictureLookAhead::finished, &m_lookAhead,
+                     [this](const QString &path) { pictureDecoded(path); });
+    QObject::connect(m_keys, &HeldKeyWatch::released, &m_lookAhead, [this] { keyReleased(); });
+    QObject::connect(&m_lookAhead, &PictureLookAhead::settled, &m_lookAhead,
+                     [this] { prepareFullScreen(); });
+    m_looking.setSingleShot(true);
+    m_looking.setInterval(kLookingMs);
+    QObject::connect(&m_looking, &QTimer::timeout, &m_lookAhead, [this] { prepareFullScreen(); });
+}
+
+QString PictureLoading::selectedPath() const
+{
+    const QString name = c.File1->fileName();
+    return name.isEmpty() ? QString() : joinPath(c.File1->path(), name);
 }
 
 void PictureLoading::File1_Click()
+{
+    const QString path = selectedPath();
+    m_awaited.clear();
+    if (waitsForPicture(path) && showFileInformation(path)) {
+        // Its neighbours change faster than they decode while a key is held.
+        await(path, m_keys->isRepeating());
+        return;
+    }
+    show(path);
+}
+
+bool PictureLoading::waitsForPicture(const QString &path)
+{
+    if (path.isEmpty() || !m_lookAhead.isEnabled() || !m_keys->isHandlingKey())
+        return false;
+    const PictureLookAhead::State state = m_lookAhead.find(path).state;
+    // A held key moves on without waiting for a picture that is not ready.
+    if (m_keys->isRepeating())
+        return state != PictureLookAhead::State::Ready;
+    // A large picture being decoded ahead already comes sooner from there.
+    return state == PictureLookAhead::State::Reading &&
+           m_services.files.fileLength(path).value_or(0) >= kLargeFile;
+}
+
+void PictureLoading::show(const QString &path)
 {
     if (c.menus.Act1->isChecked())
         c.Image1->setStretch(false);
@@ -23,17 +68,15 @@ void PictureLoading::File1_Click()
         // Kept hidden until the fit has placed it, so the unfitted picture never shows.
         c.Image1->setVisible(false);
     }
-    if (!showSelectedFile())
+    if (!showSelectedFile(path))
         startOver();
 }
 
-bool PictureLoading::showSelectedFile()
+bool PictureLoading::showSelectedFile(const QString &path)
 {
-    const QString name = c.File1->fileName();
-    if (name.isEmpty())
+    if (path.isEmpty())
         return true;
-    const QString path = joinPath(c.File1->path(), name);
-    const PictureRef picture = m_services.pictures.load(path);
+    const PictureRef picture = pictureFor(path);
     if (!picture)
         return false;
     c.Image1->setPicture(picture);
@@ -57,11 +100,134 @@ bool PictureLoading::showSelectedFile()
     c.Label8->setText(dateText(*modified));
     m_hub.setCaption(c.Label2->text() + path);
     c.Label3->setText(path);
+    m_lookAhead.keepShown(path, picture);
+    lookAround(path);
+    m_shownPath = path;
+    m_shown = picture;
+    m_looking.start();
     return true;
+}
+
+PictureRef PictureLoading::pictureFor(const QString &path)
+{
+    const PictureLookAhead::Found found = m_lookAhead.find(path);
+    switch (found.state) {
+    case PictureLookAhead::State::Ready:
+        return found.picture;
+    case PictureLookAhead::State::Failed:
+        // The same file, unchanged since it failed: it fails again.
+        return nullptr;
+    case PictureLookAhead::State::Unknown:
+    case PictureLookAhead::State::Reading:
+        break;
+    }
+    return m_services.pictures.load(path);
+}
+
+bool PictureLoading::showFileInformation(const QString &path)
+{
+    const std::optional<qint64> length = m_services.files.fileLength(path);
+    const std::optional<QDateTime> modified = m_services.files.lastModified(path);
+    if (!length || !modified)
+        return false;
+    c.Label7->setText(kilobyteText(*length));
+    if (c.Label7->text() == QLatin1String("0KB"))
+        c.Label7->setText(sizeText(*length));
+    c.Label8->setText(dateText(*modified));
+    m_hub.setCaption(c.Label2->text() + path);
+    c.Label3->setText(path);
+    return true;
+}
+
+void PictureLoading::await(const QString &path, bool alone)
+{
+    m_awaited = path;
+    m_lastRow = c.File1->currentRow();
+    if (!alone) {
+        // First in line, so that no budget lets it go before it has been shown.
+        m_lookAhead.hurry(path);
+        return;
+    }
+    const ShownSize size = shownSize();
+    m_lookAhead.want(
+        {path}, [size](const Picture &picture) { size.prepare(picture); }, size.key(), 1);
+}
+
+void PictureLoading::pictureDecoded(QString path)
+{
+    if (path != m_awaited || path != selectedPath())
+        return;
+    // A file that failed is reported once the user stops on it, not while passing by.
+    if (m_lookAhead.find(path).state != PictureLookAhead::State::Ready && m_keys->isRepeating())
+        return;
+    m_awaited.clear();
+    show(path);
+}
+
+void PictureLoading::keyReleased()
+{
+    if (m_awaited.isEmpty())
+        return;
+    if (m_awaited != selectedPath()) {
+        m_awaited.clear();
+        return;
+    }
+    const QString path = m_awaited; // a copy: showing it clears m_awaited
+    switch (m_lookAhead.find(path).state) {
+    case PictureLookAhead::State::Ready:
+    case PictureLookAhead::State::Failed:
+        pictureDecoded(path);
+        break;
+    case PictureLookAhead::State::Reading:
+        break;
+    case PictureLookAhead::State::Unknown:
+        // Whatever decode is still under way belongs to a file passed by.
+        m_lookAhead.hurry(path);
+        break;
+    }
+}
+
+void PictureLoading::lookAround(const QString &path)
+{
+    const int row = c.File1->currentRow();
+    const int step = row < m_lastRow ? -1 : 1;
+    m_lastRow = row;
+    QStringList wanted{path};
+    for (int distance = 1; distance <= kNeighbours; ++distance) {
+        for (const int neighbour : {row + step * distance, row - step * distance}) {
+            if (neighbour >= 0 && neighbour < c.File1->listCount())
+                wanted.append(joinPath(c.File1->path(), c.File1->entry(neighbour)));
+        }
+    }
+    const ShownSize size = shownSize();
+    m_lookAhead.want(
+        wanted, [size](const Picture &picture) { size.prepare(picture); }, size.key());
+}
+
+void PictureLoading::prepareFullScreen()
+{
+    // Once the user stays on the picture and its neighbours are decoded, which a walk
+    // needs sooner; only for the picture still shown.
+    const PictureRef shown = m_shown.lock();
+    if (!m_lookAhead.isEnabled() || m_looking.isActive() || m_lookAhead.decodesUnderWay() > 0 ||
+        !m_awaited.isEmpty() || !shown || c.Image1->picture() != shown)
+        return;
+    m_hub.fullScreen().pictureShown(m_shownPath, shown);
+}
+
+ShownSize PictureLoading::shownSize() const
+{
+    const qreal ratio = c.Picture5->devicePixelRatioF();
+    if (c.menus.auto1->isChecked())
+        return ShownSize::fittedInto({c.Picture5->innerWidth(), c.Picture5->innerHeight()}, ratio);
+    if (c.menus.Act1->isChecked())
+        return ShownSize::natural(ratio);
+    return ShownSize::fixed({c.Image1->width(), c.Image1->height()}, ratio);
 }
 
 void PictureLoading::startOver()
 {
+    m_awaited.clear();
     m_services.messages.show(kNotSupported, MessageBoxes::NoIcon, QStringLiteral("Quorvel"));
     c.Combo1->setText(c.Label1->text());
     m_hub.browser().Dir1_Change();

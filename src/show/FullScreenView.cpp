@@ -8,8 +8,15 @@
 #include "shell/platform/DesktopServices.h"
 
 FullScreenView::FullScreenView(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services)
+    : m_hub(hub), c(hub.controls()), m_services(services),
+      m_ahead(services.pictures, services.files)
 {
+}
+
+void FullScreenView::pictureShown(const QString &path, const PictureRef &picture)
+{
+    m_ahead.prepare(path, picture, m_services.screen.geometryNear(&m_hub).size(),
+                    m_hub.devicePixelRatioF());
 }
 
 FullScreenView::~FullScreenView()
@@ -30,7 +37,7 @@ void FullScreenView::File1_DblClick()
 
     PictureElement &image = *m_form->Image1;
     image.setVisible(false);
-    image.setPicture(c.Image1->picture());
+    image.setPicture(m_ahead.pictureFor(c.Image1->picture()));
     image.setStretch(false);
     fitAndCentreOnScreen(image, {m_form->Picture1->innerWidth(), m_form->Picture1->innerHeight()},
                          screen.size());

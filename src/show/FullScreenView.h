@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ScreenAhead.h"
+
 #include <QPointer>
 
 class Form1;
@@ -17,6 +19,10 @@ public:
     void File1_DblClick();
     void fullscreen1_Click();
 
+    // The panel now shows picture, read from path: the view's raster is made ahead.
+    void pictureShown(const QString &path, const PictureRef &picture);
+    [[nodiscard]] ScreenAhead &screenAhead() { return m_ahead; }
+
     // The open view, or null.
     [[nodiscard]] Form8 *form() const;
 
@@ -27,4 +33,5 @@ private:
     Form1Controls &c;
     const Services &m_services;
     QPointer<Form8> m_form;
+    ScreenAhead m_ahead;
 };

@@ -1,6 +1,10 @@
 """Moving through folders and volumes, and filtering the file list."""
 
+import time
+
+from harness import layout
 from harness.app import CAPTION_PREFIX, MessageBox
+from harness.images import close_to, write_bmp
 from harness.waiting import wait_until
 
 
@@ -98,3 +102,34 @@ def test_invalid_pattern_is_refused_and_the_filter_reset(desktop):
     wait_until(lambda: app.filter_text() == "ALL Readable Format", message="the filter reset")
     assert app.file_list() == ["a.bmp", "d.gif"]
     assert app.caption() == CAPTION_PREFIX + str(folder)
+
+
+def test_holding_down_ends_on_the_last_picture(desktop):
+    folder = desktop.sandbox.folder("Walk")
+    # Every picture its own colour, so the panel tells which one it shows.
+    colours = [(20 + 37 * i % 220, 240 - 53 * i % 200, 60 + 91 * i % 190) for i in range(30)]
+    for i, colour in enumerate(colours):
+        write_bmp(folder / f"p{i:02}.bmp", 1200, 900, colour)
+    app = desktop.start(folder=folder)
+    app.click_list_entry("File1", "p00.bmp")
+    wait_until(lambda: app.caption() == CAPTION_PREFIX + str(folder / "p00.bmp"),
+               message="the first picture's caption")
+
+    app.hold_key("Down", 1.2)
+
+    def settled():
+        highlighted = app.highlighted("File1")
+        return highlighted if len(highlighted) == 1 and highlighted == app.highlighted("File1") \
+            else None
+    last = wait_until(settled, message="one entry highlighted")[0]
+    index = int(last[1:3])
+    assert index >= 3, f"the key did not repeat: the walk ended on {last}"
+    wait_until(lambda: app.caption() == CAPTION_PREFIX + str(folder / last),
+               message=f"the caption to name {last}")
+    inner = layout.PANEL_BORDER
+    wait_until(lambda: close_to(colours[index], 12)(app.panel_pixels().pixel(inner + 60, inner + 40)),
+               message=f"the panel to show {last}")
+    # Nothing decoded for an earlier entry comes in after it.
+    time.sleep(0.5)
+    assert close_to(colours[index], 12)(app.panel_pixels().pixel(inner + 200, inner + 150))
+    assert app.caption() == CAPTION_PREFIX + str(folder / last)

@@ -3,6 +3,7 @@
 #include "show/ScreenFit.h"
 #include "support/TestDesktop.h"
 
+#include <QPainter>
 #include <QTest>
 
 class TestFullScreenView : public QObject {
@@ -14,6 +15,8 @@ private Q_SLOTS:
     void opensFromEveryModeOnTheWindowsScreen();
     void showsThePlaceholderAndReopensInPlace();
     void anyClickOrEscapeClosesIt();
+    void opensFromARasterMadeWhileThePictureWasShown_data();
+    void opensFromARasterMadeWhileThePictureWasShown();
 };
 
 void TestFullScreenView::fitsAndCentresOnTheScreen_data()
@@ -55,7 +58,9 @@ void TestFullScreenView::opensFromEveryModeOnTheWindowsScreen()
         Form8 *view = form.fullScreen().form();
         QVERIFY2(view, qPrintable(mode->objectName()));
         QCOMPARE(view->geometry(), desktop.screen.geometry);
-        QCOMPARE(view->Image1->picture(), c.Image1->picture());
+        // The panel's picture, perhaps drawn from a raster made ahead for the screen.
+        QCOMPARE(view->Image1->picture()->toImage().cacheKey(),
+                 c.Image1->picture()->toImage().cacheKey());
         QCOMPARE(view->Image1->rect(), QRectF(0, 312, 1280, 400));
         view->Picture1_Click();
         QTRY_VERIFY(!form.fullScreen().form());
@@ -103,6 +108,64 @@ void TestFullScreenView::anyClickOrEscapeClosesIt()
     QTest::keyClick(form.fullScreen().form(), Qt::Key_Escape);
     QTRY_VERIFY(!form.fullScreen().form());
     QVERIFY(form.isVisible());
+}
+
+void TestFullScreenView::opensFromARasterMadeWhileThePictureWasShown_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("decoded for each size") << QStringLiteral("jpg");
+    QTest::newRow("held whole in memory") << QStringLiteral("bmp");
+}
+
+void TestFullScreenView::opensFromARasterMadeWhileThePictureWasShown()
+{
+    QFETCH(QString, format);
+    TestDesktop desktop;
+    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/P"));
+    QImage halves(2048, 1536, QImage::Format_RGB32);
+    halves.fill(Qt::red);
+    QPainter(&halves).fillRect(1024, 0, 1024, 1536, Qt::blue);
+    const QString name = QStringLiteral("halves.") + format;
+    const QString path = folder + QLatin1Char('/') + name;
+    QVERIFY(halves.save(path, nullptr, 95));
+    Form1 &form = desktop.started(folder);
+    Form1Controls &c = form.controls();
+    c.File1->selectFile(name);
+    const PictureRef shown = c.Image1->picture();
+    QTRY_VERIFY_WITH_TIMEOUT(form.fullScreen().screenAhead().isReadyFor(shown), 10000);
+
+    form.fullScreen().File1_DblClick();
+    Form8 *view = form.fullScreen().form();
+    QVERIFY(view);
+    const PictureRef prepared = view->Image1->picture();
+    QVERIFY(prepared != shown);
+    QCOMPARE(prepared->naturalSize(), QSize(2048, 1536));
+    QCOMPARE(view->Image1->rect(), QRectF(0, 0, 1024, 768));
+    // Drawn from the raster made ahead, the view looks as drawn from the picture itself.
+    QImage fromRaster(1024, 768, QImage::Format_ARGB32_Premultiplied);
+    QImage fromPicture = fromRaster;
+    {
+        QPainter painter(&fromRaster);
+        prepared->draw(painter, QRectF(0, 0, 1024, 768));
+    }
+    {
+        QPainter painter(&fromPicture);
+        shown->draw(painter, QRectF(0, 0, 1024, 768));
+    }
+    QCOMPARE(fromRaster, fromPicture);
+    const QColor left = fromRaster.pixelColor(200, 400);
+    QVERIFY2(left.red() > 240 && left.blue() < 16, qPrintable(left.name()));
+    view->Picture1_Click();
+    QTRY_VERIFY(!form.fullScreen().form());
+
+    // A file rewritten since is shown as the panel holds it.
+    QImage green(2048, 1536, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    green = green.scaled(2048, 1500);
+    QVERIFY(green.save(path, nullptr, 50));
+    QVERIFY(!form.fullScreen().screenAhead().isReadyFor(shown));
+    form.fullScreen().File1_DblClick();
+    QCOMPARE(form.fullScreen().form()->Image1->picture(), shown);
 }
 
 QTEST_MAIN(TestFullScreenView)

@@ -44,6 +44,8 @@ public:
     FakeTray tray;
     FakeApplication application;
     FilePictures pictures;
+    // When set before the window is built, the window reads its pictures here instead.
+    PictureSource *pictureSource = nullptr;
     std::unique_ptr<Registry> registry;
     std::unique_ptr<WorkingFolders> working;
 

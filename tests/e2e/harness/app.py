@@ -210,6 +210,12 @@ class Quorvel:
     def key(self, *keys):
         self.desktop.xdotool("key", "--clearmodifiers", *keys)
 
+    def hold_key(self, key, seconds):
+        """Holds a key down that long, so that the keyboard repeats it."""
+        self.desktop.xdotool("keydown", key)
+        time.sleep(seconds)
+        self.desktop.xdotool("keyup", key)
+
     def type_text(self, text):
         self.desktop.xdotool("type", "--delay", 30, "--", text)
 

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "picture/Picture.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QThreadPool>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class FileSystem;
+class PictureSource;
+
+// Decodes pictures the user is likely to ask for next off the user-interface thread
+// and keeps them, within a memory budget, until they are asked for. A picture is
+// handed out only while its file is unchanged (length and modification time) since it
+// was read; a file that failed to decode is remembered as a failure, never as a
+// picture. Everything but the decoding itself runs on the thread that owns it.
+class PictureLookAhead : public QObject {
+    Q_OBJECT
+
+public:
+    // Runs on a worker after a successful decode, so that the rasters the picture
+    // will be drawn from are ready; it may touch nothing but the picture.
+    using Preparation = std::function<void(const Picture &)>;
+
+    enum class State { Unknown, Reading, Ready, Failed };
+    struct Found {
+        State state = State::Unknown;
+        PictureRef picture; // set when Ready
+    };
+
+    static constexpr qint64 kDefaultBudget = qint64(160) << 20;
+    // Decodes ahead at once; one more may be hurried.
+    static constexpr int kParallel = 2;
+
+    PictureLookAhead(PictureSource &pictures, const FileSystem &files, QObject *parent = nullptr);
+    ~PictureLookAhead() override;
+
+    // The files wanted, the most wanted first. Whatever is kept for other files is
+    // let go, and so are the wanted ones beyond the budget; a decode nobody wants any
+    // more is dropped when it ends. Files are decoded in this order.
+    // A different preparationKey drops what was prepared for the earlier one.
+    // At most parallel decodes run at once, those nobody wants any more included.
+    void want(const QStringList &paths, Preparation prepare = {}, int preparationKey = 0,
+              int parallel = kParallel);
+    // Starts decoding path at once, beside the decodes under way if they are other
+    // files'; path joins the front of the wanted files.
+    void hurry(const QString &path);
+    // What is known of path; a kept picture or failure whose file changed or went
+    // away since it was read is forgotten and reported Unknown.
+    [[nodiscard]] Found find(const QString &path);
+    // find(), then forgets path.
+    [[nodiscard]] PictureRef take(const QString &path);
+    // Keeps the picture the user is looking at, outside the budget, so that it is
+    // ready when the user comes back to it; the one kept before goes under the budget.
+    void keepShown(const QString &path, PictureRef picture);
+    // Lets everything go; decodes under way end unseen.
+    void clear();
+
+    void setEnabled(bool enabled);
+    [[nodiscard]] bool isEnabled() const { return m_enabled; }
+    void setBudget(qint64 bytes);
+    [[nodiscard]] qint64 budget() const { return m_budget; }
+    // The bytes the kept pictures hold, the shown one left out.
+    [[nodiscard]] qint64 keptBytes() const;
+    // Decodes still running, wanted or not.
+    [[nodiscard]] int decodesUnderWay() const { return m_running; }
+    // Whether a decode of a wanted file is under way.
+    [[nodiscard]] bool isReading() const;
+
+Q_SIGNALS:
+    // A decode of path ended; find() tells how.
+    void finished(const QString &path);
+    // The last decode under way ended and nothing wanted is left to decode.
+    void settled();
+
+private:
+    struct FileStamp {
+        qint64 length = -1;
+        QDateTime modified;
+        bool operator==(const FileStamp &) const = default;
+    };
+    // One decode on a worker. The lock is held only to hand the result over.
+    struct Job {
+        std::atomic<bool> cancelled = false;
+        QMutex lock;
+        bool ended = false;
+        PictureRef picture;
+    };
+    struct Entry {
+        State state = State::Unknown;
+        FileStamp stamp;
+        PictureRef picture;
+        qint64 bytes = 0;
+        std::shared_ptr<Job> job; // while Reading
+    };
+    [[nodiscard]] std::optional<FileStamp> stampOf(const QString &path) const;
+    // False when the file is gone and nothing was started.
+    [[nodiscard]] bool start(const QString &path);
+    void startNext();
+    void done(const QString &path, const std::shared_ptr<Job> &job);
+    // Takes in the result of a decode that has ended, if it has; false otherwise.
+    bool settle(Entry &entry);
+    void keepWithinBudget();
+    void forget(const QString &path);
+
+    PictureSource &m_pictures;
+    const FileSystem &m_files;
+    QStringList m_wanted;
+    QHash<QString, Entry> m_entries;
+    QString m_shown;
+    Preparation m_prepare;
+    int m_preparationKey = 0;
+    qint64 m_budget = kDefaultBudget;
+    int m_running = 0;
+    int m_parallel = kParallel;
+    bool m_enabled = true;
+    // Declared last: its destruction waits for the workers, which post to this object.
+    QThreadPool m_pool;
+};

@@ -1,0 +1,381 @@
+#include "browse/PictureLoading.h"
+#include "support/TestDesktop.h"
+
+#include <QFile>
+#include <QKeyEvent>
+#include <QMutex>
+#include <QSet>
+#include <QTest>
+#include <QThread>
+#include <QWaitCondition>
+
+namespace {
+
+// Pictures from files, except that reading a file held at the gate waits until the
+// gate opens: a decode that is still under way when the user moves on.
+class GatedPictures final : public PictureSource {
+public:
+    PictureRef load(const QString &path, QString *failure) override
+    {
+        {
+            QMutexLocker lock(&m_lock);
+            // The user-interface thread never waits at the gate: it is only noted.
+            if (QThread::currentThread() == QCoreApplication::instance()->thread())
+                m_readOnUserThread.append(path);
+            else {
+                while (m_held.contains(path))
+                    m_opened.wait(&m_lock);
+            }
+        }
+        return m_files.load(path, failure);
+    }
+    // Files read on the user-interface thread, in order.
+    QStringList readOnUserThread()
+    {
+        QMutexLocker lock(&m_lock);
+        return m_readOnUserThread;
+    }
+    void hold(const QString &path)
+    {
+        QMutexLocker lock(&m_lock);
+        m_held.insert(path);
+    }
+    void openAll()
+    {
+        QMutexLocker lock(&m_lock);
+        m_held.clear();
+        m_opened.wakeAll();
+    }
+
+private:
+    FilePictures m_files;
+    QMutex m_lock;
+    QWaitCondition m_opened;
+    QSet<QString> m_held;
+    QStringList m_readOnUserThread;
+};
+
+const QList<QColor> kColours{Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan, Qt::magenta};
+
+// The colour of the middle of the picture the panel holds.
+QColor shownColour(Form1Controls &c)
+{
+    const PictureRef picture = c.Image1->picture();
+    if (!picture)
+        return {};
+    const QImage image = picture->toImage();
+    return image.pixelColor(image.width() / 2, image.height() / 2);
+}
+
+void pressDown(FileListBox &list, bool repeat)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier, QString(), repeat);
+    QCoreApplication::sendEvent(&list, &press);
+}
+
+void releaseDown(FileListBox &list)
+{
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier, QString(), false);
+    QCoreApplication::sendEvent(&list, &release);
+}
+
+} // namespace
+
+class TestLookAhead : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void neighboursAreReadAheadAndShownAsAClickWouldShowThem();
+    void aFileChangedSinceItWasReadShowsItsNewContent();
+    void aFileGoneSinceItWasReadGivesTheMessageAndTheReset();
+    void aBadFileReadAheadStillGivesTheMessage();
+    void decodesNobodyWantsNeverShow();
+    void theBudgetBoundsWhatIsKeptAndFavoursTheWayTheUserMoves();
+    void aHeldKeyShowsPicturesInOrderAndEndsOnTheLast();
+    void aHeldKeyWaitsForNoDecodeOfAFilePassedBy();
+    void aStepToALargePictureBeingReadAheadWaitsForThatDecode();
+
+private:
+    Form1Controls &start();
+    PictureLookAhead &lookAhead() { return m_desktop->window(m_folder).loading().lookAhead(); }
+    [[nodiscard]] QString pathOf(int index) const
+    {
+        return m_folder + QStringLiteral("/p%1.bmp").arg(index);
+    }
+    void waitUntilIdle(PictureLookAhead &lookAhead)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(lookAhead.decodesUnderWay() == 0 && !lookAhead.isReading(), 10000);
+    }
+
+    std::unique_ptr<TestDesktop> m_desktop;
+    QString m_folder;
+    Form1 *m_form = nullptr;
+    std::unique_ptr<GatedPictures> m_gatedPictures;
+    GatedPictures &gated() { return *m_gatedPictures; }
+};
+
+void TestLookAhead::init()
+{
+    m_desktop = std::make_unique<TestDesktop>();
+    m_gatedPictures = std::make_unique<GatedPictures>();
+    m_desktop->pictureSource = m_gatedPictures.get();
+    m_folder = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/Walk"));
+    for (int i = 0; i < kColours.size(); ++i)
+        m_desktop->makePicture(pathOf(i), 40 + i, 30, kColours.at(i));
+}
+
+void TestLookAhead::cleanup()
+{
+    // A decode held at the gate would keep the window from closing.
+    gated().openAll();
+    m_form = nullptr;
+    m_desktop.reset();
+    m_gatedPictures.reset();
+}
+
+Form1Controls &TestLookAhead::start()
+{
+    m_form = &m_desktop->started(m_folder);
+    return m_form->controls();
+}
+
+void TestLookAhead::neighboursAreReadAheadAndShownAsAClickWouldShowThem()
+{
+    Form1Controls &c = start();
+    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    c.File1->setCurrentRow(2);
+    QCOMPARE(shownColour(c), kColours.at(2));
+    for (const int neighbour : {0, 1, 3, 4})
+        QTRY_COMPARE(ahead.find(pathOf(neighbour)).state, PictureLookAhead::State::Ready);
+    QCOMPARE(ahead.find(pathOf(5)).state, PictureLookAhead::State::Unknown);
+
+    const PictureRef ready = ahead.find(pathOf(3)).picture;
+    c.File1->setCurrentRow(3);
+    QCOMPARE(c.Image1->picture(), ready);
+    QCOMPARE(c.Label9->text(), QStringLiteral("43 X 30"));
+    QCOMPARE(c.Label3->text(), pathOf(3));
+    QCOMPARE(c.Label2->window()->windowTitle(), titleFor(pathOf(3)));
+    QVERIFY(m_desktop->messages.shown.isEmpty());
+    // Moving on brings the next one in.
+    QTRY_COMPARE(ahead.find(pathOf(5)).state, PictureLookAhead::State::Ready);
+
+    // Switched off, every step reads its own file and nothing is kept.
+    ahead.setEnabled(false);
+    c.File1->setCurrentRow(4);
+    QCOMPARE(shownColour(c), kColours.at(4));
+    QCOMPARE(ahead.find(pathOf(5)).state, PictureLookAhead::State::Unknown);
+    QCOMPARE(ahead.keptBytes(), qint64(0));
+}
+
+void TestLookAhead::aFileChangedSinceItWasReadShowsItsNewContent()
+{
+    Form1Controls &c = start();
+    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    c.File1->setCurrentRow(0);
+    QTRY_COMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Ready);
+    QTRY_COMPARE(ahead.find(pathOf(2)).state, PictureLookAhead::State::Ready);
+    waitUntilIdle(ahead);
+
+    // Replaced by a larger picture.
+    m_desktop->makePicture(pathOf(1), 70, 50, Qt::darkGray);
+    c.File1->setCurrentRow(1);
+    QCOMPARE(shownColour(c), QColor(Qt::darkGray));
+    QCOMPARE(c.Label9->text(), QStringLiteral("70 X 50"));
+
+    // Rewritten with the same length: only the modification time tells.
+    m_desktop->makePicture(pathOf(2), 42, 30, Qt::white);
+    QFile rewritten(pathOf(2));
+    QVERIFY(rewritten.open(QIODevice::ReadWrite));
+    QVERIFY(rewritten.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                                  QFileDevice::FileModificationTime));
+    rewritten.close();
+    c.File1->setCurrentRow(2);
+    QCOMPARE(shownColour(c), QColor(Qt::white));
+    QVERIFY(m_desktop->messages.shown.isEmpty());
+}
+
+void TestLookAhead::aFileGoneSinceItWasReadGivesTheMessageAndTheReset()
+{
+    Form1Controls &c = start();
+    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    c.File1->setCurrentRow(0);
+    QTRY_COMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Ready);
+    QVERIFY(QFile::remove(pathOf(1)));
+    c.File1->setCurrentRow(1);
+    QCOMPARE(m_desktop->messages.shown, (QList<RecordedMessage>{{PictureLoading::kNotSupported, 0,
+                                                                 QStringLiteral("Quorvel")}}));
+    QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
+    QCOMPARE(c.File1->fileName(), QString());
+    QVERIFY(!entriesOf(*c.File1).contains(QStringLiteral("p1.bmp")));
+    QCOMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Unknown);
+}
+
+void TestLookAhead::aBadFileReadAheadStillGivesTheMessage()
+{
+    m_desktop->makeFile(pathOf(1), QByteArray("BM\x10", 3) + QByteArray(3, '\0') + "garbage");
+    Form1Controls &c = start();
+    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    c.File1->setCurrentRow(0);
+    QTRY_COMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Failed);
+    QVERIFY(!ahead.find(pathOf(1)).picture);
+    c.File1->setCurrentRow(1);
+    QCOMPARE(m_desktop->messages.shown, (QList<RecordedMessage>{{PictureLoading::kNotSupported, 0,
+                                                                 QStringLiteral("Quorvel")}}));
+    QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
+    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
+
+    // Mended since: it shows.
+    m_desktop->makePicture(pathOf(1), 41, 30, kColours.at(1));
+    c.File1->setCurrentRow(1);
+    QCOMPARE(shownColour(c), kColours.at(1));
+    QCOMPARE(m_desktop->messages.shown.size(), 1);
+}
+
+void TestLookAhead::decodesNobodyWantsNeverShow()
+{
+    Form1Controls &c = start();
+    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    gated().hold(pathOf(1));
+    c.File1->setCurrentRow(0);
+    QTRY_VERIFY(ahead.isReading());
+    // Far away before the neighbour is read: its decode ends unseen and unkept.
+    c.File1->setCurrentRow(5);
+    QCOMPARE(shownColour(c), kColours.at(5));
+    gated().openAll();
+    waitUntilIdle(ahead);
+    QCOMPARE(shownColour(c), kColours.at(5));
+    QCOMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Unknown);
+    QCOMPARE(c.Label3->text(), pathOf(5));
+}
+
+void TestLookAhead::theBudgetBoundsWhatIsKeptAndFavoursTheWayTheUserMoves()
+{
+    Form1Controls &c = start();
+    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    // Room for one neighbour of about 5 KB, not two.
+    ahead.setBudget(6000);
+    c.File1->setCurrentRow(1);
+    c.File1->setCurrentRow(2);
+    waitUntilIdle(ahead);
+    QCOMPARE(ahead.find(pathOf(3)).state, PictureLookAhead::State::Ready);
+    for (const int beyond : {0, 1, 4})
+        QCOMPARE(ahead.find(pathOf(beyond)).state, PictureLookAhead::State::Unknown);
+    QVERIFY(ahead.keptBytes() > 0 && ahead.keptBytes() <= ahead.budget());
+
+    // Moving up, the one above is wanted first.
+    c.File1->setCurrentRow(1);
+    waitUntilIdle(ahead);
+    QCOMPARE(ahead.find(pathOf(0)).state, PictureLookAhead::State::Ready);
+    QCOMPARE(ahead.find(pathOf(2)).state, PictureLookAhead::State::Unknown);
+    QVERIFY(ahead.keptBytes() <= ahead.budget());
+
+    // A budget too small for any neighbour keeps none.
+    ahead.setBudget(100);
+    QCOMPARE(ahead.keptBytes(), qint64(0));
+    c.File1->setCurrentRow(2);
+    waitUntilIdle(ahead);
+    QCOMPARE(ahead.keptBytes(), qint64(0));
+    QCOMPARE(shownColour(c), kColours.at(2));
+}
+
+void TestLookAhead::aHeldKeyShowsPicturesInOrderAndEndsOnTheLast()
+{
+    Form1Controls &c = start();
+    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    QList<int> shown;
+    QObject::connect(c.Image1, &PictureElement::appearanceChanged, c.Image1, [&] {
+        const int index = static_cast<int>(kColours.indexOf(shownColour(c)));
+        if (index >= 0 && (shown.isEmpty() || shown.constLast() != index))
+            shown.append(index);
+    });
+    gated().hold(pathOf(2));
+    c.File1->setCurrentRow(0);
+    pressDown(*c.File1, false);
+    QCOMPARE(c.File1->currentRow(), 1);
+    for (int i = 0; i < 4; ++i)
+        pressDown(*c.File1, true);
+    // The list and the information move with the key, the pictures follow.
+    QCOMPARE(c.File1->currentRow(), 5);
+    QCOMPARE(c.Label3->text(), pathOf(5));
+    QCOMPARE(c.Label2->window()->windowTitle(), titleFor(pathOf(5)));
+    releaseDown(*c.File1);
+    QTRY_COMPARE(shownColour(c), kColours.at(5));
+    QCOMPARE(c.Label9->text(), QStringLiteral("45 X 30"));
+    QCOMPARE(m_form->loading().awaited(), QString());
+    gated().openAll();
+    waitUntilIdle(ahead);
+    QCOMPARE(shownColour(c), kColours.at(5));
+    QVERIFY(!shown.contains(2));
+    for (int i = 1; i < shown.size(); ++i)
+        QVERIFY2(shown.at(i - 1) < shown.at(i), "a picture shown after a later one");
+    QCOMPARE(shown.constLast(), 5);
+    QVERIFY(m_desktop->messages.shown.isEmpty());
+}
+
+void TestLookAhead::aHeldKeyWaitsForNoDecodeOfAFilePassedBy()
+{
+    m_desktop->makeFile(pathOf(3), "not a picture");
+    Form1Controls &c = start();
+    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    gated().hold(pathOf(2));
+    c.File1->setCurrentRow(0);
+    QTRY_COMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Ready);
+    pressDown(*c.File1, false); // p1, read ahead already
+    QCOMPARE(shownColour(c), kColours.at(1));
+    pressDown(*c.File1, true); // p2, held at the gate
+    QCOMPARE(m_form->loading().awaited(), pathOf(2));
+    pressDown(*c.File1, true); // p3, the bad file, passed by without a message
+    pressDown(*c.File1, true); // p4
+    QCOMPARE(c.Label3->text(), pathOf(4));
+    // Released while the passed-by decode still runs: the last file does not wait for it.
+    releaseDown(*c.File1);
+    QTRY_COMPARE(shownColour(c), kColours.at(4));
+    QVERIFY(ahead.decodesUnderWay() > 0);
+    QVERIFY(m_desktop->messages.shown.isEmpty());
+
+    // Stopping on the bad file gives its message once the key is let go.
+    gated().openAll();
+    c.File1->setCurrentRow(1);
+    pressDown(*c.File1, false);
+    QCOMPARE(shownColour(c), kColours.at(2));
+    pressDown(*c.File1, true);
+    QCOMPARE(c.Label3->text(), pathOf(3));
+    QVERIFY(m_desktop->messages.shown.isEmpty());
+    releaseDown(*c.File1);
+    QTRY_COMPARE(m_desktop->messages.shown.size(), 1);
+    QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
+}
+
+void TestLookAhead::aStepToALargePictureBeingReadAheadWaitsForThatDecode()
+{
+    const QString large = m_folder + QStringLiteral("/p1.bmp");
+    m_desktop->makePicture(large, 1600, 1000, kColours.at(1)); // 6 MB
+    Form1Controls &c = start();
+    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    gated().hold(large);
+    c.File1->setCurrentRow(0);
+    QTRY_COMPARE(ahead.find(large).state, PictureLookAhead::State::Reading);
+    pressDown(*c.File1, false);
+    // The information at once, the picture when the decode under way ends.
+    QCOMPARE(c.Label3->text(), large);
+    QCOMPARE(c.Label2->window()->windowTitle(), titleFor(large));
+    QCOMPARE(m_form->loading().awaited(), large);
+    QCOMPARE(shownColour(c), kColours.at(0));
+    gated().openAll();
+    QTRY_COMPARE(shownColour(c), kColours.at(1));
+    QCOMPARE(c.Label9->text(), QStringLiteral("1600 X 1000"));
+    QCOMPARE(m_form->loading().awaited(), QString());
+    // A click keeps the classic order: the picture is read on the spot.
+    gated().hold(pathOf(5));
+    QTRY_COMPARE(ahead.find(pathOf(3)).state, PictureLookAhead::State::Ready);
+    c.File1->setCurrentRow(3);
+    QTRY_COMPARE(ahead.find(pathOf(5)).state, PictureLookAhead::State::Reading);
+    c.File1->setCurrentRow(5);
+    QCOMPARE(shownColour(c), kColours.at(5));
+    QCOMPARE(gated().readOnUserThread(), (QStringList{pathOf(0), pathOf(5)}));
+}
+
+QTEST_MAIN(TestLookAhead)
+#include "tst_lookahead.moc"
