@@ -1,5 +1,6 @@
 #include "JpegPicture.h"
 
+#include "JpegDcImage.h"
 #include "Limits.h"
 #include "Orientation.h"
 
@@ -53,7 +54,9 @@ int JpegPicture::denominatorFor(QSize deviceSize) const
 
 Decoded JpegPicture::decodeUpright(int denominator) const
 {
-    Decoded d = decodeJpeg(Bytes(m_bytes), denominator);
+    // A progressive file shown at an eighth needs only its DC scans' coefficients.
+    Decoded d = denominator == 8 && m_header.progressive ? JpegDcImage::decodeEighth(Bytes(m_bytes))
+                                                         : decodeJpeg(Bytes(m_bytes), denominator);
     ++m_stats.decodes;
     m_stats.lastDenominator = denominator;
     if (!d.ok())
