@@ -53,6 +53,46 @@ quint64 band(int k, int last)
     return upTo & ~((quint64(1) << k) - 1);
 }
 
+// Without a POPCNT instruction to count on, std::popcount is a library call.
+int bitCount(quint64 x)
+{
+    x -= (x >> 1) & 0x5555555555555555ULL;
+    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return int((x * 0x0101010101010101ULL) >> 56);
+}
+
+// Where the n-th set bit of a byte is, for every byte and n.
+constexpr std::array<std::array<quint8, 8>, 256> kSelectInByte = [] {
+    std::array<std::array<quint8, 8>, 256> table{};
+    for (int byte = 0; byte < 256; ++byte) {
+        int n = 0;
+        for (int bit = 0; bit < 8; ++bit) {
+            if (byte & (1 << bit))
+                table[byte][n++] = quint8(bit);
+        }
+    }
+    return table;
+}();
+
+// The position of the (n + 1)-th set bit of x, or 64 when x has fewer. Without a loop
+// whose length changes from call to call, which no branch predictor follows.
+int selectBit(quint64 x, int n)
+{
+    constexpr quint64 kOnes = 0x0101010101010101ULL;
+    constexpr quint64 kHigh = 0x8080808080808080ULL;
+    quint64 counts = x - ((x >> 1) & 0x5555555555555555ULL);
+    counts = (counts & 0x3333333333333333ULL) + ((counts >> 2) & 0x3333333333333333ULL);
+    counts = (counts + (counts >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    const quint64 upTo = counts * kOnes; // byte i: the set bits in bytes 0 to i
+    const quint64 reached = ((upTo | kHigh) - quint64(n + 1) * kOnes) & kHigh;
+    if (!reached)
+        return 64;
+    const int byte = std::countr_zero(reached) >> 3;
+    const int before = byte ? int((upTo >> (8 * byte - 8)) & 0xFF) : 0;
+    return 8 * byte + kSelectInByte[(x >> (8 * byte)) & 0xFF][std::size_t(n - before)];
+}
+
 void skipBits(JpegBitReader &reader, int count)
 {
     for (; count > 16; count -= 16)
@@ -292,133 +332,162 @@ bool ProgressiveJpegReader::progressionComplete() const
     return true;
 }
 
-bool ProgressiveJpegReader::decodeScan(Scan &scan, const uchar *&at, const uchar *end)
+namespace {
+
+// What runs on from block to block within a scan, and starts again at a restart.
+struct ScanState {
+    std::array<qint64, 4> lastDc{};
+    quint32 eobRun = 0;
+    const JpegHuffmanTable *table[4] = {};
+    int ss = 0;
+    int se = 0;
+    int al = 0;
+};
+
+// Each kind of scan reads a block its own way; false for data libjpeg would not read
+// cleanly (a code missing from the table, a value it stores as something else).
+bool dcFirst(JpegBitReader &reader, ScanState &st, int i, qint16 &dc, quint64 &)
+{
+    const int size = reader.decode(*st.table[i]);
+    if (size < 0)
+        return false;
+    st.lastDc[i] += size ? extend(reader.bits(size), size) : 0;
+    if (st.lastDc[i] > std::numeric_limits<int>::max() ||
+        st.lastDc[i] < std::numeric_limits<int>::min())
+        return false;
+    dc = qint16(quint32(st.lastDc[i]) << st.al);
+    return true;
+}
+
+bool dcRefine(JpegBitReader &reader, ScanState &st, int, qint16 &dc, quint64 &)
+{
+    if (reader.bits(1))
+        dc = qint16(dc | (1 << st.al));
+    return true;
+}
+
+bool acFirst(JpegBitReader &reader, ScanState &st, int, qint16 &, quint64 &nonzeroHeld)
+{
+    if (st.eobRun > 0) {
+        --st.eobRun;
+        return true;
+    }
+    const JpegHuffmanTable &table = *st.table[0];
+    quint64 nonzero = nonzeroHeld;
+    for (int k = st.ss; k <= st.se; ++k) {
+        const int rs = reader.decode(table);
+        if (rs < 0)
+            return false;
+        const int r = rs >> 4;
+        const int s = rs & 15;
+        if (s) {
+            k += r;
+            const int value = extend(reader.bits(s), s);
+            if (qint16(quint32(value) << st.al) == 0)
+                return false;
+            nonzero |= quint64(1) << qMin(k, 63);
+        } else if (r == 15) {
+            k += 15;
+        } else {
+            st.eobRun = (quint32(1) << r) + reader.bits(r) - 1;
+            break;
+        }
+    }
+    nonzeroHeld = nonzero;
+    return true;
+}
+
+bool acRefine(JpegBitReader &reader, ScanState &st, int, qint16 &, quint64 &nonzeroHeld)
+{
+    const JpegHuffmanTable &table = *st.table[0];
+    quint64 nonzero = nonzeroHeld;
+    int k = st.ss;
+    if (st.eobRun == 0) {
+        for (; k <= st.se; ++k) {
+            const int rs = reader.decode(table);
+            if (rs < 0)
+                return false;
+            const int r = rs >> 4;
+            const int s = rs & 15;
+            if (s) {
+                if (s != 1)
+                    return false;
+                reader.skip(1);
+            } else if (r != 15) {
+                st.eobRun = (quint32(1) << r) + reader.bits(r);
+                break;
+            }
+            // Past the coefficients already set, each with a correction bit, to the
+            // zero one after r others (or to the end of the band).
+            const quint64 ahead = band(k, st.se);
+            const int stop = qMin(selectBit(~nonzero & ahead, r), st.se + 1);
+            const quint64 before = stop >= 64 ? ~quint64(0) : (quint64(1) << stop) - 1;
+            skipBits(reader, bitCount(nonzero & ahead & before));
+            k = stop;
+            if (s)
+                nonzero |= quint64(1) << qMin(k, 63);
+        }
+    }
+    if (st.eobRun > 0) {
+        skipBits(reader, bitCount(nonzero & band(k, st.se)));
+        --st.eobRun;
+    }
+    nonzeroHeld = nonzero;
+    return true;
+}
+
+} // namespace
+
+template <typename ReadBlock>
+bool ProgressiveJpegReader::walkBlocks(const Scan &scan, const uchar *&at, const uchar *end,
+                                       ReadBlock readBlock)
 {
     JpegDcFrame &f = m_frame;
+    ScanState st;
+    st.ss = scan.ss;
+    st.se = scan.se;
+    st.al = scan.al;
     const bool dcBand = scan.ss == 0;
-    const bool refine = scan.ah != 0;
-    const int al = scan.al;
-    std::array<qint64, 4> lastDc{};
-    std::array<const JpegHuffmanTable *, 4> tables{};
     for (int i = 0; i < scan.count; ++i) {
         const int t = dcBand ? kDc + scan.dcTable[i] : kAc + scan.acTable[i];
-        tables[i] = t < int(m_tables.size()) ? &m_tables[std::size_t(t)].huffman : nullptr;
+        st.table[i] = t < int(m_tables.size()) ? &m_tables[std::size_t(t)].huffman : nullptr;
     }
-    quint32 eobRun = 0;
-    const JpegDcFrame::Component &first = f.components[std::size_t(scan.component[0])];
+    std::array<JpegDcFrame::Component *, 4> components{};
+    for (int i = 0; i < scan.count; ++i)
+        components[std::size_t(i)] = &f.components[std::size_t(scan.component[i])];
     const bool single = scan.count == 1;
-    const qint64 mcus =
-        single ? qint64(first.blocksWide) * first.blocksHigh : qint64(f.mcusWide) * f.mcusHigh;
-    const int mcusPerRow = single ? first.blocksWide : f.mcusWide;
+    const int mcuRows = single ? components[0]->blocksHigh : f.mcusHigh;
+    const int mcusPerRow = single ? components[0]->blocksWide : f.mcusWide;
     int restartsToGo = m_restartInterval;
     int nextRestart = 0;
     JpegBitReader reader(at, end);
-
-    // One block of the scan; false when the data is not what libjpeg reads cleanly.
-    auto block = [&](int i, qint16 &dc, quint64 &nonzero) -> bool {
-        const JpegHuffmanTable *table = tables[i]; // checked by checkProgression where used
-        if (dcBand && !refine) {
-            const int size = reader.decode(*table);
-            if (size < 0)
-                return false;
-            const int diff = size ? extend(reader.bits(size), size) : 0;
-            lastDc[i] += diff;
-            if (lastDc[i] > std::numeric_limits<int>::max() ||
-                lastDc[i] < std::numeric_limits<int>::min())
-                return false;
-            dc = qint16(quint32(lastDc[i]) << al);
-        } else if (dcBand) {
-            if (reader.bits(1))
-                dc = qint16(dc | (1 << al));
-        } else if (!refine) {
-            if (eobRun > 0) {
-                --eobRun;
-                return true;
-            }
-            for (int k = scan.ss; k <= scan.se; ++k) {
-                const int rs = reader.decode(*table);
-                if (rs < 0)
-                    return false;
-                const int r = rs >> 4;
-                const int s = rs & 15;
-                if (s) {
-                    k += r;
-                    const int value = extend(reader.bits(s), s);
-                    if (qint16(quint32(value) << al) == 0)
-                        return false;
-                    nonzero |= quint64(1) << qMin(k, 63);
-                } else if (r == 15) {
-                    k += 15;
-                } else {
-                    eobRun = (quint32(1) << r) + reader.bits(r) - 1;
-                    break;
+    for (int my = 0; my < mcuRows; ++my) {
+        for (int mx = 0; mx < mcusPerRow; ++mx) {
+            if (m_restartInterval) {
+                if (restartsToGo == 0) {
+                    reader.dropBits();
+                    const uchar *marker = reader.position();
+                    if (reader.starved() || nextMarker(marker, end) != 0xD0 + nextRestart)
+                        return undecided(QStringLiteral("the data is damaged before a restart"));
+                    nextRestart = (nextRestart + 1) & 7;
+                    reader = JpegBitReader(marker, end);
+                    st.lastDc.fill(0);
+                    st.eobRun = 0;
+                    restartsToGo = m_restartInterval;
                 }
+                --restartsToGo;
             }
-        } else {
-            int k = scan.ss;
-            if (eobRun == 0) {
-                for (; k <= scan.se; ++k) {
-                    const int rs = reader.decode(*table);
-                    if (rs < 0)
-                        return false;
-                    int r = rs >> 4;
-                    const int s = rs & 15;
-                    if (s) {
-                        if (s != 1)
-                            return false;
-                        reader.skip(1);
-                    } else if (r != 15) {
-                        eobRun = (quint32(1) << r) + reader.bits(r);
-                        break;
+            for (int i = 0; i < scan.count; ++i) {
+                JpegDcFrame::Component &c = *components[std::size_t(i)];
+                const int h = single ? 1 : c.h;
+                const int v = single ? 1 : c.v;
+                for (int y = 0; y < v; ++y) {
+                    const std::size_t row = std::size_t(my * v + y) * std::size_t(c.gridWide);
+                    for (int x = 0; x < h; ++x) {
+                        const std::size_t b = row + std::size_t(mx * h + x);
+                        if (!readBlock(reader, st, i, c.dc[b], c.nonzero[b]))
+                            return undecided(QStringLiteral("a code libjpeg calls damaged"));
                     }
-                    // Past the coefficients already set (each with a correction bit)
-                    // and r zero ones.
-                    do {
-                        if (nonzero & (quint64(1) << k))
-                            reader.skip(1);
-                        else if (--r < 0)
-                            break;
-                        ++k;
-                    } while (k <= scan.se);
-                    if (s)
-                        nonzero |= quint64(1) << qMin(k, 63);
-                }
-            }
-            if (eobRun > 0) {
-                skipBits(reader, std::popcount(nonzero & band(k, scan.se)));
-                --eobRun;
-            }
-        }
-        return true;
-    };
-
-    for (qint64 mcu = 0; mcu < mcus; ++mcu) {
-        if (m_restartInterval) {
-            if (restartsToGo == 0) {
-                reader.dropBits();
-                const uchar *marker = reader.position();
-                if (reader.starved() || nextMarker(marker, end) != 0xD0 + nextRestart)
-                    return undecided(QStringLiteral("the data is damaged before a restart"));
-                nextRestart = (nextRestart + 1) & 7;
-                reader = JpegBitReader(marker, end);
-                lastDc.fill(0);
-                eobRun = 0;
-                restartsToGo = m_restartInterval;
-            }
-            --restartsToGo;
-        }
-        const int mx = int(mcu % mcusPerRow);
-        const int my = int(mcu / mcusPerRow);
-        for (int i = 0; i < scan.count; ++i) {
-            JpegDcFrame::Component &c = f.components[std::size_t(scan.component[i])];
-            const int h = single ? 1 : c.h;
-            const int v = single ? 1 : c.v;
-            for (int y = 0; y < v; ++y) {
-                for (int x = 0; x < h; ++x) {
-                    const std::size_t b =
-                        std::size_t(my * v + y) * std::size_t(c.gridWide) + std::size_t(mx * h + x);
-                    if (!block(i, c.dc[b], c.nonzero[b]))
-                        return undecided(QStringLiteral("a code libjpeg calls damaged"));
                 }
             }
         }
@@ -427,6 +496,18 @@ bool ProgressiveJpegReader::decodeScan(Scan &scan, const uchar *&at, const uchar
     }
     at = reader.position();
     return true;
+}
+
+bool ProgressiveJpegReader::decodeScan(const Scan &scan, const uchar *&at, const uchar *end)
+{
+    // One walk per kind of scan, each with its block reader inlined.
+    if (scan.ss == 0 && scan.ah == 0)
+        return walkBlocks(scan, at, end, [](auto &...a) { return dcFirst(a...); });
+    if (scan.ss == 0)
+        return walkBlocks(scan, at, end, [](auto &...a) { return dcRefine(a...); });
+    if (scan.ah == 0)
+        return walkBlocks(scan, at, end, [](auto &...a) { return acFirst(a...); });
+    return walkBlocks(scan, at, end, [](auto &...a) { return acRefine(a...); });
 }
 
 } // namespace picture

@@ -69,7 +69,9 @@ private:
     bool readQuantisation(Bytes segment);
     bool readScanHeader(Bytes segment, Scan &scan);
     bool checkProgression(const Scan &scan);
-    bool decodeScan(Scan &scan, const uchar *&at, const uchar *end);
+    bool decodeScan(const Scan &scan, const uchar *&at, const uchar *end);
+    template <typename ReadBlock>
+    bool walkBlocks(const Scan &scan, const uchar *&at, const uchar *end, ReadBlock readBlock);
     bool progressionComplete() const;
 
     JpegDcFrame m_frame;
