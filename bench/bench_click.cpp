@@ -144,14 +144,14 @@ QStringList makePictures(const QString &folder)
 {
     writeFile(folder + QStringLiteral("/photo-24mp.jpg"),
               testdata::jpeg(bench::photoLike(6000, 4000), 90, false));
-    writeFile(folder + QStringLiteral("/photo-12mp-progressive.jpg"),
-              testdata::jpeg(bench::photoLike(4000, 3000), 90, true));
+    writeFile(folder + QStringLiteral("/photo-24mp-progressive.jpg"),
+              testdata::jpeg(bench::photoLike(6000, 4000), 90, true));
     bench::photoLike(4000, 3000, 6)
         .convertToFormat(QImage::Format_RGB888)
         .save(folder + QStringLiteral("/scan.bmp"), "BMP");
     writeFile(folder + QStringLiteral("/chart.gif"), chartGif(2000, 1500));
     writeFile(folder + QStringLiteral("/application.ico"), applicationIcon());
-    return {QStringLiteral("photo-24mp.jpg"), QStringLiteral("photo-12mp-progressive.jpg"),
+    return {QStringLiteral("photo-24mp.jpg"), QStringLiteral("photo-24mp-progressive.jpg"),
             QStringLiteral("scan.bmp"), QStringLiteral("chart.gif"),
             QStringLiteral("application.ico")};
 }
@@ -169,7 +169,7 @@ int main(int argc, char *argv[])
                    ? clickInThisProcess(args[3], args[4])
                    : naiveInThisProcess(args[3] + QLatin1Char('/') + args[4]);
     }
-    const int runs = args.size() > 1 ? qMax(1, args[1].toInt()) : 5;
+    const int runs = args.size() > 1 ? qMax(1, args[1].toInt()) : 11;
     const QString only = args.size() > 2 ? args[2] : QString();
 
     QTemporaryDir sandbox;
