@@ -1,11 +1,12 @@
 #pragma once
 
 #include "Bytes.h"
-#include "JpegBitReader.h"
+#include "ProgressiveScanDecoder.h"
 
 #include <QByteArray>
 #include <QString>
 #include <array>
+#include <memory>
 #include <vector>
 
 namespace picture {
@@ -57,10 +58,6 @@ public:
 
 private:
     struct Scan;
-    struct Table {
-        JpegHuffmanTable huffman;
-        bool valid = false;
-    };
 
     bool undecided(const QString &why);
     bool readMarkers(Bytes data);
@@ -68,17 +65,16 @@ private:
     bool readTables(Bytes segment);
     bool readQuantisation(Bytes segment);
     bool readScanHeader(Bytes segment, Scan &scan);
-    bool checkProgression(const Scan &scan);
-    bool decodeScan(const Scan &scan, const uchar *&at, const uchar *end);
-    template <typename ReadBlock>
-    bool walkBlocks(const Scan &scan, const uchar *&at, const uchar *end, ReadBlock readBlock);
+    bool checkProgression(Scan &scan);
     bool progressionComplete() const;
+    bool decodeScans();
 
     JpegDcFrame m_frame;
     QString m_why;
     std::array<std::array<quint16, 64>, 4> m_quant{};
     std::array<bool, 4> m_quantDefined{};
-    std::vector<Table> m_tables; // 4 DC, then 4 AC
+    std::array<std::shared_ptr<const JpegHuffmanTable>, 8> m_tables; // 4 DC, 4 AC; null: none
+    std::vector<JpegScan> m_scans;
     int m_restartInterval = 0;
     bool m_sawFrame = false;
 };
