@@ -324,6 +324,21 @@ void TestProgressiveJpeg::damagedOrCutProgressiveFilesAreStillRefused()
     const LoadResult r = PictureLoader::loadBytes(badCodes);
     QVERIFY(!r.picture);
     QVERIFY2(r.failure.startsWith(QStringLiteral("damaged: JPEG")), qPrintable(r.failure));
+
+    // A first scan at full precision may come again, and again: past 500 scans the
+    // file is refused, as libjpeg refuses it, before any of them costs a pass.
+    const QByteArray interleaved = samples()[4];
+    const qsizetype lumaScan = interleaved.indexOf(QByteArray("\xFF\xDA\x00\x08\x01", 5));
+    const qsizetype nextScan = interleaved.indexOf(QByteArray("\xFF\xDA", 2), lumaScan + 2);
+    QVERIFY(lumaScan > 0 && nextScan > lumaScan);
+    QByteArray endless = interleaved.left(nextScan);
+    for (int i = 0; i < 600; ++i)
+        endless += interleaved.mid(lumaScan, nextScan - lumaScan);
+    endless += interleaved.mid(nextScan);
+    ProgressiveJpegReader reader;
+    QVERIFY(reader.read(Bytes(endless)) == ProgressiveJpegReader::Verdict::Undecided);
+    QVERIFY2(reader.why().contains(QStringLiteral("too many scans")), qPrintable(reader.why()));
+    QVERIFY(!PictureLoader::loadBytes(endless).picture);
 }
 
 void TestProgressiveJpeg::savedFuzzInputsGetLibjpegsVerdict()
