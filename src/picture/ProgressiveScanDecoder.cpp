@@ -101,6 +101,7 @@ struct ScanState {
     int ss = 0;
     int se = 0;
     int al = 0;
+    quint64 band = 0; // the scan's coefficients, as a mask
 };
 
 // Each kind of scan reads a block its own way; false for data libjpeg would not read
@@ -176,17 +177,16 @@ bool acRefine(JpegBitReader &reader, ScanState &st, int, qint16 &, quint64 &nonz
             if (s) {
                 if (s != 1)
                     return false;
-                reader.skip(1);
             } else if (r != 15) {
                 st.eobRun = (quint32(1) << r) + reader.bits(r);
                 break;
             }
-            // Past the coefficients already set, each with a correction bit, to the
-            // zero one after r others (or to the end of the band).
-            const quint64 ahead = band(k, st.se);
+            // The new coefficient's sign, then a correction bit for each coefficient
+            // already set on the way to the zero one after r others (or to the end).
+            const quint64 ahead = st.band & (~quint64(0) << k);
             const int stop = qMin(selectBit(~nonzero & ahead, r), st.se + 1);
             const quint64 before = stop >= 64 ? ~quint64(0) : (quint64(1) << stop) - 1;
-            skipBits(reader, bitCount(nonzero & ahead & before));
+            skipBits(reader, s + bitCount(nonzero & ahead & before));
             k = stop;
             if (s)
                 nonzero |= quint64(1) << qMin(k, 63);
@@ -320,6 +320,7 @@ private:
         st.ss = scan.ss;
         st.se = scan.se;
         st.al = scan.al;
+        st.band = band(scan.ss, scan.se);
         std::array<JpegDcFrame::Component *, 4> components{};
         for (int i = 0; i < scan.count; ++i) {
             st.table[std::size_t(i)] = scan.tables[std::size_t(i)].get();
