@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -222,7 +223,13 @@ public:
     void run()
     {
         for (std::size_t j = m_next++; j < m_scans.size() && !m_failed; j = m_next++) {
-            if (!readScan(j))
+            bool ok = false;
+            try {
+                ok = readScan(j);
+            } catch (const std::bad_alloc &) {
+                // Only the reason could not be kept; the file goes to libjpeg.
+            }
+            if (!ok)
                 m_failed = true;
             advance(j, kAllRows);
         }
