@@ -140,10 +140,23 @@ DecodedPicture::DecodedPicture(QImage image) : m_image(std::move(image)) {}
 
 QImage DecodedPicture::shrunkRaster(QSize deviceSize) const
 {
+    {
+        QMutexLocker lock(&m_lock);
+        if (m_shrunk.size() == deviceSize)
+            return m_shrunk;
+    }
+    // Scaled without the lock, so a draw never waits for another thread's scaling.
+    const QImage shrunk =
+        m_image.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QMutexLocker lock(&m_lock);
-    if (m_shrunk.size() != deviceSize)
-        m_shrunk = m_image.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return m_shrunk;
+    m_shrunk = shrunk;
+    return shrunk;
+}
+
+bool DecodedPicture::hasShrunkRaster(QSize deviceSize) const
+{
+    QMutexLocker lock(&m_lock);
+    return m_shrunk.size() == deviceSize;
 }
 
 } // namespace picture

@@ -62,6 +62,7 @@ public:
 protected:
     [[nodiscard]] QImage shrunkRaster(QSize deviceSize) const override;
     [[nodiscard]] QImage naturalRaster() const override { return m_image; }
+    [[nodiscard]] bool hasShrunkRaster(QSize deviceSize) const override;
 
 private:
     const QImage m_image;
