@@ -91,7 +91,9 @@ bool ProgressiveJpegReader::readMarkers(Bytes data)
         const Bytes segment(QByteArrayView(reinterpret_cast<const char *>(at + 2), length - 2));
         if (marker == 0xDA) {
             Scan scan;
-            if (!m_sawFrame || !readScanHeader(segment, scan) || !checkProgression(scan))
+            if (!m_sawFrame)
+                return undecided(QStringLiteral("a scan before the frame"));
+            if (!readScanHeader(segment, scan) || !checkProgression(scan))
                 return false;
             if (m_scans.size() == kMaxScans)
                 return undecided(QStringLiteral("too many scans"));
