@@ -92,8 +92,20 @@ struct LzwOutcome {
     bool broken = false;
 };
 
+// Whether the frame's pixels, in the order they come, are the canvas's pixels in
+// memory order: a frame at the top left as wide as the canvas, not interlaced, drawn
+// on a canvas still clear. Each string can then be copied from where the same string
+// was written before, instead of being rebuilt from its chain of codes.
+bool fillsCanvasInOrder(const Frame &f, const QImage *canvas, bool canvasClear)
+{
+    return canvas && canvasClear && !f.interlaced && f.left == 0 && f.top == 0 &&
+           f.width == canvas->width() &&
+           canvas->bytesPerLine() == qsizetype(canvas->width()) * qsizetype(sizeof(QRgb));
+}
+
 // Decodes the frame's pixels onto the canvas, clipped to it.
-LzwOutcome decodeLzw(Bytes file, qint64 at, int minCodeSize, const Frame &f, QImage *canvas)
+LzwOutcome decodeLzw(Bytes file, qint64 at, int minCodeSize, const Frame &f, QImage *canvas,
+                     bool canvasClear = false)
 {
     LzwOutcome out;
     const qint64 area = f.width * f.height;
@@ -104,6 +116,20 @@ LzwOutcome decodeLzw(Bytes file, qint64 at, int minCodeSize, const Frame &f, QIm
     std::vector<quint16> length(kMaxCodes);
     std::vector<quint8> first(kMaxCodes);
     std::array<quint8, kMaxCodes> string{};
+    std::vector<qint64> writtenAt; // where each string was last written, in order
+    const bool inOrder = fillsCanvasInOrder(f, canvas, canvasClear);
+    QRgb *pixels = nullptr;
+    qint64 inOrderEnd = 0; // the canvas's pixels the frame can reach
+    std::array<QRgb, 256> colours = f.palette;
+    if (inOrder) {
+        writtenAt.resize(kMaxCodes);
+        pixels = reinterpret_cast<QRgb *>(canvas->bits());
+        inOrderEnd = qMin<qint64>(area, qint64(canvas->width()) * canvas->height());
+        // The canvas is clear: writing a clear pixel is leaving it as it was.
+        if (f.transparent >= 0)
+            colours[std::size_t(f.transparent)] = 0;
+    }
+    qint64 previousAt = 0;
     const int clear = 1 << minCodeSize;
     const int end = clear + 1;
     for (int i = 0; i < clear; ++i) {
@@ -131,7 +157,7 @@ LzwOutcome decodeLzw(Bytes file, qint64 at, int minCodeSize, const Frame &f, QIm
 
     // Rows past the canvas's bottom are never seen: stop there when rows come in order.
     auto finished = [&] {
-        return out.pixels >= area ||
+        return out.pixels >= area || (inOrder && out.pixels >= inOrderEnd) ||
                (canvas && !f.interlaced && f.top + sequence >= canvasHeight && out.pixels > 0);
     };
     auto rowVisible = [&](qint64 seq) {
@@ -169,7 +195,28 @@ LzwOutcome decodeLzw(Bytes file, qint64 at, int minCodeSize, const Frame &f, QIm
                 startRow();
         }
     };
+    // The string of a code that is not a root is the previous code's string as it
+    // was written, and one pixel more, already written after it or (the code just
+    // added) about to be: a forward copy, one pixel at a time, makes both.
+    auto emitInOrder = [&](int code) {
+        previousAt = out.pixels;
+        const qint64 n = qMin<qint64>(length[code], inOrderEnd - out.pixels);
+        QRgb *to = pixels + out.pixels;
+        if (code < clear) {
+            if (n > 0)
+                *to = colours[quint8(code)];
+        } else {
+            const QRgb *from = pixels + writtenAt[code];
+            for (qint64 i = 0; i < n; ++i)
+                to[i] = from[i];
+        }
+        out.pixels += qMax<qint64>(n, 0);
+    };
     auto emit = [&](int code) {
+        if (inOrder) {
+            emitInOrder(code);
+            return;
+        }
         const int n = length[code];
         if (!spanVisible(n)) {
             skip(n);
@@ -245,6 +292,8 @@ LzwOutcome decodeLzw(Bytes file, qint64 at, int minCodeSize, const Frame &f, QIm
             break;
         }
         if (added >= 0) {
+            if (inOrder)
+                writtenAt[added] = previousAt;
             length[added] = static_cast<quint16>(length[previous] + 1);
             first[added] = first[previous];
             ++next;
@@ -291,7 +340,7 @@ namespace {
 template <typename MakeCanvas>
 bool drawImage(Bytes file, qint64 &at, const std::array<QRgb, 256> &global, int transparent,
                QSize screen, QImage &canvas, MakeCanvas makeCanvas, qint64 &pixels,
-               QString &failure, QString &warning)
+               bool &coversOpaquely, QString &failure, QString &warning)
 {
     if (!file.has(at, 10)) {
         failure = QStringLiteral("GIF image header cut short");
@@ -348,9 +397,19 @@ bool drawImage(Bytes file, qint64 &at, const std::array<QRgb, 256> &global, int 
             pixels = f.width * f.height;
         }
     }
-    if (!makeCanvas(failure))
+    const bool canvasClear = canvas.isNull();
+    // A frame that will write the new canvas's pixels in order clears only what it
+    // leaves unwritten.
+    const bool writesInOrder =
+        canvasClear && !f.interlaced && f.left == 0 && f.top == 0 && f.width == screenWidth;
+    if (!makeCanvas(failure, !writesInOrder))
         return false;
-    const LzwOutcome lzw = decodeLzw(file, at + 1, minCodeSize, f, &canvas);
+    const LzwOutcome lzw = decodeLzw(file, at + 1, minCodeSize, f, &canvas, canvasClear);
+    if (writesInOrder) {
+        const qint64 total = screenWidth * screenHeight;
+        auto *all = reinterpret_cast<QRgb *>(canvas.bits());
+        std::fill(all + qMin(lzw.pixels, total), all + total, QRgb(0));
+    }
     ++at;
     skipSubBlocks(file, at);
     if (lzw.pixels == 0) {
@@ -359,6 +418,9 @@ bool drawImage(Bytes file, qint64 &at, const std::array<QRgb, 256> &global, int 
         return false;
     }
     const bool reachedBottom = !f.interlaced && f.top + lzw.pixels / f.width >= screenHeight;
+    // Every pixel of the canvas drawn from the colour table, none left clear.
+    coversOpaquely = f.transparent < 0 && f.left == 0 && f.top == 0 && f.width >= screenWidth &&
+                     f.height >= screenHeight && (lzw.pixels >= pixels || reachedBottom);
     if (lzw.pixels < pixels && !reachedBottom)
         warning = QStringLiteral("GIF image data %1 after %2 of %3 pixels")
                       .arg(lzw.broken ? QStringLiteral("broken") : QStringLiteral("cut short"))
@@ -394,14 +456,15 @@ Decoded decodeGif(Bytes file)
     // The canvas is made only once the file has shown an image with data (or has
     // ended well), so a damaged header claiming a vast screen costs nothing.
     Decoded d;
-    auto makeCanvas = [&](QString &why) {
+    auto makeCanvas = [&](QString &why, bool clear = true) {
         if (!d.image.isNull())
             return true;
         d.image =
             allocateRaster(screenWidth, screenHeight, QImage::Format_ARGB32_Premultiplied, &why);
         if (d.image.isNull())
             return false;
-        d.image.fill(Qt::transparent);
+        if (clear)
+            d.image.fill(Qt::transparent);
         return true;
     };
 
@@ -415,6 +478,7 @@ Decoded decodeGif(Bytes file)
     int images = 0;
     int transparent = -1;
     bool controlled = false;
+    bool opaque = false; // known to be without scanning the canvas
     while (true) {
         if (!file.has(at, 1)) {
             if (images == 0)
@@ -451,8 +515,9 @@ Decoded decodeGif(Bytes file)
         QString failure;
         QString warning;
         qint64 pixels = 0;
+        bool coversOpaquely = false;
         if (!drawImage(file, at, global, transparent, QSize(int(screenWidth), int(screenHeight)),
-                       d.image, makeCanvas, pixels, failure, warning)) {
+                       d.image, makeCanvas, pixels, coversOpaquely, failure, warning)) {
             if (images == 0)
                 return Decoded::fail(failure);
             d.warning = failure;
@@ -460,6 +525,7 @@ Decoded decodeGif(Bytes file)
         }
         ++images;
         spent += pixels;
+        opaque = opaque || coversOpaquely;
         if (!warning.isEmpty()) {
             d.warning = warning;
             break;
@@ -474,11 +540,13 @@ Decoded decodeGif(Bytes file)
         return Decoded::fail(why);
     // Opaque when the images covered the whole canvas without a transparent pixel.
     const int width = d.image.width();
-    bool opaque = true;
-    for (int y = 0; y < d.image.height() && opaque; ++y) {
-        const auto *p = reinterpret_cast<const QRgb *>(d.image.constScanLine(y));
-        for (int x = 0; x < width && opaque; ++x)
-            opaque = qAlpha(p[x]) == 255;
+    if (!opaque) {
+        opaque = true;
+        for (int y = 0; y < d.image.height() && opaque; ++y) {
+            const auto *p = reinterpret_cast<const QRgb *>(d.image.constScanLine(y));
+            for (int x = 0; x < width && opaque; ++x)
+                opaque = qAlpha(p[x]) == 255;
+        }
     }
     if (opaque)
         d.image.reinterpretAsFormat(QImage::Format_RGB32);

@@ -1,5 +1,6 @@
 #include "JpegPicture.h"
 
+#include "JpegDcImage.h"
 #include "Limits.h"
 #include "Orientation.h"
 
@@ -21,9 +22,9 @@ JpegPicture::Loaded JpegPicture::load(QByteArray bytes, qreal devicePixelRatio)
             picture->m_colorSpace = space;
     }
 
+    // Nobody else sees the picture yet: no lock needed.
     const std::optional<QSize> fit = panelFitSize(picture->m_natural, devicePixelRatio);
     const int denominator = fit ? picture->denominatorFor(*fit) : 1;
-    QMutexLocker lock(&picture->m_lock);
     Decoded decoded = picture->decodeUpright(denominator);
     if (!decoded.ok()) {
         result.failure = decoded.failure;
@@ -32,10 +33,10 @@ JpegPicture::Loaded JpegPicture::load(QByteArray bytes, qreal devicePixelRatio)
     result.warning = decoded.warning;
     picture->m_decoded = std::move(decoded.image);
     picture->m_decodedDenominator = denominator;
+    picture->m_coarse = picture->m_decoded;
     if (fit)
         picture->m_shrunk =
             picture->m_decoded.scaled(*fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    lock.unlock();
     result.picture = std::move(picture);
     return result;
 }
@@ -53,9 +54,14 @@ int JpegPicture::denominatorFor(QSize deviceSize) const
 
 Decoded JpegPicture::decodeUpright(int denominator) const
 {
-    Decoded d = decodeJpeg(Bytes(m_bytes), denominator);
-    ++m_stats.decodes;
-    m_stats.lastDenominator = denominator;
+    // A progressive file shown at an eighth needs only its DC scans' coefficients.
+    Decoded d = denominator == 8 && m_header.progressive ? JpegDcImage::decodeEighth(Bytes(m_bytes))
+                                                         : decodeJpeg(Bytes(m_bytes), denominator);
+    {
+        QMutexLocker lock(&m_lock);
+        ++m_stats.decodes;
+        m_stats.lastDenominator = denominator;
+    }
     if (!d.ok())
         return d;
     if (m_header.orientation != 1)
@@ -67,62 +73,98 @@ Decoded JpegPicture::decodeUpright(int denominator) const
     return d;
 }
 
-void JpegPicture::keepDecoded(int denominator) const
+QImage JpegPicture::decodedAt(int denominator) const
 {
-    if (m_decodedDenominator == denominator && !m_decoded.isNull())
-        return;
-    // Let go of the old raster first: the peak is then one raster, not two.
-    m_decoded = QImage();
-    m_decodedDenominator = 0;
-    Decoded d = decodeUpright(denominator);
-    if (d.ok()) {
-        m_decoded = std::move(d.image);
-        m_decodedDenominator = denominator;
+    {
+        QMutexLocker lock(&m_lock);
+        if (m_decodedDenominator == denominator && !m_decoded.isNull())
+            return m_decoded;
+        // Let go of the old raster first: the peak is then one raster, not two.
+        m_decoded = QImage();
+        m_decodedDenominator = 0;
     }
+    Decoded d = decodeUpright(denominator);
+    if (!d.ok())
+        return {};
+    QMutexLocker lock(&m_lock);
+    m_decoded = d.image;
+    m_decodedDenominator = denominator;
+    return d.image;
 }
 
 QImage JpegPicture::shrunkRaster(QSize deviceSize) const
 {
-    QMutexLocker lock(&m_lock);
     const int denominator = denominatorFor(deviceSize);
-    if (m_shrunk.size() == deviceSize && !m_shrunk.isNull()) {
-        // Back from a closer look: the larger raster made for it is no longer needed.
-        if (m_decodedDenominator < denominator) {
-            m_decoded = QImage();
-            m_decodedDenominator = 0;
+    {
+        QMutexLocker lock(&m_lock);
+        if (m_shrunk.size() == deviceSize && !m_shrunk.isNull()) {
+            // Back from a closer look: the larger raster made for it is no longer needed.
+            if (m_decodedDenominator < denominator) {
+                m_decoded = QImage();
+                m_decodedDenominator = 0;
+            }
+            return m_shrunk;
         }
-        return m_shrunk;
     }
-    keepDecoded(denominator);
-    if (m_decoded.isNull())
+    const QImage decoded = decodedAt(denominator);
+    if (decoded.isNull())
         return {};
-    m_shrunk = m_decoded.size() == deviceSize
-                   ? m_decoded
-                   : m_decoded.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return m_shrunk;
+    const QImage shrunk =
+        decoded.size() == deviceSize
+            ? decoded
+            : decoded.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QMutexLocker lock(&m_lock);
+    m_shrunk = shrunk;
+    return shrunk;
 }
 
-QImage JpegPicture::naturalRaster() const
+int JpegPicture::naturalDenominator() const
 {
-    QMutexLocker lock(&m_lock);
     for (int d : {1, 2, 4, 8}) {
         // A picture too large to hold in full is shown from the largest scale that fits.
         const qint64 bytes =
             jpegScaledSide(m_header.width, d) * jpegScaledSide(m_header.height, d) * 4;
-        if (bytes > kMaxRasterBytes)
-            continue;
-        keepDecoded(d);
-        if (!m_decoded.isNull())
-            return m_decoded;
+        if (bytes <= kMaxRasterBytes)
+            return d;
+    }
+    return 8;
+}
+
+QImage JpegPicture::naturalRaster() const
+{
+    for (int d = naturalDenominator(); d <= 8; d *= 2) {
+        const QImage decoded = decodedAt(d);
+        if (!decoded.isNull())
+            return decoded;
     }
     return {};
 }
 
-QImage JpegPicture::toImage() const
+bool JpegPicture::hasShrunkRaster(QSize deviceSize) const
 {
     QMutexLocker lock(&m_lock);
-    if (m_decodedDenominator == 1 && !m_decoded.isNull())
-        return m_decoded;
+    return m_shrunk.size() == deviceSize && !m_shrunk.isNull();
+}
+
+bool JpegPicture::hasNaturalRaster() const
+{
+    const int denominator = naturalDenominator();
+    QMutexLocker lock(&m_lock);
+    return m_decodedDenominator == denominator && !m_decoded.isNull();
+}
+
+QImage JpegPicture::coarseRaster() const
+{
+    return m_coarse;
+}
+
+QImage JpegPicture::toImage() const
+{
+    {
+        QMutexLocker lock(&m_lock);
+        if (m_decodedDenominator == 1 && !m_decoded.isNull())
+            return m_decoded;
+    }
     // Not kept: the clipboard takes its copy and the view goes on at its own size.
     const Decoded d = decodeUpright(1);
     return d.ok() ? d.image : QImage();
@@ -132,8 +174,12 @@ JpegPicture::Stats JpegPicture::stats() const
 {
     QMutexLocker lock(&m_lock);
     Stats s = m_stats;
-    s.cachedBytes = m_decoded.sizeInBytes() +
-                    (m_shrunk.constBits() == m_decoded.constBits() ? 0 : m_shrunk.sizeInBytes());
+    s.cachedBytes = m_decoded.sizeInBytes();
+    const QImage *const others[] = {&m_shrunk, &m_coarse};
+    for (const QImage *other : others) {
+        if (other->constBits() != m_decoded.constBits())
+            s.cachedBytes += other->sizeInBytes();
+    }
     return s;
 }
 

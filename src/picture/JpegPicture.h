@@ -12,7 +12,9 @@ namespace picture {
 // A JPEG kept as its bytes and decoded for each size it is shown at: shrunk, at the
 // smallest DCT scale that still covers the device pixels, then smoothed to the exact
 // size; at natural size or zoomed in, in full. The last rasters are kept, but a
-// full-size one is dropped as soon as a smaller one will do.
+// full-size one is dropped as soon as a smaller one will do. The raster made at load
+// stays as the coarse one, to show while a larger one is decoded elsewhere. No lock is
+// held while decoding or scaling, so a draw never waits for another thread's decode.
 class JpegPicture final : public ScaledPicture {
 public:
     struct Loaded {
@@ -26,6 +28,7 @@ public:
 
     [[nodiscard]] QSize naturalSize() const override { return m_natural; }
     [[nodiscard]] QImage toImage() const override;
+    [[nodiscard]] QImage coarseRaster() const override;
 
     [[nodiscard]] const JpegHeader &header() const { return m_header; }
     // The DCT scale denominator (8, 4, 2 or 1) for an upright raster of that size.
@@ -41,12 +44,17 @@ public:
 protected:
     [[nodiscard]] QImage shrunkRaster(QSize deviceSize) const override;
     [[nodiscard]] QImage naturalRaster() const override;
+    [[nodiscard]] bool hasShrunkRaster(QSize deviceSize) const override;
+    [[nodiscard]] bool hasNaturalRaster() const override;
 
 private:
     JpegPicture() = default;
-    // Upright and in sRGB. Callers hold m_lock.
+    // Upright and in sRGB. Callers do not hold m_lock.
     [[nodiscard]] Decoded decodeUpright(int denominator) const;
-    void keepDecoded(int denominator) const;
+    // The raster at that scale, kept, decoded first when it is not. Null on failure.
+    [[nodiscard]] QImage decodedAt(int denominator) const;
+    // The scale the natural-size raster is made at: 1 unless too large to hold.
+    [[nodiscard]] int naturalDenominator() const;
 
     QByteArray m_bytes;
     JpegHeader m_header;
@@ -57,6 +65,7 @@ private:
     mutable QImage m_decoded;
     mutable int m_decodedDenominator = 0;
     mutable QImage m_shrunk;
+    QImage m_coarse; // made at load, never changed
     mutable Stats m_stats;
 };
 

@@ -49,6 +49,26 @@ void ScaledPicture::prepareForPanel(qreal devicePixelRatio) const
         (void)naturalRaster();
 }
 
+bool ScaledPicture::showsShrunk(QSize deviceSize, QSize natural)
+{
+    return deviceSize.width() <= natural.width() && deviceSize.height() <= natural.height() &&
+           deviceSize != natural;
+}
+
+bool ScaledPicture::hasRasterFor(QSize deviceSize) const
+{
+    return showsShrunk(deviceSize, naturalSize()) ? hasShrunkRaster(deviceSize)
+                                                  : hasNaturalRaster();
+}
+
+void ScaledPicture::prepare(QSize deviceSize) const
+{
+    if (showsShrunk(deviceSize, naturalSize()))
+        (void)shrunkRaster(deviceSize);
+    else
+        (void)naturalRaster();
+}
+
 namespace {
 
 void drawSmoothed(QPainter &painter, const QRectF &target, const QImage &raster,
@@ -84,8 +104,7 @@ void ScaledPicture::draw(QPainter &painter, const QRectF &target) const
     const QSizeF device = deviceSize(painter, target.size());
     const QSize rounded(qMax(1, qRound(device.width())), qMax(1, qRound(device.height())));
 
-    if (rounded.width() <= natural.width() && rounded.height() <= natural.height() &&
-        rounded != natural) {
+    if (showsShrunk(rounded, natural)) {
         // Shown smaller: a raster made for exactly this size, drawn about 1:1.
         const QImage raster = shrunkRaster(rounded);
         if (!raster.isNull())
@@ -121,10 +140,23 @@ DecodedPicture::DecodedPicture(QImage image) : m_image(std::move(image)) {}
 
 QImage DecodedPicture::shrunkRaster(QSize deviceSize) const
 {
+    {
+        QMutexLocker lock(&m_lock);
+        if (m_shrunk.size() == deviceSize)
+            return m_shrunk;
+    }
+    // Scaled without the lock, so a draw never waits for another thread's scaling.
+    const QImage shrunk =
+        m_image.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QMutexLocker lock(&m_lock);
-    if (m_shrunk.size() != deviceSize)
-        m_shrunk = m_image.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return m_shrunk;
+    m_shrunk = shrunk;
+    return shrunk;
+}
+
+bool DecodedPicture::hasShrunkRaster(QSize deviceSize) const
+{
+    QMutexLocker lock(&m_lock);
+    return m_shrunk.size() == deviceSize;
 }
 
 } // namespace picture

@@ -29,11 +29,26 @@ public:
     // Makes ready the raster that the panel's first paint in Auto-Fit will ask for.
     void prepareForPanel(qreal devicePixelRatio) const;
 
+    // The raster a draw covering that many device pixels uses, and whether it is
+    // made already, so that the draw costs no decode.
+    [[nodiscard]] static bool showsShrunk(QSize deviceSize, QSize natural);
+    [[nodiscard]] bool hasRasterFor(QSize deviceSize) const;
+    // Makes that raster. Safe on any thread: the fine raster can be made on a worker
+    // while the coarse one is shown, and a draw on the user-interface thread never
+    // waits for the decode.
+    void prepare(QSize deviceSize) const;
+    // What to show at once while the raster for the size shown is made: the one made
+    // when the picture was loaded. Null when the picture has none to offer.
+    [[nodiscard]] virtual QImage coarseRaster() const { return {}; }
+
 protected:
     // A raster of exactly deviceSize, smaller than natural in both directions.
     [[nodiscard]] virtual QImage shrunkRaster(QSize deviceSize) const = 0;
     // The upright raster at natural size (or as near as memory allows).
     [[nodiscard]] virtual QImage naturalRaster() const = 0;
+    // Whether those two are made already; a picture held in memory always has them.
+    [[nodiscard]] virtual bool hasShrunkRaster(QSize) const { return true; }
+    [[nodiscard]] virtual bool hasNaturalRaster() const { return true; }
 };
 
 // A picture decoded once into memory: bitmaps, GIFs and icons.
@@ -47,6 +62,7 @@ public:
 protected:
     [[nodiscard]] QImage shrunkRaster(QSize deviceSize) const override;
     [[nodiscard]] QImage naturalRaster() const override { return m_image; }
+    [[nodiscard]] bool hasShrunkRaster(QSize deviceSize) const override;
 
 private:
     const QImage m_image;

@@ -14,6 +14,7 @@ private Q_SLOTS:
     void damagedDataShowsWhatDecoded();
     void frameFarLargerThanItsScreenCostsOnlyItsData();
     void vastScreenWithoutAnImageCostsNothing();
+    void framesFillingTheScreenDecodeAsAnyOther();
 };
 
 namespace {
@@ -110,6 +111,43 @@ void TestGifDecoder::vastScreenWithoutAnImageCostsNothing()
     LoadResult r;
     QVERIFY(cheap([&] { r = PictureLoader::loadBytes(file); }, 500));
     QVERIFY(!r.picture);
+}
+
+void TestGifDecoder::framesFillingTheScreenDecodeAsAnyOther()
+{
+    // A frame as wide as a clear canvas at its top left is written by copying each
+    // string from where it was written before; the same frame one pixel narrower
+    // than its screen goes the general way. Both must give the same pixels, whole,
+    // cut short, or taller than the screen.
+    const int w = 300, h = 200;
+    QList<uchar> indices;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x)
+            indices.append(uchar((x * y) % 97 == 0 ? 9 : (x / 7 + y / 5) % 5 + (x % 3 == 0)));
+    }
+    for (int transparent : {-1, 9}) {
+        for (int screenHeight : {h, h - 50}) {
+            const GifImage image{0, 0, w, h, indices, false, transparent};
+            const QByteArray inOrder = gif(w, screenHeight, {image});
+            const QByteArray general = gif(w + 1, screenHeight, {image});
+            QCOMPARE(inOrder.size(), general.size());
+            for (qsizetype cut : {inOrder.size(), inOrder.size() * 3 / 4, inOrder.size() / 3}) {
+                LoadResult a, b;
+                const QImage fast = loadArgb(inOrder.left(cut), &a);
+                const QImage slow = loadArgb(general.left(cut), &b);
+                const QString row = QStringLiteral("transparent %1, screen %2, %3 bytes")
+                                        .arg(transparent)
+                                        .arg(screenHeight)
+                                        .arg(cut);
+                QVERIFY2(!fast.isNull() && !slow.isNull(), qPrintable(row));
+                QCOMPARE(fast, slow.copy(0, 0, w, screenHeight));
+                QCOMPARE(a.warning, b.warning);
+                // Known to be opaque only where every pixel was drawn from the table.
+                QCOMPARE(a.picture->toImage().hasAlphaChannel(),
+                         transparent >= 0 || !a.warning.isEmpty());
+            }
+        }
+    }
 }
 
 QTEST_MAIN(TestGifDecoder)

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTest>
+#include <atomic>
+#include <thread>
 
 using namespace testdata;
 using picture::JpegPicture;
@@ -27,6 +29,7 @@ private Q_SLOTS:
     void fatalErrorInTheDataFailsTheLoad();
     void damageIsRefusedAndHarmlessWarningsAreNot();
     void colourProfileIsConvertedToSrgb();
+    void coarseRasterShowsWhileTheFineOneIsMadeElsewhere();
 
 private:
     QByteArray m_photo; // 4000 x 3000, gradient and noise
@@ -339,6 +342,51 @@ void TestJpegPicture::colourProfileIsConvertedToSrgb()
     // An sRGB profile changes nothing.
     r = PictureLoader::loadBytes(withProfile(QColorSpace(QColorSpace::SRgb)));
     QVERIFY(near(r.picture->toImage().pixel(8, 8), qRgb(64, 64, 64), 3));
+}
+
+void TestJpegPicture::coarseRasterShowsWhileTheFineOneIsMadeElsewhere()
+{
+    const LoadResult r = PictureLoader::loadBytes(m_progressivePhoto);
+    QVERIFY2(r.picture, qPrintable(r.failure));
+    const JpegPicture &picture = asJpeg(r);
+    const QSize natural(4000, 3000);
+
+    // At load only the eighth was made: that is the coarse raster, there at once.
+    QCOMPARE(picture.coarseRaster().size(), QSize(500, 375));
+    QVERIFY(picture.hasRasterFor(QSize(449, 337)));
+    QVERIFY(!picture.hasRasterFor(natural));
+
+    // A worker makes the full raster. Meanwhile the user-interface thread asks about
+    // it and takes the coarse one, and is not kept waiting for the decode.
+    std::atomic<bool> started = false;
+    std::atomic<bool> finished = false;
+    std::thread worker([&] {
+        started = true;
+        picture.prepare(natural);
+        finished = true;
+    });
+    while (!started)
+        std::this_thread::yield();
+    int answeredDuringDecode = 0;
+    while (!finished) {
+        const bool ready = picture.hasRasterFor(natural);
+        const bool coarseThere = !picture.coarseRaster().isNull();
+        if (!finished && !ready && coarseThere)
+            ++answeredDuringDecode;
+    }
+    worker.join();
+    QVERIFY2(answeredDuringDecode >= 10, qPrintable(QString::number(answeredDuringDecode)));
+
+    // The fine raster is the full decode, and drawing at 100 % costs no decode more.
+    QVERIFY(picture.hasRasterFor(natural));
+    const int decodes = picture.stats().decodes;
+    const picture::Decoded full = picture::decodeJpeg(picture::Bytes(m_progressivePhoto), 1);
+    QCOMPARE(picture.toImage(), full.image);
+    const QImage shown = paint(picture, QSize(100, 100), QRectF(-2000, -1500, 4000, 3000));
+    QCOMPARE(shown.pixel(50, 50), full.image.pixel(2050, 1550));
+    QCOMPARE(picture.stats().decodes, decodes);
+    // The coarse raster stays for the next closer look.
+    QCOMPARE(picture.coarseRaster().size(), QSize(500, 375));
 }
 
 QTEST_MAIN(TestJpegPicture)

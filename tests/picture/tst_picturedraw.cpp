@@ -1,5 +1,6 @@
 #include "PictureTestData.h"
 #include "picture/PictureLoader.h"
+#include "picture/ScaledPicture.h"
 
 #include <QPainter>
 #include <QTest>
@@ -14,6 +15,7 @@ private Q_SLOTS:
     void onlyWhatIsOnTheDeviceIsDrawn();
     void highDensityScreenGetsDevicePixels();
     void naturalAndEnlargedSizesKeepThePixels();
+    void rasterMadeAheadIsTheOneDrawn();
 };
 
 namespace {
@@ -106,6 +108,21 @@ void TestPictureDraw::naturalAndEnlargedSizesKeepThePixels()
     shown = paint(*picture, QSize(200, 100), QRectF(0, 0, 200, 100));
     QCOMPARE(shown.pixel(99, 50), noise.pixel(0, 0));
     QCOMPARE(shown.pixel(100, 50), noise.pixel(1, 0));
+}
+
+void TestPictureDraw::rasterMadeAheadIsTheOneDrawn()
+{
+    const PictureRef picture = loadImage(quadrants(1000, 600));
+    const auto &scaled = dynamic_cast<const picture::ScaledPicture &>(*picture);
+    // Natural size is always there for a picture in memory; another size is made
+    // when asked, on whatever thread asks, and then drawn as it was made.
+    QVERIFY(scaled.hasRasterFor(QSize(1000, 600)));
+    QVERIFY(!scaled.hasRasterFor(QSize(300, 180)));
+    scaled.prepare(QSize(300, 180));
+    QVERIFY(scaled.hasRasterFor(QSize(300, 180)));
+    const QImage shown = paint(*picture, QSize(300, 180), QRectF(0, 0, 300, 180));
+    QCOMPARE(QColor(shown.pixel(50, 40)), QColor(Qt::red));
+    QCOMPARE(QColor(shown.pixel(250, 140)), QColor(Qt::yellow));
 }
 
 QTEST_MAIN(TestPictureDraw)

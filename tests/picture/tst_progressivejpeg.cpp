@@ -1,0 +1,384 @@
+// The eighth-size picture of a progressive JPEG made from its DC scans, against what
+// libjpeg makes of the same file, and the damage it must still refuse.
+
+#include "PictureTestData.h"
+#include "picture/JpegDcImage.h"
+#include "picture/JpegDecoder.h"
+#include "picture/PictureLoader.h"
+#include "picture/ProgressiveJpegReader.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QRandomGenerator>
+#include <QTest>
+#include <csetjmp>
+#include <cstdio>
+#include <jerror.h>
+#include <jpeglib.h>
+#include <vector>
+
+using picture::Bytes;
+using picture::JpegDcImage;
+using picture::ProgressiveJpegReader;
+
+namespace {
+
+struct Scan {
+    std::vector<int> components;
+    int ss, se, ah, al;
+};
+
+struct Encoding {
+    bool grey = false;
+    int lumaH = 2; // luma sampling factors; the chroma ones are 1
+    int lumaV = 2;
+    std::vector<Scan> scans; // none: libjpeg's own progression
+    int restartInterval = 0;
+    int quality = 90;
+};
+
+struct LibjpegError {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+};
+
+extern "C" void throwToTest(j_common_ptr cinfo)
+{
+    std::longjmp(reinterpret_cast<LibjpegError *>(cinfo->err)->jump, 1);
+}
+
+// Writes image as a progressive JPEG with the given sampling and scan script.
+QByteArray encode(const QImage &image, const Encoding &e)
+{
+    jpeg_compress_struct c{};
+    LibjpegError err{};
+    c.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = throwToTest;
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    std::vector<jpeg_scan_info> script;
+    std::vector<JSAMPLE> row(std::size_t(image.width()) * 3);
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&c);
+        std::free(buffer);
+        return {};
+    }
+    jpeg_create_compress(&c);
+    jpeg_mem_dest(&c, &buffer, &size);
+    c.image_width = JDIMENSION(image.width());
+    c.image_height = JDIMENSION(image.height());
+    c.input_components = e.grey ? 1 : 3;
+    c.in_color_space = e.grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, e.quality, TRUE);
+    if (!e.grey) {
+        c.comp_info[0].h_samp_factor = e.lumaH;
+        c.comp_info[0].v_samp_factor = e.lumaV;
+    }
+    jpeg_simple_progression(&c);
+    for (const Scan &s : e.scans) {
+        jpeg_scan_info info{};
+        info.comps_in_scan = int(s.components.size());
+        for (std::size_t i = 0; i < s.components.size(); ++i)
+            info.component_index[i] = s.components[i];
+        info.Ss = s.ss;
+        info.Se = s.se;
+        info.Ah = s.ah;
+        info.Al = s.al;
+        script.push_back(info);
+    }
+    if (!script.empty()) {
+        c.scan_info = script.data();
+        c.num_scans = int(script.size());
+    }
+    c.restart_interval = unsigned(e.restartInterval);
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        const auto *line =
+            reinterpret_cast<const QRgb *>(image.constScanLine(int(c.next_scanline)));
+        for (int x = 0; x < image.width(); ++x) {
+            if (e.grey) {
+                row[std::size_t(x)] = JSAMPLE(qGray(line[x]));
+            } else {
+                row[std::size_t(x) * 3] = JSAMPLE(qRed(line[x]));
+                row[std::size_t(x) * 3 + 1] = JSAMPLE(qGreen(line[x]));
+                row[std::size_t(x) * 3 + 2] = JSAMPLE(qBlue(line[x]));
+            }
+        }
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&c, rows, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    QByteArray out(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    std::free(buffer);
+    return out;
+}
+
+// The same file as libjpeg reads its coefficients, every AC one set to zero and
+// written back as a sequential file: what a picture made from the DC alone must be.
+QByteArray withoutAc(const QByteArray &file)
+{
+    jpeg_decompress_struct d{};
+    jpeg_compress_struct c{};
+    LibjpegError err{};
+    d.err = jpeg_std_error(&err.pub);
+    c.err = d.err;
+    err.pub.error_exit = throwToTest;
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&c);
+        jpeg_destroy_decompress(&d);
+        std::free(buffer);
+        return {};
+    }
+    jpeg_create_decompress(&d);
+    jpeg_create_compress(&c);
+    jpeg_mem_src(&d, reinterpret_cast<const unsigned char *>(file.constData()),
+                 static_cast<unsigned long>(file.size()));
+    jpeg_read_header(&d, TRUE);
+    jvirt_barray_ptr *coefficients = jpeg_read_coefficients(&d);
+    for (int ci = 0; ci < d.num_components; ++ci) {
+        const jpeg_component_info &comp = d.comp_info[ci];
+        for (JDIMENSION y = 0; y < comp.height_in_blocks; ++y) {
+            JBLOCKARRAY rows = d.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&d),
+                                                         coefficients[ci], y, 1, TRUE);
+            for (JDIMENSION x = 0; x < comp.width_in_blocks; ++x)
+                std::fill(rows[0][x] + 1, rows[0][x] + DCTSIZE2, JCOEF(0));
+        }
+    }
+    jpeg_mem_dest(&c, &buffer, &size);
+    jpeg_copy_critical_parameters(&d, &c);
+    jpeg_write_coefficients(&c, coefficients);
+    jpeg_finish_compress(&c);
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_compress(&c);
+    jpeg_destroy_decompress(&d);
+    QByteArray out(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    std::free(buffer);
+    return out;
+}
+
+QImage photo(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    QRandomGenerator random(11);
+    for (int y = 0; y < h; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const int n = int(random.bounded(40));
+            line[x] =
+                qRgb((x * 255 / w + n) & 255, (y * 255 / h + 2 * n) & 255, ((x ^ y) + n) & 255);
+        }
+    }
+    return image;
+}
+
+// Whether libjpeg, decoding the file in full, finds it sound.
+bool libjpegFindsSound(const QByteArray &file)
+{
+    const picture::Decoded d = picture::decodeJpeg(Bytes(file), 8);
+    return d.ok() && d.warning.isEmpty();
+}
+
+QList<QByteArray> samples()
+{
+    const QImage image = photo(203, 157); // sides no MCU divides
+    Encoding interleaved;
+    interleaved.lumaH = interleaved.lumaV = 1;
+    interleaved.scans = {
+        {{0, 1, 2}, 0, 0, 0, 0}, {{0}, 1, 63, 0, 0}, {{1}, 1, 63, 0, 0}, {{2}, 1, 63, 0, 0}};
+    Encoding separateDc; // 4:2:0 with each component's DC in a scan of its own
+    separateDc.scans = {{{0}, 0, 0, 0, 1},  {{2}, 0, 0, 0, 1},  {{1}, 0, 0, 0, 2},
+                        {{0}, 1, 9, 0, 1},  {{1}, 0, 0, 2, 1},  {{0}, 10, 63, 0, 0},
+                        {{1}, 1, 63, 0, 0}, {{2}, 1, 63, 0, 0}, {{0}, 0, 0, 1, 0},
+                        {{1}, 0, 0, 1, 0},  {{0}, 1, 9, 1, 0},  {{2}, 0, 0, 1, 0}};
+    Encoding grey;
+    grey.grey = true;
+    Encoding wide; // 4:2:2, restart markers every few MCUs
+    wide.lumaV = 1;
+    wide.restartInterval = 3;
+    Encoding plain444;
+    plain444.lumaH = plain444.lumaV = 1;
+    plain444.restartInterval = 7;
+    return {encode(image, Encoding{}), encode(image, plain444),    encode(image, grey),
+            encode(image, separateDc), encode(image, interleaved), encode(image, wide)};
+}
+
+} // namespace
+
+class TestProgressiveJpeg : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void dcScansGiveTheEighthOfTheFullDecode_data();
+    void dcScansGiveTheEighthOfTheFullDecode();
+    void damageLibjpegSeesIsNeverReadAsSound();
+    void damagedOrCutProgressiveFilesAreStillRefused();
+    void savedFuzzInputsGetLibjpegsVerdict();
+};
+
+void TestProgressiveJpeg::dcScansGiveTheEighthOfTheFullDecode_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("eighthUsesOnlyDc"); // no component is upsampled by the IDCT
+    const QList<QByteArray> files = samples();
+    QTest::newRow("4:2:0, DC in two steps") << files[0] << false;
+    QTest::newRow("4:4:4, restarts") << files[1] << true;
+    QTest::newRow("grey") << files[2] << true;
+    QTest::newRow("4:2:0, DC scan per component") << files[3] << false;
+    QTest::newRow("4:4:4, interleaved DC only") << files[4] << true;
+    QTest::newRow("4:2:2, restarts") << files[5] << true;
+}
+
+void TestProgressiveJpeg::dcScansGiveTheEighthOfTheFullDecode()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, eighthUsesOnlyDc);
+    QVERIFY(!file.isEmpty());
+    ProgressiveJpegReader reader;
+    QVERIFY2(reader.read(Bytes(file)) == ProgressiveJpegReader::Verdict::Clean,
+             qPrintable(reader.why()));
+    const QByteArray sequential = JpegDcImage::sequentialFile(reader.frame());
+    QVERIFY(!sequential.isEmpty());
+    const picture::Decoded fromDc = picture::decodeJpeg(Bytes(sequential), 8);
+    QVERIFY2(fromDc.ok() && fromDc.warning.isEmpty(), qPrintable(fromDc.failure + fromDc.warning));
+
+    // Pixel for pixel what libjpeg makes of the file's own coefficients without the AC.
+    const QByteArray reference = withoutAc(file);
+    QVERIFY(!reference.isEmpty());
+    QCOMPARE(fromDc.image, picture::decodeJpeg(Bytes(reference), 8).image);
+    QCOMPARE(JpegDcImage::decodeEighth(Bytes(file)).image, fromDc.image);
+
+    // Where libjpeg reads only the DC at 1/8, that is its full decode. Colour halved
+    // both ways it scales up by a 2-point IDCT instead, which reads AC coefficients.
+    const QImage full = picture::decodeJpeg(Bytes(file), 8).image;
+    if (eighthUsesOnlyDc) {
+        QCOMPARE(fromDc.image, full);
+    } else {
+        QCOMPARE(fromDc.image.size(), full.size());
+        int worst = 0;
+        for (int y = 0; y < full.height(); ++y) {
+            for (int x = 0; x < full.width(); ++x) {
+                const QRgb a = full.pixel(x, y), b = fromDc.image.pixel(x, y);
+                worst = std::max({worst, qAbs(qRed(a) - qRed(b)), qAbs(qGreen(a) - qGreen(b)),
+                                  qAbs(qBlue(a) - qBlue(b))});
+            }
+        }
+        QVERIFY2(worst < 64, qPrintable(QString::number(worst)));
+    }
+}
+
+void TestProgressiveJpeg::damageLibjpegSeesIsNeverReadAsSound()
+{
+    // Every cut and many corrupted bytes of each sample: a file the reader calls
+    // clean, libjpeg must find sound too; what the reader leaves undecided goes to
+    // libjpeg anyway.
+    QRandomGenerator random(5);
+    int soundAndClean = 0;
+    int damagedAndUndecided = 0;
+    for (const QByteArray &file : samples()) {
+        const qsizetype firstScan = file.indexOf(QByteArray("\xFF\xDA", 2));
+        QList<QByteArray> variants;
+        for (qsizetype cut = firstScan + 10; cut < file.size(); cut += 101)
+            variants.append(file.left(cut));
+        for (int i = 0; i < 80; ++i) {
+            QByteArray broken = file;
+            const qsizetype at = firstScan + random.bounded(file.size() - firstScan);
+            broken[at] = char(random.bounded(256));
+            if (i % 3 == 0)
+                broken[at + 1 < file.size() ? at + 1 : at] = char(0xFF);
+            variants.append(broken);
+        }
+        for (const QByteArray &variant : std::as_const(variants)) {
+            ProgressiveJpegReader reader;
+            const bool clean = reader.read(Bytes(variant)) == ProgressiveJpegReader::Verdict::Clean;
+            const bool sound = libjpegFindsSound(variant);
+            QVERIFY2(!clean || sound, "read as clean, but libjpeg finds damage");
+            soundAndClean += clean && sound;
+            damagedAndUndecided += !clean && !sound;
+            // The loader's answer is libjpeg's, whichever way the picture was made.
+            const picture::Decoded eighth = JpegDcImage::decodeEighth(Bytes(variant));
+            QCOMPARE(eighth.ok() && eighth.warning.isEmpty(), sound);
+        }
+    }
+    // Both kinds were seen, so the property above was put to the test.
+    QVERIFY(soundAndClean > 20);
+    QVERIFY(damagedAndUndecided > 200);
+}
+
+void TestProgressiveJpeg::damagedOrCutProgressiveFilesAreStillRefused()
+{
+    const QByteArray file = samples()[0];
+    QVERIFY2(PictureLoader::loadBytes(file).picture, "the sound file loads");
+    const qsizetype lastScan = file.lastIndexOf(QByteArray("\xFF\xDA", 2));
+    // Cut inside the last AC scan, and between the scans.
+    QVERIFY(!PictureLoader::loadBytes(file.left(lastScan + 40)).picture);
+    QVERIFY(!PictureLoader::loadBytes(file.left(lastScan)).picture);
+    // The last scan's data turned into codes its table lacks: all ones.
+    QByteArray badCodes = file;
+    for (qsizetype i = lastScan + 20; i < lastScan + 60; i += 2) {
+        badCodes[i] = char(0xFF);
+        badCodes[i + 1] = char(0x00);
+    }
+    const LoadResult r = PictureLoader::loadBytes(badCodes);
+    QVERIFY(!r.picture);
+    QVERIFY2(r.failure.startsWith(QStringLiteral("damaged: JPEG")), qPrintable(r.failure));
+
+    // A first scan at full precision may come again, and again: past 500 scans the
+    // file is refused, as libjpeg refuses it, before any of them costs a pass.
+    const QByteArray interleaved = samples()[4];
+    const qsizetype lumaScan = interleaved.indexOf(QByteArray("\xFF\xDA\x00\x08\x01", 5));
+    const qsizetype nextScan = interleaved.indexOf(QByteArray("\xFF\xDA", 2), lumaScan + 2);
+    QVERIFY(lumaScan > 0 && nextScan > lumaScan);
+    QByteArray endless = interleaved.left(nextScan);
+    for (int i = 0; i < 600; ++i)
+        endless += interleaved.mid(lumaScan, nextScan - lumaScan);
+    endless += interleaved.mid(nextScan);
+    ProgressiveJpegReader reader;
+    QVERIFY(reader.read(Bytes(endless)) == ProgressiveJpegReader::Verdict::Undecided);
+    QVERIFY2(reader.why().contains(QStringLiteral("too many scans")), qPrintable(reader.why()));
+    QVERIFY(!PictureLoader::loadBytes(endless).picture);
+}
+
+void TestProgressiveJpeg::savedFuzzInputsGetLibjpegsVerdict()
+{
+    // The saved fuzz inputs, and the shared corpus's JPEGs where it is there: every
+    // progressive one the reader calls clean, libjpeg finds sound, and the eighth made
+    // from its DC has libjpeg's size.
+    QStringList paths;
+    for (const QString &folder : {QStringLiteral(QUORVEL_SOURCE_DIR "/fuzz/corpus/jpeg"),
+                                  QStringLiteral(QUORVEL_CORPUS_DIR)}) {
+        QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            paths.append(it.next());
+    }
+    int progressive = 0;
+    int clean = 0;
+    for (const QString &path : std::as_const(paths)) {
+        QFile f(path);
+        if (f.size() > (8 << 20) || !f.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray bytes = f.readAll();
+        picture::JpegHeader header;
+        QString why;
+        if (!bytes.startsWith("\xFF\xD8") || !picture::readJpegHeader(Bytes(bytes), header, why) ||
+            !header.progressive)
+            continue;
+        ++progressive;
+        ProgressiveJpegReader reader;
+        if (reader.read(Bytes(bytes)) != ProgressiveJpegReader::Verdict::Clean)
+            continue;
+        ++clean;
+        QVERIFY2(libjpegFindsSound(bytes), qPrintable(path));
+        const picture::Decoded eighth = JpegDcImage::decodeEighth(Bytes(bytes));
+        QVERIFY2(eighth.ok() && eighth.warning.isEmpty(), qPrintable(path));
+        QCOMPARE(eighth.image.size(), picture::decodeJpeg(Bytes(bytes), 8).image.size());
+    }
+    QVERIFY(progressive > 5);
+    QVERIFY(clean > 0);
+}
+
+QTEST_MAIN(TestProgressiveJpeg)
+#include "tst_progressivejpeg.moc"
