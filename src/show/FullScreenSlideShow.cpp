@@ -80,8 +80,11 @@ void FullScreenSlideShow::Timer2_Timer()
         return;
     }
     const int entry = markedEntryOfRank(*c.File2, m_slides.index);
-    if (entry >= 0)
-        showSlide(entry);
+    if (entry >= 0) {
+        const QString path = joinPath(c.File2->path(), c.File2->entry(entry));
+        if (!m_lookAhead.showWhenRead(path, [this, entry] { showAwaitedSlide(entry); }))
+            showSlide(entry);
+    }
     ++m_slides.index;
     prepareNextSlide();
 }
@@ -93,6 +96,13 @@ void FullScreenSlideShow::prepareNextSlide()
     const int entry = markedEntryOfRank(*c.File2, m_slides.index);
     if (entry >= 0)
         m_lookAhead.prepare(joinPath(c.File2->path(), c.File2->entry(entry)), m_screen.size());
+}
+
+void FullScreenSlideShow::showAwaitedSlide(int entry)
+{
+    if (m_state == State::Idle || !m_show || entry >= c.File2->listCount())
+        return;
+    showSlide(entry);
 }
 
 void FullScreenSlideShow::showSlide(int entry)

@@ -40,6 +40,8 @@ public:
 
 private:
     void showSlide(int entry);
+    // A slide whose decode outlasted its tick, now that the decode has ended.
+    void showAwaitedSlide(int entry);
     void prepareNextSlide();
     void end();
     void openOptionWindow();

@@ -1,17 +1,49 @@
 #include "SlideLookAhead.h"
 
 #include "ScreenFit.h"
+#include "browse/PictureLoading.h"
+#include "shell/platform/FileSystem.h"
 
 #include <QPainter>
 
 SlideLookAhead::SlideLookAhead(PictureSource &pictures, const FileSystem &files)
-    : m_pictures(pictures, files)
+    : m_files(files), m_pictures(pictures, files)
 {
+    QObject::connect(&m_pictures, &PictureLookAhead::finished, &m_pictures,
+                     [this](const QString &path) { readEnded(path); });
+}
+
+bool SlideLookAhead::showWhenRead(const QString &path, std::function<void()> show)
+{
+    m_awaited.clear();
+    m_showAwaited = {};
+    if (m_pictures.find(path).state != PictureLookAhead::State::Reading ||
+        m_files.fileLength(path).value_or(0) < PictureLoading::kLargeFile)
+        return false;
+    m_awaited = path;
+    m_showAwaited = std::move(show);
+    return true;
+}
+
+void SlideLookAhead::readEnded(const QString &path)
+{
+    if (path != m_awaited)
+        return;
+    const std::function<void()> show = std::move(m_showAwaited);
+    m_awaited.clear();
+    m_showAwaited = {};
+    show();
+}
+
+void SlideLookAhead::clear()
+{
+    m_awaited.clear();
+    m_showAwaited = {};
+    m_pictures.clear();
 }
 
 void SlideLookAhead::prepare(const QString &path, std::optional<QSize> fitInto)
 {
-    m_pictures.clear();
     PictureLookAhead::Preparation fitted;
     if (fitInto) {
         fitted = [area = *fitInto](const Picture &picture) {
@@ -26,7 +58,11 @@ void SlideLookAhead::prepare(const QString &path, std::optional<QSize> fitInto)
             picture.draw(painter, QRectF(QPointF(0, 0), QSizeF(scratch.size())));
         };
     }
-    m_pictures.want({path}, std::move(fitted), fitInto ? 1 : 0);
+    // The slide a tick still waits for keeps being read; anything else is let go.
+    QStringList wanted{path};
+    if (!m_awaited.isEmpty() && m_awaited != path)
+        wanted.prepend(m_awaited);
+    m_pictures.want(wanted, std::move(fitted), fitInto ? 1 : 0);
 }
 
 PictureRef SlideLookAhead::take(const QString &path)

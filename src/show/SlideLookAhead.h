@@ -4,6 +4,7 @@
 
 #include <QSize>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class FileSystem;
@@ -12,7 +13,7 @@ class PictureSource;
 // Decodes the slide a show will need next off the user-interface thread, so that the
 // tick only swaps it in. A result is handed out only for the same file, unchanged
 // since it was read; anything else is dropped and the tick loads the file itself.
-// At most one slide is decoded ahead.
+// At most one slide is decoded ahead, besides one a tick is still waiting for.
 class SlideLookAhead {
 public:
     SlideLookAhead(PictureSource &pictures, const FileSystem &files);
@@ -24,13 +25,26 @@ public:
     [[nodiscard]] PictureRef take(const QString &path);
     // Whether a slide is still being read.
     [[nodiscard]] bool isReading() const { return m_pictures.isReading(); }
-    // Drops whatever was read ahead.
-    void clear() { m_pictures.clear(); }
+    // Decodes still running, a dropped one included.
+    [[nodiscard]] int decodesUnderWay() const { return m_pictures.decodesUnderWay(); }
+    // When path is a large file still being read, show runs once that read ends
+    // (whatever its outcome) and true is returned: a tick that comes before its slide
+    // is decoded shows it then, rather than reading the file a second time beside the
+    // first. A small file is quicker read again on the tick.
+    // Only the latest slide is waited for; false (nothing deferred) otherwise.
+    [[nodiscard]] bool showWhenRead(const QString &path, std::function<void()> show);
+    // Drops whatever was read ahead, and the slide waited for.
+    void clear();
 
     // Off for measuring what it saves; every tick then loads its own slide.
     void setEnabled(bool enabled) { m_pictures.setEnabled(enabled); }
     [[nodiscard]] bool isEnabled() const { return m_pictures.isEnabled(); }
 
 private:
+    void readEnded(const QString &path);
+
+    const FileSystem &m_files;
     PictureLookAhead m_pictures;
+    QString m_awaited;
+    std::function<void()> m_showAwaited;
 };

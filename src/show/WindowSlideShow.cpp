@@ -57,8 +57,11 @@ void WindowSlideShow::Timer1_Timer()
         return;
     }
     const int entry = markedEntryOfRank(*c.File2, m_slides.index);
-    if (entry >= 0)
-        showSlide(entry);
+    if (entry >= 0) {
+        const QString path = joinPath(c.File2->path(), c.File2->entry(entry));
+        if (!m_lookAhead.showWhenRead(path, [this, entry] { showAwaitedSlide(entry); }))
+            showSlide(entry);
+    }
     ++m_slides.index;
     prepareNextSlide();
 }
@@ -70,6 +73,13 @@ void WindowSlideShow::prepareNextSlide()
     const int entry = markedEntryOfRank(*c.File2, m_slides.index);
     if (entry >= 0)
         m_lookAhead.prepare(joinPath(c.File2->path(), c.File2->entry(entry)));
+}
+
+void WindowSlideShow::showAwaitedSlide(int entry)
+{
+    if (m_state == State::Idle || entry >= c.File2->listCount())
+        return;
+    showSlide(entry);
 }
 
 void WindowSlideShow::showSlide(int entry)

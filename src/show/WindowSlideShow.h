@@ -31,6 +31,8 @@ public:
 
 private:
     void showSlide(int entry);
+    // A slide whose decode outlasted its tick, now that the decode has ended.
+    void showAwaitedSlide(int entry);
     void prepareNextSlide();
     void showError();
     void finish();

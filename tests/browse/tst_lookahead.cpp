@@ -1,4 +1,5 @@
 #include "browse/PictureLoading.h"
+#include "support/GatedPictures.h"
 #include "support/TestDesktop.h"
 
 #include <QFile>
@@ -10,50 +11,6 @@
 #include <QWaitCondition>
 
 namespace {
-
-// Pictures from files, except that reading a file held at the gate waits until the
-// gate opens: a decode that is still under way when the user moves on.
-class GatedPictures final : public PictureSource {
-public:
-    PictureRef load(const QString &path, QString *failure) override
-    {
-        {
-            QMutexLocker lock(&m_lock);
-            // The user-interface thread never waits at the gate: it is only noted.
-            if (QThread::currentThread() == QCoreApplication::instance()->thread())
-                m_readOnUserThread.append(path);
-            else {
-                while (m_held.contains(path))
-                    m_opened.wait(&m_lock);
-            }
-        }
-        return m_files.load(path, failure);
-    }
-    // Files read on the user-interface thread, in order.
-    QStringList readOnUserThread()
-    {
-        QMutexLocker lock(&m_lock);
-        return m_readOnUserThread;
-    }
-    void hold(const QString &path)
-    {
-        QMutexLocker lock(&m_lock);
-        m_held.insert(path);
-    }
-    void openAll()
-    {
-        QMutexLocker lock(&m_lock);
-        m_held.clear();
-        m_opened.wakeAll();
-    }
-
-private:
-    FilePictures m_files;
-    QMutex m_lock;
-    QWaitCondition m_opened;
-    QSet<QString> m_held;
-    QStringList m_readOnUserThread;
-};
 
 const QList<QColor> kColours{Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan, Qt::magenta};
 

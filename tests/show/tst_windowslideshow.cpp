@@ -1,6 +1,7 @@
 #include "browse/FileInfoText.h"
 #include "show/FullScreenSlideShow.h"
 #include "show/WindowSlideShow.h"
+#include "support/GatedPictures.h"
 #include "support/TestDesktop.h"
 
 #include <QFile>
@@ -18,6 +19,7 @@ private Q_SLOTS:
     void runsOnItsTimer();
     void oneShowAtATime();
     void countsPastSixteenBits();
+    void aSlideStillBeingDecodedShowsWhenItsDecodeEnds();
 };
 
 namespace {
@@ -263,6 +265,46 @@ void TestWindowSlideShow::countsPastSixteenBits()
     QCOMPARE(c.Label13->text(), QStringLiteral("p39999.bmp"));
     form.windowShow().Timer1_Timer();
     QCOMPARE(form.windowShow().state(), WindowSlideShow::State::Idle);
+}
+
+void TestWindowSlideShow::aSlideStillBeingDecodedShowsWhenItsDecodeEnds()
+{
+    TestDesktop desktop;
+    GatedPictures gated;
+    desktop.pictureSource = &gated;
+    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/Large"));
+    const QString large = desktop.makePicture(folder + QStringLiteral("/a.bmp"), 1600, 1000,
+                                              Qt::green); // 6 MB
+    Form1 &form = desktop.started(folder);
+    Form1Controls &c = form.controls();
+    WindowSlideShow &show = form.windowShow();
+
+    // The tick moves on at once; its slide comes when the decode under way ends,
+    // without a second read of the file beside it.
+    gated.hold(large);
+    c.menus.viewmenu->click();
+    QTRY_VERIFY(show.lookAhead().isReading());
+    show.Timer1_Timer();
+    QCOMPARE(form.slides().index, 2);
+    QVERIFY(c.Label13->text().isEmpty());
+    gated.openAll();
+    QTRY_COMPARE(c.Label13->text(), QStringLiteral("a.bmp"));
+    QCOMPARE(c.Label9->text(), QStringLiteral("1600 X 1000"));
+    QCOMPARE(form.windowTitle(), titleFor(large));
+    QVERIFY(!gated.readOnUserThread().contains(large));
+
+    // Cancelled first, the slide never shows.
+    c.menus.stop1->click();
+    gated.hold(large);
+    c.menus.viewmenu->click();
+    QTRY_VERIFY(show.lookAhead().isReading());
+    show.Timer1_Timer();
+    c.menus.stop1->click();
+    gated.openAll();
+    QTRY_COMPARE(show.lookAhead().decodesUnderWay(), 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(c.Image1->picture(), c.Picture3->picture());
+    QCOMPARE(form.windowTitle(), titleFor(folder));
 }
 
 QTEST_MAIN(TestWindowSlideShow)
