@@ -5,7 +5,7 @@
 // 3840 × 2160 offscreen screen, once with the slides decoded ahead and once decoded
 // on the tick, and the peak memory growth of the whole show is counted.
 //
-//   bench_slideshow [slides]
+//   bench_slideshow [slides] [only the shows whose label holds this]
 
 #include "BenchSupport.h"
 #include "picture/PictureTestData.h"
@@ -190,6 +190,7 @@ int main(int argc, char *argv[])
     if (args.size() == 5 && args[1] == QLatin1String("--child"))
         return playInThisProcess(args[2], args[3] == QLatin1String("ahead"), args[4]);
     const int count = args.size() > 1 ? qMax(12, args[1].toInt()) : 24;
+    const QString only = args.size() > 2 ? args[2] : QString();
 
     QTemporaryDir sandbox;
     bench::useSandboxHome(sandbox.path());
@@ -215,11 +216,12 @@ int main(int argc, char *argv[])
                 "drift", "peak MB");
     for (const QString &mode : {QStringLiteral("window"), QStringLiteral("full")}) {
         for (const bool ahead : {true, false}) {
+            const QString label =
+                mode + (ahead ? QStringLiteral(", decoded ahead") : QStringLiteral(", on tick"));
+            if (!label.contains(only))
+                continue;
             const ShowFigures f = play(mode, ahead, folder, screenConfig);
-            const QByteArray label =
-                (mode + (ahead ? QStringLiteral(", decoded ahead") : QStringLiteral(", on tick")))
-                    .toUtf8();
-            printRow(label.constData(), f);
+            printRow(label.toUtf8().constData(), f);
         }
     }
     return 0;
