@@ -7,10 +7,12 @@
 #include "shell/platform/MessageBoxes.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QRandomGenerator>
 #include <QString>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -41,6 +43,27 @@ inline void useSandboxHome(const QString &folder)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder + QStringLiteral("/.config")));
     qputenv("XDG_DATA_HOME", QFile::encodeName(folder + QStringLiteral("/.local/share")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(folder + QStringLiteral("/.cache")));
+}
+
+// Points home, the XDG folders and a private runtime folder into sandbox; returns an
+// empty folder there for the pictures.
+inline QString preparePicturesSandbox(const QTemporaryDir &sandbox)
+{
+    useSandboxHome(sandbox.path());
+    const QString runtime = sandbox.filePath(QStringLiteral("runtime"));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    const QString folder = sandbox.filePath(QStringLiteral("Pictures"));
+    QDir().mkpath(folder);
+    return folder;
+}
+
+inline void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
 }
 
 // A field of /proc/self/status, in kilobytes.

@@ -110,13 +110,6 @@ Measured measure(const QString &mode, const QString &folder, const QString &name
     return {bench::median(times), bench::median(peaks)};
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-}
-
 // A chart-like GIF: bands of grey with a fine checker, as drawings have.
 QByteArray chartGif(int width, int height)
 {
@@ -143,15 +136,15 @@ QByteArray applicationIcon()
 
 QStringList makePictures(const QString &folder)
 {
-    writeFile(folder + QStringLiteral("/photo-24mp.jpg"),
-              testdata::jpeg(bench::photoLike(6000, 4000), 90, false));
-    writeFile(folder + QStringLiteral("/photo-24mp-progressive.jpg"),
-              testdata::jpeg(bench::photoLike(6000, 4000), 90, true));
+    bench::writeFile(folder + QStringLiteral("/photo-24mp.jpg"),
+                     testdata::jpeg(bench::photoLike(6000, 4000), 90, false));
+    bench::writeFile(folder + QStringLiteral("/photo-24mp-progressive.jpg"),
+                     testdata::jpeg(bench::photoLike(6000, 4000), 90, true));
     bench::photoLike(4000, 3000, 6)
         .convertToFormat(QImage::Format_RGB888)
         .save(folder + QStringLiteral("/scan.bmp"), "BMP");
-    writeFile(folder + QStringLiteral("/chart.gif"), chartGif(2000, 1500));
-    writeFile(folder + QStringLiteral("/application.ico"), applicationIcon());
+    bench::writeFile(folder + QStringLiteral("/chart.gif"), chartGif(2000, 1500));
+    bench::writeFile(folder + QStringLiteral("/application.ico"), applicationIcon());
     return {QStringLiteral("photo-24mp.jpg"), QStringLiteral("photo-24mp-progressive.jpg"),
             QStringLiteral("scan.bmp"), QStringLiteral("chart.gif"),
             QStringLiteral("application.ico")};
@@ -174,13 +167,7 @@ int main(int argc, char *argv[])
     const QString only = args.size() > 2 ? args[2] : QString();
 
     QTemporaryDir sandbox;
-    bench::useSandboxHome(sandbox.path());
-    const QString runtime = sandbox.filePath(QStringLiteral("runtime"));
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    const QString folder = sandbox.filePath(QStringLiteral("Pictures"));
-    QDir().mkpath(folder);
+    const QString folder = bench::preparePicturesSandbox(sandbox);
     std::printf("Making the pictures...\n");
     const QStringList names = makePictures(folder);
 

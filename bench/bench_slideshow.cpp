@@ -139,13 +139,6 @@ ShowFigures play(const QString &mode, bool lookAhead, const QString &folder,
             fields[3].toDouble(), fields[4].toDouble(), fields[5].toInt()};
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-}
-
 // A few distinct pictures, copied under numbered names so that the kinds alternate.
 void makeSlides(const QString &folder, int count)
 {
@@ -163,13 +156,13 @@ void makeSlides(const QString &folder, int count)
     for (int i = 0; i < count; ++i) {
         const QString stem = folder + QStringLiteral("/slide-%1").arg(i, 2, 10, QLatin1Char('0'));
         if (i == count / 2)
-            writeFile(stem + QStringLiteral("-damaged.jpg"), damaged);
+            bench::writeFile(stem + QStringLiteral("-damaged.jpg"), damaged);
         else if (i % 7 == 3)
-            writeFile(stem + QStringLiteral(".bmp"), bitmap);
+            bench::writeFile(stem + QStringLiteral(".bmp"), bitmap);
         else if (i % 4 == 1)
-            writeFile(stem + QStringLiteral("-progressive.jpg"), progressive);
+            bench::writeFile(stem + QStringLiteral("-progressive.jpg"), progressive);
         else
-            writeFile(stem + QStringLiteral(".jpg"), i % 2 ? baselineB : baselineA);
+            bench::writeFile(stem + QStringLiteral(".jpg"), i % 2 ? baselineB : baselineA);
     }
 }
 
@@ -193,19 +186,13 @@ int main(int argc, char *argv[])
     const QString only = args.size() > 2 ? args[2] : QString();
 
     QTemporaryDir sandbox;
-    bench::useSandboxHome(sandbox.path());
-    const QString runtime = sandbox.filePath(QStringLiteral("runtime"));
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    const QString folder = bench::preparePicturesSandbox(sandbox);
     const QString screenConfig = sandbox.filePath(QStringLiteral("screen.json"));
-    writeFile(screenConfig, QStringLiteral(R"({"screens": [{"name": "large", "x": 0, "y": 0,
+    bench::writeFile(screenConfig, QStringLiteral(R"({"screens": [{"name": "large", "x": 0, "y": 0,
         "width": %1, "height": %2, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})")
-                                .arg(kScreenWidth)
-                                .arg(kScreenHeight)
-                                .toUtf8());
-    const QString folder = sandbox.filePath(QStringLiteral("Pictures"));
-    QDir().mkpath(folder);
+                                       .arg(kScreenWidth)
+                                       .arg(kScreenHeight)
+                                       .toUtf8());
     std::printf("Making %d slides...\n", count);
     makeSlides(folder, count);
 

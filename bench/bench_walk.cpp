@@ -272,13 +272,6 @@ int naiveWalk(const QString &folder, bool held)
     return 0;
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-}
-
 // Flat pictures and photos in turn, the damaged file in the middle.
 void makePictures(const QString &folder)
 {
@@ -294,13 +287,14 @@ void makePictures(const QString &folder)
     for (int i = 0; i < kPictures; ++i) {
         const QString stem = folder + QStringLiteral("/w%1").arg(i, 2, 10, QLatin1Char('0'));
         if (i == kDamaged)
-            writeFile(stem + QStringLiteral("-damaged.jpg"), baseline.left(baseline.size() / 2));
+            bench::writeFile(stem + QStringLiteral("-damaged.jpg"),
+                             baseline.left(baseline.size() / 2));
         else if (i % 3 == 0)
-            writeFile(stem + QStringLiteral("-bitmap.bmp"), bitmap);
+            bench::writeFile(stem + QStringLiteral("-bitmap.bmp"), bitmap);
         else if (i % 3 == 1)
-            writeFile(stem + QStringLiteral("-baseline.jpg"), baseline);
+            bench::writeFile(stem + QStringLiteral("-baseline.jpg"), baseline);
         else
-            writeFile(stem + QStringLiteral("-progressive.jpg"), progressive);
+            bench::writeFile(stem + QStringLiteral("-progressive.jpg"), progressive);
     }
 }
 
@@ -321,13 +315,7 @@ int main(int argc, char *argv[])
     const QString only = args.size() > 1 ? args[1] : QString();
 
     QTemporaryDir sandbox;
-    bench::useSandboxHome(sandbox.path());
-    const QString runtime = sandbox.filePath(QStringLiteral("runtime"));
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    const QString folder = sandbox.filePath(QStringLiteral("Pictures"));
-    QDir().mkpath(folder);
+    const QString folder = bench::preparePicturesSandbox(sandbox);
     std::printf("Making the pictures...\n");
     makePictures(folder);
 
