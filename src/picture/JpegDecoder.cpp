@@ -32,6 +32,7 @@ struct Job {
     jpeg_progress_mgr progress{};
     Bytes data;
     int denominator = 1;
+    int numerator = 1;
     JpegHeader *header = nullptr; // filled when only the header is wanted
     Decoded *out = nullptr;
     std::vector<JSAMPLE> cmykRow;
@@ -216,7 +217,7 @@ bool run(Job *job)
 #else
     c.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_XRGB;
 #endif
-    c.scale_num = 1;
+    c.scale_num = static_cast<unsigned int>(job->numerator);
     c.scale_denom = static_cast<unsigned int>(job->denominator);
     jpeg_calc_output_dimensions(&c);
     if (!allocateOutput(job))
@@ -277,11 +278,12 @@ bool readJpegHeader(Bytes data, JpegHeader &header, QString &why)
     return ok;
 }
 
-Decoded decodeJpeg(Bytes data, int denominator)
+Decoded decodeJpeg(Bytes data, int denominator, int numerator)
 {
     Decoded out;
     const std::unique_ptr<Job> job = newJob(data);
     job->denominator = denominator;
+    job->numerator = numerator;
     job->out = &out;
     const bool ok = run(job.get());
     jpeg_destroy_decompress(&job->cinfo);

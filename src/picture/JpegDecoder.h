@@ -26,9 +26,9 @@ inline constexpr int kJpegDenominators[] = {8, 4, 2, 1};
     return (side + denominator - 1) / denominator;
 }
 
-// Decodes the whole picture at 1/denominator of its stored size into RGB32, in
-// stored orientation. A fatal libjpeg error fails; data that is missing or corrupt
+// Decodes the whole picture at numerator/denominator of its stored size into RGB32,
+// in stored orientation. A fatal libjpeg error fails; data that is missing or corrupt
 // where pixels needed it keeps what was decoded and sets the warning.
-[[nodiscard]] Decoded decodeJpeg(Bytes data, int denominator);
+[[nodiscard]] Decoded decodeJpeg(Bytes data, int denominator, int numerator = 1);
 
 } // namespace picture

@@ -52,15 +52,33 @@ int JpegPicture::denominatorFor(QSize deviceSize) const
     return 1;
 }
 
-Decoded JpegPicture::decodeUpright(int denominator) const
+int JpegPicture::eighthsFor(QSize deviceSize, int denominator) const
+{
+    // Only the large scales are worth it: between a half and the whole, and between a
+    // quarter and a half, libjpeg-turbo also decodes at 5, 6, 7 and 3 eighths.
+    if (denominator > 2)
+        return 0;
+    const QSize stored = swapsSides(m_header.orientation) ? deviceSize.transposed() : deviceSize;
+    const int whole = 8 / denominator;
+    for (int eighths = whole / 2 + 1; eighths < whole; ++eighths) {
+        if ((m_header.width * eighths + 7) / 8 >= stored.width() &&
+            (m_header.height * eighths + 7) / 8 >= stored.height())
+            return eighths;
+    }
+    return 0;
+}
+
+Decoded JpegPicture::decodeUpright(int denominator, int numerator) const
 {
     // A progressive file shown at an eighth needs only its DC scans' coefficients.
-    Decoded d = denominator == 8 && m_header.progressive ? JpegDcImage::decodeEighth(Bytes(m_bytes))
-                                                         : decodeJpeg(Bytes(m_bytes), denominator);
+    Decoded d = denominator == 8 && numerator == 1 && m_header.progressive
+                    ? JpegDcImage::decodeEighth(Bytes(m_bytes))
+                    : decodeJpeg(Bytes(m_bytes), denominator, numerator);
     {
         QMutexLocker lock(&m_lock);
         ++m_stats.decodes;
         m_stats.lastDenominator = denominator;
+        m_stats.lastNumerator = numerator;
     }
     if (!d.ok())
         return d;
@@ -106,7 +124,16 @@ QImage JpegPicture::shrunkRaster(QSize deviceSize) const
             return m_shrunk;
         }
     }
-    const QImage decoded = decodedAt(denominator);
+    // A large raster, as the full-screen view wants, comes from the fewest eighths that
+    // cover it; that decode is not kept, as the shrunk raster is all it is for.
+    QImage decoded;
+    if (const int eighths = eighthsFor(deviceSize, denominator)) {
+        Decoded d = decodeUpright(8, eighths);
+        if (d.ok())
+            decoded = std::move(d.image);
+    } else {
+        decoded = decodedAt(denominator);
+    }
     if (decoded.isNull())
         return {};
     const QImage shrunk =

@@ -37,6 +37,7 @@ public:
     struct Stats {
         int decodes = 0;
         int lastDenominator = 0;
+        int lastNumerator = 0;  // eighths, when the denominator is 8
         qint64 cachedBytes = 0; // held by the cached rasters
     };
     [[nodiscard]] Stats stats() const;
@@ -50,7 +51,10 @@ protected:
 private:
     JpegPicture() = default;
     // Upright and in sRGB. Callers do not hold m_lock.
-    [[nodiscard]] Decoded decodeUpright(int denominator) const;
+    [[nodiscard]] Decoded decodeUpright(int denominator, int numerator = 1) const;
+    // For a raster of deviceSize that the DCT scale denominator covers with room to
+    // spare, the fewest eighths that still cover it; 0 when no such scale saves work.
+    [[nodiscard]] int eighthsFor(QSize deviceSize, int denominator) const;
     // The raster at that scale, kept, decoded first when it is not. Null on failure.
     [[nodiscard]] QImage decodedAt(int denominator) const;
     // The scale the natural-size raster is made at: 1 unless too large to hold.

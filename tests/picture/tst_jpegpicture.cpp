@@ -195,6 +195,15 @@ void TestJpegPicture::shrunkPictureDecodesAtTheCoveringDctScale()
     const int decodes = picture.stats().decodes;
     paint(picture, QSize(449, 337), fit, 2.0);
     QCOMPARE(picture.stats().decodes, decodes);
+
+    // Full screen: 6/8 (3000 x 2250) is the fewest eighths that cover 2600 x 1950,
+    // and only the fitted raster is kept.
+    shown = paint(picture, QSize(2600, 1950), QRectF(0, 0, 2600, 1950));
+    QCOMPARE(picture.stats().lastDenominator, 8);
+    QCOMPARE(picture.stats().lastNumerator, 6);
+    QVERIFY(picture.stats().cachedBytes < qint64(3000) * 2250 * 4);
+    QVERIFY2(near(shown.pixel(1300, 975), qRgb(139, 139, (2000 + 1500) & 255)),
+             qPrintable(QColor(shown.pixel(1300, 975)).name()));
 }
 
 void TestJpegPicture::quarterTurnedPictureScalesByItsStoredSides()
