@@ -75,6 +75,10 @@ void FullScreenSlideShow::Timer2_Timer()
 {
     if (m_state != State::Playing)
         return;
+    // The slide of an earlier tick is still being decoded: this tick waits with it,
+    // the last slide included.
+    if (m_lookAhead.isAwaiting())
+        return;
     if (m_slides.isFinished() || !m_show) {
         end();
         return;

@@ -31,8 +31,11 @@ public:
     // (whatever its outcome) and true is returned: a tick that comes before its slide
     // is decoded shows it then, rather than reading the file a second time beside the
     // first. A small file is quicker read again on the tick.
-    // Only the latest slide is waited for; false (nothing deferred) otherwise.
+    // False (nothing deferred) otherwise.
     [[nodiscard]] bool showWhenRead(const QString &path, std::function<void()> show);
+    // Whether a tick's slide is still waited for: the show then lets the next tick
+    // pass, so that a slow slide delays the show rather than being skipped.
+    [[nodiscard]] bool isAwaiting() const { return !m_awaited.isEmpty(); }
     // Drops whatever was read ahead, and the slide waited for.
     void clear();
 

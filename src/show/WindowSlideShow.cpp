@@ -52,6 +52,10 @@ void WindowSlideShow::Timer1_Timer()
 {
     if (m_state != State::Playing)
         return;
+    // The slide of an earlier tick is still being decoded: this tick waits with it,
+    // the last slide included.
+    if (m_lookAhead.isAwaiting())
+        return;
     if (m_slides.isFinished()) {
         finish();
         return;
