@@ -75,17 +75,26 @@ int playInThisProcess(const QString &mode, bool lookAhead, const QString &folder
 
     QElapsedTimer clock;
     std::vector<double> lateness;
-    // Connected after the main window's own handler, so it runs once the slide is set:
-    // the repaint is the paint the user waits for.
-    QObject::connect(&timer, &IntervalTimer::Tick, &window, [&] {
+    // Each slide writes its file name; a new one is a new slide, painted at once, as
+    // the user waits for it. A slide may come from the tick or, when its decode
+    // outlasts the tick, from the end of that decode.
+    const auto slideShown = [&] {
+        Form6 *showWindow = window.fullScreenShow().showWindow();
+        return fullScreen ? (showWindow ? showWindow->Label4->text() : QString())
+                          : c.Label13->text();
+    };
+    QString lastSlide;
+    const auto noteNewSlide = [&] {
         QWidget *shown = fullScreen ? static_cast<QWidget *>(window.fullScreenShow().showWindow())
                                     : static_cast<QWidget *>(&window);
-        if (!shown)
+        const QString slide = slideShown();
+        if (!shown || slide.isEmpty() || slide == lastSlide)
             return;
+        lastSlide = slide;
         shown->repaint();
         const double ideal = double(lateness.size() + 1) * interval;
         lateness.push_back(double(clock.nsecsElapsed()) / 1e6 - ideal);
-    });
+    };
 
     bench::resetPeakMemory();
     const long before = bench::statusKilobytes("VmRSS:");
@@ -93,18 +102,18 @@ int playInThisProcess(const QString &mode, bool lookAhead, const QString &folder
         window.fullScreenShow().fullscreen_Click();
     else
         window.windowShow().viewmenu_Click();
-    clock.start(); // the show's timer has just been started
+    clock.start();            // the show's timer has just been started
+    lastSlide = slideShown(); // whatever the window held before the first slide
     const auto playing = [&] {
         return fullScreen ? window.fullScreenShow().state() != FullScreenSlideShow::State::Idle
                           : window.windowShow().state() != WindowSlideShow::State::Idle;
     };
-    while (playing())
+    while (playing()) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        noteNewSlide();
+    }
     const double peakMb = double(bench::statusKilobytes("VmHWM:") - before) / 1024.0;
 
-    // The last tick ends the show and shows no slide.
-    if (!lateness.empty())
-        lateness.pop_back();
     if (lateness.size() < 10) {
         std::fprintf(stderr, "only %zu slides were shown\n", lateness.size());
         return 1;
