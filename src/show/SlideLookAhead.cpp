@@ -1,7 +1,6 @@
 #include "SlideLookAhead.h"
 
 #include "ScreenFit.h"
-#include "browse/PictureLoading.h"
 #include "shell/platform/FileSystem.h"
 
 #include <QPainter>
@@ -18,7 +17,7 @@ bool SlideLookAhead::showWhenRead(const QString &path, std::function<void()> sho
     m_awaited.clear();
     m_showAwaited = {};
     if (m_pictures.find(path).state != PictureLookAhead::State::Reading ||
-        m_files.fileLength(path).value_or(0) < PictureLoading::kLargeFile)
+        m_files.fileLength(path).value_or(0) < kLargeSlide)
         return false;
     m_awaited = path;
     m_showAwaited = std::move(show);

@@ -16,6 +16,10 @@ class PictureSource;
 // At most one slide is decoded ahead, besides one a tick is still waiting for.
 class SlideLookAhead {
 public:
+    // A compressed picture this large costs more to decode than a tick can spare
+    // twice (a 24-megapixel photo is several times that).
+    static constexpr qint64 kLargeSlide = qint64(1) << 20;
+
     SlideLookAhead(PictureSource &pictures, const FileSystem &files);
 
     // Starts reading path; with a screen size, also makes ready the raster of the
