@@ -83,23 +83,14 @@ void FullScreenSlideShow::Timer2_Timer()
         end();
         return;
     }
-    const int entry = markedEntryOfRank(*c.File2, m_slides.index);
-    if (entry >= 0) {
-        const QString path = joinPath(c.File2->path(), c.File2->entry(entry));
-        if (!m_lookAhead.showWhenRead(path, [this, entry] { showAwaitedSlide(entry); }))
-            showSlide(entry);
-    }
-    ++m_slides.index;
-    prepareNextSlide();
+    m_lookAhead.step(
+        *c.File2, m_slides, [this](int entry) { showSlide(entry); },
+        [this](int entry) { showAwaitedSlide(entry); }, m_screen.size());
 }
 
 void FullScreenSlideShow::prepareNextSlide()
 {
-    if (m_slides.isFinished())
-        return;
-    const int entry = markedEntryOfRank(*c.File2, m_slides.index);
-    if (entry >= 0)
-        m_lookAhead.prepare(joinPath(c.File2->path(), c.File2->entry(entry)), m_screen.size());
+    m_lookAhead.prepareNext(*c.File2, m_slides, m_screen.size());
 }
 
 void FullScreenSlideShow::showAwaitedSlide(int entry)

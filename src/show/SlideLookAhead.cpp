@@ -1,6 +1,9 @@
 #include "SlideLookAhead.h"
 
 #include "ScreenFit.h"
+#include "SlideCounters.h"
+#include "browse/FileInfoText.h"
+#include "shell/platform/FileListBox.h"
 #include "shell/platform/FileSystem.h"
 
 #include <QPainter>
@@ -22,6 +25,30 @@ bool SlideLookAhead::showWhenRead(const QString &path, std::function<void()> sho
     m_awaited = path;
     m_showAwaited = std::move(show);
     return true;
+}
+
+void SlideLookAhead::step(const FileListBox &list, SlideCounters &slides,
+                          const std::function<void(int)> &show, std::function<void(int)> showLater,
+                          std::optional<QSize> fitInto)
+{
+    const int entry = markedEntryOfRank(list, slides.index);
+    if (entry >= 0) {
+        const QString path = joinPath(list.path(), list.entry(entry));
+        if (!showWhenRead(path, [showLater = std::move(showLater), entry] { showLater(entry); }))
+            show(entry);
+    }
+    ++slides.index;
+    prepareNext(list, slides, fitInto);
+}
+
+void SlideLookAhead::prepareNext(const FileListBox &list, const SlideCounters &slides,
+                                 std::optional<QSize> fitInto)
+{
+    if (slides.isFinished())
+        return;
+    const int entry = markedEntryOfRank(list, slides.index);
+    if (entry >= 0)
+        prepare(joinPath(list.path(), list.entry(entry)), fitInto);
 }
 
 void SlideLookAhead::readEnded(const QString &path)

@@ -7,7 +7,9 @@
 #include <functional>
 #include <optional>
 
+class FileListBox;
 class FileSystem;
+struct SlideCounters;
 class PictureSource;
 
 // Decodes the slide a show will need next off the user-interface thread, so that the
@@ -40,6 +42,14 @@ public:
     // Whether a tick's slide is still waited for: the show then lets the next tick
     // pass, so that a slow slide delays the show rather than being skipped.
     [[nodiscard]] bool isAwaiting() const { return !m_awaited.isEmpty(); }
+    // One tick of a show: the marked file of the counter's rank goes to show now, or
+    // to showLater when its decode under way ends; the counter moves on and the next
+    // slide is read ahead (fitted into fitInto, when given).
+    void step(const FileListBox &list, SlideCounters &slides, const std::function<void(int)> &show,
+              std::function<void(int)> showLater, std::optional<QSize> fitInto = std::nullopt);
+    // Reads ahead the marked file of the counter's rank, if any is left.
+    void prepareNext(const FileListBox &list, const SlideCounters &slides,
+                     std::optional<QSize> fitInto = std::nullopt);
     // Drops whatever was read ahead, and the slide waited for.
     void clear();
 
