@@ -149,8 +149,8 @@ void PictureLoading::await(const QString &path, bool alone)
         return;
     }
     const ShownSize size = shownSize();
-    m_lookAhead.want(
-        {path}, [size](const Picture &picture) { size.prepare(picture); }, size.key(), 1);
+    m_lookAhead.want({path}, {[size](const Picture &picture) { size.prepare(picture); }, {}},
+                     size.key(), 1);
 }
 
 void PictureLoading::pictureDecoded(QString path)
@@ -200,8 +200,8 @@ void PictureLoading::lookAround(const QString &path)
         }
     }
     const ShownSize size = shownSize();
-    m_lookAhead.want(
-        wanted, [size](const Picture &picture) { size.prepare(picture); }, size.key());
+    m_lookAhead.want(wanted, {[size](const Picture &picture) { size.prepare(picture); }, {}},
+                     size.key());
 }
 
 void PictureLoading::prepareFullScreen()

@@ -220,9 +220,9 @@ bool PictureLookAhead::start(const QString &path)
     m_pool.start([this, path, job, prepare = m_prepare, pictures = &m_pictures] {
         PictureRef picture;
         if (!job->cancelled) {
-            picture = pictures->load(path);
-            if (picture && prepare && !job->cancelled)
-                prepare(*picture);
+            picture = pictures->load(path, nullptr, prepare.drawnSize);
+            if (picture && prepare.draw && !job->cancelled)
+                prepare.draw(*picture);
         }
         {
             QMutexLocker lock(&job->lock);

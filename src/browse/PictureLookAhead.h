@@ -26,9 +26,14 @@ class PictureLookAhead : public QObject {
     Q_OBJECT
 
 public:
-    // Runs on a worker after a successful decode, so that the rasters the picture
-    // will be drawn from are ready; it may touch nothing but the picture.
-    using Preparation = std::function<void(const Picture &)>;
+    struct Preparation {
+        // Runs on a worker after a successful decode, so that the rasters the picture
+        // will be drawn from are ready; it may touch nothing but the picture.
+        std::function<void(const Picture &)> draw;
+        // Where known, the size that drawing is at, so that the loader decodes for it
+        // at once.
+        DrawnSize drawnSize;
+    };
 
     enum class State { Unknown, Reading, Ready, Failed };
     struct Found {

@@ -6,7 +6,8 @@
 
 namespace picture {
 
-JpegPicture::Loaded JpegPicture::load(QByteArray bytes, qreal devicePixelRatio)
+JpegPicture::Loaded JpegPicture::load(QByteArray bytes, qreal devicePixelRatio,
+                                      const DrawnSize &drawnSize)
 {
     Loaded result;
     std::shared_ptr<JpegPicture> picture(new JpegPicture);
@@ -25,6 +26,19 @@ JpegPicture::Loaded JpegPicture::load(QByteArray bytes, qreal devicePixelRatio)
     // Nobody else sees the picture yet: no lock needed.
     const std::optional<QSize> fit = panelFitSize(picture->m_natural, devicePixelRatio);
     const int denominator = fit ? picture->denominatorFor(*fit) : 1;
+    const QSize drawn = drawnSize ? drawnSize(picture->m_natural) : QSize();
+    if (drawnSize && showsShrunk(drawn, picture->m_natural) && !drawn.isEmpty() &&
+        picture->denominatorFor(drawn) < denominator) {
+        Decoded shrunk = picture->decodeShrunk(drawn, picture->denominatorFor(drawn));
+        if (!shrunk.ok()) {
+            result.failure = shrunk.failure;
+            return result;
+        }
+        result.warning = shrunk.warning;
+        picture->m_shrunk = std::move(shrunk.image);
+        result.picture = std::move(picture);
+        return result;
+    }
     Decoded decoded = picture->decodeUpright(denominator);
     if (!decoded.ok()) {
         result.failure = decoded.failure;
@@ -91,23 +105,26 @@ Decoded JpegPicture::decodeUpright(int denominator, int numerator) const
     return d;
 }
 
-QImage JpegPicture::decodedAt(int denominator) const
+Decoded JpegPicture::decodedAt(int denominator) const
 {
     {
         QMutexLocker lock(&m_lock);
-        if (m_decodedDenominator == denominator && !m_decoded.isNull())
-            return m_decoded;
+        if (m_decodedDenominator == denominator && !m_decoded.isNull()) {
+            Decoded kept;
+            kept.image = m_decoded;
+            return kept;
+        }
         // Let go of the old raster first: the peak is then one raster, not two.
         m_decoded = QImage();
         m_decodedDenominator = 0;
     }
     Decoded d = decodeUpright(denominator);
     if (!d.ok())
-        return {};
+        return d;
     QMutexLocker lock(&m_lock);
     m_decoded = d.image;
     m_decodedDenominator = denominator;
-    return d.image;
+    return d;
 }
 
 QImage JpegPicture::shrunkRaster(QSize deviceSize) const
@@ -124,25 +141,27 @@ QImage JpegPicture::shrunkRaster(QSize deviceSize) const
             return m_shrunk;
         }
     }
+    Decoded shrunk = decodeShrunk(deviceSize, denominator);
+    if (!shrunk.ok())
+        return {};
+    QMutexLocker lock(&m_lock);
+    m_shrunk = shrunk.image;
+    return shrunk.image;
+}
+
+Decoded JpegPicture::decodeShrunk(QSize deviceSize, int denominator) const
+{
     // A large raster, as the full-screen view wants, comes from the fewest eighths that
     // cover it; that decode is not kept, as the shrunk raster is all it is for.
-    QImage decoded;
+    Decoded d;
     if (const int eighths = eighthsFor(deviceSize, denominator)) {
-        Decoded d = decodeUpright(8, eighths);
-        if (d.ok())
-            decoded = std::move(d.image);
+        d = decodeUpright(8, eighths);
     } else {
-        decoded = decodedAt(denominator);
+        d = decodedAt(denominator);
     }
-    if (decoded.isNull())
-        return {};
-    const QImage shrunk =
-        decoded.size() == deviceSize
-            ? decoded
-            : decoded.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    QMutexLocker lock(&m_lock);
-    m_shrunk = shrunk;
-    return shrunk;
+    if (d.ok() && d.image.size() != deviceSize)
+        d.image = d.image.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return d;
 }
 
 int JpegPicture::naturalDenominator() const
@@ -160,7 +179,7 @@ int JpegPicture::naturalDenominator() const
 QImage JpegPicture::naturalRaster() const
 {
     for (int d = naturalDenominator(); d <= 8; d *= 2) {
-        const QImage decoded = decodedAt(d);
+        const QImage decoded = decodedAt(d).image;
         if (!decoded.isNull())
             return decoded;
     }

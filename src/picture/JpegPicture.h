@@ -23,8 +23,11 @@ public:
         QString warning;
     };
     // Decodes the whole file once, at the size the panel will show it, so a damaged
-    // file fails here and the first paint finds its raster ready.
-    [[nodiscard]] static Loaded load(QByteArray bytes, qreal devicePixelRatio);
+    // file fails here and the first paint finds its raster ready. A picture that will
+    // first be drawn larger than that but still shrunk (on a full screen) is decoded
+    // for drawnSize instead: one decode rather than two, and no coarse raster.
+    [[nodiscard]] static Loaded load(QByteArray bytes, qreal devicePixelRatio,
+                                     const DrawnSize &drawnSize = {});
 
     [[nodiscard]] QSize naturalSize() const override { return m_natural; }
     [[nodiscard]] QImage toImage() const override;
@@ -55,8 +58,11 @@ private:
     // For a raster of deviceSize that the DCT scale denominator covers with room to
     // spare, the fewest eighths that still cover it; 0 when no such scale saves work.
     [[nodiscard]] int eighthsFor(QSize deviceSize, int denominator) const;
-    // The raster at that scale, kept, decoded first when it is not. Null on failure.
-    [[nodiscard]] QImage decodedAt(int denominator) const;
+    // The raster of exactly deviceSize, from the fewest eighths or the DCT scale
+    // denominator that covers it, with the decode's warning.
+    [[nodiscard]] Decoded decodeShrunk(QSize deviceSize, int denominator) const;
+    // The raster at that scale, kept, decoded first (with its warning) when it is not.
+    [[nodiscard]] Decoded decodedAt(int denominator) const;
     // The scale the natural-size raster is made at: 1 unless too large to hold.
     [[nodiscard]] int naturalDenominator() const;
 

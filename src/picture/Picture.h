@@ -6,6 +6,7 @@
 #include <QRectF>
 #include <QSize>
 #include <QTransform>
+#include <functional>
 #include <memory>
 
 // A decoded picture. Shared between the controls that show it and never changed
@@ -29,6 +30,10 @@ public:
 };
 
 using PictureRef = std::shared_ptr<const Picture>;
+
+// The device size a picture of the given natural size will first be drawn at, so that
+// a loader can decode straight to it.
+using DrawnSize = std::function<QSize(QSize natural)>;
 
 // Where a painter's coordinates land in its device's pixels, and the device's own
 // area in those pixels. QPainter::deviceTransform() also holds the offset of a widget

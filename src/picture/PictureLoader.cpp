@@ -104,7 +104,7 @@ std::optional<PictureFormat> PictureLoader::sniff(QByteArrayView head)
     return std::nullopt;
 }
 
-LoadResult PictureLoader::loadFile(const QString &path)
+LoadResult PictureLoader::loadFile(const QString &path, const DrawnSize &drawnSize)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -117,12 +117,12 @@ LoadResult PictureLoader::loadFile(const QString &path)
     QByteArray bytes = readWhole(file);
     if (file.error() != QFileDevice::NoError)
         return {nullptr, QStringLiteral("cannot read: %1").arg(file.errorString()), {}};
-    return loadBytes(std::move(bytes));
+    return loadBytes(std::move(bytes), drawnSize);
 }
 
-LoadResult PictureLoader::loadBytes(QByteArray bytes)
+LoadResult PictureLoader::loadBytes(QByteArray bytes, const DrawnSize &drawnSize)
 {
-    return refuseDamaged(decode(std::move(bytes)));
+    return refuseDamaged(decode(std::move(bytes), drawnSize));
 }
 
 LoadResult PictureLoader::refuseDamaged(LoadResult result)
@@ -134,7 +134,7 @@ LoadResult PictureLoader::refuseDamaged(LoadResult result)
     return {nullptr, QStringLiteral("damaged: %1").arg(result.warning), result.warning};
 }
 
-LoadResult PictureLoader::decode(QByteArray bytes)
+LoadResult PictureLoader::decode(QByteArray bytes, const DrawnSize &drawnSize)
 {
     if (bytes.isEmpty())
         return {nullptr, QStringLiteral("empty file"), {}};
@@ -151,7 +151,7 @@ LoadResult PictureLoader::decode(QByteArray bytes)
         return fromDecoded(decodeIcon(Bytes(bytes)));
     case PictureFormat::Jpeg: {
         JpegPicture::Loaded loaded =
-            JpegPicture::load(std::move(bytes), ScaledPicture::panelPixelRatio());
+            JpegPicture::load(std::move(bytes), ScaledPicture::panelPixelRatio(), drawnSize);
         return {std::move(loaded.picture), loaded.failure, loaded.warning};
     }
     case PictureFormat::Wmf:

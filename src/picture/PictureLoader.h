@@ -22,12 +22,14 @@ public:
     // The format of a file that starts with head; 64 bytes are enough.
     [[nodiscard]] static std::optional<PictureFormat> sniff(QByteArrayView head);
     // Reads the file once; the picture never goes back to it.
-    [[nodiscard]] static LoadResult loadFile(const QString &path);
+    // With drawnSize, a picture decoded for each size it is shown at (a JPEG) is first
+    // decoded for that size rather than the panel's.
+    [[nodiscard]] static LoadResult loadFile(const QString &path, const DrawnSize &drawnSize = {});
     // A picture that could be decoded only in part (data missing or corrupt inside
     // it) is refused like an unreadable one, with the warning kept as the reason.
-    [[nodiscard]] static LoadResult loadBytes(QByteArray bytes);
+    [[nodiscard]] static LoadResult loadBytes(QByteArray bytes, const DrawnSize &drawnSize = {});
     // What the decoders make of the bytes, a damaged picture included.
-    [[nodiscard]] static LoadResult decode(QByteArray bytes);
+    [[nodiscard]] static LoadResult decode(QByteArray bytes, const DrawnSize &drawnSize = {});
 
 private:
     [[nodiscard]] static LoadResult refuseDamaged(LoadResult result);

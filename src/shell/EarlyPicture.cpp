@@ -50,16 +50,16 @@ std::future<EarlyPicture::Read> EarlyPicture::takeRead(const QString &path)
     return std::move(m_read);
 }
 
-PictureRef EarlyPicture::load(const QString &path, QString *failure)
+PictureRef EarlyPicture::load(const QString &path, QString *failure, const DrawnSize &drawnSize)
 {
     std::future<Read> early = takeRead(path);
     if (!early.valid())
-        return m_ordinary.load(path, failure);
+        return m_ordinary.load(path, failure, drawnSize);
     // The start-up click comes before the window is first shown and would read the
     // same file itself, so waiting here for the reader never costs more than that.
     Read read = early.get();
     if (stampOf(path) != std::optional<Stamp>(m_stamp))
-        return m_ordinary.load(path, failure);
+        return m_ordinary.load(path, failure, drawnSize);
     if (failure)
         *failure = read.failure;
     return std::move(read.picture);

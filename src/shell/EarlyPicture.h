@@ -18,7 +18,8 @@ public:
     EarlyPicture(const EarlyPicture &) = delete;
     EarlyPicture &operator=(const EarlyPicture &) = delete;
 
-    [[nodiscard]] PictureRef load(const QString &path, QString *failure = nullptr) override;
+    [[nodiscard]] PictureRef load(const QString &path, QString *failure = nullptr,
+                                  const DrawnSize &drawnSize = {}) override;
     // Lets go of a picture the start-up never asked for.
     void release();
 

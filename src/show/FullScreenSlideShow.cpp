@@ -54,19 +54,20 @@ void FullScreenSlideShow::fullscreen_Click()
     c.HScroll1->setVisible(false);
     c.VScroll1->setVisible(false);
 
+    // The screen's real size, as the full-screen view uses it. The first slides are
+    // decoded while the show window is made.
+    m_screen = m_services.screen.geometryNear(&m_hub);
+    m_slides.startOver(*c.File2);
+    prepareNextSlide();
+
     m_show = new Form6();
     QObject::connect(m_show, &Form6::pauseRequested, m_show, [this] { pause(); });
     QObject::connect(m_show, &Form6::closedByUser, m_show, [this] {
         if (m_state != State::Idle)
             Command1_Click();
     });
-    // The screen's real size, as the full-screen view uses it.
-    m_screen = m_services.screen.geometryNear(&m_hub);
     m_show->cover(m_screen);
-
-    m_slides.startOver(*c.File2);
     m_state = State::Playing;
-    prepareNextSlide();
     c.Timer2->setInterval(m_hub.speed().currentInterval());
     c.Timer2->setEnabled(true);
 }
@@ -109,9 +110,7 @@ void FullScreenSlideShow::showSlide(int entry)
 
     image.setStretch(false);
     image.setVisible(false);
-    PictureRef picture = m_lookAhead.take(path);
-    if (!picture)
-        picture = m_services.pictures.load(path);
+    PictureRef picture = m_lookAhead.slide(path, m_screen.size());
     image.setPicture(picture ? std::move(picture) : c.Picture4->picture());
     form.Label2->hide();
     form.Label2->setText(pictureSizeText(image.width(), image.height()));

@@ -5,11 +5,27 @@
 #include "browse/FileInfoText.h"
 #include "shell/platform/FileListBox.h"
 #include "shell/platform/FileSystem.h"
+#include "shell/platform/PictureSource.h"
 
 #include <QPainter>
 
+namespace {
+
+// The device size of a picture fitted into area, as the full-screen show draws it.
+DrawnSize fittedInto(QSize area)
+{
+    return [area](QSize natural) {
+        const ScreenFit fit = fitIntoScreenArea(
+            {static_cast<float>(natural.width()), static_cast<float>(natural.height())},
+            static_cast<float>(area.width()), static_cast<float>(area.height()));
+        return QSize(qMax(1, qRound(fit.size.width)), qMax(1, qRound(fit.size.height)));
+    };
+}
+
+} // namespace
+
 SlideLookAhead::SlideLookAhead(PictureSource &pictures, const FileSystem &files)
-    : m_files(files), m_pictures(pictures, files)
+    : m_source(pictures), m_files(files), m_pictures(pictures, files)
 {
     QObject::connect(&m_pictures, &PictureLookAhead::finished, &m_pictures,
                      [this](const QString &path) { readEnded(path); });
@@ -44,11 +60,16 @@ void SlideLookAhead::step(const FileListBox &list, SlideCounters &slides,
 void SlideLookAhead::prepareNext(const FileListBox &list, const SlideCounters &slides,
                                  std::optional<QSize> fitInto)
 {
-    if (slides.isFinished())
-        return;
-    const int entry = markedEntryOfRank(list, slides.index);
-    if (entry >= 0)
-        prepare(joinPath(list.path(), list.entry(entry)), fitInto);
+    QStringList paths;
+    for (qint64 rank = slides.index; rank < slides.index + kSlidesAhead; ++rank) {
+        if (rank > slides.count)
+            break;
+        const int entry = markedEntryOfRank(list, rank);
+        if (entry >= 0)
+            paths.append(joinPath(list.path(), list.entry(entry)));
+    }
+    if (!paths.isEmpty())
+        prepare(paths, fitInto);
 }
 
 void SlideLookAhead::readEnded(const QString &path)
@@ -68,30 +89,42 @@ void SlideLookAhead::clear()
     m_pictures.clear();
 }
 
-void SlideLookAhead::prepare(const QString &path, std::optional<QSize> fitInto)
+void SlideLookAhead::prepare(const QStringList &paths, std::optional<QSize> fitInto)
 {
     PictureLookAhead::Preparation fitted;
     if (fitInto) {
-        fitted = [area = *fitInto](const Picture &picture) {
-            // Drawing once at the fitted size leaves that raster in the picture.
-            const ScreenFit fit = fitIntoScreenArea(
-                {static_cast<float>(picture.naturalSize().width()),
-                 static_cast<float>(picture.naturalSize().height())},
-                static_cast<float>(area.width()), static_cast<float>(area.height()));
-            QImage scratch(qMax(1, qRound(fit.size.width)), qMax(1, qRound(fit.size.height)),
-                           QImage::Format_ARGB32_Premultiplied);
-            QPainter painter(&scratch);
-            picture.draw(painter, QRectF(QPointF(0, 0), QSizeF(scratch.size())));
+        const DrawnSize fittedSize = fittedInto(*fitInto);
+        // Drawing once at the fitted size, onto a single pixel, leaves that raster in
+        // the picture; the loader decodes a photo for that size to begin with.
+        fitted.draw = [fittedSize](const Picture &picture) {
+            QImage dot(1, 1, QImage::Format_ARGB32_Premultiplied);
+            QPainter painter(&dot);
+            picture.draw(painter, QRectF(QPointF(0, 0), fittedSize(picture.naturalSize())));
         };
+        fitted.drawnSize = fittedSize;
     }
     // The slide a tick still waits for keeps being read; anything else is let go.
-    QStringList wanted{path};
-    if (!m_awaited.isEmpty() && m_awaited != path)
-        wanted.prepend(m_awaited);
+    QStringList wanted = paths;
+    if (!m_awaited.isEmpty())
+        wanted.prepend(m_awaited); // want() drops a second mention
     m_pictures.want(wanted, std::move(fitted), fitInto ? 1 : 0);
 }
 
 PictureRef SlideLookAhead::take(const QString &path)
 {
     return m_pictures.take(path);
+}
+
+PictureRef SlideLookAhead::slide(const QString &path, std::optional<QSize> fitInto)
+{
+    switch (m_pictures.find(path).state) {
+    case PictureLookAhead::State::Ready:
+        return m_pictures.take(path);
+    case PictureLookAhead::State::Failed:
+        return nullptr;
+    case PictureLookAhead::State::Reading:
+    case PictureLookAhead::State::Unknown:
+        break;
+    }
+    return m_source.load(path, nullptr, fitInto ? fittedInto(*fitInto) : DrawnSize());
 }

@@ -4,6 +4,7 @@
 
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -15,20 +16,31 @@ class PictureSource;
 // Decodes the slide a show will need next off the user-interface thread, so that the
 // tick only swaps it in. A result is handed out only for the same file, unchanged
 // since it was read; anything else is dropped and the tick loads the file itself.
-// At most one slide is decoded ahead, besides one a tick is still waiting for.
+// Two slides are decoded ahead, at once, besides one a tick is still waiting for.
 class SlideLookAhead {
 public:
+    // One slide ahead leaves a photo that takes longer than an interval to decode
+    // (a large progressive JPEG at "Fastest") late; two give it two intervals, and
+    // the two decodes share the machine's cores.
+    static constexpr int kSlidesAhead = 2;
+
     // A compressed picture this large costs more to decode than a tick can spare
     // twice (a 24-megapixel photo is several times that).
     static constexpr qint64 kLargeSlide = qint64(1) << 20;
 
     SlideLookAhead(PictureSource &pictures, const FileSystem &files);
 
-    // Starts reading path; with a screen size, also makes ready the raster of the
-    // picture fitted into that size.
-    void prepare(const QString &path, std::optional<QSize> fitInto = std::nullopt);
+    // Starts reading paths, the first first; with a screen size, also makes ready the
+    // raster of each picture fitted into that size. Whatever else was read ahead is
+    // let go.
+    void prepare(const QStringList &paths, std::optional<QSize> fitInto = std::nullopt);
     // The picture read ahead for path, or null when there is none ready for it.
     [[nodiscard]] PictureRef take(const QString &path);
+    // The slide's picture: the one read ahead, or else read now (fitted into fitInto,
+    // when given). Null when the file is no picture, without a second read when the
+    // read ahead found that and the file is unchanged since.
+    [[nodiscard]] PictureRef slide(const QString &path,
+                                   std::optional<QSize> fitInto = std::nullopt);
     // Whether a slide is still being read.
     [[nodiscard]] bool isReading() const { return m_pictures.isReading(); }
     // Decodes still running, a dropped one included.
@@ -47,7 +59,8 @@ public:
     // slide is read ahead (fitted into fitInto, when given).
     void step(const FileListBox &list, SlideCounters &slides, const std::function<void(int)> &show,
               std::function<void(int)> showLater, std::optional<QSize> fitInto = std::nullopt);
-    // Reads ahead the marked file of the counter's rank, if any is left.
+    // Reads ahead the marked files of the counter's rank and the ones after it, as
+    // many as are left of kSlidesAhead.
     void prepareNext(const FileListBox &list, const SlideCounters &slides,
                      std::optional<QSize> fitInto = std::nullopt);
     // Drops whatever was read ahead, and the slide waited for.
@@ -60,6 +73,7 @@ public:
 private:
     void readEnded(const QString &path);
 
+    PictureSource &m_source;
     const FileSystem &m_files;
     PictureLookAhead m_pictures;
     QString m_awaited;

@@ -87,9 +87,7 @@ void WindowSlideShow::showSlide(int entry)
     const QString name = c.File2->entry(entry);
     const QString path = joinPath(c.File2->path(), name);
 
-    PictureRef picture = m_lookAhead.take(path);
-    if (!picture)
-        picture = m_services.pictures.load(path);
+    PictureRef picture = m_lookAhead.slide(path);
     if (picture)
         c.Image1->setPicture(std::move(picture));
     else

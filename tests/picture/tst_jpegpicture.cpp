@@ -23,6 +23,8 @@ private Q_SLOTS:
     void unreadableOrientationIsIgnored();
     void shrunkPictureDecodesAtTheCoveringDctScale_data();
     void shrunkPictureDecodesAtTheCoveringDctScale();
+    void pictureFirstDrawnLargerIsDecodedOnceForThatSize_data();
+    void pictureFirstDrawnLargerIsDecodedOnceForThatSize();
     void quarterTurnedPictureScalesByItsStoredSides();
     void absurdSizeFailsBeforeAnyAllocation();
     void fiftyMegapixelsShowAtEverySize();
@@ -204,6 +206,40 @@ void TestJpegPicture::shrunkPictureDecodesAtTheCoveringDctScale()
     QVERIFY(picture.stats().cachedBytes < qint64(3000) * 2250 * 4);
     QVERIFY2(near(shown.pixel(1300, 975), qRgb(139, 139, (2000 + 1500) & 255)),
              qPrintable(QColor(shown.pixel(1300, 975)).name()));
+}
+
+void TestJpegPicture::pictureFirstDrawnLargerIsDecodedOnceForThatSize_data()
+{
+    shrunkPictureDecodesAtTheCoveringDctScale_data();
+}
+
+void TestJpegPicture::pictureFirstDrawnLargerIsDecodedOnceForThatSize()
+{
+    QFETCH(bool, progressive);
+    const QByteArray &file = progressive ? m_progressivePhoto : m_photo;
+    const auto fullScreen = [](QSize natural) {
+        return natural * 0.65;
+    }; // 2600 x 1950
+    const LoadResult r = PictureLoader::loadBytes(file, fullScreen);
+    QVERIFY2(r.picture, qPrintable(r.failure));
+    const JpegPicture &picture = asJpeg(r);
+    QCOMPARE(picture.stats().decodes, 1);
+    QCOMPARE(picture.stats().lastNumerator, 6);
+    QVERIFY(picture.hasRasterFor(QSize(2600, 1950)));
+    const QImage shown = paint(picture, QSize(2600, 1950), QRectF(0, 0, 2600, 1950));
+    QCOMPARE(picture.stats().decodes, 1);
+    QVERIFY2(near(shown.pixel(1300, 975), qRgb(139, 139, (2000 + 1500) & 255)),
+             qPrintable(QColor(shown.pixel(1300, 975)).name()));
+
+    // No larger than the panel's raster: loaded as ever.
+    const LoadResult small = PictureLoader::loadBytes(file, [](QSize) { return QSize(300, 225); });
+    QCOMPARE(asJpeg(small).stats().lastDenominator, 8);
+    QVERIFY(asJpeg(small).hasRasterFor(QSize(449, 337)));
+
+    // The one decode judges the file: a damaged one is refused all the same.
+    const LoadResult cut = PictureLoader::loadBytes(file.left(file.size() * 6 / 10), fullScreen);
+    QVERIFY(!cut.picture);
+    QVERIFY2(cut.failure.startsWith(QStringLiteral("damaged: JPEG")), qPrintable(cut.failure));
 }
 
 void TestJpegPicture::quarterTurnedPictureScalesByItsStoredSides()

@@ -11,7 +11,7 @@ namespace {
 // Counts what reaches the ordinary source and answers with a marker picture.
 class CountingPictures final : public PictureSource {
 public:
-    PictureRef load(const QString &, QString *failure) override
+    PictureRef load(const QString &, QString *failure, const DrawnSize &) override
     {
         ++loads;
         if (failure)

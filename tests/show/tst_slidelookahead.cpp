@@ -1,4 +1,5 @@
 #include "show/SlideLookAhead.h"
+#include "support/GatedPictures.h"
 #include "support/TestDesktop.h"
 
 #include <QFile>
@@ -11,6 +12,7 @@ private Q_SLOTS:
     void handsOutOnlyTheFileItRead();
     void dropsWhatChangedOrWentAway();
     void fitsForTheScreenAndCanBeSwitchedOff();
+    void aSlideReadAheadIsNotReadAgain();
 };
 
 namespace {
@@ -33,7 +35,7 @@ void TestSlideLookAhead::handsOutOnlyTheFileItRead()
     const QString b =
         desktop.makePicture(desktop.home() + QStringLiteral("/b.bmp"), 8, 8, Qt::blue);
     SlideLookAhead lookAhead(desktop.pictures, desktop.files);
-    lookAhead.prepare(a);
+    lookAhead.prepare({a});
     QVERIFY(!lookAhead.take(b));
     const PictureRef picture = waitFor(lookAhead, a);
     QVERIFY(picture);
@@ -41,14 +43,14 @@ void TestSlideLookAhead::handsOutOnlyTheFileItRead()
     QVERIFY(!lookAhead.take(a)); // handed out once
 
     // A newer request replaces the older one.
-    lookAhead.prepare(a);
-    lookAhead.prepare(b);
+    lookAhead.prepare({a});
+    lookAhead.prepare({b});
     const PictureRef newer = waitFor(lookAhead, b);
     QVERIFY(newer);
     QCOMPARE(newer->naturalSize(), QSize(8, 8));
     QVERIFY(!lookAhead.take(a));
 
-    lookAhead.prepare(a);
+    lookAhead.prepare({a});
     lookAhead.clear();
     QVERIFY(!lookAhead.isReading());
     QVERIFY(!lookAhead.take(a));
@@ -60,18 +62,18 @@ void TestSlideLookAhead::dropsWhatChangedOrWentAway()
     const QString a =
         desktop.makePicture(desktop.home() + QStringLiteral("/a.bmp"), 30, 20, Qt::red);
     SlideLookAhead lookAhead(desktop.pictures, desktop.files);
-    lookAhead.prepare(a);
+    lookAhead.prepare({a});
     QTRY_VERIFY(!lookAhead.isReading());
     desktop.makePicture(a, 60, 50, Qt::red); // rewritten meanwhile: longer
     QVERIFY(!lookAhead.take(a));
 
-    lookAhead.prepare(a);
+    lookAhead.prepare({a});
     QTRY_VERIFY(!lookAhead.isReading());
     QVERIFY(QFile::remove(a));
     QVERIFY(!lookAhead.take(a));
 
     // A file that is already gone is not even read.
-    lookAhead.prepare(a);
+    lookAhead.prepare({a});
     QVERIFY(!lookAhead.take(a));
 }
 
@@ -81,15 +83,38 @@ void TestSlideLookAhead::fitsForTheScreenAndCanBeSwitchedOff()
     const QString wide =
         desktop.makePicture(desktop.home() + QStringLiteral("/wide.bmp"), 2000, 500, Qt::red);
     SlideLookAhead lookAhead(desktop.pictures, desktop.files);
-    lookAhead.prepare(wide, QSize(1000, 800));
+    lookAhead.prepare({wide}, QSize(1000, 800));
     const PictureRef fitted = waitFor(lookAhead, wide);
     QVERIFY(fitted);
     QCOMPARE(fitted->naturalSize(), QSize(2000, 500));
 
     lookAhead.setEnabled(false);
-    lookAhead.prepare(wide);
+    lookAhead.prepare({wide});
     QVERIFY(!lookAhead.isReading());
     QVERIFY(!lookAhead.take(wide));
+}
+
+void TestSlideLookAhead::aSlideReadAheadIsNotReadAgain()
+{
+    TestDesktop desktop;
+    GatedPictures gated;
+    const QString bad = desktop.makeFile(desktop.home() + QStringLiteral("/bad.jpg"),
+                                         QByteArray("\xFF\xD8\xFF\xE0 not a picture", 22));
+    const QString good =
+        desktop.makePicture(desktop.home() + QStringLiteral("/good.bmp"), 30, 20, Qt::red);
+    const QString other =
+        desktop.makePicture(desktop.home() + QStringLiteral("/other.bmp"), 8, 8, Qt::blue);
+    SlideLookAhead lookAhead(gated, desktop.files);
+    lookAhead.prepare({bad, good}, QSize(640, 480));
+    QTRY_VERIFY(!lookAhead.isReading());
+
+    // Found to be no picture ahead, and unchanged since: the tick does not read it again.
+    QVERIFY(!lookAhead.slide(bad, QSize(640, 480)));
+    QVERIFY(lookAhead.slide(good, QSize(640, 480)));
+    QVERIFY(gated.readOnUserThread().isEmpty());
+    // Nothing read ahead: read on the tick.
+    QVERIFY(lookAhead.slide(other, QSize(640, 480)));
+    QCOMPARE(gated.readOnUserThread(), QStringList{other});
 }
 
 QTEST_MAIN(TestSlideLookAhead)

@@ -13,7 +13,7 @@
 // gate opens: a decode that is still under way when the user moves on.
 class GatedPictures final : public PictureSource {
 public:
-    PictureRef load(const QString &path, QString *failure) override
+    PictureRef load(const QString &path, QString *failure, const DrawnSize &drawnSize) override
     {
         {
             QMutexLocker lock(&m_lock);
@@ -25,7 +25,7 @@ public:
                     m_opened.wait(&m_lock);
             }
         }
-        return m_files.load(path, failure);
+        return m_files.load(path, failure, drawnSize);
     }
     // Files read on the user-interface thread, in order.
     QStringList readOnUserThread()
