@@ -12,6 +12,8 @@
 #include "shell/platform/PictureSource.h"
 #include "show/FullScreenView.h"
 
+#include <QGuiApplication>
+
 PictureLoading::PictureLoading(Form1 &hub, const Services &services)
     : m_hub(hub), c(hub.controls()), m_services(services),
       m_lookAhead(services.pictures, services.files), m_keys(new HeldKeyWatch(*c.File1))
@@ -105,6 +107,10 @@ bool PictureLoading::showSelectedFile(const QString &path)
     m_shownPath = path;
     m_shown = picture;
     m_looking.start();
+    // A press of the mouse may be the first of the double-click that opens the
+    // full-screen view: its raster is started at once, not once the user stays.
+    if (QGuiApplication::mouseButtons() != Qt::NoButton && m_lookAhead.isEnabled())
+        m_hub.fullScreen().pictureShown(path, picture);
     return true;
 }
 

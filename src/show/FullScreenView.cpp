@@ -35,13 +35,23 @@ void FullScreenView::File1_DblClick()
     }
     m_form->cover(screen);
 
+    const PictureRef shown = c.Image1->picture();
     PictureElement &image = *m_form->Image1;
     image.setVisible(false);
-    image.setPicture(m_ahead.pictureFor(c.Image1->picture()));
+    image.setPicture(m_ahead.pictureFor(shown));
     image.setStretch(false);
     fitAndCentreOnScreen(image, {m_form->Picture1->innerWidth(), m_form->Picture1->innerHeight()},
                          screen.size());
     image.setVisible(true);
+    // Opened before its raster was made (the second press of a double-click can come
+    // first): the picture shows coarse at once, and sharp, in the same place, once the
+    // raster is made.
+    if (m_ahead.standsInFor(shown)) {
+        m_ahead.whenMade(m_form, [this, shown, standIn = image.picture()] {
+            if (m_form && m_form->Image1->picture() == standIn)
+                m_form->Image1->setPicture(m_ahead.pictureFor(shown));
+        });
+    }
 }
 
 Form8 *FullScreenView::form() const

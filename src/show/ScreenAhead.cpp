@@ -11,11 +11,12 @@
 namespace {
 
 // A picture that draws from a raster made ahead when it is drawn at that raster's
-// size, and as itself at any other size.
+// size, and as itself at any other size. A coarse raster, smaller than it is drawn,
+// is drawn enlarged at any size.
 class PreparedPicture final : public Picture {
 public:
-    PreparedPicture(PictureRef original, QImage raster)
-        : m_original(std::move(original)), m_raster(std::move(raster))
+    PreparedPicture(PictureRef original, QImage raster, bool coarse = false)
+        : m_original(std::move(original)), m_raster(std::move(raster)), m_coarse(coarse)
     {
     }
     [[nodiscard]] QSize naturalSize() const override { return m_original->naturalSize(); }
@@ -23,8 +24,8 @@ public:
     void draw(QPainter &painter, const QRectF &target) const override
     {
         const QSizeF device = picture::ScaledPicture::deviceSize(painter, target.size());
-        if (qAbs(device.width() - m_raster.width()) > 1 ||
-            qAbs(device.height() - m_raster.height()) > 1) {
+        if (!m_coarse && (qAbs(device.width() - m_raster.width()) > 1 ||
+                          qAbs(device.height() - m_raster.height()) > 1)) {
             m_original->draw(painter, target);
             return;
         }
@@ -37,6 +38,7 @@ public:
 private:
     const PictureRef m_original;
     const QImage m_raster;
+    const bool m_coarse;
 };
 
 } // namespace
@@ -97,7 +99,9 @@ void ScreenAhead::prepare(const QString &path, const PictureRef &shown, QSize ar
             promise->addResult(
                 whole.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         } else if (*current == generation) {
-            const PictureRef fresh = pictures->load(path);
+            // Decoded for the screen at once, not first for the panel.
+            const PictureRef fresh =
+                pictures->load(path, nullptr, [device](QSize) { return device; });
             // The same picture still: a file rewritten meanwhile gives nothing.
             if (fresh && fresh->naturalSize() == natural && *current == generation) {
                 QImage raster(device, QImage::Format_ARGB32_Premultiplied);
@@ -118,8 +122,26 @@ bool ScreenAhead::isReadyFor(const PictureRef &shown) const
            m_raster.resultCount() > 0 && stampOf(m_path) == std::optional<FileStamp>(m_stamp);
 }
 
+bool ScreenAhead::standsInFor(const PictureRef &shown) const
+{
+    const auto *scaled = dynamic_cast<const picture::ScaledPicture *>(shown.get());
+    return scaled && m_shown.lock() == shown && m_raster.isValid() && !m_raster.isFinished() &&
+           stampOf(m_path) == std::optional<FileStamp>(m_stamp) && !scaled->coarseRaster().isNull();
+}
+
+void ScreenAhead::whenMade(QObject *context, std::function<void()> ready)
+{
+    if (m_raster.isValid())
+        (void)m_raster.then(context,
+                            [ready = std::move(ready)](const QFuture<QImage> &) { ready(); });
+}
+
 PictureRef ScreenAhead::pictureFor(const PictureRef &shown) const
 {
+    if (standsInFor(shown)) {
+        const auto &scaled = dynamic_cast<const picture::ScaledPicture &>(*shown);
+        return std::make_shared<const PreparedPicture>(shown, scaled.coarseRaster(), true);
+    }
     if (!isReadyFor(shown))
         return shown;
     return std::make_shared<const PreparedPicture>(shown, m_raster.result());

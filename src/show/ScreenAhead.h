@@ -8,6 +8,7 @@
 #include <QString>
 #include <QThreadPool>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -27,10 +28,15 @@ public:
     // for the same picture, it goes on with what it has.
     void prepare(const QString &path, const PictureRef &shown, QSize area, qreal pixelRatio);
     // The shown picture, drawing from the raster made ahead when it is ready and its
-    // file unchanged; otherwise shown itself.
+    // file unchanged. While that raster is still being made, the coarse raster the
+    // picture was loaded with, enlarged, when it has one; otherwise shown itself.
     [[nodiscard]] PictureRef pictureFor(const PictureRef &shown) const;
     // Whether the raster for shown is ready.
     [[nodiscard]] bool isReadyFor(const PictureRef &shown) const;
+    // Whether pictureFor(shown) is a stand-in until the raster is made; then ready
+    // runs on context's thread once it is (or once it has failed).
+    [[nodiscard]] bool standsInFor(const PictureRef &shown) const;
+    void whenMade(QObject *context, std::function<void()> ready);
     void clear();
 
 private:

@@ -1,6 +1,7 @@
 #include "show/Form8.h"
 #include "show/FullScreenView.h"
 #include "show/ScreenFit.h"
+#include "support/GatedPictures.h"
 #include "support/TestDesktop.h"
 
 #include <QPainter>
@@ -17,6 +18,7 @@ private Q_SLOTS:
     void anyClickOrEscapeClosesIt();
     void opensFromARasterMadeWhileThePictureWasShown_data();
     void opensFromARasterMadeWhileThePictureWasShown();
+    void opensCoarseBeforeItsRasterIsMadeThenSharp();
 };
 
 void TestFullScreenView::fitsAndCentresOnTheScreen_data()
@@ -166,6 +168,56 @@ void TestFullScreenView::opensFromARasterMadeWhileThePictureWasShown()
     QVERIFY(!form.fullScreen().screenAhead().isReadyFor(shown));
     form.fullScreen().File1_DblClick();
     QCOMPARE(form.fullScreen().form()->Image1->picture(), shown);
+}
+
+void TestFullScreenView::opensCoarseBeforeItsRasterIsMadeThenSharp()
+{
+    TestDesktop desktop;
+    GatedPictures gated;
+    desktop.pictureSource = &gated;
+    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/P"));
+    QImage halves(2048, 1536, QImage::Format_RGB32);
+    halves.fill(Qt::red);
+    QPainter(&halves).fillRect(1024, 0, 1024, 1536, Qt::blue);
+    const QString path = folder + QStringLiteral("/halves.jpg");
+    QVERIFY(halves.save(path, nullptr, 95));
+    Form1 &form = desktop.started(folder);
+    Form1Controls &c = form.controls();
+    ScreenAhead &ahead = form.fullScreen().screenAhead();
+
+    // The first press of a double-click starts the view's raster at once: the fresh
+    // read of the file for it is held at the gate.
+    gated.hold(path);
+    const QModelIndex entry = c.File1->model()->index(0, 0);
+    QTest::mousePress(c.File1->viewport(), Qt::LeftButton, {}, c.File1->visualRect(entry).center());
+    const PictureRef shown = c.Image1->picture();
+    QCOMPARE(shown->naturalSize(), QSize(2048, 1536));
+    QVERIFY(ahead.standsInFor(shown));
+    QTest::mouseRelease(c.File1->viewport(), Qt::LeftButton, {},
+                        c.File1->visualRect(entry).center());
+
+    // Opened before the raster is made: the coarse picture, enlarged, at once.
+    form.fullScreen().File1_DblClick();
+    Form8 *view = form.fullScreen().form();
+    const PictureRef standIn = view->Image1->picture();
+    QVERIFY(standIn != shown);
+    const QRectF placed = view->Image1->rect(); // fitted to the screen
+    QVERIFY(placed.width() < 2048 && placed.width() > 500);
+    const auto drawn = [size = placed.size().toSize()](const PictureRef &picture) {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&image);
+        picture->draw(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+        return image;
+    };
+    const QColor left = drawn(standIn).pixelColor(100, 200);
+    QVERIFY2(left.red() > 200 && left.blue() < 60, qPrintable(left.name()));
+
+    // Then the sharp one, exactly as the picture draws itself.
+    gated.openAll();
+    QTRY_VERIFY_WITH_TIMEOUT(view->Image1->picture() != standIn, 10000);
+    QVERIFY(ahead.isReadyFor(shown));
+    QCOMPARE(drawn(view->Image1->picture()), drawn(shown));
+    QCOMPARE(view->Image1->rect(), placed);
 }
 
 QTEST_MAIN(TestFullScreenView)
