@@ -101,8 +101,11 @@ PictureLookAhead::Found PictureLookAhead::find(const QString &path)
 PictureRef PictureLookAhead::take(const QString &path)
 {
     const Found found = find(path);
-    if (found.state == State::Ready)
+    if (found.state == State::Ready) {
         forget(path);
+        // Handed out: not to be decoded again when the next decode ends.
+        m_wanted.removeAll(path);
+    }
     return found.picture;
 }
 

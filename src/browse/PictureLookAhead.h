@@ -61,7 +61,7 @@ public:
     // What is known of path; a kept picture or failure whose file changed or went
     // away since it was read is forgotten and reported Unknown.
     [[nodiscard]] Found find(const QString &path);
-    // find(), then forgets path.
+    // find(), then forgets path, which is no longer wanted either.
     [[nodiscard]] PictureRef take(const QString &path);
     // Keeps the picture the user is looking at, outside the budget, so that it is
     // ready when the user comes back to it; the one kept before goes under the budget.

@@ -115,6 +115,14 @@ void TestSlideLookAhead::aSlideReadAheadIsNotReadAgain()
     // Nothing read ahead: read on the tick.
     QVERIFY(lookAhead.slide(other, QSize(640, 480)));
     QCOMPARE(gated.readOnUserThread(), QStringList{other});
+
+    // A slide handed out is not read again when the next decode ends.
+    gated.hold(other);
+    lookAhead.prepare({good, other}, QSize(640, 480));
+    QVERIFY(waitFor(lookAhead, good));
+    gated.openAll();
+    QTRY_COMPARE(lookAhead.decodesUnderWay(), 0);
+    QCOMPARE(gated.loadsOf(good), 2); // once above, once here
 }
 
 QTEST_MAIN(TestSlideLookAhead)

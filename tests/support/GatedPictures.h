@@ -3,6 +3,7 @@
 #include "browse/FilePictures.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QMutex>
 #include <QSet>
 #include <QStringList>
@@ -17,6 +18,7 @@ public:
     {
         {
             QMutexLocker lock(&m_lock);
+            ++m_loads[path];
             // The user-interface thread never waits at the gate: it is only noted.
             if (QThread::currentThread() == QCoreApplication::instance()->thread())
                 m_readOnUserThread.append(path);
@@ -32,6 +34,12 @@ public:
     {
         QMutexLocker lock(&m_lock);
         return m_readOnUserThread;
+    }
+    // How often path was read, on any thread.
+    int loadsOf(const QString &path)
+    {
+        QMutexLocker lock(&m_lock);
+        return m_loads.value(path);
     }
     void hold(const QString &path)
     {
@@ -51,4 +59,5 @@ private:
     QWaitCondition m_opened;
     QSet<QString> m_held;
     QStringList m_readOnUserThread;
+    QHash<QString, int> m_loads;
 };
