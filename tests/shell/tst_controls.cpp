@@ -1,3 +1,4 @@
+#include "picture/PictureLoader.h"
 #include "shell/platform/ComboBox.h"
 #include "shell/platform/IntervalTimer.h"
 #include "shell/platform/MenuItem.h"
@@ -6,8 +7,11 @@
 #include "shell/platform/ScrollBar.h"
 
 #include <QAction>
+#include <QBuffer>
+#include <QImageWriter>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -22,6 +26,7 @@ private Q_SLOTS:
     void scrollBarRaisesChangeOnlyForANewValue();
     void pictureElementTakesNaturalSizeUnlessStretched();
     void pictureBoxTellsElementClicksFromBareClicks();
+    void pictureBoxDrawsALargePhotoCoarseUntilItsRasterIsMade();
 };
 
 void TestControls::comboRaisesChangeForEachNewTextAndClickForAChoice()
@@ -151,6 +156,39 @@ void TestControls::pictureBoxTellsElementClicksFromBareClicks()
     QCOMPARE(boxClicks.count(), 2);
     QTest::mouseClick(&box, Qt::RightButton, {}, QPoint(300, 300));
     QCOMPARE(boxClicks.count(), 2);
+}
+
+void TestControls::pictureBoxDrawsALargePhotoCoarseUntilItsRasterIsMade()
+{
+    // 3000 x 2100, grey, with one-pixel black and white stripes in its top left.
+    QImage stripes(3000, 2100, QImage::Format_RGB32);
+    stripes.fill(Qt::gray);
+    for (int x = 0; x < 400; x += 2)
+        QPainter(&stripes).fillRect(x, 0, 1, 400, Qt::black);
+    for (int x = 1; x < 400; x += 2)
+        QPainter(&stripes).fillRect(x, 0, 1, 400, Qt::white);
+    QByteArray file;
+    QBuffer buffer(&file);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(100);
+    QVERIFY(writer.write(stripes));
+    const LoadResult loaded = PictureLoader::loadBytes(file);
+    QVERIFY2(loaded.picture, qPrintable(loaded.failure));
+
+    PictureBox box;
+    box.resize(300, 200);
+    PictureElement element;
+    box.addElement(&element);
+    element.setPicture(loaded.picture); // at natural size: only the panel's raster is made
+    const auto contrast = [&box] {
+        const QImage shown = box.grab().toImage();
+        return qAbs(qGray(shown.pixel(100, 100)) - qGray(shown.pixel(101, 100)));
+    };
+    // The first paint does not wait for the full decode: the stripes are a blur.
+    QVERIFY(contrast() < 60);
+    // Then the fine raster is made elsewhere and the box repainted with it.
+    QTRY_VERIFY_WITH_TIMEOUT(contrast() > 150, 10000);
 }
 
 QTEST_MAIN(TestControls)

@@ -1,13 +1,20 @@
 #include "PictureBox.h"
 
+#include "FineRasters.h"
 #include "PictureElement.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-PictureBox::PictureBox(QWidget *parent) : QFrame(parent)
+PictureBox::PictureBox(QWidget *parent) : QFrame(parent), m_fine(new FineRasters(*this))
 {
     setMouseTracking(true);
+}
+
+PictureBox::~PictureBox()
+{
+    // Before the widget goes: its worker may still be making a raster to repaint it.
+    delete m_fine;
 }
 
 void PictureBox::setPicture(PictureRef picture)
@@ -77,7 +84,8 @@ void PictureBox::paintEvent(QPaintEvent *event)
         const QRectF target =
             element->stretch() ? area
                                : QRectF(area.topLeft(), QSizeF(element->picture()->naturalSize()));
-        element->picture()->draw(painter, target);
+        if (!m_fine->drawCoarse(painter, target, element->picture()))
+            element->picture()->draw(painter, target);
         painter.restore();
     }
 }

@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QList>
 
+class FineRasters;
 class PictureElement;
 
 // A framed drawing surface that can hold a picture of its own and hosts picture
@@ -16,6 +17,7 @@ class PictureBox : public QFrame {
 
 public:
     explicit PictureBox(QWidget *parent = nullptr);
+    ~PictureBox() override;
 
     [[nodiscard]] PictureRef picture() const { return m_picture; }
     void setPicture(PictureRef picture);
@@ -55,4 +57,5 @@ private:
     QCursor m_ownCursor;
     int m_cursorCode = 0;
     bool m_pressed = false;
+    FineRasters *m_fine;
 };
