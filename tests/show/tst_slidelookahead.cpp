@@ -99,7 +99,7 @@ void TestSlideLookAhead::aSlideReadAheadIsNotReadAgain()
     TestDesktop desktop;
     GatedPictures gated;
     const QString bad = desktop.makeFile(desktop.home() + QStringLiteral("/bad.jpg"),
-                                         QByteArray("\xFF\xD8\xFF\xE0 not a picture", 22));
+                                         QByteArray("\xFF\xD8\xFF\xE0 not a picture"));
     const QString good =
         desktop.makePicture(desktop.home() + QStringLiteral("/good.bmp"), 30, 20, Qt::red);
     const QString other =
