@@ -47,7 +47,7 @@ test: test-dev test-asan e2e e2e-package
 
 bench: deps
 	@cmake --preset release >/dev/null
-	@cmake --build --preset release --target bench_startup bench_click bench_walk bench_slideshow
+	@cmake --build --preset release --target bench_startup bench_click bench_walk bench_slideshow bare_window
 	./build/release/bench/bench_startup
 	./build/release/bench/bench_click
 	./build/release/bench/bench_walk

@@ -3,7 +3,9 @@
 the picture on screen, on the same 24-megapixel JPEG on the same private X desktop,
 in turns, median of ten each.
 
-Usage: compare_startup.py QUORVEL_BINARY [ROUNDS]   (needs feh, qimgv and eog installed)
+Usage: compare_startup.py QUORVEL_BINARY [ROUNDS] [BARE_WINDOW_BINARY]
+(needs feh, qimgv and eog installed). bare_window, built beside the benchmarks, is the
+floor: a Qt Widgets window that paints green at once and decodes nothing.
 """
 
 import os
@@ -42,6 +44,8 @@ def main():
     work = Path(tempfile.mkdtemp(prefix="quorvel-viewers-"))
     picture = make_picture(work)
     viewers = {"quorvel": [str(quorvel)], "feh": ["feh"], "qimgv": ["qimgv"], "eog": ["eog"]}
+    if len(sys.argv) > 3:
+        viewers["bare Qt"] = [str(Path(sys.argv[3]).resolve())]
     viewers = {name: argv for name, argv in viewers.items() if shutil.which(argv[0])}
     times = {name: [] for name in viewers}
     with Desktop() as desktop:
