@@ -34,6 +34,12 @@ int main(int argc, char *argv[])
         return refused ? 2 : 0;
     }
 
+    // Read now, on a thread of its own, while the toolkit and the window are being
+    // built: the panel is shown in plain pixels on most screens, and a picture drawn at
+    // another ratio makes its raster when first drawn.
+    FilePictures files;
+    EarlyPicture early(files, commandLine.path);
+
     // The toolkit sees only the program's name: every argument is the viewer's own.
     int toolkitArgc = 1;
     QApplication app(toolkitArgc, argv);
@@ -43,11 +49,6 @@ int main(int argc, char *argv[])
     // The program ends when its main window closes, and only then: a message box
     // closed while the window is hidden in the tray must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
-    // Read now, on a thread of its own, while the window is being built: the screen
-    // is known from here on, so the picture is decoded at the size it will be shown.
-    FilePictures files;
-    EarlyPicture early(files, commandLine.path);
-
     const QString startFolder = RealDesktop::startFolder();
     const RealDesktop desktop(startFolder, {.pictures = &early});
     Form1 window(desktop.services(), startFolder);

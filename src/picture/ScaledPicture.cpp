@@ -33,10 +33,24 @@ std::optional<QSize> ScaledPicture::panelFitSize(QSize natural, qreal devicePixe
     return device;
 }
 
+namespace {
+thread_local int t_plainPixels = 0;
+} // namespace
+
+ScaledPicture::PlainPixels::PlainPixels()
+{
+    ++t_plainPixels;
+}
+
+ScaledPicture::PlainPixels::~PlainPixels()
+{
+    --t_plainPixels;
+}
+
 qreal ScaledPicture::panelPixelRatio()
 {
     // Screens belong to the GUI thread; elsewhere plain pixels are the safe guess.
-    if (!qGuiApp || QThread::currentThread() != qGuiApp->thread())
+    if (t_plainPixels > 0 || !qGuiApp || QThread::currentThread() != qGuiApp->thread())
         return 1.0;
     return qGuiApp->devicePixelRatio();
 }

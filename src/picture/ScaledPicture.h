@@ -25,6 +25,15 @@ public:
     [[nodiscard]] static std::optional<QSize> panelFitSize(QSize natural, qreal devicePixelRatio);
     // The screen's pixel ratio for rasters made ahead of the first paint.
     [[nodiscard]] static qreal panelPixelRatio();
+    // While one lives, panelPixelRatio() on its thread is 1 without asking the
+    // application, which may not exist yet or still be being built on another thread.
+    class PlainPixels {
+    public:
+        PlainPixels();
+        ~PlainPixels();
+        PlainPixels(const PlainPixels &) = delete;
+        PlainPixels &operator=(const PlainPixels &) = delete;
+    };
 
     // Makes ready the raster that the panel's first paint in Auto-Fit will ask for.
     void prepareForPanel(qreal devicePixelRatio) const;

@@ -1,6 +1,7 @@
 #include "EarlyPicture.h"
 
 #include "picture/PictureLoader.h"
+#include "picture/ScaledPicture.h"
 
 #include <QFileInfo>
 
@@ -13,6 +14,8 @@ EarlyPicture::EarlyPicture(PictureSource &ordinary, const QString &path) : m_ord
     m_path = info.canonicalFilePath();
     m_stamp = *stamp;
     m_read = std::async(std::launch::async, [file = m_path] {
+        // Started before the application is built: the reader must not ask it.
+        const picture::ScaledPicture::PlainPixels plain;
         LoadResult result = PictureLoader::loadFile(file);
         return Read{std::move(result.picture), std::move(result.failure)};
     });

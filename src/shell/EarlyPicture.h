@@ -8,8 +8,9 @@
 #include <optional>
 
 // The picture named on the command line, read while the toolkit and the main window
-// are still being built, so that the start-up click finds it decoded. Every other
-// path, or the same file changed since it was read, goes to the ordinary source.
+// are still being built (it asks nothing of the application), so that the start-up click finds it
+// decoded. Every other path, or the same file changed since it was read, goes to the ordinary
+// source.
 class EarlyPicture final : public PictureSource {
 public:
     // Starts reading path at once when it names a file; otherwise does nothing.
