@@ -1,0 +1,253 @@
+#include "ProgressiveBlockReader.h"
+
+#include <bit>
+#include <limits>
+
+namespace picture::progressive {
+namespace {
+
+int extend(quint32 bits, int size)
+{
+    return bits < (quint32(1) << (size - 1)) ? int(bits) - (1 << size) + 1 : int(bits);
+}
+
+// Where the n-th set bit of a byte is, for every byte and n.
+constexpr std::array<std::array<quint8, 8>, 256> kSelectInByte = [] {
+    std::array<std::array<quint8, 8>, 256> table{};
+    for (int byte = 0; byte < 256; ++byte) {
+        int n = 0;
+        for (int bit = 0; bit < 8; ++bit) {
+            if (byte & (1 << bit))
+                table[byte][n++] = quint8(bit);
+        }
+    }
+    return table;
+}();
+
+// The position of the (n + 1)-th set bit of x, or 64 when x has fewer. Without a loop
+// whose length changes from call to call, which no branch predictor follows.
+inline int selectBitPortable(quint64 x, int n)
+{
+    constexpr quint64 kOnes = 0x0101010101010101ULL;
+    constexpr quint64 kHigh = 0x8080808080808080ULL;
+    quint64 counts = x - ((x >> 1) & 0x5555555555555555ULL);
+    counts = (counts & 0x3333333333333333ULL) + ((counts >> 2) & 0x3333333333333333ULL);
+    counts = (counts + (counts >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    const quint64 upTo = counts * kOnes; // byte i: the set bits in bytes 0 to i
+    const quint64 reached = ((upTo | kHigh) - quint64(n + 1) * kOnes) & kHigh;
+    if (!reached)
+        return 64;
+    const int byte = std::countr_zero(reached) >> 3;
+    const int before = int(((upTo << 8) >> (8 * byte)) & 0xFF);
+    return 8 * byte + kSelectInByte[(x >> (8 * byte)) & 0xFF][std::size_t(n - before)];
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define QUORVEL_HAVE_PDEP 1
+// The same with one PDEP instruction, which the caller must have checked for. Written
+// out because the compiler takes its intrinsic only in functions built for it.
+inline int selectBitPdep(quint64 x, int n)
+{
+    quint64 deposited;
+    asm("pdepq %2, %1, %0" : "=r"(deposited) : "r"(quint64(1) << n), "rm"(x));
+    return std::countr_zero(deposited);
+}
+#endif
+
+template <bool kPdep> inline int selectBit(quint64 x, int n)
+{
+#ifdef QUORVEL_HAVE_PDEP
+    if constexpr (kPdep)
+        return selectBitPdep(x, n);
+#endif
+    return selectBitPortable(x, n);
+}
+
+// The Huffman code at the head of the next 16 bits: its length and symbol, or 0.
+inline quint32 lookUp(const JpegHuffmanTable &table, quint32 next16)
+{
+    const quint32 entry = table.look(next16 >> (16 - JpegHuffmanTable::kLookBits));
+    return (entry >> 8) ? entry : table.decodeLong(next16);
+}
+
+} // namespace
+
+quint64 band(int k, int last)
+{
+    if (k > last)
+        return 0;
+    const quint64 upTo = last >= 63 ? ~quint64(0) : (quint64(1) << (last + 1)) - 1;
+    return upTo & ~((quint64(1) << k) - 1);
+}
+
+bool dcFirst(JpegBitReader &reader, ScanState &st, int i, qint16 *dc, quint64 *, int count)
+{
+    for (int b = 0; b < count; ++b) {
+        const int size = reader.decode(*st.table[std::size_t(i)]);
+        if (size < 0)
+            return false;
+        qint64 &last = st.lastDc[std::size_t(i)];
+        last += size ? extend(reader.bits(size), size) : 0;
+        if (last > std::numeric_limits<int>::max() || last < std::numeric_limits<int>::min())
+            return false;
+        dc[b] = qint16(quint32(last) << st.al);
+    }
+    return true;
+}
+
+bool dcRefine(JpegBitReader &reader, ScanState &st, int, qint16 *dc, quint64 *, int count)
+{
+    for (int b = 0; b < count; ++b) {
+        if (reader.bits(1))
+            dc[b] = qint16(dc[b] | (1 << st.al));
+    }
+    return true;
+}
+
+bool acFirst(JpegBitReader &reader, ScanState &st, int, qint16 *, quint64 *nonzero, int count)
+{
+    const JpegHuffmanTable &table = *st.table[0];
+    const int ss = st.ss;
+    const int se = st.se;
+    const int al = st.al;
+    quint32 eobRun = st.eobRun;
+    JpegBitReader bits = reader;
+    for (int b = 0; b < count; ++b) {
+        if (eobRun > 0) {
+            --eobRun;
+            continue;
+        }
+        quint64 mask = nonzero[b];
+        for (int k = ss; k <= se; ++k) {
+            // A code and the bits of its value, at most 31, in one look.
+            const quint32 next = bits.peek(32);
+            const quint32 code = lookUp(table, next >> 16);
+            if (!code)
+                return false;
+            const int length = int(code >> 8);
+            const int r = (code >> 4) & 15;
+            const int s = code & 15;
+            if (s) {
+                k += r;
+                const quint32 raw = (next << length) >> (32 - s);
+                const int value = extend(raw, s);
+                if (qint16(quint32(value) << al) == 0)
+                    return false;
+                bits.skipMany(length + s);
+                mask |= quint64(1) << qMin(k, 63);
+            } else if (r == 15) {
+                bits.skipMany(length);
+                k += 15;
+            } else {
+                bits.skipMany(length);
+                eobRun = (quint32(1) << r) + bits.bits(r) - 1;
+                break;
+            }
+        }
+        nonzero[b] = mask;
+    }
+    st.eobRun = eobRun;
+    reader = bits;
+    return true;
+}
+
+namespace {
+
+// The refinement scans hold most of a photo's data: the position of each new
+// coefficient and the correction bits up to it cost a few instructions per code.
+template <bool kPdep>
+[[gnu::always_inline]] inline bool refineBlocks(JpegBitReader &reader, ScanState &st,
+                                                quint64 *nonzero, int count)
+{
+    const JpegHuffmanTable &table = *st.table[0];
+    // Copies the compiler can keep in registers.
+    const int ss = st.ss;
+    const int se = st.se;
+    const quint64 scanBand = st.band;
+    quint32 eobRun = st.eobRun;
+    JpegBitReader bits = reader;
+    for (int b = 0; b < count; ++b) {
+        quint64 mask = nonzero[b];
+        int k = ss;
+        if (eobRun == 0) {
+            while (k <= se) {
+                const quint32 code = lookUp(table, bits.peek(16));
+                if (!code)
+                    return false;
+                const int r = (code >> 4) & 15;
+                const int s = code & 15;
+                if (s == 0 && r != 15) {
+                    bits.skip(int(code >> 8));
+                    eobRun = (quint32(1) << r) + bits.bits(r);
+                    break;
+                }
+                if (s > 1)
+                    return false;
+                // The code, the new coefficient's sign, then a correction bit for each
+                // coefficient already set on the way to the zero one after r others (or
+                // to the end) are passed at once.
+                const quint64 ahead = scanBand & (~quint64(0) << k);
+                const int stop = qMin(selectBit<kPdep>(~mask & ahead, r), se + 1);
+                const quint64 before = stop >= 64 ? ~quint64(0) : (quint64(1) << stop) - 1;
+                bits.skipMany(int(code >> 8) + s + std::popcount(mask & ahead & before));
+                mask |= quint64(s) << qMin(stop, 63);
+                k = stop + 1;
+            }
+        }
+        if (eobRun > 0) {
+            bits.skipMany(std::popcount(mask & band(k, se)));
+            --eobRun;
+        }
+        nonzero[b] = mask;
+    }
+    st.eobRun = eobRun;
+    reader = bits;
+    return true;
+}
+
+using RefineBlocks = bool (*)(JpegBitReader &, ScanState &, quint64 *, int);
+
+// Made once for any processor, and again for those that count bits (and deposit them)
+// in one instruction; the copy taken is the best the processor runs.
+bool refinePortable(JpegBitReader &reader, ScanState &st, quint64 *nonzero, int count)
+{
+    return refineBlocks<false>(reader, st, nonzero, count);
+}
+
+#ifdef QUORVEL_HAVE_PDEP
+__attribute__((target("popcnt"))) bool refineWithPopcnt(JpegBitReader &reader, ScanState &st,
+                                                        quint64 *nonzero, int count)
+{
+    return refineBlocks<false>(reader, st, nonzero, count);
+}
+
+__attribute__((target("popcnt,bmi2"))) bool refineWithPdep(JpegBitReader &reader, ScanState &st,
+                                                           quint64 *nonzero, int count)
+{
+    return refineBlocks<true>(reader, st, nonzero, count);
+}
+#endif
+
+RefineBlocks chooseRefine()
+{
+#ifdef QUORVEL_HAVE_PDEP
+    __builtin_cpu_init();
+    // The first two Zen generations run PDEP as a long microcode loop.
+    const bool slowPdep = __builtin_cpu_is("znver1") || __builtin_cpu_is("znver2");
+    if (__builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt") && !slowPdep)
+        return refineWithPdep;
+    if (__builtin_cpu_supports("popcnt"))
+        return refineWithPopcnt;
+#endif
+    return refinePortable;
+}
+
+} // namespace
+
+bool acRefine(JpegBitReader &reader, ScanState &st, int, qint16 *, quint64 *nonzero, int count)
+{
+    static const RefineBlocks refine = chooseRefine();
+    return refine(reader, st, nonzero, count);
+}
+
+} // namespace picture::progressive
