@@ -44,22 +44,24 @@ inline int selectBitPortable(quint64 x, int n)
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define QUORVEL_HAVE_PDEP 1
-// The same with one PDEP instruction, which the caller must have checked for. Written
-// out because the compiler takes its intrinsic only in functions built for it.
-inline int selectBitPdep(quint64 x, int n)
+// The same with one PDEP instruction, which the caller must have checked for, given
+// 1 << n. Written out because the compiler takes its intrinsic only in functions
+// built for it.
+inline int selectBitPdep(quint64 x, quint64 nthBit)
 {
     quint64 deposited;
-    asm("pdepq %2, %1, %0" : "=r"(deposited) : "r"(quint64(1) << n), "rm"(x));
+    asm("pdepq %2, %1, %0" : "=r"(deposited) : "r"(nthBit), "rm"(x));
     return std::countr_zero(deposited);
 }
 #endif
 
-template <bool kPdep> inline int selectBit(quint64 x, int n)
+template <bool kPdep> inline int selectBit(quint64 x, int n, quint64 nthBit)
 {
 #ifdef QUORVEL_HAVE_PDEP
     if constexpr (kPdep)
-        return selectBitPdep(x, n);
+        return selectBitPdep(x, nthBit);
 #endif
+    Q_UNUSED(nthBit);
     return selectBitPortable(x, n);
 }
 
@@ -68,6 +70,33 @@ inline quint32 lookUp(const JpegHuffmanTable &table, quint32 next16)
 {
     const quint32 entry = table.look(next16 >> (16 - JpegHuffmanTable::kLookBits));
     return (entry >> 8) ? entry : table.decodeLong(next16);
+}
+
+// An AC code as the scans read it, unpacked: the bits the code and the value or
+// sign after it take, whether it sets a coefficient, the run r and 1 << r.
+constexpr quint32 kUncommonCode = 0x800;
+
+constexpr quint32 scanCode(int length, int r, int s)
+{
+    return quint32(length + s) | (s ? 0x100u : 0u) | quint32(r << 12) | (quint32(1) << (16 + r));
+}
+
+// The common codes of an AC scan for every value of the next kLookBits bits. An end
+// of bands, a code that is longer, that libjpeg refuses or (in a first scan) whose
+// value may not survive the point transform is uncommon: it is read the long way.
+void makeCodes(ScanState &st, bool refinement)
+{
+    const JpegHuffmanTable &table = *st.table[0];
+    for (quint32 bits = 0; bits < st.codes.size(); ++bits) {
+        const quint16 entry = table.look(bits);
+        const int r = (entry >> 4) & 15;
+        const int s = entry & 15;
+        const bool zeroRun = s == 0 && r == 15;
+        const bool common =
+            (entry >> 8) && (zeroRun || (refinement ? s == 1 : s > 0 && s + st.al <= 15));
+        st.codes[bits] = common ? scanCode(entry >> 8, r, s) : kUncommonCode;
+    }
+    st.codesMade = true;
 }
 
 } // namespace
@@ -106,7 +135,10 @@ bool dcRefine(JpegBitReader &reader, ScanState &st, int, qint16 *dc, quint64 *, 
 
 bool acFirst(JpegBitReader &reader, ScanState &st, int, qint16 *, quint64 *nonzero, int count)
 {
+    if (!st.codesMade)
+        makeCodes(st, false);
     const JpegHuffmanTable &table = *st.table[0];
+    const quint32 *codes = st.codes.data();
     const int ss = st.ss;
     const int se = st.se;
     const int al = st.al;
@@ -121,12 +153,20 @@ bool acFirst(JpegBitReader &reader, ScanState &st, int, qint16 *, quint64 *nonze
         for (int k = ss; k <= se; ++k) {
             // A code and the bits of its value, at most 31, in one look.
             const quint32 next = bits.peek(32);
-            const quint32 code = lookUp(table, next >> 16);
-            if (!code)
+            const quint32 code = codes[next >> (32 - JpegHuffmanTable::kLookBits)];
+            if (!(code & kUncommonCode)) {
+                // The value of a common code is never zero after the point transform.
+                k += (code >> 12) & 15;
+                mask |= quint64((code >> 8) & 1) << qMin(k, 63);
+                bits.skipMany(int(code & 0xFF));
+                continue;
+            }
+            const quint32 found = lookUp(table, next >> 16);
+            if (!found)
                 return false;
-            const int length = int(code >> 8);
-            const int r = (code >> 4) & 15;
-            const int s = code & 15;
+            const int length = int(found >> 8);
+            const int r = (found >> 4) & 15;
+            const int s = found & 15;
             if (s) {
                 k += r;
                 const quint32 raw = (next << length) >> (32 - s);
@@ -159,8 +199,11 @@ template <bool kPdep>
 [[gnu::always_inline]] inline bool refineBlocks(JpegBitReader &reader, ScanState &st,
                                                 quint64 *nonzero, int count)
 {
+    if (!st.codesMade)
+        makeCodes(st, true);
     const JpegHuffmanTable &table = *st.table[0];
     // Copies the compiler can keep in registers.
+    const quint32 *codes = st.codes.data();
     const int ss = st.ss;
     const int se = st.se;
     const quint64 scanBand = st.band;
@@ -171,26 +214,32 @@ template <bool kPdep>
         int k = ss;
         if (eobRun == 0) {
             while (k <= se) {
-                const quint32 code = lookUp(table, bits.peek(16));
-                if (!code)
-                    return false;
-                const int r = (code >> 4) & 15;
-                const int s = code & 15;
-                if (s == 0 && r != 15) {
-                    bits.skip(int(code >> 8));
-                    eobRun = (quint32(1) << r) + bits.bits(r);
-                    break;
+                const quint32 next = bits.peek(16);
+                quint32 code = codes[next >> (16 - JpegHuffmanTable::kLookBits)];
+                if (code & kUncommonCode) {
+                    const quint32 found = lookUp(table, next);
+                    if (!found)
+                        return false;
+                    const int r = (found >> 4) & 15;
+                    const int s = found & 15;
+                    if (s == 0 && r != 15) {
+                        bits.skip(int(found >> 8));
+                        eobRun = (quint32(1) << r) + bits.bits(r);
+                        break;
+                    }
+                    if (s > 1)
+                        return false;
+                    code = scanCode(int(found >> 8), r, s);
                 }
-                if (s > 1)
-                    return false;
                 // The code, the new coefficient's sign, then a correction bit for each
                 // coefficient already set on the way to the zero one after r others (or
                 // to the end) are passed at once.
+                const int r = (code >> 12) & 15;
                 const quint64 ahead = scanBand & (~quint64(0) << k);
-                const int stop = qMin(selectBit<kPdep>(~mask & ahead, r), se + 1);
+                const int stop = qMin(selectBit<kPdep>(~mask & ahead, r, code >> 16), se + 1);
                 const quint64 before = stop >= 64 ? ~quint64(0) : (quint64(1) << stop) - 1;
-                bits.skipMany(int(code >> 8) + s + std::popcount(mask & ahead & before));
-                mask |= quint64(s) << qMin(stop, 63);
+                bits.skipMany(int(code & 0xFF) + std::popcount(mask & ahead & before));
+                mask |= quint64((code >> 8) & 1) << qMin(stop, 63);
                 k = stop + 1;
             }
         }

@@ -15,6 +15,10 @@ struct ScanState {
     int se = 0;
     int al = 0;
     quint64 band = 0; // the scan's coefficients, as a mask
+    // An AC scan's common codes unpacked for the next kLookBits bits, made at its
+    // first block.
+    std::array<quint32, 1 << JpegHuffmanTable::kLookBits> codes{};
+    bool codesMade = false;
 };
 
 // How each kind of scan reads a run of blocks of one component that follow each other
