@@ -39,7 +39,7 @@ constexpr int kAllRows = INT_MAX;
 class Pipeline {
 public:
     Pipeline(JpegDcFrame &frame, const std::vector<JpegScan> &scans)
-        : m_frame(frame), m_scans(scans), m_rowsDone(scans.size())
+        : m_frame(frame), m_scans(scans), m_rowsDone(scans.size()), m_taken(scans.size())
     {
         for (std::size_t j = 0; j < scans.size(); ++j) {
             std::vector<std::size_t> earlier;
@@ -53,7 +53,7 @@ public:
 
     void run()
     {
-        for (std::size_t j = m_next++; j < m_scans.size() && !m_failed; j = m_next++) {
+        for (std::size_t j = take(); j < m_scans.size() && !m_failed; j = take()) {
             bool ok = false;
             try {
                 ok = readScan(j);
@@ -74,6 +74,27 @@ public:
     }
 
 private:
+    // The scan to read next, or none: of those whose earlier scans of the same
+    // coefficients are all taken, the longest. It ends last, and the other thread reads
+    // the short ones meanwhile. The first scan not taken is always one of them.
+    std::size_t take()
+    {
+        const std::lock_guard<std::mutex> lock(m_takeLock);
+        std::size_t best = m_scans.size();
+        for (std::size_t j = 0; j < m_scans.size(); ++j) {
+            if (m_taken[j])
+                continue;
+            bool ready = true;
+            for (std::size_t i : m_dependsOn[j])
+                ready = ready && m_taken[i];
+            if (ready && (best == m_scans.size() || m_scans[j].length > m_scans[best].length))
+                best = j;
+        }
+        if (best < m_scans.size())
+            m_taken[best] = true;
+        return best;
+    }
+
     // DC scans keep the DC coefficients, AC scans the masks of non-zero ones (one word
     // per block for all bands): two scans meet only on one kind in one component.
     static bool touchSameCoefficients(const JpegScan &a, const JpegScan &b)
@@ -237,7 +258,8 @@ private:
     std::vector<std::atomic<int>> m_rowsDone; // MCU rows each scan has read
     std::vector<std::vector<std::size_t>> m_dependsOn;
     std::atomic<int> m_progress = 0; // changes whenever a scan reads a row or fails
-    std::atomic<std::size_t> m_next = 0;
+    std::mutex m_takeLock;
+    std::vector<bool> m_taken; // scans a thread has begun
     std::atomic<bool> m_failed = false;
     mutable std::mutex m_whyLock;
     QString m_why;

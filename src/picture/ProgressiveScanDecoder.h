@@ -23,6 +23,7 @@ struct JpegScan {
     int restartInterval = 0;
     const uchar *data = nullptr; // the entropy-coded data, up to the end of the file
     const uchar *end = nullptr;
+    qsizetype length = 0; // the bytes up to the marker after the data: how long it takes
 };
 
 // Reads the entropy-coded data of a progressive JPEG's scans into the frame's DC
