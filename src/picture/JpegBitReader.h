@@ -55,7 +55,7 @@ public:
         m_buffer <<= n;
         m_count -= n;
     }
-    // Passes up to 80 bits: a code and the bits that follow it.
+    // Passes n bits, more than the buffer holds too: a code and the bits after it.
     void skipMany(int n)
     {
         if (n <= m_count) {

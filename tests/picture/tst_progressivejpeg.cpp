@@ -2,6 +2,7 @@
 // libjpeg makes of the same file, and the damage it must still refuse.
 
 #include "PictureTestData.h"
+#include "picture/BitSelect.h"
 #include "picture/JpegDcImage.h"
 #include "picture/JpegDecoder.h"
 #include "picture/PictureLoader.h"
@@ -284,6 +285,7 @@ private Q_SLOTS:
     void damagedOrCutProgressiveFilesAreStillRefused();
     void everyBlockReadsAsLibjpegReadsIt();
     void damageInAnyOneScanIsSeen();
+    void theNthSetBitIsFoundAsCountingFindsIt();
     void savedFuzzInputsGetLibjpegsVerdict();
 };
 
@@ -465,6 +467,43 @@ void TestProgressiveJpeg::damageInAnyOneScanIsSeen()
         QVERIFY2(refused >= scans - 4,
                  qPrintable(QStringLiteral("%1 of %2").arg(refused).arg(scans)));
     }
+}
+
+void TestProgressiveJpeg::theNthSetBitIsFoundAsCountingFindsIt()
+{
+    // Where the refinement scans' reader finds the zero coefficient a run ends on:
+    // the portable way, and PDEP where the processor has it (the reader takes one of
+    // them), for words of every density and every n.
+#ifdef QUORVEL_HAVE_PDEP
+    __builtin_cpu_init();
+    const bool pdep = __builtin_cpu_supports("bmi2");
+#endif
+    QRandomGenerator random(3);
+    int portableWrong = 0;
+    int pdepWrong = 0;
+    for (int i = 0; i < 4000; ++i) {
+        quint64 x = random.generate64();
+        for (int thinner = 0; thinner < i % 5; ++thinner)
+            x &= random.generate64();
+        if (i < 4)
+            x = std::array<quint64, 4>{0, ~quint64(0), 1, quint64(1) << 63}[std::size_t(i)];
+        int seen = 0;
+        std::array<int, 64> expected;
+        expected.fill(64);
+        for (int bit = 0; bit < 64; ++bit) {
+            if ((x >> bit) & 1)
+                expected[std::size_t(seen++)] = bit;
+        }
+        for (int n = 0; n < 64; ++n) {
+            portableWrong += picture::selectBitPortable(x, n) != expected[std::size_t(n)];
+#ifdef QUORVEL_HAVE_PDEP
+            if (pdep)
+                pdepWrong += picture::selectBitPdep(x, quint64(1) << n) != expected[std::size_t(n)];
+#endif
+        }
+    }
+    QCOMPARE(portableWrong, 0);
+    QCOMPARE(pdepWrong, 0);
 }
 
 void TestProgressiveJpeg::savedFuzzInputsGetLibjpegsVerdict()
