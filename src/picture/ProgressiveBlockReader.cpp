@@ -59,14 +59,6 @@ void makeCodes(ScanState &st, bool refinement)
 
 } // namespace
 
-quint64 band(int k, int last)
-{
-    if (k > last)
-        return 0;
-    const quint64 upTo = last >= 63 ? ~quint64(0) : (quint64(1) << (last + 1)) - 1;
-    return upTo & ~((quint64(1) << k) - 1);
-}
-
 bool dcFirst(JpegBitReader &reader, ScanState &st, int i, qint16 *dc, quint64 *, int count)
 {
     for (int b = 0; b < count; ++b) {

@@ -37,7 +37,13 @@ namespace progressive {
                             quint64 *nonzero, int count);
 
 // The coefficients a block still holds from k to last, in zig-zag order, as a mask.
-[[nodiscard]] quint64 band(int k, int last);
+[[nodiscard]] inline quint64 band(int k, int last)
+{
+    if (k > last)
+        return 0;
+    const quint64 upTo = last >= 63 ? ~quint64(0) : (quint64(1) << (last + 1)) - 1;
+    return upTo & ~((quint64(1) << k) - 1);
+}
 
 } // namespace progressive
 } // namespace picture

@@ -28,8 +28,9 @@ struct JpegScan {
 
 // Reads the entropy-coded data of a progressive JPEG's scans into the frame's DC
 // coefficients and non-zero masks, exactly as libjpeg reads them. Two threads share
-// the scans: a scan reads a row of blocks once every earlier scan of its components
-// is past that row, so the long refinement scans of a photo run side by side.
+// the scans, each taking the longest one it may begin: a scan reads a row of blocks
+// once every earlier scan of its components is past that row, so the long refinement
+// scans of a photo run side by side.
 class ProgressiveScanDecoder {
 public:
     // False, with why, at a scan libjpeg would not read cleanly.
