@@ -3,6 +3,7 @@
 
 #include "PictureTestData.h"
 #include "picture/BitSelect.h"
+#include "picture/HugePageAllocator.h"
 #include "picture/JpegDcImage.h"
 #include "picture/JpegDecoder.h"
 #include "picture/PictureLoader.h"
@@ -286,6 +287,7 @@ private Q_SLOTS:
     void everyBlockReadsAsLibjpegReadsIt();
     void damageInAnyOneScanIsSeen();
     void theNthSetBitIsFoundAsCountingFindsIt();
+    void masksOfAPhotoKeepTheirValuesOnHugePages();
     void savedFuzzInputsGetLibjpegsVerdict();
 };
 
@@ -504,6 +506,28 @@ void TestProgressiveJpeg::theNthSetBitIsFoundAsCountingFindsIt()
     }
     QCOMPARE(portableWrong, 0);
     QCOMPARE(pdepWrong, 0);
+}
+
+void TestProgressiveJpeg::masksOfAPhotoKeepTheirValuesOnHugePages()
+{
+    // A 24-megapixel photo's luma masks take 3 MB, a small picture's a few bytes: both
+    // hold what was put in, grow and shrink, and (on Linux) the large ones start on a
+    // huge page. The sanitizer build checks each goes back the way it came.
+    for (const std::size_t count : {std::size_t(100), std::size_t(376) * 1000}) {
+        std::vector<quint64, picture::HugePageAllocator<quint64>> masks(count, 0);
+        for (std::size_t i = 0; i < count; ++i)
+            masks[i] = quint64(i) * 0x9E3779B97F4A7C15ULL;
+        masks.resize(count + count / 2, 7);
+        bool kept = true;
+        for (std::size_t i = 0; i < count; ++i)
+            kept = kept && masks[i] == quint64(i) * 0x9E3779B97F4A7C15ULL;
+        QVERIFY(kept);
+        QCOMPARE(masks.back(), quint64(7));
+#if defined(__linux__)
+        if (count * sizeof(quint64) >= (std::size_t(2) << 20))
+            QCOMPARE(reinterpret_cast<quintptr>(masks.data()) % (quintptr(2) << 20), quintptr(0));
+#endif
+    }
 }
 
 void TestProgressiveJpeg::savedFuzzInputsGetLibjpegsVerdict()
