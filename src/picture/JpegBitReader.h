@@ -55,6 +55,18 @@ public:
         m_buffer <<= n;
         m_count -= n;
     }
+    // Passes n bits, more than the buffer holds too: a code and the bits after it.
+    void skipMany(int n)
+    {
+        if (n <= m_count) {
+            m_buffer = n ? (m_buffer << 1) << (n - 1) : m_buffer;
+            m_count -= n;
+            return;
+        }
+        for (; n > 32; n -= 32)
+            skip(32);
+        skip(n);
+    }
     [[nodiscard]] quint32 bits(int n)
     {
         if (n == 0)

@@ -130,6 +130,11 @@ QByteArray JpegDcImage::sequentialFile(const JpegDcFrame &f)
     body.append("\x00\x3F\x00", 3);
     segment(out, 0xDA, body);
 
+    // A DC difference and an end of block take a byte or so.
+    qsizetype blocks = 0;
+    for (const JpegDcFrame::Component &c : f.components)
+        blocks += qsizetype(c.dc.size());
+    out.reserve(out.size() + blocks + blocks / 2 + 16);
     BitWriter bits(out);
     std::array<int, 4> last{};
     auto putBlock = [&](int i, int x, int y) {

@@ -101,8 +101,9 @@ bool ProgressiveJpegReader::readMarkers(Bytes data)
             scan.restartInterval = m_restartInterval;
             scan.data = at;
             scan.end = end;
-            m_scans.push_back(scan);
             at = afterScanData(at, end);
+            scan.length = at - scan.data;
+            m_scans.push_back(scan);
             scanned = true;
             continue;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Bytes.h"
+#include "HugePageAllocator.h"
 #include "ProgressiveScanDecoder.h"
 
 #include <QByteArray>
@@ -25,8 +26,9 @@ struct JpegDcFrame {
         int blocksHigh = 0;
         int gridWide = 0; // the blocks stored, up to whole MCUs when several components
         int gridHigh = 0;
-        std::vector<qint16> dc;       // gridWide * gridHigh
-        std::vector<quint64> nonzero; // per block, which coefficients are not zero
+        std::vector<qint16> dc; // gridWide * gridHigh
+        // Per block, which coefficients are not zero.
+        std::vector<quint64, HugePageAllocator<quint64>> nonzero;
         std::array<int, 64> coefBits; // bits still to come per coefficient; -1 before any
     };
     int width = 0;

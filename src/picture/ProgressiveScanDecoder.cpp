@@ -1,5 +1,6 @@
 #include "ProgressiveScanDecoder.h"
 
+#include "ProgressiveBlockReader.h"
 #include "ProgressiveJpegReader.h"
 
 #include <atomic>
@@ -31,176 +32,6 @@ int nextJpegMarker(const uchar *&at, const uchar *end)
 
 namespace {
 
-int extend(quint32 bits, int size)
-{
-    return bits < (quint32(1) << (size - 1)) ? int(bits) - (1 << size) + 1 : int(bits);
-}
-
-// The coefficients a block still holds from k to last, in zig-zag order, as a mask.
-quint64 band(int k, int last)
-{
-    if (k > last)
-        return 0;
-    const quint64 upTo = last >= 63 ? ~quint64(0) : (quint64(1) << (last + 1)) - 1;
-    return upTo & ~((quint64(1) << k) - 1);
-}
-
-// One instruction where the processor has it (see acRefine).
-inline int bitCount(quint64 x)
-{
-    return std::popcount(x);
-}
-
-// Where the n-th set bit of a byte is, for every byte and n.
-constexpr std::array<std::array<quint8, 8>, 256> kSelectInByte = [] {
-    std::array<std::array<quint8, 8>, 256> table{};
-    for (int byte = 0; byte < 256; ++byte) {
-        int n = 0;
-        for (int bit = 0; bit < 8; ++bit) {
-            if (byte & (1 << bit))
-                table[byte][n++] = quint8(bit);
-        }
-    }
-    return table;
-}();
-
-// The position of the (n + 1)-th set bit of x, or 64 when x has fewer. Without a loop
-// whose length changes from call to call, which no branch predictor follows.
-int selectBit(quint64 x, int n)
-{
-    if (n == 0) // the common case: the very next zero one
-        return x ? std::countr_zero(x) : 64;
-    constexpr quint64 kOnes = 0x0101010101010101ULL;
-    constexpr quint64 kHigh = 0x8080808080808080ULL;
-    quint64 counts = x - ((x >> 1) & 0x5555555555555555ULL);
-    counts = (counts & 0x3333333333333333ULL) + ((counts >> 2) & 0x3333333333333333ULL);
-    counts = (counts + (counts >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-    const quint64 upTo = counts * kOnes; // byte i: the set bits in bytes 0 to i
-    const quint64 reached = ((upTo | kHigh) - quint64(n + 1) * kOnes) & kHigh;
-    if (!reached)
-        return 64;
-    const int byte = std::countr_zero(reached) >> 3;
-    const int before = byte ? int((upTo >> (8 * byte - 8)) & 0xFF) : 0;
-    return 8 * byte + kSelectInByte[(x >> (8 * byte)) & 0xFF][std::size_t(n - before)];
-}
-
-// Up to 64 bits; the reader holds at least 57 between markers.
-void skipBits(JpegBitReader &reader, int count)
-{
-    if (count > 32) {
-        reader.skip(32);
-        count -= 32;
-    }
-    reader.skip(count);
-}
-
-// What runs on from block to block within a scan, and starts again at a restart.
-struct ScanState {
-    std::array<qint64, 4> lastDc{};
-    quint32 eobRun = 0;
-    std::array<const JpegHuffmanTable *, 4> table{};
-    int ss = 0;
-    int se = 0;
-    int al = 0;
-    quint64 band = 0; // the scan's coefficients, as a mask
-};
-
-// Each kind of scan reads a block its own way; false for data libjpeg would not read
-// cleanly (a code missing from the table, a value it stores as something else).
-bool dcFirst(JpegBitReader &reader, ScanState &st, int i, qint16 &dc, quint64 &)
-{
-    const int size = reader.decode(*st.table[i]);
-    if (size < 0)
-        return false;
-    st.lastDc[i] += size ? extend(reader.bits(size), size) : 0;
-    if (st.lastDc[i] > std::numeric_limits<int>::max() ||
-        st.lastDc[i] < std::numeric_limits<int>::min())
-        return false;
-    dc = qint16(quint32(st.lastDc[i]) << st.al);
-    return true;
-}
-
-bool dcRefine(JpegBitReader &reader, ScanState &st, int, qint16 &dc, quint64 &)
-{
-    if (reader.bits(1))
-        dc = qint16(dc | (1 << st.al));
-    return true;
-}
-
-bool acFirst(JpegBitReader &reader, ScanState &st, int, qint16 &, quint64 &nonzeroHeld)
-{
-    if (st.eobRun > 0) {
-        --st.eobRun;
-        return true;
-    }
-    const JpegHuffmanTable &table = *st.table[0];
-    quint64 nonzero = nonzeroHeld;
-    for (int k = st.ss; k <= st.se; ++k) {
-        const int rs = reader.decode(table);
-        if (rs < 0)
-            return false;
-        const int r = rs >> 4;
-        const int s = rs & 15;
-        if (s) {
-            k += r;
-            const int value = extend(reader.bits(s), s);
-            if (qint16(quint32(value) << st.al) == 0)
-                return false;
-            nonzero |= quint64(1) << qMin(k, 63);
-        } else if (r == 15) {
-            k += 15;
-        } else {
-            st.eobRun = (quint32(1) << r) + reader.bits(r) - 1;
-            break;
-        }
-    }
-    nonzeroHeld = nonzero;
-    return true;
-}
-
-// The refinement scans hold most of a photo's data and count set bits at every
-// symbol: made twice, and the copy for processors with POPCNT is taken where it runs.
-#if defined(__x86_64__) && defined(__ELF__) && !defined(__SANITIZE_ADDRESS__)
-__attribute__((target_clones("default", "popcnt")))
-#endif
-bool acRefine(JpegBitReader &reader, ScanState &st, int, qint16 &, quint64 &nonzeroHeld)
-{
-    const JpegHuffmanTable &table = *st.table[0];
-    quint64 nonzero = nonzeroHeld;
-    int k = st.ss;
-    if (st.eobRun == 0) {
-        for (; k <= st.se; ++k) {
-            const int rs = reader.decode(table);
-            if (rs < 0)
-                return false;
-            const int r = rs >> 4;
-            const int s = rs & 15;
-            if (s) {
-                if (s != 1)
-                    return false;
-            } else if (r != 15) {
-                st.eobRun = (quint32(1) << r) + reader.bits(r);
-                break;
-            }
-            // The new coefficient's sign, then a correction bit for each coefficient
-            // already set on the way to the zero one after r others (or to the end).
-            const quint64 ahead = st.band & (~quint64(0) << k);
-            const int stop = qMin(selectBit(~nonzero & ahead, r), st.se + 1);
-            const quint64 before = stop >= 64 ? ~quint64(0) : (quint64(1) << stop) - 1;
-            skipBits(reader, s + bitCount(nonzero & ahead & before));
-            k = stop;
-            if (s)
-                nonzero |= quint64(1) << qMin(k, 63);
-        }
-    }
-    if (st.eobRun > 0) {
-        skipBits(reader, bitCount(nonzero & band(k, st.se)));
-        --st.eobRun;
-    }
-    nonzeroHeld = nonzero;
-    return true;
-}
-
 constexpr int kAllRows = INT_MAX;
 
 // The scans in flight: which scan each thread takes next, how far each has come, and
@@ -208,7 +39,7 @@ constexpr int kAllRows = INT_MAX;
 class Pipeline {
 public:
     Pipeline(JpegDcFrame &frame, const std::vector<JpegScan> &scans)
-        : m_frame(frame), m_scans(scans), m_rowsDone(scans.size())
+        : m_frame(frame), m_scans(scans), m_rowsDone(scans.size()), m_taken(scans.size())
     {
         for (std::size_t j = 0; j < scans.size(); ++j) {
             std::vector<std::size_t> earlier;
@@ -222,7 +53,7 @@ public:
 
     void run()
     {
-        for (std::size_t j = m_next++; j < m_scans.size() && !m_failed; j = m_next++) {
+        for (std::size_t j = take(); j < m_scans.size() && !m_failed; j = take()) {
             bool ok = false;
             try {
                 ok = readScan(j);
@@ -243,6 +74,27 @@ public:
     }
 
 private:
+    // The scan to read next, or none: of those whose earlier scans of the same
+    // coefficients are all taken, the longest. It ends last, and the other thread reads
+    // the short ones meanwhile. The first scan not taken is always one of them.
+    std::size_t take()
+    {
+        const std::lock_guard<std::mutex> lock(m_takeLock);
+        std::size_t best = m_scans.size();
+        for (std::size_t j = 0; j < m_scans.size(); ++j) {
+            if (m_taken[j])
+                continue;
+            bool ready = true;
+            for (std::size_t i : m_dependsOn[j])
+                ready = ready && m_taken[i];
+            if (ready && (best == m_scans.size() || m_scans[j].length > m_scans[best].length))
+                best = j;
+        }
+        if (best < m_scans.size())
+            m_taken[best] = true;
+        return best;
+    }
+
     // DC scans keep the DC coefficients, AC scans the masks of non-zero ones (one word
     // per block for all bands): two scans meet only on one kind in one component.
     static bool touchSameCoefficients(const JpegScan &a, const JpegScan &b)
@@ -311,15 +163,40 @@ private:
     {
         const JpegScan &scan = m_scans[j];
         if (scan.ss == 0 && scan.ah == 0)
-            return walk(j, [](auto &...a) { return dcFirst(a...); });
+            return walk(j, progressive::dcFirst);
         if (scan.ss == 0)
-            return walk(j, [](auto &...a) { return dcRefine(a...); });
+            return walk(j, progressive::dcRefine);
         if (scan.ah == 0)
-            return walk(j, [](auto &...a) { return acFirst(a...); });
-        return walk(j, [](auto &...a) { return acRefine(a...); });
+            return walk(j, progressive::acFirst);
+        return walk(j, progressive::acRefine);
     }
 
-    template <typename ReadBlock> bool walk(std::size_t j, ReadBlock readBlock)
+    using ReadBlocks = bool (*)(JpegBitReader &, ScanState &, int, qint16 *, quint64 *, int);
+
+    // Run MCUs of row my from column mx on. A scan of one component has a block for an
+    // MCU, and a row of them lies side by side; an interleaved one reads one MCU here.
+    static bool readMcus(JpegBitReader &reader, ScanState &st,
+                         const std::array<JpegDcFrame::Component *, 4> &components, bool single,
+                         int my, int mx, int run, ReadBlocks readBlocks)
+    {
+        if (single) {
+            JpegDcFrame::Component &c = *components[0];
+            const std::size_t b = std::size_t(my) * std::size_t(c.gridWide) + std::size_t(mx);
+            return readBlocks(reader, st, 0, &c.dc[b], &c.nonzero[b], run);
+        }
+        for (int i = 0; i < 4 && components[std::size_t(i)]; ++i) {
+            JpegDcFrame::Component &c = *components[std::size_t(i)];
+            for (int y = 0; y < c.v; ++y) {
+                const std::size_t row = std::size_t(my * c.v + y) * std::size_t(c.gridWide);
+                const std::size_t b = row + std::size_t(mx * c.h);
+                if (!readBlocks(reader, st, i, &c.dc[b], &c.nonzero[b], c.h))
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    bool walk(std::size_t j, ReadBlocks readBlocks)
     {
         const JpegScan &scan = m_scans[j];
         JpegDcFrame &f = m_frame;
@@ -327,7 +204,7 @@ private:
         st.ss = scan.ss;
         st.se = scan.se;
         st.al = scan.al;
-        st.band = band(scan.ss, scan.se);
+        st.band = progressive::band(scan.ss, scan.se);
         std::array<JpegDcFrame::Component *, 4> components{};
         for (int i = 0; i < scan.count; ++i) {
             st.table[std::size_t(i)] = scan.tables[std::size_t(i)].get();
@@ -342,7 +219,9 @@ private:
         for (int my = 0; my < mcuRows; ++my) {
             if (!waitForRow(j, my))
                 return false;
-            for (int mx = 0; mx < mcusPerRow; ++mx) {
+            for (int mx = 0; mx < mcusPerRow;) {
+                // The MCUs up to the next restart, or to the end of the row.
+                int run = mcusPerRow - mx;
                 if (scan.restartInterval) {
                     if (restartsToGo == 0) {
                         reader.dropBits();
@@ -357,21 +236,15 @@ private:
                         st.eobRun = 0;
                         restartsToGo = scan.restartInterval;
                     }
-                    --restartsToGo;
+                    run = qMin(run, restartsToGo);
                 }
-                for (int i = 0; i < scan.count; ++i) {
-                    JpegDcFrame::Component &c = *components[std::size_t(i)];
-                    const int h = single ? 1 : c.h;
-                    const int v = single ? 1 : c.v;
-                    for (int y = 0; y < v; ++y) {
-                        const std::size_t row = std::size_t(my * v + y) * std::size_t(c.gridWide);
-                        for (int x = 0; x < h; ++x) {
-                            const std::size_t b = row + std::size_t(mx * h + x);
-                            if (!readBlock(reader, st, i, c.dc[b], c.nonzero[b]))
-                                return undecided(QStringLiteral("a code libjpeg calls damaged"));
-                        }
-                    }
-                }
+                if (!single)
+                    run = 1;
+                if (scan.restartInterval)
+                    restartsToGo -= run;
+                if (!readMcus(reader, st, components, single, my, mx, run, readBlocks))
+                    return undecided(QStringLiteral("a code libjpeg calls damaged"));
+                mx += run;
             }
             if (reader.starved())
                 return undecided(QStringLiteral("the data ends inside a scan"));
@@ -385,7 +258,8 @@ private:
     std::vector<std::atomic<int>> m_rowsDone; // MCU rows each scan has read
     std::vector<std::vector<std::size_t>> m_dependsOn;
     std::atomic<int> m_progress = 0; // changes whenever a scan reads a row or fails
-    std::atomic<std::size_t> m_next = 0;
+    std::mutex m_takeLock;
+    std::vector<bool> m_taken; // scans a thread has begun
     std::atomic<bool> m_failed = false;
     mutable std::mutex m_whyLock;
     QString m_why;

@@ -23,12 +23,14 @@ struct JpegScan {
     int restartInterval = 0;
     const uchar *data = nullptr; // the entropy-coded data, up to the end of the file
     const uchar *end = nullptr;
+    qsizetype length = 0; // the bytes up to the marker after the data: how long it takes
 };
 
 // Reads the entropy-coded data of a progressive JPEG's scans into the frame's DC
 // coefficients and non-zero masks, exactly as libjpeg reads them. Two threads share
-// the scans: a scan reads a row of blocks once every earlier scan of its components
-// is past that row, so the long refinement scans of a photo run side by side.
+// the scans, each taking the longest one it may begin: a scan reads a row of blocks
+// once every earlier scan of its components is past that row, so the long refinement
+// scans of a photo run side by side.
 class ProgressiveScanDecoder {
 public:
     // False, with why, at a scan libjpeg would not read cleanly.

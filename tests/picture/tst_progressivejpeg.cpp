@@ -2,6 +2,8 @@
 // libjpeg makes of the same file, and the damage it must still refuse.
 
 #include "PictureTestData.h"
+#include "picture/BitSelect.h"
+#include "picture/HugePageAllocator.h"
 #include "picture/JpegDcImage.h"
 #include "picture/JpegDecoder.h"
 #include "picture/PictureLoader.h"
@@ -206,6 +208,72 @@ QList<QByteArray> samples()
             encode(image, separateDc), encode(image, interleaved), encode(image, wide)};
 }
 
+// The coefficients of every block as libjpeg reads them: per component, rows of
+// blocks of 64 in natural order.
+std::vector<std::vector<std::array<JCOEF, 64>>> libjpegCoefficients(const QByteArray &file)
+{
+    jpeg_decompress_struct d{};
+    LibjpegError err{};
+    d.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = throwToTest;
+    std::vector<std::vector<std::array<JCOEF, 64>>> all;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&d);
+        return {};
+    }
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, reinterpret_cast<const unsigned char *>(file.constData()),
+                 static_cast<unsigned long>(file.size()));
+    jpeg_read_header(&d, TRUE);
+    jvirt_barray_ptr *arrays = jpeg_read_coefficients(&d);
+    for (int ci = 0; ci < d.num_components; ++ci) {
+        const jpeg_component_info &comp = d.comp_info[ci];
+        std::vector<std::array<JCOEF, 64>> blocks;
+        for (JDIMENSION y = 0; y < comp.height_in_blocks; ++y) {
+            JBLOCKARRAY row = d.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&d),
+                                                        arrays[ci], y, 1, FALSE);
+            for (JDIMENSION x = 0; x < comp.width_in_blocks; ++x) {
+                std::array<JCOEF, 64> block;
+                std::copy(row[0][x], row[0][x] + 64, block.begin());
+                blocks.push_back(block);
+            }
+        }
+        all.push_back(std::move(blocks));
+    }
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_decompress(&d);
+    return all;
+}
+
+// Where the k-th coefficient in zig-zag order sits in a block.
+constexpr std::array<int, 64> kZigZag = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+// The file with bytes from the middle of scan number `scan`'s data on (at most 40)
+// turned into stuffed 0xFF bytes: all one bits, which no AC or DC code starts.
+QByteArray onesInScan(const QByteArray &file, int scan)
+{
+    qsizetype header = -1;
+    for (int i = 0; i <= scan; ++i) {
+        header = file.indexOf(QByteArray("\xFF\xDA", 2), header + 1);
+        if (header < 0)
+            return {};
+    }
+    const qsizetype data = header + 2 + ((uchar(file[header + 2]) << 8) | uchar(file[header + 3]));
+    qsizetype end = data;
+    while (end + 1 < file.size() && !(uchar(file[end]) == 0xFF && file[end + 1] != 0 &&
+                                      (uchar(file[end + 1]) & 0xF8) != 0xD0))
+        ++end;
+    QByteArray broken = file;
+    for (qsizetype i = (data + end) / 2; i + 1 < end && i < (data + end) / 2 + 40; i += 2) {
+        broken[i] = char(0xFF);
+        broken[i + 1] = '\0';
+    }
+    return broken;
+}
+
 } // namespace
 
 class TestProgressiveJpeg : public QObject {
@@ -216,6 +284,10 @@ private Q_SLOTS:
     void dcScansGiveTheEighthOfTheFullDecode();
     void damageLibjpegSeesIsNeverReadAsSound();
     void damagedOrCutProgressiveFilesAreStillRefused();
+    void everyBlockReadsAsLibjpegReadsIt();
+    void damageInAnyOneScanIsSeen();
+    void theNthSetBitIsFoundAsCountingFindsIt();
+    void masksOfAPhotoKeepTheirValuesOnHugePages();
     void savedFuzzInputsGetLibjpegsVerdict();
 };
 
@@ -340,6 +412,122 @@ void TestProgressiveJpeg::damagedOrCutProgressiveFilesAreStillRefused()
     QVERIFY(reader.read(Bytes(endless)) == ProgressiveJpegReader::Verdict::Undecided);
     QVERIFY2(reader.why().contains(QStringLiteral("too many scans")), qPrintable(reader.why()));
     QVERIFY(!PictureLoader::loadBytes(endless).picture);
+}
+
+void TestProgressiveJpeg::everyBlockReadsAsLibjpegReadsIt()
+{
+    // The DC coefficient and the non-zero AC ones of every block, after all scans,
+    // with restarts, sampling and scan scripts of every kind: what the next scan of a
+    // band needs, read on two threads, block runs split at restarts.
+    for (const QByteArray &file : samples()) {
+        ProgressiveJpegReader reader;
+        QVERIFY2(reader.read(Bytes(file)) == ProgressiveJpegReader::Verdict::Clean,
+                 qPrintable(reader.why()));
+        const auto coefficients = libjpegCoefficients(file);
+        const auto &components = reader.frame().components;
+        QCOMPARE(coefficients.size(), components.size());
+        for (std::size_t c = 0; c < components.size(); ++c) {
+            const auto &component = components[c];
+            QCOMPARE(qsizetype(coefficients[c].size()),
+                     qsizetype(component.blocksWide) * component.blocksHigh);
+            int mismatches = 0;
+            for (int y = 0; y < component.blocksHigh; ++y) {
+                for (int x = 0; x < component.blocksWide; ++x) {
+                    const auto &block =
+                        coefficients[c][std::size_t(y) * std::size_t(component.blocksWide) +
+                                        std::size_t(x)];
+                    quint64 expected = 0;
+                    for (int k = 1; k < 64; ++k)
+                        expected |= quint64(block[std::size_t(kZigZag[std::size_t(k)])] != 0) << k;
+                    const std::size_t at =
+                        std::size_t(y) * std::size_t(component.gridWide) + std::size_t(x);
+                    mismatches += (component.nonzero[at] & ~quint64(1)) != expected ||
+                                  component.dc[at] != block[0];
+                }
+            }
+            QCOMPARE(mismatches, 0);
+        }
+    }
+}
+
+void TestProgressiveJpeg::damageInAnyOneScanIsSeen()
+{
+    // Whichever thread reads the scan, of luma or chroma, of DC or AC, first or
+    // refinement: codes a table lacks make the file not clean. A DC refinement takes
+    // the ones as bits, for libjpeg as for the reader.
+    for (const QByteArray &file : {samples()[0], samples()[3], samples()[5]}) {
+        const int scans = int(file.count(QByteArray("\xFF\xDA", 2)));
+        int refused = 0;
+        for (int scan = 0; scan < scans; ++scan) {
+            const QByteArray broken = onesInScan(file, scan);
+            QVERIFY(!broken.isEmpty());
+            ProgressiveJpegReader reader;
+            const bool clean = reader.read(Bytes(broken)) == ProgressiveJpegReader::Verdict::Clean;
+            QCOMPARE(clean, libjpegFindsSound(broken));
+            refused += !clean;
+        }
+        QVERIFY2(refused >= scans - 4,
+                 qPrintable(QStringLiteral("%1 of %2").arg(refused).arg(scans)));
+    }
+}
+
+void TestProgressiveJpeg::theNthSetBitIsFoundAsCountingFindsIt()
+{
+    // Where the refinement scans' reader finds the zero coefficient a run ends on:
+    // the portable way, and PDEP where the processor has it (the reader takes one of
+    // them), for words of every density and every n.
+#ifdef QUORVEL_HAVE_PDEP
+    __builtin_cpu_init();
+    const bool pdep = __builtin_cpu_supports("bmi2");
+#endif
+    QRandomGenerator random(3);
+    int portableWrong = 0;
+    int pdepWrong = 0;
+    for (int i = 0; i < 4000; ++i) {
+        quint64 x = random.generate64();
+        for (int thinner = 0; thinner < i % 5; ++thinner)
+            x &= random.generate64();
+        if (i < 4)
+            x = std::array<quint64, 4>{0, ~quint64(0), 1, quint64(1) << 63}[std::size_t(i)];
+        int seen = 0;
+        std::array<int, 64> expected;
+        expected.fill(64);
+        for (int bit = 0; bit < 64; ++bit) {
+            if ((x >> bit) & 1)
+                expected[std::size_t(seen++)] = bit;
+        }
+        for (int n = 0; n < 64; ++n) {
+            portableWrong += picture::selectBitPortable(x, n) != expected[std::size_t(n)];
+#ifdef QUORVEL_HAVE_PDEP
+            if (pdep)
+                pdepWrong += picture::selectBitPdep(x, quint64(1) << n) != expected[std::size_t(n)];
+#endif
+        }
+    }
+    QCOMPARE(portableWrong, 0);
+    QCOMPARE(pdepWrong, 0);
+}
+
+void TestProgressiveJpeg::masksOfAPhotoKeepTheirValuesOnHugePages()
+{
+    // A 24-megapixel photo's luma masks take 3 MB, a small picture's a few bytes: both
+    // hold what was put in, grow and shrink, and (on Linux) the large ones start on a
+    // huge page. The sanitizer build checks each goes back the way it came.
+    for (const std::size_t count : {std::size_t(100), std::size_t(376) * 1000}) {
+        std::vector<quint64, picture::HugePageAllocator<quint64>> masks(count, 0);
+        for (std::size_t i = 0; i < count; ++i)
+            masks[i] = quint64(i) * 0x9E3779B97F4A7C15ULL;
+        masks.resize(count + count / 2, 7);
+        bool kept = true;
+        for (std::size_t i = 0; i < count; ++i)
+            kept = kept && masks[i] == quint64(i) * 0x9E3779B97F4A7C15ULL;
+        QVERIFY(kept);
+        QCOMPARE(masks.back(), quint64(7));
+#if defined(__linux__)
+        if (count * sizeof(quint64) >= (std::size_t(2) << 20))
+            QCOMPARE(reinterpret_cast<quintptr>(masks.data()) % (quintptr(2) << 20), quintptr(0));
+#endif
+    }
 }
 
 void TestProgressiveJpeg::savedFuzzInputsGetLibjpegsVerdict()
