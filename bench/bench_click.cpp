@@ -10,6 +10,7 @@
 #include "picture/FitArithmetic.h"
 #include "picture/PictureTestData.h"
 #include "shell/Form1.h"
+#include "shell/LargePages.h"
 #include "shell/RealDesktop.h"
 
 #include <QApplication>
@@ -154,6 +155,8 @@ QStringList makePictures(const QString &folder)
 
 int main(int argc, char *argv[])
 {
+    // Large pages as the viewer itself runs with them.
+    startAgainWithLargePages(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -1,5 +1,7 @@
 """Starting the program: what a first-time user sees, and the stored start-up folder."""
 
+from pathlib import Path
+
 from harness import layout
 from harness.app import CAPTION_PREFIX
 from harness.images import close_to
@@ -30,6 +32,12 @@ def test_first_run_opens_the_start_folder(desktop):
 
     assert app.caption() == CAPTION_PREFIX + str(folder)
     assert app.working_folder() == str(folder)
+    # Started again at once with large pages for its pictures, where the system has them.
+    thp = Path("/sys/kernel/mm/transparent_hugepage/enabled")
+    if thp.exists() and "[never]" not in thp.read_text():
+        environment = Path(f"/proc/{app.pid}/environ").read_bytes().split(b"\0")
+        assert any(entry.startswith(b"GLIBC_TUNABLES=") and b"glibc.malloc.hugetlb=1" in entry
+                   for entry in environment)
     assert app.client_size() == layout.CLIENT_SIZE
     assert app.drive() == "Home"
     # The chain from the volume root down to the open folder, then its subfolders;
