@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QThread>
 #include <cstdio>
 
 namespace {
@@ -39,6 +40,9 @@ int main(int argc, char *argv[])
     // Read now, on a thread of its own, while the toolkit and the window are being
     // built: the panel is shown in plain pixels on most screens, and a picture drawn at
     // another ratio makes its raster when first drawn.
+    // Qt takes the first thread that touches it for the main one: this one, before the
+    // reader starts.
+    (void)QThread::currentThread();
     FilePictures files;
     EarlyPicture early(files, commandLine.path);
 

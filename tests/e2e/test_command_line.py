@@ -32,6 +32,9 @@ def test_named_picture_is_shown_as_if_clicked(desktop):
     assert app.highlighted("File1") == [name]
     assert close_to(RED)(app.panel_pixels().pixel(INNER + 60, INNER + 40))
     assert app.message_box() is None
+    # The picture is read while the toolkit starts, on a thread the toolkit must not
+    # take for its main one.
+    assert "not created in the main() thread" not in app.output()
 
 
 def test_missing_path_is_reported_then_the_usual_start(desktop):
