@@ -37,11 +37,10 @@ int main(int argc, char *argv[])
     }
     startAgainWithLargePages(argv);
 
-    // Read now, on a thread of its own, while the toolkit and the window are being
-    // built: the panel is shown in plain pixels on most screens, and a picture drawn at
-    // another ratio makes its raster when first drawn.
-    // Qt takes the first thread that touches it for the main one: this one, before the
-    // reader starts.
+    // The picture is read now, on a thread of its own, while the toolkit and the window
+    // are being built: the panel is shown in plain pixels on most screens, and a picture
+    // drawn at another ratio makes its raster when first drawn. Qt takes the first
+    // thread that touches it for its main one, so this one touches it first.
     (void)QThread::currentThread();
     FilePictures files;
     EarlyPicture early(files, commandLine.path);

@@ -27,9 +27,9 @@ JpegPicture::Loaded JpegPicture::load(QByteArray bytes, qreal devicePixelRatio,
     const std::optional<QSize> fit = panelFitSize(picture->m_natural, devicePixelRatio);
     const int denominator = fit ? picture->denominatorFor(*fit) : 1;
     const QSize drawn = drawnSize ? drawnSize(picture->m_natural) : QSize();
-    if (drawnSize && showsShrunk(drawn, picture->m_natural) && !drawn.isEmpty() &&
-        picture->denominatorFor(drawn) < denominator) {
-        Decoded shrunk = picture->decodeShrunk(drawn, picture->denominatorFor(drawn));
+    const int drawnDenominator = drawn.isEmpty() ? denominator : picture->denominatorFor(drawn);
+    if (showsShrunk(drawn, picture->m_natural) && drawnDenominator < denominator) {
+        Decoded shrunk = picture->decodeShrunk(drawn, drawnDenominator);
         if (!shrunk.ok()) {
             result.failure = shrunk.failure;
             return result;
