@@ -1,42 +1,63 @@
 #include "LargePages.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <string>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
+constexpr const char *kName = "GLIBC_TUNABLES";
+constexpr const char *kTunable = "glibc.malloc.hugetlb";
+
 // "never" when the kernel offers no transparent huge pages at all.
 bool systemHasLargePages()
 {
-    std::ifstream setting("/sys/kernel/mm/transparent_hugepage/enabled");
-    std::string modes;
-    return std::getline(setting, modes) && modes.find("[never]") == std::string::npos;
+    const int file = open("/sys/kernel/mm/transparent_hugepage/enabled", O_RDONLY | O_CLOEXEC);
+    if (file < 0)
+        return false;
+    char modes[128] = {};
+    const ssize_t length = read(file, modes, sizeof modes - 1);
+    close(file);
+    return length > 0 && !std::strstr(modes, "[never]");
 }
 
 } // namespace
 
-void startAgainWithLargePages(char *argv[])
+bool askForLargePages()
 {
 #if defined(__linux__) && defined(__GLIBC__)
-    constexpr const char *kName = "GLIBC_TUNABLES";
-    constexpr const char *kTunable = "glibc.malloc.hugetlb";
     const char *current = std::getenv(kName);
+    if (current && !*current)
+        current = nullptr;
     if ((current && std::strstr(current, kTunable)) || !systemHasLargePages())
-        return;
-    const std::string before = current ? current : "";
-    const std::string wanted = (before.empty() ? std::string() : before + ":") + kTunable + "=1";
-    if (setenv(kName, wanted.c_str(), 1) != 0)
-        return;
-    execv("/proc/self/exe", argv);
-    // Still here: the program goes on as it was started, and so do the ones it starts.
-    if (current)
-        setenv(kName, before.c_str(), 1);
-    else
-        unsetenv(kName);
+        return false;
+    // Plain C strings: the launcher has only the C library.
+    const std::size_t size = (current ? std::strlen(current) + 1 : 0) + std::strlen(kTunable) + 3;
+    char *wanted = static_cast<char *>(std::malloc(size));
+    if (!wanted)
+        return false;
+    std::snprintf(wanted, size, "%s%s%s=1", current ? current : "", current ? ":" : "", kTunable);
+    const bool asked = setenv(kName, wanted, 1) == 0;
+    std::free(wanted);
+    return asked;
 #else
-    (void)argv;
+    return false;
 #endif
+}
+
+void startAgainWithLargePages(char *argv[])
+{
+    const char *current = std::getenv(kName);
+    char *before = current ? strdup(current) : nullptr;
+    if (askForLargePages()) {
+        execv("/proc/self/exe", argv);
+        // Still here: the program goes on as it was started, and so do the ones it starts.
+        if (before)
+            setenv(kName, before, 1);
+        else
+            unsetenv(kName);
+    }
+    std::free(before);
 }
