@@ -1,0 +1,50 @@
+#include "shell/LargePages.h"
+
+#include <QFile>
+#include <QTest>
+#include <cstdlib>
+
+// The launcher's one change to the environment: glibc's large pages are asked for, and
+// whatever the user set in the same variable stays as it was.
+class TestLargePages : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void keepsTheUsersTunables_data();
+    void keepsTheUsersTunables();
+};
+
+void TestLargePages::keepsTheUsersTunables_data()
+{
+    QTest::addColumn<QByteArray>("before"); // "-" for unset
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<QByteArray>("after");
+
+    QTest::newRow("unset") << QByteArray("-") << true << QByteArray("glibc.malloc.hugetlb=1");
+    QTest::newRow("empty") << QByteArray("") << true << QByteArray("glibc.malloc.hugetlb=1");
+    QTest::newRow("other tunables kept")
+        << QByteArray("glibc.malloc.check=0") << true
+        << QByteArray("glibc.malloc.check=0:glibc.malloc.hugetlb=1");
+    QTest::newRow("the user's own choice wins")
+        << QByteArray("glibc.malloc.hugetlb=0") << false << QByteArray("glibc.malloc.hugetlb=0");
+}
+
+void TestLargePages::keepsTheUsersTunables()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(bool, asked);
+    QFETCH(QByteArray, after);
+    QFile thp(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"));
+    if (!thp.open(QIODevice::ReadOnly) || thp.readAll().contains("[never]"))
+        QSKIP("this system has no transparent huge pages");
+
+    if (before == "-")
+        unsetenv("GLIBC_TUNABLES");
+    else
+        setenv("GLIBC_TUNABLES", before.constData(), 1);
+    QCOMPARE(askForLargePages(), asked);
+    QCOMPARE(QByteArray(std::getenv("GLIBC_TUNABLES")), after);
+}
+
+QTEST_GUILESS_MAIN(TestLargePages)
+#include "tst_largepages.moc"
