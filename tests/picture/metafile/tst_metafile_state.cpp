@@ -3,7 +3,6 @@
 #include "MetafileBuilder.h"
 #include "MetafileTestUtil.h"
 
-#include <QFontInfo>
 #include <QTest>
 #include <cmath>
 
@@ -109,46 +108,17 @@ QByteArray xform(float m11, float m12, float m21, float m22, float dx, float dy)
     return b.data();
 }
 
-QByteArray emfText(int x, int y, const QString &text, quint32 options = 0)
-{
-    Bytes b;
-    b.i32(0).i32(0).i32(-1).i32(-1); // bounds
-    b.u32(1).f32(1).f32(1);          // compatible mode, scales
-    const quint32 offString = 8 + 16 + 12 + 40;
-    b.i32(x).i32(y).u32(quint32(text.size())).u32(offString).u32(options);
-    b.i32(0).i32(0).i32(0).i32(0); // rectangle
-    b.u32(0);                      // no dx
-    for (QChar c : text)
-        b.u16(c.unicode());
-    return b.data();
-}
-
-QByteArray emfFont(int slot, int height, const QString &face, int width = 0)
-{
-    Bytes b;
-    b.u32(quint32(slot)).i32(height).i32(width).i32(0).i32(0).i32(400);
-    b.u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0);
-    for (int i = 0; i < 32; ++i)
-        b.u16(i < face.size() ? face.at(i).unicode() : 0);
-    return b.data();
-}
-
 // Ink of one run of transparent text in a 300 x 200 EMF.
 QRect emfTextInk(const QString &face, int height, const QString &text, quint32 align = 0,
-                 int y = 20, int width = 0)
+                 QPoint at = {10, 20}, int width = 0)
 {
     EmfBuilder e(QSize(300, 200));
     e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, height, face, width));
     e.rec(EMR_SELECTOBJECT, {1});
     e.rec(EMR_SETBKMODE, {1});
     e.rec(EMR_SETTEXTALIGN, {align});
-    e.rec(EMR_EXTTEXTOUTW, emfText(10, y, text));
+    e.rec(EMR_EXTTEXTOUTW, emfText(at.x(), at.y(), text));
     return inkBounds(renderNatural(e.finish()));
-}
-
-bool installed(const QString &family)
-{
-    return QFontInfo(QFont(family)).family().startsWith(family);
 }
 
 } // namespace
@@ -540,13 +510,7 @@ void TestMetafileState::rop2NotInvertsDestination()
 void TestMetafileState::textAlignmentPlacesInk()
 {
     auto render = [](quint32 align, int x, int y) {
-        EmfBuilder e(QSize(200, 100));
-        e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -30, QStringLiteral("DejaVu Sans")));
-        e.rec(EMR_SELECTOBJECT, {1});
-        e.rec(EMR_SETBKMODE, {1});
-        e.rec(EMR_SETTEXTALIGN, {align});
-        e.rec(EMR_EXTTEXTOUTW, emfText(x, y, QStringLiteral("HH")));
-        return inkBounds(renderNatural(e.finish()));
+        return emfTextInk(QStringLiteral("DejaVu Sans"), -30, QStringLiteral("HH"), align, {x, y});
     };
     const QRect top = render(0, 100, 20); // TA_TOP | TA_LEFT
     QVERIFY(!top.isEmpty());
@@ -688,9 +652,9 @@ void TestMetafileState::fontWidthScalesFromTheAverageLetter()
     const QString text = QStringLiteral("Tiny Pictures");
     const int natural = emfTextInk(QStringLiteral("Arial"), -40, text).width();
     QVERIFY2(natural > 200, qPrintable(QString::number(natural)));
-    const int average = emfTextInk(QStringLiteral("Arial"), -40, text, 0, 20, 18).width();
+    const int average = emfTextInk(QStringLiteral("Arial"), -40, text, 0, {10, 20}, 18).width();
     QVERIFY2(qAbs(average - natural) <= 5, qPrintable(QString::number(average)));
-    const int half = emfTextInk(QStringLiteral("Arial"), -40, text, 0, 20, 9).width();
+    const int half = emfTextInk(QStringLiteral("Arial"), -40, text, 0, {10, 20}, 9).width();
     QVERIFY2(qAbs(2 * half - natural) <= 10, qPrintable(QString::number(half)));
 }
 
@@ -706,7 +670,7 @@ void TestMetafileState::fontCellIsTheWindowsAscentAndDescent()
     const QRect top = emfTextInk(QStringLiteral("Symbol"), -100, etas);
     QVERIFY2(qAbs(top.bottom() + 1 - 113) <= 2, qPrintable(QString::number(top.bottom())));
     // A cell height of 124 is that same em (TA_BASELINE).
-    const QRect cell = emfTextInk(QStringLiteral("Symbol"), 124, etas, 24, 150);
+    const QRect cell = emfTextInk(QStringLiteral("Symbol"), 124, etas, 24, {10, 150});
     QVERIFY2(qAbs(cell.height() - top.height()) <= 2, qPrintable(QString::number(cell.height())));
 
     // Windows draws Helvetica as Arial, whose ascent is not that of the
