@@ -23,8 +23,7 @@ class TestFileCommands : public QObject {
 private Q_SLOTS:
     void init();
     void cleanup();
-    void bothRefuseWhenNothingIsShown();
-    void runOpensTheShownFileFromTheProgramsFolder();
+    void runOpensTheShownFileFromTheProgramsFolderAndNothingElse();
     void deleteAsksThenTrashesAndReadsTheFolderAgain();
     void deleteAnsweredNoKeepsTheFileAndStillRereads();
     void failedTrashKeepsTheFileAndSaysWhy();
@@ -58,19 +57,17 @@ Form1 &TestFileCommands::startWithSelection()
     return form;
 }
 
-void TestFileCommands::bothRefuseWhenNothingIsShown()
+void TestFileCommands::runOpensTheShownFileFromTheProgramsFolderAndNothingElse()
 {
+    // Nothing shown: both commands refuse.
     Form1 &form = m_desktop->started(m_folder);
     form.controls().menus.run1->click();
     form.controls().menus.delete_->click();
     QCOMPARE(m_desktop->messages.shown, (QList<RecordedMessage>{kPleaseSelect, kPleaseSelect}));
-    QVERIFY(m_desktop->shell.opened.isEmpty());
-    QVERIFY(m_desktop->shell.trashed.isEmpty());
-}
+    QVERIFY(m_desktop->shell.opened.isEmpty() && m_desktop->shell.trashed.isEmpty());
 
-void TestFileCommands::runOpensTheShownFileFromTheProgramsFolder()
-{
-    Form1 &form = startWithSelection();
+    m_desktop->messages.shown.clear();
+    form.controls().File1->selectFile(QStringLiteral("-50% \"off\" café.bmp"));
     form.controls().menus.run1->click();
     QVERIFY(m_desktop->messages.shown.isEmpty());
     QCOMPARE(m_desktop->shell.opened,
