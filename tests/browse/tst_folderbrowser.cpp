@@ -79,8 +79,6 @@ void TestFolderBrowser::filterItemsSelectTheirTypes()
                                  "*.Rle;*.Dib;*.Wmf;*.Emf", "*.bmp;*.gif;*.jpg", "*.ico;*.cur",
                                  "*.bmp", "*.jpg", "*.gif", "*.ico", "*.cur"}));
     QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
-    QCOMPARE(c.File1->pattern(),
-             QStringLiteral("*.bmp;*.gif;*.jpg;*.ico;*.cur;*.Rle;*.Dib;*.Wmf;*.Emf"));
     QCOMPARE(entriesOf(*c.File1), (QStringList{"a.bmp", "B.BMP", "c.gif", "d.jpg", "e.ico", "f.cur",
                                                "g.rle", "h.DIB", "i.wmf", "j.emf"}));
 

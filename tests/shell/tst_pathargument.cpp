@@ -260,6 +260,7 @@ void TestPathArgument::secondCopyIgnoresThePath()
              (QList<RecordedMessage>{{QStringLiteral("The program is already running!"), 0,
                                       QStringLiteral("Quorvel 1.36")}}));
     QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel 1.36"));
+    QVERIFY(!form.isVisible());
 }
 
 QTEST_MAIN(TestPathArgument)

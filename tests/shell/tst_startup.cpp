@@ -19,7 +19,6 @@ private Q_SLOTS:
     void firstRunOpensTheStartFolder();
     void storedFolderDecidesWhereToStart_data();
     void storedFolderDecidesWhereToStart();
-    void secondCopyOnlySaysSoAndEnds();
     void lockAdmitsOneCopyAndOutlivesAKilledOne();
     void exitEndsTheProgram();
     void closingTheMainWindowEndsTheProgram();
@@ -37,8 +36,6 @@ void TestStartup::firstRunOpensTheStartFolder()
 
     QCOMPARE(form.windowTitle(), titleFor(start));
     QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
-    QCOMPARE(c.File1->pattern(),
-             QStringLiteral("*.bmp;*.gif;*.jpg;*.ico;*.cur;*.Rle;*.Dib;*.Wmf;*.Emf"));
     QCOMPARE(entriesOf(*c.File1), (QStringList{".hidden.gif", "b.bmp"}));
     QCOMPARE(entriesOf(*c.File2), entriesOf(*c.File1));
     QVERIFY(!c.menus.goto1->isEnabled());
@@ -85,19 +82,6 @@ void TestStartup::storedFolderDecidesWhereToStart()
     QCOMPARE(form.windowTitle(), titleFor(expected));
     QVERIFY(form.controls().menus.goto1->isEnabled());
     QVERIFY(desktop.messages.shown.isEmpty());
-}
-
-void TestStartup::secondCopyOnlySaysSoAndEnds()
-{
-    TestDesktop desktop;
-    desktop.application.anotherInstance = true;
-    Form1 &form = desktop.window(desktop.home());
-    QVERIFY(!form.Form_Load());
-    QCOMPARE(desktop.messages.shown,
-             (QList<RecordedMessage>{{QStringLiteral("The program is already running!"), 0,
-                                      QStringLiteral("Quorvel 1.36")}}));
-    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel 1.36"));
-    QVERIFY(!form.isVisible());
 }
 
 void TestStartup::lockAdmitsOneCopyAndOutlivesAKilledOne()
