@@ -1,10 +1,12 @@
 #include "browse/ViewingModes.h"
 #include "fileops/ClipboardCommands.h"
+#include "picture/PictureTestData.h"
 #include "shell/platform/ClipboardPictures.h"
 #include "support/TestDesktop.h"
 
-#include <QBuffer>
 #include <QTest>
+
+using testdata::encoded;
 
 namespace {
 
@@ -15,15 +17,6 @@ const RecordedMessage kInvalid{QStringLiteral("Invalid Clipboard Format!"), 16,
 const RecordedMessage kNothing{QStringLiteral("No Image/Picture is Found in ClipBoard"), 32,
                                QStringLiteral("Quorvel")};
 const RecordedMessage kFinished{QStringLiteral("Process Finished!"), 0, QStringLiteral("Quorvel")};
-
-QByteArray encoded(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
 
 // A BMP whose header claims a size; only the header is there.
 QByteArray bmpClaiming(qint32 width, qint32 height)
