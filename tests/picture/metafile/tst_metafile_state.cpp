@@ -131,8 +131,7 @@ private Q_SLOTS:
     void saveRestoreRelativeAndAbsolute();
     void clipRectsRegionsAndPathsLimitDrawing();
     void fillModesDecideOverlaps();
-    void wmfObjectTableReusesLowestFreeSlot();
-    void emfDeletedObjectKeepsSelection();
+    void objectTablesReuseTheLowestSlotAndKeepWhatIsSelected();
     void rop2NotInvertsDestination();
     void textAlignmentPlacesInk();
     void textUpdatesCurrentPosition();
@@ -442,7 +441,7 @@ void TestMetafileState::fillModesDecideOverlaps()
     }
 }
 
-void TestMetafileState::wmfObjectTableReusesLowestFreeSlot()
+void TestMetafileState::objectTablesReuseTheLowestSlotAndKeepWhatIsSelected()
 {
     WmfBuilder w;
     w.rec(CREATEBRUSHINDIRECT, wmfBrush(RED));  // slot 0
@@ -462,10 +461,7 @@ void TestMetafileState::wmfObjectTableReusesLowestFreeSlot()
     QCOMPARE_COLOR(img, 25, 25, kGreen);
     QCOMPARE_COLOR(img, 75, 75, kBlue);
     QCOMPARE_COLOR(img, 75, 25, kRed);
-}
 
-void TestMetafileState::emfDeletedObjectKeepsSelection()
-{
     // Deleting a selected brush leaves it in use until another is selected;
     // selecting an empty slot changes nothing.
     EmfBuilder e = emfWithNullPen();
@@ -474,8 +470,8 @@ void TestMetafileState::emfDeletedObjectKeepsSelection()
     e.rec(EMR_SELECTOBJECT, {1});
     e.rec(EMR_SELECTOBJECT, {40});
     e.rec(EMR_RECTANGLE, {0, 0, 50, 50});
-    const QImage img = renderNatural(e.finish());
-    QCOMPARE_COLOR(img, 25, 25, kRed);
+    const QImage kept = renderNatural(e.finish());
+    QCOMPARE_COLOR(kept, 25, 25, kRed);
 }
 
 void TestMetafileState::rop2NotInvertsDestination()
