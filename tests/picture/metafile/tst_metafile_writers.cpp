@@ -121,7 +121,6 @@ class TestMetafileWriters : public QObject {
 
 private Q_SLOTS:
     void embeddedEmfIsDrawnInsteadOfTheWmfRecords();
-    void embeddedEmfChecksumsOfBothKindsAreAccepted();
     void damagedEmbeddedEmfFallsBackToTheWmfRecords_data();
     void damagedEmbeddedEmfFallsBackToTheWmfRecords();
     void farOutPolyPolygonsFillTheirExactPixels();
@@ -145,23 +144,19 @@ void TestMetafileWriters::embeddedEmfIsDrawnInsteadOfTheWmfRecords()
     const QImage wide = pic->render(QSize(300, 60));
     QCOMPARE_COLOR(wide, 140, 30, kBlue);
     QCOMPARE_COLOR(wide, 160, 30, kWhite);
-}
 
-void TestMetafileWriters::embeddedEmfChecksumsOfBothKindsAreAccepted()
-{
-    // Windows chooses the checksum that makes all the words of the WMF (from its
-    // standard header on) add up to zero.
-    const QByteArray emf = blueLeftHalfEmf();
+    // The checksum of the other kind: Windows chooses the one that makes all the words
+    // of the WMF (from its standard header on) add up to zero.
     QByteArray wmf = redWmfCarrying(embeddedEmfEscapes(emf, 300, quint16(0)));
     const qsizetype checksumAt = 22 + 18 + 6 + 2 + 2 + 12;
     quint16 sum = 0;
     for (qsizetype i = 22; i + 1 < wmf.size(); i += 2)
         sum = quint16(sum + qFromLittleEndian<quint16>(wmf.constData() + i));
     qToLittleEndian<quint16>(quint16(-sum), wmf.data() + checksumAt);
-    const auto pic = loadOrFail(wmf);
-    QVERIFY(pic);
-    QVERIFY(pic->hasEmbeddedEmf());
-    QCOMPARE_COLOR(pic->render(QSize(100, 100)), 10, 50, kBlue);
+    const auto summed = loadOrFail(wmf);
+    QVERIFY(summed);
+    QVERIFY(summed->hasEmbeddedEmf());
+    QCOMPARE_COLOR(summed->render(QSize(100, 100)), 10, 50, kBlue);
 }
 
 void TestMetafileWriters::damagedEmbeddedEmfFallsBackToTheWmfRecords_data()
