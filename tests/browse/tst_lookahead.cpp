@@ -55,8 +55,12 @@ private Q_SLOTS:
     void aStepToALargePictureBeingReadAheadWaitsForThatDecode();
 
 private:
-    Form1Controls &start();
-    PictureLookAhead &lookAhead() { return m_desktop->window(m_folder).loading().lookAhead(); }
+    // The started window's controls and its look-ahead.
+    struct Started {
+        Form1Controls &c;
+        PictureLookAhead &ahead;
+    };
+    Started start();
     [[nodiscard]] QString pathOf(int index) const
     {
         return m_folder + QStringLiteral("/p%1.bmp").arg(index);
@@ -92,16 +96,15 @@ void TestLookAhead::cleanup()
     m_gatedPictures.reset();
 }
 
-Form1Controls &TestLookAhead::start()
+TestLookAhead::Started TestLookAhead::start()
 {
     m_form = &m_desktop->started(m_folder);
-    return m_form->controls();
+    return {m_form->controls(), m_form->loading().lookAhead()};
 }
 
 void TestLookAhead::neighboursAreReadAheadAndShownAsAClickWouldShowThem()
 {
-    Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    auto [c, ahead] = start();
     c.File1->setCurrentRow(2);
     QCOMPARE(shownColour(c), kColours.at(2));
     for (const int neighbour : {0, 1, 3, 4})
@@ -128,8 +131,7 @@ void TestLookAhead::neighboursAreReadAheadAndShownAsAClickWouldShowThem()
 
 void TestLookAhead::aFileChangedSinceItWasReadShowsItsNewContent()
 {
-    Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    auto [c, ahead] = start();
     c.File1->setCurrentRow(0);
     QTRY_COMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Ready);
     QTRY_COMPARE(ahead.find(pathOf(2)).state, PictureLookAhead::State::Ready);
@@ -155,8 +157,7 @@ void TestLookAhead::aFileChangedSinceItWasReadShowsItsNewContent()
 
 void TestLookAhead::aFileGoneSinceItWasReadGivesTheMessageAndTheReset()
 {
-    Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    auto [c, ahead] = start();
     c.File1->setCurrentRow(0);
     QTRY_COMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Ready);
     QVERIFY(QFile::remove(pathOf(1)));
@@ -172,8 +173,7 @@ void TestLookAhead::aFileGoneSinceItWasReadGivesTheMessageAndTheReset()
 void TestLookAhead::aBadFileReadAheadStillGivesTheMessage()
 {
     m_desktop->makeFile(pathOf(1), QByteArray("BM\x10", 3) + QByteArray(3, '\0') + "garbage");
-    Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    auto [c, ahead] = start();
     c.File1->setCurrentRow(0);
     QTRY_COMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Failed);
     QVERIFY(!ahead.find(pathOf(1)).picture);
@@ -192,8 +192,7 @@ void TestLookAhead::aBadFileReadAheadStillGivesTheMessage()
 
 void TestLookAhead::decodesNobodyWantsNeverShow()
 {
-    Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    auto [c, ahead] = start();
     gated().hold(pathOf(1));
     c.File1->setCurrentRow(0);
     QTRY_VERIFY(ahead.isReading());
@@ -209,8 +208,7 @@ void TestLookAhead::decodesNobodyWantsNeverShow()
 
 void TestLookAhead::theBudgetBoundsWhatIsKeptAndFavoursTheWayTheUserMoves()
 {
-    Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    auto [c, ahead] = start();
     // Room for one neighbour of about 5 KB, not two.
     ahead.setBudget(6000);
     c.File1->setCurrentRow(1);
@@ -239,8 +237,7 @@ void TestLookAhead::theBudgetBoundsWhatIsKeptAndFavoursTheWayTheUserMoves()
 
 void TestLookAhead::aHeldKeyShowsPicturesInOrderAndEndsOnTheLast()
 {
-    Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    auto [c, ahead] = start();
     QList<int> shown;
     QObject::connect(c.Image1, &PictureElement::appearanceChanged, c.Image1, [&] {
         const int index = static_cast<int>(kColours.indexOf(shownColour(c)));
@@ -274,8 +271,7 @@ void TestLookAhead::aHeldKeyShowsPicturesInOrderAndEndsOnTheLast()
 void TestLookAhead::aHeldKeyWaitsForNoDecodeOfAFilePassedBy()
 {
     m_desktop->makeFile(pathOf(3), "not a picture");
-    Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    auto [c, ahead] = start();
     gated().hold(pathOf(2));
     c.File1->setCurrentRow(0);
     QTRY_COMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Ready);
@@ -309,8 +305,7 @@ void TestLookAhead::aStepToALargePictureBeingReadAheadWaitsForThatDecode()
 {
     const QString large = m_folder + QStringLiteral("/p1.bmp");
     m_desktop->makePicture(large, 1600, 1000, kColours.at(1)); // 6 MB
-    Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
+    auto [c, ahead] = start();
     gated().hold(large);
     c.File1->setCurrentRow(0);
     QTRY_COMPARE(ahead.find(large).state, PictureLookAhead::State::Reading);
