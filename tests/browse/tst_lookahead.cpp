@@ -271,7 +271,7 @@ void TestLookAhead::aHeldKeyWaitsForNoDecodeOfAFilePassedBy()
     gated().hold(pathOf(2));
     c.File1->setCurrentRow(0);
     QTRY_COMPARE(ahead().find(pathOf(1)).state, PictureLookAhead::State::Ready);
-    pressDown(*c.File1, false); // p1, read ahead() already
+    pressDown(*c.File1, false); // p1, read ahead already
     QCOMPARE(shownColour(c), kColours.at(1));
     pressDown(*c.File1, true); // p2, held at the gate
     QCOMPARE(m_form->loading().awaited(), pathOf(2));
