@@ -42,8 +42,7 @@ class TestAutoGoFolder : public QObject {
 private Q_SLOTS:
     void dialogShowsTheStoredFolderOrItsAbsence();
     void okStoresTheOpenFolderAndEnablesGoNow();
-    void removeStoresTheEmptyTextAndDisablesGoNow();
-    void cancelStoresNothing();
+    void cancelStoresNothingAndRemoveStoresTheEmptyText();
     void unreadableDriveIsRefusedAndTheListGoesBack();
     void folderThatCannotBeStoredLeavesGoNowAsItWas();
     void goNowJumpsToTheStoredFolder();
@@ -103,32 +102,29 @@ void TestAutoGoFolder::okStoresTheOpenFolderAndEnablesGoNow()
     QCOMPARE(form.controls().Dir1->path(), start);
 }
 
-void TestAutoGoFolder::removeStoresTheEmptyTextAndDisablesGoNow()
+void TestAutoGoFolder::cancelStoresNothingAndRemoveStoresTheEmptyText()
 {
     TestDesktop desktop;
+    const QString other = desktop.makeFolder(desktop.otherVolume() + QStringLiteral("/Else"));
     store(desktop, desktop.home());
     Form1 &form = desktop.started(desktop.home());
     QVERIFY(form.controls().menus.goto1->isEnabled());
+
+    // Cancel stores nothing, whatever the dialog's lists show.
     QPointer<Form2> dialog = openDialog(form);
+    QVERIFY(dialog->Dir1->setPath(other));
+    QTest::mouseClick(dialog->Command2, Qt::LeftButton);
+    QTRY_VERIFY(!dialog);
+    QCOMPARE(storedFolder(desktop), desktop.home());
+    QVERIFY(form.controls().menus.goto1->isEnabled());
+    QVERIFY(desktop.messages.shown.isEmpty());
+
+    dialog = openDialog(form);
     QTest::mouseClick(dialog->Command3, Qt::LeftButton);
     QCOMPARE(storedFolder(desktop), QString());
     QCOMPARE(desktop.messages.shown, QList<RecordedMessage>{kTakesEffect});
     QVERIFY(!form.controls().menus.goto1->isEnabled());
     QTRY_VERIFY(!dialog);
-}
-
-void TestAutoGoFolder::cancelStoresNothing()
-{
-    TestDesktop desktop;
-    const QString other = desktop.makeFolder(desktop.otherVolume() + QStringLiteral("/Else"));
-    Form1 &form = desktop.started(desktop.home());
-    QPointer<Form2> dialog = openDialog(form);
-    QVERIFY(dialog->Dir1->setPath(other));
-    QTest::mouseClick(dialog->Command2, Qt::LeftButton);
-    QTRY_VERIFY(!dialog);
-    QVERIFY(!QFile::exists(desktop.registry->filePath()));
-    QVERIFY(!form.controls().menus.goto1->isEnabled());
-    QVERIFY(desktop.messages.shown.isEmpty());
 }
 
 void TestAutoGoFolder::unreadableDriveIsRefusedAndTheListGoesBack()
