@@ -39,7 +39,6 @@ class TestTrayIcon : public QObject {
 private Q_SLOTS:
     void hidesAndComesBackOnlyOnALeftPress();
     void withoutATrayTheWindowStaysShown();
-    void theIconGoesWithTheWindow();
     void startsInTheTrayOnlyForExactlyOne_data();
     void startsInTheTrayOnlyForExactlyOne();
     void optionDialogShowsAndStoresTheChoice_data();
@@ -84,6 +83,12 @@ void TestTrayIcon::hidesAndComesBackOnlyOnALeftPress()
         QCOMPARE(desktop.tray.removeCount, removes);
     }
     QVERIFY(desktop.messages.shown.isEmpty());
+
+    // The icon goes with the window.
+    menus.systray->click();
+    QVERIFY(desktop.tray.shown);
+    desktop.closeWindow();
+    QVERIFY(!desktop.tray.shown);
 }
 
 void TestTrayIcon::withoutATrayTheWindowStaysShown()
@@ -111,15 +116,6 @@ void TestTrayIcon::withoutATrayTheWindowStaysShown()
     QVERIFY(form.isVisible());
     QVERIFY(!desktop.tray.shown);
     QVERIFY(desktop.messages.shown.isEmpty());
-}
-
-void TestTrayIcon::theIconGoesWithTheWindow()
-{
-    TestDesktop desktop;
-    desktop.started(desktop.home()).controls().menus.systray->click();
-    QVERIFY(desktop.tray.shown);
-    desktop.closeWindow();
-    QVERIFY(!desktop.tray.shown);
 }
 
 void TestTrayIcon::startsInTheTrayOnlyForExactlyOne_data()
