@@ -24,8 +24,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void runOpensTheShownFileFromTheProgramsFolderAndNothingElse();
-    void deleteAsksThenTrashesAndReadsTheFolderAgain();
-    void deleteAnsweredNoKeepsTheFileAndStillRereads();
+    void deleteAsksThenKeepsOrTrashesAndReadsTheFolderAgain();
     void failedTrashKeepsTheFileAndSaysWhy();
 
 private:
@@ -85,34 +84,33 @@ void TestFileCommands::runOpensTheShownFileFromTheProgramsFolderAndNothingElse()
                   16, QStringLiteral("Quorvel")}}));
 }
 
-void TestFileCommands::deleteAsksThenTrashesAndReadsTheFolderAgain()
+void TestFileCommands::deleteAsksThenKeepsOrTrashesAndReadsTheFolderAgain()
 {
-    Form1 &form = startWithSelection();
-    Form1Controls &c = form.controls();
-    m_desktop->messages.confirmAnswer = true;
-    c.menus.delete_->click();
-    QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{questionFor(m_picture)});
-    QCOMPARE(m_desktop->messages.confirmDefaults,
-             QList<MessageBoxes::DefaultAnswer>{MessageBoxes::DefaultNo});
-    QCOMPARE(m_desktop->shell.trashed, QStringList{m_picture});
-    QCOMPARE(entriesOf(*c.File1), QStringList{QStringLiteral("other.bmp")});
-    QCOMPARE(form.windowTitle(), titleFor(m_folder));
-    QVERIFY(c.Label3->text().isEmpty() && c.Label7->text().isEmpty());
-    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
-}
-
-void TestFileCommands::deleteAnsweredNoKeepsTheFileAndStillRereads()
-{
+    // Answered No: the file stays, and the folder is read again all the same.
     Form1 &form = startWithSelection();
     Form1Controls &c = form.controls();
     m_desktop->messages.confirmAnswer = false;
     c.menus.delete_->click();
     QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{questionFor(m_picture)});
+    QCOMPARE(m_desktop->messages.confirmDefaults,
+             QList<MessageBoxes::DefaultAnswer>{MessageBoxes::DefaultNo});
     QVERIFY(m_desktop->shell.trashed.isEmpty());
     QVERIFY(QFile::exists(m_picture));
     QVERIFY(c.Label7->text().isEmpty());
     QVERIFY(c.File1->fileName().isEmpty());
     QCOMPARE(form.windowTitle(), titleFor(m_folder));
+
+    // Answered Yes: to the trash.
+    m_desktop->messages.shown.clear();
+    c.File1->selectFile(QStringLiteral("-50% \"off\" café.bmp"));
+    m_desktop->messages.confirmAnswer = true;
+    c.menus.delete_->click();
+    QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{questionFor(m_picture)});
+    QCOMPARE(m_desktop->shell.trashed, QStringList{m_picture});
+    QCOMPARE(entriesOf(*c.File1), QStringList{QStringLiteral("other.bmp")});
+    QCOMPARE(form.windowTitle(), titleFor(m_folder));
+    QVERIFY(c.Label3->text().isEmpty() && c.Label7->text().isEmpty());
+    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
 }
 
 void TestFileCommands::failedTrashKeepsTheFileAndSaysWhy()
