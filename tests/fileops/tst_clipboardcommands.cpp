@@ -39,7 +39,6 @@ private Q_SLOTS:
     void cleanup();
     void copyPutsThePictureAtItsNaturalSize();
     void pasteChangesNothingWithoutAPictureAndShowsOneUntitled();
-    void fileCommandsRefuseAPastedPicture();
     void clipboardBytesAreReadWithinLimits();
 
 private:
@@ -134,18 +133,9 @@ void TestClipboardCommands::pasteChangesNothingWithoutAPictureAndShowsOneUntitle
     QCOMPARE(c.Image1->picture()->toImage(), small);
     QCOMPARE(c.Label9->text(), QStringLiteral("60 X 40"));
     QCOMPARE(m_desktop->clipboard.reads, 4); // one read a paste
-}
 
-void TestClipboardCommands::fileCommandsRefuseAPastedPicture()
-{
-    Form1 &form = m_desktop->started(m_folder);
-    Form1Controls &c = form.controls();
-    c.File1->selectFile(QStringLiteral("big.bmp"));
-    QImage pasted(30, 30, QImage::Format_RGB32);
-    pasted.fill(Qt::white);
-    m_desktop->clipboard.offered = {ClipboardPicture::Found, pasted};
-    c.menus.view2->click();
-
+    // A pasted picture belongs to no file: the file commands refuse it.
+    m_desktop->messages.shown.clear();
     c.menus.clip1->click();
     c.menus.temp1->click();
     c.menus.run1->click();
