@@ -2,8 +2,10 @@
 
 #include "JpegDecoder.h"
 
+#include <QtEndian>
 #include <bit>
 #include <cstdlib>
+#include <cstring>
 
 namespace picture {
 namespace {
@@ -12,30 +14,60 @@ namespace {
 // two of these the difference still has a Huffman size of at most 15.
 constexpr int kLargestDc = 16383;
 
+// Writes bits into out from its end on; at most kMostBytesPerPut bytes for each put.
 class BitWriter {
 public:
-    explicit BitWriter(QByteArray &out) : m_out(out) {}
+    static constexpr qsizetype kMostBytesPerPut = 8; // 32 bits, each byte stuffed
+    explicit BitWriter(QByteArray &out, qsizetype puts) : m_out(out), m_start(out.size())
+    {
+        m_out.resize(m_start + puts * kMostBytesPerPut + kMostBytesPerPut);
+        m_at = reinterpret_cast<uchar *>(m_out.data()) + m_start;
+    }
+    // count at most 32.
     void put(quint32 bits, int count)
     {
-        m_buffer = (m_buffer << count) | (bits & ((quint32(1) << count) - 1));
+        m_buffer = (m_buffer << count) | (bits & ((quint64(1) << count) - 1));
         m_count += count;
-        while (m_count >= 8) {
-            m_count -= 8;
-            const char byte = char((m_buffer >> m_count) & 0xFF);
-            m_out.append(byte);
-            if (byte == char(0xFF))
-                m_out.append('\0');
+        if (m_count >= 32) {
+            m_count -= 32;
+            emit32(quint32(m_buffer >> m_count));
         }
     }
-    // The last byte is padded with ones.
+    // The last byte is padded with ones; out ends at the last byte written.
     void finish()
     {
-        if (m_count > 0)
-            put(0x7F, 8 - m_count);
+        const int bytes = (m_count + 7) / 8;
+        const int pad = bytes * 8 - m_count;
+        const quint32 tail = quint32((m_buffer << pad) | ((quint64(1) << pad) - 1));
+        for (int i = bytes - 1; i >= 0; --i)
+            emit8(uchar(tail >> (8 * i)));
+        m_out.resize(m_at - reinterpret_cast<uchar *>(m_out.data()));
     }
 
 private:
+    void emit8(uchar byte)
+    {
+        *m_at++ = byte;
+        if (byte == 0xFF)
+            *m_at++ = 0;
+    }
+    void emit32(quint32 word)
+    {
+        // A byte of ~word is zero exactly where word holds 0xFF.
+        const quint32 inverted = ~word;
+        if (((inverted - 0x01010101U) & ~inverted & 0x80808080U) == 0) {
+            const quint32 big = qToBigEndian(word);
+            std::memcpy(m_at, &big, 4);
+            m_at += 4;
+            return;
+        }
+        for (int i = 3; i >= 0; --i)
+            emit8(uchar(word >> (8 * i)));
+    }
+
     QByteArray &m_out;
+    qsizetype m_start;
+    uchar *m_at = nullptr;
     quint64 m_buffer = 0;
     int m_count = 0;
 };
@@ -69,15 +101,15 @@ QByteArray huffmanTables()
     return body;
 }
 
-void putDifference(BitWriter &bits, int difference)
+// A DC difference and the end of block after it, in one put of at most 21 bits.
+void putBlock(BitWriter &bits, int difference)
 {
     const int size = int(std::bit_width(quint32(std::abs(difference))));
-    if (size < 15)
-        bits.put(quint32(size), 4);
-    else
-        bits.put(30, 5);
-    if (size)
-        bits.put(quint32(difference < 0 ? difference - 1 : difference), size);
+    const quint32 prefix = size < 15 ? quint32(size) : 30;
+    const int prefixBits = size < 15 ? 4 : 5;
+    const quint32 value =
+        quint32(difference < 0 ? difference - 1 : difference) & ((quint32(1) << size) - 1);
+    bits.put(((prefix << size) | value) << 1, prefixBits + size + 1);
 }
 
 } // namespace
@@ -130,35 +162,49 @@ QByteArray JpegDcImage::sequentialFile(const JpegDcFrame &f)
     body.append("\x00\x3F\x00", 3);
     segment(out, 0xDA, body);
 
-    // A DC difference and an end of block take a byte or so.
     qsizetype blocks = 0;
     for (const JpegDcFrame::Component &c : f.components)
         blocks += qsizetype(c.dc.size());
-    out.reserve(out.size() + blocks + blocks / 2 + 16);
-    BitWriter bits(out);
+    BitWriter bits(out, blocks);
     std::array<int, 4> last{};
-    auto putBlock = [&](int i, int x, int y) {
-        const JpegDcFrame::Component &c = f.components[std::size_t(i)];
-        const int dc = c.dc[std::size_t(y) * std::size_t(c.gridWide) + std::size_t(x)];
-        putDifference(bits, dc - last[i]);
-        last[i] = dc;
-        bits.put(0, 1); // end of block
-    };
     if (count == 1) {
         const JpegDcFrame::Component &c = f.components[0];
         for (int y = 0; y < c.blocksHigh; ++y) {
-            for (int x = 0; x < c.blocksWide; ++x)
-                putBlock(0, x, y);
+            const qint16 *row = c.dc.data() + std::size_t(y) * std::size_t(c.gridWide);
+            for (int x = 0; x < c.blocksWide; ++x) {
+                putBlock(bits, row[x] - last[0]);
+                last[0] = row[x];
+            }
         }
     } else {
+        // Each MCU's blocks, where they lie in the first MCU of its row and how far
+        // they move from one MCU to the next.
+        std::array<std::ptrdiff_t, 10> offset{};
+        std::array<int, 10> component{};
+        std::array<int, 10> step{};
+        int inMcu = 0;
+        for (int i = 0; i < count; ++i) {
+            const JpegDcFrame::Component &c = f.components[std::size_t(i)];
+            for (int y = 0; y < c.v; ++y) {
+                for (int x = 0; x < c.h; ++x) {
+                    offset[std::size_t(inMcu)] = std::ptrdiff_t(y) * c.gridWide + x;
+                    component[std::size_t(inMcu)] = i;
+                    step[std::size_t(inMcu++)] = c.h;
+                }
+            }
+        }
         for (int my = 0; my < f.mcusHigh; ++my) {
+            std::array<const qint16 *, 10> at{};
+            for (std::size_t b = 0; b < std::size_t(inMcu); ++b) {
+                const JpegDcFrame::Component &c = f.components[std::size_t(component[b])];
+                at[b] = c.dc.data() + std::ptrdiff_t(my) * c.v * c.gridWide + offset[b];
+            }
             for (int mx = 0; mx < f.mcusWide; ++mx) {
-                for (int i = 0; i < count; ++i) {
-                    const JpegDcFrame::Component &c = f.components[std::size_t(i)];
-                    for (int y = 0; y < c.v; ++y) {
-                        for (int x = 0; x < c.h; ++x)
-                            putBlock(i, mx * c.h + x, my * c.v + y);
-                    }
+                for (std::size_t b = 0; b < std::size_t(inMcu); ++b) {
+                    int &previous = last[std::size_t(component[b])];
+                    putBlock(bits, *at[b] - previous);
+                    previous = *at[b];
+                    at[b] += step[b];
                 }
             }
         }
