@@ -74,14 +74,16 @@ bool ProgressiveJpegReader::readMarkers(Bytes data)
     bool scanned = false;
     for (;;) {
         const int marker = nextJpegMarker(at, end);
-        if (marker < 0) {
-            // libjpeg then supplies the end itself: only a missing scan is damage.
-            if (!progressionComplete())
+        // libjpeg refuses a file without a scan. It supplies the end of data itself:
+        // then only a missing scan is damage. A closing marker may end a progression
+        // early, but each component of a sequential file must have had its scan.
+        if (marker < 0 || marker == 0xD9) {
+            if (!scanned)
+                return undecided(QStringLiteral("no scan"));
+            if ((marker < 0 || m_sequential) && !progressionComplete())
                 return undecided(QStringLiteral("the data ends before the last scans"));
             return decodeScans();
         }
-        if (marker == 0xD9)
-            return decodeScans();
         if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01)
             continue; // no parameters
         if (end - at < 2)

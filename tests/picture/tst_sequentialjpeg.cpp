@@ -28,6 +28,7 @@ struct Encoding {
     int restartInterval = 0;
     int quality = 90;
     bool forceBaseline = true; // else quantisers past 255 make it extended
+    bool progressive = false;
 };
 
 struct LibjpegError {
@@ -81,6 +82,8 @@ QByteArray encode(const QImage &image, const Encoding &e)
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, e.quality, e.forceBaseline ? TRUE : FALSE);
     c.optimize_coding = e.optimised ? TRUE : FALSE;
+    if (e.progressive)
+        jpeg_simple_progression(&c);
     if (!e.grey) {
         c.comp_info[0].h_samp_factor = e.lumaH;
         c.comp_info[0].v_samp_factor = e.lumaV;
@@ -348,6 +351,17 @@ void TestSequentialJpeg::damageIsLeftToLibjpeg()
                 variants.append(variant);
             }
         }
+        // Closed right after the header: libjpeg finds no picture. Closed after the
+        // first of several scans: the components left out are not taken on.
+        const QByteArray noScan = file.left(firstScan) + QByteArray("\xFF\xD9", 2);
+        QVERIFY2(!readsClean(noScan), s.name);
+        QVERIFY2(!libjpegFindsSound(noScan), s.name);
+        variants.append(noScan);
+        const qsizetype secondScan = file.indexOf(QByteArray("\xFF\xDA", 2), firstScan + 2);
+        if (secondScan > 0) {
+            variants.append(file.left(secondScan) + QByteArray("\xFF\xD9", 2));
+            QVERIFY2(!readsClean(variants.last()), s.name);
+        }
         for (const QByteArray &variant : std::as_const(variants)) {
             const bool clean = readsClean(variant);
             const bool sound = libjpegFindsSound(variant);
@@ -362,6 +376,15 @@ void TestSequentialJpeg::damageIsLeftToLibjpeg()
                 QCOMPARE(eighth.image, picture::decodeJpeg(Bytes(variant), 8).image);
         }
     }
+    // The same for a progressive file without its scans.
+    Encoding progressive;
+    progressive.progressive = true;
+    const QByteArray file = encode(photo(40, 30), progressive);
+    const QByteArray noScan =
+        file.left(file.indexOf(QByteArray("\xFF\xDA", 2))) + QByteArray("\xFF\xD9", 2);
+    QVERIFY(!readsClean(noScan));
+    QVERIFY(!JpegDcImage::decodeEighth(Bytes(noScan)).ok());
+
     // Both kinds were seen, so the properties above were put to the test.
     QVERIFY2(soundAndClean > 20, qPrintable(QString::number(soundAndClean)));
     QVERIFY2(damagedAndUndecided > 150, qPrintable(QString::number(damagedAndUndecided)));
