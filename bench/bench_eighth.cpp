@@ -2,9 +2,9 @@
 // (JpegDcImage::decodeEighth) against libjpeg's own scaled decode, alternating in the
 // same process on the same bytes, in processor time so that other programs on the
 // machine count little. Only the calling thread's time counts: fair for a sequential
-// file, which one thread reads, not for a progressive one, whose scans two share. Prints the median
-// and the fastest of each, where the time of the first goes, and whether the two pictures are the
-// same.
+// file, which one thread reads, not for a progressive one, whose scans two share.
+// Prints the median and the fastest of each, where the time of the first goes, and
+// whether the two pictures are the same.
 //
 //   bench_eighth file.jpg [runs]
 
