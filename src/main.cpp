@@ -1,6 +1,7 @@
 #include "browse/FilePictures.h"
 #include "shell/CommandLine.h"
 #include "shell/EarlyPicture.h"
+#include "shell/FontWarmUp.h"
 #include "shell/Form1.h"
 #include "shell/LargePages.h"
 #include "shell/RealDesktop.h"
@@ -44,6 +45,7 @@ int main(int argc, char *argv[])
     (void)QThread::currentThread();
     FilePictures files;
     EarlyPicture early(files, commandLine.path);
+    const FontWarmUp fonts;
 
     // The toolkit sees only the program's name: every argument is the viewer's own.
     int toolkitArgc = 1;

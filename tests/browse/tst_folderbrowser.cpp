@@ -40,11 +40,10 @@ private Q_SLOTS:
     void listsAreSortedWithoutRegardToCase();
     void folderListOpensOnDoubleClickOnly();
     void eachVolumeKeepsItsWorkingFolder();
-    void refreshReturnsThePanelToThePlaceholder();
+    void refreshReturnsThePanelToThePlaceholderAndKeepsTheFavouriteList();
     void vanishedFolderFallsBackToItsNearestParent();
     void volumeThatIsNotReadyGivesWayToHome();
     void driveFallbackEndsOnAReadableFolder();
-    void favouriteListKeepsItsOwnFolder();
     void leavingTheFilterUnchangedKeepsThePicture();
     void captionShowsBracketedStarsAsTheyAre();
 
@@ -79,8 +78,6 @@ void TestFolderBrowser::filterItemsSelectTheirTypes()
                                  "*.Rle;*.Dib;*.Wmf;*.Emf", "*.bmp;*.gif;*.jpg", "*.ico;*.cur",
                                  "*.bmp", "*.jpg", "*.gif", "*.ico", "*.cur"}));
     QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
-    QCOMPARE(c.File1->pattern(),
-             QStringLiteral("*.bmp;*.gif;*.jpg;*.ico;*.cur;*.Rle;*.Dib;*.Wmf;*.Emf"));
     QCOMPARE(entriesOf(*c.File1), (QStringList{"a.bmp", "B.BMP", "c.gif", "d.jpg", "e.ico", "f.cur",
                                                "g.rle", "h.DIB", "i.wmf", "j.emf"}));
 
@@ -185,10 +182,13 @@ void TestFolderBrowser::eachVolumeKeepsItsWorkingFolder()
     QVERIFY(m_desktop->messages.shown.isEmpty());
 }
 
-void TestFolderBrowser::refreshReturnsThePanelToThePlaceholder()
+void TestFolderBrowser::refreshReturnsThePanelToThePlaceholderAndKeepsTheFavouriteList()
 {
+    const QString favourite = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/Fav"));
+    m_desktop->makeFile(favourite + QStringLiteral("/kept.gif"));
     Form1 &form = m_desktop->started(m_pictures);
     Form1Controls &c = form.controls();
+    QVERIFY(c.File3->setPath(favourite));
     c.File1->setCurrentRow(0);
     c.Image1->setPicture(RasterPicture::fromImage(QImage(800, 600, QImage::Format_RGB32)));
     c.Label3->setText(m_pictures + QStringLiteral("/a.bmp"));
@@ -204,6 +204,16 @@ void TestFolderBrowser::refreshReturnsThePanelToThePlaceholder()
     QVERIFY(entriesOf(*c.File1).contains(QStringLiteral("new.gif")));
     QCOMPARE(c.File1->fileName(), QString());
     QCOMPARE(form.windowTitle(), titleFor(m_pictures));
+    // The favourite list keeps its own folder, read again.
+    QCOMPARE(c.File3->path(), favourite);
+    QCOMPARE(entriesOf(*c.File3), QStringList{"kept.gif"});
+
+    // A favourite folder deleted meanwhile does not make the browser fall back.
+    m_desktop->messages.shown.clear();
+    QVERIFY(QDir(favourite).removeRecursively());
+    c.menus.refresh1->click();
+    QCOMPARE(c.Dir1->path(), m_pictures);
+    QVERIFY(m_desktop->messages.shown.isEmpty());
 }
 
 void TestFolderBrowser::vanishedFolderFallsBackToItsNearestParent()
@@ -279,24 +289,6 @@ void TestFolderBrowser::volumeThatIsNotReadyGivesWayToHome()
     QCOMPARE(c.Drive1->drive().root, m_desktop->home());
     QCOMPARE(c.Dir1->path(), m_pictures);
     QCOMPARE(QDir::currentPath(), m_pictures);
-}
-
-void TestFolderBrowser::favouriteListKeepsItsOwnFolder()
-{
-    const QString favourite = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/Fav"));
-    m_desktop->makeFile(favourite + QStringLiteral("/kept.gif"));
-    Form1 &form = m_desktop->started(m_pictures);
-    Form1Controls &c = form.controls();
-    QVERIFY(c.File3->setPath(favourite));
-    c.menus.refresh1->click();
-    QCOMPARE(c.File3->path(), favourite);
-    QCOMPARE(entriesOf(*c.File3), QStringList{"kept.gif"});
-
-    // A favourite folder deleted meanwhile does not make the browser fall back.
-    QVERIFY(QDir(favourite).removeRecursively());
-    c.menus.refresh1->click();
-    QCOMPARE(c.Dir1->path(), m_pictures);
-    QVERIFY(m_desktop->messages.shown.isEmpty());
 }
 
 void TestFolderBrowser::leavingTheFilterUnchangedKeepsThePicture()

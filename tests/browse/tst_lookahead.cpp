@@ -56,7 +56,7 @@ private Q_SLOTS:
 
 private:
     Form1Controls &start();
-    PictureLookAhead &lookAhead() { return m_desktop->window(m_folder).loading().lookAhead(); }
+    PictureLookAhead &ahead() { return m_form->loading().lookAhead(); }
     [[nodiscard]] QString pathOf(int index) const
     {
         return m_folder + QStringLiteral("/p%1.bmp").arg(index);
@@ -101,14 +101,13 @@ Form1Controls &TestLookAhead::start()
 void TestLookAhead::neighboursAreReadAheadAndShownAsAClickWouldShowThem()
 {
     Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
     c.File1->setCurrentRow(2);
     QCOMPARE(shownColour(c), kColours.at(2));
     for (const int neighbour : {0, 1, 3, 4})
-        QTRY_COMPARE(ahead.find(pathOf(neighbour)).state, PictureLookAhead::State::Ready);
-    QCOMPARE(ahead.find(pathOf(5)).state, PictureLookAhead::State::Unknown);
+        QTRY_COMPARE(ahead().find(pathOf(neighbour)).state, PictureLookAhead::State::Ready);
+    QCOMPARE(ahead().find(pathOf(5)).state, PictureLookAhead::State::Unknown);
 
-    const PictureRef ready = ahead.find(pathOf(3)).picture;
+    const PictureRef ready = ahead().find(pathOf(3)).picture;
     c.File1->setCurrentRow(3);
     QCOMPARE(c.Image1->picture(), ready);
     QCOMPARE(c.Label9->text(), QStringLiteral("43 X 30"));
@@ -116,24 +115,23 @@ void TestLookAhead::neighboursAreReadAheadAndShownAsAClickWouldShowThem()
     QCOMPARE(c.Label2->window()->windowTitle(), titleFor(pathOf(3)));
     QVERIFY(m_desktop->messages.shown.isEmpty());
     // Moving on brings the next one in.
-    QTRY_COMPARE(ahead.find(pathOf(5)).state, PictureLookAhead::State::Ready);
+    QTRY_COMPARE(ahead().find(pathOf(5)).state, PictureLookAhead::State::Ready);
 
     // Switched off, every step reads its own file and nothing is kept.
-    ahead.setEnabled(false);
+    ahead().setEnabled(false);
     c.File1->setCurrentRow(4);
     QCOMPARE(shownColour(c), kColours.at(4));
-    QCOMPARE(ahead.find(pathOf(5)).state, PictureLookAhead::State::Unknown);
-    QCOMPARE(ahead.keptBytes(), qint64(0));
+    QCOMPARE(ahead().find(pathOf(5)).state, PictureLookAhead::State::Unknown);
+    QCOMPARE(ahead().keptBytes(), qint64(0));
 }
 
 void TestLookAhead::aFileChangedSinceItWasReadShowsItsNewContent()
 {
     Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
     c.File1->setCurrentRow(0);
-    QTRY_COMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Ready);
-    QTRY_COMPARE(ahead.find(pathOf(2)).state, PictureLookAhead::State::Ready);
-    waitUntilIdle(ahead);
+    QTRY_COMPARE(ahead().find(pathOf(1)).state, PictureLookAhead::State::Ready);
+    QTRY_COMPARE(ahead().find(pathOf(2)).state, PictureLookAhead::State::Ready);
+    waitUntilIdle(ahead());
 
     // Replaced by a larger picture.
     m_desktop->makePicture(pathOf(1), 70, 50, Qt::darkGray);
@@ -156,9 +154,8 @@ void TestLookAhead::aFileChangedSinceItWasReadShowsItsNewContent()
 void TestLookAhead::aFileGoneSinceItWasReadGivesTheMessageAndTheReset()
 {
     Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
     c.File1->setCurrentRow(0);
-    QTRY_COMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Ready);
+    QTRY_COMPARE(ahead().find(pathOf(1)).state, PictureLookAhead::State::Ready);
     QVERIFY(QFile::remove(pathOf(1)));
     c.File1->setCurrentRow(1);
     QCOMPARE(m_desktop->messages.shown, (QList<RecordedMessage>{{PictureLoading::kNotSupported, 0,
@@ -166,17 +163,16 @@ void TestLookAhead::aFileGoneSinceItWasReadGivesTheMessageAndTheReset()
     QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
     QCOMPARE(c.File1->fileName(), QString());
     QVERIFY(!entriesOf(*c.File1).contains(QStringLiteral("p1.bmp")));
-    QCOMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Unknown);
+    QCOMPARE(ahead().find(pathOf(1)).state, PictureLookAhead::State::Unknown);
 }
 
 void TestLookAhead::aBadFileReadAheadStillGivesTheMessage()
 {
     m_desktop->makeFile(pathOf(1), QByteArray("BM\x10", 3) + QByteArray(3, '\0') + "garbage");
     Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
     c.File1->setCurrentRow(0);
-    QTRY_COMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Failed);
-    QVERIFY(!ahead.find(pathOf(1)).picture);
+    QTRY_COMPARE(ahead().find(pathOf(1)).state, PictureLookAhead::State::Failed);
+    QVERIFY(!ahead().find(pathOf(1)).picture);
     c.File1->setCurrentRow(1);
     QCOMPARE(m_desktop->messages.shown, (QList<RecordedMessage>{{PictureLoading::kNotSupported, 0,
                                                                  QStringLiteral("Quorvel")}}));
@@ -193,54 +189,51 @@ void TestLookAhead::aBadFileReadAheadStillGivesTheMessage()
 void TestLookAhead::decodesNobodyWantsNeverShow()
 {
     Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
     gated().hold(pathOf(1));
     c.File1->setCurrentRow(0);
-    QTRY_VERIFY(ahead.isReading());
+    QTRY_VERIFY(ahead().isReading());
     // Far away before the neighbour is read: its decode ends unseen and unkept.
     c.File1->setCurrentRow(5);
     QCOMPARE(shownColour(c), kColours.at(5));
     gated().openAll();
-    waitUntilIdle(ahead);
+    waitUntilIdle(ahead());
     QCOMPARE(shownColour(c), kColours.at(5));
-    QCOMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Unknown);
+    QCOMPARE(ahead().find(pathOf(1)).state, PictureLookAhead::State::Unknown);
     QCOMPARE(c.Label3->text(), pathOf(5));
 }
 
 void TestLookAhead::theBudgetBoundsWhatIsKeptAndFavoursTheWayTheUserMoves()
 {
     Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
     // Room for one neighbour of about 5 KB, not two.
-    ahead.setBudget(6000);
+    ahead().setBudget(6000);
     c.File1->setCurrentRow(1);
     c.File1->setCurrentRow(2);
-    waitUntilIdle(ahead);
-    QCOMPARE(ahead.find(pathOf(3)).state, PictureLookAhead::State::Ready);
+    waitUntilIdle(ahead());
+    QCOMPARE(ahead().find(pathOf(3)).state, PictureLookAhead::State::Ready);
     for (const int beyond : {0, 1, 4})
-        QCOMPARE(ahead.find(pathOf(beyond)).state, PictureLookAhead::State::Unknown);
-    QVERIFY(ahead.keptBytes() > 0 && ahead.keptBytes() <= ahead.budget());
+        QCOMPARE(ahead().find(pathOf(beyond)).state, PictureLookAhead::State::Unknown);
+    QVERIFY(ahead().keptBytes() > 0 && ahead().keptBytes() <= ahead().budget());
 
     // Moving up, the one above is wanted first.
     c.File1->setCurrentRow(1);
-    waitUntilIdle(ahead);
-    QCOMPARE(ahead.find(pathOf(0)).state, PictureLookAhead::State::Ready);
-    QCOMPARE(ahead.find(pathOf(2)).state, PictureLookAhead::State::Unknown);
-    QVERIFY(ahead.keptBytes() <= ahead.budget());
+    waitUntilIdle(ahead());
+    QCOMPARE(ahead().find(pathOf(0)).state, PictureLookAhead::State::Ready);
+    QCOMPARE(ahead().find(pathOf(2)).state, PictureLookAhead::State::Unknown);
+    QVERIFY(ahead().keptBytes() <= ahead().budget());
 
     // A budget too small for any neighbour keeps none.
-    ahead.setBudget(100);
-    QCOMPARE(ahead.keptBytes(), qint64(0));
+    ahead().setBudget(100);
+    QCOMPARE(ahead().keptBytes(), qint64(0));
     c.File1->setCurrentRow(2);
-    waitUntilIdle(ahead);
-    QCOMPARE(ahead.keptBytes(), qint64(0));
+    waitUntilIdle(ahead());
+    QCOMPARE(ahead().keptBytes(), qint64(0));
     QCOMPARE(shownColour(c), kColours.at(2));
 }
 
 void TestLookAhead::aHeldKeyShowsPicturesInOrderAndEndsOnTheLast()
 {
     Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
     QList<int> shown;
     QObject::connect(c.Image1, &PictureElement::appearanceChanged, c.Image1, [&] {
         const int index = static_cast<int>(kColours.indexOf(shownColour(c)));
@@ -262,7 +255,7 @@ void TestLookAhead::aHeldKeyShowsPicturesInOrderAndEndsOnTheLast()
     QCOMPARE(c.Label9->text(), QStringLiteral("45 X 30"));
     QCOMPARE(m_form->loading().awaited(), QString());
     gated().openAll();
-    waitUntilIdle(ahead);
+    waitUntilIdle(ahead());
     QCOMPARE(shownColour(c), kColours.at(5));
     QVERIFY(!shown.contains(2));
     for (int i = 1; i < shown.size(); ++i)
@@ -275,10 +268,9 @@ void TestLookAhead::aHeldKeyWaitsForNoDecodeOfAFilePassedBy()
 {
     m_desktop->makeFile(pathOf(3), "not a picture");
     Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
     gated().hold(pathOf(2));
     c.File1->setCurrentRow(0);
-    QTRY_COMPARE(ahead.find(pathOf(1)).state, PictureLookAhead::State::Ready);
+    QTRY_COMPARE(ahead().find(pathOf(1)).state, PictureLookAhead::State::Ready);
     pressDown(*c.File1, false); // p1, read ahead already
     QCOMPARE(shownColour(c), kColours.at(1));
     pressDown(*c.File1, true); // p2, held at the gate
@@ -289,7 +281,7 @@ void TestLookAhead::aHeldKeyWaitsForNoDecodeOfAFilePassedBy()
     // Released while the passed-by decode still runs: the last file does not wait for it.
     releaseDown(*c.File1);
     QTRY_COMPARE(shownColour(c), kColours.at(4));
-    QVERIFY(ahead.decodesUnderWay() > 0);
+    QVERIFY(ahead().decodesUnderWay() > 0);
     QVERIFY(m_desktop->messages.shown.isEmpty());
 
     // Stopping on the bad file gives its message once the key is let go.
@@ -310,10 +302,9 @@ void TestLookAhead::aStepToALargePictureBeingReadAheadWaitsForThatDecode()
     const QString large = m_folder + QStringLiteral("/p1.bmp");
     m_desktop->makePicture(large, 1600, 1000, kColours.at(1)); // 6 MB
     Form1Controls &c = start();
-    PictureLookAhead &ahead = m_form->loading().lookAhead();
     gated().hold(large);
     c.File1->setCurrentRow(0);
-    QTRY_COMPARE(ahead.find(large).state, PictureLookAhead::State::Reading);
+    QTRY_COMPARE(ahead().find(large).state, PictureLookAhead::State::Reading);
     pressDown(*c.File1, false);
     // The information at once, the picture when the decode under way ends.
     QCOMPARE(c.Label3->text(), large);
@@ -326,9 +317,9 @@ void TestLookAhead::aStepToALargePictureBeingReadAheadWaitsForThatDecode()
     QCOMPARE(m_form->loading().awaited(), QString());
     // A click keeps the classic order: the picture is read on the spot.
     gated().hold(pathOf(5));
-    QTRY_COMPARE(ahead.find(pathOf(3)).state, PictureLookAhead::State::Ready);
+    QTRY_COMPARE(ahead().find(pathOf(3)).state, PictureLookAhead::State::Ready);
     c.File1->setCurrentRow(3);
-    QTRY_COMPARE(ahead.find(pathOf(5)).state, PictureLookAhead::State::Reading);
+    QTRY_COMPARE(ahead().find(pathOf(5)).state, PictureLookAhead::State::Reading);
     c.File1->setCurrentRow(5);
     QCOMPARE(shownColour(c), kColours.at(5));
     QCOMPARE(gated().readOnUserThread(), (QStringList{pathOf(0), pathOf(5)}));

@@ -88,18 +88,10 @@ void TestPanelFitter::fitLayoutShowsAHiddenPictureWithoutScrollBars()
     QCOMPARE(c.Image1->rect(), QRectF(0, 0, 385, 385));
     QVERIFY(c.Image1->stretch());
     QVERIFY(c.HScroll1->isHidden() && c.VScroll1->isHidden());
-
-    // A small picture stays at the corner, unenlarged and not stretched.
-    c.Image1->setPicture(pictureOf(100, 50));
-    form.fitter().Form_Resize2();
-    QCOMPARE(c.Image1->rect(), QRectF(0, 0, 100, 50));
-    QVERIFY(!c.Image1->stretch());
 }
 
 void TestPanelFitter::scrollStepsUseTheTravelOfTheBar()
 {
-    QCOMPARE(scrollTravel(32700), 32680);
-    QCOMPARE(scrollStep(1600, 453, 32700), static_cast<float>((1600.0 - 453) / 32680));
     // Strict comparison: a picture exactly as wide as the panel needs no bar.
     QCOMPARE(scrollStep(453, 453, 32700), 0.f);
     QVERIFY(!overflows(453, 453));

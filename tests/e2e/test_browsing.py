@@ -22,7 +22,7 @@ def wait_caption(app, folder):
                       message=f"the caption to show {folder}")
 
 
-def test_folder_list_opens_on_double_click_and_enter(desktop):
+def test_folder_list_opens_on_double_click_and_enter_and_each_volume_keeps_its_folder(desktop):
     start, folder = gallery(desktop)
     app = desktop.start(folder=start)
     assert app.folder_list() == [str(desktop.home), "work", "Gallery", "Other"]
@@ -38,6 +38,18 @@ def test_folder_list_opens_on_double_click_and_enter(desktop):
     assert app.file_list() == ["A.bmp", "b.gif", "c.JPG"]
     assert app.working_folder() == str(folder)
 
+    # Another volume opens at its root; back on the home volume, its folder is kept.
+    app.choose_drive("File System")
+    wait_caption(app, "/")
+    assert app.folder_list()[0] == "/"
+    assert "tmp" in app.folder_list()
+    assert app.working_folder() == "/"
+    app.choose_drive("Home")
+    wait_caption(app, folder)
+    assert app.file_list() == ["A.bmp", "b.gif", "c.JPG"]
+    assert app.working_folder() == str(folder)
+    assert app.drives()[:2] == ["Home", "File System"]
+
     # Enter opens the highlighted folder; the chain leads back up.
     app.click_list_entry("Dir1", "Inner")
     wait_until(lambda: app.highlighted("Dir1") == ["Inner"], message="Inner highlighted")
@@ -49,27 +61,7 @@ def test_folder_list_opens_on_double_click_and_enter(desktop):
     assert app.working_folder() == str(start)
 
 
-def test_each_volume_keeps_its_own_folder(desktop):
-    start, folder = gallery(desktop)
-    app = desktop.start(folder=start)
-    app.click_list_entry("Dir1", "Gallery", double=True)
-    wait_caption(app, folder)
-
-    app.choose_drive("File System")
-    wait_caption(app, "/")
-    assert app.folder_list()[0] == "/"
-    assert "tmp" in app.folder_list()
-    assert app.working_folder() == "/"
-
-    app.choose_drive("Home")
-    wait_caption(app, folder)
-    assert app.folder_list() == [str(desktop.home), "work", "Gallery", "Inner"]
-    assert app.file_list() == ["A.bmp", "b.gif", "c.JPG"]
-    assert app.working_folder() == str(folder)
-    assert app.drives()[:2] == ["Home", "File System"]
-
-
-def test_typed_filter_refilters_on_every_keystroke(desktop):
+def test_typed_filter_refilters_on_every_keystroke_and_refuses_an_invalid_pattern(desktop):
     folder = desktop.sandbox.folder("mixed")
     desktop.sandbox.pictures(folder, ["a.bmp", "B.BMP", "c.Bmp", "d.gif", "e.jpg",
                                       ".hidden.bmp"])
@@ -87,20 +79,13 @@ def test_typed_filter_refilters_on_every_keystroke(desktop):
     app.type_text("IF")
     wait_until(lambda: app.file_list() == ["d.gif"], message="only the GIF for *.GIF")
 
-
-def test_invalid_pattern_is_refused_and_the_filter_reset(desktop):
-    folder = desktop.sandbox.folder("mixed")
-    desktop.sandbox.pictures(folder, ["a.bmp", "d.gif"])
-    (folder / "notes.txt").write_text("text\n")
-    app = desktop.start(folder=folder)
-
     app.type_filter("*/")
     assert app.wait_message_box() == MessageBox(
         "Quorvel -Error", "This action is not allowed in this application!", "critical")
     app.press_ok()
     wait_until(lambda: app.message_box() is None, message="the message box to close")
     wait_until(lambda: app.filter_text() == "ALL Readable Format", message="the filter reset")
-    assert app.file_list() == ["a.bmp", "d.gif"]
+    assert app.file_list() == [".hidden.bmp", "a.bmp", "B.BMP", "c.Bmp", "d.gif", "e.jpg"]
     assert app.caption() == CAPTION_PREFIX + str(folder)
 
 

@@ -88,16 +88,6 @@ def test_copy_to_a_category_puts_the_same_file_there(desktop):
     assert checksum(copy) == before
 
 
-def test_copy_with_nothing_shown_says_no_file_selected(desktop):
-    folder = desktop.sandbox.folder("Pictures")
-    desktop.sandbox.pictures(folder, ["a.bmp"])
-    app = desktop.start(folder=folder)
-    app.choose_submenu("&File", "Copy File To  ...", "Temp ")
-    answer(app, MessageBox("Quorvel", "No File Selected!", "critical"))
-    temp = desktop.home / "VozeviZire" / "Temp"
-    assert temp.is_dir() and not any(temp.iterdir())
-
-
 def test_clipboard_copy_is_read_back_at_natural_size(desktop):
     folder = desktop.sandbox.folder("Pictures")
     desktop.sandbox.pictures(folder, ["wide.bmp"], size=(600, 400))
@@ -191,20 +181,6 @@ def test_delete_with_yes_moves_the_file_to_the_trash(desktop):
     subprocess.run(["trash-restore", str(original)], env=env, input="0\n", text=True,
                    capture_output=True, timeout=30, check=True)
     assert checksum(original) == content
-
-
-def test_delete_with_no_keeps_the_file_and_rereads_the_folder(desktop):
-    folder = desktop.sandbox.folder("Pictures")
-    desktop.sandbox.pictures(folder, ["a.bmp", "b.bmp"])
-    app = desktop.start(folder=folder)
-    show_picture(app, "b.bmp")
-    app.choose_menu("&File", "Delete File...")
-    app.wait_message_box()
-    app.press_button("No")
-    wait_until(lambda: app.info_labels()["Size:"] == "", message="the information emptied")
-    assert (folder / "b.bmp").exists()
-    assert app.file_list() == ["a.bmp", "b.bmp"]
-    assert app.caption() == CAPTION_PREFIX + str(folder)
 
 
 def register_recorder(sandbox, record):

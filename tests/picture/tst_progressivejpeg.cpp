@@ -412,6 +412,14 @@ void TestProgressiveJpeg::damagedOrCutProgressiveFilesAreStillRefused()
     QVERIFY(reader.read(Bytes(endless)) == ProgressiveJpegReader::Verdict::Undecided);
     QVERIFY2(reader.why().contains(QStringLiteral("too many scans")), qPrintable(reader.why()));
     QVERIFY(!PictureLoader::loadBytes(endless).picture);
+
+    // Closed before its first scan: libjpeg finds no picture in it, and the eighth
+    // must not make one of mid-grey.
+    const QByteArray noScan =
+        file.left(file.indexOf(QByteArray("\xFF\xDA", 2))) + QByteArray("\xFF\xD9", 2);
+    QVERIFY(ProgressiveJpegReader().read(Bytes(noScan)) ==
+            ProgressiveJpegReader::Verdict::Undecided);
+    QVERIFY(!JpegDcImage::decodeEighth(Bytes(noScan)).ok());
 }
 
 void TestProgressiveJpeg::everyBlockReadsAsLibjpegReadsIt()

@@ -1,4 +1,4 @@
-#include "picture/PictureLoader.h"
+#include "picture/PictureTestData.h"
 #include "shell/platform/ComboBox.h"
 #include "shell/platform/IntervalTimer.h"
 #include "shell/platform/MenuItem.h"
@@ -7,8 +7,6 @@
 #include "shell/platform/ScrollBar.h"
 
 #include <QAction>
-#include <QBuffer>
-#include <QImageWriter>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
@@ -167,13 +165,7 @@ void TestControls::pictureBoxDrawsALargePhotoCoarseUntilItsRasterIsMade()
         QPainter(&stripes).fillRect(x, 0, 1, 400, Qt::black);
     for (int x = 1; x < 400; x += 2)
         QPainter(&stripes).fillRect(x, 0, 1, 400, Qt::white);
-    QByteArray file;
-    QBuffer buffer(&file);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(100);
-    QVERIFY(writer.write(stripes));
-    const LoadResult loaded = PictureLoader::loadBytes(file);
+    const LoadResult loaded = PictureLoader::loadBytes(testdata::jpeg(stripes, 100));
     QVERIFY2(loaded.picture, qPrintable(loaded.failure));
 
     PictureBox box;

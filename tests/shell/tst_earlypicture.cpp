@@ -1,7 +1,7 @@
+#include "picture/PictureTestData.h"
 #include "shell/EarlyPicture.h"
 #include "support/TestFiles.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,11 +26,7 @@ QByteArray bitmapOf(QSize size, QColor colour)
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
+    return testdata::encoded(image, "BMP");
 }
 
 } // namespace

@@ -24,7 +24,6 @@ class TestFileSystem : public QObject {
 private Q_SLOTS:
     void init();
     void listsPlainFilesAndFoldersApart();
-    void copyReplacesTheDestinationWholeOrNotAtAll();
     void createsOneFolderLevelOnly();
     void reportsLengthAndDate();
     void volumeOfTakesTheDeepestRoot();
@@ -78,23 +77,6 @@ void TestFileSystem::listsPlainFilesAndFoldersApart()
     QVERIFY(!m_files.subfolders(gone).has_value());
     QDir(m_dir->path()).mkdir(QStringLiteral("empty"));
     QVERIFY(m_files.files(m_dir->filePath(QStringLiteral("empty")), true)->isEmpty());
-}
-
-void TestFileSystem::copyReplacesTheDestinationWholeOrNotAtAll()
-{
-    const QString from = m_dir->filePath(QStringLiteral("photo.jpg"));
-    const QString to = m_dir->filePath(QStringLiteral("copy.jpg"));
-    const QByteArray content(3 << 20, 'p'); // more than one chunk
-    writeFile(from, content);
-    writeFile(to, "an older, different file");
-    QVERIFY(m_files.copyFile(from, to).done());
-    QCOMPARE(readFile(to), content);
-
-    QVERIFY(!m_files.copyFile(m_dir->filePath(QStringLiteral("missing.jpg")), to).done());
-    QCOMPARE(readFile(to), content);
-    QVERIFY(
-        !m_files.copyFile(from, m_dir->filePath(QStringLiteral("no/such/folder/x.jpg"))).done());
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), (QStringList{"copy.jpg", "photo.jpg"}));
 }
 
 void TestFileSystem::createsOneFolderLevelOnly()

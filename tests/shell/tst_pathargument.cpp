@@ -52,8 +52,7 @@ private Q_SLOTS:
     void namedPictureShowsAsIfClicked();
     void nameTheFilterLeavesOutGetsItsOwnFilter();
     void fileThatCannotBeShownIsRefusedAsOnAClick();
-    void namedFolderOpens();
-    void linksOpenWhereTheyLie();
+    void foldersAndLinksOpenWhereTheyLie();
     void pathThatCannotBeOpenedIsReportedThenTheUsualStart_data();
     void pathThatCannotBeOpenedIsReportedThenTheUsualStart();
     void pathWinsOverTheStoredFolderForOneRun();
@@ -145,24 +144,7 @@ void TestPathArgument::fileThatCannotBeShownIsRefusedAsOnAClick()
     }
 }
 
-void TestPathArgument::namedFolderOpens()
-{
-    TestDesktop desktop;
-    const QString folder = desktop.makeFolder(desktop.otherVolume() + QStringLiteral("/DCIM"));
-    desktop.makePicture(folder + QStringLiteral("/a.bmp"), 20, 20, Qt::blue);
-
-    Form1 &form = desktop.started(desktop.home(), folder + QStringLiteral("/"));
-    const Form1Controls &c = form.controls();
-    QCOMPARE(c.Dir1->path(), folder);
-    QCOMPARE(c.Drive1->drive().root, desktop.otherVolume());
-    QCOMPARE(form.windowTitle(), titleFor(folder));
-    QCOMPARE(entriesOf(*c.File1), QStringList{"a.bmp"});
-    QCOMPARE(c.File1->fileName(), QString());
-    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
-    QVERIFY(desktop.messages.shown.isEmpty());
-}
-
-void TestPathArgument::linksOpenWhereTheyLie()
+void TestPathArgument::foldersAndLinksOpenWhereTheyLie()
 {
     TestDesktop desktop;
     const QString pictures = desktop.makeFolder(desktop.home() + QStringLiteral("/Pictures"));
@@ -180,6 +162,18 @@ void TestPathArgument::linksOpenWhereTheyLie()
     Form1 &toFolder = desktop.started(desktop.home(), links + QStringLiteral("/Album"));
     QCOMPARE(toFolder.controls().Dir1->path(), links + QStringLiteral("/Album"));
     QCOMPARE(entriesOf(*toFolder.controls().File1), QStringList{"real.bmp"});
+
+    // A folder on another volume, named with a trailing slash: opened there, nothing shown.
+    const QString folder = desktop.makeFolder(desktop.otherVolume() + QStringLiteral("/DCIM"));
+    desktop.makePicture(folder + QStringLiteral("/a.bmp"), 20, 20, Qt::blue);
+    Form1 &form = desktop.started(desktop.home(), folder + QStringLiteral("/"));
+    const Form1Controls &c = form.controls();
+    QCOMPARE(c.Dir1->path(), folder);
+    QCOMPARE(c.Drive1->drive().root, desktop.otherVolume());
+    QCOMPARE(form.windowTitle(), titleFor(folder));
+    QCOMPARE(entriesOf(*c.File1), QStringList{"a.bmp"});
+    QCOMPARE(c.File1->fileName(), QString());
+    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
     QVERIFY(desktop.messages.shown.isEmpty());
 }
 
@@ -260,6 +254,7 @@ void TestPathArgument::secondCopyIgnoresThePath()
              (QList<RecordedMessage>{{QStringLiteral("The program is already running!"), 0,
                                       QStringLiteral("Quorvel 1.36")}}));
     QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel 1.36"));
+    QVERIFY(!form.isVisible());
 }
 
 QTEST_MAIN(TestPathArgument)

@@ -19,10 +19,8 @@ private Q_SLOTS:
     void firstRunOpensTheStartFolder();
     void storedFolderDecidesWhereToStart_data();
     void storedFolderDecidesWhereToStart();
-    void secondCopyOnlySaysSoAndEnds();
     void lockAdmitsOneCopyAndOutlivesAKilledOne();
-    void exitEndsTheProgram();
-    void closingTheMainWindowEndsTheProgram();
+    void exitOrClosingTheMainWindowEndsTheProgram();
 };
 
 void TestStartup::firstRunOpensTheStartFolder()
@@ -37,8 +35,6 @@ void TestStartup::firstRunOpensTheStartFolder()
 
     QCOMPARE(form.windowTitle(), titleFor(start));
     QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
-    QCOMPARE(c.File1->pattern(),
-             QStringLiteral("*.bmp;*.gif;*.jpg;*.ico;*.cur;*.Rle;*.Dib;*.Wmf;*.Emf"));
     QCOMPARE(entriesOf(*c.File1), (QStringList{".hidden.gif", "b.bmp"}));
     QCOMPARE(entriesOf(*c.File2), entriesOf(*c.File1));
     QVERIFY(!c.menus.goto1->isEnabled());
@@ -87,19 +83,6 @@ void TestStartup::storedFolderDecidesWhereToStart()
     QVERIFY(desktop.messages.shown.isEmpty());
 }
 
-void TestStartup::secondCopyOnlySaysSoAndEnds()
-{
-    TestDesktop desktop;
-    desktop.application.anotherInstance = true;
-    Form1 &form = desktop.window(desktop.home());
-    QVERIFY(!form.Form_Load());
-    QCOMPARE(desktop.messages.shown,
-             (QList<RecordedMessage>{{QStringLiteral("The program is already running!"), 0,
-                                      QStringLiteral("Quorvel 1.36")}}));
-    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel 1.36"));
-    QVERIFY(!form.isVisible());
-}
-
 void TestStartup::lockAdmitsOneCopyAndOutlivesAKilledOne()
 {
     QTemporaryDir runtime;
@@ -138,24 +121,19 @@ void TestStartup::lockAdmitsOneCopyAndOutlivesAKilledOne()
     qunsetenv("TMPDIR");
 }
 
-void TestStartup::exitEndsTheProgram()
+void TestStartup::exitOrClosingTheMainWindowEndsTheProgram()
 {
     TestDesktop desktop;
     Form1 &form = desktop.started(desktop.home());
     form.controls().menus.exitmenu->click();
     QCOMPARE(desktop.application.quitCount, 1);
-}
-
-void TestStartup::closingTheMainWindowEndsTheProgram()
-{
-    // Even with the full-screen view still open: nothing may outlive the main window.
-    TestDesktop desktop;
-    Form1 &form = desktop.started(desktop.home());
+    // Closing the window does too, even with the full-screen view still open: nothing
+    // may outlive the main window.
     form.show();
     form.fullScreen().File1_DblClick();
     QVERIFY(form.fullScreen().form()->isVisible());
     QVERIFY(form.close());
-    QCOMPARE(desktop.application.quitCount, 1);
+    QCOMPARE(desktop.application.quitCount, 2);
 }
 
 QTEST_MAIN(TestStartup)

@@ -13,13 +13,10 @@ class TestSlideSpeed : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void speedsAndTheirMessages_data();
-    void speedsAndTheirMessages();
     void dialogMarksTheSpeedItOpensWith();
     void dialogButtonSetsTheSpeedAndCloses_data();
     void dialogButtonSetsTheSpeedAndCloses();
-    void pausedWindowShowTakesTheMenusSpeedAtOnce();
-    void optionWindowSetsTheFullScreenTimerAndTheNextShow();
+    void pausedShowsTakeTheirMenusSpeedAtOnce();
 };
 
 namespace {
@@ -43,29 +40,6 @@ QStringList shownMarkers(const Form3 &dialog)
 
 } // namespace
 
-void TestSlideSpeed::speedsAndTheirMessages_data()
-{
-    QTest::addColumn<Speed>("speed");
-    QTest::addColumn<int>("interval");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("fastest") << Speed::Fastest << 300 << "The Speed of Slide Show is Fastest Now";
-    QTest::newRow("fast") << Speed::Fast << 700 << "The Speed of Slide Show is Fast Now";
-    QTest::newRow("medium") << Speed::Medium << 1500 << "The Speed of Slide Show is Medium Now";
-    QTest::newRow("slow") << Speed::Slow << 3500 << "The Speed of Slide Show is Slow Now";
-    QTest::newRow("slowest") << Speed::Slowest << 5500 << "The Speed of Slide Show is Slowest Now";
-}
-
-void TestSlideSpeed::speedsAndTheirMessages()
-{
-    QFETCH(Speed, speed);
-    QFETCH(int, interval);
-    QFETCH(QString, message);
-    QCOMPARE(intervalOf(speed), interval);
-    QCOMPARE(speedMessage(speed), message);
-    QCOMPARE(speedOfIntervalText(QString::number(interval)), std::optional<Speed>(speed));
-    QCOMPARE(speedOfIntervalText(QString::number(interval + 1)), std::nullopt);
-}
-
 void TestSlideSpeed::dialogMarksTheSpeedItOpensWith()
 {
     TestDesktop desktop;
@@ -77,8 +51,6 @@ void TestSlideSpeed::dialogMarksTheSpeedItOpensWith()
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Adjust the Speed of Slide Show"));
     QCOMPARE(shownMarkers(*dialog), QStringList{QStringLiteral("Medium")});
     QCOMPARE(dialog->markerOf(Speed::Medium)->toolTip(), QStringLiteral("Now is"));
-    QCOMPARE(dialog->Command6->text(), QStringLiteral("Fastest"));
-    QCOMPARE(dialog->Command5->text(), QStringLiteral("Slowest"));
     // The marker sits under its button.
     QVERIFY(dialog->Image3->geometry().left() >= dialog->Command2->geometry().left());
     QVERIFY(dialog->Image3->geometry().right() <= dialog->Command2->geometry().right());
@@ -122,7 +94,7 @@ void TestSlideSpeed::dialogButtonSetsTheSpeedAndCloses()
     QTRY_VERIFY(!form.speed().dialog());
 }
 
-void TestSlideSpeed::pausedWindowShowTakesTheMenusSpeedAtOnce()
+void TestSlideSpeed::pausedShowsTakeTheirMenusSpeedAtOnce()
 {
     TestDesktop desktop;
     const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/P"));
@@ -142,16 +114,13 @@ void TestSlideSpeed::pausedWindowShowTakesTheMenusSpeedAtOnce()
     QVERIFY(c.Timer1->isTicking());
     QCOMPARE(c.Timer1->interval(), 300);
     QCOMPARE(c.Timer2->interval(), 0);
-}
 
-void TestSlideSpeed::optionWindowSetsTheFullScreenTimerAndTheNextShow()
-{
-    TestDesktop desktop;
-    Form1 &form = desktop.started(desktop.home());
-    Form1Controls &c = form.controls();
+    // The paused full-screen show's option window sets its timer and the next show's.
+    c.menus.stop1->click();
+    desktop.messages.shown.clear();
     c.menus.fullscreen->click();
     FullScreenSlideShow &show = form.fullScreenShow();
-    QCOMPARE(c.Timer2->interval(), 1500);
+    QCOMPARE(c.Timer2->interval(), 300); // the speed chosen above
     show.pause();
     QVERIFY(show.optionWindow());
     show.optionWindow()->slowest1->click();

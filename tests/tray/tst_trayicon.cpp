@@ -39,13 +39,11 @@ class TestTrayIcon : public QObject {
 private Q_SLOTS:
     void hidesAndComesBackOnlyOnALeftPress();
     void withoutATrayTheWindowStaysShown();
-    void theIconGoesWithTheWindow();
     void startsInTheTrayOnlyForExactlyOne_data();
     void startsInTheTrayOnlyForExactlyOne();
     void optionDialogShowsAndStoresTheChoice_data();
     void optionDialogShowsAndStoresTheChoice();
-    void optionDialogCancelStoresNothing();
-    void optionThatCannotBeStoredIsReportedAsSuch();
+    void optionThatCannotBeStoredIsReportedThenCancelled();
 };
 
 void TestTrayIcon::hidesAndComesBackOnlyOnALeftPress()
@@ -85,6 +83,12 @@ void TestTrayIcon::hidesAndComesBackOnlyOnALeftPress()
         QCOMPARE(desktop.tray.removeCount, removes);
     }
     QVERIFY(desktop.messages.shown.isEmpty());
+
+    // The icon goes with the window.
+    menus.systray->click();
+    QVERIFY(desktop.tray.shown);
+    desktop.closeWindow();
+    QVERIFY(!desktop.tray.shown);
 }
 
 void TestTrayIcon::withoutATrayTheWindowStaysShown()
@@ -112,15 +116,6 @@ void TestTrayIcon::withoutATrayTheWindowStaysShown()
     QVERIFY(form.isVisible());
     QVERIFY(!desktop.tray.shown);
     QVERIFY(desktop.messages.shown.isEmpty());
-}
-
-void TestTrayIcon::theIconGoesWithTheWindow()
-{
-    TestDesktop desktop;
-    desktop.started(desktop.home()).controls().menus.systray->click();
-    QVERIFY(desktop.tray.shown);
-    desktop.closeWindow();
-    QVERIFY(!desktop.tray.shown);
 }
 
 void TestTrayIcon::startsInTheTrayOnlyForExactlyOne_data()
@@ -202,20 +197,7 @@ void TestTrayIcon::optionDialogShowsAndStoresTheChoice()
     QCOMPARE(form.trayIcon().isInTray(), startedInTray);
 }
 
-void TestTrayIcon::optionDialogCancelStoresNothing()
-{
-    TestDesktop desktop;
-    Form1 &form = desktop.started(desktop.home());
-    form.controls().menus.TrayMin1->click();
-    QPointer<Form5> dialog = form.trayIcon().optionDialog();
-    QTest::mouseClick(dialog->Option2, Qt::LeftButton);
-    QTest::mouseClick(dialog->Command2, Qt::LeftButton);
-    QTRY_VERIFY(!dialog);
-    QVERIFY(!QFile::exists(desktop.registry->filePath()));
-    QVERIFY(desktop.messages.shown.isEmpty());
-}
-
-void TestTrayIcon::optionThatCannotBeStoredIsReportedAsSuch()
+void TestTrayIcon::optionThatCannotBeStoredIsReportedThenCancelled()
 {
     TestDesktop desktop;
     Form1 &form = desktop.started(desktop.home());
@@ -231,10 +213,13 @@ void TestTrayIcon::optionThatCannotBeStoredIsReportedAsSuch()
                                                      "the folder %2 cannot be made.")
                                           .arg(desktop.registry->filePath(), folder),
                                       16, QStringLiteral("Quorvel")}}));
-    // The choice stays on screen to try again or cancel.
+    // The choice stays on screen to try again or cancel; Cancel stores nothing.
     QVERIFY(dialog && dialog->isVisible());
     QVERIFY(dialog->Option2->isChecked());
     QCOMPARE(storedTrayIcon(desktop), QString());
+    QTest::mouseClick(dialog->Command2, Qt::LeftButton);
+    QTRY_VERIFY(!dialog);
+    QCOMPARE(desktop.messages.shown.size(), 1);
 }
 
 QTEST_MAIN(TestTrayIcon)

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QRect>
+#include <QString>
 #include <QtEndian>
 #include <cstring>
 #include <initializer_list>
@@ -230,6 +231,36 @@ private:
     QByteArray m_records;
     int m_count = 0;
 };
+
+// EMR_EXTCREATEFONTINDIRECTW's parameters: a font of the given height in a slot.
+inline QByteArray emfFont(int slot, int height, const QString &face, int width = 0, int charSet = 0)
+{
+    Bytes b;
+    b.u32(quint32(slot)).i32(height).i32(width).i32(0).i32(0).i32(400);
+    b.u8(0).u8(0).u8(0).u8(quint8(charSet)).u8(0).u8(0).u8(0).u8(0);
+    for (int i = 0; i < 32; ++i)
+        b.u16(i < face.size() ? face.at(i).unicode() : 0);
+    return b.data();
+}
+
+// EMR_EXTTEXTOUTW's parameters at (x, y), with a character-spacing array when dx is given.
+inline QByteArray emfText(int x, int y, const QString &text, const QList<int> &dx = {})
+{
+    Bytes b;
+    b.i32(0).i32(0).i32(-1).i32(-1); // bounds
+    b.u32(1).f32(1).f32(1);          // compatible mode, scales
+    const quint32 offString = 8 + 16 + 12 + 40;
+    const quint32 stringBytes = quint32((text.size() * 2 + 3) / 4 * 4);
+    b.i32(x).i32(y).u32(quint32(text.size())).u32(offString).u32(0);
+    b.i32(0).i32(0).i32(0).i32(0); // rectangle
+    b.u32(dx.isEmpty() ? 0 : offString + stringBytes);
+    for (QChar c : text)
+        b.u16(c.unicode());
+    b.pad4();
+    for (int d : dx)
+        b.i32(d);
+    return b.data();
+}
 
 // A packed DIB with a BITMAPINFOHEADER; pixels are given top row first as 0xRRGGBB.
 inline QByteArray dib24(int w, int h, const QList<quint32> &pixels, bool topDown = false)

@@ -2,6 +2,7 @@
 
 #include "picture/metafile/MetafilePicture.h"
 
+#include <QFontInfo>
 #include <QImage>
 #include <QTest>
 
@@ -37,6 +38,12 @@ inline bool near(QRgb a, QRgb b, int tolerance = 40)
 {
     return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance &&
            qAbs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+// Whether the font is there under its own name, not a stand-in's.
+inline bool installed(const QString &family)
+{
+    return QFontInfo(QFont(family)).family().startsWith(family);
 }
 
 constexpr QRgb kWhite = 0xFFFFFFFF;

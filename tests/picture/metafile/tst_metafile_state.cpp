@@ -3,7 +3,6 @@
 #include "MetafileBuilder.h"
 #include "MetafileTestUtil.h"
 
-#include <QFontInfo>
 #include <QTest>
 #include <cmath>
 
@@ -16,7 +15,6 @@ enum : quint16 {
     SAVEDC = 0x001E,
     SETBKMODE = 0x0102,
     SETMAPMODE = 0x0103,
-    SETROP2 = 0x0104,
     SETPOLYFILLMODE = 0x0106,
     RESTOREDC = 0x0127,
     SELECTOBJECT = 0x012D,
@@ -36,7 +34,6 @@ enum : quint16 {
     TEXTOUT = 0x0521,
     EXTTEXTOUT = 0x0A32,
     STRETCHDIB = 0x0F43,
-    ELLIPSE = 0x0418,
     POLYPOLYGON = 0x0538,
 };
 
@@ -49,11 +46,9 @@ enum : quint32 {
     EMR_SETVIEWPORTORGEX = 12,
     EMR_SETMAPMODE = 17,
     EMR_SETBKMODE = 18,
-    EMR_SETPOLYFILLMODE = 19,
     EMR_SETROP2 = 20,
     EMR_SETTEXTALIGN = 22,
     EMR_OFFSETCLIPRGN = 26,
-    EMR_MOVETOEX = 27,
     EMR_EXCLUDECLIPRECT = 29,
     EMR_INTERSECTCLIPRECT = 30,
     EMR_SAVEDC = 33,
@@ -109,46 +104,17 @@ QByteArray xform(float m11, float m12, float m21, float m22, float dx, float dy)
     return b.data();
 }
 
-QByteArray emfText(int x, int y, const QString &text, quint32 options = 0)
-{
-    Bytes b;
-    b.i32(0).i32(0).i32(-1).i32(-1); // bounds
-    b.u32(1).f32(1).f32(1);          // compatible mode, scales
-    const quint32 offString = 8 + 16 + 12 + 40;
-    b.i32(x).i32(y).u32(quint32(text.size())).u32(offString).u32(options);
-    b.i32(0).i32(0).i32(0).i32(0); // rectangle
-    b.u32(0);                      // no dx
-    for (QChar c : text)
-        b.u16(c.unicode());
-    return b.data();
-}
-
-QByteArray emfFont(int slot, int height, const QString &face, int width = 0)
-{
-    Bytes b;
-    b.u32(quint32(slot)).i32(height).i32(width).i32(0).i32(0).i32(400);
-    b.u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0);
-    for (int i = 0; i < 32; ++i)
-        b.u16(i < face.size() ? face.at(i).unicode() : 0);
-    return b.data();
-}
-
 // Ink of one run of transparent text in a 300 x 200 EMF.
 QRect emfTextInk(const QString &face, int height, const QString &text, quint32 align = 0,
-                 int y = 20, int width = 0)
+                 QPoint at = {10, 20}, int width = 0)
 {
     EmfBuilder e(QSize(300, 200));
     e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, height, face, width));
     e.rec(EMR_SELECTOBJECT, {1});
     e.rec(EMR_SETBKMODE, {1});
     e.rec(EMR_SETTEXTALIGN, {align});
-    e.rec(EMR_EXTTEXTOUTW, emfText(10, y, text));
+    e.rec(EMR_EXTTEXTOUTW, emfText(at.x(), at.y(), text));
     return inkBounds(renderNatural(e.finish()));
-}
-
-bool installed(const QString &family)
-{
-    return QFontInfo(QFont(family)).family().startsWith(family);
 }
 
 } // namespace
@@ -160,17 +126,12 @@ private Q_SLOTS:
     void wmfWindowMapsOntoTheFrame();
     void wmfNaturalSizeFollowsUnitsPerInch();
     void wmfFarOutAnisotropicDrawingKeepsItsSize();
-    void emfMetricModesFlipY();
-    void emfIsotropicKeepsAspect();
-    void emfAnisotropicStretches();
+    void emfMapModesScaleFlipAndStretch();
     void worldTransformsCompose();
     void saveRestoreRelativeAndAbsolute();
-    void clipRectsIntersectExcludeAndRestore();
-    void clipRegionResetAndOffset();
-    void clipPathLimitsDrawing();
+    void clipRectsRegionsAndPathsLimitDrawing();
     void fillModesDecideOverlaps();
-    void wmfObjectTableReusesLowestFreeSlot();
-    void emfDeletedObjectKeepsSelection();
+    void objectTablesReuseTheLowestSlotAndKeepWhatIsSelected();
     void rop2NotInvertsDestination();
     void textAlignmentPlacesInk();
     void textUpdatesCurrentPosition();
@@ -275,7 +236,7 @@ void TestMetafileState::wmfFarOutAnisotropicDrawingKeepsItsSize()
     }
 }
 
-void TestMetafileState::emfMetricModesFlipY()
+void TestMetafileState::emfMapModesScaleFlipAndStretch()
 {
     // MM_LOMETRIC: 0.1 mm units with y growing upwards; 96 dpi means 100 units = 37.8 px.
     EmfBuilder e = emfWithNullPen();
@@ -297,34 +258,30 @@ void TestMetafileState::emfMetricModesFlipY()
     const QImage img2 = renderNatural(h.finish());
     QCOMPARE_COLOR(img2, 45, 45, kBlue);
     QCOMPARE_COLOR(img2, 51, 51, kWhite);
-}
 
-void TestMetafileState::emfIsotropicKeepsAspect()
-{
-    EmfBuilder e = emfWithNullPen();
-    emfBrush(e, 1, RED);
-    e.rec(EMR_SETMAPMODE, {7});
-    e.rec(EMR_SETWINDOWEXTEX, {100, 100});
-    e.rec(EMR_SETVIEWPORTEXTEX, {50, 100}); // the smaller scale wins in both directions
-    e.rec(EMR_RECTANGLE, {0, 0, 100, 100});
-    const QImage img = renderNatural(e.finish());
-    QCOMPARE_COLOR(img, 45, 45, kRed);
-    QCOMPARE_COLOR(img, 45, 55, kWhite);
-    QCOMPARE_COLOR(img, 55, 45, kWhite);
-}
+    // MM_ISOTROPIC: the smaller scale wins in both directions.
+    EmfBuilder iso = emfWithNullPen();
+    emfBrush(iso, 1, RED);
+    iso.rec(EMR_SETMAPMODE, {7});
+    iso.rec(EMR_SETWINDOWEXTEX, {100, 100});
+    iso.rec(EMR_SETVIEWPORTEXTEX, {50, 100});
+    iso.rec(EMR_RECTANGLE, {0, 0, 100, 100});
+    const QImage isoImg = renderNatural(iso.finish());
+    QCOMPARE_COLOR(isoImg, 45, 45, kRed);
+    QCOMPARE_COLOR(isoImg, 45, 55, kWhite);
+    QCOMPARE_COLOR(isoImg, 55, 45, kWhite);
 
-void TestMetafileState::emfAnisotropicStretches()
-{
-    EmfBuilder e = emfWithNullPen();
-    emfBrush(e, 1, RED);
-    e.rec(EMR_SETMAPMODE, {8});
-    e.rec(EMR_SETWINDOWORGEX, {1000, 1000});
-    e.rec(EMR_SETWINDOWEXTEX, {100, 100});
-    e.rec(EMR_SETVIEWPORTEXTEX, {50, 100});
-    e.rec(EMR_RECTANGLE, {1000, 1000, 1100, 1100});
-    const QImage img = renderNatural(e.finish());
-    QCOMPARE_COLOR(img, 45, 95, kRed);
-    QCOMPARE_COLOR(img, 55, 50, kWhite);
+    // MM_ANISOTROPIC stretches each way on its own.
+    EmfBuilder aniso = emfWithNullPen();
+    emfBrush(aniso, 1, RED);
+    aniso.rec(EMR_SETMAPMODE, {8});
+    aniso.rec(EMR_SETWINDOWORGEX, {1000, 1000});
+    aniso.rec(EMR_SETWINDOWEXTEX, {100, 100});
+    aniso.rec(EMR_SETVIEWPORTEXTEX, {50, 100});
+    aniso.rec(EMR_RECTANGLE, {1000, 1000, 1100, 1100});
+    const QImage anisoImg = renderNatural(aniso.finish());
+    QCOMPARE_COLOR(anisoImg, 45, 95, kRed);
+    QCOMPARE_COLOR(anisoImg, 55, 50, kWhite);
 }
 
 void TestMetafileState::worldTransformsCompose()
@@ -379,7 +336,7 @@ void TestMetafileState::saveRestoreRelativeAndAbsolute()
     QCOMPARE_COLOR(wi, 60, 60, kWhite); // the window extent came back too
 }
 
-void TestMetafileState::clipRectsIntersectExcludeAndRestore()
+void TestMetafileState::clipRectsRegionsAndPathsLimitDrawing()
 {
     EmfBuilder e = emfWithNullPen();
     emfBrush(e, 1, RED);
@@ -411,10 +368,8 @@ void TestMetafileState::clipRectsIntersectExcludeAndRestore()
     QCOMPARE_COLOR(wi, 10, 10, kGreen);
     QCOMPARE_COLOR(wi, 40, 40, kWhite);
     QCOMPARE_COLOR(wi, 75, 75, kWhite);
-}
 
-void TestMetafileState::clipRegionResetAndOffset()
-{
+    // A region replaces the clip, moves with an offset and is reset by an empty one.
     auto rgn = [](QList<QRect> rects) {
         Bytes b;
         b.u32(32).u32(1).u32(quint32(rects.size())).u32(quint32(rects.size() * 16));
@@ -423,36 +378,34 @@ void TestMetafileState::clipRegionResetAndOffset()
             b.i32(r.left()).i32(r.top()).i32(r.right() + 1).i32(r.bottom() + 1);
         return b.data();
     };
-    EmfBuilder e = emfWithNullPen();
-    emfBrush(e, 1, RED);
+    EmfBuilder r = emfWithNullPen();
+    emfBrush(r, 1, RED);
     const QByteArray two = rgn({QRect(0, 0, 20, 20), QRect(50, 50, 20, 20)});
-    e.rec(EMR_EXTSELECTCLIPRGN, dwords({two.size(), 5}) + two); // RGN_COPY
-    e.rec(EMR_OFFSETCLIPRGN, {10, 0});
-    e.rec(EMR_RECTANGLE, {0, 0, 100, 100});
-    e.rec(EMR_EXTSELECTCLIPRGN, {0, 5}); // reset
-    emfBrush(e, 2, BLUE);
-    e.rec(EMR_RECTANGLE, {90, 0, 100, 10});
-    const QImage img = renderNatural(e.finish());
-    QCOMPARE_COLOR(img, 5, 10, kWhite); // moved right by 10
-    QCOMPARE_COLOR(img, 15, 10, kRed);
-    QCOMPARE_COLOR(img, 65, 60, kRed);
-    QCOMPARE_COLOR(img, 40, 40, kWhite);
-    QCOMPARE_COLOR(img, 95, 5, kBlue);
-}
+    r.rec(EMR_EXTSELECTCLIPRGN, dwords({two.size(), 5}) + two); // RGN_COPY
+    r.rec(EMR_OFFSETCLIPRGN, {10, 0});
+    r.rec(EMR_RECTANGLE, {0, 0, 100, 100});
+    r.rec(EMR_EXTSELECTCLIPRGN, {0, 5}); // reset
+    emfBrush(r, 2, BLUE);
+    r.rec(EMR_RECTANGLE, {90, 0, 100, 10});
+    const QImage regionImg = renderNatural(r.finish());
+    QCOMPARE_COLOR(regionImg, 5, 10, kWhite); // moved right by 10
+    QCOMPARE_COLOR(regionImg, 15, 10, kRed);
+    QCOMPARE_COLOR(regionImg, 65, 60, kRed);
+    QCOMPARE_COLOR(regionImg, 40, 40, kWhite);
+    QCOMPARE_COLOR(regionImg, 95, 5, kBlue);
 
-void TestMetafileState::clipPathLimitsDrawing()
-{
-    EmfBuilder e = emfWithNullPen();
-    emfBrush(e, 1, RED);
-    e.rec(EMR_BEGINPATH);
-    e.rec(EMR_POLYGON, dwords({0, 0, 0, 0, 3, 50, 0, 100, 100, 0, 100}));
-    e.rec(EMR_ENDPATH);
-    e.rec(EMR_SELECTCLIPPATH, {5});
-    e.rec(EMR_RECTANGLE, {0, 0, 100, 100});
-    const QImage img = renderNatural(e.finish());
-    QCOMPARE_COLOR(img, 50, 80, kRed);
-    QCOMPARE_COLOR(img, 10, 20, kWhite);
-    QCOMPARE_COLOR(img, 90, 20, kWhite);
+    // A path selected as the clip.
+    EmfBuilder p = emfWithNullPen();
+    emfBrush(p, 1, RED);
+    p.rec(EMR_BEGINPATH);
+    p.rec(EMR_POLYGON, dwords({0, 0, 0, 0, 3, 50, 0, 100, 100, 0, 100}));
+    p.rec(EMR_ENDPATH);
+    p.rec(EMR_SELECTCLIPPATH, {5});
+    p.rec(EMR_RECTANGLE, {0, 0, 100, 100});
+    const QImage pathImg = renderNatural(p.finish());
+    QCOMPARE_COLOR(pathImg, 50, 80, kRed);
+    QCOMPARE_COLOR(pathImg, 10, 20, kWhite);
+    QCOMPARE_COLOR(pathImg, 90, 20, kWhite);
 
     // A filled path draws the same triangle.
     EmfBuilder f = emfWithNullPen();
@@ -488,7 +441,7 @@ void TestMetafileState::fillModesDecideOverlaps()
     }
 }
 
-void TestMetafileState::wmfObjectTableReusesLowestFreeSlot()
+void TestMetafileState::objectTablesReuseTheLowestSlotAndKeepWhatIsSelected()
 {
     WmfBuilder w;
     w.rec(CREATEBRUSHINDIRECT, wmfBrush(RED));  // slot 0
@@ -508,10 +461,7 @@ void TestMetafileState::wmfObjectTableReusesLowestFreeSlot()
     QCOMPARE_COLOR(img, 25, 25, kGreen);
     QCOMPARE_COLOR(img, 75, 75, kBlue);
     QCOMPARE_COLOR(img, 75, 25, kRed);
-}
 
-void TestMetafileState::emfDeletedObjectKeepsSelection()
-{
     // Deleting a selected brush leaves it in use until another is selected;
     // selecting an empty slot changes nothing.
     EmfBuilder e = emfWithNullPen();
@@ -520,8 +470,8 @@ void TestMetafileState::emfDeletedObjectKeepsSelection()
     e.rec(EMR_SELECTOBJECT, {1});
     e.rec(EMR_SELECTOBJECT, {40});
     e.rec(EMR_RECTANGLE, {0, 0, 50, 50});
-    const QImage img = renderNatural(e.finish());
-    QCOMPARE_COLOR(img, 25, 25, kRed);
+    const QImage kept = renderNatural(e.finish());
+    QCOMPARE_COLOR(kept, 25, 25, kRed);
 }
 
 void TestMetafileState::rop2NotInvertsDestination()
@@ -540,13 +490,7 @@ void TestMetafileState::rop2NotInvertsDestination()
 void TestMetafileState::textAlignmentPlacesInk()
 {
     auto render = [](quint32 align, int x, int y) {
-        EmfBuilder e(QSize(200, 100));
-        e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -30, QStringLiteral("DejaVu Sans")));
-        e.rec(EMR_SELECTOBJECT, {1});
-        e.rec(EMR_SETBKMODE, {1});
-        e.rec(EMR_SETTEXTALIGN, {align});
-        e.rec(EMR_EXTTEXTOUTW, emfText(x, y, QStringLiteral("HH")));
-        return inkBounds(renderNatural(e.finish()));
+        return emfTextInk(QStringLiteral("DejaVu Sans"), -30, QStringLiteral("HH"), align, {x, y});
     };
     const QRect top = render(0, 100, 20); // TA_TOP | TA_LEFT
     QVERIFY(!top.isEmpty());
@@ -688,9 +632,9 @@ void TestMetafileState::fontWidthScalesFromTheAverageLetter()
     const QString text = QStringLiteral("Tiny Pictures");
     const int natural = emfTextInk(QStringLiteral("Arial"), -40, text).width();
     QVERIFY2(natural > 200, qPrintable(QString::number(natural)));
-    const int average = emfTextInk(QStringLiteral("Arial"), -40, text, 0, 20, 18).width();
+    const int average = emfTextInk(QStringLiteral("Arial"), -40, text, 0, {10, 20}, 18).width();
     QVERIFY2(qAbs(average - natural) <= 5, qPrintable(QString::number(average)));
-    const int half = emfTextInk(QStringLiteral("Arial"), -40, text, 0, 20, 9).width();
+    const int half = emfTextInk(QStringLiteral("Arial"), -40, text, 0, {10, 20}, 9).width();
     QVERIFY2(qAbs(2 * half - natural) <= 10, qPrintable(QString::number(half)));
 }
 
@@ -706,7 +650,7 @@ void TestMetafileState::fontCellIsTheWindowsAscentAndDescent()
     const QRect top = emfTextInk(QStringLiteral("Symbol"), -100, etas);
     QVERIFY2(qAbs(top.bottom() + 1 - 113) <= 2, qPrintable(QString::number(top.bottom())));
     // A cell height of 124 is that same em (TA_BASELINE).
-    const QRect cell = emfTextInk(QStringLiteral("Symbol"), 124, etas, 24, 150);
+    const QRect cell = emfTextInk(QStringLiteral("Symbol"), 124, etas, 24, {10, 150});
     QVERIFY2(qAbs(cell.height() - top.height()) <= 2, qPrintable(QString::number(cell.height())));
 
     // Windows draws Helvetica as Arial, whose ascent is not that of the

@@ -68,42 +68,13 @@ WmfBuilder farOutBox(WmfBuilder w, QPoint windowOrg, std::optional<QSize> window
     return w;
 }
 
-QByteArray emfFont(int slot, int height, const QString &face, int charSet)
-{
-    Bytes b;
-    b.u32(quint32(slot)).i32(height).i32(0).i32(0).i32(0).i32(400);
-    b.u8(0).u8(0).u8(0).u8(quint8(charSet)).u8(0).u8(0).u8(0).u8(0);
-    for (int i = 0; i < 32; ++i)
-        b.u16(i < face.size() ? face.at(i).unicode() : 0);
-    return b.data();
-}
-
-// EMR_EXTTEXTOUTW at (x, y), with a character-spacing array when dx is given.
-QByteArray emfText(int x, int y, const QString &text, const QList<int> &dx = {})
-{
-    Bytes b;
-    b.i32(0).i32(0).i32(-1).i32(-1); // bounds
-    b.u32(1).f32(1).f32(1);          // compatible mode, scales
-    const quint32 offString = 8 + 16 + 12 + 40;
-    const quint32 stringBytes = quint32((text.size() * 2 + 3) / 4 * 4);
-    b.i32(x).i32(y).u32(quint32(text.size())).u32(offString).u32(0);
-    b.i32(0).i32(0).i32(0).i32(0); // rectangle
-    b.u32(dx.isEmpty() ? 0 : offString + stringBytes);
-    for (QChar c : text)
-        b.u16(c.unicode());
-    b.pad4();
-    for (int d : dx)
-        b.i32(d);
-    return b.data();
-}
-
 // One run of transparent text on its baseline in a 300 x 100 EMF.
 std::shared_ptr<const MetafilePicture> textOnBaseline(const QString &face, int height, int charSet,
                                                       QPoint at, const QString &text,
                                                       const QList<int> &dx = {})
 {
     EmfBuilder e(QSize(300, 100));
-    e.rec(82, emfFont(1, height, face, charSet)); // EMR_EXTCREATEFONTINDIRECTW
+    e.rec(82, emfFont(1, height, face, 0, charSet)); // EMR_EXTCREATEFONTINDIRECTW
     e.rec(EMR_SELECTOBJECT, {1});
     e.rec(18, {1});  // EMR_SETBKMODE transparent
     e.rec(22, {24}); // EMR_SETTEXTALIGN TA_BASELINE
@@ -131,11 +102,6 @@ QList<double> glyphCentres(const QImage &img)
     return centres;
 }
 
-bool installed(const QString &family)
-{
-    return QFontInfo(QFont(family)).family().startsWith(family);
-}
-
 // Rows and columns that are mostly ink: the box's exact pixels, ignoring the
 // half-covered ones at its edges.
 QRect solidBounds(const QImage &img)
@@ -155,7 +121,6 @@ class TestMetafileWriters : public QObject {
 
 private Q_SLOTS:
     void embeddedEmfIsDrawnInsteadOfTheWmfRecords();
-    void embeddedEmfChecksumsOfBothKindsAreAccepted();
     void damagedEmbeddedEmfFallsBackToTheWmfRecords_data();
     void damagedEmbeddedEmfFallsBackToTheWmfRecords();
     void farOutPolyPolygonsFillTheirExactPixels();
@@ -179,23 +144,19 @@ void TestMetafileWriters::embeddedEmfIsDrawnInsteadOfTheWmfRecords()
     const QImage wide = pic->render(QSize(300, 60));
     QCOMPARE_COLOR(wide, 140, 30, kBlue);
     QCOMPARE_COLOR(wide, 160, 30, kWhite);
-}
 
-void TestMetafileWriters::embeddedEmfChecksumsOfBothKindsAreAccepted()
-{
-    // Windows chooses the checksum that makes all the words of the WMF (from its
-    // standard header on) add up to zero.
-    const QByteArray emf = blueLeftHalfEmf();
+    // The checksum of the other kind: Windows chooses the one that makes all the words
+    // of the WMF (from its standard header on) add up to zero.
     QByteArray wmf = redWmfCarrying(embeddedEmfEscapes(emf, 300, quint16(0)));
     const qsizetype checksumAt = 22 + 18 + 6 + 2 + 2 + 12;
     quint16 sum = 0;
     for (qsizetype i = 22; i + 1 < wmf.size(); i += 2)
         sum = quint16(sum + qFromLittleEndian<quint16>(wmf.constData() + i));
     qToLittleEndian<quint16>(quint16(-sum), wmf.data() + checksumAt);
-    const auto pic = loadOrFail(wmf);
-    QVERIFY(pic);
-    QVERIFY(pic->hasEmbeddedEmf());
-    QCOMPARE_COLOR(pic->render(QSize(100, 100)), 10, 50, kBlue);
+    const auto summed = loadOrFail(wmf);
+    QVERIFY(summed);
+    QVERIFY(summed->hasEmbeddedEmf());
+    QCOMPARE_COLOR(summed->render(QSize(100, 100)), 10, 50, kBlue);
 }
 
 void TestMetafileWriters::damagedEmbeddedEmfFallsBackToTheWmfRecords_data()
