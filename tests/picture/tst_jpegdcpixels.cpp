@@ -37,7 +37,7 @@ constexpr qint16 kWithinClamps[] = {-3076, 3067, -3075, 3066, -3072, 3064, -384,
 
 enum class Values { Edges, WithinClamps, Spread, SpreadWithinClamps, Exhaustive };
 
-struct FrameSpec {
+struct FrameRecipe {
     int width = 64;
     int height = 48;
     int components = 3;
@@ -68,8 +68,8 @@ QByteArray adobe(int transform)
     return segment(0xEE, QByteArray("Adobe\0\x64\0\0\0\0", 11) + char(transform));
 }
 
-// A frame laid out as ProgressiveJpegReader lays one out, its DC values from spec.
-JpegDcFrame frameOf(const FrameSpec &s)
+// A frame laid out as ProgressiveJpegReader lays one out, its DC values as the recipe says.
+JpegDcFrame frameOf(const FrameRecipe &s)
 {
     JpegDcFrame f;
     f.width = s.width;
@@ -163,7 +163,7 @@ QImage gradient(int w, int h, QImage::Format format)
 
 } // namespace
 
-Q_DECLARE_METATYPE(FrameSpec)
+Q_DECLARE_METATYPE(FrameRecipe)
 
 class TestJpegDcPixels : public QObject {
     Q_OBJECT
@@ -177,11 +177,11 @@ private Q_SLOTS:
 
 void TestJpegDcPixels::pixelsAreLibjpegsOwn_data()
 {
-    QTest::addColumn<FrameSpec>("spec");
-    const auto row = [](const char *name, FrameSpec s) {
+    QTest::addColumn<FrameRecipe>("recipe");
+    const auto row = [](const char *name, FrameRecipe s) {
         QTest::newRow(name) << s;
     };
-    FrameSpec s;
+    FrameRecipe s;
     s.markers = jfif();
     row("4:4:4 JFIF spread", s);
     s.values = Values::Edges;
@@ -197,7 +197,7 @@ void TestJpegDcPixels::pixelsAreLibjpegsOwn_data()
     s.width = 256 * 8;
     s.height = 256 * 8;
     row("4:4:4 every Cb with every Cr", s);
-    s = FrameSpec{};
+    s = FrameRecipe{};
     s.components = 1;
     s.values = Values::Edges;
     s.width = 61;
@@ -212,7 +212,7 @@ void TestJpegDcPixels::pixelsAreLibjpegsOwn_data()
         for (int v = 1; v <= 2; ++v) {
             for (Values values : {Values::Edges, Values::Spread}) {
                 for (const QSize size : {QSize(64, 48), QSize(57, 33), QSize(9, 17), QSize(1, 1)}) {
-                    s = FrameSpec{};
+                    s = FrameRecipe{};
                     s.lumaH = h;
                     s.lumaV = v;
                     s.width = size.width();
@@ -233,7 +233,7 @@ void TestJpegDcPixels::pixelsAreLibjpegsOwn_data()
             }
         }
     }
-    s = FrameSpec{};
+    s = FrameRecipe{};
     s.values = Values::WithinClamps;
     s.dcQuant = {8, 1, 1};
     s.lumaH = s.lumaV = 2;
@@ -258,8 +258,8 @@ void TestJpegDcPixels::pixelsAreLibjpegsOwn_data()
 
 void TestJpegDcPixels::pixelsAreLibjpegsOwn()
 {
-    QFETCH(FrameSpec, spec);
-    const JpegDcFrame frame = frameOf(spec);
+    QFETCH(FrameRecipe, recipe);
+    const JpegDcFrame frame = frameOf(recipe);
     const Decoded want = throughSequentialFile(frame);
     QVERIFY2(want.ok(), qPrintable(want.failure));
     const std::optional<Decoded> got = JpegDcPixels::decode(frame);
@@ -289,25 +289,25 @@ void TestJpegDcPixels::pixelsAreLibjpegsOwn()
 
 void TestJpegDcPixels::framesNotReproducedAreLeftToLibjpeg_data()
 {
-    QTest::addColumn<FrameSpec>("spec");
-    FrameSpec s;
+    QTest::addColumn<FrameRecipe>("recipe");
+    FrameRecipe s;
     s.chromaH = s.chromaV = 2; // chroma sampled finer than luma
     s.lumaH = 1;
     QTest::newRow("chroma 2x2") << s;
-    s = FrameSpec{};
+    s = FrameRecipe{};
     s.lumaH = 4; // libjpeg scales such chroma with a 4x4 transform
     QTest::newRow("4:1:1") << s;
-    s = FrameSpec{};
+    s = FrameRecipe{};
     s.lumaH = s.lumaV = 2;
     s.values = Values::Edges; // past the clamps of the 2x2 transform
     QTest::newRow("4:2:0 with DC values past the clamps") << s;
     s.values = Values::WithinClamps;
     s.dcQuant = {1, 1, 2}; // -3076 * 2 is past them
     QTest::newRow("4:2:0 with a DC value just past the clamps") << s;
-    s = FrameSpec{};
+    s = FrameRecipe{};
     s.components = 2;
     QTest::newRow("two components") << s;
-    s = FrameSpec{};
+    s = FrameRecipe{};
     s.width = 65501; // more than libjpeg takes, which the frame can say
     s.height = 8;
     QTest::newRow("too wide for libjpeg") << s;
@@ -315,8 +315,8 @@ void TestJpegDcPixels::framesNotReproducedAreLeftToLibjpeg_data()
 
 void TestJpegDcPixels::framesNotReproducedAreLeftToLibjpeg()
 {
-    QFETCH(FrameSpec, spec);
-    QVERIFY(!JpegDcPixels::decode(frameOf(spec)));
+    QFETCH(FrameRecipe, recipe);
+    QVERIFY(!JpegDcPixels::decode(frameOf(recipe)));
 }
 
 void TestJpegDcPixels::realFilesDecodeAsTheyDidThroughLibjpeg()
