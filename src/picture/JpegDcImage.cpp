@@ -1,5 +1,6 @@
 #include "JpegDcImage.h"
 
+#include "JpegDcPixels.h"
 #include "JpegDecoder.h"
 
 #include <QtEndian>
@@ -114,7 +115,7 @@ void putBlock(BitWriter &bits, int difference)
 
 } // namespace
 
-QByteArray JpegDcImage::sequentialFile(const JpegDcFrame &f)
+bool JpegDcImage::fitsSequentialFile(const JpegDcFrame &f)
 {
     const int count = int(f.components.size());
     int blocksInMcu = 0;
@@ -122,11 +123,17 @@ QByteArray JpegDcImage::sequentialFile(const JpegDcFrame &f)
         blocksInMcu += c.h * c.v;
         for (qint16 dc : c.dc) {
             if (std::abs(int(dc)) > kLargestDc)
-                return {};
+                return false;
         }
     }
-    if (count < 1 || count > 4 || (count > 1 && blocksInMcu > 10))
+    return count >= 1 && count <= 4 && (count == 1 || blocksInMcu <= 10);
+}
+
+QByteArray JpegDcImage::sequentialFile(const JpegDcFrame &f)
+{
+    if (!fitsSequentialFile(f))
         return {};
+    const int count = int(f.components.size());
 
     QByteArray out("\xFF\xD8", 2);
     out.append(f.colourMarkers);
@@ -218,6 +225,11 @@ Decoded JpegDcImage::decodeEighth(Bytes data)
 {
     ProgressiveJpegReader reader;
     if (reader.read(data) == ProgressiveJpegReader::Verdict::Clean) {
+        // What libjpeg would make of the single-scan file, where that is known exactly.
+        if (fitsSequentialFile(reader.frame())) {
+            if (std::optional<Decoded> d = JpegDcPixels::decode(reader.frame()))
+                return *std::move(d);
+        }
         const QByteArray sequential = sequentialFile(reader.frame());
         reader = ProgressiveJpegReader(); // its coefficients are no longer needed
         if (!sequential.isEmpty()) {

@@ -84,8 +84,10 @@ int JpegPicture::eighthsFor(QSize deviceSize, int denominator) const
 
 Decoded JpegPicture::decodeUpright(int denominator, int numerator) const
 {
-    // A progressive file shown at an eighth needs only its DC scans' coefficients.
-    Decoded d = denominator == 8 && numerator == 1 && m_header.progressive
+    // A file shown at an eighth needs only its DC coefficients: a progressive file's
+    // DC scans, a sequential one's first Huffman code of each block. Other kinds of
+    // file decodeEighth leaves to libjpeg.
+    Decoded d = denominator == 8 && numerator == 1
                     ? JpegDcImage::decodeEighth(Bytes(m_bytes))
                     : decodeJpeg(Bytes(m_bytes), denominator, numerator);
     {

@@ -3,6 +3,7 @@
 #include "JpegBitReader.h"
 
 #include <array>
+#include <vector>
 
 namespace picture {
 
@@ -11,6 +12,7 @@ struct ScanState {
     std::array<qint64, 4> lastDc{};
     quint32 eobRun = 0;
     std::array<const JpegHuffmanTable *, 4> table{};
+    std::array<const JpegHuffmanTable *, 4> acTable{}; // a sequential scan's, beside table
     int ss = 0;
     int se = 0;
     int al = 0;
@@ -19,6 +21,10 @@ struct ScanState {
     // first block.
     std::array<quint32, 1 << JpegHuffmanTable::kLookBits> codes{};
     bool codesMade = false;
+    // A sequential scan's AC codes, per component of the scan, made at its first
+    // block: one code at a time, and the codes that fit whole in the next bits.
+    std::vector<quint32> skips;
+    std::vector<quint16> codeRuns;
 };
 
 // How each kind of scan reads a run of blocks of one component that follow each other

@@ -55,6 +55,7 @@ ProgressiveJpegReader::Verdict ProgressiveJpegReader::read(Bytes data)
     m_scans.clear();
     m_restartInterval = 0;
     m_sawFrame = false;
+    m_sequential = false;
     try {
         return readMarkers(data) ? Verdict::Clean : Verdict::Undecided;
     } catch (const std::bad_alloc &) {
@@ -73,13 +74,13 @@ bool ProgressiveJpegReader::readMarkers(Bytes data)
     bool scanned = false;
     for (;;) {
         const int marker = nextJpegMarker(at, end);
-        // libjpeg refuses a file without a scan. At the end of the data it supplies
-        // the end itself: then only a missing scan is damage. A closing marker may end
-        // a progression early.
+        // libjpeg refuses a file without a scan. It supplies the end of data itself:
+        // then only a missing scan is damage. A closing marker may end a progression
+        // early, but each component of a sequential file must have had its scan.
         if (marker < 0 || marker == 0xD9) {
             if (!scanned)
                 return undecided(QStringLiteral("no scan"));
-            if (marker < 0 && !progressionComplete())
+            if ((marker < 0 || m_sequential) && !progressionComplete())
                 return undecided(QStringLiteral("the data ends before the last scans"));
             return decodeScans();
         }
@@ -95,7 +96,8 @@ bool ProgressiveJpegReader::readMarkers(Bytes data)
             Scan scan;
             if (!m_sawFrame)
                 return undecided(QStringLiteral("a scan before the frame"));
-            if (!readScanHeader(segment, scan) || !checkProgression(scan))
+            if (!readScanHeader(segment, scan) ||
+                !(m_sequential ? checkSequential(scan) : checkProgression(scan)))
                 return false;
             if (m_scans.size() == kMaxScans)
                 return undecided(QStringLiteral("too many scans"));
@@ -110,9 +112,10 @@ bool ProgressiveJpegReader::readMarkers(Bytes data)
             continue;
         }
         bool ok = true;
-        if (marker == 0xC2 && !m_sawFrame)
+        if (marker >= 0xC0 && marker <= 0xC2 && !m_sawFrame) {
+            m_sequential = marker != 0xC2;
             ok = readFrame(segment);
-        else if (marker == 0xC4)
+        } else if (marker == 0xC4)
             ok = readTables(segment);
         else if (marker == 0xDB)
             ok = readQuantisation(segment);
@@ -166,7 +169,8 @@ bool ProgressiveJpegReader::readFrame(Bytes s)
         c.gridHigh = count == 1 ? c.blocksHigh : f.mcusHigh * c.v;
         const std::size_t blocks = std::size_t(c.gridWide) * std::size_t(c.gridHigh);
         c.dc.assign(blocks, 0);
-        c.nonzero.assign(blocks, 0);
+        if (!m_sequential) // one scan reads every AC coefficient of a sequential one
+            c.nonzero.assign(blocks, 0);
     }
     return true;
 }
@@ -271,6 +275,31 @@ bool ProgressiveJpegReader::checkProgression(Scan &scan)
                 return undecided(QStringLiteral("a scan uses a missing Huffman table"));
             scan.tables[i] = m_tables[std::size_t((dcBand ? kDc : kAc) + number)];
         }
+    }
+    return true;
+}
+
+bool ProgressiveJpegReader::checkSequential(Scan &scan)
+{
+    if (scan.ss != 0 || scan.se != 63 || scan.ah != 0 || scan.al != 0)
+        return undecided(QStringLiteral("scan parameters libjpeg refuses"));
+    scan.sequential = true;
+    for (int i = 0; i < scan.count; ++i) {
+        JpegDcFrame::Component &c = m_frame.components[std::size_t(scan.component[i])];
+        if (c.coefBits[0] >= 0)
+            return undecided(QStringLiteral("a component in two scans"));
+        c.coefBits.fill(0);
+        if (!m_quantDefined[c.table])
+            return undecided(QStringLiteral("no quantisation table"));
+        c.quant = m_quant[c.table];
+        c.quantLatched = true;
+        const int dc = scan.dcTable[i];
+        const int ac = scan.acTable[i];
+        if (dc > 3 || ac > 3 || !m_tables[std::size_t(kDc + dc)] ||
+            !m_tables[std::size_t(kAc + ac)])
+            return undecided(QStringLiteral("a scan uses a missing Huffman table"));
+        scan.tables[i] = m_tables[std::size_t(kDc + dc)];
+        scan.acTables[i] = m_tables[std::size_t(kAc + ac)];
     }
     return true;
 }

@@ -12,8 +12,8 @@
 
 namespace picture {
 
-// What a picture shown at an eighth of its size needs of a progressive JPEG: the DC
-// coefficient of every block, as the full decode would hold it at the end.
+// What a picture shown at an eighth of its size needs of a JPEG: the DC coefficient of
+// every block, as the full decode would hold it at the end.
 struct JpegDcFrame {
     struct Component {
         int id = 0;
@@ -27,7 +27,7 @@ struct JpegDcFrame {
         int gridWide = 0; // the blocks stored, up to whole MCUs when several components
         int gridHigh = 0;
         std::vector<qint16> dc; // gridWide * gridHigh
-        // Per block, which coefficients are not zero.
+        // Per block, which coefficients are not zero (progressive files only).
         std::vector<quint64, HugePageAllocator<quint64>> nonzero;
         std::array<int, 64> coefBits; // bits still to come per coefficient; -1 before any
     };
@@ -44,7 +44,8 @@ struct JpegDcFrame {
 // Reads every scan of a progressive JPEG and keeps only the DC coefficients, and for
 // the AC scans only which coefficients are non-zero: what their refinement scans need
 // to be read. A few megabytes for a 24-megapixel photo instead of libjpeg's 72 MB of
-// coefficients.
+// coefficients. A sequential (baseline or extended) JPEG is read the same way, its AC
+// coefficients passed without being decoded.
 //
 // It answers Clean only for a file that libjpeg would decode in full without a sign
 // of damage; anything it does not follow, and every kind of damage, is Undecided, for
@@ -68,6 +69,7 @@ private:
     bool readQuantisation(Bytes segment);
     bool readScanHeader(Bytes segment, Scan &scan);
     bool checkProgression(Scan &scan);
+    bool checkSequential(Scan &scan);
     bool progressionComplete() const;
     bool decodeScans();
 
@@ -79,6 +81,7 @@ private:
     std::vector<JpegScan> m_scans;
     int m_restartInterval = 0;
     bool m_sawFrame = false;
+    bool m_sequential = false; // baseline or extended: each component's one scan
 };
 
 } // namespace picture

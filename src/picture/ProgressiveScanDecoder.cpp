@@ -2,6 +2,7 @@
 
 #include "ProgressiveBlockReader.h"
 #include "ProgressiveJpegReader.h"
+#include "SequentialBlockReader.h"
 
 #include <atomic>
 #include <bit>
@@ -162,6 +163,8 @@ private:
     bool readScan(std::size_t j)
     {
         const JpegScan &scan = m_scans[j];
+        if (scan.sequential)
+            return walk(j, sequential::blocks);
         if (scan.ss == 0 && scan.ah == 0)
             return walk(j, progressive::dcFirst);
         if (scan.ss == 0)
@@ -173,6 +176,12 @@ private:
 
     using ReadBlocks = bool (*)(JpegBitReader &, ScanState &, int, qint16 *, quint64 *, int);
 
+    // A sequential frame keeps no masks.
+    static quint64 *masks(JpegDcFrame::Component &c, std::size_t b)
+    {
+        return c.nonzero.empty() ? nullptr : &c.nonzero[b];
+    }
+
     // Run MCUs of row my from column mx on. A scan of one component has a block for an
     // MCU, and a row of them lies side by side; an interleaved one reads one MCU here.
     static bool readMcus(JpegBitReader &reader, ScanState &st,
@@ -182,18 +191,39 @@ private:
         if (single) {
             JpegDcFrame::Component &c = *components[0];
             const std::size_t b = std::size_t(my) * std::size_t(c.gridWide) + std::size_t(mx);
-            return readBlocks(reader, st, 0, &c.dc[b], &c.nonzero[b], run);
+            return readBlocks(reader, st, 0, &c.dc[b], masks(c, b), run);
         }
         for (int i = 0; i < 4 && components[std::size_t(i)]; ++i) {
             JpegDcFrame::Component &c = *components[std::size_t(i)];
             for (int y = 0; y < c.v; ++y) {
                 const std::size_t row = std::size_t(my * c.v + y) * std::size_t(c.gridWide);
                 const std::size_t b = row + std::size_t(mx * c.h);
-                if (!readBlocks(reader, st, i, &c.dc[b], &c.nonzero[b], c.h))
+                if (!readBlocks(reader, st, i, &c.dc[b], masks(c, b), c.h))
                     return false;
             }
         }
         return true;
+    }
+
+    // Run MCUs of an interleaved sequential scan from column mx of row my on.
+    static bool readSequentialMcus(JpegBitReader &reader, ScanState &st,
+                                   const std::array<JpegDcFrame::Component *, 4> &components,
+                                   int my, int mx, int run)
+    {
+        sequential::McuLayout layout;
+        for (int i = 0; i < 4 && components[std::size_t(i)]; ++i) {
+            JpegDcFrame::Component &c = *components[std::size_t(i)];
+            for (int y = 0; y < c.v; ++y) {
+                const std::size_t row = std::size_t(my * c.v + y) * std::size_t(c.gridWide);
+                for (int x = 0; x < c.h; ++x) {
+                    const std::size_t at = std::size_t(layout.count++);
+                    layout.component[at] = i;
+                    layout.dc[at] = &c.dc[row + std::size_t(mx * c.h + x)];
+                    layout.step[at] = c.h;
+                }
+            }
+        }
+        return sequential::mcus(reader, st, layout, run);
     }
 
     bool walk(std::size_t j, ReadBlocks readBlocks)
@@ -208,6 +238,7 @@ private:
         std::array<JpegDcFrame::Component *, 4> components{};
         for (int i = 0; i < scan.count; ++i) {
             st.table[std::size_t(i)] = scan.tables[std::size_t(i)].get();
+            st.acTable[std::size_t(i)] = scan.acTables[std::size_t(i)].get();
             components[std::size_t(i)] = &f.components[std::size_t(scan.component[std::size_t(i)])];
         }
         const bool single = scan.count == 1;
@@ -238,11 +269,15 @@ private:
                     }
                     run = qMin(run, restartsToGo);
                 }
-                if (!single)
+                if (!single && !scan.sequential)
                     run = 1;
                 if (scan.restartInterval)
                     restartsToGo -= run;
-                if (!readMcus(reader, st, components, single, my, mx, run, readBlocks))
+                const bool read =
+                    !single && scan.sequential
+                        ? readSequentialMcus(reader, st, components, my, mx, run)
+                        : readMcus(reader, st, components, single, my, mx, run, readBlocks);
+                if (!read)
                     return undecided(QStringLiteral("a code libjpeg calls damaged"));
                 mx += run;
             }

@@ -11,11 +11,13 @@ namespace picture {
 
 struct JpegDcFrame;
 
-// One scan of a progressive JPEG, its header checked, with the tables it reads by.
+// One scan of a JPEG, its header checked, with the tables it reads by.
 struct JpegScan {
     int count = 0;
     std::array<int, 4> component{}; // indexes into the frame's components
-    std::array<std::shared_ptr<const JpegHuffmanTable>, 4> tables; // DC ones for DC scans
+    std::array<std::shared_ptr<const JpegHuffmanTable>, 4> tables;   // DC ones for DC scans
+    std::array<std::shared_ptr<const JpegHuffmanTable>, 4> acTables; // sequential scans only
+    bool sequential = false; // every coefficient of its components, in one pass
     int ss = 0;
     int se = 0;
     int ah = 0;
@@ -26,8 +28,8 @@ struct JpegScan {
     qsizetype length = 0; // the bytes up to the marker after the data: how long it takes
 };
 
-// Reads the entropy-coded data of a progressive JPEG's scans into the frame's DC
-// coefficients and non-zero masks, exactly as libjpeg reads them. Two threads share
+// Reads the entropy-coded data of a JPEG's scans into the frame's DC coefficients and
+// (progressive files) non-zero masks, exactly as libjpeg reads them. Two threads share
 // the scans, each taking the longest one it may begin: a scan reads a row of blocks
 // once every earlier scan of its components is past that row, so the long refinement
 // scans of a photo run side by side.

@@ -1,4 +1,5 @@
 #include "PictureTestData.h"
+#include "picture/JpegDcImage.h"
 #include "picture/JpegPicture.h"
 #include "picture/PictureLoader.h"
 
@@ -10,6 +11,7 @@
 #include <thread>
 
 using namespace testdata;
+using picture::JpegDcImage;
 using picture::JpegPicture;
 
 class TestJpegPicture : public QObject {
@@ -32,6 +34,7 @@ private Q_SLOTS:
     void damageIsRefusedAndHarmlessWarningsAreNot();
     void colourProfileIsConvertedToSrgb();
     void coarseRasterShowsWhileTheFineOneIsMadeElsewhere();
+    void eighthOfABaselineFileComesFromItsDcCoefficients();
 
 private:
     QByteArray m_photo; // 4000 x 3000, gradient and noise
@@ -432,6 +435,19 @@ void TestJpegPicture::coarseRasterShowsWhileTheFineOneIsMadeElsewhere()
     QCOMPARE(picture.stats().decodes, decodes);
     // The coarse raster stays for the next closer look.
     QCOMPARE(picture.coarseRaster().size(), QSize(500, 375));
+}
+
+void TestJpegPicture::eighthOfABaselineFileComesFromItsDcCoefficients()
+{
+    // libjpeg's own eighth of halved colour reads its first AC coefficients too: the
+    // two pictures differ a little, and the one shown is made from the DC alone.
+    const picture::Decoded fromDc = JpegDcImage::decodeEighth(picture::Bytes(m_photo));
+    QVERIFY(fromDc.ok() && fromDc.warning.isEmpty());
+    QVERIFY(fromDc.image != picture::decodeJpeg(picture::Bytes(m_photo), 8).image);
+    const LoadResult r = PictureLoader::loadBytes(m_photo);
+    QVERIFY2(r.picture, qPrintable(r.failure));
+    QCOMPARE(asJpeg(r).stats().lastDenominator, 8);
+    QCOMPARE(asJpeg(r).coarseRaster(), fromDc.image);
 }
 
 QTEST_MAIN(TestJpegPicture)

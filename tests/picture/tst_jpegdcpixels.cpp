@@ -1,0 +1,344 @@
+// The eighth-size picture computed from DC coefficients against what libjpeg makes of
+// the same coefficients written as a single-scan file, byte for byte, over frames
+// built to reach every corner: samplings, colour markers, quantisers, DC values past
+// the range libjpeg clamps, odd sizes; and real files, progressive and baseline.
+
+#include "picture/JpegDcImage.h"
+#include "picture/JpegDcPixels.h"
+#include "picture/JpegDecoder.h"
+#include "picture/ProgressiveJpegReader.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QTest>
+#include <cstring>
+
+using picture::Bytes;
+using picture::Decoded;
+using picture::JpegDcFrame;
+using picture::JpegDcImage;
+using picture::JpegDcPixels;
+
+namespace {
+
+// DC values around every edge of libjpeg's post-IDCT table when the quantiser is 8
+// (which leaves the value as it is): the clamps at -384 and 383, the wraps at 512
+// and 896, and the extremes an 8-bit file can hold.
+constexpr qint16 kEdges[] = {-16383, -1025, -1024, -1023, -897, -896, -895, -513, -512, -511,
+                             -385,   -384,  -383,  -129,  -128, -127, -1,   0,    1,    127,
+                             128,    383,   384,   385,   511,  512,  513,  895,  896,  897,
+                             1023,   1024,  16383, 200,   -200, 60,   -60};
+
+// Chroma halved both ways goes through libjpeg's 2x2 transform, whose SIMD form
+// clamps instead of wrapping: only values within the clamps are taken for it. The
+// bounds of what is taken with a quantiser of 1, and values within them with 8.
+constexpr qint16 kWithinClamps[] = {-3076, 3067, -3075, 3066, -3072, 3064, -384, -383, -129,
+                                    -128,  -127, -1,    0,    1,     127,  128,  383,  200};
+
+enum class Values { Edges, WithinClamps, Spread, SpreadWithinClamps, Exhaustive };
+
+struct FrameRecipe {
+    int width = 64;
+    int height = 48;
+    int components = 3;
+    int lumaH = 1;
+    int lumaV = 1;
+    int chromaH = 1;
+    int chromaV = 1;
+    std::array<quint16, 3> dcQuant{8, 8, 8};
+    QByteArray markers;
+    std::array<int, 3> ids{1, 2, 3};
+    Values values = Values::Spread;
+};
+
+QByteArray segment(int marker, const QByteArray &body)
+{
+    QByteArray out;
+    out.append(char(0xFF)).append(char(marker));
+    out.append(char((body.size() + 2) >> 8)).append(char((body.size() + 2) & 0xFF));
+    return out + body;
+}
+
+QByteArray jfif()
+{
+    return segment(0xE0, QByteArray("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14));
+}
+QByteArray adobe(int transform)
+{
+    return segment(0xEE, QByteArray("Adobe\0\x64\0\0\0\0", 11) + char(transform));
+}
+
+// A frame laid out as ProgressiveJpegReader lays one out, its DC values as the recipe says.
+JpegDcFrame frameOf(const FrameRecipe &s)
+{
+    JpegDcFrame f;
+    f.width = s.width;
+    f.height = s.height;
+    f.maxH = s.components == 1 ? s.lumaH : std::max(s.lumaH, s.chromaH);
+    f.maxV = s.components == 1 ? s.lumaV : std::max(s.lumaV, s.chromaV);
+    f.mcusWide = (f.width + 8 * f.maxH - 1) / (8 * f.maxH);
+    f.mcusHigh = (f.height + 8 * f.maxV - 1) / (8 * f.maxV);
+    f.colourMarkers = s.markers;
+    quint32 seed = 12345;
+    for (int i = 0; i < s.components; ++i) {
+        JpegDcFrame::Component c;
+        c.id = s.ids[std::size_t(i)];
+        c.h = i == 0 ? s.lumaH : s.chromaH;
+        c.v = i == 0 ? s.lumaV : s.chromaV;
+        c.table = i;
+        c.quant.fill(3);
+        c.quant[0] = s.dcQuant[std::size_t(i)];
+        c.quantLatched = true;
+        c.blocksWide = int((qint64(f.width) * c.h + 8 * f.maxH - 1) / (8 * f.maxH));
+        c.blocksHigh = int((qint64(f.height) * c.v + 8 * f.maxV - 1) / (8 * f.maxV));
+        c.gridWide = s.components == 1 ? c.blocksWide : f.mcusWide * c.h;
+        c.gridHigh = s.components == 1 ? c.blocksHigh : f.mcusHigh * c.v;
+        c.dc.resize(std::size_t(c.gridWide) * std::size_t(c.gridHigh));
+        for (std::size_t b = 0; b < c.dc.size(); ++b) {
+            const int x = int(b % std::size_t(c.gridWide));
+            const int y = int(b / std::size_t(c.gridWide));
+            seed = seed * 1103515245U + 12345U;
+            switch (s.values) {
+            case Values::Edges:
+                c.dc[b] = kEdges[(b + std::size_t(7 * i)) % std::size(kEdges)];
+                break;
+            case Values::WithinClamps: {
+                const qint16 v = kWithinClamps[(b + std::size_t(5 * i)) % std::size(kWithinClamps)];
+                c.dc[b] = b % 2 ? qint16(v / 8) : v; // the quantisers are 1 and 8
+                break;
+            }
+            case Values::SpreadWithinClamps: // luma over the whole range
+                c.dc[b] = i == 0 ? qint16(int((seed >> 8) % 32767U) - 16383)
+                                 : qint16(int((seed >> 8) % 6144U) - 3076);
+                break;
+            case Values::Spread:
+                c.dc[b] = qint16(int((seed >> 8) % 32767U) - 16383);
+                break;
+            case Values::Exhaustive: // every Cb with every Cr, Y along both
+                c.dc[b] = qint16((i == 0   ? (x * 7 + y * 13) % 256
+                                  : i == 1 ? x % 256
+                                           : y % 256) -
+                                 128);
+                break;
+            }
+        }
+        f.components.push_back(std::move(c));
+    }
+    return f;
+}
+
+// What decodeEighth returned for the frame before the pixels were computed.
+Decoded throughSequentialFile(const JpegDcFrame &f)
+{
+    return picture::decodeJpeg(Bytes(JpegDcImage::sequentialFile(f)), 8);
+}
+
+bool sameBytes(const QImage &a, const QImage &b)
+{
+    return a.format() == b.format() && a.size() == b.size() &&
+           a.bytesPerLine() == b.bytesPerLine() &&
+           std::memcmp(a.constBits(), b.constBits(), std::size_t(a.sizeInBytes())) == 0;
+}
+
+QByteArray written(const QImage &image, bool progressive)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(85);
+    writer.setProgressiveScanWrite(progressive);
+    return writer.write(image) ? bytes : QByteArray();
+}
+
+QImage gradient(int w, int h, QImage::Format format)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb((x * 3 + y) & 255, (y * 5) & 255, (x * y / 9) & 255));
+    }
+    return image.convertToFormat(format);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(FrameRecipe)
+
+class TestJpegDcPixels : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void pixelsAreLibjpegsOwn_data();
+    void pixelsAreLibjpegsOwn();
+    void framesNotReproducedAreLeftToLibjpeg_data();
+    void framesNotReproducedAreLeftToLibjpeg();
+    void realFilesDecodeAsTheyDidThroughLibjpeg();
+};
+
+void TestJpegDcPixels::pixelsAreLibjpegsOwn_data()
+{
+    QTest::addColumn<FrameRecipe>("recipe");
+    const auto row = [](const char *name, FrameRecipe s) {
+        QTest::newRow(name) << s;
+    };
+    FrameRecipe s;
+    s.markers = jfif();
+    row("4:4:4 JFIF spread", s);
+    s.values = Values::Edges;
+    row("4:4:4 JFIF range edges", s);
+    s.dcQuant = {1, 255, 16};
+    row("4:4:4 JFIF edges, other quantisers", s);
+    s.dcQuant = {40000, 65535, 32767}; // past 32767 libjpeg's multipliers turn negative
+    row("4:4:4 JFIF edges, 16-bit quantisers", s);
+    s.values = Values::Spread;
+    row("4:4:4 JFIF spread, 16-bit quantisers", s);
+    s.dcQuant = {8, 8, 8};
+    s.values = Values::Exhaustive;
+    s.width = 256 * 8;
+    s.height = 256 * 8;
+    row("4:4:4 every Cb with every Cr", s);
+    s = FrameRecipe{};
+    s.components = 1;
+    s.values = Values::Edges;
+    s.width = 61;
+    s.height = 23;
+    row("grey edges, odd size", s);
+    s.lumaH = 2;
+    s.lumaV = 2;
+    s.dcQuant = {3, 0, 0};
+    s.values = Values::Spread;
+    row("grey sampled 2x2", s);
+    for (int h = 1; h <= 2; ++h) {
+        for (int v = 1; v <= 2; ++v) {
+            for (Values values : {Values::Edges, Values::Spread}) {
+                for (const QSize size : {QSize(64, 48), QSize(57, 33), QSize(9, 17), QSize(1, 1)}) {
+                    s = FrameRecipe{};
+                    s.lumaH = h;
+                    s.lumaV = v;
+                    s.width = size.width();
+                    s.height = size.height();
+                    s.values = values;
+                    s.dcQuant = {7, 300, 2};
+                    if (h == 2 && v == 2) {
+                        s.values = values == Values::Edges ? Values::WithinClamps
+                                                           : Values::SpreadWithinClamps;
+                        s.dcQuant = {7, 1, 1};
+                    }
+                    s.markers = jfif();
+                    QTest::addRow("%dx%d chroma 1x1, %s, %dx%d", h, v,
+                                  values == Values::Edges ? "edges" : "spread", size.width(),
+                                  size.height())
+                        << s;
+                }
+            }
+        }
+    }
+    s = FrameRecipe{};
+    s.values = Values::WithinClamps;
+    s.dcQuant = {8, 1, 1};
+    s.lumaH = s.lumaV = 2;
+    s.markers = adobe(0);
+    row("4:2:0 Adobe RGB", s);
+    s.markers = adobe(1);
+    row("4:2:0 Adobe YCbCr", s);
+    s.markers = adobe(2); // a transform libjpeg warns of and takes for YCbCr
+    row("4:2:0 Adobe transform 2", s);
+    s.markers = jfif() + adobe(0); // JFIF wins
+    row("4:2:0 JFIF and Adobe RGB", s);
+    s.markers = segment(0xE0, QByteArray("JFIF\0\x01", 6)); // too short to count
+    s.ids = {'R', 'G', 'B'};
+    row("short JFIF, components R G B", s);
+    s.markers.clear();
+    row("no markers, components R G B", s);
+    s.ids = {1, 2, 3};
+    row("no markers, components 1 2 3", s);
+    s.ids = {0, 1, 2};
+    row("no markers, components 0 1 2", s);
+}
+
+void TestJpegDcPixels::pixelsAreLibjpegsOwn()
+{
+    QFETCH(FrameRecipe, recipe);
+    const JpegDcFrame frame = frameOf(recipe);
+    const Decoded want = throughSequentialFile(frame);
+    QVERIFY2(want.ok(), qPrintable(want.failure));
+    const std::optional<Decoded> got = JpegDcPixels::decode(frame);
+    QVERIFY(got);
+    QCOMPARE(got->failure, want.failure);
+    QCOMPARE(got->warning, want.warning);
+    QCOMPARE(got->iccProfile, want.iccProfile);
+    QCOMPARE(got->image.size(), want.image.size());
+    if (!sameBytes(got->image, want.image)) {
+        for (int y = 0; y < want.image.height(); ++y) {
+            for (int x = 0; x < want.image.width(); ++x) {
+                const QRgb a = got->image.pixel(x, y);
+                const QRgb b = want.image.pixel(x, y);
+                if (a != b)
+                    QFAIL(qPrintable(QStringLiteral("at %1,%2: %3 instead of %4")
+                                         .arg(x)
+                                         .arg(y)
+                                         .arg(a, 8, 16)
+                                         .arg(b, 8, 16)));
+            }
+        }
+        QFAIL("the same pixels in different bytes");
+    }
+    // The whole path takes it too when the frame comes from a file.
+    QVERIFY(JpegDcImage::fitsSequentialFile(frame));
+}
+
+void TestJpegDcPixels::framesNotReproducedAreLeftToLibjpeg_data()
+{
+    QTest::addColumn<FrameRecipe>("recipe");
+    FrameRecipe s;
+    s.chromaH = s.chromaV = 2; // chroma sampled finer than luma
+    s.lumaH = 1;
+    QTest::newRow("chroma 2x2") << s;
+    s = FrameRecipe{};
+    s.lumaH = 4; // libjpeg scales such chroma with a 4x4 transform
+    QTest::newRow("4:1:1") << s;
+    s = FrameRecipe{};
+    s.lumaH = s.lumaV = 2;
+    s.values = Values::Edges; // past the clamps of the 2x2 transform
+    QTest::newRow("4:2:0 with DC values past the clamps") << s;
+    s.values = Values::WithinClamps;
+    s.dcQuant = {1, 1, 2}; // -3076 * 2 is past them
+    QTest::newRow("4:2:0 with a DC value just past the clamps") << s;
+    s = FrameRecipe{};
+    s.components = 2;
+    QTest::newRow("two components") << s;
+    s = FrameRecipe{};
+    s.width = 65501; // more than libjpeg takes, which the frame can say
+    s.height = 8;
+    QTest::newRow("too wide for libjpeg") << s;
+}
+
+void TestJpegDcPixels::framesNotReproducedAreLeftToLibjpeg()
+{
+    QFETCH(FrameRecipe, recipe);
+    QVERIFY(!JpegDcPixels::decode(frameOf(recipe)));
+}
+
+void TestJpegDcPixels::realFilesDecodeAsTheyDidThroughLibjpeg()
+{
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_Grayscale8}) {
+        for (const bool progressive : {false, true}) {
+            for (const QSize size : {QSize(333, 211), QSize(64, 64), QSize(7, 300)}) {
+                const QByteArray file =
+                    written(gradient(size.width(), size.height(), format), progressive);
+                QVERIFY(!file.isEmpty());
+                picture::ProgressiveJpegReader reader;
+                QCOMPARE(reader.read(Bytes(file)), picture::ProgressiveJpegReader::Verdict::Clean);
+                const std::optional<Decoded> direct = JpegDcPixels::decode(reader.frame());
+                QVERIFY(direct);
+                QVERIFY(sameBytes(direct->image, throughSequentialFile(reader.frame()).image));
+                const Decoded eighth = JpegDcImage::decodeEighth(Bytes(file));
+                QVERIFY(eighth.ok() && eighth.warning.isEmpty());
+                QVERIFY(sameBytes(eighth.image, direct->image));
+            }
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestJpegDcPixels)
+#include "tst_jpegdcpixels.moc"
