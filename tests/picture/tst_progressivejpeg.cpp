@@ -2,6 +2,7 @@
 // libjpeg makes of the same file, and the damage it must still refuse.
 
 #include "PictureTestData.h"
+#include "SavedJpegs.h"
 #include "picture/BitSelect.h"
 #include "picture/HugePageAllocator.h"
 #include "picture/JpegDcImage.h"
@@ -543,25 +544,13 @@ void TestProgressiveJpeg::savedFuzzInputsGetLibjpegsVerdict()
     // The saved fuzz inputs, and the shared corpus's JPEGs where it is there: every
     // progressive one the reader calls clean, libjpeg finds sound, and the eighth made
     // from its DC has libjpeg's size.
-    QStringList paths;
-    for (const QString &folder : {QStringLiteral(QUORVEL_SOURCE_DIR "/fuzz/corpus/jpeg"),
-                                  QStringLiteral(QUORVEL_CORPUS_DIR)}) {
-        QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            paths.append(it.next());
-    }
     int progressive = 0;
     int clean = 0;
-    for (const QString &path : std::as_const(paths)) {
-        QFile f(path);
-        if (f.size() > (8 << 20) || !f.open(QIODevice::ReadOnly))
+    for (const SavedJpeg &jpeg : savedJpegs()) {
+        if (!jpeg.header.progressive)
             continue;
-        const QByteArray bytes = f.readAll();
-        picture::JpegHeader header;
-        QString why;
-        if (!bytes.startsWith("\xFF\xD8") || !picture::readJpegHeader(Bytes(bytes), header, why) ||
-            !header.progressive)
-            continue;
+        const QString &path = jpeg.path;
+        const QByteArray &bytes = jpeg.bytes;
         ++progressive;
         ProgressiveJpegReader reader;
         if (reader.read(Bytes(bytes)) != ProgressiveJpegReader::Verdict::Clean)

@@ -1,6 +1,7 @@
 // Baseline and extended sequential JPEGs read for their DC coefficients alone, against
 // what libjpeg reads of the same files, and the damage that must leave them to libjpeg.
 
+#include "SavedJpegs.h"
 #include "picture/JpegDcImage.h"
 #include "picture/JpegDecoder.h"
 #include "picture/ProgressiveJpegReader.h"
@@ -394,25 +395,13 @@ void TestSequentialJpeg::corpusFilesGetLibjpegsVerdict()
 {
     // The saved fuzz inputs and the shared corpus's sequential JPEGs: every one the
     // reader calls clean, libjpeg finds sound, with the same DC in every block.
-    QStringList paths;
-    for (const QString &folder : {QStringLiteral(QUORVEL_SOURCE_DIR "/fuzz/corpus/jpeg"),
-                                  QStringLiteral(QUORVEL_CORPUS_DIR)}) {
-        QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            paths.append(it.next());
-    }
     int sequential = 0;
     int clean = 0;
-    for (const QString &path : std::as_const(paths)) {
-        QFile f(path);
-        if (f.size() > (8 << 20) || !f.open(QIODevice::ReadOnly))
+    for (const SavedJpeg &jpeg : savedJpegs()) {
+        if (jpeg.header.progressive)
             continue;
-        const QByteArray bytes = f.readAll();
-        picture::JpegHeader header;
-        QString why;
-        if (!bytes.startsWith("\xFF\xD8") || !picture::readJpegHeader(Bytes(bytes), header, why) ||
-            header.progressive)
-            continue;
+        const QString &path = jpeg.path;
+        const QByteArray &bytes = jpeg.bytes;
         ++sequential;
         if (!readsClean(bytes))
             continue;
