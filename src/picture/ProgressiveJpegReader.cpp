@@ -155,7 +155,6 @@ bool ProgressiveJpegReader::readFrame(Bytes s)
             if (other.id == c.id)
                 return undecided(QStringLiteral("two components share an id"));
         }
-        c.coefBits.fill(-1);
         f.maxH = qMax(f.maxH, c.h);
         f.maxV = qMax(f.maxV, c.v);
         f.components.push_back(std::move(c));

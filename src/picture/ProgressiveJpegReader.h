@@ -15,6 +15,12 @@ namespace picture {
 // What a picture shown at an eighth of its size needs of a JPEG: the DC coefficient of
 // every block, as the full decode would hold it at the end.
 struct JpegDcFrame {
+    static constexpr std::array<int, 64> filledWith(int value)
+    {
+        std::array<int, 64> all{};
+        all.fill(value);
+        return all;
+    }
     struct Component {
         int id = 0;
         int h = 1; // sampling factors
@@ -29,7 +35,8 @@ struct JpegDcFrame {
         std::vector<qint16> dc; // gridWide * gridHigh
         // Per block, which coefficients are not zero (progressive files only).
         std::vector<quint64, HugePageAllocator<quint64>> nonzero;
-        std::array<int, 64> coefBits; // bits still to come per coefficient; -1 before any
+        // Bits still to come per coefficient; -1 before any.
+        std::array<int, 64> coefBits = filledWith(-1);
     };
     int width = 0;
     int height = 0;
