@@ -42,7 +42,11 @@ def main():
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 10
     timer = Path(os.environ.get("FIRST_PICTURE", "/tmp/first_picture"))
     work = Path(tempfile.mkdtemp(prefix="quorvel-viewers-"))
-    picture = make_picture(work)
+    # The picture alone in its folder: Quorvel lists the folder it opens, and the
+    # viewers' private homes made in it would be listed too.
+    pictures = work / "picture"
+    pictures.mkdir()
+    picture = make_picture(pictures)
     viewers = {"quorvel": [str(quorvel)], "feh": ["feh"], "qimgv": ["qimgv"], "eog": ["eog"]}
     if len(sys.argv) > 3:
         viewers["bare Qt"] = [str(Path(sys.argv[3]).resolve())]
