@@ -10,6 +10,12 @@ namespace {
 
 constexpr const char *kName = "GLIBC_TUNABLES";
 constexpr const char *kTunable = "glibc.malloc.hugetlb";
+// The heap then grows 8 MB at a time. Grown by the few hundred kilobytes it needs at a
+// time, its newest part never spans a whole aligned 2 MB range when first touched, and
+// the start-up's many small blocks land on 4 KB pages after all: a fifth of the time to
+// the first picture went in their faults.
+constexpr const char *kPadTunable = "glibc.malloc.top_pad";
+constexpr const char *kPad = "glibc.malloc.top_pad=8388608";
 
 // "never" when the kernel offers no transparent huge pages at all.
 bool systemHasLargePages()
@@ -33,12 +39,15 @@ bool askForLargePages()
         current = nullptr;
     if ((current && std::strstr(current, kTunable)) || !systemHasLargePages())
         return false;
+    const bool padded = current && std::strstr(current, kPadTunable);
     // Plain C strings: the launcher has only the C library.
-    const std::size_t size = (current ? std::strlen(current) + 1 : 0) + std::strlen(kTunable) + 3;
+    const std::size_t size = (current ? std::strlen(current) + 1 : 0) + std::strlen(kTunable) + 3 +
+                             std::strlen(kPad) + 1;
     char *wanted = static_cast<char *>(std::malloc(size));
     if (!wanted)
         return false;
-    std::snprintf(wanted, size, "%s%s%s=1", current ? current : "", current ? ":" : "", kTunable);
+    std::snprintf(wanted, size, "%s%s%s=1%s%s", current ? current : "", current ? ":" : "",
+                  kTunable, padded ? "" : ":", padded ? "" : kPad);
     const bool asked = setenv(kName, wanted, 1) == 0;
     std::free(wanted);
     return asked;

@@ -4,8 +4,9 @@
 #include <QTest>
 #include <cstdlib>
 
-// The launcher's one change to the environment: glibc's large pages are asked for, and
-// whatever the user set in the same variable stays as it was.
+// The launcher's one change to the environment: glibc's large pages (and a heap that grows
+// in steps they fit) are asked for, and whatever the user set in the same variable stays
+// as it was.
 class TestLargePages : public QObject {
     Q_OBJECT
 
@@ -20,11 +21,14 @@ void TestLargePages::keepsTheUsersTunables_data()
     QTest::addColumn<bool>("asked");
     QTest::addColumn<QByteArray>("after");
 
-    QTest::newRow("unset") << QByteArray("-") << true << QByteArray("glibc.malloc.hugetlb=1");
-    QTest::newRow("empty") << QByteArray("") << true << QByteArray("glibc.malloc.hugetlb=1");
+    const QByteArray asked = "glibc.malloc.hugetlb=1:glibc.malloc.top_pad=8388608";
+    QTest::newRow("unset") << QByteArray("-") << true << asked;
+    QTest::newRow("empty") << QByteArray("") << true << asked;
     QTest::newRow("other tunables kept")
-        << QByteArray("glibc.malloc.check=0") << true
-        << QByteArray("glibc.malloc.check=0:glibc.malloc.hugetlb=1");
+        << QByteArray("glibc.malloc.check=0") << true << "glibc.malloc.check=0:" + asked;
+    QTest::newRow("the user's own heap padding kept")
+        << QByteArray("glibc.malloc.top_pad=0") << true
+        << QByteArray("glibc.malloc.top_pad=0:glibc.malloc.hugetlb=1");
     QTest::newRow("the user's own choice wins")
         << QByteArray("glibc.malloc.hugetlb=0") << false << QByteArray("glibc.malloc.hugetlb=0");
 }
