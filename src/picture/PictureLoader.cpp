@@ -3,6 +3,7 @@
 #include "metafile/MetafilePicture.h"
 #include "picture/BmpDecoder.h"
 #include "picture/GifDecoder.h"
+#include "picture/HugePageBytes.h"
 #include "picture/IconDecoder.h"
 #include "picture/JpegPicture.h"
 #include "picture/Limits.h"
@@ -44,14 +45,13 @@ LoadResult fromDecoded(Decoded d)
     return {std::move(picture), {}, d.warning};
 }
 
-// The whole file in one buffer, which for a large file prefers huge pages.
+// The whole file in one buffer, which for a large file is on huge pages.
 QByteArray readWhole(QFile &file)
 {
     const qint64 size = file.size();
     if (size < (4 << 20) || size > (1LL << 31))
         return file.readAll();
-    QByteArray bytes(size, Qt::Uninitialized);
-    preferHugePages(bytes.data(), size);
+    QByteArray bytes = hugePageBytes(size);
     const qint64 got = file.read(bytes.data(), size);
     bytes.resize(qMax<qint64>(got, 0));
     return bytes;
