@@ -9,6 +9,8 @@
 namespace {
 
 constexpr const char *kName = "GLIBC_TUNABLES";
+// The variable as the user had it (empty when unset), for the programs the viewer starts.
+constexpr const char *kUsers = "QUORVEL_USERS_GLIBC_TUNABLES";
 constexpr const char *kTunable = "glibc.malloc.hugetlb";
 // The heap then grows 8 MB at a time. Grown by the few hundred kilobytes it needs at a
 // time, its newest part never spans a whole aligned 2 MB range when first touched, and
@@ -48,8 +50,11 @@ bool askForLargePages()
         return false;
     std::snprintf(wanted, size, "%s%s%s=1%s%s", current ? current : "", current ? ":" : "",
                   kTunable, padded ? "" : ":", padded ? "" : kPad);
-    const bool asked = setenv(kName, wanted, 1) == 0;
+    const bool asked =
+        setenv(kUsers, current ? current : "", 1) == 0 && setenv(kName, wanted, 1) == 0;
     std::free(wanted);
+    if (!asked)
+        giveBackUsersTunables();
     return asked;
 #else
     return false;
@@ -58,15 +63,20 @@ bool askForLargePages()
 
 void startAgainWithLargePages(char *argv[])
 {
-    const char *current = std::getenv(kName);
-    char *before = current ? strdup(current) : nullptr;
-    if (askForLargePages()) {
+    if (askForLargePages())
         execv("/proc/self/exe", argv);
-        // Still here: the program goes on as it was started, and so do the ones it starts.
-        if (before)
-            setenv(kName, before, 1);
-        else
-            unsetenv(kName);
-    }
-    std::free(before);
+    // Still here: the setting is in place, or the program goes on as it was started.
+    giveBackUsersTunables();
+}
+
+void giveBackUsersTunables()
+{
+    const char *users = std::getenv(kUsers);
+    if (!users)
+        return;
+    if (*users)
+        setenv(kName, users, 1);
+    else
+        unsetenv(kName);
+    unsetenv(kUsers);
 }

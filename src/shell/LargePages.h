@@ -12,5 +12,11 @@ bool askForLargePages();
 
 // The installed launcher asks before the viewer starts. Started otherwise, the program
 // starts itself again, once, with the setting; it returns (and goes on as it is) when
-// the setting is there already or was not wanted, or when it cannot start again.
+// the setting is there already or was not wanted, or when it cannot start again. On
+// return the environment is the user's own again (see giveBackUsersTunables()).
 void startAgainWithLargePages(char *argv[]);
+
+// glibc reads the setting only as a program starts: once started, the viewer puts the
+// variable back as the user had it, so that the programs it opens files with do not
+// inherit a setting that was made for it. Call it before any thread starts.
+void giveBackUsersTunables();

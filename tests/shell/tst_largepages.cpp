@@ -6,7 +6,7 @@
 
 // The launcher's one change to the environment: glibc's large pages (and a heap that grows
 // in steps they fit) are asked for, and whatever the user set in the same variable stays
-// as it was.
+// as it was, and is given back once the viewer has started.
 class TestLargePages : public QObject {
     Q_OBJECT
 
@@ -48,6 +48,14 @@ void TestLargePages::keepsTheUsersTunables()
         setenv("GLIBC_TUNABLES", before.constData(), 1);
     QCOMPARE(askForLargePages(), asked);
     QCOMPARE(QByteArray(std::getenv("GLIBC_TUNABLES")), after);
+
+    // Started, the viewer gives the programs it opens files with the user's own.
+    giveBackUsersTunables();
+    if (before == "-" || before.isEmpty())
+        QVERIFY(!std::getenv("GLIBC_TUNABLES"));
+    else
+        QCOMPARE(QByteArray(std::getenv("GLIBC_TUNABLES")), before);
+    QVERIFY(!std::getenv("QUORVEL_USERS_GLIBC_TUNABLES"));
 }
 
 QTEST_GUILESS_MAIN(TestLargePages)
