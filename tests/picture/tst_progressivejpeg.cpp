@@ -1,6 +1,7 @@
 // The eighth-size picture of a progressive JPEG made from its DC scans, against what
 // libjpeg makes of the same file, and the damage it must still refuse.
 
+#include "LibjpegFiles.h"
 #include "PictureTestData.h"
 #include "SavedJpegs.h"
 #include "picture/BitSelect.h"
@@ -23,145 +24,14 @@
 using picture::Bytes;
 using picture::JpegDcImage;
 using picture::ProgressiveJpegReader;
+using namespace testjpeg;
 
 namespace {
 
-struct Scan {
-    std::vector<int> components;
-    int ss, se, ah, al;
+// Every file here is progressive: libjpeg's own progression unless scans are given.
+struct Encoding : testjpeg::Encoding {
+    Encoding() { progressive = true; }
 };
-
-struct Encoding {
-    bool grey = false;
-    int lumaH = 2; // luma sampling factors; the chroma ones are 1
-    int lumaV = 2;
-    std::vector<Scan> scans; // none: libjpeg's own progression
-    int restartInterval = 0;
-    int quality = 90;
-};
-
-struct LibjpegError {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-};
-
-extern "C" void throwToTest(j_common_ptr cinfo)
-{
-    std::longjmp(reinterpret_cast<LibjpegError *>(cinfo->err)->jump, 1);
-}
-
-// Writes image as a progressive JPEG with the given sampling and scan script.
-QByteArray encode(const QImage &image, const Encoding &e)
-{
-    jpeg_compress_struct c{};
-    LibjpegError err{};
-    c.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = throwToTest;
-    unsigned char *buffer = nullptr;
-    unsigned long size = 0;
-    std::vector<jpeg_scan_info> script;
-    std::vector<JSAMPLE> row(std::size_t(image.width()) * 3);
-    if (setjmp(err.jump)) {
-        jpeg_destroy_compress(&c);
-        std::free(buffer);
-        return {};
-    }
-    jpeg_create_compress(&c);
-    jpeg_mem_dest(&c, &buffer, &size);
-    c.image_width = JDIMENSION(image.width());
-    c.image_height = JDIMENSION(image.height());
-    c.input_components = e.grey ? 1 : 3;
-    c.in_color_space = e.grey ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, e.quality, TRUE);
-    if (!e.grey) {
-        c.comp_info[0].h_samp_factor = e.lumaH;
-        c.comp_info[0].v_samp_factor = e.lumaV;
-    }
-    jpeg_simple_progression(&c);
-    for (const Scan &s : e.scans) {
-        jpeg_scan_info info{};
-        info.comps_in_scan = int(s.components.size());
-        for (std::size_t i = 0; i < s.components.size(); ++i)
-            info.component_index[i] = s.components[i];
-        info.Ss = s.ss;
-        info.Se = s.se;
-        info.Ah = s.ah;
-        info.Al = s.al;
-        script.push_back(info);
-    }
-    if (!script.empty()) {
-        c.scan_info = script.data();
-        c.num_scans = int(script.size());
-    }
-    c.restart_interval = unsigned(e.restartInterval);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        const auto *line =
-            reinterpret_cast<const QRgb *>(image.constScanLine(int(c.next_scanline)));
-        for (int x = 0; x < image.width(); ++x) {
-            if (e.grey) {
-                row[std::size_t(x)] = JSAMPLE(qGray(line[x]));
-            } else {
-                row[std::size_t(x) * 3] = JSAMPLE(qRed(line[x]));
-                row[std::size_t(x) * 3 + 1] = JSAMPLE(qGreen(line[x]));
-                row[std::size_t(x) * 3 + 2] = JSAMPLE(qBlue(line[x]));
-            }
-        }
-        JSAMPROW rows[] = {row.data()};
-        jpeg_write_scanlines(&c, rows, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    QByteArray out(reinterpret_cast<const char *>(buffer), qsizetype(size));
-    std::free(buffer);
-    return out;
-}
-
-// The same file as libjpeg reads its coefficients, every AC one set to zero and
-// written back as a sequential file: what a picture made from the DC alone must be.
-QByteArray withoutAc(const QByteArray &file)
-{
-    jpeg_decompress_struct d{};
-    jpeg_compress_struct c{};
-    LibjpegError err{};
-    d.err = jpeg_std_error(&err.pub);
-    c.err = d.err;
-    err.pub.error_exit = throwToTest;
-    unsigned char *buffer = nullptr;
-    unsigned long size = 0;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_compress(&c);
-        jpeg_destroy_decompress(&d);
-        std::free(buffer);
-        return {};
-    }
-    jpeg_create_decompress(&d);
-    jpeg_create_compress(&c);
-    jpeg_mem_src(&d, reinterpret_cast<const unsigned char *>(file.constData()),
-                 static_cast<unsigned long>(file.size()));
-    jpeg_read_header(&d, TRUE);
-    jvirt_barray_ptr *coefficients = jpeg_read_coefficients(&d);
-    for (int ci = 0; ci < d.num_components; ++ci) {
-        const jpeg_component_info &comp = d.comp_info[ci];
-        for (JDIMENSION y = 0; y < comp.height_in_blocks; ++y) {
-            JBLOCKARRAY rows = d.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&d),
-                                                         coefficients[ci], y, 1, TRUE);
-            for (JDIMENSION x = 0; x < comp.width_in_blocks; ++x)
-                std::fill(rows[0][x] + 1, rows[0][x] + DCTSIZE2, JCOEF(0));
-        }
-    }
-    jpeg_mem_dest(&c, &buffer, &size);
-    jpeg_copy_critical_parameters(&d, &c);
-    jpeg_write_coefficients(&c, coefficients);
-    jpeg_finish_compress(&c);
-    jpeg_finish_decompress(&d);
-    jpeg_destroy_compress(&c);
-    jpeg_destroy_decompress(&d);
-    QByteArray out(reinterpret_cast<const char *>(buffer), qsizetype(size));
-    std::free(buffer);
-    return out;
-}
 
 QImage photo(int w, int h)
 {
@@ -176,13 +46,6 @@ QImage photo(int w, int h)
         }
     }
     return image;
-}
-
-// Whether libjpeg, decoding the file in full, finds it sound.
-bool libjpegFindsSound(const QByteArray &file)
-{
-    const picture::Decoded d = picture::decodeJpeg(Bytes(file), 8);
-    return d.ok() && d.warning.isEmpty();
 }
 
 QList<QByteArray> samples()
@@ -216,7 +79,7 @@ std::vector<std::vector<std::array<JCOEF, 64>>> libjpegCoefficients(const QByteA
     jpeg_decompress_struct d{};
     LibjpegError err{};
     d.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = throwToTest;
+    err.pub.error_exit = leaveLibjpeg;
     std::vector<std::vector<std::array<JCOEF, 64>>> all;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&d);
@@ -319,7 +182,7 @@ void TestProgressiveJpeg::dcScansGiveTheEighthOfTheFullDecode()
     QVERIFY2(fromDc.ok() && fromDc.warning.isEmpty(), qPrintable(fromDc.failure + fromDc.warning));
 
     // Pixel for pixel what libjpeg makes of the file's own coefficients without the AC.
-    const QByteArray reference = withoutAc(file);
+    const QByteArray reference = throughLibjpeg(file, true);
     QVERIFY(!reference.isEmpty());
     QCOMPARE(fromDc.image, picture::decodeJpeg(Bytes(reference), 8).image);
     QCOMPARE(JpegDcImage::decodeEighth(Bytes(file)).image, fromDc.image);

@@ -1,6 +1,7 @@
 // Baseline and extended sequential JPEGs read for their DC coefficients alone, against
 // what libjpeg reads of the same files, and the damage that must leave them to libjpeg.
 
+#include "LibjpegFiles.h"
 #include "SavedJpegs.h"
 #include "picture/JpegDcImage.h"
 #include "picture/JpegDecoder.h"
@@ -17,30 +18,9 @@
 using picture::Bytes;
 using picture::JpegDcImage;
 using picture::ProgressiveJpegReader;
+using namespace testjpeg;
 
 namespace {
-
-struct Encoding {
-    bool grey = false;
-    int lumaH = 2; // luma sampling factors; the chroma ones are 1
-    int lumaV = 2;
-    bool scanPerComponent = false;
-    bool optimised = false; // tables of the picture's own, with longer codes
-    int restartInterval = 0;
-    int quality = 90;
-    bool forceBaseline = true; // else quantisers past 255 make it extended
-    bool progressive = false;
-};
-
-struct LibjpegError {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-};
-
-extern "C" void leaveLibjpeg(j_common_ptr cinfo)
-{
-    std::longjmp(reinterpret_cast<LibjpegError *>(cinfo->err)->jump, 1);
-}
 
 QImage photo(int w, int h)
 {
@@ -55,137 +35,6 @@ QImage photo(int w, int h)
         }
     }
     return image;
-}
-
-QByteArray encode(const QImage &image, const Encoding &e)
-{
-    jpeg_compress_struct c{};
-    LibjpegError err{};
-    c.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = leaveLibjpeg;
-    err.pub.emit_message = [](j_common_ptr, int) {
-    }; // the coarse quantisers are meant
-    unsigned char *buffer = nullptr;
-    unsigned long size = 0;
-    std::vector<jpeg_scan_info> script(3);
-    std::vector<JSAMPLE> row(std::size_t(image.width()) * 3);
-    if (setjmp(err.jump)) {
-        jpeg_destroy_compress(&c);
-        std::free(buffer);
-        return {};
-    }
-    jpeg_create_compress(&c);
-    jpeg_mem_dest(&c, &buffer, &size);
-    c.image_width = JDIMENSION(image.width());
-    c.image_height = JDIMENSION(image.height());
-    c.input_components = e.grey ? 1 : 3;
-    c.in_color_space = e.grey ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, e.quality, e.forceBaseline ? TRUE : FALSE);
-    c.optimize_coding = e.optimised ? TRUE : FALSE;
-    if (e.progressive)
-        jpeg_simple_progression(&c);
-    if (!e.grey) {
-        c.comp_info[0].h_samp_factor = e.lumaH;
-        c.comp_info[0].v_samp_factor = e.lumaV;
-    }
-    if (e.scanPerComponent && !e.grey) {
-        for (int i = 0; i < 3; ++i) {
-            script[std::size_t(i)] = jpeg_scan_info{};
-            script[std::size_t(i)].comps_in_scan = 1;
-            script[std::size_t(i)].component_index[0] = i;
-            script[std::size_t(i)].Se = 63;
-        }
-        c.scan_info = script.data();
-        c.num_scans = 3;
-    }
-    c.restart_interval = unsigned(e.restartInterval);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        const auto *line =
-            reinterpret_cast<const QRgb *>(image.constScanLine(int(c.next_scanline)));
-        for (int x = 0; x < image.width(); ++x) {
-            const std::size_t at = std::size_t(x) * (e.grey ? 1 : 3);
-            if (e.grey) {
-                row[at] = JSAMPLE(qGray(line[x]));
-            } else {
-                row[at] = JSAMPLE(qRed(line[x]));
-                row[at + 1] = JSAMPLE(qGreen(line[x]));
-                row[at + 2] = JSAMPLE(qBlue(line[x]));
-            }
-        }
-        JSAMPROW rows[] = {row.data()};
-        jpeg_write_scanlines(&c, rows, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    QByteArray out(reinterpret_cast<const char *>(buffer), qsizetype(size));
-    std::free(buffer);
-    return out;
-}
-
-// Reads the file's coefficients with libjpeg; with dropAc, writes them back with every
-// AC coefficient zero (what a picture from the DC alone must be), else returns only
-// the DC coefficients of each component's blocks, a row of blocks after another.
-QByteArray throughLibjpeg(const QByteArray &file, bool dropAc,
-                          std::vector<std::vector<JCOEF>> *dc = nullptr)
-{
-    jpeg_decompress_struct d{};
-    jpeg_compress_struct c{};
-    LibjpegError err{};
-    d.err = jpeg_std_error(&err.pub);
-    c.err = d.err;
-    err.pub.error_exit = leaveLibjpeg;
-    err.pub.emit_message = [](j_common_ptr, int) {
-    }; // stray bytes are no concern here
-    unsigned char *buffer = nullptr;
-    unsigned long size = 0;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_compress(&c);
-        jpeg_destroy_decompress(&d);
-        std::free(buffer);
-        return {};
-    }
-    jpeg_create_decompress(&d);
-    jpeg_create_compress(&c);
-    jpeg_mem_src(&d, reinterpret_cast<const unsigned char *>(file.constData()),
-                 static_cast<unsigned long>(file.size()));
-    jpeg_read_header(&d, TRUE);
-    jvirt_barray_ptr *coefficients = jpeg_read_coefficients(&d);
-    for (int ci = 0; ci < d.num_components; ++ci) {
-        const jpeg_component_info &comp = d.comp_info[ci];
-        std::vector<JCOEF> values;
-        for (JDIMENSION y = 0; y < comp.height_in_blocks; ++y) {
-            JBLOCKARRAY rows = d.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&d),
-                                                         coefficients[ci], y, 1, dropAc);
-            for (JDIMENSION x = 0; x < comp.width_in_blocks; ++x) {
-                values.push_back(rows[0][x][0]);
-                if (dropAc)
-                    std::fill(rows[0][x] + 1, rows[0][x] + DCTSIZE2, JCOEF(0));
-            }
-        }
-        if (dc)
-            dc->push_back(std::move(values));
-    }
-    if (dropAc) {
-        jpeg_mem_dest(&c, &buffer, &size);
-        jpeg_copy_critical_parameters(&d, &c);
-        jpeg_write_coefficients(&c, coefficients);
-        jpeg_finish_compress(&c);
-    }
-    jpeg_finish_decompress(&d);
-    jpeg_destroy_compress(&c);
-    jpeg_destroy_decompress(&d);
-    QByteArray out(reinterpret_cast<const char *>(buffer), qsizetype(size));
-    std::free(buffer);
-    return dropAc ? out : QByteArray("read");
-}
-
-// Whether libjpeg, decoding the file in full, finds it sound.
-bool libjpegFindsSound(const QByteArray &file)
-{
-    const picture::Decoded d = picture::decodeJpeg(Bytes(file), 8);
-    return d.ok() && d.warning.isEmpty();
 }
 
 bool readsClean(const QByteArray &file, QString *why = nullptr)
