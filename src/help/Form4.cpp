@@ -52,14 +52,13 @@ Form4::Form4(QWidget *parent) : QWidget(parent, Qt::Window)
     Image1->setPixmap(QPixmap(QStringLiteral(":/help/about.png")));
     Image1->setScaledContents(true);
 
-    // The title line wraps into the free space below it rather than being cut.
     Label1 = label(this, "Label1", kTitleLine, 1320, 120, 3495, 375);
+    Label1->setWordWrap(false);
     QFont title(QStringLiteral("MS Sans Serif"));
     title.setStyleHint(QFont::SansSerif);
     title.setPointSize(12);
     title.setBold(true);
     Label1->setFont(title);
-    Label1->resize(Label1->width(), twipsAsPixels(960 - 120));
 
     Label4 = label(this, "Label4", QStringLiteral("The Fastest Way to View Pictures!"), 1320, 960,
                    2655, 255);
@@ -74,7 +73,8 @@ Form4::Form4(QWidget *parent) : QWidget(parent, Qt::Window)
                                   "application causes damage or other any matter(on you or on "
                                   "your computer)"),
                    120, 2880, 4575, 495);
-    for (QLabel *caption : {Label4, Label5, Label6, Label2})
+    // A wider substitute font than the usual one gives a smaller size, never a cut line.
+    for (QLabel *caption : {Label1, Label4, Label5, Label6, Label2})
         shrinkFontToFit(caption);
 }
 

@@ -11,8 +11,8 @@ class Form4 : public QWidget {
     Q_OBJECT
 
 public:
-    static inline const QString kTitleLine =
-        QStringLiteral("Quorvel 1.36 By the Quorvel developers");
+    // The author's name is short enough for the title line's one line in its bold font.
+    static inline const QString kTitleLine = QStringLiteral("Quorvel 1.36 By Ana Ilić");
 
     explicit Form4(QWidget *parent = nullptr);
 

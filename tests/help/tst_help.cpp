@@ -77,7 +77,7 @@ void TestHelp::aboutShowsTheProgramWithoutInventedAddresses()
     QPointer<Form4> about = form.help().aboutWindow();
     QVERIFY(about && about->isVisible());
     QCOMPARE(about->windowTitle(), QStringLiteral("About..."));
-    QCOMPARE(about->Label1->text(), QStringLiteral("Quorvel 1.36 By the Quorvel developers"));
+    QCOMPARE(about->Label1->text(), QStringLiteral("Quorvel 1.36 By Ana Ilić"));
     QCOMPARE(about->Label4->text(), QStringLiteral("The Fastest Way to View Pictures!"));
     QCOMPARE(about->Label5->text(), QStringLiteral("HomePage:"));
     QCOMPARE(about->Label6->text(), QStringLiteral("Email Address:"));
@@ -87,9 +87,11 @@ void TestHelp::aboutShowsTheProgramWithoutInventedAddresses()
         QCOMPARE(box->text(), QStringLiteral("none published yet"));
     }
     QVERIFY(!about->Image1->pixmap().isNull());
-    // The title line is whole, and stops above the slogan.
-    QVERIFY(about->Label1->heightForWidth(about->Label1->width()) <= about->Label1->height());
-    QVERIFY(about->Label1->geometry().bottom() < about->Label4->y());
+    // The title line is one whole line of 12-point bold in its 3495 x 375 twips.
+    QCOMPARE(about->Label1->geometry(), QRect(88, 8, 233, 25));
+    QCOMPARE(about->Label1->font().pointSize(), 12);
+    QVERIFY(about->Label1->fontMetrics().horizontalAdvance(about->Label1->text()) <=
+            about->Label1->width());
 
     // The separator: grey over white, from the left edge to 4680 twips.
     const QImage shot = about->grab().toImage();
