@@ -10,7 +10,6 @@
 #include "picture/FitArithmetic.h"
 #include "picture/PictureTestData.h"
 #include "shell/Form1.h"
-#include "shell/LargePages.h"
 #include "shell/RealDesktop.h"
 
 #include <QApplication>
@@ -155,8 +154,6 @@ QStringList makePictures(const QString &folder)
 
 int main(int argc, char *argv[])
 {
-    // Large pages as the viewer itself runs with them.
-    startAgainWithLargePages(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -10,7 +10,6 @@
 #include "BenchSupport.h"
 #include "picture/PictureTestData.h"
 #include "shell/Form1.h"
-#include "shell/LargePages.h"
 #include "shell/RealDesktop.h"
 #include "show/Form6.h"
 #include "show/FullScreenSlideShow.h"
@@ -186,8 +185,6 @@ void printRow(const char *label, const ShowFigures &f)
 
 int main(int argc, char *argv[])
 {
-    // Large pages as the viewer itself runs with them.
-    startAgainWithLargePages(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

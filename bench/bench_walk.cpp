@@ -15,7 +15,6 @@
 #include "picture/FitArithmetic.h"
 #include "picture/PictureTestData.h"
 #include "shell/Form1.h"
-#include "shell/LargePages.h"
 #include "shell/RealDesktop.h"
 
 #include <QApplication>
@@ -303,8 +302,6 @@ void makePictures(const QString &folder)
 
 int main(int argc, char *argv[])
 {
-    // Large pages as the viewer itself runs with them.
-    startAgainWithLargePages(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

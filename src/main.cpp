@@ -3,7 +3,6 @@
 #include "shell/EarlyPicture.h"
 #include "shell/FontWarmUp.h"
 #include "shell/Form1.h"
-#include "shell/LargePages.h"
 #include "shell/RealDesktop.h"
 #include "tray/TrayIcon.h"
 
@@ -36,7 +35,6 @@ int main(int argc, char *argv[])
         std::fprintf(refused ? stderr : stdout, "%s\n", qPrintable(commandLine.line));
         return refused ? 2 : 0;
     }
-    startAgainWithLargePages(argv);
 
     // The picture is read now, on a thread of its own, while the toolkit and the window
     // are being built: the panel is shown in plain pixels on most screens, and a picture

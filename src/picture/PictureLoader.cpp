@@ -3,7 +3,6 @@
 #include "metafile/MetafilePicture.h"
 #include "picture/BmpDecoder.h"
 #include "picture/GifDecoder.h"
-#include "picture/HugePageBytes.h"
 #include "picture/IconDecoder.h"
 #include "picture/JpegPicture.h"
 #include "picture/Limits.h"
@@ -43,18 +42,6 @@ LoadResult fromDecoded(Decoded d)
     auto picture = std::make_shared<const DecodedPicture>(std::move(d.image));
     picture->prepareForPanel(ScaledPicture::panelPixelRatio());
     return {std::move(picture), {}, d.warning};
-}
-
-// The whole file in one buffer, which for a large file is on huge pages.
-QByteArray readWhole(QFile &file)
-{
-    const qint64 size = file.size();
-    if (size < (4 << 20) || size > (1LL << 31))
-        return file.readAll();
-    QByteArray bytes = hugePageBytes(size);
-    const qint64 got = file.read(bytes.data(), size);
-    bytes.resize(qMax<qint64>(got, 0));
-    return bytes;
 }
 
 // Windows metafiles are drawn by their own player, which keeps the bytes and replays
@@ -114,7 +101,7 @@ LoadResult PictureLoader::loadFile(const QString &path, const DrawnSize &drawnSi
     if (file.size() > kStreamedBitmap && file.peek(2) == "BM" &&
         sniff(file.peek(64)) == PictureFormat::Bmp)
         return refuseDamaged(fromDecoded(decodeBmp(file)));
-    QByteArray bytes = readWhole(file);
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return {nullptr, QStringLiteral("cannot read: %1").arg(file.errorString()), {}};
     return loadBytes(std::move(bytes), drawnSize);

@@ -1,7 +1,5 @@
 """Starting the program: what a first-time user sees, and the stored start-up folder."""
 
-from pathlib import Path
-
 from harness import layout
 from harness.app import CAPTION_PREFIX
 from harness.images import close_to
@@ -32,8 +30,6 @@ def test_first_run_opens_the_start_folder(desktop):
 
     assert app.caption() == CAPTION_PREFIX + str(folder)
     assert app.working_folder() == str(folder)
-    # Started again at once with large pages for its pictures, where the system has them.
-    assert large_pages_asked(app.pid)
     assert app.client_size() == layout.CLIENT_SIZE
     assert app.drive() == "Home"
     # The chain from the volume root down to the open folder, then its subfolders;
@@ -45,16 +41,6 @@ def test_first_run_opens_the_start_folder(desktop):
     assert app.file_list() == [".hidden.bmp", "Apple.BMP", "banana.bmp", "zebra.gif"]
     assert app.info_labels() == {"Size:": "", "Date:": "", "Pic's Size:": ""}
     assert app.message_box() is None
-
-
-def large_pages_asked(pid):
-    """True when the process runs with glibc's large pages, or the system has none."""
-    thp = Path("/sys/kernel/mm/transparent_hugepage/enabled")
-    if not thp.exists() or "[never]" in thp.read_text():
-        return True
-    environment = Path(f"/proc/{pid}/environ").read_bytes().split(b"\0")
-    return any(entry.startswith(b"GLIBC_TUNABLES=") and b"glibc.malloc.hugetlb=1" in entry
-               for entry in environment)
 
 
 def test_first_run_menus(desktop):

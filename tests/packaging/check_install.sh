@@ -19,7 +19,7 @@ fi
 rm -f "$stage.log"
 usr=$stage/usr
 
-for file in bin/quorvel libexec/quorvel/quorvel share/applications/quorvel.desktop \
+for file in bin/quorvel share/applications/quorvel.desktop \
     share/metainfo/org.quorvel.Quorvel.metainfo.xml \
     share/icons/hicolor/16x16/apps/quorvel.png share/icons/hicolor/32x32/apps/quorvel.png \
     share/icons/hicolor/48x48/apps/quorvel.png share/icons/hicolor/128x128/apps/quorvel.png \
@@ -59,14 +59,6 @@ expect() { # expected-status expected-stdout expected-stderr arguments...
 expect 0 "Quorvel 1.36" "" --version
 expect 0 "Usage: quorvel [--version | --help] [--] [PICTURE-OR-FOLDER]" "" --help
 expect 2 "" "quorvel: unknown option --verbose (quorvel --help tells more)" --verbose pic.jpg
-
-# The command on the path is a launcher that needs only the C library, and says so
-# plainly when the viewer it starts is missing.
-needed=$(readelf -d "$usr/bin/quorvel" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p')
-[ "$needed" = "libc.so.6" ] || fail "the launcher needs more than the C library: $needed"
-mv "$usr/libexec/quorvel/quorvel" "$stage/viewer"
-expect 127 "" "quorvel: cannot start $usr/bin/../libexec/quorvel/quorvel: No such file or directory" --version
-mv "$stage/viewer" "$usr/libexec/quorvel/quorvel"
 
 [ "$failures" -eq 0 ] && echo "the installed layout is complete and valid"
 exit $((failures > 0))
