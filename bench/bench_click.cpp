@@ -140,14 +140,16 @@ QStringList makePictures(const QString &folder)
                      testdata::jpeg(bench::photoLike(6000, 4000), 90, false));
     bench::writeFile(folder + QStringLiteral("/photo-24mp-progressive.jpg"),
                      testdata::jpeg(bench::photoLike(6000, 4000), 90, true));
+    bench::writeFile(folder + QStringLiteral("/photo-50mp.jpg"),
+                     testdata::jpeg(bench::photoLike(8660, 5773), 90, false));
     bench::photoLike(4000, 3000, 6)
         .convertToFormat(QImage::Format_RGB888)
         .save(folder + QStringLiteral("/scan.bmp"), "BMP");
     bench::writeFile(folder + QStringLiteral("/chart.gif"), chartGif(2000, 1500));
     bench::writeFile(folder + QStringLiteral("/application.ico"), applicationIcon());
     return {QStringLiteral("photo-24mp.jpg"), QStringLiteral("photo-24mp-progressive.jpg"),
-            QStringLiteral("scan.bmp"), QStringLiteral("chart.gif"),
-            QStringLiteral("application.ico")};
+            QStringLiteral("photo-50mp.jpg"), QStringLiteral("scan.bmp"),
+            QStringLiteral("chart.gif"),      QStringLiteral("application.ico")};
 }
 
 } // namespace
