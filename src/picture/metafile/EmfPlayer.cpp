@@ -10,6 +10,20 @@ namespace {
 
 constexpr int kMaxHandles = 65535;
 
+// Whether the frame, turned into device pixels, lands within a pixel of the
+// bounds; writers count the bounds' right and bottom edges either way.
+bool frameMeetsBounds(const EmfInfo &info)
+{
+    const QRectF f = info.frameInDevice();
+    const QRect &b = info.bounds;
+    const auto within = [](double edge, double from, double to) {
+        return edge >= from - 1 && edge <= to + 1;
+    };
+    return within(f.left(), b.left(), b.left()) && within(f.top(), b.top(), b.top()) &&
+           within(f.right(), b.right(), b.right() + 1.0) &&
+           within(f.bottom(), b.bottom(), b.bottom() + 1.0);
+}
+
 } // namespace
 
 QRectF EmfInfo::frameInDevice() const
@@ -50,7 +64,7 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
         return fail("not an enhanced metafile");
     if (size < 88 || size % 4 != 0 || size > data.size())
         return fail("the EMF header has an impossible size");
-    // Later headers give the reference device in micrometres, which is more exact.
+    // Later headers give the reference device in micrometres as well.
     double umW = 0, umH = 0;
     // The extension is only there when the description does not start inside it.
     if (size >= 108 && (descriptionChars == 0 || descriptionAt >= 108)) {
@@ -58,10 +72,6 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
         ext.seek(100);
         umW = ext.i32();
         umH = ext.i32();
-        // Trust the micrometres only when they agree with the millimetres.
-        if (std::abs(umW / 1000.0 - mmW) > 1 + mmW * 0.05 ||
-            std::abs(umH / 1000.0 - mmH) > 1 + mmH * 0.05)
-            umW = umH = 0;
     }
     info.bounds = QRect(QPoint(int(bounds.left()), int(bounds.top())),
                         QPoint(int(bounds.right()), int(bounds.bottom())));
@@ -69,8 +79,17 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
                        QPoint(int(frame.right()), int(frame.bottom())));
     if (devW > 0 && devH > 0 && mmW > 0 && mmH > 0) {
         info.devicePixels = QSizeF(devW, devH);
-        info.deviceMm =
-            (umW > 0 && umH > 0) ? QSizeF(umW / 1000.0, umH / 1000.0) : QSizeF(mmW, mmH);
+        info.deviceMm = QSizeF(mmW, mmH);
+        // The frame goes through the millimetres, as in other players, and as most
+        // writers made it from the bounds: far from zero, the micrometres' small
+        // difference moves the drawing by pixels. A writer that rounded the
+        // millimetres coarsely shows it by bounds that only the micrometres meet.
+        if (umW > 0 && umH > 0 && !frameMeetsBounds(info)) {
+            EmfInfo exact = info;
+            exact.deviceMm = QSizeF(umW / 1000.0, umH / 1000.0);
+            if (frameMeetsBounds(exact))
+                info.deviceMm = exact.deviceMm;
+        }
         const double ppm = info.pxPerMmX();
         const double ppmy = info.pxPerMmY();
         if (!(ppm > 0.01 && ppm < 10000 && ppmy > 0.01 && ppmy < 10000)) {

@@ -180,11 +180,28 @@ inline QList<QByteArray> embeddedEmfEscapes(const QByteArray &emf, int chunkSize
     return out;
 }
 
-// An EMF whose reference device is 96 dpi, so one device unit is one pixel at
-// natural size. The frame covers the given pixel rectangle.
+// An EMF, by default on a 96 dpi reference device, so that one device unit is one
+// pixel at natural size, with the frame covering the given pixel rectangle.
 class EmfBuilder {
 public:
-    explicit EmfBuilder(QSize pixels = QSize(100, 100)) : m_pixels(pixels) {}
+    // The header's rectangles, inclusive as stored: bounds in device pixels, the
+    // frame in 0.01 mm; then the reference device's size three ways.
+    struct Header {
+        QRect bounds;
+        QRect frame;
+        QSize devicePixels;
+        QSize millimetres;
+        QSize micrometres;
+    };
+
+    explicit EmfBuilder(QSize pixels = QSize(100, 100))
+        : m_header{
+              QRect(QPoint(0, 0), QPoint(pixels.width() - 1, pixels.height() - 1)),
+              QRect(QPoint(0, 0), QPoint(pixels.width() * 2540 / 96, pixels.height() * 2540 / 96)),
+              QSize(960, 960), QSize(254, 254), QSize(254000, 254000)}
+    {
+    }
+    explicit EmfBuilder(const Header &header) : m_header(header) {}
 
     EmfBuilder &rec(quint32 type, const QByteArray &params = {})
     {
@@ -208,10 +225,10 @@ public:
         if (withEof)
             records.append(Bytes().u32(14).u32(20).u32(0).u32(0).u32(20).data());
         Bytes h;
-        const int w = m_pixels.width(), ht = m_pixels.height();
+        const Header &m = m_header;
         h.u32(1).u32(108);
-        h.i32(0).i32(0).i32(w - 1).i32(ht - 1);                 // bounds
-        h.i32(0).i32(0).i32(w * 2540 / 96).i32(ht * 2540 / 96); // frame, 0.01 mm
+        h.i32(m.bounds.left()).i32(m.bounds.top()).i32(m.bounds.right()).i32(m.bounds.bottom());
+        h.i32(m.frame.left()).i32(m.frame.top()).i32(m.frame.right()).i32(m.frame.bottom());
         h.u32(0x464D4520u)
             .u32(0x10000)
             .u32(quint32(108 + records.size()))
@@ -221,13 +238,14 @@ public:
             .u32(0)
             .u32(0)
             .u32(0);
-        h.i32(960).i32(960).i32(254).i32(254); // 96 dpi device
-        h.u32(0).u32(0).u32(0).i32(254000).i32(254000);
+        h.i32(m.devicePixels.width()).i32(m.devicePixels.height());
+        h.i32(m.millimetres.width()).i32(m.millimetres.height());
+        h.u32(0).u32(0).u32(0).i32(m.micrometres.width()).i32(m.micrometres.height());
         return h.data() + records;
     }
 
 private:
-    QSize m_pixels;
+    Header m_header;
     QByteArray m_records;
     int m_count = 0;
 };

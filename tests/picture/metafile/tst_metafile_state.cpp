@@ -126,6 +126,7 @@ private Q_SLOTS:
     void wmfWindowMapsOntoTheFrame();
     void wmfNaturalSizeFollowsUnitsPerInch();
     void wmfFarOutAnisotropicDrawingKeepsItsSize();
+    void emfFrameLandsOnTheHeaderBounds();
     void emfMapModesScaleFlipAndStretch();
     void worldTransformsCompose();
     void saveRestoreRelativeAndAbsolute();
@@ -233,6 +234,44 @@ void TestMetafileState::wmfFarOutAnisotropicDrawingKeepsItsSize()
                                         .arg(placeable)));
             }
         }
+    }
+}
+
+void TestMetafileState::emfFrameLandsOnTheHeaderBounds()
+{
+    // The reference device's size comes in millimetres and, in later headers, in
+    // micrometres; the one that turns the frame into the header's own bounds places
+    // the drawing. A box filling the bounds fills the picture to every edge.
+    struct Case {
+        EmfBuilder::Header header;
+        int unitsPerPixel; // logical units per device pixel
+    };
+    const Case cases[] = {
+        // From a PostScript converter: far out, and the millimetres are right. The
+        // micrometres differ by 0.08 %, 7 pixels at this distance from zero.
+        {{QRect(QPoint(1098, -8846), QPoint(1682, -8733)),
+          QRect(QPoint(38773, -311822), QPoint(59396, -307838)), QSize(1280, 800), QSize(452, 282),
+          QSize(451555, 282222)},
+         15},
+        // Millimetres rounded by 4 %, and the micrometres are right.
+        {{QRect(QPoint(0, 0), QPoint(89, 118)), QRect(QPoint(0, 0), QPoint(2389, 3149)),
+          QSize(90, 119), QSize(23, 31), QSize(23900, 31500)},
+         1},
+    };
+    for (const Case &c : cases) {
+        const int n = c.unitsPerPixel;
+        EmfBuilder e(c.header);
+        e.rec(EMR_SELECTOBJECT, {NULL_PEN});
+        emfBrush(e, 1, BLUE);
+        e.rec(EMR_SETMAPMODE, {8});
+        e.rec(EMR_SETWINDOWEXTEX, {96 * n, 96 * n});
+        e.rec(EMR_SETVIEWPORTEXTEX, {96, 96});
+        const QRect b = c.header.bounds;
+        e.rec(EMR_RECTANGLE,
+              {b.left() * n, b.top() * n, (b.right() + 2) * n, (b.bottom() + 2) * n});
+        const QImage img = renderNatural(e.finish());
+        // The picture is the frame: ink within a pixel of every edge.
+        QCOMPARE(inkBounds(img).adjusted(-1, -1, 1, 1) & img.rect(), img.rect());
     }
 }
 
