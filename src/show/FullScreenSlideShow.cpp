@@ -76,9 +76,9 @@ void FullScreenSlideShow::Timer2_Timer()
 {
     if (m_state != State::Playing)
         return;
-    // The slide of an earlier tick is still being decoded: this tick waits with it,
-    // the last slide included.
-    if (m_lookAhead.isAwaiting())
+    // The slide of an earlier tick, the last one included, comes before the next
+    // slide and before the end.
+    if (m_lookAhead.awaitedSlideTakesTick())
         return;
     if (m_slides.isFinished() || !m_show) {
         end();
@@ -149,6 +149,7 @@ void FullScreenSlideShow::pause()
     setTopmost(*m_show, false);
     c.Timer2->setEnabled(false);
     m_state = State::Paused;
+    m_lookAhead.setPaused(true);
     openOptionWindow();
 }
 
@@ -201,6 +202,7 @@ void FullScreenSlideShow::Command2_Click()
     if (m_show)
         setTopmost(*m_show, true);
     m_state = State::Playing;
+    m_lookAhead.setPaused(false);
     c.Timer2->setEnabled(true);
     unloadOptionWindow();
 }

@@ -35,6 +35,7 @@ bool SlideLookAhead::showWhenRead(const QString &path, std::function<void()> sho
 {
     m_awaited.clear();
     m_showAwaited = {};
+    m_awaitedRead = false;
     if (m_pictures.find(path).state != PictureLookAhead::State::Reading ||
         m_files.fileLength(path).value_or(0) < kLargeSlide)
         return false;
@@ -72,13 +73,31 @@ void SlideLookAhead::prepareNext(const FileListBox &list, const SlideCounters &s
         prepare(paths, fitInto);
 }
 
+bool SlideLookAhead::awaitedSlideTakesTick()
+{
+    if (m_awaited.isEmpty())
+        return false;
+    if (m_awaitedRead)
+        showAwaited();
+    return true;
+}
+
 void SlideLookAhead::readEnded(const QString &path)
 {
     if (path != m_awaited)
         return;
+    if (m_paused)
+        m_awaitedRead = true;
+    else
+        showAwaited();
+}
+
+void SlideLookAhead::showAwaited()
+{
     const std::function<void()> show = std::move(m_showAwaited);
     m_awaited.clear();
     m_showAwaited = {};
+    m_awaitedRead = false;
     show();
 }
 
@@ -86,6 +105,8 @@ void SlideLookAhead::clear()
 {
     m_awaited.clear();
     m_showAwaited = {};
+    m_awaitedRead = false;
+    m_paused = false;
     m_pictures.clear();
 }
 

@@ -51,9 +51,16 @@ public:
     // first. A small file is quicker read again on the tick.
     // False (nothing deferred) otherwise.
     [[nodiscard]] bool showWhenRead(const QString &path, std::function<void()> show);
-    // Whether a tick's slide is still waited for: the show then lets the next tick
-    // pass, so that a slow slide delays the show rather than being skipped.
+    // Whether a tick's slide is still waited for.
     [[nodiscard]] bool isAwaiting() const { return !m_awaited.isEmpty(); }
+    // While the show is paused nothing on screen may change: a waited-for slide whose
+    // read ends meanwhile is kept for the first tick after the show goes on.
+    void setPaused(bool paused) { m_paused = paused; }
+    // Whether this tick belongs to the slide of an earlier tick rather than to the next
+    // one. A slide still being read lets the tick pass, so that a slow slide delays
+    // the show rather than being skipped; one read while the show was paused is shown
+    // now.
+    [[nodiscard]] bool awaitedSlideTakesTick();
     // One tick of a show: the marked file of the counter's rank goes to show now, or
     // to showLater when its decode under way ends; the counter moves on and the next
     // slide is read ahead (fitted into fitInto, when given).
@@ -63,7 +70,8 @@ public:
     // many as are left of kSlidesAhead.
     void prepareNext(const FileListBox &list, const SlideCounters &slides,
                      std::optional<QSize> fitInto = std::nullopt);
-    // Drops whatever was read ahead, and the slide waited for.
+    // Drops whatever was read ahead, and the slide waited for; the next show starts
+    // unpaused.
     void clear();
 
     // Off for measuring what it saves; every tick then loads its own slide.
@@ -72,10 +80,13 @@ public:
 
 private:
     void readEnded(const QString &path);
+    void showAwaited();
 
     PictureSource &m_source;
     const FileSystem &m_files;
     PictureLookAhead m_pictures;
     QString m_awaited;
     std::function<void()> m_showAwaited;
+    bool m_awaitedRead = false;
+    bool m_paused = false;
 };

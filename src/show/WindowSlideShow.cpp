@@ -52,9 +52,9 @@ void WindowSlideShow::Timer1_Timer()
 {
     if (m_state != State::Playing)
         return;
-    // The slide of an earlier tick is still being decoded: this tick waits with it,
-    // the last slide included.
-    if (m_lookAhead.isAwaiting())
+    // The slide of an earlier tick, the last one included, comes before the next
+    // slide and before the end.
+    if (m_lookAhead.awaitedSlideTakesTick())
         return;
     if (m_slides.isFinished()) {
         finish();
@@ -121,6 +121,7 @@ void WindowSlideShow::pause1_Click()
         return;
     c.Timer1->setEnabled(false);
     m_state = State::Paused;
+    m_lookAhead.setPaused(true);
     setPausedItemsVisible(true);
 }
 
@@ -130,6 +131,7 @@ void WindowSlideShow::play1_Click()
         return;
     c.Timer1->setEnabled(true);
     m_state = State::Playing;
+    m_lookAhead.setPaused(false);
     setPausedItemsVisible(false);
 }
 

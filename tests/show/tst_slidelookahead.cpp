@@ -1,8 +1,15 @@
+#include "fileops/FavouriteFolders.h"
+#include "show/Form6.h"
+#include "show/Form7.h"
+#include "show/FullScreenSlideShow.h"
 #include "show/SlideLookAhead.h"
+#include "show/WindowSlideShow.h"
 #include "support/GatedPictures.h"
 #include "support/TestDesktop.h"
 
 #include <QFile>
+#include <QLabel>
+#include <QPushButton>
 #include <QTest>
 
 class TestSlideLookAhead : public QObject {
@@ -13,6 +20,8 @@ private Q_SLOTS:
     void dropsWhatChangedOrWentAway();
     void fitsForTheScreenAndCanBeSwitchedOff();
     void aSlideReadAheadIsNotReadAgain();
+    void aSlideStillBeingReadWaitsOutAPause_data();
+    void aSlideStillBeingReadWaitsOutAPause();
 };
 
 namespace {
@@ -23,6 +32,51 @@ PictureRef waitFor(SlideLookAhead &lookAhead, const QString &path)
     PictureRef picture;
     (void)QTest::qWaitFor([&] { return (picture = lookAhead.take(path)) != nullptr; }, 10000);
     return picture;
+}
+
+// Either show, driven as its user drives it.
+struct Show {
+    std::function<void()> start, tick, pause, goOn, cancel, copyToTemp, chooseSlowest;
+    // What the copy commands read: the slide's path and name.
+    std::function<QStringList()> copySource;
+    IntervalTimer *timer;
+    SlideLookAhead *lookAhead;
+};
+
+Show showOf(Form1 &form, bool fullScreen)
+{
+    Form1Controls &c = form.controls();
+    const Form1Menus &m = c.menus;
+    if (!fullScreen) {
+        WindowSlideShow &show = form.windowShow();
+        return {[&] { m.viewmenu->click(); },
+                [&] { show.Timer1_Timer(); },
+                [&] { m.pause1->click(); },
+                [&] { m.play1->click(); },
+                [&] { m.stop1->click(); },
+                [&] { m.temp2->click(); },
+                [&] { m.slowest1->click(); },
+                [&] {
+                    return QStringList{c.Label12->text(), c.Label13->text()};
+                },
+                c.Timer1,
+                &show.lookAhead()};
+    }
+    FullScreenSlideShow &show = form.fullScreenShow();
+    return {[&] { show.fullscreen_Click(); },
+            [&] { show.Timer2_Timer(); },
+            [&] { show.pause(); },
+            [&] { show.optionWindow()->Command2->click(); },
+            [&] { show.optionWindow()->Command1->click(); },
+            [&] { show.optionWindow()->temp1->click(); },
+            [&] { show.optionWindow()->slowest1->click(); },
+            [&] {
+                const Form6 *window = show.showWindow();
+                return window ? QStringList{window->Label1->text(), window->Label4->text()}
+                              : QStringList();
+            },
+            c.Timer2,
+            &show.lookAhead()};
 }
 
 } // namespace
@@ -123,6 +177,82 @@ void TestSlideLookAhead::aSlideReadAheadIsNotReadAgain()
     gated.openAll();
     QTRY_COMPARE(lookAhead.decodesUnderWay(), 0);
     QCOMPARE(gated.loadsOf(good), 2); // once above, once here
+}
+
+void TestSlideLookAhead::aSlideStillBeingReadWaitsOutAPause_data()
+{
+    QTest::addColumn<bool>("fullScreen");
+    QTest::newRow("window") << false;
+    QTest::newRow("full screen") << true;
+}
+
+void TestSlideLookAhead::aSlideStillBeingReadWaitsOutAPause()
+{
+    QFETCH(bool, fullScreen);
+    TestDesktop desktop;
+    GatedPictures gated;
+    desktop.pictureSource = &gated;
+    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/Large"));
+    const QString small = desktop.makePicture(folder + QStringLiteral("/a.bmp"), 40, 30, Qt::blue);
+    const QString large = desktop.makePicture(folder + QStringLiteral("/b.bmp"), 700, 600,
+                                              Qt::green); // over 1 MB
+    const QStringList smallSlide{small, QStringLiteral("a.bmp")};
+    const QStringList largeSlide{large, QStringLiteral("b.bmp")};
+    Form1 &form = desktop.started(folder);
+    Form1Controls &c = form.controls();
+    const Show show = showOf(form, fullScreen);
+    // Two ticks: the small slide shows, the large one is still being read.
+    const auto startAndAwaitLarge = [&] {
+        gated.hold(large);
+        show.start();
+        show.tick();
+        show.tick();
+        return show.lookAhead->isAwaiting() && show.copySource() == smallSlide;
+    };
+
+    // A tick while the large slide is read waits with it: the show neither skips it
+    // nor ends before it. Read while paused, it changes nothing the user sees or copies.
+    QVERIFY(startAndAwaitLarge());
+    show.tick();
+    QCOMPARE(form.slides().index, 3);
+    QVERIFY(form.isSlideShowActive());
+    show.pause();
+    show.chooseSlowest();
+    QCOMPARE(show.timer->interval(), 5500);
+    gated.openAll();
+    QTRY_COMPARE(show.lookAhead->decodesUnderWay(), 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(show.copySource(), smallSlide);
+    QVERIFY(!show.timer->isTicking());
+    show.copyToTemp();
+    const QString temp = FavouriteFolders::folderOf(FavouriteFolders::Category::Temp);
+    QVERIFY(QFile::exists(temp + QStringLiteral("/a.bmp")));
+    QVERIFY(!QFile::exists(temp + QStringLiteral("/b.bmp")));
+    // It is the first tick's after the show goes on, once; the show ends a tick later.
+    show.goOn();
+    QCOMPARE(show.copySource(), smallSlide);
+    show.tick();
+    QCOMPARE(show.copySource(), largeSlide);
+    show.tick();
+    QVERIFY(!form.isSlideShowActive());
+
+    // Cancelled meanwhile, it never shows.
+    QVERIFY(startAndAwaitLarge());
+    show.pause();
+    show.cancel();
+    gated.openAll();
+    QTRY_COMPARE(show.lookAhead->decodesUnderWay(), 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(c.Image1->picture(), c.Picture3->picture());
+    QVERIFY(!show.copySource().contains(large));
+
+    // Playing, it shows as soon as it is read.
+    QVERIFY(startAndAwaitLarge());
+    gated.openAll();
+    QTRY_COMPARE(show.copySource(), largeSlide);
+    show.tick();
+    QVERIFY(!form.isSlideShowActive());
+    QVERIFY(!gated.readOnUserThread().contains(large));
 }
 
 QTEST_MAIN(TestSlideLookAhead)

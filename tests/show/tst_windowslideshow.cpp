@@ -1,7 +1,6 @@
 #include "browse/FileInfoText.h"
 #include "show/FullScreenSlideShow.h"
 #include "show/WindowSlideShow.h"
-#include "support/GatedPictures.h"
 #include "support/TestDesktop.h"
 
 #include <QFile>
@@ -17,7 +16,6 @@ private Q_SLOTS:
     void runsOnItsTimer();
     void oneShowAtATime();
     void countsPastSixteenBits();
-    void aSlideStillBeingDecodedShowsWhenItsDecodeEnds();
 };
 
 namespace {
@@ -244,51 +242,6 @@ void TestWindowSlideShow::countsPastSixteenBits()
     QCOMPARE(c.Label13->text(), QStringLiteral("p39999.bmp"));
     form.windowShow().Timer1_Timer();
     QCOMPARE(form.windowShow().state(), WindowSlideShow::State::Idle);
-}
-
-void TestWindowSlideShow::aSlideStillBeingDecodedShowsWhenItsDecodeEnds()
-{
-    TestDesktop desktop;
-    GatedPictures gated;
-    desktop.pictureSource = &gated;
-    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/Large"));
-    const QString large = desktop.makePicture(folder + QStringLiteral("/a.bmp"), 1600, 1000,
-                                              Qt::green); // 6 MB
-    Form1 &form = desktop.started(folder);
-    Form1Controls &c = form.controls();
-    WindowSlideShow &show = form.windowShow();
-
-    // The tick moves on at once; its slide comes when the decode under way ends,
-    // without a second read of the file beside it.
-    gated.hold(large);
-    c.menus.viewmenu->click();
-    QTRY_VERIFY(show.lookAhead().isReading());
-    show.Timer1_Timer();
-    QCOMPARE(form.slides().index, 2);
-    QVERIFY(c.Label13->text().isEmpty());
-    // A tick that comes meanwhile waits with it: the slow slide delays the show, it
-    // is not skipped, and the show does not end before it is on screen.
-    show.Timer1_Timer();
-    QCOMPARE(form.slides().index, 2);
-    QCOMPARE(show.state(), WindowSlideShow::State::Playing);
-    gated.openAll();
-    QTRY_COMPARE(c.Label13->text(), QStringLiteral("a.bmp"));
-    QCOMPARE(c.Label9->text(), QStringLiteral("1600 X 1000"));
-    QCOMPARE(form.windowTitle(), titleFor(large));
-    QVERIFY(!gated.readOnUserThread().contains(large));
-
-    // Cancelled first, the slide never shows.
-    c.menus.stop1->click();
-    gated.hold(large);
-    c.menus.viewmenu->click();
-    QTRY_VERIFY(show.lookAhead().isReading());
-    show.Timer1_Timer();
-    c.menus.stop1->click();
-    gated.openAll();
-    QTRY_COMPARE(show.lookAhead().decodesUnderWay(), 0);
-    QCoreApplication::processEvents();
-    QCOMPARE(c.Image1->picture(), c.Picture3->picture());
-    QCOMPARE(form.windowTitle(), titleFor(folder));
 }
 
 QTEST_MAIN(TestWindowSlideShow)
