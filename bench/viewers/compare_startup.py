@@ -3,9 +3,11 @@
 the picture on screen, on the same 24-megapixel JPEG on the same private X desktop,
 in turns, median of ten each.
 
-Usage: compare_startup.py QUORVEL_BINARY [ROUNDS] [BARE_WINDOW_BINARY]
+Usage: compare_startup.py QUORVEL_BINARY [ROUNDS] [BARE_WINDOW_BINARY] [NAME=BINARY ...]
 (needs feh, qimgv and eog installed). bare_window, built beside the benchmarks, is the
-floor: a Qt Widgets window that paints green at once and decodes nothing.
+floor: a Qt Widgets window that paints green at once and decodes nothing. Each
+NAME=BINARY is one more build of Quorvel timed in the same turns, to compare two
+versions in one run.
 """
 
 import os
@@ -38,8 +40,10 @@ def make_picture(folder):
 
 
 def main():
-    quorvel = Path(sys.argv[1]).resolve()
-    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 10
+    variants = [a for a in sys.argv[1:] if "=" in a]
+    args = [a for a in sys.argv if "=" not in a]
+    quorvel = Path(args[1]).resolve()
+    rounds = int(args[2]) if len(args) > 2 else 10
     timer = Path(os.environ.get("FIRST_PICTURE", "/tmp/first_picture"))
     work = Path(tempfile.mkdtemp(prefix="quorvel-viewers-"))
     # The picture alone in its folder: Quorvel lists the folder it opens, and the
@@ -48,8 +52,11 @@ def main():
     pictures.mkdir()
     picture = make_picture(pictures)
     viewers = {"quorvel": [str(quorvel)], "feh": ["feh"], "qimgv": ["qimgv"], "eog": ["eog"]}
-    if len(sys.argv) > 3:
-        viewers["bare Qt"] = [str(Path(sys.argv[3]).resolve())]
+    for variant in variants:
+        name, binary = variant.split("=", 1)
+        viewers[name] = [str(Path(binary).resolve())]
+    if len(args) > 3:
+        viewers["bare Qt"] = [str(Path(args[3]).resolve())]
     viewers = {name: argv for name, argv in viewers.items() if shutil.which(argv[0])}
     times = {name: [] for name in viewers}
     with Desktop() as desktop:
