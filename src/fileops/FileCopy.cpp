@@ -16,7 +16,7 @@ QString systemReason(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-CopyOutcome failed(const QString &what, const QString &path, int error)
+FileOutcome failed(const QString &what, const QString &path, int error)
 {
     return {what.arg(path) + QStringLiteral(": ") + systemReason(error)};
 }
@@ -96,7 +96,7 @@ private:
 
 } // namespace
 
-CopyOutcome copyFileAtomically(const QString &source, const QString &destination)
+FileOutcome copyFileAtomically(const QString &source, const QString &destination)
 {
     const QByteArray from = QFile::encodeName(source);
     const QByteArray to = QFile::encodeName(destination);

@@ -10,4 +10,4 @@
 // old file or the whole new one. The copy keeps the source's modification time and
 // permissions. A destination that is the source itself (the same file, by device
 // and inode) counts as copied and is left untouched.
-[[nodiscard]] CopyOutcome copyFileAtomically(const QString &source, const QString &destination);
+[[nodiscard]] FileOutcome copyFileAtomically(const QString &source, const QString &destination);

@@ -82,7 +82,7 @@ void TestFileCopy::replacesAnOlderFileKeepingTheSourcesDateAndPermissions()
     const QString destination = m_folder + QStringLiteral("/My Photo %1.bmp");
     writeFile(destination, "an older picture of that name");
 
-    const CopyOutcome outcome = copyFileAtomically(m_source, destination);
+    const FileOutcome outcome = copyFileAtomically(m_source, destination);
     QVERIFY2(outcome.done(), qPrintable(outcome.failure));
     QCOMPARE(readFile(destination), readFile(m_source));
     QCOMPARE(QFileInfo(destination).lastModified(), taken);
@@ -113,7 +113,7 @@ void TestFileCopy::refusalsLeaveTheDestinationAsItWas()
     // A folder where the copy should go.
     const QString folderInTheWay = m_folder + QStringLiteral("/My Photo %1.bmp");
     QVERIFY(QDir().mkdir(folderInTheWay));
-    CopyOutcome outcome = copyFileAtomically(m_source, folderInTheWay);
+    FileOutcome outcome = copyFileAtomically(m_source, folderInTheWay);
     QVERIFY(!outcome.done());
     QVERIFY2(outcome.failure.contains(QStringLiteral("is a folder")), qPrintable(outcome.failure));
     QVERIFY(QFileInfo(folderInTheWay).isDir());
@@ -141,7 +141,7 @@ void TestFileCopy::failureMidwayLeavesNoTemporaryFile()
     // file refuses to be read from its start.
     const QString kept = m_folder + QStringLiteral("/kept.bmp");
     writeFile(kept, "a good older copy");
-    const CopyOutcome outcome = copyFileAtomically(QStringLiteral("/proc/self/mem"), kept);
+    const FileOutcome outcome = copyFileAtomically(QStringLiteral("/proc/self/mem"), kept);
     QVERIFY(!outcome.done());
     QVERIFY(outcome.failure.startsWith(QStringLiteral("Cannot copy /proc/self/mem: ")));
     QCOMPARE(readFile(kept), QByteArray("a good older copy"));
@@ -158,7 +158,7 @@ void TestFileCopy::readOnlyFolderIsReportedAndNothingWritten()
     QVERIFY(
         QFile::setPermissions(m_source, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     QVERIFY(QFile::setPermissions(m_folder, reach));
-    CopyOutcome outcome;
+    FileOutcome outcome;
     {
         const ActingAsNobody nobody;
         if (!nobody.refusalsApply())
