@@ -6,6 +6,10 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,7 +56,12 @@ private Q_SLOTS:
     void replacesAnOlderFileKeepingTheSourcesDateAndPermissions();
     void copyOntoItselfLeavesTheFileIntact();
     void refusalsLeaveTheDestinationAsItWas();
-    void failureMidwayLeavesNoTemporaryFile();
+    void protectedFilesStayAsTheyWere_data();
+    void protectedFilesStayAsTheyWere();
+    void longestNamesAreCopied_data();
+    void longestNamesAreCopied();
+    void failureMidwayNamesItsCauseAndLeavesNoTemporaryFile_data();
+    void failureMidwayNamesItsCauseAndLeavesNoTemporaryFile();
     void readOnlyFolderIsReportedAndNothingWritten();
 
 private:
@@ -135,15 +144,107 @@ void TestFileCopy::refusalsLeaveTheDestinationAsItWas()
     QCOMPARE(everythingIn(m_folder), QStringList{QStringLiteral("kept.bmp")});
 }
 
-void TestFileCopy::failureMidwayLeavesNoTemporaryFile()
+void TestFileCopy::protectedFilesStayAsTheyWere_data()
 {
-    // A file whose reading fails after the copy has begun: the process's own memory
-    // file refuses to be read from its start.
+    QTest::addColumn<QString>("protection");
+    QTest::addColumn<QString>("failure"); // %1: the protected file
+    QTest::newRow("read-only destination") << "chmod 444"
+                                           << "%1 is read-only";
+    QTest::newRow("destination locked whole") << "flock"
+                                              << "%1 is locked by another program";
+    QTest::newRow("destination with a record lock") << "read lock"
+                                                    << "%1 is locked by another program";
+    QTest::newRow("source being written") << "source flock"
+                                          << "%1 is locked by another program";
+}
+
+void TestFileCopy::protectedFilesStayAsTheyWere()
+{
+    QFETCH(QString, protection);
+    QFETCH(QString, failure);
+    const QString kept = m_folder + QStringLiteral("/kept.bmp");
+    writeFile(kept, "the user's own picture");
+    const QString locked = protection == "source flock" ? m_source : kept;
+    // Another program's lock, as far as the copy can tell: a descriptor of its own.
+    QFile holder(locked);
+    QVERIFY(holder.open(QIODevice::ReadOnly));
+    struct flock range {};
+    range.l_type = F_RDLCK;
+    if (protection == "chmod 444")
+        QVERIFY(::chmod(QFile::encodeName(kept).constData(), 0444) == 0);
+    else if (protection == "read lock")
+        QCOMPARE(::fcntl(holder.handle(), F_OFD_SETLK, &range), 0);
+    else
+        QCOMPARE(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
+
+    const auto modeOf = [&kept] {
+        struct stat info {};
+        return ::stat(QFile::encodeName(kept).constData(), &info) == 0 ? info.st_mode : 0;
+    };
+    const mode_t mode = modeOf();
+
+    const FileOutcome outcome = copyFileAtomically(m_source, kept);
+    QCOMPARE(outcome.failure, failure.arg(locked));
+    QCOMPARE(readFile(kept), QByteArray("the user's own picture"));
+    QCOMPARE(modeOf(), mode);
+    QCOMPARE(everythingIn(m_folder), QStringList{QStringLiteral("kept.bmp")});
+}
+
+void TestFileCopy::longestNamesAreCopied_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("250 bytes") << QString(246, u'n') + QStringLiteral(".bmp");
+    QTest::newRow("255 bytes") << QString(251, u'n') + QStringLiteral(".bmp");
+    QTest::newRow("255 bytes, two each") << QString(125, u'ж') + QStringLiteral("s.bmp");
+}
+
+void TestFileCopy::longestNamesAreCopied()
+{
+    QFETCH(QString, name);
+    const QString source = m_dir->filePath(name);
+    QVERIFY(QFile::rename(m_source, source));
+    const FileOutcome outcome = copyFileAtomically(source, m_folder + QLatin1Char('/') + name);
+    QVERIFY2(outcome.done(), qPrintable(outcome.failure));
+    QCOMPARE(everythingIn(m_folder), QStringList{name});
+    QCOMPARE(readFile(m_folder + QLatin1Char('/') + name), readFile(source));
+}
+
+void TestFileCopy::failureMidwayNamesItsCauseAndLeavesNoTemporaryFile_data()
+{
+    QTest::addColumn<QString>("source"); // empty: the usual one
+    QTest::addColumn<QString>("blamed");
+    // The process's own memory file refuses to be read from its start.
+    QTest::newRow("source unreadable") << "/proc/self/mem"
+                                       << "Cannot read /proc/self/mem: ";
+    // Files may grow only to a tenth of the source here, as on a nearly full disk.
+    QTest::newRow("destination full") << ""
+                                      << "Cannot write %1: ";
+}
+
+void TestFileCopy::failureMidwayNamesItsCauseAndLeavesNoTemporaryFile()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, blamed);
     const QString kept = m_folder + QStringLiteral("/kept.bmp");
     writeFile(kept, "a good older copy");
-    const FileOutcome outcome = copyFileAtomically(QStringLiteral("/proc/self/mem"), kept);
+    FileOutcome outcome;
+    if (source.isEmpty()) {
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = 30 * 1024;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        outcome = copyFileAtomically(m_source, kept);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+        std::signal(SIGXFSZ, oldHandler);
+    } else {
+        outcome = copyFileAtomically(source, kept);
+    }
     QVERIFY(!outcome.done());
-    QVERIFY(outcome.failure.startsWith(QStringLiteral("Cannot copy /proc/self/mem: ")));
+    if (blamed.contains(QStringLiteral("%1")))
+        blamed = blamed.arg(kept);
+    QVERIFY2(outcome.failure.startsWith(blamed), qPrintable(outcome.failure));
     QCOMPARE(readFile(kept), QByteArray("a good older copy"));
     QCOMPARE(everythingIn(m_folder), QStringList{QStringLiteral("kept.bmp")});
 }
