@@ -45,7 +45,8 @@ QString FavouriteFolders::folderOf(Category category)
 
 QString FavouriteFolders::titleOf(Category category)
 {
-    // The titles keep the names users of the program have always seen.
+    // The same text on every computer: the tree under its fixed name, wherever the
+    // home folder that holds it happens to be.
     return QStringLiteral("Copy --> C:\\VozeviZire\\") + nameOf(category);
 }
 
