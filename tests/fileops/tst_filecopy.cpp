@@ -1,4 +1,5 @@
 #include "fileops/FileCopy.h"
+#include "support/ActingAsNobody.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -21,29 +22,6 @@ QStringList everythingIn(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                                   QDir::Name);
 }
-
-// Permissions refuse nothing to root, so a test running as root acts as nobody while
-// it needs a refusal.
-class ActingAsNobody {
-public:
-    ActingAsNobody() : m_wasRoot(::geteuid() == 0)
-    {
-        if (m_wasRoot)
-            m_switched = ::seteuid(65534) == 0;
-    }
-    ActingAsNobody(const ActingAsNobody &) = delete;
-    ActingAsNobody &operator=(const ActingAsNobody &) = delete;
-    ~ActingAsNobody()
-    {
-        if (m_switched)
-            (void)::seteuid(0);
-    }
-    [[nodiscard]] bool refusalsApply() const { return !m_wasRoot || m_switched; }
-
-private:
-    bool m_wasRoot;
-    bool m_switched = false;
-};
 
 } // namespace
 
