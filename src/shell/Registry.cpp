@@ -33,8 +33,9 @@ QString Registry::RegistryReadString(const QString &subkeyPath, const QString &v
         return {};
     const QSettings store(m_filePath, QSettings::IniFormat);
     // The file is parsed on first access; only then does the status tell of damage.
-    // An access error tells only that a change held for the file could not be stored
-    // (see RegistryWriteString); what is read is still the file's value.
+    // An access error is no damage: a file that cannot be read gives no value, and a
+    // change held for the file that could not be stored (see RegistryWriteString)
+    // leaves the file's own value to read.
     const QVariant value = store.value(settingsKey(subkeyPath, valueName));
     if (store.status() == QSettings::FormatError)
         return {};
