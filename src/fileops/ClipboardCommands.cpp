@@ -42,15 +42,15 @@ void ClipboardCommands::view2_Click()
         showMessage(kNothingToPaste, MessageBoxes::Question);
         return;
     }
-    // A picture that was offered but could not be had changes nothing either.
+    // As after a change of folder: no file selected, no file information. This much
+    // is done even when the picture offered cannot be had.
+    m_hub.browser().Dir1_Change();
+    (void)c.File1->refresh();
+    m_hub.setWindowTitle(c.Label2->text() + kUntitled);
     if (pasted.status == ClipboardPicture::Unreadable || pasted.image.isNull()) {
         showMessage(kInvalidFormat, MessageBoxes::Critical);
         return;
     }
-    // As after a change of folder: no file selected, no file information.
-    m_hub.browser().Dir1_Change();
-    (void)c.File1->refresh();
-    m_hub.setWindowTitle(c.Label2->text() + kUntitled);
     c.Image1->setPicture(RasterPicture::fromImage(pasted.image));
     // A pasted picture is shown as it is, never fitted into the picture area.
     m_hub.fitter().Form_Resize();

@@ -45,16 +45,24 @@ QString FavouriteFolders::folderOf(Category category)
 
 QString FavouriteFolders::titleOf(Category category)
 {
-    // The titles keep the names users of the program have always seen.
+    // The same text on every computer: the tree under its fixed name, wherever the
+    // home folder that holds it happens to be.
     return QStringLiteral("Copy --> C:\\VozeviZire\\") + nameOf(category);
 }
 
-void FavouriteFolders::createFolders(Category category)
+FileOutcome FavouriteFolders::createFolders(Category category)
 {
-    // Either may exist already, which is no failure; a real one shows in the copy.
-    (void)m_services.files.createFolder(root());
-    (void)m_services.files.createFolder(folderOf(category));
+    FileOutcome outcome;
+    for (const QString &folder : {root(), folderOf(category)}) {
+        const FileOutcome made = m_services.files.createFolder(folder);
+        // A folder that exists already is no failure; the first one missing is the
+        // one to name, since the copy fails for want of it.
+        if (!made.done() && outcome.done() && !QFileInfo(folder).isDir())
+            outcome.failure =
+                QStringLiteral("Cannot create the folder %1: %2").arg(folder, made.failure);
+    }
     (void)c.File3->setPath(folderOf(category));
+    return outcome;
 }
 
 void FavouriteFolders::copySelection(Category category)
@@ -64,25 +72,32 @@ void FavouriteFolders::copySelection(Category category)
     m_hub.loading().File1_Click();
     const QString name = c.File1->fileName();
     const QString source = joinPath(c.File1->path(), name);
-    createFolders(category);
+    const FileOutcome folders = createFolders(category);
     if (c.Label7->text().isEmpty() || name.isEmpty()) {
         m_services.messages.show(kNoFileSelected, MessageBoxes::Critical,
                                  QStringLiteral("Quorvel"));
         return;
     }
-    const CopyOutcome outcome =
-        m_services.files.copyFile(source, folderOf(category) + QLatin1Char('/') + name);
-    report(category, outcome);
+    if (!folders.done()) {
+        report(category, folders);
+        return;
+    }
+    report(category,
+           m_services.files.copyFile(source, folderOf(category) + QLatin1Char('/') + name));
 }
 
 void FavouriteFolders::copyTo(Category category, const QString &path)
 {
-    createFolders(category);
+    const FileOutcome folders = createFolders(category);
+    if (!folders.done()) {
+        report(category, folders);
+        return;
+    }
     const QString destination = folderOf(category) + QLatin1Char('/') + QFileInfo(path).fileName();
     report(category, m_services.files.copyFile(path, destination));
 }
 
-void FavouriteFolders::report(Category category, const CopyOutcome &outcome)
+void FavouriteFolders::report(Category category, const FileOutcome &outcome)
 {
     if (outcome.done())
         m_services.messages.show(kProcessFinished, MessageBoxes::NoIcon, titleOf(category));

@@ -3,7 +3,7 @@
 #include <QString>
 
 class Form1;
-struct CopyOutcome;
+struct FileOutcome;
 struct Form1Controls;
 struct Services;
 
@@ -45,9 +45,10 @@ public:
     void go1_Click();
 
 private:
-    void report(Category category, const CopyOutcome &outcome);
-    // Creates the root and the category's folder; either may exist already.
-    void createFolders(Category category);
+    void report(Category category, const FileOutcome &outcome);
+    // Creates the root and the category's folder; either may exist already. Fails
+    // when the category's folder is not there afterwards.
+    FileOutcome createFolders(Category category);
 
     Form1 &m_hub;
     Form1Controls &c;

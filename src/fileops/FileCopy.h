@@ -9,5 +9,6 @@
 // renamed over it only once it is complete, so the destination is always either the
 // old file or the whole new one. The copy keeps the source's modification time and
 // permissions. A destination that is the source itself (the same file, by device
-// and inode) counts as copied and is left untouched.
-[[nodiscard]] CopyOutcome copyFileAtomically(const QString &source, const QString &destination);
+// and inode) counts as copied and is left untouched. A source or destination that
+// another program holds locked, and a destination that is read-only, are refused.
+[[nodiscard]] FileOutcome copyFileAtomically(const QString &source, const QString &destination);

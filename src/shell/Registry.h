@@ -23,6 +23,9 @@ public:
                                            const QString &text);
 
     [[nodiscard]] const QString &filePath() const { return m_filePath; }
+    // Why the file cannot be written, found out by trying what a write needs, in
+    // words that name the file or its folder, whichever is at fault.
+    [[nodiscard]] QString writeFailureReason() const;
 
 private:
     QString m_filePath;

@@ -9,6 +9,3 @@ class Registry;
 // when it was stored, or that it could not be saved and why. True when stored.
 [[nodiscard]] bool storeStartupOption(Registry &registry, MessageBoxes &messages,
                                       const QString &valueName, const QString &text);
-
-// Why the settings file cannot be written, found out by trying what a write needs.
-[[nodiscard]] QString settingsWriteFailureReason(const QString &filePath);

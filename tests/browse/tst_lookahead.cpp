@@ -315,7 +315,7 @@ void TestLookAhead::aStepToALargePictureBeingReadAheadWaitsForThatDecode()
     QTRY_COMPARE(shownColour(c), kColours.at(1));
     QCOMPARE(c.Label9->text(), QStringLiteral("1600 X 1000"));
     QCOMPARE(m_form->loading().awaited(), QString());
-    // A click keeps the classic order: the picture is read on the spot.
+    // A click does not wait for the look-ahead: its picture is read on the spot.
     gated().hold(pathOf(5));
     QTRY_COMPARE(ahead().find(pathOf(3)).state, PictureLookAhead::State::Ready);
     c.File1->setCurrentRow(3);

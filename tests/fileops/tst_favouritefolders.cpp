@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 using Category = FavouriteFolders::Category;
@@ -29,6 +30,7 @@ private Q_SLOTS:
     void cleanup();
     void fileMenuCopiesTheSelectionIntoEachCategory();
     void nothingShownCreatesTheFoldersAndCopiesNothing();
+    void failedCopyIsReportedNotFinished_data();
     void failedCopyIsReportedNotFinished();
     void slideShowCopyTakesTheGivenPicture();
     void viewMyVozeviZireOpensTheTreeSilently();
@@ -104,21 +106,32 @@ void TestFavouriteFolders::nothingShownCreatesTheFoldersAndCopiesNothing()
     QVERIFY(QDir(FavouriteFolders::folderOf(Category::Temp)).isEmpty());
 }
 
+void TestFavouriteFolders::failedCopyIsReportedNotFinished_data()
+{
+    QTest::addColumn<QString>("inTheWay"); // below the tree's root; a folder when it ends in '/'
+    QTest::addColumn<QString>("failure");  // %1: the tree's root
+    QTest::newRow("a folder where the copy goes") << "/HomePage/sun set.bmp/"
+                                                  << "%1/HomePage/sun set.bmp is a folder";
+    QTest::newRow("a file where the tree goes") << ""
+                                                << "Cannot create the folder %1: File exists";
+}
+
 void TestFavouriteFolders::failedCopyIsReportedNotFinished()
 {
-    // A folder of the picture's name stands where the copy should go.
-    m_desktop->makeFolder(FavouriteFolders::folderOf(Category::HomePage) +
-                          QStringLiteral("/sun set.bmp"));
+    QFETCH(QString, inTheWay);
+    QFETCH(QString, failure);
+    const QString path = FavouriteFolders::root() + inTheWay;
+    if (path.endsWith(QLatin1Char('/')))
+        m_desktop->makeFolder(path);
+    else
+        m_desktop->makeFile(path);
     Form1 &form = m_desktop->started(m_folder);
     form.controls().File1->selectFile(QStringLiteral("sun set.bmp"));
     form.controls().menus.home1->click();
-    QCOMPARE(m_desktop->messages.shown.size(), 1);
-    const RecordedMessage message = m_desktop->messages.shown.constFirst();
-    QCOMPARE(message.title, QStringLiteral("Copy --> C:\\VozeviZire\\HomePage"));
-    QCOMPARE(message.style, 16);
-    QVERIFY2(message.text.startsWith(QStringLiteral("Copy Failed!\n\n")) &&
-                 message.text.contains(QStringLiteral("is a folder")),
-             qPrintable(message.text));
+    QCOMPARE(m_desktop->messages.shown,
+             (QList<RecordedMessage>{
+                 {QStringLiteral("Copy Failed!\n\n") + failure.arg(FavouriteFolders::root()), 16,
+                  QStringLiteral("Copy --> C:\\VozeviZire\\HomePage")}}));
 }
 
 void TestFavouriteFolders::slideShowCopyTakesTheGivenPicture()

@@ -1,4 +1,5 @@
 #include "fileops/FileCopy.h"
+#include "support/ActingAsNobody.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -6,6 +7,10 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,29 +23,6 @@ QStringList everythingIn(const QString &folder)
                                   QDir::Name);
 }
 
-// Permissions refuse nothing to root, so a test running as root acts as nobody while
-// it needs a refusal.
-class ActingAsNobody {
-public:
-    ActingAsNobody() : m_wasRoot(::geteuid() == 0)
-    {
-        if (m_wasRoot)
-            m_switched = ::seteuid(65534) == 0;
-    }
-    ActingAsNobody(const ActingAsNobody &) = delete;
-    ActingAsNobody &operator=(const ActingAsNobody &) = delete;
-    ~ActingAsNobody()
-    {
-        if (m_switched)
-            (void)::seteuid(0);
-    }
-    [[nodiscard]] bool refusalsApply() const { return !m_wasRoot || m_switched; }
-
-private:
-    bool m_wasRoot;
-    bool m_switched = false;
-};
-
 } // namespace
 
 // The copy into a favourite folder, on the real file system.
@@ -52,7 +34,12 @@ private Q_SLOTS:
     void replacesAnOlderFileKeepingTheSourcesDateAndPermissions();
     void copyOntoItselfLeavesTheFileIntact();
     void refusalsLeaveTheDestinationAsItWas();
-    void failureMidwayLeavesNoTemporaryFile();
+    void protectedFilesStayAsTheyWere_data();
+    void protectedFilesStayAsTheyWere();
+    void longestNamesAreCopied_data();
+    void longestNamesAreCopied();
+    void failureMidwayNamesItsCauseAndLeavesNoTemporaryFile_data();
+    void failureMidwayNamesItsCauseAndLeavesNoTemporaryFile();
     void readOnlyFolderIsReportedAndNothingWritten();
 
 private:
@@ -82,7 +69,7 @@ void TestFileCopy::replacesAnOlderFileKeepingTheSourcesDateAndPermissions()
     const QString destination = m_folder + QStringLiteral("/My Photo %1.bmp");
     writeFile(destination, "an older picture of that name");
 
-    const CopyOutcome outcome = copyFileAtomically(m_source, destination);
+    const FileOutcome outcome = copyFileAtomically(m_source, destination);
     QVERIFY2(outcome.done(), qPrintable(outcome.failure));
     QCOMPARE(readFile(destination), readFile(m_source));
     QCOMPARE(QFileInfo(destination).lastModified(), taken);
@@ -113,7 +100,7 @@ void TestFileCopy::refusalsLeaveTheDestinationAsItWas()
     // A folder where the copy should go.
     const QString folderInTheWay = m_folder + QStringLiteral("/My Photo %1.bmp");
     QVERIFY(QDir().mkdir(folderInTheWay));
-    CopyOutcome outcome = copyFileAtomically(m_source, folderInTheWay);
+    FileOutcome outcome = copyFileAtomically(m_source, folderInTheWay);
     QVERIFY(!outcome.done());
     QVERIFY2(outcome.failure.contains(QStringLiteral("is a folder")), qPrintable(outcome.failure));
     QVERIFY(QFileInfo(folderInTheWay).isDir());
@@ -135,15 +122,106 @@ void TestFileCopy::refusalsLeaveTheDestinationAsItWas()
     QCOMPARE(everythingIn(m_folder), QStringList{QStringLiteral("kept.bmp")});
 }
 
-void TestFileCopy::failureMidwayLeavesNoTemporaryFile()
+void TestFileCopy::protectedFilesStayAsTheyWere_data()
 {
-    // A file whose reading fails after the copy has begun: the process's own memory
-    // file refuses to be read from its start.
+    QTest::addColumn<QString>("protection");
+    QTest::addColumn<QString>("failure"); // %1: the protected file
+    QTest::newRow("read-only destination") << "chmod 444"
+                                           << "%1 is read-only";
+    QTest::newRow("destination locked whole") << "flock"
+                                              << "%1 is locked by another program";
+    QTest::newRow("destination with a record lock") << "read lock"
+                                                    << "%1 is locked by another program";
+    QTest::newRow("source being written") << "source flock"
+                                          << "%1 is locked by another program";
+}
+
+void TestFileCopy::protectedFilesStayAsTheyWere()
+{
+    QFETCH(QString, protection);
+    QFETCH(QString, failure);
+    const QString kept = m_folder + QStringLiteral("/kept.bmp");
+    writeFile(kept, "the user's own picture");
+    const QString locked = protection == "source flock" ? m_source : kept;
+    // Another program's lock, as far as the copy can tell: a descriptor of its own.
+    QFile holder(locked);
+    QVERIFY(holder.open(QIODevice::ReadOnly));
+    struct flock range {};
+    range.l_type = F_RDLCK;
+    if (protection == "chmod 444")
+        QVERIFY(::chmod(QFile::encodeName(kept).constData(), 0444) == 0);
+    else if (protection == "read lock")
+        QCOMPARE(::fcntl(holder.handle(), F_OFD_SETLK, &range), 0);
+    else
+        QCOMPARE(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
+
+    const auto modeOf = [&kept] {
+        struct stat info {};
+        return ::stat(QFile::encodeName(kept).constData(), &info) == 0 ? info.st_mode : 0;
+    };
+    const mode_t mode = modeOf();
+
+    const FileOutcome outcome = copyFileAtomically(m_source, kept);
+    QCOMPARE(outcome.failure, failure.arg(locked));
+    QCOMPARE(readFile(kept), QByteArray("the user's own picture"));
+    QCOMPARE(modeOf(), mode);
+    QCOMPARE(everythingIn(m_folder), QStringList{QStringLiteral("kept.bmp")});
+}
+
+void TestFileCopy::longestNamesAreCopied_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("250 bytes") << QString(246, u'n') + QStringLiteral(".bmp");
+    QTest::newRow("255 bytes, two each") << QString(125, u'ж') + QStringLiteral("s.bmp");
+}
+
+void TestFileCopy::longestNamesAreCopied()
+{
+    QFETCH(QString, name);
+    const QString source = m_dir->filePath(name);
+    QVERIFY(QFile::rename(m_source, source));
+    const FileOutcome outcome = copyFileAtomically(source, m_folder + QLatin1Char('/') + name);
+    QVERIFY2(outcome.done(), qPrintable(outcome.failure));
+    QCOMPARE(everythingIn(m_folder), QStringList{name});
+    QCOMPARE(readFile(m_folder + QLatin1Char('/') + name), readFile(source));
+}
+
+void TestFileCopy::failureMidwayNamesItsCauseAndLeavesNoTemporaryFile_data()
+{
+    QTest::addColumn<QString>("source"); // empty: the usual one
+    QTest::addColumn<QString>("blamed");
+    // The process's own memory file refuses to be read from its start.
+    QTest::newRow("source unreadable") << "/proc/self/mem"
+                                       << "Cannot read /proc/self/mem: ";
+    // Files may grow only to a tenth of the source here, as on a nearly full disk.
+    QTest::newRow("destination full") << ""
+                                      << "Cannot write %1: ";
+}
+
+void TestFileCopy::failureMidwayNamesItsCauseAndLeavesNoTemporaryFile()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, blamed);
     const QString kept = m_folder + QStringLiteral("/kept.bmp");
     writeFile(kept, "a good older copy");
-    const CopyOutcome outcome = copyFileAtomically(QStringLiteral("/proc/self/mem"), kept);
+    FileOutcome outcome;
+    if (source.isEmpty()) {
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = 30 * 1024;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        outcome = copyFileAtomically(m_source, kept);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+        std::signal(SIGXFSZ, oldHandler);
+    } else {
+        outcome = copyFileAtomically(source, kept);
+    }
     QVERIFY(!outcome.done());
-    QVERIFY(outcome.failure.startsWith(QStringLiteral("Cannot copy /proc/self/mem: ")));
+    if (blamed.contains(QStringLiteral("%1")))
+        blamed = blamed.arg(kept);
+    QVERIFY2(outcome.failure.startsWith(blamed), qPrintable(outcome.failure));
     QCOMPARE(readFile(kept), QByteArray("a good older copy"));
     QCOMPARE(everythingIn(m_folder), QStringList{QStringLiteral("kept.bmp")});
 }
@@ -158,7 +236,7 @@ void TestFileCopy::readOnlyFolderIsReportedAndNothingWritten()
     QVERIFY(
         QFile::setPermissions(m_source, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     QVERIFY(QFile::setPermissions(m_folder, reach));
-    CopyOutcome outcome;
+    FileOutcome outcome;
     {
         const ActingAsNobody nobody;
         if (!nobody.refusalsApply())

@@ -82,10 +82,10 @@ void TestFileSystem::listsPlainFilesAndFoldersApart()
 void TestFileSystem::createsOneFolderLevelOnly()
 {
     const QString folder = m_dir->filePath(QStringLiteral("VozeviZire"));
-    QVERIFY(m_files.createFolder(folder));
-    QVERIFY(!m_files.createFolder(folder));                                 // exists already
-    QVERIFY(!m_files.createFolder(m_dir->filePath(QStringLiteral("a/b")))); // no parent
-    QVERIFY(m_files.createFolder(folder + QStringLiteral("/For Work")));
+    QVERIFY(m_files.createFolder(folder).done());
+    QCOMPARE(m_files.createFolder(folder).failure, QStringLiteral("File exists"));
+    QVERIFY(!m_files.createFolder(m_dir->filePath(QStringLiteral("a/b"))).done()); // no parent
+    QVERIFY(m_files.createFolder(folder + QStringLiteral("/For Work")).done());
 }
 
 void TestFileSystem::reportsLengthAndDate()

@@ -1,7 +1,9 @@
 #include "shell/Registry.h"
+#include "support/ActingAsNobody.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -137,10 +139,45 @@ void TestRegistry::failedWriteIsReportedAndKeepsTheOldValue()
     writeRaw(blocked, "x");
     Registry unwritable(blocked + QStringLiteral("/Quorvel/registry.conf"));
     QVERIFY(!unwritable.RegistryWriteString(kKey, Registry::kTrayIcon, QStringLiteral("")));
+    QCOMPARE(unwritable.writeFailureReason(),
+             QStringLiteral("the folder %1/Quorvel cannot be made").arg(blocked));
     QCOMPARE(registry.RegistryReadString(kKey, Registry::kTrayIcon), QStringLiteral("1"));
     // No temporary file is left beside the settings.
-    const QStringList left = QDir(QFileInfo(m_path).path()).entryList(QDir::Files);
-    QCOMPARE(left, QStringList{QStringLiteral("registry.conf")});
+    const QString folder = QFileInfo(m_path).path();
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("registry.conf")});
+
+    // A folder that takes no new file, though the file itself may be written: the
+    // file is replaced, never rewritten in place, so it is the folder at fault.
+    const auto reach = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                       QFile::ReadOther | QFile::ExeOther;
+    const auto anyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                        QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    for (const QString &above : {m_dir->path(), QFileInfo(folder).path()})
+        QVERIFY(QFile::setPermissions(above, reach | QFile::WriteOwner));
+    QVERIFY(QFile::setPermissions(m_path, anyone));
+    QVERIFY(QFile::setPermissions(folder, reach));
+    bool written = true;
+    QString reason;
+    QString readMeanwhile;
+    {
+        const ActingAsNobody nobody;
+        if (!nobody.refusalsApply())
+            QSKIP("cannot act as a user whom permissions refuse");
+        written = registry.RegistryWriteString(kKey, Registry::kTrayIcon, QStringLiteral("2"));
+        reason = registry.writeFailureReason();
+        readMeanwhile = registry.RegistryReadString(kKey, Registry::kTrayIcon);
+    }
+    QVERIFY(QFile::setPermissions(folder, reach | QFile::WriteOwner));
+    QVERIFY(!written);
+    QCOMPARE(readMeanwhile, QStringLiteral("1"));
+    QCOMPARE(reason,
+             QStringLiteral("the folder %1 cannot be written: Permission denied").arg(folder));
+    // Once the folder takes files again, the refused change is not stored after all.
+    QVERIFY(registry.RegistryWriteString(kKey, Registry::kAutoJump, QStringLiteral("/srv")));
+    QCOMPARE(registry.RegistryReadString(kKey, Registry::kTrayIcon), QStringLiteral("1"));
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("TrayIcon=1\n"));
 }
 
 void TestRegistry::defaultFileFollowsTheConfigurationFolder()

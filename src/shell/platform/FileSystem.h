@@ -5,9 +5,9 @@
 #include <QStringList>
 #include <optional>
 
-// What became of a copy: done, or why not, in words a user can read.
-struct CopyOutcome {
-    QString failure; // empty when the copy is in place
+// What became of a copy or a new folder: done, or why not, in words a user can read.
+struct FileOutcome {
+    QString failure; // empty when done
 
     [[nodiscard]] bool done() const { return failure.isEmpty(); }
 };
@@ -28,9 +28,10 @@ public:
     [[nodiscard]] virtual std::optional<qint64> fileLength(const QString &path) const = 0;
     [[nodiscard]] virtual std::optional<QDateTime> lastModified(const QString &path) const = 0;
     // Replaces an existing destination; never leaves a half-written file behind.
-    [[nodiscard]] virtual CopyOutcome copyFile(const QString &from, const QString &to) = 0;
-    // Creates one folder level; fails when it exists already or its parent is missing.
-    [[nodiscard]] virtual bool createFolder(const QString &path) = 0;
+    [[nodiscard]] virtual FileOutcome copyFile(const QString &from, const QString &to) = 0;
+    // Creates one folder level; fails when it exists already or its parent is missing,
+    // with the system's reason ("File exists").
+    [[nodiscard]] virtual FileOutcome createFolder(const QString &path) = 0;
 };
 
 class LocalFileSystem : public FileSystem {
@@ -41,6 +42,6 @@ public:
     [[nodiscard]] bool isReadableFolder(const QString &folder) const override;
     [[nodiscard]] std::optional<qint64> fileLength(const QString &path) const override;
     [[nodiscard]] std::optional<QDateTime> lastModified(const QString &path) const override;
-    [[nodiscard]] CopyOutcome copyFile(const QString &from, const QString &to) override;
-    [[nodiscard]] bool createFolder(const QString &path) override;
+    [[nodiscard]] FileOutcome copyFile(const QString &from, const QString &to) override;
+    [[nodiscard]] FileOutcome createFolder(const QString &path) override;
 };

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -89,12 +91,14 @@ std::optional<QDateTime> LocalFileSystem::lastModified(const QString &path) cons
     return info.lastModified();
 }
 
-CopyOutcome LocalFileSystem::copyFile(const QString &from, const QString &to)
+FileOutcome LocalFileSystem::copyFile(const QString &from, const QString &to)
 {
     return copyFileAtomically(from, to);
 }
 
-bool LocalFileSystem::createFolder(const QString &path)
+FileOutcome LocalFileSystem::createFolder(const QString &path)
 {
-    return QDir().mkdir(path);
+    if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0)
+        return {QString::fromLocal8Bit(std::strerror(errno))};
+    return {};
 }
