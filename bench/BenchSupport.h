@@ -22,6 +22,8 @@ namespace bench {
 class SilentApplication final : public ApplicationServices {
 public:
     bool isAnotherInstanceRunning() override { return false; }
+    bool handOver(const QString &) override { return false; }
+    void acceptHandOvers() override {}
     void quit() override {}
     QString programFolder() const override { return {}; }
 };

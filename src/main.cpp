@@ -41,8 +41,11 @@ int main(int argc, char *argv[])
     // drawn at another ratio makes its raster when first drawn. Qt takes the first
     // thread that touches it for its main one, so this one touches it first.
     (void)QThread::currentThread();
+    // A copy that finds another running only hands its path over: it reads nothing.
+    RunningApplication application;
+    const bool anotherRuns = application.isAnotherInstanceRunning();
     FilePictures files;
-    EarlyPicture early(files, commandLine.path);
+    EarlyPicture early(files, anotherRuns ? QString() : commandLine.path);
     const FontWarmUp fonts;
 
     // The toolkit sees only the program's name: every argument is the viewer's own.
@@ -55,7 +58,7 @@ int main(int argc, char *argv[])
     // closed while the window is hidden in the tray must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     const QString startFolder = RealDesktop::startFolder();
-    const RealDesktop desktop(startFolder, {.pictures = &early});
+    const RealDesktop desktop(startFolder, {.application = &application, .pictures = &early});
     Form1 window(desktop.services(), startFolder);
     const bool started = window.Form_Load(commandLine.path);
     early.release();

@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include "Form1Layout.h"
+#include "HandOver.h"
 #include "MainMenu.h"
 #include "Startup.h"
 #include "browse/FolderBrowser.h"
@@ -70,6 +71,7 @@ Form1::Form1(const Services &services, const QString &startFolder, QWidget *pare
     m_autoGo = std::make_unique<AutoGoFolder>(*this, services);
     m_help = std::make_unique<HelpMenu>(*this, services);
     m_startup = std::make_unique<Startup>(*this, services);
+    m_handOver = std::make_unique<HandOver>(*this, services);
     wireEvents();
 }
 
@@ -105,6 +107,9 @@ void Form1::wireEvents()
     connect(c.VScroll1, &ScrollBar::Change, this, [fitter] { fitter->VScroll1_Change(); });
 
     connect(c.menus.exitmenu, &MenuItem::Click, this, [startup] { startup->exitmenu_Click(); });
+    HandOver *handOver = m_handOver.get();
+    connect(&m_services.application, &ApplicationServices::PathHandedOver, this,
+            [handOver](const QString &path) { handOver->PathHandedOver(path); });
 
     PictureLoading *loading = m_loading.get();
     connect(c.File1, &FileListBox::Click, this, [loading] { loading->File1_Click(); });

@@ -15,6 +15,7 @@ class FullScreenSlideShow;
 class FullScreenView;
 class SlideSpeed;
 class WindowSlideShow;
+class HandOver;
 class HelpMenu;
 class PictureLoading;
 class ViewingModes;
@@ -92,4 +93,5 @@ private:
     std::unique_ptr<AutoGoFolder> m_autoGo;
     std::unique_ptr<HelpMenu> m_help;
     std::unique_ptr<Startup> m_startup;
+    std::unique_ptr<HandOver> m_handOver;
 };

@@ -2,6 +2,7 @@
 
 #include "Form1.h"
 #include "Services.h"
+#include "browse/FolderBrowser.h"
 #include "browse/PictureLoading.h"
 #include "shell/platform/MessageBoxes.h"
 
@@ -40,6 +41,9 @@ void PathArgument::showPicture()
 {
     if (m_fileName.isEmpty())
         return;
+    // A running copy's filter may leave the picture out where a start's would not.
+    if (!isListed() && c.Combo1->text() != FolderBrowser::kAllReadable)
+        c.Combo1->setText(FolderBrowser::kAllReadable);
     // A name the filter leaves out (a ".jpeg", say) gets the filter a user would have
     // typed to see it; the loader goes by the content, not the name.
     if (!isListed())

@@ -6,9 +6,10 @@ class Form1;
 struct Form1Controls;
 struct Services;
 
-// A picture or folder named on the command line. For this run it takes the place of
-// the stored start-up folder: a folder opens as if the user had opened it, a picture
-// then shows as if the user had clicked it in the file list.
+// A picture or folder named on the command line, or handed over later by another
+// start. At start-up it takes the place of the stored start-up folder for this run: a
+// folder opens as if the user had opened it, a picture then shows as if the user had
+// clicked it in the file list.
 class PathArgument {
 public:
     static inline const QString kNotFound =

@@ -12,7 +12,8 @@
 // The desktop's own services, as the program runs with them. The benchmarks run the
 // same, except that they may bring their own file system, messages and application
 // (one that never finds another copy running and never quits), and the program its
-// pictures (one that has read the picture named on the command line ahead).
+// pictures (one that has read the picture named on the command line ahead) and its
+// application (asked about another copy before the toolkit starts).
 struct DesktopReplacements {
     FileSystem *files = nullptr;
     MessageBoxes *messages = nullptr;

@@ -20,10 +20,14 @@ Startup::Startup(Form1 &hub, const Services &services)
 bool Startup::Form_Load(const QString &commandLinePath)
 {
     if (m_services.application.isAnotherInstanceRunning()) {
+        // A picture opened from a file manager goes to the copy that runs.
+        if (!commandLinePath.isEmpty() && m_services.application.handOver(commandLinePath))
+            return false;
         m_services.messages.show(QStringLiteral("The program is already running!"),
                                  MessageBoxes::NoIcon, MessageBoxes::kApplicationTitle);
         return false;
     }
+    m_services.application.acceptHandOvers();
     c.Combo1->setText(FolderBrowser::kAllReadable);
     // The command line's path wins over the stored folder, for this run only.
     PathArgument argument(m_hub, m_services, commandLinePath);

@@ -12,8 +12,9 @@ public:
     Startup(Form1 &hub, const Services &services);
 
     // Runs the start-up steps in order; false when another copy already runs and
-    // this one must end without showing a window. A picture or folder named on the
-    // command line (an absolute path, or empty) is opened instead of the stored folder.
+    // this one must end without showing a window, having handed that copy the path if
+    // one was named. A picture or folder named on the command line (an absolute path,
+    // or empty) is opened instead of the stored folder.
     [[nodiscard]] bool Form_Load(const QString &commandLinePath = {});
     void exitmenu_Click();
 

@@ -37,7 +37,13 @@ void TrayIcon::Form_MouseMove(TrayMouse event)
 {
     // Only a press of the left button restores; hovering, releases, the right and
     // middle buttons and the second half of a double click do nothing.
-    if (event != TrayMouse::LeftButtonDown || !m_inTray)
+    if (event == TrayMouse::LeftButtonDown)
+        restore();
+}
+
+void TrayIcon::restore()
+{
+    if (!m_inTray)
         return;
     m_services.tray.remove();
     m_inTray = false;

@@ -26,6 +26,9 @@ public:
     void Tray1_Click();
     // The notification area's report of the mouse on the icon.
     void Form_MouseMove(TrayMouse event);
+    // Shows the window again and removes the icon, as a left press on it does;
+    // nothing when the window is not in the tray.
+    void restore();
     void Form_Terminate();
     // Opens the start-in-tray option.
     void TrayMin1_Click();

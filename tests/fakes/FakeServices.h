@@ -183,13 +183,26 @@ public:
     int removeCount = 0;
 };
 
+// The copy that runs takes what is handed over unless told otherwise; deliver() plays
+// a path handed over by a later start.
 class FakeApplication final : public ApplicationServices {
 public:
     [[nodiscard]] bool isAnotherInstanceRunning() override { return anotherInstance; }
+    [[nodiscard]] bool handOver(const QString &path) override
+    {
+        handedOver.append(path);
+        return otherCopyTakes;
+    }
+    void acceptHandOvers() override { accepting = true; }
     void quit() override { ++quitCount; }
     [[nodiscard]] QString programFolder() const override { return folder; }
 
+    void deliver(const QString &path) { Q_EMIT PathHandedOver(path); }
+
     bool anotherInstance = false;
+    bool otherCopyTakes = true;
+    QStringList handedOver;
+    bool accepting = false;
     int quitCount = 0;
     QString folder = QStringLiteral("/opt/quorvel");
 };

@@ -1,8 +1,13 @@
 #include "browse/PictureLoading.h"
 #include "shell/CommandLine.h"
 #include "shell/PathArgument.h"
+#include "show/FullScreenSlideShow.h"
+#include "show/FullScreenView.h"
+#include "show/WindowSlideShow.h"
 #include "support/TestDesktop.h"
+#include "tray/TrayIcon.h"
 
+#include <QDialog>
 #include <QFile>
 #include <QTest>
 #include <sys/stat.h>
@@ -42,6 +47,18 @@ Seen seenIn(Form1 &form)
 
 const RecordedMessage kNotSupported{PictureLoading::kNotSupported, 0, QStringLiteral("Quorvel")};
 
+// The running copy's state when a later start hands it a picture.
+enum class Before {
+    Shown,
+    InTray,
+    Minimised,
+    WindowShow,
+    FullScreenShowPaused,
+    FullScreenView,
+    SavedInItsFolder,
+    FilterLeavingItOut
+};
+
 } // namespace
 
 class TestPathArgument : public QObject {
@@ -56,7 +73,11 @@ private Q_SLOTS:
     void pathThatCannotBeOpenedIsReportedThenTheUsualStart_data();
     void pathThatCannotBeOpenedIsReportedThenTheUsualStart();
     void pathWinsOverTheStoredFolderForOneRun();
-    void secondCopyIgnoresThePath();
+    void secondCopyHandsItsPathOver_data();
+    void secondCopyHandsItsPathOver();
+    void runningCopyOpensAHandedPathAsAStartWould_data();
+    void runningCopyOpensAHandedPathAsAStartWould();
+    void messageBoxIsAnsweredFirstThenTheLastHandedPathOpens();
 };
 
 void TestPathArgument::namedPictureShowsAsIfClicked_data()
@@ -243,18 +264,140 @@ void TestPathArgument::pathWinsOverTheStoredFolderForOneRun()
     QVERIFY(desktop.messages.shown.isEmpty());
 }
 
-void TestPathArgument::secondCopyIgnoresThePath()
+void TestPathArgument::secondCopyHandsItsPathOver_data()
 {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("taken");
+    QTest::addColumn<bool>("message");
+    QTest::newRow("no path: the message") << "" << true << true;
+    QTest::newRow("taken: ends quietly") << "/pictures/a.bmp" << true << false;
+    QTest::newRow("not taken: the message") << "/pictures/a.bmp" << false << true;
+}
+
+void TestPathArgument::secondCopyHandsItsPathOver()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, taken);
+    QFETCH(bool, message);
     TestDesktop desktop;
     desktop.application.anotherInstance = true;
-    const QString missing = desktop.home() + QStringLiteral("/missing.jpg");
+    desktop.application.otherCopyTakes = taken;
     Form1 &form = desktop.window(desktop.home());
-    QVERIFY(!form.Form_Load(missing));
+    QVERIFY(!form.Form_Load(path));
+    QCOMPARE(desktop.application.handedOver, path.isEmpty() ? QStringList() : QStringList{path});
+    const RecordedMessage running{QStringLiteral("The program is already running!"), 0,
+                                  QStringLiteral("Quorvel 1.36")};
     QCOMPARE(desktop.messages.shown,
-             (QList<RecordedMessage>{{QStringLiteral("The program is already running!"), 0,
-                                      QStringLiteral("Quorvel 1.36")}}));
+             message ? QList<RecordedMessage>{running} : QList<RecordedMessage>{});
+    QVERIFY(!desktop.application.accepting);
     QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel 1.36"));
     QVERIFY(!form.isVisible());
+}
+
+void TestPathArgument::runningCopyOpensAHandedPathAsAStartWould_data()
+{
+    QTest::addColumn<Before>("before");
+    QTest::newRow("shown") << Before::Shown;
+    QTest::newRow("hidden in the tray") << Before::InTray;
+    QTest::newRow("minimised") << Before::Minimised;
+    QTest::newRow("window show playing") << Before::WindowShow;
+    QTest::newRow("full-screen show paused") << Before::FullScreenShowPaused;
+    QTest::newRow("full-screen view") << Before::FullScreenView;
+    QTest::newRow("its folder, the picture saved since") << Before::SavedInItsFolder;
+    QTest::newRow("a filter leaving it out") << Before::FilterLeavingItOut;
+}
+
+void TestPathArgument::runningCopyOpensAHandedPathAsAStartWould()
+{
+    QFETCH(Before, before);
+    TestDesktop desktop;
+    const QString start = desktop.makeFolder(desktop.home() + QStringLiteral("/Start"));
+    desktop.makePicture(start + QStringLiteral("/a.bmp"), 20, 20, Qt::blue);
+    desktop.makePicture(start + QStringLiteral("/b.bmp"), 20, 20, Qt::blue);
+    const QString folder =
+        before == Before::SavedInItsFolder
+            ? start
+            : desktop.makeFolder(desktop.otherVolume() + QStringLiteral("/Trip"));
+    const QString picture = folder + QStringLiteral("/beach.bmp");
+    desktop.makePicture(picture, 900, 600, Qt::red);
+    Form1 &started = desktop.started(desktop.home(), picture);
+    started.show();
+    const Seen atStart = seenIn(started);
+    const QString drive = started.controls().Drive1->drive().root;
+    const QString away = picture + QStringLiteral(".away");
+    QVERIFY(QFile::rename(picture, away));
+
+    Form1 &form = desktop.started(start);
+    QVERIFY(desktop.application.accepting);
+    form.show();
+    Form1Controls &c = form.controls();
+    switch (before) {
+    case Before::InTray:
+        form.trayIcon().systray_Click();
+        break;
+    case Before::Minimised:
+        form.showMinimized();
+        break;
+    case Before::WindowShow:
+        c.menus.viewmenu->click();
+        break;
+    case Before::FullScreenShowPaused:
+        form.fullScreenShow().fullscreen_Click();
+        form.fullScreenShow().pause();
+        break;
+    case Before::FullScreenView:
+        c.File1->selectFile(QStringLiteral("a.bmp"));
+        form.fullScreen().File1_DblClick();
+        QVERIFY(form.fullScreen().form());
+        break;
+    case Before::FilterLeavingItOut:
+        c.Combo1->setText(QStringLiteral("*.gif"));
+        break;
+    default:
+        break;
+    }
+    QVERIFY(QFile::rename(away, picture));
+    desktop.application.deliver(picture);
+
+    QTRY_COMPARE(seenIn(form), atStart);
+    QCOMPARE(c.Drive1->drive().root, drive);
+    QCOMPARE(c.Image1->picture()->naturalSize(), QSize(900, 600));
+    QVERIFY(form.isVisible() && !form.isMinimized());
+    QVERIFY(!desktop.tray.shown && !form.trayIcon().isInTray());
+    QCOMPARE(form.windowShow().state(), WindowSlideShow::State::Idle);
+    QCOMPARE(form.fullScreenShow().state(), FullScreenSlideShow::State::Idle);
+    QVERIFY(!form.fullScreenShow().showWindow() && !form.fullScreenShow().optionWindow());
+    QVERIFY(!form.fullScreen().form());
+    QVERIFY(c.Dir1->isEnabled() && c.menus.filemenu->isEnabled());
+    QVERIFY(desktop.messages.shown.isEmpty());
+}
+
+void TestPathArgument::messageBoxIsAnsweredFirstThenTheLastHandedPathOpens()
+{
+    TestDesktop desktop;
+    const QString start = desktop.makeFolder(desktop.home() + QStringLiteral("/Start"));
+    const QString first = desktop.makePicture(start + QStringLiteral("/a.bmp"), 20, 20, Qt::blue);
+    const QString last = desktop.makePicture(start + QStringLiteral("/b.bmp"), 30, 20, Qt::blue);
+    Form1 &form = desktop.started(desktop.home());
+    form.show();
+    QDialog box(&form);
+    box.setModal(true);
+    box.show();
+    desktop.application.deliver(first);
+    desktop.application.deliver(last);
+    QTest::qWait(300);
+    QCOMPARE(form.windowTitle(), titleFor(desktop.home()));
+    box.close();
+    QTRY_COMPARE(form.windowTitle(), titleFor(last));
+    QCOMPARE(form.controls().Label9->text(), QStringLiteral("30 X 20"));
+
+    // What cannot be opened gets the message a start would give, and nothing moves.
+    const QString missing = start + QStringLiteral("/Gone/c.bmp");
+    desktop.application.deliver(missing);
+    QTRY_COMPARE(desktop.messages.shown,
+                 (QList<RecordedMessage>{
+                     {PathArgument::kNotFound.arg(missing), 16, QStringLiteral("Quorvel")}}));
+    QCOMPARE(form.windowTitle(), titleFor(last));
 }
 
 QTEST_MAIN(TestPathArgument)

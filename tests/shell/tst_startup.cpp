@@ -1,16 +1,46 @@
 #include "shell/platform/DesktopServices.h"
+#include "shell/platform/HandOverChannel.h"
 #include "show/Form8.h"
 #include "show/FullScreenView.h"
 #include "support/TestDesktop.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLockFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <cstring>
+#include <future>
+#include <poll.h>
 #include <pwd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+namespace {
+
+// A socket made by hand at path: listening but never answering, or closed at once, as a
+// crashed copy leaves it. Returns the listening one's descriptor.
+int rawSocket(const QString &path, bool listening)
+{
+    const int descriptor = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    std::memcpy(address.sun_path, name.constData(), name.size());
+    if (::bind(descriptor, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+        !listening || ::listen(descriptor, 4) != 0) {
+        ::close(descriptor);
+        return -1;
+    }
+    return descriptor;
+}
+
+} // namespace
 
 class TestStartup : public QObject {
     Q_OBJECT
@@ -20,6 +50,7 @@ private Q_SLOTS:
     void storedFolderDecidesWhereToStart_data();
     void storedFolderDecidesWhereToStart();
     void lockAdmitsOneCopyAndOutlivesAKilledOne();
+    void pathIsHandedOnlyToTheRunningCopyOfTheSameUser();
     void exitOrClosingTheMainWindowEndsTheProgram();
 };
 
@@ -119,6 +150,77 @@ void TestStartup::lockAdmitsOneCopyAndOutlivesAKilledOne()
     QCOMPARE(RunningApplication::lockFilePath(),
              temporary.path() + QStringLiteral("/quorvel-%1.lock").arg(::getuid()));
     qunsetenv("TMPDIR");
+}
+
+void TestStartup::pathIsHandedOnlyToTheRunningCopyOfTheSameUser()
+{
+    QTemporaryDir runtime;
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const QString socket = RunningApplication::handOverSocketPath();
+    QCOMPARE(socket, runtime.filePath(QStringLiteral("quorvel.socket")));
+
+    // Nobody answers on a socket a crashed copy left, nor on one that never replies:
+    // the later start gives up in its time.
+    const QString silent = runtime.filePath(QStringLiteral("silent"));
+    const int listening = rawSocket(silent, true);
+    QVERIFY(listening >= 0);
+    QCOMPARE(rawSocket(socket, false), -1);
+    for (const QString &path : {socket, silent}) {
+        QElapsedTimer waited;
+        waited.start();
+        QVERIFY(!HandOverChannel::send(path, QStringLiteral("/a.bmp"), 300));
+        QVERIFY(waited.elapsed() < 2000);
+    }
+    ::close(listening);
+
+    // The next copy takes the socket over; a path of any characters arrives whole.
+    RunningApplication first;
+    QVERIFY(!first.isAnotherInstanceRunning());
+    first.acceptHandOvers();
+    QSignalSpy handed(&first, &ApplicationServices::PathHandedOver);
+    RunningApplication second;
+    QVERIFY(second.isAnotherInstanceRunning());
+    const QString path =
+        QStringLiteral("/tmp/a\nb\t\"c\" ;%20 Ünï 写真 ") + QFile::decodeName("\xff\xfe.bmp");
+    std::future<bool> sent = std::async(std::launch::async, [&] { return second.handOver(path); });
+    QTRY_COMPARE(handed.count(), 1);
+    QVERIFY(sent.get());
+    QCOMPARE(handed.at(0).at(0).toString(), path);
+
+    // Another user's socket in the way is told nothing.
+    if (::geteuid() != 0)
+        return;
+    QTemporaryDir shared;
+    QCOMPARE(::chmod(QFile::encodeName(shared.path()).constData(), 0777), 0);
+    const QString theirs = shared.filePath(QStringLiteral("quorvel.socket"));
+    int report[2];
+    QCOMPARE(::pipe(report), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        char received = 0;
+        const int server = ::setuid(65534) == 0 ? rawSocket(theirs, true) : -1;
+        (void)::write(report[1], server >= 0 ? "r" : "x", 1);
+        pollfd wait{server, POLLIN, 0};
+        if (server >= 0 && ::poll(&wait, 1, 3000) == 1) {
+            wait.fd = ::accept(server, nullptr, nullptr);
+            char buffer[64];
+            if (::poll(&wait, 1, 3000) == 1)
+                received = static_cast<char>(::read(wait.fd, buffer, sizeof buffer) > 0);
+        }
+        (void)::write(report[1], &received, 1);
+        ::_exit(0);
+    }
+    char ready = 0;
+    QCOMPARE(::read(report[0], &ready, 1), 1);
+    QCOMPARE(ready, 'r');
+    QVERIFY(!HandOverChannel::send(theirs, QStringLiteral("/secret.bmp"), 2000));
+    char received = 1;
+    QCOMPARE(::read(report[0], &received, 1), 1);
+    QCOMPARE(received, 0);
+    ::waitpid(child, nullptr, 0);
+    ::close(report[0]);
+    ::close(report[1]);
 }
 
 void TestStartup::exitOrClosingTheMainWindowEndsTheProgram()

@@ -1,5 +1,7 @@
 #include "DesktopServices.h"
 
+#include "HandOverChannel.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -74,13 +76,28 @@ bool SystemTray::isShown() const
 RunningApplication::RunningApplication() = default;
 RunningApplication::~RunningApplication() = default;
 
-QString RunningApplication::lockFilePath()
+namespace {
+
+// A file of this user's copies: in the user's runtime folder, or else in the shared
+// temporary folder, which is everybody's, under a name of the user's own.
+QString runtimeFile(const QString &suffix)
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (!folder.isEmpty())
-        return folder + QStringLiteral("/quorvel.lock");
-    // The shared temporary folder is everybody's: each user needs a lock of their own.
-    return QDir::tempPath() + QStringLiteral("/quorvel-%1.lock").arg(::getuid());
+        return folder + QStringLiteral("/quorvel.") + suffix;
+    return QDir::tempPath() + QStringLiteral("/quorvel-%1.").arg(::getuid()) + suffix;
+}
+
+} // namespace
+
+QString RunningApplication::lockFilePath()
+{
+    return runtimeFile(QStringLiteral("lock"));
+}
+
+QString RunningApplication::handOverSocketPath()
+{
+    return runtimeFile(QStringLiteral("socket"));
 }
 
 bool RunningApplication::isAnotherInstanceRunning()
@@ -94,6 +111,27 @@ bool RunningApplication::isAnotherInstanceRunning()
     m_lock->setStaleLockTime(0);
     m_another = !m_lock->tryLock(0);
     return m_another;
+}
+
+bool RunningApplication::handOver(const QString &path)
+{
+    return HandOverChannel::send(handOverSocketPath(), path, kHandOverTimeoutMs);
+}
+
+void RunningApplication::acceptHandOvers()
+{
+    // Only the copy that holds the lock may take the socket over.
+    if (m_channel || !m_lock || !m_lock->isLocked())
+        return;
+    m_channel = std::make_unique<HandOverChannel>(handOverSocketPath());
+    connect(m_channel.get(), &HandOverChannel::PathReceived, this,
+            &ApplicationServices::PathHandedOver);
+    // A copy on its way out takes nothing more, and its socket goes while the toolkit
+    // it needs is still there.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            [this] { m_channel.reset(); });
+    // Without the socket, later starts say that this copy runs, as they always did.
+    (void)m_channel->listen();
 }
 
 void RunningApplication::quit()

@@ -8,6 +8,7 @@
 #include <memory>
 
 class QWidget;
+class HandOverChannel;
 class QLockFile;
 class QSystemTrayIcon;
 class QIcon;
@@ -89,14 +90,25 @@ Q_SIGNALS:
 };
 
 // The running program as a whole.
-class ApplicationServices {
+class ApplicationServices : public QObject {
+    Q_OBJECT
+
 public:
-    virtual ~ApplicationServices() = default;
     // Whether another copy runs for this user; the first copy to ask owns the answer.
     [[nodiscard]] virtual bool isAnotherInstanceRunning() = 0;
+    // From a copy that found another running: gives that copy a picture or folder to
+    // open. False when it did not take it, or did not answer within a few seconds.
+    [[nodiscard]] virtual bool handOver(const QString &path) = 0;
+    // From the copy that runs: takes what later starts hand over, each reported by
+    // PathHandedOver.
+    virtual void acceptHandOvers() = 0;
     // Ends the program at once.
     virtual void quit() = 0;
     [[nodiscard]] virtual QString programFolder() const = 0;
+
+Q_SIGNALS:
+    // An absolute path that a later start was given.
+    void PathHandedOver(const QString &path);
 };
 
 class QtScreen final : public Screen {
@@ -132,18 +144,28 @@ private:
 };
 
 class RunningApplication final : public ApplicationServices {
+    Q_OBJECT
+
 public:
+    // How long a later start waits for the running copy to take its path.
+    static constexpr int kHandOverTimeoutMs = 5000;
+
     RunningApplication();
     ~RunningApplication() override;
     [[nodiscard]] bool isAnotherInstanceRunning() override;
+    [[nodiscard]] bool handOver(const QString &path) override;
+    void acceptHandOvers() override;
     void quit() override;
     [[nodiscard]] QString programFolder() const override;
 
     // The per-user lock that marks a running copy.
     [[nodiscard]] static QString lockFilePath();
+    // The per-user socket beside it on which the running copy takes paths.
+    [[nodiscard]] static QString handOverSocketPath();
 
 private:
     std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<HandOverChannel> m_channel;
     bool m_asked = false;
     bool m_another = false;
 };
