@@ -1,8 +1,8 @@
 #include "JpegPicture.h"
 
 #include "JpegDcImage.h"
-#include "Limits.h"
-#include "Orientation.h"
+#include "picture/Limits.h"
+#include "picture/Orientation.h"
 
 namespace picture {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "JpegDecoder.h"
-#include "ScaledPicture.h"
+#include "picture/ScaledPicture.h"
 
 #include <QByteArray>
 #include <QColorSpace>

@@ -1,7 +1,7 @@
-#include "PictureTestData.h"
-#include "picture/JpegDcImage.h"
-#include "picture/JpegPicture.h"
 #include "picture/PictureLoader.h"
+#include "picture/PictureTestData.h"
+#include "picture/jpeg/JpegDcImage.h"
+#include "picture/jpeg/JpegPicture.h"
 
 #include <QColorSpace>
 #include <QPainter>
