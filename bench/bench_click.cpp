@@ -2,13 +2,16 @@
 // information, fit and the first paint of the panel. In the same run, the naive path
 // (decode the whole picture, then smooth-scale it to the fitted size) on the same
 // files. Every measurement is a fresh process, as the first click after start-up is,
-// and its peak memory growth is counted from just before the click.
+// and its peak memory growth is counted from just before the click. With
+// QUORVEL_JPEG=libjpeg, as for the viewer, the JPEGs shown at an eighth are decoded by
+// libjpeg instead of from their DC coefficients: run it both ways to compare.
 //
 //   bench_click [runs] [only pictures whose name holds this]
 
 #include "BenchSupport.h"
 #include "picture/FitArithmetic.h"
 #include "picture/PictureTestData.h"
+#include "picture/jpeg/JpegPicture.h"
 #include "shell/Form1.h"
 #include "shell/RealDesktop.h"
 
@@ -160,6 +163,8 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
+    // The children inherit the environment, and decode as the viewer would with it.
+    picture::setJpegFastPathEnabled(qgetenv("QUORVEL_JPEG") != "libjpeg");
     if (args.size() == 5 && args[1] == QLatin1String("--child")) {
         return args[2] == QLatin1String("click")
                    ? clickInThisProcess(args[3], args[4])
@@ -173,8 +178,10 @@ int main(int argc, char *argv[])
     std::printf("Making the pictures...\n");
     const QStringList names = makePictures(folder);
 
-    std::printf("Auto-Fit click to first paint of the panel, median of %d fresh processes\n\n",
-                runs);
+    std::printf("Auto-Fit click to first paint of the panel, median of %d fresh processes\n", runs);
+    std::printf("JPEGs at an eighth: %s\n\n", picture::jpegFastPathEnabled()
+                                                  ? "from their DC coefficients"
+                                                  : "by libjpeg (QUORVEL_JPEG=libjpeg)");
     std::printf("%-28s %9s %9s %7s %11s %11s %7s\n", "picture", "click ms", "naive ms", "faster",
                 "click MB", "naive MB", "memory");
     QHash<QString, std::pair<Measured, Measured>> results; // click, naive

@@ -10,10 +10,10 @@
 //   bench_eighth file.jpg [runs]
 
 #include "picture/Bytes.h"
-#include "picture/JpegDcImage.h"
-#include "picture/JpegDcPixels.h"
-#include "picture/JpegDecoder.h"
-#include "picture/ProgressiveJpegReader.h"
+#include "picture/jpeg/JpegDcImage.h"
+#include "picture/jpeg/JpegDcPixels.h"
+#include "picture/jpeg/JpegDecoder.h"
+#include "picture/jpeg/ProgressiveJpegReader.h"
 
 #include <QFile>
 #include <algorithm>

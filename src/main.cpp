@@ -1,4 +1,5 @@
 #include "browse/FilePictures.h"
+#include "picture/jpeg/JpegPicture.h"
 #include "shell/CommandLine.h"
 #include "shell/EarlyPicture.h"
 #include "shell/FontWarmUp.h"
@@ -27,6 +28,9 @@ QStringList argumentsOf(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    // QUORVEL_JPEG=libjpeg hands every JPEG to libjpeg, to rule the fast path in or out
+    // when a picture looks wrong; read before anything decodes.
+    picture::setJpegFastPathEnabled(qgetenv("QUORVEL_JPEG") != "libjpeg");
     // Read before the application exists, so that --version and --help need no display.
     const CommandLine commandLine =
         CommandLine::parse(argumentsOf(argc, argv), QDir::currentPath());

@@ -1,7 +1,7 @@
 #include "PictureLookAhead.h"
 
-#include "picture/JpegPicture.h"
 #include "picture/ScaledPicture.h"
+#include "picture/jpeg/JpegPicture.h"
 #include "shell/platform/FileSystem.h"
 #include "shell/platform/PictureSource.h"
 

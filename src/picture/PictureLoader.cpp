@@ -4,9 +4,9 @@
 #include "picture/BmpDecoder.h"
 #include "picture/GifDecoder.h"
 #include "picture/IconDecoder.h"
-#include "picture/JpegPicture.h"
 #include "picture/Limits.h"
 #include "picture/ScaledPicture.h"
+#include "picture/jpeg/JpegPicture.h"
 
 #include <QColorSpace>
 #include <QFile>

@@ -24,27 +24,13 @@ bool frameMeetsBounds(const EmfInfo &info)
            within(f.bottom(), b.bottom(), b.bottom() + 1.0);
 }
 
-} // namespace
-
-QRectF EmfInfo::frameInDevice() const
+// Reads the header: the bounds, the frame and the reference device. Returns why the
+// file cannot be played, or null.
+const char *readHeader(QByteArrayView data, EmfInfo &info, quint32 &size)
 {
-    const double sx = pxPerMmX() / 100.0;
-    const double sy = pxPerMmY() / 100.0;
-    return QRectF(frame.left() * sx, frame.top() * sy, (frame.right() - frame.left()) * sx,
-                  (frame.bottom() - frame.top()) * sy);
-}
-
-std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
-{
-    auto fail = [&](const char *why) -> std::optional<EmfInfo> {
-        if (whyNot)
-            *whyNot = QString::fromLatin1(why);
-        return std::nullopt;
-    };
     ByteReader r(data);
     const quint32 type = r.u32();
-    const quint32 size = r.u32();
-    EmfInfo info;
+    size = r.u32();
     const QRectF bounds = readRectL(r);
     const QRectF frame = readRectL(r);
     const quint32 signature = r.u32();
@@ -59,11 +45,11 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
     const double devW = r.i32(), devH = r.i32();
     const double mmW = r.i32(), mmH = r.i32();
     if (!r.ok())
-        return fail("the EMF header is cut short");
+        return "the EMF header is cut short";
     if (type != EMR_HEADER || signature != kEmfSignature)
-        return fail("not an enhanced metafile");
+        return "not an enhanced metafile";
     if (size < 88 || size % 4 != 0 || size > data.size())
-        return fail("the EMF header has an impossible size");
+        return "the EMF header has an impossible size";
     // Later headers give the reference device in micrometres as well.
     double umW = 0, umH = 0;
     // The extension is only there when the description does not start inside it.
@@ -101,10 +87,15 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
         info.deviceMm = QSizeF(254, 254);
     }
     info.handles = qMin(info.handles, kMaxHandles);
+    return nullptr;
+}
 
-    // Drawing records carry their own bounds; their union stands in for a header
-    // whose frame and bounds are both unusable.
-    QRectF recordBounds;
+// Walks the records after the header, every one of which must fit in the file: counts
+// them, notes EMF+, and gathers the bounds that drawing records carry, whose union
+// stands in for a header whose frame and bounds are both unusable. Returns why the
+// records are broken, or null.
+const char *walkRecords(QByteArrayView data, quint32 size, EmfInfo &info, QRectF &recordBounds)
+{
     auto saneRect = [](const QRectF &rect) {
         return rect.right() >= rect.left() && rect.bottom() >= rect.top() &&
                std::abs(rect.left()) < 1e6 && std::abs(rect.top()) < 1e6 &&
@@ -120,9 +111,9 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
         const quint32 rtype = rec.u32();
         const quint32 rsize = rec.u32();
         if (rsize < 8 || rsize % 4 != 0)
-            return fail("a record has an impossible size");
+            return "a record has an impossible size";
         if (qint64(rsize) > data.size() - pos)
-            return fail("a record runs past the end of the file");
+            return "a record runs past the end of the file";
         ++info.recordCount;
         if (rtype == EMR_EOF) {
             sawEof = true;
@@ -160,7 +151,12 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
     // EMF+ only, or "dual" files whose plain records draw nothing.
     info.emfPlusOnly =
         info.emfPlusComments > 0 && (plusDrawsEverything || info.drawingRecords == 0);
+    return nullptr;
+}
 
+// Makes sure the picture has a usable frame. Returns why not, or null.
+const char *settleFrame(EmfInfo &info, const QRectF &recordBounds)
+{
     // A frame bigger than about 26 metres is as unusable as an empty one.
     auto usable = [](const QRect &box, double unitsPerMetre) {
         return box.right() > box.left() && box.bottom() > box.top() &&
@@ -182,9 +178,37 @@ std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
             std::abs(fromBounds.left()) < kFarthest && std::abs(fromBounds.top()) < kFarthest &&
             std::abs(fromBounds.right()) < kFarthest && std::abs(fromBounds.bottom()) < kFarthest;
         if (!usable(info.bounds, info.pxPerMmX() * 1000) || !representable)
-            return fail("the EMF header gives the picture no size");
+            return "the EMF header gives the picture no size";
         info.frame = QRect(QPoint(int(fromBounds.left()), int(fromBounds.top())),
                            QPoint(int(fromBounds.right()), int(fromBounds.bottom())));
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QRectF EmfInfo::frameInDevice() const
+{
+    const double sx = pxPerMmX() / 100.0;
+    const double sy = pxPerMmY() / 100.0;
+    return QRectF(frame.left() * sx, frame.top() * sy, (frame.right() - frame.left()) * sx,
+                  (frame.bottom() - frame.top()) * sy);
+}
+
+std::optional<EmfInfo> scanEmf(QByteArrayView data, QString *whyNot)
+{
+    EmfInfo info;
+    quint32 size = 0;
+    QRectF recordBounds;
+    const char *why = readHeader(data, info, size);
+    if (!why)
+        why = walkRecords(data, size, info, recordBounds);
+    if (!why)
+        why = settleFrame(info, recordBounds);
+    if (why) {
+        if (whyNot)
+            *whyNot = QString::fromLatin1(why);
+        return std::nullopt;
     }
     return info;
 }
@@ -223,8 +247,9 @@ void EmfReplay::record(quint32 type, QByteArrayView rec)
 {
     ByteReader r(rec);
     r.seek(8);
-    if (stateRecord(type, r) || objectRecord(type, r, rec) || shapeRecord(type, r) ||
-        pictureRecord(type, r, rec) || textRecord(type, r, rec))
+    if (pageRecord(type, r) || stateRecord(type, r) || clipRecord(type, r) ||
+        objectRecord(type, r, rec) || shapeRecord(type, r) || pictureRecord(type, r, rec) ||
+        textRecord(type, r, rec))
         return;
     // Comments (EMF+ included), colour management, layout, flood fills and the
     // OpenGL records are not drawn.

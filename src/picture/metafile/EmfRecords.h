@@ -151,10 +151,16 @@ public:
 
 private:
     void record(quint32 type, QByteArrayView rec);
+    bool pageRecord(quint32 type, ByteReader &r);
     bool stateRecord(quint32 type, ByteReader &r);
+    bool clipRecord(quint32 type, ByteReader &r);
     bool objectRecord(quint32 type, ByteReader &r, QByteArrayView rec);
     bool shapeRecord(quint32 type, ByteReader &r);
     bool pictureRecord(quint32 type, ByteReader &r, QByteArrayView rec);
+    void bitBltRecord(quint32 type, ByteReader &r, QByteArrayView rec);
+    void plgBltRecord(ByteReader &r, QByteArrayView rec);
+    void dibBitsRecord(quint32 type, ByteReader &r, QByteArrayView rec);
+    void gradientFillRecord(ByteReader &r);
     bool textRecord(quint32 type, ByteReader &r, QByteArrayView rec);
     void polyRecord(quint32 type, ByteReader &r);
     void polyPolyRecord(quint32 type, ByteReader &r);

@@ -7,8 +7,8 @@ namespace metafile::emf {
 
 using namespace gdi;
 
-// Mapping, modes, colours, the clip, saved states and path brackets.
-bool EmfReplay::stateRecord(quint32 type, ByteReader &r)
+// The window, the viewport, the mapping mode and the world transform.
+bool EmfReplay::pageRecord(quint32 type, ByteReader &r)
 {
     switch (type) {
     case EMR_SETWINDOWEXTEX: {
@@ -35,15 +35,49 @@ bool EmfReplay::stateRecord(quint32 type, ByteReader &r)
             m_dev.setViewportOrg(p);
         break;
     }
+    case EMR_SETMAPMODE:
+        m_dev.setMapMode(int(r.u32()));
+        break;
+    case EMR_SCALEVIEWPORTEXTEX:
+    case EMR_SCALEWINDOWEXTEX: {
+        const double xNum = r.i32(), xDen = r.i32(), yNum = r.i32(), yDen = r.i32();
+        if (!r.ok())
+            break;
+        if (type == EMR_SCALEVIEWPORTEXTEX)
+            m_dev.scaleViewportExt(xNum, xDen, yNum, yDen);
+        else
+            m_dev.scaleWindowExt(xNum, xDen, yNum, yDen);
+        break;
+    }
+    case EMR_SETWORLDTRANSFORM: {
+        const QTransform t = readXform(r);
+        if (r.ok())
+            m_dev.setWorldTransform(t);
+        break;
+    }
+    case EMR_MODIFYWORLDTRANSFORM: {
+        const QTransform t = readXform(r);
+        const quint32 mode = r.u32();
+        if (r.ok())
+            m_dev.modifyWorldTransform(t, int(mode));
+        break;
+    }
+    default:
+        return false;
+    }
+    return true;
+}
+
+// Modes, colours, the current position and saved states.
+bool EmfReplay::stateRecord(quint32 type, ByteReader &r)
+{
+    switch (type) {
     case EMR_SETBRUSHORGEX: {
         const QPointF p = readPointL(r);
         if (r.ok())
             m_dev.setBrushOrg(p);
         break;
     }
-    case EMR_SETMAPMODE:
-        m_dev.setMapMode(int(r.u32()));
-        break;
     case EMR_SETBKMODE:
         m_dev.setBkMode(int(r.u32()));
         break;
@@ -71,38 +105,10 @@ bool EmfReplay::stateRecord(quint32 type, ByteReader &r)
             m_dev.setBkColor(c);
         break;
     }
-    case EMR_OFFSETCLIPRGN: {
-        const QPointF p = readPointL(r);
-        if (r.ok())
-            m_dev.offsetClip(p);
-        break;
-    }
     case EMR_MOVETOEX: {
         const QPointF p = readPointL(r);
         if (r.ok())
             m_dev.moveTo(p);
-        break;
-    }
-    case EMR_EXCLUDECLIPRECT:
-    case EMR_INTERSECTCLIPRECT: {
-        const QRectF rc = readRectL(r);
-        if (!r.ok())
-            break;
-        if (type == EMR_EXCLUDECLIPRECT)
-            m_dev.excludeClipRect(rc);
-        else
-            m_dev.intersectClipRect(rc);
-        break;
-    }
-    case EMR_SCALEVIEWPORTEXTEX:
-    case EMR_SCALEWINDOWEXTEX: {
-        const double xNum = r.i32(), xDen = r.i32(), yNum = r.i32(), yDen = r.i32();
-        if (!r.ok())
-            break;
-        if (type == EMR_SCALEVIEWPORTEXTEX)
-            m_dev.scaleViewportExt(xNum, xDen, yNum, yDen);
-        else
-            m_dev.scaleWindowExt(xNum, xDen, yNum, yDen);
         break;
     }
     case EMR_SAVEDC:
@@ -112,19 +118,6 @@ bool EmfReplay::stateRecord(quint32 type, ByteReader &r)
         const qint32 n = r.i32();
         if (r.ok())
             m_dev.restoreDc(n);
-        break;
-    }
-    case EMR_SETWORLDTRANSFORM: {
-        const QTransform t = readXform(r);
-        if (r.ok())
-            m_dev.setWorldTransform(t);
-        break;
-    }
-    case EMR_MODIFYWORLDTRANSFORM: {
-        const QTransform t = readXform(r);
-        const quint32 mode = r.u32();
-        if (r.ok())
-            m_dev.modifyWorldTransform(t, int(mode));
         break;
     }
     case EMR_SETARCDIRECTION:
@@ -140,6 +133,33 @@ bool EmfReplay::stateRecord(quint32 type, ByteReader &r)
             limit = f;
         }
         m_dev.setMiterLimit(limit);
+        break;
+    }
+    default:
+        return false;
+    }
+    return true;
+}
+
+// The clip, and the path brackets that can become it.
+bool EmfReplay::clipRecord(quint32 type, ByteReader &r)
+{
+    switch (type) {
+    case EMR_OFFSETCLIPRGN: {
+        const QPointF p = readPointL(r);
+        if (r.ok())
+            m_dev.offsetClip(p);
+        break;
+    }
+    case EMR_EXCLUDECLIPRECT:
+    case EMR_INTERSECTCLIPRECT: {
+        const QRectF rc = readRectL(r);
+        if (!r.ok())
+            break;
+        if (type == EMR_EXCLUDECLIPRECT)
+            m_dev.excludeClipRect(rc);
+        else
+            m_dev.intersectClipRect(rc);
         break;
     }
     case EMR_BEGINPATH:

@@ -11,6 +11,9 @@
 
 namespace metafile {
 
+// A run of text laid out for drawing (GdiText.cpp).
+struct TextLayout;
+
 // Replays the Windows drawing model (a device context) onto a QPainter. Both the
 // WMF and the EMF player drive one of these; it holds the state that SaveDC keeps,
 // the object table, the path bracket and the work budget.
@@ -253,7 +256,19 @@ private:
     void beginDraw();
     // In measuring mode, records the bounds and returns true (the caller then skips painting).
     bool measured(const QRectF &deviceRect);
+    // Text (GdiText.cpp): a run is laid out, then painted or added to the path.
     void drawTextRun(const TextRun &run);
+    [[nodiscard]] std::optional<TextLayout> layOutText(const TextRun &run, const QTransform &m,
+                                                       QPointF refLogical) const;
+    // ETO_OPAQUE: the run's rectangle filled with the background colour.
+    void fillTextRectangle(const QRectF &rect, const QTransform &m);
+    // TA_UPDATECP: the current position moves past the run.
+    void moveCurrentPositionPast(const TextLayout &t, const QTransform &m);
+    // Inside a path bracket a run adds the outlines of its characters.
+    void addTextToPath(const TextRun &run, const TextLayout &t);
+    void paintText(const TextRun &run, const TextLayout &t, const QTransform &m);
+    void drawGlyphIndexes(const TextRun &run, const TextLayout &t);
+    void drawCharacters(const TextLayout &t);
 
     QPainter &m_p;
     Setup m_setup;

@@ -1,8 +1,8 @@
 #include "RecordBitmap.h"
 
 #include "picture/BmpDecoder.h"
-#include "picture/JpegDecoder.h"
 #include "picture/PngDecoder.h"
+#include "picture/jpeg/JpegDecoder.h"
 
 namespace metafile {
 

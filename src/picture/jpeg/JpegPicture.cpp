@@ -1,10 +1,27 @@
 #include "JpegPicture.h"
 
 #include "JpegDcImage.h"
-#include "Limits.h"
-#include "Orientation.h"
+#include "picture/Limits.h"
+#include "picture/Orientation.h"
+
+#include <atomic>
 
 namespace picture {
+namespace {
+
+std::atomic<bool> fastPathEnabled{true};
+
+} // namespace
+
+void setJpegFastPathEnabled(bool enabled)
+{
+    fastPathEnabled.store(enabled, std::memory_order_relaxed);
+}
+
+bool jpegFastPathEnabled()
+{
+    return fastPathEnabled.load(std::memory_order_relaxed);
+}
 
 JpegPicture::Loaded JpegPicture::load(QByteArray bytes, qreal devicePixelRatio,
                                       const DrawnSize &drawnSize)
@@ -87,7 +104,7 @@ Decoded JpegPicture::decodeUpright(int denominator, int numerator) const
     // A file shown at an eighth needs only its DC coefficients: a progressive file's
     // DC scans, a sequential one's first Huffman code of each block. Other kinds of
     // file decodeEighth leaves to libjpeg.
-    Decoded d = denominator == 8 && numerator == 1
+    Decoded d = denominator == 8 && numerator == 1 && jpegFastPathEnabled()
                     ? JpegDcImage::decodeEighth(Bytes(m_bytes))
                     : decodeJpeg(Bytes(m_bytes), denominator, numerator);
     {

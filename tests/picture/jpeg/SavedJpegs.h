@@ -1,6 +1,6 @@
 #pragma once
 
-#include "picture/JpegDecoder.h"
+#include "picture/jpeg/JpegDecoder.h"
 
 #include <QDirIterator>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "JpegDecoder.h"
 
-#include "Limits.h"
-#include "Orientation.h"
+#include "picture/Limits.h"
+#include "picture/Orientation.h"
 
 #include <csetjmp>
 #include <cstdio>

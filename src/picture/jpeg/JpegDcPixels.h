@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Decoded.h"
 #include "ProgressiveJpegReader.h"
+#include "picture/Decoded.h"
 
 #include <optional>
 

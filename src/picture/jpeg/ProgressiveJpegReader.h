@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Bytes.h"
-#include "HugePageAllocator.h"
 #include "ProgressiveScanDecoder.h"
+#include "picture/Bytes.h"
+#include "picture/HugePageAllocator.h"
 
 #include <QByteArray>
 #include <QString>

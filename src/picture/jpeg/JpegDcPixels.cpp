@@ -1,6 +1,6 @@
 #include "JpegDcPixels.h"
 
-#include "Limits.h"
+#include "picture/Limits.h"
 
 #include <algorithm>
 #include <array>

@@ -2,14 +2,14 @@
 // libjpeg makes of the same file, and the damage it must still refuse.
 
 #include "LibjpegFiles.h"
-#include "PictureTestData.h"
 #include "SavedJpegs.h"
-#include "picture/BitSelect.h"
 #include "picture/HugePageAllocator.h"
-#include "picture/JpegDcImage.h"
-#include "picture/JpegDecoder.h"
 #include "picture/PictureLoader.h"
-#include "picture/ProgressiveJpegReader.h"
+#include "picture/PictureTestData.h"
+#include "picture/jpeg/BitSelect.h"
+#include "picture/jpeg/JpegDcImage.h"
+#include "picture/jpeg/JpegDecoder.h"
+#include "picture/jpeg/ProgressiveJpegReader.h"
 
 #include <QDir>
 #include <QDirIterator>

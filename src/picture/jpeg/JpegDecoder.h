@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Bytes.h"
-#include "Decoded.h"
+#include "picture/Bytes.h"
+#include "picture/Decoded.h"
 
 namespace picture {
 

@@ -3,10 +3,10 @@
 // built to reach every corner: samplings, colour markers, quantisers, DC values past
 // the range libjpeg clamps, odd sizes; and real files, progressive and baseline.
 
-#include "picture/JpegDcImage.h"
-#include "picture/JpegDcPixels.h"
-#include "picture/JpegDecoder.h"
-#include "picture/ProgressiveJpegReader.h"
+#include "picture/jpeg/JpegDcImage.h"
+#include "picture/jpeg/JpegDcPixels.h"
+#include "picture/jpeg/JpegDecoder.h"
+#include "picture/jpeg/ProgressiveJpegReader.h"
 
 #include <QBuffer>
 #include <QImageWriter>

@@ -4,7 +4,7 @@
 // readers' tests compare against.
 
 #include "picture/Bytes.h"
-#include "picture/JpegDecoder.h"
+#include "picture/jpeg/JpegDecoder.h"
 
 #include <QByteArray>
 #include <QImage>

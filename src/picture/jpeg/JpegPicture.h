@@ -1,13 +1,20 @@
 #pragma once
 
 #include "JpegDecoder.h"
-#include "ScaledPicture.h"
+#include "picture/ScaledPicture.h"
 
 #include <QByteArray>
 #include <QColorSpace>
 #include <memory>
 
 namespace picture {
+
+// Whether a JPEG shown at an eighth of its size is made from its DC coefficients (the
+// fast path, on unless switched off) or decoded by libjpeg as at every other size. One
+// setting for the whole program, made before anything decodes, for debugging and for
+// comparing the two.
+void setJpegFastPathEnabled(bool enabled);
+[[nodiscard]] bool jpegFastPathEnabled();
 
 // A JPEG kept as its bytes and decoded for each size it is shown at: shrunk, at the
 // smallest DCT scale that still covers the device pixels, then smoothed to the exact

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Bytes.h"
-#include "Decoded.h"
 #include "ProgressiveJpegReader.h"
+#include "picture/Bytes.h"
+#include "picture/Decoded.h"
 
 namespace picture {
 

@@ -3,9 +3,9 @@
 
 #include "LibjpegFiles.h"
 #include "SavedJpegs.h"
-#include "picture/JpegDcImage.h"
-#include "picture/JpegDecoder.h"
-#include "picture/ProgressiveJpegReader.h"
+#include "picture/jpeg/JpegDcImage.h"
+#include "picture/jpeg/JpegDecoder.h"
+#include "picture/jpeg/ProgressiveJpegReader.h"
 
 #include <QDirIterator>
 #include <QRandomGenerator>
