@@ -40,7 +40,7 @@ void PathArgument::showPicture()
 {
     if (m_fileName.isEmpty())
         return;
-    // A name the filter leaves out (a ".jpeg", say) gets the filter a user would have
+    // A name the filter leaves out (a ".jpg_large", say) gets the filter a user would have
     // typed to see it; the loader goes by the content, not the name.
     if (!isListed())
         c.Combo1->setText(patternMatchingName());
