@@ -221,6 +221,8 @@ LoadResult PictureLoader::decode(QByteArray bytes, const DrawnSize &drawnSize)
         return loadReduced(std::move(reader), why, drawnSize);
     }
     case PictureFormat::Tiff:
+        if (std::unique_ptr<const ReducedPicture::Reader> pyramid = TiffPyramid::open(bytes))
+            return loadReduced(std::move(pyramid), {}, drawnSize);
         return fromDecoded(decodeTiff(Bytes(bytes)));
     case PictureFormat::Heif:
         return fromDecoded(decodeHeif(Bytes(bytes)));

@@ -1,8 +1,10 @@
 #include "TiffDecoder.h"
 
+#include "ColorSpaces.h"
 #include "Limits.h"
 #include "Orientation.h"
 
+#include <climits>
 #include <cstdarg>
 #include <cstring>
 #include <tiffio.h>
@@ -164,6 +166,101 @@ Decoded decodeTiff(Bytes data)
     const QString bad = checkRaster(width, height);
     Decoded d = bad.isEmpty() ? readPixels(tiff, source) : Decoded::fail(bad);
     TIFFClose(tiff);
+    return d;
+}
+
+namespace {
+
+QSize storedSize(TIFF *tiff)
+{
+    uint32_t width = 0;
+    uint32_t height = 0;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    return QSize(int(qMin<uint32_t>(width, INT_MAX)), int(qMin<uint32_t>(height, INT_MAX)));
+}
+
+// Whether every strip or tile of the current page lies within the file: a file cut
+// short is then refused even when the copy drawn first is whole.
+bool dataWithinFile(TIFF *tiff, qint64 fileSize)
+{
+    const uint32_t count = TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+    for (uint32_t i = 0; i < count; ++i) {
+        int error = 0;
+        const quint64 offset = TIFFGetStrileOffsetWithErr(tiff, i, &error);
+        const quint64 length = TIFFGetStrileByteCountWithErr(tiff, i, &error);
+        if (error || offset > quint64(fileSize) || length > quint64(fileSize) - offset)
+            return false;
+    }
+    return count > 0;
+}
+
+// A reduced copy of the full page: marked so, smaller, and of the same shape.
+bool isReducedCopy(TIFF *tiff, QSize full)
+{
+    uint32_t type = 0;
+    const QSize size = storedSize(tiff);
+    return TIFFGetField(tiff, TIFFTAG_SUBFILETYPE, &type) && (type & FILETYPE_REDUCEDIMAGE) &&
+           size.width() > 0 && size.height() > 0 && size.width() < full.width() &&
+           qAbs(double(size.width()) / size.height() - double(full.width()) / full.height()) <
+               0.02 * full.width() / full.height();
+}
+
+} // namespace
+
+std::unique_ptr<const TiffPyramid> TiffPyramid::open(QByteArray bytes)
+{
+    Source source{Bytes(bytes), 0, {}};
+    TIFF *tiff = openTiff(source);
+    if (!tiff)
+        return nullptr;
+    std::unique_ptr<TiffPyramid> pyramid(new TiffPyramid);
+    const QSize full = storedSize(tiff);
+    uint16_t orientation = 1;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
+    pyramid->m_orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
+    const qint64 fileSize = bytes.size();
+    if (dataWithinFile(tiff, fileSize))
+        pyramid->m_pages.append({0, full});
+    // A few dozen directories are plenty for a pyramid; a longer chain is not one.
+    for (int directory = 1; directory < 64 && TIFFReadDirectory(tiff); ++directory) {
+        if (isReducedCopy(tiff, full) && dataWithinFile(tiff, fileSize))
+            pyramid->m_pages.append({directory, storedSize(tiff)});
+    }
+    TIFFClose(tiff);
+    if (pyramid->m_pages.size() < 2 || pyramid->m_pages.first().directory != 0 ||
+        !checkRaster(full.width(), full.height()).isEmpty())
+        return nullptr;
+    pyramid->m_bytes = std::move(bytes);
+    return pyramid;
+}
+
+QSize TiffPyramid::naturalSize() const
+{
+    const QSize full = m_pages.first().size;
+    return swapsSides(m_orientation) ? full.transposed() : full;
+}
+
+Decoded TiffPyramid::decode(QSize atLeast) const
+{
+    const QSize wanted = swapsSides(m_orientation) ? atLeast.transposed() : atLeast;
+    Page best = m_pages.first();
+    for (const Page &page : m_pages) {
+        if (page.size.width() >= wanted.width() && page.size.height() >= wanted.height() &&
+            page.size.width() < best.size.width())
+            best = page;
+    }
+    Source source{Bytes(m_bytes), 0, {}};
+    TIFF *tiff = openTiff(source);
+    if (!tiff)
+        return fail(source, "TIFF header unreadable");
+    Decoded d = TIFFSetDirectory(tiff, tdir_t(best.directory)) && storedSize(tiff) == best.size
+                    ? readPixels(tiff, source)
+                    : fail(source, "TIFF page unreadable");
+    TIFFClose(tiff);
+    // Drawn as it is, so in sRGB already.
+    convertToSrgb(d.image, spaceToConvert(d.iccProfile));
+    d.iccProfile.clear();
     return d;
 }
 

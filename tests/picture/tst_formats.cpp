@@ -1,6 +1,7 @@
 #include "PictureTestData.h"
 #include "picture/PictureLoader.h"
 #include "picture/ReducedPicture.h"
+#include "picture/TiffDecoder.h"
 #include "picture/WebpReader.h"
 
 #include <QDir>
@@ -20,7 +21,9 @@ private Q_SLOTS:
     void cutShortIsRefused();
     void claimedGiantIsRefusedFromItsHeader_data();
     void claimedGiantIsRefusedFromItsHeader();
-    void webpIsDecodedAtTheDrawnSize();
+    void decodedAtTheDrawnSize_data();
+    void decodedAtTheDrawnSize();
+    void pagesThatAreNotCopiesMakeNoPyramid();
     void svgStaysCrispWhenEnlarged();
     void svgReadsNothingOutsideItself();
     void costlySvgIsRefused_data();
@@ -136,22 +139,28 @@ void TestFormats::everyKindIsShownUpright()
 void TestFormats::cutShortIsRefused_data()
 {
     QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("thirds"); // how much of the file is kept
     const QStringList names = QDir(pathOf({})).entryList(QDir::Files);
     for (const QString &name : names) {
-        // A file of several pages whose first is whole shows that page, rightly.
-        if (!name.startsWith(QLatin1String("bomb")) && !name.endsWith(QLatin1String(".sh")) &&
-            !name.endsWith(QLatin1String(".icc")) && name != QLatin1String("tiff-pages.tif"))
-            QTest::newRow(qPrintable(name)) << name;
+        if (name.startsWith(QLatin1String("bomb")) || name.endsWith(QLatin1String(".sh")) ||
+            name.endsWith(QLatin1String(".icc")))
+            continue;
+        QTest::addRow("%s, a third", qPrintable(name)) << name << 1;
+        // A file of several pages whose first is whole shows that page, rightly; so
+        // does a pyramid that lost only its smallest copies.
+        if (name != QLatin1String("tiff-pages.tif") && name != QLatin1String("tiff-pyramid.tif"))
+            QTest::addRow("%s, two thirds", qPrintable(name)) << name << 2;
     }
 }
 
 void TestFormats::cutShortIsRefused()
 {
     QFETCH(QString, file);
+    QFETCH(int, thirds);
     const QByteArray bytes = bytesOf(file);
     const LoadResult whole = PictureLoader::loadBytes(bytes);
     QVERIFY2(whole.picture, qPrintable(whole.failure));
-    const LoadResult cut = PictureLoader::loadBytes(bytes.left(bytes.size() * 2 / 3));
+    const LoadResult cut = PictureLoader::loadBytes(bytes.left(bytes.size() * thirds / 3));
     QVERIFY(!cut.picture);
     QVERIFY(!cut.failure.isEmpty());
 }
@@ -182,31 +191,60 @@ void TestFormats::claimedGiantIsRefusedFromItsHeader()
     QVERIFY2(result.failure.contains(reason), qPrintable(result.failure));
 }
 
-void TestFormats::webpIsDecodedAtTheDrawnSize()
+void TestFormats::decodedAtTheDrawnSize_data()
 {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QSize>("natural");
+    QTest::addColumn<QSize>("first");   // decoded at load, for the panel
+    QTest::addColumn<QSize>("later");   // drawn after a closer look
+    QTest::addColumn<QSize>("decoded"); // decoded for it
+    const std::optional<QSize> fit = picture::ScaledPicture::panelFitSize(QSize(1600, 1200), 1.0);
+    // libwebp decodes straight to any size.
+    QTest::newRow("WebP") << QStringLiteral("webp-large.webp") << QSize(1600, 1200)
+                          << fit.value_or(QSize()) << QSize(1440, 1080) << QSize(1440, 1080);
+    // A pyramid's smallest copy that covers the size.
+    QTest::newRow("TIFF pyramid") << QStringLiteral("tiff-pyramid.tif") << QSize(1000, 750)
+                                  << QSize(500, 375) << QSize(240, 180) << QSize(250, 187);
+}
+
+void TestFormats::decodedAtTheDrawnSize()
+{
+    QFETCH(QString, file);
+    QFETCH(QSize, natural);
+    QFETCH(QSize, first);
+    QFETCH(QSize, later);
+    QFETCH(QSize, decoded);
+    QByteArray bytes = bytesOf(file);
+    std::unique_ptr<const picture::ReducedPicture::Reader> reader;
     QString why;
-    std::unique_ptr<const picture::ReducedPicture::Reader> reader =
-        picture::WebpReader::open(bytesOf(QStringLiteral("webp-large.webp")), &why);
+    if (file.endsWith(QLatin1String(".webp")))
+        reader = picture::WebpReader::open(bytes, &why);
+    else
+        reader = picture::TiffPyramid::open(bytes);
     QVERIFY2(reader, qPrintable(why));
     const picture::ScaledPicture::PlainPixels plain;
     const auto loaded = picture::ReducedPicture::load(std::move(reader), 1.0);
     QVERIFY2(loaded.picture, qPrintable(loaded.failure));
-    const picture::ReducedPicture &webp = *loaded.picture;
-    QCOMPARE(webp.naturalSize(), QSize(1600, 1200));
+    const picture::ReducedPicture &reduced = *loaded.picture;
+    QCOMPARE(reduced.naturalSize(), natural);
     // Fitted into the panel at load, with no full-size raster on the way.
-    const std::optional<QSize> fit = picture::ScaledPicture::panelFitSize(QSize(1600, 1200), 1.0);
-    QVERIFY(fit);
-    QCOMPARE(webp.stats().decodes, 1);
-    QCOMPARE(webp.stats().lastDecoded, *fit);
-    QVERIFY(webp.hasRasterFor(*fit));
+    QCOMPARE(reduced.stats().decodes, 1);
+    QCOMPARE(reduced.stats().lastDecoded, first);
     // Zoomed in: the whole picture, once.
-    const QImage zoomed = paint(webp, QSize(100, 100), QRectF(-800, -600, 3200, 2400));
+    const QImage zoomed = paint(reduced, QSize(100, 100), QRectF(QPointF(-1, -1), natural * 2));
     QVERIFY(near(zoomed.pixel(10, 10), kRed, 12));
-    QCOMPARE(webp.stats().lastDecoded, QSize(1600, 1200));
-    // Back to a full screen's size: decoded for it, not scaled from the whole.
-    (void)paint(webp, QSize(1440, 1080), QRectF(0, 0, 1440, 1080));
-    QCOMPARE(webp.stats().lastDecoded, QSize(1440, 1080));
-    QCOMPARE(webp.stats().decodes, 3);
+    QCOMPARE(reduced.stats().lastDecoded, natural);
+    // Back to a smaller size: decoded for it, not scaled from the whole.
+    const QImage shown = paint(reduced, later, QRectF(QPointF(0, 0), QSizeF(later)));
+    QVERIFY(near(shown.pixel(later.width() - 5, later.height() - 5), kYellow, 12));
+    QCOMPARE(reduced.stats().lastDecoded, decoded);
+    QCOMPARE(reduced.stats().decodes, 3);
+}
+
+void TestFormats::pagesThatAreNotCopiesMakeNoPyramid()
+{
+    // A document's second page is another picture, not a smaller copy of the first.
+    QVERIFY(!picture::TiffPyramid::open(bytesOf(QStringLiteral("tiff-pages.tif"))));
 }
 
 void TestFormats::svgStaysCrispWhenEnlarged()

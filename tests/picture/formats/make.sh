@@ -13,13 +13,13 @@ trap 'rm -rf "$tmp"' EXIT
 
 # Plain RGB or RGBA sources: heif-enc 1.15 mistakes the colours of palette PNGs.
 # No gAMA or cHRM chunks but where the test is about them.
-rgb="-define png:color-type=2 -define png:exclude-chunk=gAMA,cHRM"
+rgb="-define png:color-type=2 -define png:exclude-chunk=gAMA,cHRM,date,tIME"
 quadrants() { # width height fourth-colour output
     local w=$1 h=$2 fourth=$3 out=$4 type=2
     [[ $fourth == rgba* ]] && type=6
     $im -size $((w / 2))x$((h / 2)) xc:red xc:lime +append \
         \( -size $((w / 2))x$((h / 2)) xc:blue xc:"$fourth" +append \) -append +repage \
-        -define png:color-type=$type -define png:exclude-chunk=gAMA,cHRM "$out"
+        -define png:color-type=$type -define png:exclude-chunk=gAMA,cHRM,date,tIME "$out"
 }
 quadrants 64 48 yellow "$tmp/q.png"
 quadrants 64 48 'rgba(255,255,0,0.5)' "$tmp/qa.png"
@@ -30,7 +30,7 @@ $im -size 64x48 xc:'gray(128)' $rgb "$tmp/grey.png"
 
 # PNG
 cp "$tmp/q.png" png-rgb.png
-plain="-define png:exclude-chunk=gAMA,cHRM"
+plain="-define png:exclude-chunk=gAMA,cHRM,date,tIME"
 $im "$tmp/q.png" -define png:color-type=3 $plain png-palette.png
 $im "$tmp/q.png" -colorspace Gray -depth 16 $plain png-grey16.png
 $im "$tmp/q.png" -depth 16 $rgb png-rgb16.png
@@ -167,3 +167,10 @@ $im tiff-none.tif -compress none "$tmp/bomb.tif"
 cp "$tmp/bomb.tif" bomb.tif
 tiffset -s 256 100000 bomb.tif
 tiffset -s 257 100000 bomb.tif
+
+# A pyramid: the full page and reduced copies of it, marked as such.
+# (ImageMagick writes the copies as further pages, so they are marked after.)
+quadrants 1000 750 yellow "$tmp/pyramid.png"
+$im "$tmp/pyramid.png" -compress zip "PTIF:$tmp/pyramid.tif"
+cp "$tmp/pyramid.tif" tiff-pyramid.tif
+for directory in 1 2 3 4; do tiffset -d $directory -s 254 1 tiff-pyramid.tif; done
