@@ -203,7 +203,7 @@ QByteArray drawing()
 QStringList makeNewerPictures(const QString &folder)
 {
     const QString source = folder + QStringLiteral("/../photo-source.png");
-    bench::photoLike(6000, 4000, 4).save(source);
+    bench::photoLike(6000, 4000).save(source);
     const QString photo = folder + QStringLiteral("/photo-24mp.");
     encodeWith(QStringLiteral("cwebp"), {QStringLiteral("-quiet"), QStringLiteral("-mt"), source,
                                          QStringLiteral("-o"), photo + "webp"});
