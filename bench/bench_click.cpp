@@ -211,8 +211,9 @@ QStringList makeNewerPictures(const QString &folder)
                {QStringLiteral("-q"), QStringLiteral("80"), QStringLiteral("-p"),
                 QStringLiteral("preset=ultrafast"), source, QStringLiteral("-o"), photo + "heic"});
     encodeWith(QStringLiteral("avifenc"),
-               {QStringLiteral("-s"), QStringLiteral("10"), QStringLiteral("-j"),
-                QStringLiteral("2"), source, photo + "avif"});
+               {QStringLiteral("-s"), QStringLiteral("10"), QStringLiteral("--min"),
+                QStringLiteral("20"), QStringLiteral("--max"), QStringLiteral("30"),
+                QStringLiteral("-j"), QStringLiteral("2"), source, photo + "avif"});
     encodeWith(QStringLiteral("cjxl"), {source, photo + "jxl", QStringLiteral("-e"),
                                         QStringLiteral("3"), QStringLiteral("--quiet")});
     QFile::remove(source);
