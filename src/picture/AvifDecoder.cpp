@@ -67,6 +67,8 @@ Decoded decodeAvif(Bytes data)
     if (const QString bad = checkRaster(decoder->image->width, decoder->image->height);
         !bad.isEmpty())
         return Decoded::fail(bad);
+    // Nor may the coded stream hold more pixels than the container says the picture has.
+    decoder->imageSizeLimit = qMax<uint32_t>(1, decoder->image->width * decoder->image->height);
     result = avifDecoderNextImage(decoder.get());
     if (result != AVIF_RESULT_OK)
         return Decoded::fail(reason("AVIF data damaged", result));

@@ -1,6 +1,7 @@
 #include "HeifDecoder.h"
 
 #include "ColorSpaces.h"
+#include "HeifClaims.h"
 #include "Limits.h"
 
 #include <QThread>
@@ -77,6 +78,15 @@ Decoded decodeHeif(Bytes data)
     const QString bad = checkRaster(width, height);
     if (!bad.isEmpty())
         return Decoded::fail(bad);
+
+    // No part may make a larger picture than the file says it holds (give or take
+    // the coding blocks' padding, and either way round).
+    const QSize claimed = largestClaimedSize(data);
+    const int side = qMax(width, height) + 64;
+    if (claimed.width() > side || claimed.height() > side)
+        return Decoded::fail(QStringLiteral("HEIF part too large for its picture (%1 x %2)")
+                                 .arg(claimed.width())
+                                 .arg(claimed.height()));
 
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
     const std::unique_ptr<heif_decoding_options, OptionsFree> options(

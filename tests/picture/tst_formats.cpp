@@ -175,6 +175,10 @@ void TestFormats::claimedGiantIsRefusedFromItsHeader_data()
     // libheif and libavif refuse these sizes themselves, as they parse the boxes.
     QTest::newRow("bomb.heic") << QStringLiteral("bomb.heic") << QStringLiteral("exceeds");
     QTest::newRow("bomb.avif") << QStringLiteral("bomb.avif") << QStringLiteral("unreadable");
+    // A grid of one 64 x 64 tile that claims 34181 x 34096 pixels, as fuzz_heif found
+    // it: libheif would set aside and fill the whole.
+    QTest::newRow("bomb-grid.heic")
+        << QStringLiteral("bomb-grid.heic") << QStringLiteral("too large for its picture");
     // 80 MB of spaces in 80 KB.
     QTest::newRow("bomb.svgz") << QStringLiteral("bomb.svgz") << QStringLiteral("more than");
 }
