@@ -10,8 +10,10 @@
 
 #include "BenchSupport.h"
 #include "picture/FitArithmetic.h"
+#include "picture/PictureLoader.h"
 #include "picture/PictureTestData.h"
 #include "picture/jpeg/JpegPicture.h"
+#include "picture/WebpReader.h"
 #include "shell/Form1.h"
 #include "shell/RealDesktop.h"
 
@@ -66,6 +68,27 @@ int clickInThisProcess(const QString &folder, const QString &name)
     return 0;
 }
 
+// The whole picture at its natural size: through Qt's reader where it has one, else
+// through the library the loader drives (a WebP at full size, the others as loaded).
+QImage decodedInFull(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setAllocationLimit(0);
+    if (reader.canRead())
+        return reader.read();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray bytes = file.readAll();
+    if (PictureLoader::sniff(bytes) == PictureFormat::Webp) {
+        QString why;
+        const auto webp = picture::WebpReader::open(std::move(bytes), &why);
+        return webp ? webp->decode(webp->naturalSize()).image : QImage();
+    }
+    const LoadResult loaded = PictureLoader::loadBytes(std::move(bytes));
+    return loaded.picture ? loaded.picture->toImage() : QImage();
+}
+
 int naiveInThisProcess(const QString &path)
 {
     QImage canvas(453, 389, QImage::Format_ARGB32_Premultiplied);
@@ -73,11 +96,9 @@ int naiveInThisProcess(const QString &path)
     const long before = bench::statusKilobytes("VmRSS:");
     QElapsedTimer timer;
     timer.start();
-    QImageReader reader(path);
-    reader.setAllocationLimit(0);
-    const QImage full = reader.read();
+    const QImage full = decodedInFull(path);
     if (full.isNull()) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(path), qPrintable(reader.errorString()));
+        std::fprintf(stderr, "%s: not decoded\n", qPrintable(path));
         return 1;
     }
     const FitResult fit = fitIntoPictureArea({float(full.width()), float(full.height())}, 453, 389);
@@ -137,6 +158,79 @@ QByteArray applicationIcon()
                            {testdata::png(art), 0, 0}});
 }
 
+// A screenshot: flat panels, lines of text-like marks and a photo in a window.
+QImage screenshot(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(242, 242, 242));
+    QPainter painter(&image);
+    painter.fillRect(0, 0, width, 40, QColor(48, 48, 56));
+    painter.fillRect(0, 40, 320, height - 40, QColor(230, 232, 236));
+    for (int y = 60; y < height - 20; y += 22) {
+        for (int x = 20; x < 300; x += 9 + (x * 7 + y) % 13)
+            painter.fillRect(x, y, 6, 10, QColor(60, 60, 70));
+        for (int x = 360; x < width / 2; x += 8 + (x * 5 + y) % 11)
+            painter.fillRect(x, y, 5, 11, QColor(20, 20, 20));
+    }
+    painter.drawImage(width / 2 + 40, 80, bench::photoLike(width / 2 - 80, height - 160, 6));
+    return image;
+}
+
+// Encodes a PNG with one of the formats' own command-line encoders.
+void encodeWith(const QString &program, const QStringList &arguments)
+{
+    QProcess tool;
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(-1) || tool.exitCode() != 0)
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program),
+                     tool.readAllStandardError().constData());
+}
+
+// An SVG drawing of some thousands of shapes, as a map or a diagram has.
+QByteArray drawing()
+{
+    QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' width='2400' height='1600'>";
+    for (int i = 0; i < 4000; ++i) {
+        svg += QStringLiteral("<path d='M%1 %2 q40 -30 80 0 t80 0' stroke='#%3' fill='none' "
+                              "stroke-width='3'/>")
+                   .arg(i * 37 % 2300)
+                   .arg(i * 53 % 1550 + 30)
+                   .arg(i * 2654435761u % 0xFFFFFF, 6, 16, QLatin1Char('0'))
+                   .toLatin1();
+    }
+    return svg + "</svg>";
+}
+
+// The newer formats, as people meet them: photos from phones and the web, a 4K
+// screenshot, a scan, a drawing.
+QStringList makeNewerPictures(const QString &folder)
+{
+    const QString source = folder + QStringLiteral("/../photo-source.png");
+    bench::photoLike(6000, 4000).save(source);
+    const QString photo = folder + QStringLiteral("/photo-24mp.");
+    encodeWith(QStringLiteral("cwebp"), {QStringLiteral("-quiet"), QStringLiteral("-mt"), source,
+                                         QStringLiteral("-o"), photo + "webp"});
+    encodeWith(QStringLiteral("heif-enc"),
+               {QStringLiteral("-q"), QStringLiteral("80"), QStringLiteral("-p"),
+                QStringLiteral("preset=ultrafast"), source, QStringLiteral("-o"), photo + "heic"});
+    encodeWith(QStringLiteral("avifenc"),
+               {QStringLiteral("-s"), QStringLiteral("10"), QStringLiteral("--min"),
+                QStringLiteral("20"), QStringLiteral("--max"), QStringLiteral("30"),
+                QStringLiteral("-j"), QStringLiteral("2"), source, photo + "avif"});
+    encodeWith(QStringLiteral("cjxl"), {source, photo + "jxl", QStringLiteral("-e"),
+                                        QStringLiteral("3"), QStringLiteral("--quiet")});
+    QFile::remove(source);
+    screenshot(3840, 2160).save(folder + QStringLiteral("/screenshot-4k.png"));
+    bench::writeFile(folder + QStringLiteral("/drawing.svg"), drawing());
+    encodeWith(QStringLiteral("convert"),
+               {folder + QStringLiteral("/scan.bmp"), QStringLiteral("-compress"),
+                QStringLiteral("lzw"), folder + QStringLiteral("/scan.tif")});
+    return {QStringLiteral("photo-24mp.webp"),   QStringLiteral("photo-24mp.heic"),
+            QStringLiteral("photo-24mp.avif"),   QStringLiteral("photo-24mp.jxl"),
+            QStringLiteral("screenshot-4k.png"), QStringLiteral("scan.tif"),
+            QStringLiteral("drawing.svg")};
+}
+
 QStringList makePictures(const QString &folder)
 {
     bench::writeFile(folder + QStringLiteral("/photo-24mp.jpg"),
@@ -150,9 +244,11 @@ QStringList makePictures(const QString &folder)
         .save(folder + QStringLiteral("/scan.bmp"), "BMP");
     bench::writeFile(folder + QStringLiteral("/chart.gif"), chartGif(2000, 1500));
     bench::writeFile(folder + QStringLiteral("/application.ico"), applicationIcon());
-    return {QStringLiteral("photo-24mp.jpg"), QStringLiteral("photo-24mp-progressive.jpg"),
-            QStringLiteral("photo-50mp.jpg"), QStringLiteral("scan.bmp"),
-            QStringLiteral("chart.gif"),      QStringLiteral("application.ico")};
+    return QStringList{
+               QStringLiteral("photo-24mp.jpg"), QStringLiteral("photo-24mp-progressive.jpg"),
+               QStringLiteral("photo-50mp.jpg"), QStringLiteral("scan.bmp"),
+               QStringLiteral("chart.gif"),      QStringLiteral("application.ico")} +
+           makeNewerPictures(folder);
 }
 
 } // namespace
@@ -209,7 +305,11 @@ int main(int argc, char *argv[])
                              qMax(results[baseline].first.milliseconds, 0.001);
         std::printf("  progressive JPEG / baseline JPEG: %.2fx (at most 1.5x)\n", ratio);
     }
-    for (const QString &name : {QStringLiteral("scan.bmp"), QStringLiteral("chart.gif")}) {
+    for (const QString &name :
+         {QStringLiteral("scan.bmp"), QStringLiteral("chart.gif"),
+          QStringLiteral("photo-24mp.webp"), QStringLiteral("photo-24mp.heic"),
+          QStringLiteral("photo-24mp.avif"), QStringLiteral("photo-24mp.jxl"),
+          QStringLiteral("screenshot-4k.png"), QStringLiteral("scan.tif")}) {
         if (results.contains(name)) {
             const auto &[click, naive] = results[name];
             std::printf("  %s: %.1f ms against %.1f ms naive (no slower)\n", qPrintable(name),

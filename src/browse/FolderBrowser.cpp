@@ -11,16 +11,15 @@
 
 QStringList FolderBrowser::filterItems()
 {
-    return {kAllReadable,
-            QStringLiteral("*.bmp;*.gif;*.jpg;*.ico;*.cur"),
-            QStringLiteral("*.Rle;*.Dib;*.Wmf;*.Emf"),
-            QStringLiteral("*.bmp;*.gif;*.jpg"),
-            QStringLiteral("*.ico;*.cur"),
-            QStringLiteral("*.bmp"),
-            QStringLiteral("*.jpg"),
-            QStringLiteral("*.gif"),
-            QStringLiteral("*.ico"),
-            QStringLiteral("*.cur")};
+    return {kAllReadable, QStringLiteral("*.bmp;*.gif;*.jpg;*.ico;*.cur"),
+            QStringLiteral("*.Rle;*.Dib;*.Wmf;*.Emf"), QStringLiteral("*.bmp;*.gif;*.jpg"),
+            QStringLiteral("*.ico;*.cur"), QStringLiteral("*.bmp"), QStringLiteral("*.jpg"),
+            QStringLiteral("*.gif"), QStringLiteral("*.ico"), QStringLiteral("*.cur"),
+            // The types read beyond the first nine, one family to an item.
+            QStringLiteral("*.jpg;*.jpeg;*.jpe;*.jfif"), QStringLiteral("*.png"),
+            QStringLiteral("*.webp"), QStringLiteral("*.tif;*.tiff"),
+            QStringLiteral("*.heic;*.heif;*.hif"), QStringLiteral("*.avif"),
+            QStringLiteral("*.jxl"), QStringLiteral("*.svg;*.svgz")};
 }
 
 FolderBrowser::FolderBrowser(Form1 &hub, const Services &services)

@@ -11,8 +11,11 @@ struct Services;
 class FolderBrowser {
 public:
     static inline const QString kAllReadable = QStringLiteral("ALL Readable Format");
+    // The first nine types, then every other type read.
     static inline const QString kAllReadablePattern =
-        QStringLiteral("*.bmp;*.gif;*.jpg;*.ico;*.cur;*.Rle;*.Dib;*.Wmf;*.Emf");
+        QStringLiteral("*.bmp;*.gif;*.jpg;*.ico;*.cur;*.Rle;*.Dib;*.Wmf;*.Emf;"
+                       "*.jpeg;*.jpe;*.jfif;*.png;*.webp;*.tif;*.tiff;*.heic;*.heif;*.hif;"
+                       "*.avif;*.jxl;*.svg;*.svgz");
     // The filter list, in order.
     [[nodiscard]] static QStringList filterItems();
 

@@ -17,6 +17,14 @@ QString checkDimensions(qint64 width, qint64 height)
     return {};
 }
 
+QString checkRaster(qint64 width, qint64 height)
+{
+    QString bad = checkDimensions(width, height);
+    if (bad.isEmpty() && width * height * 4 > kMaxRasterBytes)
+        bad = QStringLiteral("picture too large to hold (%1 x %2)").arg(width).arg(height);
+    return bad;
+}
+
 QImage allocateRaster(qint64 width, qint64 height, QImage::Format format, QString *why)
 {
     const QString bad = checkDimensions(width, height);

@@ -16,6 +16,9 @@ inline constexpr qint64 kMaxRasterBytes = qint64(1) << 30;
 // Empty when a picture of that size may be loaded; the reason otherwise.
 [[nodiscard]] QString checkDimensions(qint64 width, qint64 height);
 
+// Empty when a 32-bit raster of that size may be held; the reason otherwise.
+[[nodiscard]] QString checkRaster(qint64 width, qint64 height);
+
 // A raster of that size and format, or a null image (and why) when it is out of
 // bounds or memory is short. Nothing is allocated for a refused size.
 [[nodiscard]] QImage allocateRaster(qint64 width, qint64 height, QImage::Format format,

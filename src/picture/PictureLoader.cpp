@@ -1,12 +1,20 @@
 #include "PictureLoader.h"
 
 #include "metafile/MetafilePicture.h"
+#include "picture/AvifDecoder.h"
 #include "picture/BmpDecoder.h"
 #include "picture/GifDecoder.h"
+#include "picture/HeifDecoder.h"
 #include "picture/IconDecoder.h"
+#include "picture/JxlDecoder.h"
 #include "picture/Limits.h"
+#include "picture/PngDecoder.h"
 #include "picture/ScaledPicture.h"
 #include "picture/jpeg/JpegPicture.h"
+#include "picture/SvgDocument.h"
+#include "picture/SvgPicture.h"
+#include "picture/TiffDecoder.h"
+#include "picture/WebpReader.h"
 
 #include <QColorSpace>
 #include <QFile>
@@ -42,6 +50,52 @@ LoadResult fromDecoded(Decoded d)
     auto picture = std::make_shared<const DecodedPicture>(std::move(d.image));
     picture->prepareForPanel(ScaledPicture::panelPixelRatio());
     return {std::move(picture), {}, d.warning};
+}
+
+// An ISO media file's brands, from its leading ftyp box: the major brand and the
+// compatible ones.
+QList<QByteArrayView> isoBrands(Bytes b)
+{
+    if (!startsWith(b, "ftyp", 4))
+        return {};
+    const qint64 size = qMin<qint64>(b.u32be(0), qMin<qint64>(b.size(), 256));
+    QList<QByteArrayView> brands{b.mid(8, 4).view()};
+    for (qint64 at = 16; at + 4 <= size; at += 4)
+        brands.append(b.mid(at, 4).view());
+    return brands;
+}
+
+// HEIF files by their brands; an AVIF says so among them.
+std::optional<PictureFormat> heifFamily(Bytes b)
+{
+    const QList<QByteArrayView> brands = isoBrands(b);
+    if (brands.isEmpty())
+        return std::nullopt;
+    if (brands.contains("avif") || brands.contains("avis"))
+        return PictureFormat::Avif;
+    for (const char *brand : {"heic", "heix", "heim", "heis", "hevc", "hevx", "mif1", "msf1"})
+        if (brands.contains(brand))
+            return PictureFormat::Heif;
+    return std::nullopt;
+}
+
+LoadResult loadReduced(std::unique_ptr<const ReducedPicture::Reader> reader, const QString &why,
+                       const DrawnSize &drawnSize)
+{
+    if (!reader)
+        return {nullptr, why, {}};
+    ReducedPicture::Loaded loaded =
+        ReducedPicture::load(std::move(reader), ScaledPicture::panelPixelRatio(), drawnSize);
+    return {std::move(loaded.picture), loaded.failure, loaded.warning};
+}
+
+LoadResult loadSvg(const QByteArray &bytes)
+{
+    QString why;
+    PictureRef picture = SvgPicture::load(bytes, &why);
+    if (!picture)
+        return {nullptr, why, {}};
+    return {std::move(picture), {}, {}};
 }
 
 // Windows metafiles are drawn by their own player, which keeps the bytes and replays
@@ -86,8 +140,23 @@ std::optional<PictureFormat> PictureLoader::sniff(QByteArrayView head)
         if (count > 0 && size > 0 && offset >= 6 + 16 * count)
             return b.u16le(2) == 1 ? PictureFormat::Ico : PictureFormat::Cur;
     }
+    if (isPng(b))
+        return PictureFormat::Png;
+    if (startsWith(b, "RIFF") && startsWith(b, "WEBP", 8))
+        return PictureFormat::Webp;
+    // TIFF in either byte order, classic (42) or big (43).
+    if ((b.u16le(0) == 0x4949 && (b.u16le(2) == 42 || b.u16le(2) == 43)) ||
+        (b.u16be(0) == 0x4D4D && (b.u16be(2) == 42 || b.u16be(2) == 43)))
+        return PictureFormat::Tiff;
+    if (const std::optional<PictureFormat> heif = heifFamily(b))
+        return heif;
+    // A bare JPEG XL code stream, or one in its container.
+    if (startsWith(b, "\xFF\x0A") || (b.u32be(0) == 12 && startsWith(b, "JXL \r\n\x87\n", 4)))
+        return PictureFormat::JpegXl;
     if (looksLikePackedDib(b))
         return PictureFormat::Bmp;
+    if (isSvgFile(head))
+        return PictureFormat::Svg;
     return std::nullopt;
 }
 
@@ -144,6 +213,25 @@ LoadResult PictureLoader::decode(QByteArray bytes, const DrawnSize &drawnSize)
     case PictureFormat::Wmf:
     case PictureFormat::Emf:
         return loadMetafile(std::move(bytes));
+    case PictureFormat::Png:
+        return fromDecoded(decodePng(Bytes(bytes)));
+    case PictureFormat::Webp: {
+        QString why;
+        std::unique_ptr<const ReducedPicture::Reader> reader = WebpReader::open(bytes, &why);
+        return loadReduced(std::move(reader), why, drawnSize);
+    }
+    case PictureFormat::Tiff:
+        if (std::unique_ptr<const ReducedPicture::Reader> pyramid = TiffPyramid::open(bytes))
+            return loadReduced(std::move(pyramid), {}, drawnSize);
+        return fromDecoded(decodeTiff(Bytes(bytes)));
+    case PictureFormat::Heif:
+        return fromDecoded(decodeHeif(Bytes(bytes)));
+    case PictureFormat::Avif:
+        return fromDecoded(decodeAvif(Bytes(bytes)));
+    case PictureFormat::JpegXl:
+        return fromDecoded(decodeJxl(Bytes(bytes)));
+    case PictureFormat::Svg:
+        return loadSvg(bytes);
     }
     return {nullptr, QStringLiteral("unknown format"), {}};
 }

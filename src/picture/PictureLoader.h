@@ -7,7 +7,22 @@
 #include <QString>
 #include <optional>
 
-enum class PictureFormat { Bmp, Gif, Jpeg, Ico, Cur, Wmf, Emf };
+enum class PictureFormat {
+    Bmp,
+    Gif,
+    Jpeg,
+    Ico,
+    Cur,
+    Wmf,
+    Emf,
+    Png,
+    Webp,
+    Tiff,
+    Heif,
+    Avif,
+    JpegXl,
+    Svg
+};
 
 struct LoadResult {
     PictureRef picture;
@@ -19,7 +34,8 @@ struct LoadResult {
 // a file's name says nothing about what is in it.
 class PictureLoader {
 public:
-    // The format of a file that starts with head; 64 bytes are enough.
+    // The format of a file that starts with head: 64 bytes are enough for all but SVG,
+    // whose root element may follow kilobytes of comments.
     [[nodiscard]] static std::optional<PictureFormat> sniff(QByteArrayView head);
     // Reads the file once; the picture never goes back to it.
     // With drawnSize, a picture decoded for each size it is shown at (a JPEG) is first

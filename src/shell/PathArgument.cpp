@@ -44,7 +44,7 @@ void PathArgument::showPicture()
     // A running copy's filter may leave the picture out where a start's would not.
     if (!isListed() && c.Combo1->text() != FolderBrowser::kAllReadable)
         c.Combo1->setText(FolderBrowser::kAllReadable);
-    // A name the filter leaves out (a ".jpeg", say) gets the filter a user would have
+    // A name the filter leaves out (a ".jpg_large", say) gets the filter a user would have
     // typed to see it; the loader goes by the content, not the name.
     if (!isListed())
         c.Combo1->setText(patternMatchingName());

@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <zlib.h>
 
 using namespace testdata;
 using metafile::test::EmfBuilder;
@@ -50,6 +51,18 @@ QByteArray iconHeader(quint16 type, quint16 count, quint32 offset)
     putLe<quint16>(b, 1, 32);
     putLe<quint32>(b, 1128, offset);
     return b + QByteArray(64, '\0');
+}
+
+// A gzip stream of text, stored rather than compressed.
+QByteArray gzipped(const QByteArray &text)
+{
+    QByteArray z("\x1F\x8B\x08\0\0\0\0\0\0\xFF\x01", 11);
+    putLe<quint16>(z, text.size(), ~text.size());
+    z += text;
+    putLe<quint32>(z,
+                   crc32(0, reinterpret_cast<const Bytef *>(text.constData()), uInt(text.size())),
+                   text.size());
+    return z;
 }
 
 QByteArray standardWmf(quint16 type, quint16 version)
@@ -104,9 +117,46 @@ void TestPictureSniff::decidesByContent_data()
     QByteArray notEmf = EmfBuilder().finish();
     notEmf[41] = 'X';
     QTest::newRow("EMF record without the signature") << notEmf << none;
-    QTest::newRow("PNG") << png(QImage(4, 4, QImage::Format_RGB32)) << none;
-    QTest::newRow("TIFF") << QByteArray("II*\0\x08\0\0\0", 8) << none;
-    QTest::newRow("WebP") << QByteArray("RIFF\x20\0\0\0WEBPVP8 ", 16) << none;
+    QTest::newRow("PNG") << png(QImage(4, 4, QImage::Format_RGB32))
+                         << std::optional(PictureFormat::Png);
+    QTest::newRow("TIFF, Intel order")
+        << QByteArray("II*\0\x08\0\0\0", 8) << std::optional(PictureFormat::Tiff);
+    QTest::newRow("BigTIFF, Motorola order")
+        << QByteArray("MM\0+\0\x08\0\0", 8) << std::optional(PictureFormat::Tiff);
+    QTest::newRow("MM without the TIFF number") << QByteArray("MM\0\x2C", 4) << none;
+    QTest::newRow("WebP") << QByteArray("RIFF\x20\0\0\0WEBPVP8 ", 16)
+                          << std::optional(PictureFormat::Webp);
+    QTest::newRow("RIFF that is a wave file") << QByteArray("RIFF\x20\0\0\0WAVEfmt ", 16) << none;
+    // A leading ftyp box: the major brand, a version, then the compatible brands.
+    auto ftyp = [](const QByteArray &major, const QByteArray &compatible) {
+        QByteArray box = QByteArray("\0\0\0\0ftyp", 8) + major + QByteArray(4, '\0') + compatible;
+        box[3] = char(box.size());
+        return box;
+    };
+    QTest::newRow("HEIC from a phone")
+        << ftyp("heic", "mif1heicmiaf") << std::optional(PictureFormat::Heif);
+    QTest::newRow("HEIF by a compatible brand alone")
+        << ftyp("abcd", "mif1") << std::optional(PictureFormat::Heif);
+    QTest::newRow("AVIF") << ftyp("avif", "avifmif1miaf") << std::optional(PictureFormat::Avif);
+    QTest::newRow("AVIF among HEIF brands")
+        << ftyp("mif1", "mif1avif") << std::optional(PictureFormat::Avif);
+    QTest::newRow("MP4 video") << ftyp("isom", "isomiso2mp41") << none;
+    QTest::newRow("JPEG XL code stream")
+        << QByteArray("\xFF\x0A\xFA\x7F", 4) << std::optional(PictureFormat::JpegXl);
+    QTest::newRow("JPEG XL container") << QByteArray("\0\0\0\x0C"
+                                                     "JXL \r\n\x87\n\0\0\0\x14"
+                                                     "ftypjxl ",
+                                                     24)
+                                       << std::optional(PictureFormat::JpegXl);
+    QTest::newRow("SVG after a declaration, comments and a document type")
+        << QByteArray("\xEF\xBB\xBF<?xml version='1.0'?>\n<!-- drawn by hand -->\n"
+                      "<!DOCTYPE svg PUBLIC '-//W3C//DTD SVG 1.1//EN' 'svg11.dtd' "
+                      "[<!ENTITY ns 'x'>]>\n<svg xmlns='http://www.w3.org/2000/svg'/>")
+        << std::optional(PictureFormat::Svg);
+    QTest::newRow("SVGZ") << gzipped("<svg xmlns='http://www.w3.org/2000/svg'/>")
+                          << std::optional(PictureFormat::Svg);
+    QTest::newRow("other XML") << QByteArray("<?xml version='1.0'?><svgish/>") << none;
+    QTest::newRow("gzip of something else") << gzipped("just some words") << none;
     QTest::newRow("text") << QByteArray("just some words in a file\n") << none;
     QTest::newRow("empty") << QByteArray() << none;
 }
@@ -128,7 +178,7 @@ void TestPictureSniff::fileNamesCarryNoWeight_data()
     QTest::newRow("jpeg with no extension")
         << "picture" << jpeg(QImage(8, 8, QImage::Format_RGB32)) << true;
     QTest::newRow(".jpg that is a PNG")
-        << "photo.jpg" << png(QImage(4, 4, QImage::Format_RGB32)) << false;
+        << "photo.jpg" << png(QImage(4, 4, QImage::Format_RGB32)) << true;
     QTest::newRow(".jpg that is text") << "photo.jpg" << QByteArray("not a photo\n") << false;
     QTest::newRow(".ico that is a TGA") << "icon.ico" << tgaHeader() << false;
     QTest::newRow(".bmp that is empty") << "empty.bmp" << QByteArray() << false;

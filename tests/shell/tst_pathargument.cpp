@@ -124,15 +124,15 @@ void TestPathArgument::nameTheFilterLeavesOutGetsItsOwnFilter()
 {
     TestDesktop desktop;
     const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/Pictures"));
-    desktop.makePicture(folder + QStringLiteral("/photo.jpeg"), 40, 30, Qt::green);
+    desktop.makePicture(folder + QStringLiteral("/photo.jpg_large"), 40, 30, Qt::green);
     desktop.makePicture(folder + QStringLiteral("/scan"), 50, 20, Qt::green);
     desktop.makePicture(folder + QStringLiteral("/other.bmp"), 20, 20, Qt::blue);
 
-    Form1 &form = desktop.started(desktop.home(), folder + QStringLiteral("/photo.jpeg"));
+    Form1 &form = desktop.started(desktop.home(), folder + QStringLiteral("/photo.jpg_large"));
     const Form1Controls &c = form.controls();
-    QCOMPARE(c.Combo1->text(), QStringLiteral("*.jpeg"));
-    QCOMPARE(entriesOf(*c.File1), QStringList{"photo.jpeg"});
-    QCOMPARE(form.windowTitle(), titleFor(folder + QStringLiteral("/photo.jpeg")));
+    QCOMPARE(c.Combo1->text(), QStringLiteral("*.jpg_large"));
+    QCOMPARE(entriesOf(*c.File1), QStringList{"photo.jpg_large"});
+    QCOMPARE(form.windowTitle(), titleFor(folder + QStringLiteral("/photo.jpg_large")));
     QCOMPARE(c.Label9->text(), QStringLiteral("40 X 30"));
 
     Form1 &bare = desktop.started(desktop.home(), folder + QStringLiteral("/scan"));

@@ -1,0 +1,219 @@
+#include "HeifClaims.h"
+
+#include <QByteArray>
+#include <QList>
+#include <limits>
+
+namespace picture {
+
+namespace {
+
+// The payload of the first box of that type among the boxes of data; empty if none.
+Bytes findBox(Bytes data, quint32 type, qint64 skip = 0)
+{
+    for (qint64 at = 0; data.has(at, 8);) {
+        const qint64 size = data.u32be(at);
+        if (size < 8 || !data.has(at, size))
+            break;
+        if (data.u32be(at + 4) == type)
+            return data.mid(at + 8 + skip, size - 8 - skip);
+        at += size;
+    }
+    return {};
+}
+
+constexpr quint32 fourcc(const char (&t)[5])
+{
+    return quint32(uchar(t[0])) << 24 | quint32(uchar(t[1])) << 16 | quint32(uchar(t[2])) << 8 |
+           quint32(uchar(t[3]));
+}
+
+// Reads an SPS bit by bit, its emulation prevention bytes taken out.
+class BitReader {
+public:
+    explicit BitReader(Bytes nal)
+    {
+        int zeros = 0;
+        for (qint64 i = 0; i < nal.size(); ++i) {
+            if (zeros >= 2 && nal.u8(i) == 3) {
+                zeros = 0;
+                continue;
+            }
+            zeros = nal.u8(i) == 0 ? zeros + 1 : 0;
+            m_bytes.append(char(nal.u8(i)));
+        }
+    }
+    quint32 bits(int n)
+    {
+        quint32 value = 0;
+        for (int i = 0; i < n; ++i, ++m_at) {
+            const qint64 byte = m_at / 8;
+            const int bit =
+                byte < m_bytes.size() ? (uchar(m_bytes[byte]) >> (7 - m_at % 8)) & 1 : 0;
+            value = value << 1 | quint32(bit);
+        }
+        return value;
+    }
+    // Unsigned Exp-Golomb; anything longer than 31 bits is taken as too large.
+    quint32 ue()
+    {
+        int zeros = 0;
+        while (bits(1) == 0 && zeros < 32)
+            ++zeros;
+        return zeros >= 32 ? 0xFFFFFFFFu : (1u << zeros) - 1 + bits(zeros);
+    }
+    [[nodiscard]] bool overrun() const { return m_at > m_bytes.size() * 8; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_at = 0;
+};
+
+// The luma size an SPS gives (ITU-T H.265, 7.3.2.2), after its two-byte NAL header.
+QSize spsSize(Bytes nal)
+{
+    BitReader r(nal.mid(2));
+    r.bits(4); // sps_video_parameter_set_id
+    const int subLayers = int(r.bits(3));
+    r.bits(1);
+    r.bits(96); // the general profile, tier and level
+    bool profile[8] = {}, level[8] = {};
+    for (int i = 0; i < subLayers; ++i) {
+        profile[i] = r.bits(1);
+        level[i] = r.bits(1);
+    }
+    if (subLayers > 0)
+        r.bits(2 * (8 - subLayers));
+    for (int i = 0; i < subLayers; ++i)
+        r.bits((profile[i] ? 88 : 0) + (level[i] ? 8 : 0));
+    r.ue();          // sps_seq_parameter_set_id
+    if (r.ue() == 3) // chroma_format_idc
+        r.bits(1);
+    const quint32 width = r.ue();
+    const quint32 height = r.ue();
+    if (r.overrun())
+        return {};
+    return QSize(int(qMin<quint32>(width, 1u << 30)), int(qMin<quint32>(height, 1u << 30)));
+}
+
+// The largest SPS size of one hvcC (ISO/IEC 14496-15, 8.3.3.1).
+QSize hvccSize(Bytes hvcc)
+{
+    QSize largest;
+    qint64 at = 23;
+    const int arrays = hvcc.u8(22);
+    for (int a = 0; a < arrays && hvcc.has(at, 3); ++a) {
+        const int type = hvcc.u8(at) & 0x3F;
+        const int count = hvcc.u16be(at + 1);
+        at += 3;
+        for (int n = 0; n < count && hvcc.has(at, 2); ++n) {
+            const qint64 length = hvcc.u16be(at);
+            if (type == 33) // an SPS
+                largest = largest.expandedTo(spsSize(hvcc.mid(at + 2, length)));
+            at += 2 + length;
+        }
+    }
+    return largest;
+}
+
+// Reads the big-endian fields of a box one after the other.
+struct Fields {
+    Bytes data;
+    qint64 at = 0;
+    quint64 take(int bytes)
+    {
+        quint64 value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value = value << 8 | data.u8(at++);
+        return value;
+    }
+};
+
+// The IDs of the items of type grid, from iinf (ISO/IEC 14496-12, 8.11.6).
+QList<quint32> gridItems(Bytes iinf)
+{
+    Fields f{iinf};
+    const int version = int(f.take(1));
+    f.take(3);
+    const quint64 count = f.take(version == 0 ? 2 : 4);
+    QList<quint32> grids;
+    for (quint64 i = 0; i < count && iinf.has(f.at, 8); ++i) {
+        const qint64 size = iinf.u32be(f.at);
+        const Bytes infe = iinf.mid(f.at + 8, size - 8);
+        if (size < 8 || infe.u8(0) < 2)
+            break;
+        const int idBytes = infe.u8(0) == 2 ? 2 : 4;
+        Fields e{infe, 4};
+        const quint32 id = quint32(e.take(idBytes));
+        e.take(2); // item_protection_index
+        if (e.take(4) == fourcc("grid"))
+            grids.append(id);
+        f.at += size;
+    }
+    return grids;
+}
+
+// The output size of each grid item, wherever iloc says its descriptor lies: in the
+// file or in the meta box's idat.
+QSize largestGrid(Bytes file, Bytes meta)
+{
+    const QList<quint32> grids = gridItems(findBox(meta, fourcc("iinf")));
+    const Bytes iloc = findBox(meta, fourcc("iloc"));
+    const Bytes idat = findBox(meta, fourcc("idat"));
+    if (grids.isEmpty() || !iloc.has(0, 8))
+        return {};
+    Fields f{iloc};
+    const int version = int(f.take(1));
+    f.take(3);
+    const quint64 sizes = f.take(2);
+    const int offsetSize = int(sizes >> 12), lengthSize = int(sizes >> 8 & 15),
+              baseSize = int(sizes >> 4 & 15), indexSize = version > 0 ? int(sizes & 15) : 0;
+    const quint64 count = f.take(version < 2 ? 2 : 4);
+    QSize largest;
+    for (quint64 i = 0; i < count && iloc.has(f.at, 1); ++i) {
+        const quint32 id = quint32(f.take(version < 2 ? 2 : 4));
+        const int method = version > 0 ? int(f.take(2) & 15) : 0;
+        f.take(2); // data_reference_index
+        const quint64 base = f.take(baseSize);
+        const quint64 extents = f.take(2);
+        quint64 start = 0;
+        for (quint64 e = 0; e < extents && iloc.has(f.at, 1); ++e) {
+            f.take(indexSize);
+            const quint64 offset = f.take(offsetSize);
+            f.take(lengthSize);
+            if (e == 0)
+                start = base + offset;
+        }
+        if (!grids.contains(id) || start > quint64(std::numeric_limits<qint64>::max()))
+            continue;
+        // version, flags (bit 0: 32-bit fields), rows - 1, columns - 1, width, height
+        Fields g{(method == 1 ? idat : file).mid(qint64(start)), 1};
+        const int fieldBytes = g.take(1) & 1 ? 4 : 2;
+        g.take(2);
+        const quint64 width = g.take(fieldBytes), height = g.take(fieldBytes);
+        largest = largest.expandedTo(
+            QSize(int(qMin<quint64>(width, 1u << 30)), int(qMin<quint64>(height, 1u << 30))));
+    }
+    return largest;
+}
+
+} // namespace
+
+QSize largestClaimedSize(Bytes file)
+{
+    // meta (a full box) > iprp > ipco > hvcC, ...
+    const Bytes meta = findBox(file, fourcc("meta"), 4);
+    const Bytes ipco = findBox(findBox(meta, fourcc("iprp")), fourcc("ipco"));
+    QSize largest = largestGrid(file, meta);
+    for (qint64 at = 0; ipco.has(at, 8);) {
+        const qint64 size = ipco.u32be(at);
+        if (size < 8 || !ipco.has(at, size))
+            break;
+        if (ipco.u32be(at + 4) == fourcc("hvcC"))
+            largest = largest.expandedTo(hvccSize(ipco.mid(at + 8, size - 8)));
+        at += size;
+    }
+    return largest;
+}
+
+} // namespace picture

@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# Makes the small pictures tst_formats reads, with the formats' own encoders:
+# ImageMagick, cwebp and img2webp (webp), tiffcp and tiffset (libtiff-tools),
+# heif-enc (libheif-examples), avifenc (libavif-bin) and cjxl (libjxl-tools).
+# Most are 64 x 48 quadrants: red, green / blue, yellow. linear.icc is sRGB with a
+# linear curve: a grey of 128 in it is a grey of 188 in sRGB.
+# Run from this folder; the results are kept, so the tests need none of the tools.
+set -euo pipefail
+im=/usr/bin/convert
+py=/usr/bin/python3
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# Plain RGB or RGBA sources: heif-enc 1.15 mistakes the colours of palette PNGs.
+# No gAMA or cHRM chunks but where the test is about them.
+rgb="-define png:color-type=2 -define png:exclude-chunk=gAMA,cHRM,date,tIME"
+quadrants() { # width height fourth-colour output
+    local w=$1 h=$2 fourth=$3 out=$4 type=2
+    [[ $fourth == rgba* ]] && type=6
+    $im -size $((w / 2))x$((h / 2)) xc:red xc:lime +append \
+        \( -size $((w / 2))x$((h / 2)) xc:blue xc:"$fourth" +append \) -append +repage \
+        -define png:color-type=$type -define png:exclude-chunk=gAMA,cHRM,date,tIME "$out"
+}
+quadrants 64 48 yellow "$tmp/q.png"
+quadrants 64 48 'rgba(255,255,0,0.5)' "$tmp/qa.png"
+quadrants 128 128 yellow "$tmp/q128.png"
+$im -size 64x48 xc:black $rgb "$tmp/black.png"
+$im "$tmp/q.png" -depth 16 $rgb "$tmp/q16.png"
+$im -size 64x48 xc:'gray(128)' $rgb "$tmp/grey.png"
+
+# PNG
+cp "$tmp/q.png" png-rgb.png
+plain="-define png:exclude-chunk=gAMA,cHRM,date,tIME"
+$im "$tmp/q.png" -define png:color-type=3 $plain png-palette.png
+$im "$tmp/q.png" -colorspace Gray -depth 16 $plain png-grey16.png
+$im "$tmp/q.png" -depth 16 $rgb png-rgb16.png
+cp "$tmp/qa.png" png-alpha.png
+$im "$tmp/q.png" -interlace PNG $rgb png-interlaced.png
+$py - "$tmp/grey.png" png-rgb.png "$tmp/black.png" <<'PY'
+# Chunks ImageMagick will not write as wanted: a linear gAMA with no sRGB chunk,
+# an ICC profile, and an animation whose first frame is the default image.
+import struct, sys, zlib
+def chunks(path):
+    data = open(path, 'rb').read()[8:]
+    while data:
+        n = struct.unpack('>I', data[:4])[0]
+        yield data[4:8], data[8:8 + n]
+        data = data[12 + n:]
+def chunk(kind, body):
+    return struct.pack('>I', len(body)) + kind + body + struct.pack('>I', zlib.crc32(kind + body))
+def write(path, kinds):
+    open(path, 'wb').write(b'\x89PNG\r\n\x1a\n' + b''.join(chunk(k, b) for k, b in kinds))
+grey = [(k, b) for k, b in chunks(sys.argv[1]) if k in (b'IHDR', b'IDAT', b'IEND')]
+write('png-gamma.png', grey[:1] + [(b'gAMA', struct.pack('>I', 100000))] + grey[1:])
+icc = open('linear.icc', 'rb').read()
+write('png-icc.png', grey[:1] + [(b'iCCP', b'linear\0\0' + zlib.compress(icc))] + grey[1:])
+q = [(k, b) for k, b in chunks(sys.argv[2]) if k in (b'IHDR', b'IDAT', b'IEND')]
+black = [b for k, b in chunks(sys.argv[3]) if k == b'IDAT']
+def fctl(seq):
+    return (b'fcTL', struct.pack('>IIIIIHHBB', seq, 64, 48, 0, 0, 1, 10, 0, 0))
+write('png-animated.png', q[:1] + [(b'acTL', struct.pack('>II', 2, 0)), fctl(0)] + q[1:2] +
+      [fctl(1), (b'fdAT', struct.pack('>I', 2) + black[0])] + q[2:])
+PY
+
+# WebP
+cwebp -quiet -q 95 "$tmp/q.png" -o webp-lossy.webp
+cwebp -quiet -lossless "$tmp/q.png" -o webp-lossless.webp
+cwebp -quiet -q 95 -alpha_q 100 "$tmp/qa.png" -o webp-alpha.webp
+img2webp -q 95 "$tmp/q.png" "$tmp/black.png" -o webp-animated.webp 2>/dev/null
+quadrants 1600 1200 yellow "$tmp/large.png"
+cwebp -quiet -q 80 "$tmp/large.png" -o webp-large.webp
+
+# TIFF: the usual compressions, strips and tiles, every kind of pixel
+$im "$tmp/q.png" -type TrueColor -compress none "$tmp/q.tif"
+cp "$tmp/q.tif" tiff-none.tif
+tiffcp -c lzw "$tmp/q.tif" tiff-lzw.tif
+tiffcp -c zip "$tmp/q.tif" tiff-deflate.tif
+tiffcp -c packbits "$tmp/q.tif" tiff-packbits.tif
+tiffcp -c jpeg:r:95 -r 16 "$tmp/q.tif" tiff-jpeg.tif
+tiffcp -c lzw -t -w 16 -l 16 "$tmp/q.tif" tiff-tiled.tif
+$im "$tmp/q.png" -colorspace Gray -threshold 60% -monochrome -compress Group4 tiff-g4.tif
+$im "$tmp/q.png" -colorspace Gray -compress lzw tiff-grey.tif
+$im "$tmp/q.png" -type Palette -compress lzw tiff-palette.tif
+$im "$tmp/q.png" -colorspace CMYK -compress lzw tiff-cmyk.tif
+$im "$tmp/q16.png" -depth 16 -compress zip tiff-rgb16.tif
+$im "$tmp/q.png" "$tmp/black.png" -compress lzw tiff-pages.tif
+cp tiff-none.tif tiff-turned.tif
+tiffset -s 274 6 tiff-turned.tif
+
+# HEIF (HEVC through x265) and AVIF
+heif-enc -q 95 -p chroma=444 "$tmp/q.png" -o heic-plain.heic >/dev/null
+heif-enc -q 95 -p chroma=444 "$tmp/qa.png" -o heic-alpha.heic >/dev/null
+heif-enc -q 95 -b 10 -p chroma=444 "$tmp/q16.png" -o heic-10bit.heic >/dev/null
+avifenc -s 8 --min 0 --max 10 -y 444 "$tmp/q.png" avif-plain.avif >/dev/null
+avifenc -s 8 --min 0 --max 10 -d 10 -y 420 "$tmp/q.png" avif-10bit.avif >/dev/null
+avifenc -s 8 --min 0 --max 10 -y 444 "$tmp/qa.png" avif-alpha.avif >/dev/null
+avifenc -s 8 --min 0 --max 10 -y 444 --grid 2x2 "$tmp/q128.png" avif-grid.avif >/dev/null
+# A quarter turn anticlockwise, then left and right exchanged.
+avifenc -s 8 --min 0 --max 10 -y 444 --irot 1 --imir 1 "$tmp/q.png" avif-turned.avif >/dev/null
+avifenc -s 8 --min 0 --max 10 -y 444 --cicp 1/8/1 "$tmp/grey.png" avif-linear.avif >/dev/null
+# The same turned AV1 picture labelled as a plain HEIF, which libheif reads.
+$py - <<'PY'
+data = open('avif-turned.avif', 'rb').read()
+head = data[:32].replace(b'avif', b'mif1')
+open('heif-turned.heif', 'wb').write(head + data[32:])
+PY
+
+# JPEG XL
+cjxl "$tmp/q.png" jxl-lossless.jxl -d 0 --quiet 2>/dev/null
+cjxl "$tmp/q.png" jxl-lossy.jxl -d 0.5 --quiet 2>/dev/null
+cjxl "$tmp/qa.png" jxl-alpha.jxl -d 0 --quiet 2>/dev/null
+cjxl png-icc.png jxl-icc.jxl -d 0 --quiet 2>/dev/null
+
+# SVG
+cat >svg-drawing.svg <<'SVG'
+<?xml version="1.0" encoding="UTF-8"?>
+<!-- quadrants -->
+<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" width="64" height="48" viewBox="0 0 64 48">
+  <defs><rect id="cell" width="32" height="24"/></defs>
+  <use xlink:href="#cell" fill="#f00"/>
+  <rect x="32" width="32" height="24" fill="#0f0"/>
+  <rect y="24" width="32" height="24" fill="#00f"/>
+  <rect x="32" y="24" width="32" height="24" fill="#ff0"/>
+</svg>
+SVG
+gzip -9 -n -c svg-drawing.svg >svg-packed.svgz
+
+# Hostile files: headers claiming 100,000 x 100,000 pixels, and an SVGZ that
+# unpacks to 80 MB. (bomb-grid.heic is kept as fuzz_heif found it.)
+$py - <<'PY'
+import struct, zlib, gzip
+def patched(name, out, find, replace):
+    data = open(name, 'rb').read()
+    at = data.index(find)
+    open(out, 'wb').write(data[:at] + replace + data[at + len(find):])
+big = struct.pack('>II', 100000, 100000)
+rgb = open('png-rgb.png', 'rb').read()
+ihdr = rgb[12:29]
+body = ihdr[4:]
+body = big + body[8:]
+open('bomb.png', 'wb').write(rgb[:8] + struct.pack('>I', 13) + b'IHDR' + body +
+                              struct.pack('>I', zlib.crc32(b'IHDR' + body)) + rgb[33:])
+# An animation's canvas may claim what a frame cannot (libwebp itself refuses
+# more than 2^32 pixels).
+anim = open('webp-animated.webp', 'rb').read()
+at = anim.index(b'VP8X') + 12
+open('bomb.webp', 'wb').write(anim[:at] + (59999).to_bytes(3, 'little') * 2 + anim[at + 6:])
+ispe = struct.pack('>I', 20) + b'ispe' + b'\0\0\0\0'
+for name in ('heic-plain.heic', 'avif-plain.avif'):
+    data = open(name, 'rb').read()
+    at = data.index(b'ispe') - 4
+    out = 'bomb.' + name.split('.')[1]
+    open(out, 'wb').write(data[:at + 12] + big + data[at + 20:])
+# A JPEG XL code stream's size header, bit by bit from the lowest: no ratio,
+# both sides in the widest field, then the default metadata and nothing more.
+bits = [0]
+def put(value, count):
+    bits.extend((value >> i) & 1 for i in range(count))
+put(3, 2); put(100000 - 1, 30); put(0, 3); put(3, 2); put(100000 - 1, 30); put(1, 1)
+bits = bits + [0] * (-len(bits) % 8)
+stream = bytes(sum(bits[i + j] << j for j in range(8)) for i in range(0, len(bits), 8))
+open('bomb.jxl', 'wb').write(b'\xff\x0a' + stream + bytes(64))
+open('bomb.svgz', 'wb').write(gzip.compress(b'<svg xmlns="http://www.w3.org/2000/svg">' +
+                                            b' ' * (80 << 20) + b'</svg>', 9, mtime=0))
+PY
+$im tiff-none.tif -compress none "$tmp/bomb.tif"
+cp "$tmp/bomb.tif" bomb.tif
+tiffset -s 256 100000 bomb.tif
+tiffset -s 257 100000 bomb.tif
+
+# A pyramid: the full page and reduced copies of it, marked as such.
+# (ImageMagick writes the copies as further pages, so they are marked after.)
+quadrants 1000 750 yellow "$tmp/pyramid.png"
+$im "$tmp/pyramid.png" -compress zip "PTIF:$tmp/pyramid.tif"
+cp "$tmp/pyramid.tif" tiff-pyramid.tif
+for directory in 1 2 3 4; do tiffset -d $directory -s 254 1 tiff-pyramid.tif; done

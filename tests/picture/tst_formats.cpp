@@ -1,0 +1,343 @@
+#include "PictureTestData.h"
+#include "picture/PictureLoader.h"
+#include "picture/ReducedPicture.h"
+#include "picture/TiffDecoder.h"
+#include "picture/WebpReader.h"
+
+#include <QDir>
+#include <QTest>
+
+using namespace testdata;
+
+// The formats read through their libraries, one table of small files made by
+// formats/make.sh with the formats' own encoders.
+class TestFormats : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void everyKindIsShownUpright_data();
+    void everyKindIsShownUpright();
+    void cutShortIsRefused_data();
+    void cutShortIsRefused();
+    void claimedGiantIsRefusedFromItsHeader_data();
+    void claimedGiantIsRefusedFromItsHeader();
+    void decodedAtTheDrawnSize_data();
+    void decodedAtTheDrawnSize();
+    void pagesThatAreNotCopiesMakeNoPyramid();
+    void svgStaysCrispWhenEnlarged();
+    void svgReadsNothingOutsideItself();
+    void costlySvgIsRefused_data();
+    void costlySvgIsRefused();
+};
+
+namespace {
+
+QString pathOf(const QString &name)
+{
+    return QStringLiteral(QUORVEL_FORMATS_DIR "/") + name;
+}
+
+QByteArray bytesOf(const QString &name)
+{
+    QFile file(pathOf(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+const QRgb kRed = qRgb(255, 0, 0), kGreen = qRgb(0, 255, 0), kBlue = qRgb(0, 0, 255),
+           kYellow = qRgb(255, 255, 0), kBlack = qRgb(0, 0, 0), kWhite = qRgb(255, 255, 255);
+// Half-transparent yellow, as a premultiplied pixel holds it.
+const QRgb kHalfYellow = qRgba(128, 128, 0, 128);
+// Grey 128 in a space with a linear curve is this grey in sRGB.
+const QRgb kLinearGrey = qRgb(188, 188, 188);
+
+using Corners = QList<QRgb>; // the centres of the four quadrants, row by row
+
+bool near(QRgb a, QRgb b, int tolerance)
+{
+    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance &&
+           qAbs(qBlue(a) - qBlue(b)) <= tolerance && qAbs(qAlpha(a) - qAlpha(b)) <= tolerance;
+}
+
+} // namespace
+
+void TestFormats::everyKindIsShownUpright_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<Corners>("corners");
+    QTest::addColumn<int>("tolerance");
+
+    const QSize wide(64, 48);
+    const Corners plain{kRed, kGreen, kBlue, kYellow};
+    const Corners alpha{kRed, kGreen, kBlue, kHalfYellow};
+    const Corners grey{qRgb(54, 54, 54), qRgb(182, 182, 182), qRgb(18, 18, 18),
+                       qRgb(237, 237, 237)};
+    const Corners linear{kLinearGrey, kLinearGrey, kLinearGrey, kLinearGrey};
+    auto row = [](const char *file, QSize size, const Corners &corners, int tolerance = 2) {
+        QTest::newRow(file) << QString::fromLatin1(file) << size << corners << tolerance;
+    };
+    for (const char *file :
+         {"png-rgb.png", "png-palette.png", "png-rgb16.png", "png-interlaced.png",
+          "png-animated.png", "webp-lossless.webp", "webp-animated.webp", "tiff-none.tif",
+          "tiff-lzw.tif", "tiff-deflate.tif", "tiff-packbits.tif", "tiff-tiled.tif",
+          "tiff-palette.tif", "tiff-cmyk.tif", "tiff-rgb16.tif", "tiff-pages.tif",
+          "jxl-lossless.jxl", "svg-drawing.svg", "svg-packed.svgz"})
+        row(file, wide, plain);
+    // PNG's gamma of 2.2 is not quite sRGB's curve in the shadows.
+    for (const char *file : {"png-grey16.png", "tiff-grey.tif"})
+        row(file, wide, grey, 4);
+    row("tiff-g4.tif", wide, {kBlack, kWhite, kBlack, kWhite});
+    for (const char *file : {"png-alpha.png", "webp-alpha.webp", "jxl-alpha.jxl"})
+        row(file, wide, alpha);
+    for (const char *file : {"png-gamma.png", "png-icc.png", "avif-linear.avif", "jxl-icc.jxl"})
+        row(file, wide, linear);
+    // Lossy codings come within a few levels.
+    for (const char *file :
+         {"webp-lossy.webp", "tiff-jpeg.tif", "heic-plain.heic", "heic-10bit.heic",
+          "avif-plain.avif", "avif-10bit.avif", "jxl-lossy.jxl"})
+        row(file, wide, plain, 12);
+    for (const char *file : {"heic-alpha.heic", "avif-alpha.avif"})
+        row(file, wide, alpha, 12);
+    row("avif-grid.avif", QSize(128, 128), plain, 12);
+    // Orientation 6: a quarter turn clockwise.
+    row("tiff-turned.tif", QSize(48, 64), {kBlue, kRed, kYellow, kGreen});
+    // A quarter turn anticlockwise, then left and right exchanged.
+    row("avif-turned.avif", QSize(48, 64), {kYellow, kGreen, kBlue, kRed}, 12);
+    row("heif-turned.heif", QSize(48, 64), {kYellow, kGreen, kBlue, kRed}, 12);
+}
+
+void TestFormats::everyKindIsShownUpright()
+{
+    QFETCH(QString, file);
+    QFETCH(QSize, size);
+    QFETCH(Corners, corners);
+    QFETCH(int, tolerance);
+
+    const LoadResult result = PictureLoader::loadFile(pathOf(file));
+    QVERIFY2(result.picture, qPrintable(result.failure));
+    QCOMPARE(result.picture->naturalSize(), size);
+    // Drawn at natural size, as the panel shows it, and copied as the clipboard does.
+    const QImage drawn = paint(*result.picture, size, QRectF(QPointF(0, 0), QSizeF(size)));
+    const QImage copy =
+        result.picture->toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QCOMPARE(copy.size(), size);
+    const int w = size.width(), h = size.height();
+    const QPoint centres[] = {
+        {w / 4, h / 4}, {w * 3 / 4, h / 4}, {w / 4, h * 3 / 4}, {w * 3 / 4, h * 3 / 4}};
+    for (int i = 0; i < 4; ++i) {
+        for (const QImage &image : {drawn, copy}) {
+            const QRgb got = image.pixel(centres[i]);
+            QVERIFY2(near(got, corners[i], tolerance),
+                     qPrintable(QStringLiteral("quadrant %1: %2, not %3")
+                                    .arg(i)
+                                    .arg(got, 8, 16, QLatin1Char('0'))
+                                    .arg(corners[i], 8, 16, QLatin1Char('0'))));
+        }
+    }
+}
+
+void TestFormats::cutShortIsRefused_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("thirds"); // how much of the file is kept
+    const QStringList names = QDir(pathOf({})).entryList(QDir::Files);
+    for (const QString &name : names) {
+        if (name.startsWith(QLatin1String("bomb")) || name.endsWith(QLatin1String(".sh")) ||
+            name.endsWith(QLatin1String(".icc")))
+            continue;
+        QTest::addRow("%s, a third", qPrintable(name)) << name << 1;
+        // A file of several pages whose first is whole shows that page, rightly; so
+        // does a pyramid that lost only its smallest copies.
+        if (name != QLatin1String("tiff-pages.tif") && name != QLatin1String("tiff-pyramid.tif"))
+            QTest::addRow("%s, two thirds", qPrintable(name)) << name << 2;
+    }
+}
+
+void TestFormats::cutShortIsRefused()
+{
+    QFETCH(QString, file);
+    QFETCH(int, thirds);
+    const QByteArray bytes = bytesOf(file);
+    const LoadResult whole = PictureLoader::loadBytes(bytes);
+    QVERIFY2(whole.picture, qPrintable(whole.failure));
+    const LoadResult cut = PictureLoader::loadBytes(bytes.left(bytes.size() * thirds / 3));
+    QVERIFY(!cut.picture);
+    QVERIFY(!cut.failure.isEmpty());
+}
+
+void TestFormats::claimedGiantIsRefusedFromItsHeader_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("reason");
+    const QString large = QStringLiteral("too large");
+    for (const char *file : {"bomb.png", "bomb.webp", "bomb.tif", "bomb.jxl"})
+        QTest::newRow(file) << QString::fromLatin1(file) << large;
+    // libheif and libavif refuse these sizes themselves, as they parse the boxes.
+    QTest::newRow("bomb.heic") << QStringLiteral("bomb.heic") << QStringLiteral("exceeds");
+    QTest::newRow("bomb.avif") << QStringLiteral("bomb.avif") << QStringLiteral("unreadable");
+    // A grid of one 64 x 64 tile that claims 34181 x 34096 pixels, as fuzz_heif found
+    // it: libheif would set aside and fill the whole.
+    QTest::newRow("bomb-grid.heic")
+        << QStringLiteral("bomb-grid.heic") << QStringLiteral("too large for its picture");
+    // 80 MB of spaces in 80 KB.
+    QTest::newRow("bomb.svgz") << QStringLiteral("bomb.svgz") << QStringLiteral("more than");
+}
+
+void TestFormats::claimedGiantIsRefusedFromItsHeader()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, reason);
+    const QByteArray bytes = bytesOf(file);
+    QVERIFY(!bytes.isEmpty());
+    LoadResult result;
+    QVERIFY(cheap([&] { result = PictureLoader::loadBytes(bytes); }, 1000));
+    QVERIFY(!result.picture);
+    QVERIFY2(result.failure.contains(reason), qPrintable(result.failure));
+}
+
+void TestFormats::decodedAtTheDrawnSize_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QSize>("natural");
+    QTest::addColumn<QSize>("first");   // decoded at load, for the panel
+    QTest::addColumn<QSize>("later");   // drawn after a closer look
+    QTest::addColumn<QSize>("decoded"); // decoded for it
+    const std::optional<QSize> fit = picture::ScaledPicture::panelFitSize(QSize(1600, 1200), 1.0);
+    // libwebp decodes straight to any size.
+    QTest::newRow("WebP") << QStringLiteral("webp-large.webp") << QSize(1600, 1200)
+                          << fit.value_or(QSize()) << QSize(1440, 1080) << QSize(1440, 1080);
+    // A pyramid's smallest copy that covers the size.
+    QTest::newRow("TIFF pyramid") << QStringLiteral("tiff-pyramid.tif") << QSize(1000, 750)
+                                  << QSize(500, 375) << QSize(240, 180) << QSize(250, 187);
+}
+
+void TestFormats::decodedAtTheDrawnSize()
+{
+    QFETCH(QString, file);
+    QFETCH(QSize, natural);
+    QFETCH(QSize, first);
+    QFETCH(QSize, later);
+    QFETCH(QSize, decoded);
+    QByteArray bytes = bytesOf(file);
+    std::unique_ptr<const picture::ReducedPicture::Reader> reader;
+    QString why;
+    if (file.endsWith(QLatin1String(".webp")))
+        reader = picture::WebpReader::open(bytes, &why);
+    else
+        reader = picture::TiffPyramid::open(bytes);
+    QVERIFY2(reader, qPrintable(why));
+    const picture::ScaledPicture::PlainPixels plain;
+    const auto loaded = picture::ReducedPicture::load(std::move(reader), 1.0);
+    QVERIFY2(loaded.picture, qPrintable(loaded.failure));
+    const picture::ReducedPicture &reduced = *loaded.picture;
+    QCOMPARE(reduced.naturalSize(), natural);
+    // Fitted into the panel at load, with no full-size raster on the way.
+    QCOMPARE(reduced.stats().decodes, 1);
+    QCOMPARE(reduced.stats().lastDecoded, first);
+    // Zoomed in: the whole picture, once.
+    const QImage zoomed = paint(reduced, QSize(100, 100), QRectF(QPointF(-1, -1), natural * 2));
+    QVERIFY(near(zoomed.pixel(10, 10), kRed, 12));
+    QCOMPARE(reduced.stats().lastDecoded, natural);
+    // Back to a smaller size: decoded for it, not scaled from the whole.
+    const QImage shown = paint(reduced, later, QRectF(QPointF(0, 0), QSizeF(later)));
+    QVERIFY(near(shown.pixel(later.width() - 5, later.height() - 5), kYellow, 12));
+    QCOMPARE(reduced.stats().lastDecoded, decoded);
+    QCOMPARE(reduced.stats().decodes, 3);
+}
+
+void TestFormats::pagesThatAreNotCopiesMakeNoPyramid()
+{
+    // A document's second page is another picture, not a smaller copy of the first.
+    QVERIFY(!picture::TiffPyramid::open(bytesOf(QStringLiteral("tiff-pages.tif"))));
+}
+
+void TestFormats::svgStaysCrispWhenEnlarged()
+{
+    const LoadResult result = PictureLoader::loadFile(pathOf(QStringLiteral("svg-drawing.svg")));
+    QVERIFY2(result.picture, qPrintable(result.failure));
+    // Ten times its size: where red meets green (x = 320), each side keeps its colour.
+    const QImage shown = paint(*result.picture, QSize(640, 480), QRectF(0, 0, 640, 480));
+    QCOMPARE(shown.pixel(318, 100), kRed);
+    QCOMPARE(shown.pixel(321, 100), kGreen);
+    // Zoomed far in through a clip, only what is seen is drawn.
+    QImage far;
+    QVERIFY(cheap(
+        [&] { far = paint(*result.picture, QSize(100, 100), QRectF(-31950, -50, 64000, 48000)); },
+        2000, 32 * 1024));
+    QCOMPARE(far.pixel(10, 50), kRed);
+    QCOMPARE(far.pixel(90, 50), kGreen);
+}
+
+void TestFormats::svgReadsNothingOutsideItself()
+{
+    // A green picture beside the drawing, which names it by path and by URL, and an
+    // embedded SVG that names it in turn.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QImage green(8, 8, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    const QString beside = dir.filePath(QStringLiteral("beside.png"));
+    QVERIFY(green.save(beside));
+    const QByteArray inner = "<svg xmlns='http://www.w3.org/2000/svg' "
+                             "xmlns:xlink='http://www.w3.org/1999/xlink' width='8' height='8'>"
+                             "<image width='8' height='8' xlink:href='" +
+                             beside.toUtf8() + "'/></svg>";
+    const QByteArray svg =
+        "<?xml-stylesheet href='style.css' type='text/css'?>"
+        "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+        "width='24' height='8'><rect width='24' height='8' fill='red'/>"
+        "<image width='8' height='8' xlink:href='" +
+        beside.toUtf8() +
+        "'/>"
+        "<image x='8' width='8' height='8' href='file://" +
+        beside.toUtf8() +
+        "'/>"
+        "<image x='16' width='8' height='8' xlink:href='data:image/png;base64," +
+        inner.toBase64() + "'/></svg>";
+    QFile file(dir.filePath(QStringLiteral("drawing.svg")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(svg);
+    file.close();
+    const LoadResult result = PictureLoader::loadFile(file.fileName());
+    QVERIFY2(result.picture, qPrintable(result.failure));
+    const QImage shown = result.picture->toImage();
+    for (const int x : {4, 12, 20})
+        QCOMPARE(shown.pixel(x, 4), kRed);
+}
+
+void TestFormats::costlySvgIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("svg");
+    const QByteArray open = "<svg xmlns='http://www.w3.org/2000/svg' "
+                            "xmlns:xlink='http://www.w3.org/1999/xlink' width='10' height='10'>";
+    QByteArray laughs = "<!DOCTYPE svg [<!ENTITY a0 'lol'>";
+    for (int i = 1; i < 10; ++i)
+        laughs += QByteArray("<!ENTITY a%1 '").replace("%1", QByteArray::number(i)) +
+                  QByteArray("&a%1;").replace("%1", QByteArray::number(i - 1)).repeated(10) + "'>";
+    QTest::newRow("entities expanding a billion times")
+        << laughs + "]>" + open + "<text>&a9;</text></svg>";
+    QByteArray uses = open + "<g id='u0'><rect width='1' height='1'/></g>";
+    for (int i = 1; i < 12; ++i)
+        uses += "<g id='u" + QByteArray::number(i) + "'>" +
+                ("<use xlink:href='#u" + QByteArray::number(i - 1) + "'/>").repeated(10) + "</g>";
+    QTest::newRow("uses drawing 10^11 rectangles") << uses + "</svg>";
+    QTest::newRow("a use that draws itself")
+        << open + "<g id='loop'><use xlink:href='#loop'/></g></svg>";
+    QTest::newRow("nested 100,000 deep") << open + QByteArray("<g>").repeated(100000) +
+                                                QByteArray("</g>").repeated(100000) + "</svg>";
+    QTest::newRow("not well formed") << open + "<rect></svg>";
+    QTest::newRow("claiming 100,000 x 100,000")
+        << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='100000' height='100000'/>");
+}
+
+void TestFormats::costlySvgIsRefused()
+{
+    QFETCH(QByteArray, svg);
+    LoadResult result;
+    QVERIFY(cheap([&] { result = PictureLoader::loadBytes(svg); }, 2000, 64 * 1024));
+    QVERIFY(!result.picture);
+    QVERIFY(!result.failure.isEmpty());
+}
+
+QTEST_MAIN(TestFormats)
+#include "tst_formats.moc"
