@@ -28,14 +28,15 @@ constexpr quint32 fourcc(const char (&t)[5])
            quint32(uchar(t[3]));
 }
 
-// Reads an SPS bit by bit, its emulation prevention bytes taken out.
+// Reads a parameter set bit by bit; an HEVC one with its emulation prevention bytes
+// taken out.
 class BitReader {
 public:
-    explicit BitReader(Bytes nal)
+    explicit BitReader(Bytes nal, bool hevc = true)
     {
         int zeros = 0;
         for (qint64 i = 0; i < nal.size(); ++i) {
-            if (zeros >= 2 && nal.u8(i) == 3) {
+            if (hevc && zeros >= 2 && nal.u8(i) == 3) {
                 zeros = 0;
                 continue;
             }
@@ -56,6 +57,14 @@ public:
     }
     // Unsigned Exp-Golomb; anything longer than 31 bits is taken as too large.
     quint32 ue()
+    {
+        int zeros = 0;
+        while (bits(1) == 0 && zeros < 32)
+            ++zeros;
+        return zeros >= 32 ? 0xFFFFFFFFu : (1u << zeros) - 1 + bits(zeros);
+    }
+    // AV1's variable-length code (AV1 4.10.3); anything longer than 31 bits is too large.
+    quint32 uvlc()
     {
         int zeros = 0;
         while (bits(1) == 0 && zeros < 32)
@@ -116,6 +125,75 @@ QSize hvccSize(Bytes hvcc)
     return largest;
 }
 
+// The largest frame an AV1 sequence header allows (AV1 5.5), after its OBU header.
+QSize av1SequenceSize(Bytes header)
+{
+    BitReader r(header, false);
+    r.bits(3);       // seq_profile
+    r.bits(1);       // still_picture
+    if (r.bits(1)) { // reduced_still_picture_header
+        r.bits(5);
+    } else {
+        bool decoderModel = false;
+        int delayBits = 0;
+        if (r.bits(1)) {        // timing_info_present_flag
+            r.bits(32 + 32);    // the display tick and time scale
+            if (r.bits(1))      // equal_picture_interval
+                (void)r.uvlc(); // num_ticks_per_picture_minus_1
+            decoderModel = r.bits(1);
+            if (decoderModel) {
+                delayBits = int(r.bits(5)) + 1;
+                r.bits(32 + 5 + 5);
+            }
+        }
+        const bool displayDelay = r.bits(1);
+        const int points = int(r.bits(5)) + 1;
+        for (int i = 0; i < points; ++i) {
+            r.bits(12);        // operating_point_idc
+            if (r.bits(5) > 7) // seq_level_idx
+                r.bits(1);     // seq_tier
+            if (decoderModel && r.bits(1))
+                r.bits(2 * delayBits + 1);
+            if (displayDelay && r.bits(1))
+                r.bits(4);
+        }
+    }
+    const int widthBits = int(r.bits(4)) + 1;
+    const int heightBits = int(r.bits(4)) + 1;
+    const quint32 width = r.bits(widthBits) + 1;
+    const quint32 height = r.bits(heightBits) + 1;
+    if (r.overrun())
+        return {};
+    return QSize(int(qMin<quint32>(width, 1u << 30)), int(qMin<quint32>(height, 1u << 30)));
+}
+
+// The largest frame the sequence headers among these OBUs allow (AV1 5.3).
+QSize av1Size(Bytes obus)
+{
+    QSize largest;
+    for (qint64 at = 0, seen = 0; obus.has(at, 1) && seen < 8; ++seen) {
+        const int header = obus.u8(at);
+        const int type = header >> 3 & 15;
+        qint64 next = at + 1 + (header & 4 ? 1 : 0);
+        qint64 size = obus.size() - next;
+        if (header & 2) { // obu_has_size_field: a LEB128 length
+            size = 0;
+            for (int i = 0; i < 8 && obus.has(next, 1); ++i) {
+                const int byte = obus.u8(next++);
+                size |= qint64(byte & 0x7F) << (7 * i);
+                if (!(byte & 0x80))
+                    break;
+            }
+        }
+        if (type == 1) // OBU_SEQUENCE_HEADER
+            largest = largest.expandedTo(av1SequenceSize(obus.mid(next, size)));
+        if (size < 0 || size > obus.size() - next)
+            break;
+        at = next + size;
+    }
+    return largest;
+}
+
 // Reads the big-endian fields of a box one after the other.
 struct Fields {
     Bytes data;
@@ -129,8 +207,8 @@ struct Fields {
     }
 };
 
-// The IDs of the items of type grid, from iinf (ISO/IEC 14496-12, 8.11.6).
-QList<quint32> gridItems(Bytes iinf)
+// The IDs of the items of that type, from iinf (ISO/IEC 14496-12, 8.11.6).
+QList<quint32> itemsOfType(Bytes iinf, quint32 type)
 {
     Fields f{iinf};
     const int version = int(f.take(1));
@@ -146,21 +224,34 @@ QList<quint32> gridItems(Bytes iinf)
         Fields e{infe, 4};
         const quint32 id = quint32(e.take(idBytes));
         e.take(2); // item_protection_index
-        if (e.take(4) == fourcc("grid"))
+        if (e.take(4) == type)
             grids.append(id);
         f.at += size;
     }
     return grids;
 }
 
-// The output size of each grid item, wherever iloc says its descriptor lies: in the
-// file or in the meta box's idat.
-QSize largestGrid(Bytes file, Bytes meta)
+// The output size of each grid item's descriptor (ISO/IEC 23008-12, 6.6.2.3).
+QSize gridSize(Bytes descriptor)
 {
-    const QList<quint32> grids = gridItems(findBox(meta, fourcc("iinf")));
+    // version, flags (bit 0: 32-bit fields), rows - 1, columns - 1, width, height
+    Fields g{descriptor, 1};
+    const int fieldBytes = g.take(1) & 1 ? 4 : 2;
+    g.take(2);
+    const quint64 width = g.take(fieldBytes), height = g.take(fieldBytes);
+    return QSize(int(qMin<quint64>(width, 1u << 30)), int(qMin<quint64>(height, 1u << 30)));
+}
+
+// The largest picture a grid item's descriptor or an AV1 item's own sequence header
+// claims, wherever iloc says their data lies: in the file or in the meta box's idat.
+QSize largestItem(Bytes file, Bytes meta)
+{
+    const Bytes iinf = findBox(meta, fourcc("iinf"));
+    const QList<quint32> grids = itemsOfType(iinf, fourcc("grid"));
+    const QList<quint32> av1 = itemsOfType(iinf, fourcc("av01"));
     const Bytes iloc = findBox(meta, fourcc("iloc"));
     const Bytes idat = findBox(meta, fourcc("idat"));
-    if (grids.isEmpty() || !iloc.has(0, 8))
+    if ((grids.isEmpty() && av1.isEmpty()) || !iloc.has(0, 8))
         return {};
     Fields f{iloc};
     const int version = int(f.take(1));
@@ -184,15 +275,13 @@ QSize largestGrid(Bytes file, Bytes meta)
             if (e == 0)
                 start = base + offset;
         }
-        if (!grids.contains(id) || start > quint64(std::numeric_limits<qint64>::max()))
+        if (start > quint64(std::numeric_limits<qint64>::max()))
             continue;
-        // version, flags (bit 0: 32-bit fields), rows - 1, columns - 1, width, height
-        Fields g{(method == 1 ? idat : file).mid(qint64(start)), 1};
-        const int fieldBytes = g.take(1) & 1 ? 4 : 2;
-        g.take(2);
-        const quint64 width = g.take(fieldBytes), height = g.take(fieldBytes);
-        largest = largest.expandedTo(
-            QSize(int(qMin<quint64>(width, 1u << 30)), int(qMin<quint64>(height, 1u << 30))));
+        const Bytes data = (method == 1 ? idat : file).mid(qint64(start));
+        if (grids.contains(id))
+            largest = largest.expandedTo(gridSize(data));
+        else if (av1.contains(id))
+            largest = largest.expandedTo(av1Size(data));
     }
     return largest;
 }
@@ -204,13 +293,15 @@ QSize largestClaimedSize(Bytes file)
     // meta (a full box) > iprp > ipco > hvcC, ...
     const Bytes meta = findBox(file, fourcc("meta"), 4);
     const Bytes ipco = findBox(findBox(meta, fourcc("iprp")), fourcc("ipco"));
-    QSize largest = largestGrid(file, meta);
+    QSize largest = largestItem(file, meta);
     for (qint64 at = 0; ipco.has(at, 8);) {
         const qint64 size = ipco.u32be(at);
         if (size < 8 || !ipco.has(at, size))
             break;
         if (ipco.u32be(at + 4) == fourcc("hvcC"))
             largest = largest.expandedTo(hvccSize(ipco.mid(at + 8, size - 8)));
+        else if (ipco.u32be(at + 4) == fourcc("av1C")) // its configOBUs follow 4 bytes
+            largest = largest.expandedTo(av1Size(ipco.mid(at + 12, size - 12)));
         at += size;
     }
     return largest;

@@ -179,6 +179,10 @@ void TestFormats::claimedGiantIsRefusedFromItsHeader_data()
     // it: libheif would set aside and fill the whole.
     QTest::newRow("bomb-grid.heic")
         << QStringLiteral("bomb-grid.heic") << QStringLiteral("too large for its picture");
+    // An AV1 picture of 8192 x 16 in a plain HEIF that says it holds 64 x 48: libheif
+    // would decode whatever size the AV1 sequence header allows.
+    QTest::newRow("bomb-av1.heif")
+        << QStringLiteral("bomb-av1.heif") << QStringLiteral("too large for its picture");
     // 80 MB of spaces in 80 KB.
     QTest::newRow("bomb.svgz") << QStringLiteral("bomb.svgz") << QStringLiteral("more than");
 }

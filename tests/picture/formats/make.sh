@@ -174,3 +174,25 @@ quadrants 1000 750 yellow "$tmp/pyramid.png"
 $im "$tmp/pyramid.png" -compress zip "PTIF:$tmp/pyramid.tif"
 cp "$tmp/pyramid.tif" tiff-pyramid.tif
 for directory in 1 2 3 4; do tiffset -d $directory -s 254 1 tiff-pyramid.tif; done
+
+# An AV1 picture of 8192 x 16 in a plain HEIF whose container says 64 x 48.
+$py - "$tmp/wide.png" <<'PY'
+import struct, sys, zlib
+w, h = 8192, 16
+def chunk(kind, data):
+    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+raw = b''.join(b'\0' + b'\xff\0\0' * w for _ in range(h))
+open(sys.argv[1], 'wb').write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, 8, 2, 0, 0, 0)) +
+                             chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b''))
+PY
+avifenc -s 10 --min 40 --max 50 "$tmp/wide.png" "$tmp/wide.avif" >/dev/null
+$py - "$tmp/wide.avif" <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+at = data.index(b'ispe')
+data[at + 8:at + 16] = struct.pack('>II', 64, 48)
+ftyp = data.index(b'ftyp') - 4
+size = struct.unpack('>I', data[ftyp:ftyp + 4])[0]
+data[ftyp:ftyp + size] = bytes(data[ftyp:ftyp + size]).replace(b'avif', b'mif1').replace(b'avis', b'mif1')
+open('bomb-av1.heif', 'wb').write(data)
+PY
