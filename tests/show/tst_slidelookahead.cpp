@@ -88,7 +88,8 @@ void TestSlideLookAhead::handsOutOnlyTheFileItRead()
         desktop.makePicture(desktop.home() + QStringLiteral("/a.bmp"), 30, 20, Qt::red);
     const QString b =
         desktop.makePicture(desktop.home() + QStringLiteral("/b.bmp"), 8, 8, Qt::blue);
-    SlideLookAhead lookAhead(desktop.pictures, desktop.files);
+    PictureCache cache(desktop.decodePool, desktop.pictures, desktop.files);
+    SlideLookAhead lookAhead(cache, desktop.pictures, desktop.files);
     lookAhead.prepare({a});
     QVERIFY(!lookAhead.take(b));
     const PictureRef picture = waitFor(lookAhead, a);
@@ -115,7 +116,8 @@ void TestSlideLookAhead::dropsWhatChangedOrWentAway()
     TestDesktop desktop;
     const QString a =
         desktop.makePicture(desktop.home() + QStringLiteral("/a.bmp"), 30, 20, Qt::red);
-    SlideLookAhead lookAhead(desktop.pictures, desktop.files);
+    PictureCache cache(desktop.decodePool, desktop.pictures, desktop.files);
+    SlideLookAhead lookAhead(cache, desktop.pictures, desktop.files);
     lookAhead.prepare({a});
     QTRY_VERIFY(!lookAhead.isReading());
     desktop.makePicture(a, 60, 50, Qt::red); // rewritten meanwhile: longer
@@ -136,13 +138,14 @@ void TestSlideLookAhead::fitsForTheScreenAndCanBeSwitchedOff()
     TestDesktop desktop;
     const QString wide =
         desktop.makePicture(desktop.home() + QStringLiteral("/wide.bmp"), 2000, 500, Qt::red);
-    SlideLookAhead lookAhead(desktop.pictures, desktop.files);
+    PictureCache cache(desktop.decodePool, desktop.pictures, desktop.files);
+    SlideLookAhead lookAhead(cache, desktop.pictures, desktop.files);
     lookAhead.prepare({wide}, QSize(1000, 800));
     const PictureRef fitted = waitFor(lookAhead, wide);
     QVERIFY(fitted);
     QCOMPARE(fitted->naturalSize(), QSize(2000, 500));
 
-    lookAhead.setEnabled(false);
+    cache.setEnabled(false);
     lookAhead.prepare({wide});
     QVERIFY(!lookAhead.isReading());
     QVERIFY(!lookAhead.take(wide));
@@ -158,7 +161,8 @@ void TestSlideLookAhead::aSlideReadAheadIsNotReadAgain()
         desktop.makePicture(desktop.home() + QStringLiteral("/good.bmp"), 30, 20, Qt::red);
     const QString other =
         desktop.makePicture(desktop.home() + QStringLiteral("/other.bmp"), 8, 8, Qt::blue);
-    SlideLookAhead lookAhead(gated, desktop.files);
+    PictureCache cache(desktop.decodePool, gated, desktop.files);
+    SlideLookAhead lookAhead(cache, gated, desktop.files);
     lookAhead.prepare({bad, good}, QSize(640, 480));
     QTRY_VERIFY(!lookAhead.isReading());
 
