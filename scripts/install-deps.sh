@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config clang-format
-    qt6-base-dev qt6-base-dev-tools libgl-dev libglib2.0-dev libjpeg-dev libfontconfig-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libglib2.0-dev libjpeg-dev
     fonts-dejavu-core fonts-liberation fonts-urw-base35
     xvfb openbox xdotool x11-utils xclip trash-cli trayer
     imagemagick dbus-x11 shared-mime-info

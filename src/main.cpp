@@ -1,7 +1,6 @@
 #include "browse/FilePictures.h"
 #include "browse/PictureCache.h"
 #include "shell/CommandLine.h"
-#include "shell/FontWarmUp.h"
 #include "shell/Form1.h"
 #include "shell/RealDesktop.h"
 #include "tray/TrayIcon.h"
@@ -61,7 +60,6 @@ int main(int argc, char *argv[])
     const QString named = listedPath(commandLine.path);
     if (!named.isEmpty() && !anotherRuns)
         pictureCache.hurry(named);
-    const FontWarmUp fonts;
 
     // The toolkit sees only the program's name: every argument is the viewer's own.
     int toolkitArgc = 1;
