@@ -69,8 +69,7 @@ int playInThisProcess(const QString &mode, bool lookAhead, const QString &folder
     const bool fullScreen = mode == QLatin1String("full");
     IntervalTimer &timer = fullScreen ? *c.Timer2 : *c.Timer1;
     window.speed().choose(Speed::Fastest, timer);
-    window.windowShow().lookAhead().setEnabled(lookAhead);
-    window.fullScreenShow().lookAhead().setEnabled(lookAhead);
+    desktop.services().pictureCache.setEnabled(lookAhead);
     const int interval = window.speed().currentInterval();
 
     QElapsedTimer clock;

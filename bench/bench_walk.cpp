@@ -96,7 +96,7 @@ public:
           m_window(m_desktop.services(), folder), c(m_window.controls())
     {
         (void)m_window.Form_Load();
-        m_window.loading().lookAhead().setEnabled(lookAhead);
+        m_desktop.services().pictureCache.setEnabled(lookAhead);
         m_window.show();
         QApplication::processEvents();
         m_canvas = QImage(c.Picture5->size(), QImage::Format_ARGB32_Premultiplied);
@@ -322,7 +322,7 @@ int main(int argc, char *argv[])
     std::printf("Walk of %d pictures, Auto-Fit: key press to picture painted (ms), "
                 "key release to the last picture (ms), peak memory growth (MB); "
                 "look-ahead budget %lld MB\n\n",
-                kPictures, PictureLookAhead::kDefaultBudget >> 20);
+                kPictures, PictureCache::kDefaultBudget >> 20);
     std::printf("%-22s %7s %7s %7s %10s %4s %10s %8s   per kind median/p95\n", "walk", "median",
                 "p95", "max", "shown", "late", "release", "peak MB");
     for (const char *config : {"look-ahead", "no look-ahead", "naive"}) {

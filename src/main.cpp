@@ -1,8 +1,7 @@
 #include "browse/FilePictures.h"
+#include "browse/PictureCache.h"
 #include "picture/jpeg/JpegPicture.h"
 #include "shell/CommandLine.h"
-#include "shell/EarlyPicture.h"
-#include "shell/FontWarmUp.h"
 #include "shell/Form1.h"
 #include "shell/RealDesktop.h"
 #include "tray/TrayIcon.h"
@@ -10,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <cstdio>
 
@@ -22,6 +22,14 @@ QStringList argumentsOf(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         arguments.append(QFile::decodeName(argv[i]));
     return arguments;
+}
+
+// The path the file list will give the file named on the command line: its folder,
+// cleaned, and its name. Empty when it names no file.
+QString listedPath(const QString &path)
+{
+    const QFileInfo info(path);
+    return path.isEmpty() || !info.isFile() ? QString() : QDir::cleanPath(info.absoluteFilePath());
 }
 
 } // namespace
@@ -40,17 +48,22 @@ int main(int argc, char *argv[])
         return refused ? 2 : 0;
     }
 
-    // The picture is read now, on a thread of its own, while the toolkit and the window
-    // are being built: the panel is shown in plain pixels on most screens, and a picture
-    // drawn at another ratio makes its raster when first drawn. Qt takes the first
-    // thread that touches it for its main one, so this one touches it first.
+    // The picture is decoded now, on the decode pool, while the toolkit and the window
+    // are being built; the start-up's click picks it up, or shows it once decoded. The
+    // panel is shown in plain pixels on most screens, and a picture drawn at another
+    // ratio makes its raster when first drawn. Qt takes the first thread that touches
+    // it for its main one, so this one touches it first.
     (void)QThread::currentThread();
-    // A copy that finds another running only hands its path over: it reads nothing.
     RunningApplication application;
     const bool anotherRuns = application.isAnotherInstanceRunning();
-    FilePictures files;
-    EarlyPicture early(files, anotherRuns ? QString() : commandLine.path);
-    const FontWarmUp fonts;
+    FilePictures pictures;
+    LocalFileSystem files;
+    DecodePool decodePool;
+    PictureCache pictureCache(decodePool, pictures, files);
+    // A copy that finds another running only hands its path over: it reads nothing.
+    const QString named = listedPath(commandLine.path);
+    if (!named.isEmpty() && !anotherRuns)
+        pictureCache.hurry(named);
 
     // The toolkit sees only the program's name: every argument is the viewer's own.
     int toolkitArgc = 1;
@@ -62,14 +75,21 @@ int main(int argc, char *argv[])
     // closed while the window is hidden in the tray must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     const QString startFolder = RealDesktop::startFolder();
-    const RealDesktop desktop(startFolder, {.application = &application, .pictures = &early});
+    const RealDesktop desktop(startFolder, {.files = &files,
+                                            .application = &application,
+                                            .pictures = &pictures,
+                                            .decodePool = &decodePool,
+                                            .pictureCache = &pictureCache});
     Form1 window(desktop.services(), startFolder);
-    const bool started = window.Form_Load(commandLine.path);
-    early.release();
-    if (!started)
-        return 0;
-    // A start in the tray shows only the icon.
-    if (!window.trayIcon().isInTray())
-        window.show();
-    return QApplication::exec();
+    int result = 0;
+    if (window.Form_Load(commandLine.path)) {
+        // A start in the tray shows only the icon.
+        if (!window.trayIcon().isInTray())
+            window.show();
+        result = QApplication::exec();
+    }
+    // The decodes end before the toolkit does: a picture drawn on a worker may still
+    // ask it for fonts.
+    decodePool.stop();
+    return result;
 }

@@ -15,19 +15,17 @@
 #include <QGuiApplication>
 
 PictureLoading::PictureLoading(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services),
-      m_lookAhead(services.pictures, services.files), m_keys(new HeldKeyWatch(*c.File1))
+    : m_hub(hub), c(hub.controls()), m_services(services), m_cache(services.pictureCache),
+      m_keys(new HeldKeyWatch(*c.File1))
 {
-    // Both are owned here (the watch by the list, but told through this object), so
-    // neither calls back after this object is gone.
-    QObject::connect(&m_lookAhead, &PictureLookAhead::finished, &m_lookAhead,
+    QObject::connect(&m_cache, &PictureCache::finished, &m_receiver,
                      [this](const QString &path) { pictureDecoded(path); });
-    QObject::connect(m_keys, &HeldKeyWatch::released, &m_lookAhead, [this] { keyReleased(); });
-    QObject::connect(&m_lookAhead, &PictureLookAhead::settled, &m_lookAhead,
+    QObject::connect(m_keys, &HeldKeyWatch::released, &m_receiver, [this] { keyReleased(); });
+    QObject::connect(&m_cache, &PictureCache::settled, &m_receiver,
                      [this] { prepareFullScreen(); });
     m_looking.setSingleShot(true);
     m_looking.setInterval(kLookingMs);
-    QObject::connect(&m_looking, &QTimer::timeout, &m_lookAhead, [this] { prepareFullScreen(); });
+    QObject::connect(&m_looking, &QTimer::timeout, &m_receiver, [this] { prepareFullScreen(); });
 }
 
 QString PictureLoading::selectedPath() const
@@ -50,14 +48,18 @@ void PictureLoading::File1_Click()
 
 bool PictureLoading::waitsForPicture(const QString &path)
 {
-    if (path.isEmpty() || !m_lookAhead.isEnabled() || !m_keys->isHandlingKey())
+    if (path.isEmpty() || !m_cache.isEnabled())
         return false;
-    const PictureLookAhead::State state = m_lookAhead.find(path).state;
+    const PictureCache::Found found = m_cache.find(path);
+    // A click waits only for a picture decoded as the one wanted now: the one named
+    // on the command line, decoded while the window was built.
+    if (!m_keys->isHandlingKey())
+        return found.state == PictureCache::State::Reading && found.hurried;
     // A held key moves on without waiting for a picture that is not ready.
     if (m_keys->isRepeating())
-        return state != PictureLookAhead::State::Ready;
+        return found.state != PictureCache::State::Ready;
     // A large picture being decoded ahead already comes sooner from there.
-    return state == PictureLookAhead::State::Reading &&
+    return found.state == PictureCache::State::Reading &&
            m_services.files.fileLength(path).value_or(0) >= kLargeFile;
 }
 
@@ -102,29 +104,29 @@ bool PictureLoading::showSelectedFile(const QString &path)
     c.Label8->setText(dateText(*modified));
     m_hub.setCaption(c.Label2->text() + path);
     c.Label3->setText(path);
-    m_lookAhead.keepShown(path, picture);
+    m_cache.keepShown(path, picture);
     lookAround(path);
     m_shownPath = path;
     m_shown = picture;
     m_looking.start();
     // A press of the mouse may be the first of the double-click that opens the
     // full-screen view: its raster is started at once, not once the user stays.
-    if (QGuiApplication::mouseButtons() != Qt::NoButton && m_lookAhead.isEnabled())
+    if (QGuiApplication::mouseButtons() != Qt::NoButton && m_cache.isEnabled())
         m_hub.fullScreen().pictureShown(path, picture);
     return true;
 }
 
 PictureRef PictureLoading::pictureFor(const QString &path)
 {
-    const PictureLookAhead::Found found = m_lookAhead.find(path);
+    const PictureCache::Found found = m_cache.find(path);
     switch (found.state) {
-    case PictureLookAhead::State::Ready:
+    case PictureCache::State::Ready:
         return found.picture;
-    case PictureLookAhead::State::Failed:
+    case PictureCache::State::Failed:
         // The same file, unchanged since it failed: it fails again.
         return nullptr;
-    case PictureLookAhead::State::Unknown:
-    case PictureLookAhead::State::Reading:
+    case PictureCache::State::Unknown:
+    case PictureCache::State::Reading:
         break;
     }
     return m_services.pictures.load(path);
@@ -151,12 +153,12 @@ void PictureLoading::await(const QString &path, bool alone)
     m_lastRow = c.File1->currentRow();
     if (!alone) {
         // First in line, so that no budget lets it go before it has been shown.
-        m_lookAhead.hurry(path);
+        m_cache.hurry(path);
         return;
     }
     const ShownSize size = shownSize();
-    m_lookAhead.want({path}, {[size](const Picture &picture) { size.prepare(picture); }, {}},
-                     size.key(), 1);
+    m_cache.want({path}, {[size](const Picture &picture) { size.prepare(picture); }, {}},
+                 size.key(), 1);
 }
 
 void PictureLoading::pictureDecoded(QString path)
@@ -164,7 +166,7 @@ void PictureLoading::pictureDecoded(QString path)
     if (path != m_awaited || path != selectedPath())
         return;
     // A file that failed is reported once the user stops on it, not while passing by.
-    if (m_lookAhead.find(path).state != PictureLookAhead::State::Ready && m_keys->isRepeating())
+    if (m_cache.find(path).state != PictureCache::State::Ready && m_keys->isRepeating())
         return;
     m_awaited.clear();
     show(path);
@@ -179,16 +181,16 @@ void PictureLoading::keyReleased()
         return;
     }
     const QString path = m_awaited; // a copy: showing it clears m_awaited
-    switch (m_lookAhead.find(path).state) {
-    case PictureLookAhead::State::Ready:
-    case PictureLookAhead::State::Failed:
+    switch (m_cache.find(path).state) {
+    case PictureCache::State::Ready:
+    case PictureCache::State::Failed:
         pictureDecoded(path);
         break;
-    case PictureLookAhead::State::Reading:
+    case PictureCache::State::Reading:
         break;
-    case PictureLookAhead::State::Unknown:
+    case PictureCache::State::Unknown:
         // Whatever decode is still under way belongs to a file passed by.
-        m_lookAhead.hurry(path);
+        m_cache.hurry(path);
         break;
     }
 }
@@ -206,8 +208,8 @@ void PictureLoading::lookAround(const QString &path)
         }
     }
     const ShownSize size = shownSize();
-    m_lookAhead.want(wanted, {[size](const Picture &picture) { size.prepare(picture); }, {}},
-                     size.key());
+    m_cache.want(wanted, {[size](const Picture &picture) { size.prepare(picture); }, {}},
+                 size.key());
 }
 
 void PictureLoading::prepareFullScreen()
@@ -215,7 +217,7 @@ void PictureLoading::prepareFullScreen()
     // Once the user stays on the picture and its neighbours are decoded, which a walk
     // needs sooner; only for the picture still shown.
     const PictureRef shown = m_shown.lock();
-    if (!m_lookAhead.isEnabled() || m_looking.isActive() || m_lookAhead.decodesUnderWay() > 0 ||
+    if (!m_cache.isEnabled() || m_looking.isActive() || m_cache.decodesUnderWay() > 0 ||
         !m_awaited.isEmpty() || !shown || c.Image1->picture() != shown)
         return;
     m_hub.fullScreen().pictureShown(m_shownPath, shown);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PictureLookAhead.h"
+#include "PictureCache.h"
 
 #include <QString>
 #include <QTimer>
@@ -16,7 +16,9 @@ struct Services;
 // browser starts over. The neighbours of the shown file are decoded ahead, so that a
 // step to one of them finds its picture ready. While a key is held down the list
 // moves on without waiting for pictures: each step shows its file's information at
-// once and its picture when that is decoded, if the step is still the current one.
+// once and its picture when that is decoded, if the step is still the current one;
+// so does the start-up's click on the picture named on the command line, decoded
+// while the window was built.
 class PictureLoading {
 public:
     static inline const QString kNotSupported = QStringLiteral(
@@ -34,7 +36,6 @@ public:
 
     void File1_Click();
 
-    [[nodiscard]] PictureLookAhead &lookAhead() { return m_lookAhead; }
     // The file whose picture a step is still waiting for, or empty.
     [[nodiscard]] QString awaited() const { return m_awaited; }
 
@@ -57,11 +58,13 @@ private:
     Form1 &m_hub;
     Form1Controls &c;
     const Services &m_services;
-    PictureLookAhead m_lookAhead;
+    PictureCache &m_cache;
     HeldKeyWatch *m_keys;
     QString m_awaited;
     QString m_shownPath;
     std::weak_ptr<const Picture> m_shown;
     QTimer m_looking;
+    // Receives the cache's and the keys' news; gone with this object.
+    QObject m_receiver;
     int m_lastRow = -1;
 };

@@ -2,6 +2,23 @@
 
 #include <QPainter>
 
+qint64 Picture::heldBytes() const
+{
+    const QSize natural = naturalSize();
+    return qint64(natural.width()) * natural.height() * 4;
+}
+
+QImage Picture::rasterAt(QSize deviceSize) const
+{
+    QImage raster(deviceSize, QImage::Format_ARGB32_Premultiplied);
+    if (raster.isNull())
+        return {};
+    raster.fill(Qt::transparent);
+    QPainter painter(&raster);
+    draw(painter, QRectF(QPointF(0, 0), QSizeF(deviceSize)));
+    return raster;
+}
+
 RasterPicture::RasterPicture(QImage image) : m_image(std::move(image)) {}
 
 PictureRef RasterPicture::fromImage(const QImage &image)

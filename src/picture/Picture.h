@@ -27,6 +27,24 @@ public:
 
     // The picture at its natural size, for the clipboard and for saving.
     [[nodiscard]] virtual QImage toImage() const = 0;
+
+    // What it holds in memory: its rasters, and the file's bytes where it decodes
+    // from them. By default, one raster at natural size.
+    [[nodiscard]] virtual qint64 heldBytes() const;
+
+    // Whether a draw covering that many device pixels finds its raster made, so that
+    // it costs no decode. A picture drawn straight from what it holds always does.
+    [[nodiscard]] virtual bool hasRasterFor(QSize /*deviceSize*/) const { return true; }
+    // Makes that raster. Safe on any thread: a worker makes it while the picture is
+    // shown from its coarse raster, and a draw never waits for that decode.
+    virtual void prepare(QSize /*deviceSize*/) const {}
+    // What to show at once while the raster for the size shown is made: the one made
+    // when the picture was loaded. Null when it has none to offer.
+    [[nodiscard]] virtual QImage coarseRaster() const { return {}; }
+    // A raster of exactly deviceSize, made afresh and not kept, so that drawing the
+    // picture elsewhere (over a whole screen) leaves the rasters it is shown from as
+    // they are. Safe on any thread.
+    [[nodiscard]] virtual QImage rasterAt(QSize deviceSize) const;
 };
 
 using PictureRef = std::shared_ptr<const Picture>;
@@ -70,6 +88,7 @@ public:
     [[nodiscard]] QSize naturalSize() const override { return m_image.size(); }
     void draw(QPainter &painter, const QRectF &target) const override;
     [[nodiscard]] QImage toImage() const override { return m_image; }
+    [[nodiscard]] qint64 heldBytes() const override { return m_image.sizeInBytes(); }
 
 private:
     QImage m_image;

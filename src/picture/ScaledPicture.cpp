@@ -83,6 +83,14 @@ void ScaledPicture::prepare(QSize deviceSize) const
         (void)naturalRaster();
 }
 
+QImage ScaledPicture::rasterAt(QSize deviceSize) const
+{
+    const QImage natural = naturalRaster();
+    if (natural.isNull() || natural.size() == deviceSize)
+        return natural;
+    return natural.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 namespace {
 
 void drawSmoothed(QPainter &painter, const QRectF &target, const QImage &raster,
@@ -165,6 +173,12 @@ QImage DecodedPicture::shrunkRaster(QSize deviceSize) const
     QMutexLocker lock(&m_lock);
     m_shrunk = shrunk;
     return shrunk;
+}
+
+qint64 DecodedPicture::heldBytes() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_image.sizeInBytes() + m_shrunk.sizeInBytes();
 }
 
 bool DecodedPicture::hasShrunkRaster(QSize deviceSize) const

@@ -38,17 +38,13 @@ public:
     // Makes ready the raster that the panel's first paint in Auto-Fit will ask for.
     void prepareForPanel(qreal devicePixelRatio) const;
 
-    // The raster a draw covering that many device pixels uses, and whether it is
-    // made already, so that the draw costs no decode.
+    // Whether a draw covering that many device pixels uses the shrunk raster rather
+    // than the natural-size one.
     [[nodiscard]] static bool showsShrunk(QSize deviceSize, QSize natural);
-    [[nodiscard]] bool hasRasterFor(QSize deviceSize) const;
-    // Makes that raster. Safe on any thread: the fine raster can be made on a worker
-    // while the coarse one is shown, and a draw on the user-interface thread never
-    // waits for the decode.
-    void prepare(QSize deviceSize) const;
-    // What to show at once while the raster for the size shown is made: the one made
-    // when the picture was loaded. Null when the picture has none to offer.
-    [[nodiscard]] virtual QImage coarseRaster() const { return {}; }
+    [[nodiscard]] bool hasRasterFor(QSize deviceSize) const override;
+    void prepare(QSize deviceSize) const override;
+    // Scaled from the natural-size raster.
+    [[nodiscard]] QImage rasterAt(QSize deviceSize) const override;
 
 protected:
     // A raster of exactly deviceSize, smaller than natural in both directions.
@@ -67,6 +63,7 @@ public:
 
     [[nodiscard]] QSize naturalSize() const override { return m_image.size(); }
     [[nodiscard]] QImage toImage() const override { return m_image; }
+    [[nodiscard]] qint64 heldBytes() const override;
 
 protected:
     [[nodiscard]] QImage shrunkRaster(QSize deviceSize) const override;

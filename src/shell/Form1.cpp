@@ -54,6 +54,7 @@ Form1::Form1(const Services &services, const QString &startFolder, QWidget *pare
     setCentralWidget(client);
     m_controls = buildForm1Controls(*client, *this, services, startFolder);
     m_controls.menus = buildMainMenu(*menuBar(), *this);
+    m_controls.Picture5->setDecodePool(services.decodePool);
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 
     m_fitter = std::make_unique<PanelFitter>(m_controls);

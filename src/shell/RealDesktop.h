@@ -3,6 +3,8 @@
 #include "Registry.h"
 #include "Services.h"
 #include "browse/FilePictures.h"
+#include "browse/PictureCache.h"
+#include "shell/platform/DecodePool.h"
 #include "shell/platform/DesktopServices.h"
 #include "shell/platform/FileSystem.h"
 #include "shell/platform/MessageBoxes.h"
@@ -12,13 +14,16 @@
 // The desktop's own services, as the program runs with them. The benchmarks run the
 // same, except that they may bring their own file system, messages and application
 // (one that never finds another copy running and never quits), and the program its
-// pictures (one that has read the picture named on the command line ahead) and its
-// application (asked about another copy before the toolkit starts).
+// pictures, its application (asked about another copy before the toolkit starts) and
+// its decode pool and picture cache (which have started on the picture named on the
+// command line; a cache handed in decodes on the pool handed in with it).
 struct DesktopReplacements {
     FileSystem *files = nullptr;
     MessageBoxes *messages = nullptr;
     ApplicationServices *application = nullptr;
     PictureSource *pictures = nullptr;
+    DecodePool *decodePool = nullptr;
+    PictureCache *pictureCache = nullptr;
 };
 
 class RealDesktop {
@@ -44,5 +49,8 @@ private:
     DesktopShell m_shell;
     SystemTray m_tray;
     RunningApplication m_application;
+    // Made only when none are handed in.
+    std::unique_ptr<DecodePool> m_decodePool;
+    std::unique_ptr<PictureCache> m_pictureCache;
     Services m_services;
 };

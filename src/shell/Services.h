@@ -2,8 +2,10 @@
 
 class ApplicationServices;
 class Clipboard;
+class DecodePool;
 class FileSystem;
 class MessageBoxes;
+class PictureCache;
 class PictureSource;
 class Registry;
 class Screen;
@@ -26,4 +28,8 @@ struct Services {
     Shell &shell;
     Tray &tray;
     ApplicationServices &application;
+    // Every picture decoded off the user-interface thread is decoded here, and the
+    // ones decoded ahead are kept in the cache.
+    DecodePool &decodePool;
+    PictureCache &pictureCache;
 };

@@ -12,6 +12,7 @@
 #include "shell/Services.h"
 #include "shell/platform/DesktopServices.h"
 #include "shell/platform/FileSystem.h"
+#include "shell/platform/PictureBox.h"
 #include "shell/platform/PictureSource.h"
 
 #include <QLabel>
@@ -20,7 +21,7 @@
 FullScreenSlideShow::FullScreenSlideShow(Form1 &hub, const Services &services,
                                          SlideCounters &slides)
     : m_hub(hub), c(hub.controls()), m_services(services), m_slides(slides),
-      m_lookAhead(services.pictures, services.files)
+      m_lookAhead(services.pictureCache, services.pictures, services.files)
 {
 }
 
@@ -61,6 +62,7 @@ void FullScreenSlideShow::fullscreen_Click()
     prepareNextSlide();
 
     m_show = new Form6();
+    m_show->Picture1->setDecodePool(m_services.decodePool);
     QObject::connect(m_show, &Form6::pauseRequested, m_show, [this] { pause(); });
     QObject::connect(m_show, &Form6::closedByUser, m_show, [this] {
         if (m_state != State::Idle)

@@ -6,10 +6,11 @@
 #include "shell/Form1.h"
 #include "shell/Services.h"
 #include "shell/platform/DesktopServices.h"
+#include "shell/platform/PictureBox.h"
 
 FullScreenView::FullScreenView(Form1 &hub, const Services &services)
     : m_hub(hub), c(hub.controls()), m_services(services),
-      m_ahead(services.pictures, services.files)
+      m_ahead(services.decodePool, services.files)
 {
 }
 
@@ -31,6 +32,7 @@ void FullScreenView::File1_DblClick()
     const QRect screen = m_services.screen.geometryNear(&m_hub);
     if (!m_form) {
         m_form = new Form8();
+        m_form->Picture1->setDecodePool(m_services.decodePool);
         QObject::connect(m_form, &Form8::unloadRequested, m_form, [this] { unload(); });
     }
     m_form->cover(screen);

@@ -2,11 +2,9 @@
 
 #include "ScreenFit.h"
 #include "picture/ScaledPicture.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/PictureSource.h"
+#include "shell/platform/DecodePool.h"
 
 #include <QPainter>
-#include <QPromise>
 
 namespace {
 
@@ -43,31 +41,19 @@ private:
 
 } // namespace
 
-ScreenAhead::ScreenAhead(PictureSource &pictures, const FileSystem &files)
-    : m_pictures(pictures), m_files(files)
+ScreenAhead::ScreenAhead(DecodePool &pool, const FileSystem &files) : m_pool(pool), m_files(files)
 {
-    m_pool.setMaxThreadCount(1);
 }
 
 ScreenAhead::~ScreenAhead()
 {
     clear();
-    m_pool.waitForDone();
-}
-
-std::optional<ScreenAhead::FileStamp> ScreenAhead::stampOf(const QString &path) const
-{
-    const std::optional<qint64> length = m_files.fileLength(path);
-    const std::optional<QDateTime> modified = m_files.lastModified(path);
-    if (!length || !modified)
-        return std::nullopt;
-    return FileStamp{*length, *modified};
 }
 
 void ScreenAhead::prepare(const QString &path, const PictureRef &shown, QSize area,
                           qreal pixelRatio)
 {
-    if (shown && m_shown.lock() == shown && m_path == path && m_raster.isValid())
+    if (shown && m_shown.lock() == shown && m_path == path && m_raster)
         return;
     clear();
     if (!shown)
@@ -76,7 +62,7 @@ void ScreenAhead::prepare(const QString &path, const PictureRef &shown, QSize ar
     const ScreenFit fit = fitIntoScreenArea(
         {static_cast<float>(natural.width()), static_cast<float>(natural.height())},
         static_cast<float>(area.width()), static_cast<float>(area.height()));
-    const std::optional<FileStamp> stamp = stampOf(path);
+    const std::optional<FileStamp> stamp = m_files.stampOf(path);
     if (!fit.stretched || !stamp)
         return;
     const QSize device(qMax(1, qRound(fit.size.width * pixelRatio)),
@@ -84,74 +70,60 @@ void ScreenAhead::prepare(const QString &path, const PictureRef &shown, QSize ar
     m_path = path;
     m_stamp = *stamp;
     m_shown = shown;
-    auto promise = std::make_shared<QPromise<QImage>>();
-    m_raster = promise->future();
-    promise->start();
-    const int generation = ++*m_generation;
-    // A picture held whole in memory is scaled from there, as it would scale itself;
-    // any other is read afresh.
-    QImage whole;
-    if (dynamic_cast<const picture::DecodedPicture *>(shown.get()))
-        whole = shown->toImage();
-    m_pool.start([promise, pictures = &m_pictures, path, device, natural, whole, generation,
-                  current = m_generation] {
-        if (*current == generation && !whole.isNull()) {
-            promise->addResult(
-                whole.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-        } else if (*current == generation) {
-            // Decoded for the screen at once, not first for the panel.
-            const PictureRef fresh =
-                pictures->load(path, nullptr, [device](QSize) { return device; });
-            // The same picture still: a file rewritten meanwhile gives nothing.
-            if (fresh && fresh->naturalSize() == natural && *current == generation) {
-                QImage raster(device, QImage::Format_ARGB32_Premultiplied);
-                raster.fill(Qt::transparent);
-                QPainter painter(&raster);
-                fresh->draw(painter, QRectF(QPointF(0, 0), QSizeF(device)));
-                painter.end();
-                promise->addResult(std::move(raster));
+    auto raster = std::make_shared<Raster>();
+    m_raster = raster;
+    raster->job = m_pool.start(
+        DecodePool::Priority::Ahead, this,
+        [raster, shown, device] { raster->image = shown->rasterAt(device); },
+        [raster] {
+            raster->made = true;
+            // Also when cleared meanwhile: a view waiting with a stand-in then shows
+            // the picture itself.
+            for (const auto &[context, ready] : raster->whenMade) {
+                if (context)
+                    ready();
             }
-        }
-        promise->finish();
-    });
+            raster->whenMade.clear();
+        });
+}
+
+bool ScreenAhead::isCurrent(const PictureRef &shown) const
+{
+    return shown && m_raster && m_shown.lock() == shown &&
+           m_files.stampOf(m_path) == std::optional<FileStamp>(m_stamp);
 }
 
 bool ScreenAhead::isReadyFor(const PictureRef &shown) const
 {
-    return shown && m_shown.lock() == shown && m_raster.isValid() && m_raster.isFinished() &&
-           m_raster.resultCount() > 0 && stampOf(m_path) == std::optional<FileStamp>(m_stamp);
+    return isCurrent(shown) && m_raster->made && !m_raster->image.isNull();
 }
 
 bool ScreenAhead::standsInFor(const PictureRef &shown) const
 {
-    const auto *scaled = dynamic_cast<const picture::ScaledPicture *>(shown.get());
-    return scaled && m_shown.lock() == shown && m_raster.isValid() && !m_raster.isFinished() &&
-           stampOf(m_path) == std::optional<FileStamp>(m_stamp) && !scaled->coarseRaster().isNull();
+    return isCurrent(shown) && !m_raster->made && !shown->coarseRaster().isNull();
 }
 
 void ScreenAhead::whenMade(QObject *context, std::function<void()> ready)
 {
-    if (m_raster.isValid())
-        (void)m_raster.then(context,
-                            [ready = std::move(ready)](const QFuture<QImage> &) { ready(); });
+    if (m_raster && !m_raster->made)
+        m_raster->whenMade.emplace_back(context, std::move(ready));
 }
 
 PictureRef ScreenAhead::pictureFor(const PictureRef &shown) const
 {
-    if (standsInFor(shown)) {
-        const auto &scaled = dynamic_cast<const picture::ScaledPicture &>(*shown);
-        return std::make_shared<const PreparedPicture>(shown, scaled.coarseRaster(), true);
-    }
+    if (standsInFor(shown))
+        return std::make_shared<const PreparedPicture>(shown, shown->coarseRaster(), true);
     if (!isReadyFor(shown))
         return shown;
-    return std::make_shared<const PreparedPicture>(shown, m_raster.result());
+    return std::make_shared<const PreparedPicture>(shown, m_raster->image);
 }
 
 void ScreenAhead::clear()
 {
     // A raster under way is left to finish on its own; its result is never used.
-    ++*m_generation;
-    m_raster = {};
+    if (m_raster)
+        m_pool.cancel(m_raster->job);
+    m_raster.reset();
     m_path.clear();
     m_shown.reset();
 }

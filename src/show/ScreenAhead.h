@@ -1,27 +1,25 @@
 #pragma once
 
 #include "picture/Picture.h"
+#include "shell/platform/FileSystem.h"
 
-#include <QDateTime>
-#include <QFuture>
+#include <QObject>
+#include <QPointer>
 #include <QSize>
 #include <QString>
-#include <QThreadPool>
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <optional>
+#include <vector>
 
-class FileSystem;
-class PictureSource;
+class DecodePool;
 
 // While a picture is on the panel, makes the raster the full-screen view will draw
-// it from, on a thread of its own. It reads the file afresh rather than drawing the
-// shown picture, whose rasters the panel's own painting needs without waiting.
-class ScreenAhead {
+// it from, on the decode pool, after anything wanted sooner. The picture makes it
+// afresh, leaving the rasters the panel draws from as they are.
+class ScreenAhead : public QObject {
 public:
-    ScreenAhead(PictureSource &pictures, const FileSystem &files);
-    ~ScreenAhead();
+    ScreenAhead(DecodePool &pool, const FileSystem &files);
+    ~ScreenAhead() override;
 
     // Starts on the raster of path's picture (shown on the panel as shown) fitted
     // into a screen area of that size; a picture that fits needs none. Asked again
@@ -40,20 +38,19 @@ public:
     void clear();
 
 private:
-    struct FileStamp {
-        qint64 length = -1;
-        QDateTime modified;
-        bool operator==(const FileStamp &) const = default;
+    // One raster under way; written on the worker, read here once its decode is done.
+    struct Raster {
+        QImage image;
+        bool made = false;
+        quint64 job = 0;
+        std::vector<std::pair<QPointer<QObject>, std::function<void()>>> whenMade;
     };
-    [[nodiscard]] std::optional<FileStamp> stampOf(const QString &path) const;
+    [[nodiscard]] bool isCurrent(const PictureRef &shown) const;
 
-    PictureSource &m_pictures;
+    DecodePool &m_pool;
     const FileSystem &m_files;
     QString m_path;
     FileStamp m_stamp;
     std::weak_ptr<const Picture> m_shown;
-    QFuture<QImage> m_raster;
-    std::shared_ptr<std::atomic<int>> m_generation = std::make_shared<std::atomic<int>>(0);
-    // Declared last: its destruction waits for the worker, which uses the members above.
-    QThreadPool m_pool;
+    std::shared_ptr<Raster> m_raster;
 };

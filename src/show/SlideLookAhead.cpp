@@ -24,10 +24,11 @@ DrawnSize fittedInto(QSize area)
 
 } // namespace
 
-SlideLookAhead::SlideLookAhead(PictureSource &pictures, const FileSystem &files)
-    : m_source(pictures), m_files(files), m_pictures(pictures, files)
+SlideLookAhead::SlideLookAhead(PictureCache &cache, PictureSource &pictures,
+                               const FileSystem &files)
+    : m_cache(cache), m_source(pictures), m_files(files)
 {
-    QObject::connect(&m_pictures, &PictureLookAhead::finished, &m_pictures,
+    QObject::connect(&m_cache, &PictureCache::finished, &m_receiver,
                      [this](const QString &path) { readEnded(path); });
 }
 
@@ -36,7 +37,7 @@ bool SlideLookAhead::showWhenRead(const QString &path, std::function<void()> sho
     m_awaited.clear();
     m_showAwaited = {};
     m_awaitedRead = false;
-    if (m_pictures.find(path).state != PictureLookAhead::State::Reading ||
+    if (m_cache.find(path).state != PictureCache::State::Reading ||
         m_files.fileLength(path).value_or(0) < kLargeSlide)
         return false;
     m_awaited = path;
@@ -107,12 +108,13 @@ void SlideLookAhead::clear()
     m_showAwaited = {};
     m_awaitedRead = false;
     m_paused = false;
-    m_pictures.clear();
+    // The picture the browser shows stays kept.
+    m_cache.want({});
 }
 
 void SlideLookAhead::prepare(const QStringList &paths, std::optional<QSize> fitInto)
 {
-    PictureLookAhead::Preparation fitted;
+    PictureCache::Preparation fitted;
     if (fitInto) {
         const DrawnSize fittedSize = fittedInto(*fitInto);
         // Drawing once at the fitted size, onto a single pixel, leaves that raster in
@@ -128,23 +130,23 @@ void SlideLookAhead::prepare(const QStringList &paths, std::optional<QSize> fitI
     QStringList wanted = paths;
     if (!m_awaited.isEmpty())
         wanted.prepend(m_awaited); // want() drops a second mention
-    m_pictures.want(wanted, std::move(fitted), fitInto ? 1 : 0);
+    m_cache.want(wanted, std::move(fitted), fitInto ? 1 : 0);
 }
 
 PictureRef SlideLookAhead::take(const QString &path)
 {
-    return m_pictures.take(path);
+    return m_cache.take(path);
 }
 
 PictureRef SlideLookAhead::slide(const QString &path, std::optional<QSize> fitInto)
 {
-    switch (m_pictures.find(path).state) {
-    case PictureLookAhead::State::Ready:
-        return m_pictures.take(path);
-    case PictureLookAhead::State::Failed:
+    switch (m_cache.find(path).state) {
+    case PictureCache::State::Ready:
+        return m_cache.take(path);
+    case PictureCache::State::Failed:
         return nullptr;
-    case PictureLookAhead::State::Reading:
-    case PictureLookAhead::State::Unknown:
+    case PictureCache::State::Reading:
+    case PictureCache::State::Unknown:
         break;
     }
     return m_source.load(path, nullptr, fitInto ? fittedInto(*fitInto) : DrawnSize());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "browse/PictureLookAhead.h"
+#include "browse/PictureCache.h"
 
 #include <QSize>
 #include <QString>
@@ -13,10 +13,10 @@ class FileSystem;
 struct SlideCounters;
 class PictureSource;
 
-// Decodes the slide a show will need next off the user-interface thread, so that the
-// tick only swaps it in. A result is handed out only for the same file, unchanged
-// since it was read; anything else is dropped and the tick loads the file itself.
-// Two slides are decoded ahead, at once, besides one a tick is still waiting for.
+// Has the picture cache decode the slides a show will need next, so that the tick
+// only swaps one in. A result is handed out only for the same file, unchanged since
+// it was read; anything else is dropped and the tick loads the file itself. Two
+// slides are decoded ahead, at once, besides one a tick is still waiting for.
 class SlideLookAhead {
 public:
     // One slide ahead leaves a photo that takes longer than an interval to decode
@@ -28,7 +28,7 @@ public:
     // twice (a 24-megapixel photo is several times that).
     static constexpr qint64 kLargeSlide = qint64(1) << 20;
 
-    SlideLookAhead(PictureSource &pictures, const FileSystem &files);
+    SlideLookAhead(PictureCache &cache, PictureSource &pictures, const FileSystem &files);
 
     // Starts reading paths, the first first; with a screen size, also makes ready the
     // raster of each picture fitted into that size. Whatever else was read ahead is
@@ -42,9 +42,9 @@ public:
     [[nodiscard]] PictureRef slide(const QString &path,
                                    std::optional<QSize> fitInto = std::nullopt);
     // Whether a slide is still being read.
-    [[nodiscard]] bool isReading() const { return m_pictures.isReading(); }
+    [[nodiscard]] bool isReading() const { return m_cache.isReading(); }
     // Decodes still running, a dropped one included.
-    [[nodiscard]] int decodesUnderWay() const { return m_pictures.decodesUnderWay(); }
+    [[nodiscard]] int decodesUnderWay() const { return m_cache.decodesUnderWay(); }
     // When path is a large file still being read, show runs once that read ends
     // (whatever its outcome) and true is returned: a tick that comes before its slide
     // is decoded shows it then, rather than reading the file a second time beside the
@@ -74,17 +74,15 @@ public:
     // unpaused.
     void clear();
 
-    // Off for measuring what it saves; every tick then loads its own slide.
-    void setEnabled(bool enabled) { m_pictures.setEnabled(enabled); }
-    [[nodiscard]] bool isEnabled() const { return m_pictures.isEnabled(); }
-
 private:
     void readEnded(const QString &path);
     void showAwaited();
 
+    PictureCache &m_cache;
     PictureSource &m_source;
     const FileSystem &m_files;
-    PictureLookAhead m_pictures;
+    // Receives the cache's news; gone with this object.
+    QObject m_receiver;
     QString m_awaited;
     std::function<void()> m_showAwaited;
     bool m_awaitedRead = false;

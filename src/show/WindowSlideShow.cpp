@@ -12,7 +12,7 @@
 
 WindowSlideShow::WindowSlideShow(Form1 &hub, const Services &services, SlideCounters &slides)
     : m_hub(hub), c(hub.controls()), m_services(services), m_slides(slides),
-      m_lookAhead(services.pictures, services.files)
+      m_lookAhead(services.pictureCache, services.pictures, services.files)
 {
 }
 

@@ -53,15 +53,17 @@ private Q_SLOTS:
     void aHeldKeyShowsPicturesInOrderAndEndsOnTheLast();
     void aHeldKeyWaitsForNoDecodeOfAFilePassedBy();
     void aStepToALargePictureBeingReadAheadWaitsForThatDecode();
+    void theStartUpPictureIsDecodedAheadAndNeverWaitedFor_data();
+    void theStartUpPictureIsDecodedAheadAndNeverWaitedFor();
 
 private:
     Form1Controls &start();
-    PictureLookAhead &ahead() { return m_form->loading().lookAhead(); }
+    PictureCache &ahead() { return *m_desktop->pictureCache; }
     [[nodiscard]] QString pathOf(int index) const
     {
         return m_folder + QStringLiteral("/p%1.bmp").arg(index);
     }
-    void waitUntilIdle(PictureLookAhead &lookAhead)
+    void waitUntilIdle(PictureCache &lookAhead)
     {
         QTRY_VERIFY_WITH_TIMEOUT(lookAhead.decodesUnderWay() == 0 && !lookAhead.isReading(), 10000);
     }
@@ -104,8 +106,8 @@ void TestLookAhead::neighboursAreReadAheadAndShownAsAClickWouldShowThem()
     c.File1->setCurrentRow(2);
     QCOMPARE(shownColour(c), kColours.at(2));
     for (const int neighbour : {0, 1, 3, 4})
-        QTRY_COMPARE(ahead().find(pathOf(neighbour)).state, PictureLookAhead::State::Ready);
-    QCOMPARE(ahead().find(pathOf(5)).state, PictureLookAhead::State::Unknown);
+        QTRY_COMPARE(ahead().find(pathOf(neighbour)).state, PictureCache::State::Ready);
+    QCOMPARE(ahead().find(pathOf(5)).state, PictureCache::State::Unknown);
 
     const PictureRef ready = ahead().find(pathOf(3)).picture;
     c.File1->setCurrentRow(3);
@@ -115,13 +117,13 @@ void TestLookAhead::neighboursAreReadAheadAndShownAsAClickWouldShowThem()
     QCOMPARE(c.Label2->window()->windowTitle(), titleFor(pathOf(3)));
     QVERIFY(m_desktop->messages.shown.isEmpty());
     // Moving on brings the next one in.
-    QTRY_COMPARE(ahead().find(pathOf(5)).state, PictureLookAhead::State::Ready);
+    QTRY_COMPARE(ahead().find(pathOf(5)).state, PictureCache::State::Ready);
 
     // Switched off, every step reads its own file and nothing is kept.
     ahead().setEnabled(false);
     c.File1->setCurrentRow(4);
     QCOMPARE(shownColour(c), kColours.at(4));
-    QCOMPARE(ahead().find(pathOf(5)).state, PictureLookAhead::State::Unknown);
+    QCOMPARE(ahead().find(pathOf(5)).state, PictureCache::State::Unknown);
     QCOMPARE(ahead().keptBytes(), qint64(0));
 }
 
@@ -129,8 +131,8 @@ void TestLookAhead::aFileChangedSinceItWasReadShowsItsNewContent()
 {
     Form1Controls &c = start();
     c.File1->setCurrentRow(0);
-    QTRY_COMPARE(ahead().find(pathOf(1)).state, PictureLookAhead::State::Ready);
-    QTRY_COMPARE(ahead().find(pathOf(2)).state, PictureLookAhead::State::Ready);
+    QTRY_COMPARE(ahead().find(pathOf(1)).state, PictureCache::State::Ready);
+    QTRY_COMPARE(ahead().find(pathOf(2)).state, PictureCache::State::Ready);
     waitUntilIdle(ahead());
 
     // Replaced by a larger picture.
@@ -155,7 +157,7 @@ void TestLookAhead::aFileGoneSinceItWasReadGivesTheMessageAndTheReset()
 {
     Form1Controls &c = start();
     c.File1->setCurrentRow(0);
-    QTRY_COMPARE(ahead().find(pathOf(1)).state, PictureLookAhead::State::Ready);
+    QTRY_COMPARE(ahead().find(pathOf(1)).state, PictureCache::State::Ready);
     QVERIFY(QFile::remove(pathOf(1)));
     c.File1->setCurrentRow(1);
     QCOMPARE(m_desktop->messages.shown, (QList<RecordedMessage>{{PictureLoading::kNotSupported, 0,
@@ -163,7 +165,7 @@ void TestLookAhead::aFileGoneSinceItWasReadGivesTheMessageAndTheReset()
     QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
     QCOMPARE(c.File1->fileName(), QString());
     QVERIFY(!entriesOf(*c.File1).contains(QStringLiteral("p1.bmp")));
-    QCOMPARE(ahead().find(pathOf(1)).state, PictureLookAhead::State::Unknown);
+    QCOMPARE(ahead().find(pathOf(1)).state, PictureCache::State::Unknown);
 }
 
 void TestLookAhead::aBadFileReadAheadStillGivesTheMessage()
@@ -171,7 +173,7 @@ void TestLookAhead::aBadFileReadAheadStillGivesTheMessage()
     m_desktop->makeFile(pathOf(1), QByteArray("BM\x10", 3) + QByteArray(3, '\0') + "garbage");
     Form1Controls &c = start();
     c.File1->setCurrentRow(0);
-    QTRY_COMPARE(ahead().find(pathOf(1)).state, PictureLookAhead::State::Failed);
+    QTRY_COMPARE(ahead().find(pathOf(1)).state, PictureCache::State::Failed);
     QVERIFY(!ahead().find(pathOf(1)).picture);
     c.File1->setCurrentRow(1);
     QCOMPARE(m_desktop->messages.shown, (QList<RecordedMessage>{{PictureLoading::kNotSupported, 0,
@@ -198,7 +200,7 @@ void TestLookAhead::decodesNobodyWantsNeverShow()
     gated().openAll();
     waitUntilIdle(ahead());
     QCOMPARE(shownColour(c), kColours.at(5));
-    QCOMPARE(ahead().find(pathOf(1)).state, PictureLookAhead::State::Unknown);
+    QCOMPARE(ahead().find(pathOf(1)).state, PictureCache::State::Unknown);
     QCOMPARE(c.Label3->text(), pathOf(5));
 }
 
@@ -210,16 +212,16 @@ void TestLookAhead::theBudgetBoundsWhatIsKeptAndFavoursTheWayTheUserMoves()
     c.File1->setCurrentRow(1);
     c.File1->setCurrentRow(2);
     waitUntilIdle(ahead());
-    QCOMPARE(ahead().find(pathOf(3)).state, PictureLookAhead::State::Ready);
+    QCOMPARE(ahead().find(pathOf(3)).state, PictureCache::State::Ready);
     for (const int beyond : {0, 1, 4})
-        QCOMPARE(ahead().find(pathOf(beyond)).state, PictureLookAhead::State::Unknown);
+        QCOMPARE(ahead().find(pathOf(beyond)).state, PictureCache::State::Unknown);
     QVERIFY(ahead().keptBytes() > 0 && ahead().keptBytes() <= ahead().budget());
 
     // Moving up, the one above is wanted first.
     c.File1->setCurrentRow(1);
     waitUntilIdle(ahead());
-    QCOMPARE(ahead().find(pathOf(0)).state, PictureLookAhead::State::Ready);
-    QCOMPARE(ahead().find(pathOf(2)).state, PictureLookAhead::State::Unknown);
+    QCOMPARE(ahead().find(pathOf(0)).state, PictureCache::State::Ready);
+    QCOMPARE(ahead().find(pathOf(2)).state, PictureCache::State::Unknown);
     QVERIFY(ahead().keptBytes() <= ahead().budget());
 
     // A budget too small for any neighbour keeps none.
@@ -270,7 +272,7 @@ void TestLookAhead::aHeldKeyWaitsForNoDecodeOfAFilePassedBy()
     Form1Controls &c = start();
     gated().hold(pathOf(2));
     c.File1->setCurrentRow(0);
-    QTRY_COMPARE(ahead().find(pathOf(1)).state, PictureLookAhead::State::Ready);
+    QTRY_COMPARE(ahead().find(pathOf(1)).state, PictureCache::State::Ready);
     pressDown(*c.File1, false); // p1, read ahead already
     QCOMPARE(shownColour(c), kColours.at(1));
     pressDown(*c.File1, true); // p2, held at the gate
@@ -304,7 +306,7 @@ void TestLookAhead::aStepToALargePictureBeingReadAheadWaitsForThatDecode()
     Form1Controls &c = start();
     gated().hold(large);
     c.File1->setCurrentRow(0);
-    QTRY_COMPARE(ahead().find(large).state, PictureLookAhead::State::Reading);
+    QTRY_COMPARE(ahead().find(large).state, PictureCache::State::Reading);
     pressDown(*c.File1, false);
     // The information at once, the picture when the decode under way ends.
     QCOMPARE(c.Label3->text(), large);
@@ -317,12 +319,64 @@ void TestLookAhead::aStepToALargePictureBeingReadAheadWaitsForThatDecode()
     QCOMPARE(m_form->loading().awaited(), QString());
     // A click does not wait for the look-ahead: its picture is read on the spot.
     gated().hold(pathOf(5));
-    QTRY_COMPARE(ahead().find(pathOf(3)).state, PictureLookAhead::State::Ready);
+    QTRY_COMPARE(ahead().find(pathOf(3)).state, PictureCache::State::Ready);
     c.File1->setCurrentRow(3);
-    QTRY_COMPARE(ahead().find(pathOf(5)).state, PictureLookAhead::State::Reading);
+    QTRY_COMPARE(ahead().find(pathOf(5)).state, PictureCache::State::Reading);
     c.File1->setCurrentRow(5);
     QCOMPARE(shownColour(c), kColours.at(5));
     QCOMPARE(gated().readOnUserThread(), (QStringList{pathOf(0), pathOf(5)}));
+}
+
+void TestLookAhead::theStartUpPictureIsDecodedAheadAndNeverWaitedFor_data()
+{
+    QTest::addColumn<bool>("decodedBeforeTheClick");
+    QTest::addColumn<bool>("rewritten");
+    QTest::addColumn<bool>("damaged");
+    QTest::newRow("decoded before the click") << true << false << false;
+    QTest::newRow("still decoding at the click") << false << false << false;
+    QTest::newRow("rewritten since it was decoded") << true << true << false;
+    QTest::newRow("damaged") << false << false << true;
+}
+
+void TestLookAhead::theStartUpPictureIsDecodedAheadAndNeverWaitedFor()
+{
+    QFETCH(bool, decodedBeforeTheClick);
+    QFETCH(bool, rewritten);
+    QFETCH(bool, damaged);
+    const QString named = pathOf(3);
+    if (damaged)
+        m_desktop->makeFile(named, QByteArray("BM\x10", 3) + QByteArray(3, '\0') + "garbage");
+    // Asked for before the window is built, as the program does with the picture
+    // named on the command line.
+    Form1 &form = m_desktop->window(m_folder);
+    Form1Controls &c = form.controls();
+    gated().hold(named);
+    ahead().hurry(named);
+    if (decodedBeforeTheClick) {
+        gated().openAll();
+        QTRY_COMPARE(ahead().find(named).state, PictureCache::State::Ready);
+    }
+    if (rewritten)
+        m_desktop->makePicture(named, 70, 50, Qt::darkGray);
+
+    (void)form.Form_Load(named);
+    // The file's information at once, whether its picture is decoded or not.
+    QCOMPARE(c.Label3->text(), named);
+    QCOMPARE(form.windowTitle(), titleFor(named));
+    gated().openAll();
+    if (damaged) {
+        QTRY_COMPARE(m_desktop->messages.shown,
+                     (QList<RecordedMessage>{
+                         {PictureLoading::kNotSupported, 0, QStringLiteral("Quorvel")}}));
+        QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
+    } else {
+        QTRY_COMPARE(shownColour(c), rewritten ? QColor(Qt::darkGray) : kColours.at(3));
+        QCOMPARE(c.Label9->text(),
+                 rewritten ? QStringLiteral("70 X 50") : QStringLiteral("43 X 30"));
+        QVERIFY(m_desktop->messages.shown.isEmpty());
+    }
+    // Read on the user's thread only when it changed since it was decoded.
+    QCOMPARE(gated().readOnUserThread(), rewritten ? QStringList{named} : QStringList());
 }
 
 QTEST_MAIN(TestLookAhead)

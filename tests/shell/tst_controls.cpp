@@ -1,5 +1,6 @@
 #include "picture/PictureTestData.h"
 #include "shell/platform/ComboBox.h"
+#include "shell/platform/DecodePool.h"
 #include "shell/platform/IntervalTimer.h"
 #include "shell/platform/MenuItem.h"
 #include "shell/platform/PictureBox.h"
@@ -168,7 +169,9 @@ void TestControls::pictureBoxDrawsALargePhotoCoarseUntilItsRasterIsMade()
     const LoadResult loaded = PictureLoader::loadBytes(testdata::jpeg(stripes, 100));
     QVERIFY2(loaded.picture, qPrintable(loaded.failure));
 
+    DecodePool pool;
     PictureBox box;
+    box.setDecodePool(pool);
     box.resize(300, 200);
     PictureElement element;
     box.addElement(&element);

@@ -16,9 +16,7 @@ class TestSlideLookAhead : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void handsOutOnlyTheFileItRead();
-    void dropsWhatChangedOrWentAway();
-    void fitsForTheScreenAndCanBeSwitchedOff();
+    void handsOutOnlyTheFileItReadUnchanged();
     void aSlideReadAheadIsNotReadAgain();
     void aSlideStillBeingReadWaitsOutAPause_data();
     void aSlideStillBeingReadWaitsOutAPause();
@@ -81,14 +79,15 @@ Show showOf(Form1 &form, bool fullScreen)
 
 } // namespace
 
-void TestSlideLookAhead::handsOutOnlyTheFileItRead()
+void TestSlideLookAhead::handsOutOnlyTheFileItReadUnchanged()
 {
     TestDesktop desktop;
     const QString a =
         desktop.makePicture(desktop.home() + QStringLiteral("/a.bmp"), 30, 20, Qt::red);
     const QString b =
         desktop.makePicture(desktop.home() + QStringLiteral("/b.bmp"), 8, 8, Qt::blue);
-    SlideLookAhead lookAhead(desktop.pictures, desktop.files);
+    PictureCache cache(desktop.decodePool, desktop.pictures, desktop.files);
+    SlideLookAhead lookAhead(cache, desktop.pictures, desktop.files);
     lookAhead.prepare({a});
     QVERIFY(!lookAhead.take(b));
     const PictureRef picture = waitFor(lookAhead, a);
@@ -98,54 +97,27 @@ void TestSlideLookAhead::handsOutOnlyTheFileItRead()
 
     // A newer request replaces the older one.
     lookAhead.prepare({a});
-    lookAhead.prepare({b});
+    lookAhead.prepare({b}, QSize(1000, 800));
     const PictureRef newer = waitFor(lookAhead, b);
     QVERIFY(newer);
     QCOMPARE(newer->naturalSize(), QSize(8, 8));
+    QVERIFY(!lookAhead.take(a));
+
+    // Rewritten since it was read: dropped.
+    lookAhead.prepare({a});
+    QTRY_VERIFY(!lookAhead.isReading());
+    desktop.makePicture(a, 60, 50, Qt::red);
     QVERIFY(!lookAhead.take(a));
 
     lookAhead.prepare({a});
     lookAhead.clear();
     QVERIFY(!lookAhead.isReading());
     QVERIFY(!lookAhead.take(a));
-}
 
-void TestSlideLookAhead::dropsWhatChangedOrWentAway()
-{
-    TestDesktop desktop;
-    const QString a =
-        desktop.makePicture(desktop.home() + QStringLiteral("/a.bmp"), 30, 20, Qt::red);
-    SlideLookAhead lookAhead(desktop.pictures, desktop.files);
+    cache.setEnabled(false);
     lookAhead.prepare({a});
-    QTRY_VERIFY(!lookAhead.isReading());
-    desktop.makePicture(a, 60, 50, Qt::red); // rewritten meanwhile: longer
-    QVERIFY(!lookAhead.take(a));
-
-    lookAhead.prepare({a});
-    QTRY_VERIFY(!lookAhead.isReading());
-    QVERIFY(QFile::remove(a));
-    QVERIFY(!lookAhead.take(a));
-
-    // A file that is already gone is not even read.
-    lookAhead.prepare({a});
-    QVERIFY(!lookAhead.take(a));
-}
-
-void TestSlideLookAhead::fitsForTheScreenAndCanBeSwitchedOff()
-{
-    TestDesktop desktop;
-    const QString wide =
-        desktop.makePicture(desktop.home() + QStringLiteral("/wide.bmp"), 2000, 500, Qt::red);
-    SlideLookAhead lookAhead(desktop.pictures, desktop.files);
-    lookAhead.prepare({wide}, QSize(1000, 800));
-    const PictureRef fitted = waitFor(lookAhead, wide);
-    QVERIFY(fitted);
-    QCOMPARE(fitted->naturalSize(), QSize(2000, 500));
-
-    lookAhead.setEnabled(false);
-    lookAhead.prepare({wide});
     QVERIFY(!lookAhead.isReading());
-    QVERIFY(!lookAhead.take(wide));
+    QVERIFY(!lookAhead.take(a));
 }
 
 void TestSlideLookAhead::aSlideReadAheadIsNotReadAgain()
@@ -158,7 +130,8 @@ void TestSlideLookAhead::aSlideReadAheadIsNotReadAgain()
         desktop.makePicture(desktop.home() + QStringLiteral("/good.bmp"), 30, 20, Qt::red);
     const QString other =
         desktop.makePicture(desktop.home() + QStringLiteral("/other.bmp"), 8, 8, Qt::blue);
-    SlideLookAhead lookAhead(gated, desktop.files);
+    PictureCache cache(desktop.decodePool, gated, desktop.files);
+    SlideLookAhead lookAhead(cache, gated, desktop.files);
     lookAhead.prepare({bad, good}, QSize(640, 480));
     QTRY_VERIFY(!lookAhead.isReading());
 

@@ -61,9 +61,11 @@ Form1 &TestDesktop::window(const QString &startFolder)
     m_window.reset();
     working = std::make_unique<WorkingFolders>(volumes, files, startFolder);
     QDir::setCurrent(startFolder);
+    PictureSource &source = pictureSource ? *pictureSource : pictures;
+    pictureCache = std::make_unique<PictureCache>(decodePool, source, files);
     m_services = std::make_unique<Services>(Services{messages, files, volumes, *working, *registry,
-                                                     pictureSource ? *pictureSource : pictures,
-                                                     screen, clipboard, shell, tray, application});
+                                                     source, screen, clipboard, shell, tray,
+                                                     application, decodePool, *pictureCache});
     m_window = std::make_unique<Form1>(*m_services, startFolder);
     return *m_window;
 }

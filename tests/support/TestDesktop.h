@@ -1,10 +1,12 @@
 #pragma once
 
 #include "browse/FilePictures.h"
+#include "browse/PictureCache.h"
 #include "fakes/FakeServices.h"
 #include "shell/Form1.h"
 #include "shell/Registry.h"
 #include "shell/Services.h"
+#include "shell/platform/DecodePool.h"
 #include "shell/platform/WorkingFolders.h"
 
 #include <QTemporaryDir>
@@ -46,6 +48,9 @@ public:
     FilePictures pictures;
     // When set before the window is built, the window reads its pictures here instead.
     PictureSource *pictureSource = nullptr;
+    DecodePool decodePool;
+    // Made with the window, on its picture source.
+    std::unique_ptr<PictureCache> pictureCache;
     std::unique_ptr<Registry> registry;
     std::unique_ptr<WorkingFolders> working;
 

@@ -223,6 +223,22 @@ QImage JpegPicture::coarseRaster() const
     return m_coarse;
 }
 
+qint64 JpegPicture::heldBytes() const
+{
+    return stats().cachedBytes + m_bytes.size();
+}
+
+QImage JpegPicture::rasterAt(QSize deviceSize) const
+{
+    const bool shrunk = showsShrunk(deviceSize, m_natural);
+    const int denominator = shrunk ? denominatorFor(deviceSize) : naturalDenominator();
+    const int eighths = shrunk ? eighthsFor(deviceSize, denominator) : 0;
+    const Decoded d = eighths ? decodeUpright(8, eighths) : decodeUpright(denominator);
+    if (!d.ok() || d.image.size() == deviceSize)
+        return d.image;
+    return d.image.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 QImage JpegPicture::toImage() const
 {
     {

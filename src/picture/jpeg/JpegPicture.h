@@ -39,6 +39,9 @@ public:
     [[nodiscard]] QSize naturalSize() const override { return m_natural; }
     [[nodiscard]] QImage toImage() const override;
     [[nodiscard]] QImage coarseRaster() const override;
+    [[nodiscard]] qint64 heldBytes() const override;
+    // Decoded for that size alone, at the scale a draw would use.
+    [[nodiscard]] QImage rasterAt(QSize deviceSize) const override;
 
     [[nodiscard]] const JpegHeader &header() const { return m_header; }
     // The DCT scale denominator (8, 4, 2 or 1) for an upright raster of that size.

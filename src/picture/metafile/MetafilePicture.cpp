@@ -202,6 +202,12 @@ QImage MetafilePicture::render(QSize size, Stats *stats, QColor paper) const
     return image;
 }
 
+qint64 MetafilePicture::heldBytes() const
+{
+    QMutexLocker lock(&m_cacheLock);
+    return m_bytes.size() + m_embeddedBytes.size() + m_cache.image.sizeInBytes();
+}
+
 QImage MetafilePicture::toImage() const
 {
     // A metafile may say it is metres wide; the bitmap copy stops at a sane size.

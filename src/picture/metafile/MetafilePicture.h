@@ -31,6 +31,9 @@ public:
     [[nodiscard]] QSize naturalSize() const override { return m_natural; }
     void draw(QPainter &painter, const QRectF &target) const override;
     [[nodiscard]] QImage toImage() const override;
+    [[nodiscard]] qint64 heldBytes() const override;
+    // Rendered afresh, leaving the rendering kept for the panel as it is.
+    [[nodiscard]] QImage rasterAt(QSize deviceSize) const override { return render(deviceSize); }
 
     // Renders afresh into an image of the given size (white paper under the picture).
     [[nodiscard]] QImage render(QSize size, Stats *stats = nullptr, QColor paper = Qt::white) const;

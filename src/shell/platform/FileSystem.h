@@ -12,6 +12,14 @@ struct FileOutcome {
     [[nodiscard]] bool done() const { return failure.isEmpty(); }
 };
 
+// What a result made from a file is checked against before it is used: a file
+// rewritten or gone since it was read has another stamp, or none.
+struct FileStamp {
+    qint64 length = -1;
+    QDateTime modified;
+    bool operator==(const FileStamp &) const = default;
+};
+
 // The file operations the viewer needs. Every query answers "cannot" with an empty
 // optional or false instead of throwing, so each handler decides what the user sees.
 class FileSystem {
@@ -27,6 +35,15 @@ public:
 
     [[nodiscard]] virtual std::optional<qint64> fileLength(const QString &path) const = 0;
     [[nodiscard]] virtual std::optional<QDateTime> lastModified(const QString &path) const = 0;
+    // Nothing when the file cannot be read.
+    [[nodiscard]] std::optional<FileStamp> stampOf(const QString &path) const
+    {
+        const std::optional<qint64> length = fileLength(path);
+        const std::optional<QDateTime> modified = lastModified(path);
+        if (!length || !modified)
+            return std::nullopt;
+        return FileStamp{*length, *modified};
+    }
     // Replaces an existing destination; never leaves a half-written file behind.
     [[nodiscard]] virtual FileOutcome copyFile(const QString &from, const QString &to) = 0;
     // Creates one folder level; fails when it exists already or its parent is missing,

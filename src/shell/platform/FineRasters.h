@@ -4,22 +4,21 @@
 
 #include <QObject>
 #include <QSize>
-#include <QThreadPool>
-#include <atomic>
 #include <memory>
 
+class DecodePool;
 class QWidget;
 
 // Keeps a paint from waiting for the decode of a large picture: drawn at a size whose
 // raster is not made yet (Actual Size or a zoom on a photo), it is drawn at once from
-// the coarse raster it was loaded with, enlarged, while the fine raster is made on a
-// worker; the widget is repainted when that is done.
+// the coarse raster it was loaded with, enlarged, while the fine raster is made on the
+// decode pool; the widget is repainted when that is done.
 class FineRasters : public QObject {
     Q_OBJECT
 
 public:
-    explicit FineRasters(QWidget &widget);
-    ~FineRasters() override;
+    // A child of widget, gone with it.
+    FineRasters(QWidget &widget, DecodePool &pool);
 
     // Below this many pixels a picture is decoded in the paint itself, as quickly as
     // a worker would hand it over.
@@ -33,9 +32,9 @@ public:
 
 private:
     QWidget &m_widget;
+    DecodePool &m_pool;
     std::weak_ptr<const Picture> m_making;
     QSize m_makingSize;
-    std::shared_ptr<std::atomic<int>> m_generation = std::make_shared<std::atomic<int>>(0);
-    // Declared last: its destruction waits for the worker, which posts to this object.
-    QThreadPool m_pool;
+    quint64 m_job = 0;
+    int m_generation = 0;
 };

@@ -6,15 +6,15 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-PictureBox::PictureBox(QWidget *parent) : QFrame(parent), m_fine(new FineRasters(*this))
+PictureBox::PictureBox(QWidget *parent) : QFrame(parent)
 {
     setMouseTracking(true);
 }
 
-PictureBox::~PictureBox()
+void PictureBox::setDecodePool(DecodePool &pool)
 {
-    // Before the widget goes: its worker may still be making a raster to repaint it.
     delete m_fine;
+    m_fine = new FineRasters(*this, pool);
 }
 
 void PictureBox::setPicture(PictureRef picture)
@@ -84,7 +84,7 @@ void PictureBox::paintEvent(QPaintEvent *event)
         const QRectF target =
             element->stretch() ? area
                                : QRectF(area.topLeft(), QSizeF(element->picture()->naturalSize()));
-        if (!m_fine->drawCoarse(painter, target, element->picture()))
+        if (!m_fine || !m_fine->drawCoarse(painter, target, element->picture()))
             element->picture()->draw(painter, target);
         painter.restore();
     }

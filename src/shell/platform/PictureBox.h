@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QList>
 
+class DecodePool;
 class FineRasters;
 class PictureElement;
 
@@ -17,7 +18,11 @@ class PictureBox : public QFrame {
 
 public:
     explicit PictureBox(QWidget *parent = nullptr);
-    ~PictureBox() override;
+
+    // A large picture drawn at a size whose raster is not made yet is then drawn
+    // coarse at once and sharp once pool has made that raster; without a pool it is
+    // made in the paint.
+    void setDecodePool(DecodePool &pool);
 
     [[nodiscard]] PictureRef picture() const { return m_picture; }
     void setPicture(PictureRef picture);
@@ -57,5 +62,5 @@ private:
     QCursor m_ownCursor;
     int m_cursorCode = 0;
     bool m_pressed = false;
-    FineRasters *m_fine;
+    FineRasters *m_fine = nullptr;
 };

@@ -1,28 +1,25 @@
 #pragma once
 
 #include "picture/Picture.h"
+#include "shell/platform/FileSystem.h"
 
-#include <QDateTime>
 #include <QHash>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QThreadPool>
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <optional>
 
-class FileSystem;
+class DecodePool;
 class PictureSource;
 
-// Decodes pictures the user is likely to ask for next off the user-interface thread
-// and keeps them, within a memory budget, until they are asked for. A picture is
+// The pictures decoded ahead, for the browser and the slide shows alike: decoded on
+// the pool, kept within one memory budget until they are asked for. A picture is
 // handed out only while its file is unchanged (length and modification time) since it
 // was read; a file that failed to decode is remembered as a failure, never as a
 // picture. Everything but the decoding itself runs on the thread that owns it.
-class PictureLookAhead : public QObject {
+class PictureCache : public QObject {
     Q_OBJECT
 
 public:
@@ -38,25 +35,26 @@ public:
     enum class State { Unknown, Reading, Ready, Failed };
     struct Found {
         State state = State::Unknown;
-        PictureRef picture; // set when Ready
+        PictureRef picture;   // set when Ready
+        bool hurried = false; // read as the picture wanted now
     };
 
     static constexpr qint64 kDefaultBudget = qint64(160) << 20;
     // Decodes ahead at once; one more may be hurried.
     static constexpr int kParallel = 2;
 
-    PictureLookAhead(PictureSource &pictures, const FileSystem &files, QObject *parent = nullptr);
-    ~PictureLookAhead() override;
+    PictureCache(DecodePool &pool, PictureSource &pictures, const FileSystem &files);
+    ~PictureCache() override;
 
     // The files wanted, the most wanted first. Whatever is kept for other files is
     // let go, and so are the wanted ones beyond the budget; a decode nobody wants any
-    // more is dropped when it ends. Files are decoded in this order.
+    // more is cancelled, or dropped when it ends. Files are decoded in this order.
     // A different preparationKey drops what was prepared for the earlier one.
     // At most parallel decodes run at once, those nobody wants any more included.
     void want(const QStringList &paths, Preparation prepare = {}, int preparationKey = 0,
               int parallel = kParallel);
-    // Starts decoding path at once, beside the decodes under way if they are other
-    // files'; path joins the front of the wanted files.
+    // Starts decoding path at once, ahead of every other decode; path joins the front
+    // of the wanted files.
     void hurry(const QString &path);
     // What is known of path; a kept picture or failure whose file changed or went
     // away since it was read is forgotten and reported Unknown.
@@ -87,17 +85,13 @@ Q_SIGNALS:
     void settled();
 
 private:
-    struct FileStamp {
-        qint64 length = -1;
-        QDateTime modified;
-        bool operator==(const FileStamp &) const = default;
-    };
-    // One decode on a worker. The lock is held only to hand the result over.
+    // One decode on a worker, which sets ended once picture is in place and touches
+    // neither after that: the hand-over takes no lock.
     struct Job {
         std::atomic<bool> cancelled = false;
-        QMutex lock;
-        bool ended = false;
+        std::atomic<bool> ended = false;
         PictureRef picture;
+        quint64 id = 0;
     };
     struct Entry {
         State state = State::Unknown;
@@ -105,17 +99,18 @@ private:
         PictureRef picture;
         qint64 bytes = 0;
         std::shared_ptr<Job> job; // while Reading
+        bool hurried = false;
     };
-    [[nodiscard]] std::optional<FileStamp> stampOf(const QString &path) const;
     // False when the file is gone and nothing was started.
-    [[nodiscard]] bool start(const QString &path);
+    [[nodiscard]] bool start(const QString &path, bool hurried);
     void startNext();
     void done(const QString &path, const std::shared_ptr<Job> &job);
     // Takes in the result of a decode that has ended, if it has; false otherwise.
-    bool settle(Entry &entry);
+    static bool settle(Entry &entry);
     void keepWithinBudget();
     void forget(const QString &path);
 
+    DecodePool &m_pool;
     PictureSource &m_pictures;
     const FileSystem &m_files;
     QStringList m_wanted;
@@ -127,6 +122,4 @@ private:
     int m_running = 0;
     int m_parallel = kParallel;
     bool m_enabled = true;
-    // Declared last: its destruction waits for the workers, which post to this object.
-    QThreadPool m_pool;
 };

@@ -1,57 +1,23 @@
-#include "PictureLookAhead.h"
+#include "PictureCache.h"
 
 #include "picture/ScaledPicture.h"
-#include "picture/jpeg/JpegPicture.h"
-#include "shell/platform/FileSystem.h"
+#include "shell/platform/DecodePool.h"
 #include "shell/platform/PictureSource.h"
 
 #include <algorithm>
 
-namespace {
-
-// What a decoded picture keeps in memory: its rasters, and for a JPEG the file's
-// bytes it decodes them from.
-qint64 heldBytes(const Picture &picture, qint64 fileLength)
+PictureCache::PictureCache(DecodePool &pool, PictureSource &pictures, const FileSystem &files)
+    : m_pool(pool), m_pictures(pictures), m_files(files)
 {
-    if (const auto *jpeg = dynamic_cast<const picture::JpegPicture *>(&picture))
-        return jpeg->stats().cachedBytes + fileLength;
-    if (dynamic_cast<const picture::DecodedPicture *>(&picture)) {
-        const QSize natural = picture.naturalSize();
-        qint64 bytes = qint64(natural.width()) * natural.height() * 4;
-        if (const auto fitted = picture::ScaledPicture::panelFitSize(natural, 1.0))
-            bytes += qint64(fitted->width()) * fitted->height() * 4;
-        return bytes;
-    }
-    return fileLength;
 }
 
-} // namespace
-
-PictureLookAhead::PictureLookAhead(PictureSource &pictures, const FileSystem &files,
-                                   QObject *parent)
-    : QObject(parent), m_pictures(pictures), m_files(files)
-{
-    // The decodes ahead, and room for one the user is waiting for.
-    m_pool.setMaxThreadCount(kParallel + 1);
-}
-
-PictureLookAhead::~PictureLookAhead()
+PictureCache::~PictureCache()
 {
     clear();
-    m_pool.waitForDone();
 }
 
-std::optional<PictureLookAhead::FileStamp> PictureLookAhead::stampOf(const QString &path) const
-{
-    const std::optional<qint64> length = m_files.fileLength(path);
-    const std::optional<QDateTime> modified = m_files.lastModified(path);
-    if (!length || !modified)
-        return std::nullopt;
-    return FileStamp{*length, *modified};
-}
-
-void PictureLookAhead::want(const QStringList &paths, Preparation prepare, int preparationKey,
-                            int parallel)
+void PictureCache::want(const QStringList &paths, Preparation prepare, int preparationKey,
+                        int parallel)
 {
     if (!m_enabled)
         return;
@@ -74,31 +40,31 @@ void PictureLookAhead::want(const QStringList &paths, Preparation prepare, int p
     startNext();
 }
 
-void PictureLookAhead::hurry(const QString &path)
+void PictureCache::hurry(const QString &path)
 {
     if (!m_enabled)
         return;
     m_wanted.removeAll(path);
     m_wanted.prepend(path);
     if (find(path).state == State::Unknown)
-        (void)start(path);
+        (void)start(path, true);
 }
 
-PictureLookAhead::Found PictureLookAhead::find(const QString &path)
+PictureCache::Found PictureCache::find(const QString &path)
 {
     const auto it = m_entries.find(path);
     if (it == m_entries.end())
         return {};
     if (it->state == State::Reading && !settle(*it))
-        return {State::Reading, {}};
-    if (stampOf(path) != std::optional<FileStamp>(it->stamp)) {
+        return {State::Reading, {}, it->hurried};
+    if (m_files.stampOf(path) != std::optional<FileStamp>(it->stamp)) {
         forget(path);
         return {};
     }
-    return {it->state, it->picture};
+    return {it->state, it->picture, it->hurried};
 }
 
-PictureRef PictureLookAhead::take(const QString &path)
+PictureRef PictureCache::take(const QString &path)
 {
     const Found found = find(path);
     if (found.state == State::Ready) {
@@ -109,21 +75,21 @@ PictureRef PictureLookAhead::take(const QString &path)
     return found.picture;
 }
 
-void PictureLookAhead::keepShown(const QString &path, PictureRef picture)
+void PictureCache::keepShown(const QString &path, PictureRef picture)
 {
     if (!m_enabled || !picture)
         return;
-    const std::optional<FileStamp> stamp = stampOf(path);
+    const std::optional<FileStamp> stamp = m_files.stampOf(path);
     if (!stamp)
         return;
     forget(path);
-    m_entries.insert(path,
-                     Entry{State::Ready, *stamp, picture, heldBytes(*picture, stamp->length), {}});
+    const qint64 bytes = picture->heldBytes();
+    m_entries.insert(path, Entry{State::Ready, *stamp, std::move(picture), bytes, {}, false});
     m_shown = path;
     keepWithinBudget();
 }
 
-void PictureLookAhead::clear()
+void PictureCache::clear()
 {
     for (const QString &path : m_entries.keys())
         forget(path);
@@ -131,20 +97,20 @@ void PictureLookAhead::clear()
     m_shown.clear();
 }
 
-void PictureLookAhead::setEnabled(bool enabled)
+void PictureCache::setEnabled(bool enabled)
 {
     m_enabled = enabled;
     if (!enabled)
         clear();
 }
 
-void PictureLookAhead::setBudget(qint64 bytes)
+void PictureCache::setBudget(qint64 bytes)
 {
     m_budget = bytes;
     keepWithinBudget();
 }
 
-qint64 PictureLookAhead::keptBytes() const
+qint64 PictureCache::keptBytes() const
 {
     qint64 total = 0;
     for (auto it = m_entries.constBegin(); it != m_entries.constEnd(); ++it) {
@@ -154,25 +120,27 @@ qint64 PictureLookAhead::keptBytes() const
     return total;
 }
 
-bool PictureLookAhead::isReading() const
+bool PictureCache::isReading() const
 {
     return std::any_of(m_entries.cbegin(), m_entries.cend(),
                        [](const Entry &entry) { return entry.state == State::Reading; });
 }
 
-void PictureLookAhead::forget(const QString &path)
+void PictureCache::forget(const QString &path)
 {
     const auto it = m_entries.find(path);
     if (it == m_entries.end())
         return;
-    if (it->job)
+    if (it->job) {
         it->job->cancelled = true;
+        m_pool.cancel(it->job->id);
+    }
     m_entries.erase(it);
     if (path == m_shown)
         m_shown.clear();
 }
 
-void PictureLookAhead::keepWithinBudget()
+void PictureCache::keepWithinBudget()
 {
     // Counted in the order wanted, a decode not yet done at its file's length; the
     // first wanted file is the one the user is on, and is never let go.
@@ -199,62 +167,58 @@ void PictureLookAhead::keepWithinBudget()
     }
 }
 
-void PictureLookAhead::startNext()
+void PictureCache::startNext()
 {
     for (const QString &path : std::as_const(m_wanted)) {
         if (m_running >= m_parallel)
             return;
         if (!m_entries.contains(path))
-            (void)start(path);
+            (void)start(path, false);
     }
 }
 
-bool PictureLookAhead::start(const QString &path)
+bool PictureCache::start(const QString &path, bool hurried)
 {
-    const std::optional<FileStamp> stamp = stampOf(path);
+    const std::optional<FileStamp> stamp = m_files.stampOf(path);
     if (!stamp) {
         // Gone already: whoever asks for it finds out by reading it.
-        m_entries.insert(path, Entry{State::Failed, FileStamp{}, nullptr, 0, {}});
+        m_entries.insert(path, Entry{State::Failed, FileStamp{}, nullptr, 0, {}, false});
         return false;
     }
     auto job = std::make_shared<Job>();
-    m_entries.insert(path, Entry{State::Reading, *stamp, nullptr, 0, job});
+    m_entries.insert(path, Entry{State::Reading, *stamp, nullptr, 0, job, hurried});
     ++m_running;
-    m_pool.start([this, path, job, prepare = m_prepare, pictures = &m_pictures] {
+    const auto work = [path, job, prepare = m_prepare, pictures = &m_pictures] {
         PictureRef picture;
         if (!job->cancelled) {
+            // The picture named on the command line is read before the application
+            // exists: nothing here may ask it about screens.
+            const picture::ScaledPicture::PlainPixels plain;
             picture = pictures->load(path, nullptr, prepare.drawnSize);
             if (picture && prepare.draw && !job->cancelled)
                 prepare.draw(*picture);
         }
-        {
-            QMutexLocker lock(&job->lock);
-            job->picture = std::move(picture);
-            job->ended = true;
-        }
-        QMetaObject::invokeMethod(
-            this, [this, path, job] { done(path, job); }, Qt::QueuedConnection);
-    });
+        job->picture = std::move(picture);
+        job->ended.store(true, std::memory_order_release);
+    };
+    job->id = m_pool.start(hurried ? DecodePool::Priority::Now : DecodePool::Priority::Neighbour,
+                           this, work, [this, path, job] { done(path, job); });
     return true;
 }
 
-bool PictureLookAhead::settle(Entry &entry)
+bool PictureCache::settle(Entry &entry)
 {
-    PictureRef picture;
-    {
-        QMutexLocker lock(&entry.job->lock);
-        if (!entry.job->ended)
-            return false;
-        picture = std::move(entry.job->picture);
-    }
+    if (!entry.job->ended.load(std::memory_order_acquire))
+        return false;
+    PictureRef picture = std::move(entry.job->picture);
     entry.state = picture ? State::Ready : State::Failed;
-    entry.bytes = picture ? heldBytes(*picture, entry.stamp.length) : 0;
+    entry.bytes = picture ? picture->heldBytes() : 0;
     entry.picture = std::move(picture);
     entry.job.reset();
     return true;
 }
 
-void PictureLookAhead::done(const QString &path, const std::shared_ptr<Job> &job)
+void PictureCache::done(const QString &path, const std::shared_ptr<Job> &job)
 {
     --m_running;
     const auto it = m_entries.find(path);
