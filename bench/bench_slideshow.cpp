@@ -8,9 +8,9 @@
 //   bench_slideshow [slides] [only the shows whose label holds this]
 
 #include "BenchSupport.h"
+#include "app/Form1.h"
+#include "app/RealDesktop.h"
 #include "picture/PictureTestData.h"
-#include "shell/Form1.h"
-#include "shell/RealDesktop.h"
 #include "show/Form6.h"
 #include "show/FullScreenSlideShow.h"
 #include "show/SlideLookAhead.h"

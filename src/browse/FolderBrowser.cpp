@@ -1,13 +1,13 @@
 #include "FolderBrowser.h"
 
 #include "PanelFitter.h"
-#include "shell/Form1.h"
-#include "shell/Form1Controls.h"
-#include "shell/Services.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/MessageBoxes.h"
-#include "shell/platform/Volumes.h"
-#include "shell/platform/WorkingFolders.h"
+#include "app/Form1.h"
+#include "platform/controls/Form1Controls.h"
+#include "platform/desktop/FileSystem.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Services.h"
+#include "platform/desktop/Volumes.h"
+#include "platform/desktop/WorkingFolders.h"
 
 QStringList FolderBrowser::filterItems()
 {

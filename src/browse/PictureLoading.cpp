@@ -5,11 +5,11 @@
 #include "HeldKeyWatch.h"
 #include "PanelFitter.h"
 #include "ShownSize.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/MessageBoxes.h"
-#include "shell/platform/PictureSource.h"
+#include "app/Form1.h"
+#include "platform/desktop/FileSystem.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/PictureSource.h"
+#include "platform/desktop/Services.h"
 #include "show/FullScreenView.h"
 
 #include <QGuiApplication>

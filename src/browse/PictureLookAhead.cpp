@@ -2,8 +2,8 @@
 
 #include "picture/JpegPicture.h"
 #include "picture/ScaledPicture.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/PictureSource.h"
+#include "platform/desktop/FileSystem.h"
+#include "platform/desktop/PictureSource.h"
 
 #include <algorithm>
 

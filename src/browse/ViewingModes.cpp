@@ -2,8 +2,8 @@
 
 #include "PanelFitter.h"
 #include "PictureLoading.h"
+#include "app/Form1.h"
 #include "picture/FitArithmetic.h"
-#include "shell/Form1.h"
 #include "show/FullScreenView.h"
 
 #include <QApplication>

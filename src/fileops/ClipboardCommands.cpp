@@ -1,12 +1,12 @@
 #include "ClipboardCommands.h"
 
+#include "app/Form1.h"
 #include "browse/FileInfoText.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PanelFitter.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/DesktopServices.h"
-#include "shell/platform/MessageBoxes.h"
+#include "platform/desktop/DesktopServices.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Services.h"
 
 ClipboardCommands::ClipboardCommands(Form1 &hub, const Services &services)
     : m_hub(hub), c(hub.controls()), m_services(services)

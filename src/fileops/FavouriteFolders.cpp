@@ -1,12 +1,12 @@
 #include "FavouriteFolders.h"
 
+#include "app/Form1.h"
 #include "browse/FileInfoText.h"
 #include "browse/PictureLoading.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/MessageBoxes.h"
-#include "shell/platform/Volumes.h"
+#include "platform/desktop/FileSystem.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Services.h"
+#include "platform/desktop/Volumes.h"
 
 #include <QDir>
 #include <QFileInfo>

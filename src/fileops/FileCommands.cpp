@@ -1,12 +1,12 @@
 #include "FileCommands.h"
 
+#include "app/Form1.h"
 #include "browse/FileInfoText.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PictureLoading.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/DesktopServices.h"
-#include "shell/platform/MessageBoxes.h"
+#include "platform/desktop/DesktopServices.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Services.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include "Form10.h"
 #include "Form4.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/MessageBoxes.h"
+#include "app/Form1.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Services.h"
 
 namespace {
 

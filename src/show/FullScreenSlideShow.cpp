@@ -6,13 +6,13 @@
 #include "SlideCounters.h"
 #include "SlideSpeed.h"
 #include "WindowStacking.h"
+#include "app/Form1.h"
 #include "browse/FileInfoText.h"
 #include "browse/FolderBrowser.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/DesktopServices.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/PictureSource.h"
+#include "platform/desktop/DesktopServices.h"
+#include "platform/desktop/FileSystem.h"
+#include "platform/desktop/PictureSource.h"
+#include "platform/desktop/Services.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -2,10 +2,10 @@
 
 #include "Form8.h"
 #include "ScreenPlacement.h"
+#include "app/Form1.h"
 #include "browse/ViewingModes.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/DesktopServices.h"
+#include "platform/desktop/DesktopServices.h"
+#include "platform/desktop/Services.h"
 
 FullScreenView::FullScreenView(Form1 &hub, const Services &services)
     : m_hub(hub), c(hub.controls()), m_services(services),

@@ -2,8 +2,8 @@
 
 #include "ScreenFit.h"
 #include "picture/ScaledPicture.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/PictureSource.h"
+#include "platform/desktop/FileSystem.h"
+#include "platform/desktop/PictureSource.h"
 
 #include <QPainter>
 #include <QPromise>

@@ -1,9 +1,9 @@
 #include "SlideSpeed.h"
 
 #include "Form3.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/MessageBoxes.h"
+#include "app/Form1.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Services.h"
 
 namespace {
 

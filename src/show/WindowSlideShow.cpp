@@ -2,13 +2,13 @@
 
 #include "SlideCounters.h"
 #include "SlideSpeed.h"
+#include "app/Form1.h"
 #include "browse/FileInfoText.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PanelFitter.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/PictureSource.h"
+#include "platform/desktop/FileSystem.h"
+#include "platform/desktop/PictureSource.h"
+#include "platform/desktop/Services.h"
 
 WindowSlideShow::WindowSlideShow(Form1 &hub, const Services &services, SlideCounters &slides)
     : m_hub(hub), c(hub.controls()), m_services(services), m_slides(slides),

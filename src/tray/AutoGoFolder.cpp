@@ -1,12 +1,12 @@
 #include "AutoGoFolder.h"
 
 #include "Form2.h"
+#include "app/Form1.h"
 #include "browse/FolderBrowser.h"
-#include "shell/Form1.h"
-#include "shell/Registry.h"
-#include "shell/Services.h"
-#include "shell/platform/MessageBoxes.h"
-#include "shell/platform/Volumes.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Registry.h"
+#include "platform/desktop/Services.h"
+#include "platform/desktop/Volumes.h"
 
 AutoGoFolder::AutoGoFolder(Form1 &hub, const Services &services)
     : m_hub(hub), c(hub.controls()), m_services(services)

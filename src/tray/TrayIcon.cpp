@@ -1,9 +1,9 @@
 #include "TrayIcon.h"
 
 #include "Form5.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/DesktopServices.h"
+#include "app/Form1.h"
+#include "platform/desktop/DesktopServices.h"
+#include "platform/desktop/Services.h"
 
 TrayIcon::TrayIcon(Form1 &hub, const Services &services) : m_hub(hub), m_services(services)
 {

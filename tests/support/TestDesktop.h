@@ -1,11 +1,11 @@
 #pragma once
 
-#include "browse/FilePictures.h"
+#include "app/Form1.h"
 #include "fakes/FakeServices.h"
-#include "shell/Form1.h"
-#include "shell/Registry.h"
-#include "shell/Services.h"
-#include "shell/platform/WorkingFolders.h"
+#include "platform/desktop/FilePictures.h"
+#include "platform/desktop/Registry.h"
+#include "platform/desktop/Services.h"
+#include "platform/desktop/WorkingFolders.h"
 
 #include <QTemporaryDir>
 #include <memory>

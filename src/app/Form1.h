@@ -1,0 +1,97 @@
+#pragma once
+
+#include "platform/controls/Form1Controls.h"
+#include "show/SlideCounters.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class ClipboardCommands;
+class FavouriteFolders;
+class FileCommands;
+class AutoGoFolder;
+class FolderBrowser;
+class FullScreenSlideShow;
+class FullScreenView;
+class SlideSpeed;
+class WindowSlideShow;
+class HandOver;
+class HelpMenu;
+class PictureLoading;
+class ViewingModes;
+class PanelFitter;
+class Startup;
+class TrayIcon;
+struct Services;
+
+// The main window. It owns the controls and the objects that handle their events,
+// wires the two together, and is the way those objects reach one another.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The lists start at startFolder; nothing is read until Form_Load runs.
+    Form1(const Services &services, const QString &startFolder, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    [[nodiscard]] Form1Controls &controls() { return m_controls; }
+    [[nodiscard]] const Services &services() const { return m_services; }
+    [[nodiscard]] FolderBrowser &browser() { return *m_browser; }
+    [[nodiscard]] PanelFitter &fitter() { return *m_fitter; }
+    [[nodiscard]] Startup &startup() { return *m_startup; }
+    [[nodiscard]] PictureLoading &loading() { return *m_loading; }
+    [[nodiscard]] ViewingModes &modes() { return *m_modes; }
+    [[nodiscard]] FullScreenView &fullScreen() { return *m_fullScreen; }
+    [[nodiscard]] SlideSpeed &speed() { return *m_speed; }
+    [[nodiscard]] WindowSlideShow &windowShow() { return *m_windowShow; }
+    [[nodiscard]] FullScreenSlideShow &fullScreenShow() { return *m_fullScreenShow; }
+    [[nodiscard]] SlideCounters &slides() { return m_slides; }
+    // Whether either slide show is playing or paused.
+    [[nodiscard]] bool isSlideShowActive() const;
+    [[nodiscard]] FavouriteFolders &favourites() { return *m_favourites; }
+    [[nodiscard]] ClipboardCommands &clipboardCommands() { return *m_clipboard; }
+    [[nodiscard]] FileCommands &fileCommands() { return *m_fileCommands; }
+    [[nodiscard]] TrayIcon &trayIcon() { return *m_trayIcon; }
+    [[nodiscard]] AutoGoFolder &autoGo() { return *m_autoGo; }
+    [[nodiscard]] HelpMenu &help() { return *m_help; }
+
+    // Copies source into the favourite folder of that category under fileName.
+    void copyToFavourite(const QString &category, const QString &source, const QString &fileName);
+
+    // Runs the start-up sequence, opening the picture or folder named on the command
+    // line if any; false when this copy must end at once.
+    [[nodiscard]] bool Form_Load(const QString &commandLinePath = {});
+
+    // Sets the window caption to text as it is: a path may hold "[*]", which a
+    // window title otherwise takes as its unsaved-changes mark and drops.
+    void setCaption(const QString &text);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void wireEvents();
+    void wireSlideShows();
+
+    const Services &m_services;
+    Form1Controls m_controls;
+    std::unique_ptr<PanelFitter> m_fitter;
+    std::unique_ptr<FolderBrowser> m_browser;
+    std::unique_ptr<PictureLoading> m_loading;
+    std::unique_ptr<ViewingModes> m_modes;
+    std::unique_ptr<FullScreenView> m_fullScreen;
+    SlideCounters m_slides;
+    std::unique_ptr<SlideSpeed> m_speed;
+    std::unique_ptr<WindowSlideShow> m_windowShow;
+    std::unique_ptr<FullScreenSlideShow> m_fullScreenShow;
+    std::unique_ptr<FavouriteFolders> m_favourites;
+    std::unique_ptr<ClipboardCommands> m_clipboard;
+    std::unique_ptr<FileCommands> m_fileCommands;
+    std::unique_ptr<TrayIcon> m_trayIcon;
+    std::unique_ptr<AutoGoFolder> m_autoGo;
+    std::unique_ptr<HelpMenu> m_help;
+    std::unique_ptr<Startup> m_startup;
+    std::unique_ptr<HandOver> m_handOver;
+};
