@@ -11,6 +11,7 @@
 #include "app/Form1.h"
 #include "app/RealDesktop.h"
 #include "picture/PictureTestData.h"
+#include "platform/controls/WorkingValues.h"
 #include "show/Form6.h"
 #include "show/FullScreenSlideShow.h"
 #include "show/SlideLookAhead.h"
@@ -71,7 +72,7 @@ int playInThisProcess(const QString &mode, bool lookAhead, const QString &folder
     window.speed().choose(Speed::Fastest, timer);
     window.windowShow().lookAhead().setEnabled(lookAhead);
     window.fullScreenShow().lookAhead().setEnabled(lookAhead);
-    const int interval = window.speed().currentInterval();
+    const int interval = window.values().slideInterval();
 
     QElapsedTimer clock;
     std::vector<double> lateness;

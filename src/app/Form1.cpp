@@ -12,6 +12,7 @@
 #include "fileops/FavouriteFolders.h"
 #include "fileops/FileCommands.h"
 #include "help/HelpMenu.h"
+#include "platform/controls/WorkingValues.h"
 #include "platform/desktop/DesktopServices.h"
 #include "platform/desktop/Services.h"
 #include "show/FullScreenSlideShow.h"
@@ -54,6 +55,7 @@ Form1::Form1(const Services &services, const QString &startFolder, QWidget *pare
     setCentralWidget(client);
     m_controls = buildForm1Controls(*client, *this, services, startFolder);
     m_controls.menus = buildMainMenu(*menuBar(), *this);
+    m_values = std::make_unique<WorkingValues>(m_controls, *this);
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 
     m_fitter = std::make_unique<PanelFitter>(m_controls);
@@ -80,14 +82,6 @@ Form1::~Form1() = default;
 bool Form1::Form_Load(const QString &commandLinePath)
 {
     return m_startup->Form_Load(commandLinePath);
-}
-
-void Form1::setCaption(const QString &text)
-{
-    // Doubled, the mark stands for itself.
-    QString escaped = text;
-    escaped.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
-    setWindowTitle(escaped);
 }
 
 void Form1::wireEvents()
@@ -185,7 +179,7 @@ void Form1::wireSlideShows()
     };
     for (const auto &[item, category] : categories) {
         connect(item, &MenuItem::Click, this, [this, k = category] {
-            copyToFavourite(k, m_controls.Label12->text(), m_controls.Label13->text());
+            copyToFavourite(k, m_values->slidePath(), m_values->slideName());
         });
     }
 

@@ -15,6 +15,7 @@ class FullScreenSlideShow;
 class FullScreenView;
 class SlideSpeed;
 class WindowSlideShow;
+class WorkingValues;
 class HandOver;
 class HelpMenu;
 class PictureLoading;
@@ -35,6 +36,7 @@ public:
     ~Form1() override;
 
     [[nodiscard]] Form1Controls &controls() { return m_controls; }
+    [[nodiscard]] WorkingValues &values() { return *m_values; }
     [[nodiscard]] const Services &services() const { return m_services; }
     [[nodiscard]] FolderBrowser &browser() { return *m_browser; }
     [[nodiscard]] PanelFitter &fitter() { return *m_fitter; }
@@ -62,10 +64,6 @@ public:
     // line if any; false when this copy must end at once.
     [[nodiscard]] bool Form_Load(const QString &commandLinePath = {});
 
-    // Sets the window caption to text as it is: a path may hold "[*]", which a
-    // window title otherwise takes as its unsaved-changes mark and drops.
-    void setCaption(const QString &text);
-
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -77,6 +75,7 @@ private:
 
     const Services &m_services;
     Form1Controls m_controls;
+    std::unique_ptr<WorkingValues> m_values;
     std::unique_ptr<PanelFitter> m_fitter;
     std::unique_ptr<FolderBrowser> m_browser;
     std::unique_ptr<PictureLoading> m_loading;

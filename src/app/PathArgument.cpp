@@ -3,13 +3,14 @@
 #include "Form1.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PictureLoading.h"
+#include "platform/controls/WorkingValues.h"
 #include "platform/desktop/MessageBoxes.h"
 #include "platform/desktop/Services.h"
 
 #include <QFileInfo>
 
 PathArgument::PathArgument(Form1 &hub, const Services &services, const QString &path)
-    : c(hub.controls()), m_services(services), m_path(path)
+    : c(hub.controls()), m_values(hub.values()), m_services(services), m_path(path)
 {
 }
 
@@ -56,7 +57,7 @@ void PathArgument::showPicture()
     // cannot be shown, and the filter goes back.
     m_services.messages.show(PictureLoading::kNotSupported, MessageBoxes::NoIcon,
                              QStringLiteral("Quorvel"));
-    c.Combo1->setText(c.Label1->text());
+    c.Combo1->setText(m_values.defaultFilter());
 }
 
 bool PathArgument::isListed() const

@@ -5,6 +5,7 @@
 class Form1;
 struct Form1Controls;
 struct Services;
+class WorkingValues;
 
 // A picture or folder named on the command line, or handed over later by another
 // start. At start-up it takes the place of the stored start-up folder for this run: a
@@ -31,6 +32,7 @@ private:
     [[nodiscard]] QString patternMatchingName() const;
 
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
     QString m_path;
     QString m_fileName;

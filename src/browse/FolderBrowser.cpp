@@ -3,6 +3,7 @@
 #include "PanelFitter.h"
 #include "app/Form1.h"
 #include "platform/controls/Form1Controls.h"
+#include "platform/controls/WorkingValues.h"
 #include "platform/desktop/FileSystem.h"
 #include "platform/desktop/MessageBoxes.h"
 #include "platform/desktop/Services.h"
@@ -24,7 +25,7 @@ QStringList FolderBrowser::filterItems()
 }
 
 FolderBrowser::FolderBrowser(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services)
+    : m_hub(hub), c(hub.controls()), m_values(hub.values()), m_services(services)
 {
 }
 
@@ -91,12 +92,12 @@ bool FolderBrowser::showFolder()
     // The favourite-folder list points elsewhere; a vanished favourite folder must
     // not make every folder of the browser look unreadable.
     (void)c.File3->refresh();
-    c.Label3->clear();
-    if (c.menus.Act1->isChecked() || c.menus.auto1->isChecked())
+    m_values.setShownPath({});
+    if (m_values.viewingMode() != ViewingMode::Stretched)
         c.Image1->setStretch(false);
     c.Image1->setPicture(c.Picture2->picture());
     m_hub.fitter().Form_Resize();
-    m_hub.setCaption(c.Label2->text() + c.Dir1->path());
+    m_values.showInCaption(c.Dir1->path());
     c.Label7->clear();
     c.Label8->clear();
     c.Label9->clear();
@@ -129,7 +130,7 @@ void FolderBrowser::Combo1_Change()
     }
     m_services.messages.show(QStringLiteral("This action is not allowed in this application!"),
                              MessageBoxes::Critical, QStringLiteral("Quorvel -Error"));
-    c.Combo1->setText(c.Label1->text());
+    c.Combo1->setText(m_values.defaultFilter());
     Dir1_Change();
 }
 

@@ -5,6 +5,7 @@
 class Form1;
 struct Form1Controls;
 struct Services;
+class WorkingValues;
 
 // The drive, folder and file lists with the picture-type filter. A drive, folder or
 // filter change re-reads the lists and returns the viewing panel to its placeholder.
@@ -32,6 +33,7 @@ private:
 
     Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
     // Set while falling back from an unreadable folder, so that a fallback that
     // fails in turn ends the chain instead of starting another.

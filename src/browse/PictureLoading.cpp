@@ -6,6 +6,7 @@
 #include "PanelFitter.h"
 #include "ShownSize.h"
 #include "app/Form1.h"
+#include "platform/controls/WorkingValues.h"
 #include "platform/desktop/FileSystem.h"
 #include "platform/desktop/MessageBoxes.h"
 #include "platform/desktop/PictureSource.h"
@@ -15,7 +16,7 @@
 #include <QGuiApplication>
 
 PictureLoading::PictureLoading(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services),
+    : m_hub(hub), c(hub.controls()), m_values(hub.values()), m_services(services),
       m_lookAhead(services.pictures, services.files), m_keys(new HeldKeyWatch(*c.File1))
 {
     // Both are owned here (the watch by the list, but told through this object), so
@@ -63,9 +64,10 @@ bool PictureLoading::waitsForPicture(const QString &path)
 
 void PictureLoading::show(const QString &path)
 {
-    if (c.menus.Act1->isChecked())
+    const ViewingMode mode = m_values.viewingMode();
+    if (mode == ViewingMode::ActualSize)
         c.Image1->setStretch(false);
-    if (c.menus.auto1->isChecked()) {
+    if (mode == ViewingMode::AutoFit) {
         c.Image1->setStretch(false);
         // Kept hidden until the fit has placed it, so the unfitted picture never shows.
         c.Image1->setVisible(false);
@@ -91,7 +93,7 @@ bool PictureLoading::showSelectedFile(const QString &path)
     if (c.Label7->text() == QLatin1String("0KB"))
         c.Label7->setText(sizeText(*length));
 
-    if (c.menus.auto1->isChecked())
+    if (m_values.viewingMode() == ViewingMode::AutoFit)
         m_hub.fitter().Form_Resize2();
     else
         m_hub.fitter().Form_Resize();
@@ -100,8 +102,8 @@ bool PictureLoading::showSelectedFile(const QString &path)
     if (!modified)
         return false;
     c.Label8->setText(dateText(*modified));
-    m_hub.setCaption(c.Label2->text() + path);
-    c.Label3->setText(path);
+    m_values.showInCaption(path);
+    m_values.setShownPath(path);
     m_lookAhead.keepShown(path, picture);
     lookAround(path);
     m_shownPath = path;
@@ -140,8 +142,8 @@ bool PictureLoading::showFileInformation(const QString &path)
     if (c.Label7->text() == QLatin1String("0KB"))
         c.Label7->setText(sizeText(*length));
     c.Label8->setText(dateText(*modified));
-    m_hub.setCaption(c.Label2->text() + path);
-    c.Label3->setText(path);
+    m_values.showInCaption(path);
+    m_values.setShownPath(path);
     return true;
 }
 
@@ -224,9 +226,9 @@ void PictureLoading::prepareFullScreen()
 ShownSize PictureLoading::shownSize() const
 {
     const qreal ratio = c.Picture5->devicePixelRatioF();
-    if (c.menus.auto1->isChecked())
+    if (m_values.viewingMode() == ViewingMode::AutoFit)
         return ShownSize::fittedInto({c.Picture5->innerWidth(), c.Picture5->innerHeight()}, ratio);
-    if (c.menus.Act1->isChecked())
+    if (m_values.viewingMode() == ViewingMode::ActualSize)
         return ShownSize::natural(ratio);
     return ShownSize::fixed({c.Image1->width(), c.Image1->height()}, ratio);
 }
@@ -235,6 +237,6 @@ void PictureLoading::startOver()
 {
     m_awaited.clear();
     m_services.messages.show(kNotSupported, MessageBoxes::NoIcon, QStringLiteral("Quorvel"));
-    c.Combo1->setText(c.Label1->text());
+    c.Combo1->setText(m_values.defaultFilter());
     m_hub.browser().Dir1_Change();
 }

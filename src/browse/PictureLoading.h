@@ -10,6 +10,7 @@ class HeldKeyWatch;
 class ShownSize;
 struct Form1Controls;
 struct Services;
+class WorkingValues;
 
 // Loads the file selected in the file list into the viewing panel and fills the
 // "File's Information" frame; a file that cannot be shown is reported and the
@@ -56,6 +57,7 @@ private:
 
     Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
     PictureLookAhead m_lookAhead;
     HeldKeyWatch *m_keys;

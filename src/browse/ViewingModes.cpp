@@ -4,11 +4,12 @@
 #include "PictureLoading.h"
 #include "app/Form1.h"
 #include "picture/FitArithmetic.h"
+#include "platform/controls/WorkingValues.h"
 #include "show/FullScreenView.h"
 
 #include <QApplication>
 
-ViewingModes::ViewingModes(Form1 &hub) : m_hub(hub), c(hub.controls()) {}
+ViewingModes::ViewingModes(Form1 &hub) : m_hub(hub), c(hub.controls()), m_values(hub.values()) {}
 
 void ViewingModes::setCursors(int code)
 {
@@ -23,18 +24,11 @@ void ViewingModes::setZoomEnabled(bool enabled)
     c.menus.In1->setEnabled(enabled);
 }
 
-void ViewingModes::check(bool actualSize, bool autoFit, bool stretched)
-{
-    c.menus.Act1->setChecked(actualSize);
-    c.menus.St1->setChecked(stretched);
-    c.menus.auto1->setChecked(autoFit);
-}
-
 void ViewingModes::Act1_Click()
 {
     setCursors(99);
     setZoomEnabled(true);
-    check(true, false, false);
+    m_values.setViewingMode(ViewingMode::ActualSize);
     c.Label9->show();
     c.Label10->hide();
     c.Image1->setStretch(false);
@@ -45,7 +39,7 @@ void ViewingModes::auto1_Click()
 {
     setCursors(0);
     setZoomEnabled(false);
-    check(false, true, false);
+    m_values.setViewingMode(ViewingMode::AutoFit);
     c.Label9->show();
     c.Label10->hide();
     m_hub.loading().File1_Click();
@@ -58,7 +52,7 @@ void ViewingModes::St1_Click()
 {
     setCursors(0);
     setZoomEnabled(false);
-    check(false, false, true);
+    m_values.setViewingMode(ViewingMode::Stretched);
     c.Label10->show();
     c.Label9->hide();
     c.Image1->setWidth(kPictureArea.width);
@@ -100,16 +94,28 @@ void ViewingModes::normal1_Click()
 
 void ViewingModes::Image1_Click()
 {
-    if (c.menus.Act1->isChecked())
+    switch (m_values.viewingMode()) {
+    case ViewingMode::ActualSize:
         Out1_Click();
-    if (c.menus.auto1->isChecked())
+        break;
+    case ViewingMode::AutoFit:
         m_hub.fullScreen().File1_DblClick();
+        break;
+    case ViewingMode::Stretched:
+        break;
+    }
 }
 
 void ViewingModes::Picture5_Click()
 {
-    if (c.menus.Act1->isChecked())
+    switch (m_values.viewingMode()) {
+    case ViewingMode::ActualSize:
         In1_Click();
-    if (c.menus.auto1->isChecked())
+        break;
+    case ViewingMode::AutoFit:
         m_hub.fullScreen().File1_DblClick();
+        break;
+    case ViewingMode::Stretched:
+        break;
+    }
 }

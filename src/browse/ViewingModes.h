@@ -2,6 +2,7 @@
 
 class Form1;
 struct Form1Controls;
+class WorkingValues;
 
 // Actual Size, Auto-Fit and Stretched, held as the check marks of their menu items,
 // with the zoom commands and what a click on the picture or the panel does.
@@ -26,9 +27,9 @@ public:
 private:
     void setCursors(int code);
     void setZoomEnabled(bool enabled);
-    void check(bool actualSize, bool autoFit, bool stretched);
     void zoomBy(double factor);
 
     Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
 };

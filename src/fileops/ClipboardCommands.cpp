@@ -4,12 +4,13 @@
 #include "browse/FileInfoText.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PanelFitter.h"
+#include "platform/controls/WorkingValues.h"
 #include "platform/desktop/DesktopServices.h"
 #include "platform/desktop/MessageBoxes.h"
 #include "platform/desktop/Services.h"
 
 ClipboardCommands::ClipboardCommands(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services)
+    : m_hub(hub), c(hub.controls()), m_values(hub.values()), m_services(services)
 {
 }
 
@@ -46,7 +47,7 @@ void ClipboardCommands::view2_Click()
     // is done even when the picture offered cannot be had.
     m_hub.browser().Dir1_Change();
     (void)c.File1->refresh();
-    m_hub.setWindowTitle(c.Label2->text() + kUntitled);
+    m_values.showInCaption(kUntitled);
     if (pasted.status == ClipboardPicture::Unreadable || pasted.image.isNull()) {
         showMessage(kInvalidFormat, MessageBoxes::Critical);
         return;

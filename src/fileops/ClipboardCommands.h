@@ -5,6 +5,7 @@
 class Form1;
 struct Form1Controls;
 struct Services;
+class WorkingValues;
 
 // Exchanges the panel's picture with the desktop's clipboard: the picture shown
 // goes out at its natural size, and a picture from the clipboard comes in as an
@@ -29,5 +30,6 @@ private:
 
     Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
 };

@@ -4,6 +4,7 @@
 #include "browse/FileInfoText.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PictureLoading.h"
+#include "platform/controls/WorkingValues.h"
 #include "platform/desktop/DesktopServices.h"
 #include "platform/desktop/MessageBoxes.h"
 #include "platform/desktop/Services.h"
@@ -15,7 +16,7 @@ const QString kTitle = QStringLiteral("Quorvel");
 } // namespace
 
 FileCommands::FileCommands(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services)
+    : m_hub(hub), c(hub.controls()), m_values(hub.values()), m_services(services)
 {
 }
 
@@ -26,7 +27,7 @@ QString FileCommands::deleteQuestion(const QString &path)
 
 void FileCommands::run1_Click()
 {
-    const QString path = c.Label3->text();
+    const QString path = m_values.shownPath();
     if (path.isEmpty()) {
         m_services.messages.show(kPleaseSelectAFile, MessageBoxes::Critical, kTitle);
         return;

@@ -5,6 +5,7 @@
 class Form1;
 struct Form1Controls;
 struct Services;
+class WorkingValues;
 
 // Hands the current picture file to the desktop: opened with the program that
 // opens its type, or moved to the trash after a question.
@@ -26,5 +27,6 @@ public:
 private:
     Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
 };

@@ -9,6 +9,7 @@
 #include "app/Form1.h"
 #include "browse/FileInfoText.h"
 #include "browse/FolderBrowser.h"
+#include "platform/controls/WorkingValues.h"
 #include "platform/desktop/DesktopServices.h"
 #include "platform/desktop/FileSystem.h"
 #include "platform/desktop/PictureSource.h"
@@ -19,7 +20,7 @@
 
 FullScreenSlideShow::FullScreenSlideShow(Form1 &hub, const Services &services,
                                          SlideCounters &slides)
-    : m_hub(hub), c(hub.controls()), m_services(services), m_slides(slides),
+    : m_hub(hub), c(hub.controls()), m_values(hub.values()), m_services(services), m_slides(slides),
       m_lookAhead(services.pictures, services.files)
 {
 }
@@ -49,8 +50,8 @@ void FullScreenSlideShow::fullscreen_Click()
     (void)c.File1->refresh();
     c.File2->mirror(*c.File1);
     (void)c.File3->refresh();
-    m_hub.setCaption(c.Label2->text() + c.Dir1->path());
-    c.Label3->clear();
+    m_values.showInCaption(c.Dir1->path());
+    m_values.setShownPath({});
     c.HScroll1->setVisible(false);
     c.VScroll1->setVisible(false);
 
@@ -68,7 +69,7 @@ void FullScreenSlideShow::fullscreen_Click()
     });
     m_show->cover(m_screen);
     m_state = State::Playing;
-    c.Timer2->setInterval(m_hub.speed().currentInterval());
+    c.Timer2->setInterval(m_values.slideInterval());
     c.Timer2->setEnabled(true);
 }
 
@@ -213,14 +214,15 @@ void FullScreenSlideShow::Command1_Click()
         return;
     if (m_show)
         setTopmost(*m_show, false);
-    m_hub.setCaption(c.Label2->text() + c.Dir1->path());
-    for (QLabel *label : {c.Label7, c.Label8, c.Label9, c.Label13})
+    m_values.showInCaption(c.Dir1->path());
+    for (QLabel *label : {c.Label7, c.Label8, c.Label9})
         label->clear();
+    m_values.setSlideName({});
     (void)c.Dir1->refresh();
     (void)c.File1->refresh();
     c.File2->mirror(*c.File1);
     (void)c.File3->refresh();
-    if (c.menus.auto1->isChecked() || c.menus.Act1->isChecked())
+    if (m_values.viewingMode() != ViewingMode::Stretched)
         c.Image1->setStretch(false);
     c.Image1->setPicture(c.Picture3->picture());
     unloadOptionWindow();

@@ -11,6 +11,7 @@ class Form7;
 struct Form1Controls;
 struct Services;
 struct SlideCounters;
+class WorkingValues;
 enum class Speed;
 
 // Plays the current folder on a black window covering the main window's screen, one
@@ -52,6 +53,7 @@ private:
 
     Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
     SlideCounters &m_slides;
     State m_state = State::Idle;

@@ -4,11 +4,12 @@
 #include "ScreenPlacement.h"
 #include "app/Form1.h"
 #include "browse/ViewingModes.h"
+#include "platform/controls/WorkingValues.h"
 #include "platform/desktop/DesktopServices.h"
 #include "platform/desktop/Services.h"
 
 FullScreenView::FullScreenView(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services),
+    : m_hub(hub), c(hub.controls()), m_values(hub.values()), m_services(services),
       m_ahead(services.pictures, services.files)
 {
 }
@@ -61,7 +62,7 @@ Form8 *FullScreenView::form() const
 
 void FullScreenView::fullscreen1_Click()
 {
-    if (c.menus.auto1->isChecked())
+    if (m_values.viewingMode() == ViewingMode::AutoFit)
         m_hub.modes().Picture5_Click();
     else
         File1_DblClick();

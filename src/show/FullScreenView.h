@@ -8,6 +8,7 @@ class Form1;
 class Form8;
 struct Form1Controls;
 struct Services;
+class WorkingValues;
 
 // Shows the panel's picture alone on a black window that covers the screen the
 // main window is on: shrunk to fit if larger, centred either way.
@@ -31,6 +32,7 @@ private:
 
     Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
     QPointer<Form8> m_form;
     ScreenAhead m_ahead;

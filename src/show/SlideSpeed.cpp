@@ -2,6 +2,7 @@
 
 #include "Form3.h"
 #include "app/Form1.h"
+#include "platform/controls/WorkingValues.h"
 #include "platform/desktop/MessageBoxes.h"
 #include "platform/desktop/Services.h"
 
@@ -38,21 +39,17 @@ QString speedMessage(Speed speed)
     return QStringLiteral("The Speed of Slide Show is %1 Now").arg(speedName(speed));
 }
 
-std::optional<Speed> speedOfIntervalText(const QString &milliseconds)
+std::optional<Speed> speedOfInterval(int milliseconds)
 {
-    bool ok = false;
-    const int interval = milliseconds.trimmed().toInt(&ok);
-    if (!ok)
-        return std::nullopt;
     for (const Speed speed : kAllSpeeds) {
-        if (intervalOf(speed) == interval)
+        if (intervalOf(speed) == milliseconds)
             return speed;
     }
     return std::nullopt;
 }
 
 SlideSpeed::SlideSpeed(Form1 &hub, const Services &services)
-    : c(hub.controls()), m_services(services)
+    : c(hub.controls()), m_values(hub.values()), m_services(services)
 {
 }
 
@@ -71,7 +68,7 @@ void SlideSpeed::adjustmenu_Click()
     // A dialog left open keeps the marker it opened with; a closed one is made anew
     // and marks the speed of this moment.
     if (!m_dialog) {
-        m_dialog = new Form3(c.Label11->text());
+        m_dialog = new Form3(m_values.slideInterval());
         QObject::connect(m_dialog, &Form3::speedChosen, m_dialog,
                          [this](Speed speed) { chooseFromDialog(speed); });
     }
@@ -82,14 +79,9 @@ void SlideSpeed::adjustmenu_Click()
 
 void SlideSpeed::choose(Speed speed, IntervalTimer &timer)
 {
-    c.Label11->setText(QString::number(intervalOf(speed)));
+    m_values.setSlideInterval(intervalOf(speed));
     timer.setInterval(intervalOf(speed));
     m_services.messages.show(speedMessage(speed), MessageBoxes::NoIcon, QStringLiteral("Quorvel"));
-}
-
-int SlideSpeed::currentInterval() const
-{
-    return c.Label11->text().toInt();
 }
 
 void SlideSpeed::chooseFromMenu(Speed speed)

@@ -9,6 +9,7 @@ class Form3;
 class IntervalTimer;
 struct Form1Controls;
 struct Services;
+class WorkingValues;
 
 // How long each slide of a show stays on screen.
 enum class Speed { Fastest, Fast, Medium, Slow, Slowest };
@@ -21,10 +22,10 @@ inline constexpr Speed kAllSpeeds[] = {Speed::Fastest, Speed::Fast, Speed::Mediu
 [[nodiscard]] QString speedName(Speed speed);
 // "The Speed of Slide Show is Fast Now".
 [[nodiscard]] QString speedMessage(Speed speed);
-// The speed whose interval the text gives, if any.
-[[nodiscard]] std::optional<Speed> speedOfIntervalText(const QString &milliseconds);
+// The speed of that interval, if any.
+[[nodiscard]] std::optional<Speed> speedOfInterval(int milliseconds);
 
-// The current speed, kept as the interval text of Label11, and the places to choose it
+// The current speed, kept as the slide interval of the working values, and the places to choose it
 // from: the "Adjust Speed..." dialog and the speed menu of the paused window show.
 // Every choice also sets the interval of the timer that belongs to its place, so a
 // show on that timer takes it at once.
@@ -43,8 +44,6 @@ public:
     // Makes speed current, gives timer its interval (without starting or stopping it)
     // and says so.
     void choose(Speed speed, IntervalTimer &timer);
-    // The interval every show starts at.
-    [[nodiscard]] int currentInterval() const;
 
     // The open dialog, or null.
     [[nodiscard]] Form3 *dialog() const;
@@ -54,6 +53,7 @@ private:
     void chooseFromDialog(Speed speed);
 
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
     QPointer<Form3> m_dialog;
 };

@@ -6,12 +6,13 @@
 #include "browse/FileInfoText.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PanelFitter.h"
+#include "platform/controls/WorkingValues.h"
 #include "platform/desktop/FileSystem.h"
 #include "platform/desktop/PictureSource.h"
 #include "platform/desktop/Services.h"
 
 WindowSlideShow::WindowSlideShow(Form1 &hub, const Services &services, SlideCounters &slides)
-    : m_hub(hub), c(hub.controls()), m_services(services), m_slides(slides),
+    : m_hub(hub), c(hub.controls()), m_values(hub.values()), m_services(services), m_slides(slides),
       m_lookAhead(services.pictures, services.files)
 {
 }
@@ -25,14 +26,14 @@ void WindowSlideShow::viewmenu_Click()
     (void)c.File1->refresh();
     c.File2->mirror(*c.File1);
     (void)c.File3->refresh();
-    m_hub.setCaption(c.Label2->text() + c.Dir1->path());
-    c.Label3->clear();
+    m_values.showInCaption(c.Dir1->path());
+    m_values.setShownPath({});
     c.HScroll1->setVisible(false);
     c.VScroll1->setVisible(false);
     c.Label7->clear();
     c.Label8->clear();
     c.Label9->clear();
-    if (c.menus.auto1->isChecked() || c.menus.Act1->isChecked())
+    if (m_values.viewingMode() != ViewingMode::Stretched)
         c.Image1->setStretch(false);
     c.Image1->setPicture(c.Picture1->picture());
 
@@ -44,7 +45,7 @@ void WindowSlideShow::viewmenu_Click()
     c.Image1->setEnabled(true);
     m_state = State::Playing;
     prepareNextSlide();
-    c.Timer1->setInterval(m_hub.speed().currentInterval());
+    c.Timer1->setInterval(m_values.slideInterval());
     c.Timer1->setEnabled(true);
 }
 
@@ -79,10 +80,10 @@ void WindowSlideShow::showAwaitedSlide(int entry)
 
 void WindowSlideShow::showSlide(int entry)
 {
-    const bool autoFit = c.menus.auto1->isChecked();
-    if (autoFit)
+    const ViewingMode mode = m_values.viewingMode();
+    if (mode == ViewingMode::AutoFit)
         c.Image1->setVisible(false);
-    if (c.menus.Act1->isChecked() || autoFit)
+    if (mode != ViewingMode::Stretched)
         c.Image1->setStretch(false);
     const QString name = c.File2->entry(entry);
     const QString path = joinPath(c.File2->path(), name);
@@ -93,7 +94,7 @@ void WindowSlideShow::showSlide(int entry)
     else
         showError();
     c.Label9->setText(pictureSizeText(c.Image1->width(), c.Image1->height()));
-    if (autoFit)
+    if (mode == ViewingMode::AutoFit)
         m_hub.fitter().Form_Resize2();
     else
         m_hub.fitter().Form_Resize();
@@ -105,9 +106,9 @@ void WindowSlideShow::showSlide(int entry)
     c.Label8->setText(modified ? dateText(*modified) : QString());
     if (!length || !modified)
         showError();
-    m_hub.setCaption(c.Label2->text() + path);
-    c.Label12->setText(path);
-    c.Label13->setText(name);
+    m_values.showInCaption(path);
+    m_values.setSlidePath(path);
+    m_values.setSlideName(name);
 }
 
 void WindowSlideShow::showError()
@@ -139,7 +140,7 @@ void WindowSlideShow::stop1_Click()
 {
     if (m_state == State::Idle)
         return;
-    c.Label3->clear();
+    m_values.setShownPath({});
     finish();
 }
 
@@ -156,7 +157,7 @@ void WindowSlideShow::finish()
     c.menus.stop1->setVisible(false);
     m_hub.browser().Dir1_Change();
     c.Image1->setPicture(c.Picture3->picture());
-    if (c.menus.Act1->isChecked()) {
+    if (m_values.viewingMode() == ViewingMode::ActualSize) {
         c.Image1->setCursorCode(99);
         c.Picture5->setCursorCode(99);
     }

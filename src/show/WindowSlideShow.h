@@ -9,6 +9,7 @@ class MenuItem;
 struct Form1Controls;
 struct Services;
 struct SlideCounters;
+class WorkingValues;
 
 // Plays the current folder in the main window's viewing panel, one slide per tick of
 // Timer1, with the file information and the window title following each slide.
@@ -41,6 +42,7 @@ private:
 
     Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
     SlideCounters &m_slides;
     State m_state = State::Idle;

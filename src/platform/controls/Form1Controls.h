@@ -46,7 +46,8 @@ struct Form1Controls {
     ScrollBar *VScroll1;
     // Hidden holders of the stock pictures.
     PictureBox *Picture1, *Picture2, *Picture3, *Picture4;
-    // Hidden labels that keep the window's working values.
+    // Hidden labels that keep the window's working values; WorkingValues reads and
+    // writes them.
     QLabel *Label1, *Label2, *Label3, *Label11, *Label12, *Label13;
     IntervalTimer *Timer1;
     IntervalTimer *Timer2;
