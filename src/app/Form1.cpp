@@ -58,22 +58,32 @@ Form1::Form1(const Services &services, const QString &startFolder, QWidget *pare
     m_values = std::make_unique<WorkingValues>(m_controls, *this);
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 
-    m_fitter = std::make_unique<PanelFitter>(m_controls);
-    m_browser = std::make_unique<FolderBrowser>(*this, services);
-    m_loading = std::make_unique<PictureLoading>(*this, services);
-    m_modes = std::make_unique<ViewingModes>(*this);
-    m_fullScreen = std::make_unique<FullScreenView>(*this, services);
-    m_speed = std::make_unique<SlideSpeed>(*this, services);
-    m_windowShow = std::make_unique<WindowSlideShow>(*this, services, m_slides);
-    m_fullScreenShow = std::make_unique<FullScreenSlideShow>(*this, services, m_slides);
-    m_favourites = std::make_unique<FavouriteFolders>(*this, services);
-    m_clipboard = std::make_unique<ClipboardCommands>(*this, services);
-    m_fileCommands = std::make_unique<FileCommands>(*this, services);
+    Form1Controls &c = m_controls;
+    WorkingValues &values = *m_values;
+    m_fitter = std::make_unique<PanelFitter>(c);
+    m_browser = std::make_unique<FolderBrowser>(c, values, services, *m_fitter);
+    m_fullScreen = std::make_unique<FullScreenView>(*this, c, services);
+    m_loading =
+        std::make_unique<PictureLoading>(c, values, services, *m_browser, *m_fitter, *m_fullScreen);
+    m_modes = std::make_unique<ViewingModes>(c, values, *m_fitter, *m_loading, *m_fullScreen);
+    m_speed = std::make_unique<SlideSpeed>(c, values, services);
+    m_favourites = std::make_unique<FavouriteFolders>(c, values, services, *m_loading);
+    // The two shows step the same counters: each starts only while the other is idle.
+    m_windowShow = std::make_unique<WindowSlideShow>(
+        c, values, services, m_slides, *m_browser, *m_fitter,
+        [this] { return m_fullScreenShow->state() != FullScreenSlideShow::State::Idle; });
+    m_fullScreenShow = std::make_unique<FullScreenSlideShow>(
+        *this, c, values, services, m_slides, *m_speed, *m_browser, *m_favourites,
+        [this] { return m_windowShow->state() != WindowSlideShow::State::Idle; });
+    m_clipboard = std::make_unique<ClipboardCommands>(c, values, services, *m_browser, *m_fitter);
+    m_fileCommands = std::make_unique<FileCommands>(c, values, services, *m_browser, *m_loading);
     m_trayIcon = std::make_unique<TrayIcon>(*this, services);
-    m_autoGo = std::make_unique<AutoGoFolder>(*this, services);
+    m_autoGo = std::make_unique<AutoGoFolder>(*this, c, services, *m_browser);
     m_help = std::make_unique<HelpMenu>(*this, services);
-    m_startup = std::make_unique<Startup>(*this, services);
-    m_handOver = std::make_unique<HandOver>(*this, services);
+    m_startup = std::make_unique<Startup>(c, values, services, *m_browser, *m_modes, *m_fitter,
+                                          *m_trayIcon);
+    m_handOver = std::make_unique<HandOver>(*this, c, values, services, *m_browser, *m_windowShow,
+                                            *m_fullScreenShow, *m_fullScreen, *m_trayIcon);
     wireEvents();
 }
 
@@ -118,10 +128,9 @@ void Form1::wireEvents()
     connect(c.Image1, &PictureElement::Click, this, [modes] { modes->Image1_Click(); });
     connect(c.Picture5, &PictureBox::Click, this, [modes] { modes->Picture5_Click(); });
 
+    connect(c.menus.fullscreen1, &MenuItem::Click, this, [modes] { modes->fullscreen1_Click(); });
     FullScreenView *fullScreen = m_fullScreen.get();
     connect(c.File1, &FileListBox::DblClick, this, [fullScreen] { fullScreen->File1_DblClick(); });
-    connect(c.menus.fullscreen1, &MenuItem::Click, this,
-            [fullScreen] { fullScreen->fullscreen1_Click(); });
     wireSlideShows();
 
     FavouriteFolders *favourites = m_favourites.get();
@@ -172,16 +181,16 @@ void Form1::wireSlideShows()
     connect(m.pause1, &MenuItem::Click, this, [show] { show->pause1_Click(); });
     connect(m.play1, &MenuItem::Click, this, [show] { show->play1_Click(); });
     connect(m.stop1, &MenuItem::Click, this, [show] { show->stop1_Click(); });
-    const std::pair<MenuItem *, QString> categories[] = {
-        {m.temp2, QStringLiteral("Temp")},         {m.home2, QStringLiteral("HomePage")},
-        {m.work2, QStringLiteral("For Work")},     {m.per2, QStringLiteral("Personal")},
-        {m.future2, QStringLiteral("Future Use")},
+    using Category = FavouriteFolders::Category;
+    const std::pair<MenuItem *, Category> categories[] = {
+        {m.temp2, Category::Temp},        {m.home2, Category::HomePage},
+        {m.work2, Category::ForWork},     {m.per2, Category::Personal},
+        {m.future2, Category::FutureUse},
     };
-    for (const auto &[item, category] : categories) {
-        connect(item, &MenuItem::Click, this, [this, k = category] {
-            copyToFavourite(k, m_values->slidePath(), m_values->slideName());
-        });
-    }
+    FavouriteFolders *favourites = m_favourites.get();
+    for (const auto &[item, category] : categories)
+        connect(item, &MenuItem::Click, this,
+                [favourites, k = category] { favourites->copySlide(k); });
 
     FullScreenSlideShow *fullScreenShow = m_fullScreenShow.get();
     connect(m.fullscreen, &MenuItem::Click, this,
@@ -194,17 +203,6 @@ bool Form1::isSlideShowActive() const
 {
     return m_windowShow->state() != WindowSlideShow::State::Idle ||
            m_fullScreenShow->state() != FullScreenSlideShow::State::Idle;
-}
-
-void Form1::copyToFavourite(const QString &category, const QString &source, const QString &)
-{
-    // The copy keeps the name the file has on disk, which is the slide's name.
-    for (const auto k : {FavouriteFolders::Category::Temp, FavouriteFolders::Category::HomePage,
-                         FavouriteFolders::Category::ForWork, FavouriteFolders::Category::Personal,
-                         FavouriteFolders::Category::FutureUse}) {
-        if (FavouriteFolders::nameOf(k) == category)
-            m_favourites->copyTo(k, source);
-    }
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

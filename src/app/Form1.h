@@ -6,27 +6,28 @@
 #include <QMainWindow>
 #include <memory>
 
+class AutoGoFolder;
 class ClipboardCommands;
 class FavouriteFolders;
 class FileCommands;
-class AutoGoFolder;
 class FolderBrowser;
 class FullScreenSlideShow;
 class FullScreenView;
-class SlideSpeed;
-class WindowSlideShow;
-class WorkingValues;
 class HandOver;
 class HelpMenu;
-class PictureLoading;
-class ViewingModes;
 class PanelFitter;
+class PictureLoading;
+class SlideSpeed;
 class Startup;
 class TrayIcon;
+class ViewingModes;
+class WindowSlideShow;
+class WorkingValues;
 struct Services;
 
-// The main window. It owns the controls and the objects that handle their events,
-// wires the two together, and is the way those objects reach one another.
+// The main window. It owns the controls, their working values and the objects that
+// handle their events, hands each object the controls and the other objects it calls,
+// and wires the events to them.
 class Form1 : public QMainWindow {
     Q_OBJECT
 
@@ -35,14 +36,15 @@ public:
     Form1(const Services &services, const QString &startFolder, QWidget *parent = nullptr);
     ~Form1() override;
 
+    // Runs the start-up sequence, opening the picture or folder named on the command
+    // line if any; false when this copy must end at once.
+    [[nodiscard]] bool Form_Load(const QString &commandLinePath = {});
+
+    // The parts, for the program's start and for the tests and benchmarks that drive them.
     [[nodiscard]] Form1Controls &controls() { return m_controls; }
     [[nodiscard]] WorkingValues &values() { return *m_values; }
-    [[nodiscard]] const Services &services() const { return m_services; }
-    [[nodiscard]] FolderBrowser &browser() { return *m_browser; }
     [[nodiscard]] PanelFitter &fitter() { return *m_fitter; }
-    [[nodiscard]] Startup &startup() { return *m_startup; }
     [[nodiscard]] PictureLoading &loading() { return *m_loading; }
-    [[nodiscard]] ViewingModes &modes() { return *m_modes; }
     [[nodiscard]] FullScreenView &fullScreen() { return *m_fullScreen; }
     [[nodiscard]] SlideSpeed &speed() { return *m_speed; }
     [[nodiscard]] WindowSlideShow &windowShow() { return *m_windowShow; }
@@ -50,19 +52,9 @@ public:
     [[nodiscard]] SlideCounters &slides() { return m_slides; }
     // Whether either slide show is playing or paused.
     [[nodiscard]] bool isSlideShowActive() const;
-    [[nodiscard]] FavouriteFolders &favourites() { return *m_favourites; }
-    [[nodiscard]] ClipboardCommands &clipboardCommands() { return *m_clipboard; }
-    [[nodiscard]] FileCommands &fileCommands() { return *m_fileCommands; }
     [[nodiscard]] TrayIcon &trayIcon() { return *m_trayIcon; }
     [[nodiscard]] AutoGoFolder &autoGo() { return *m_autoGo; }
     [[nodiscard]] HelpMenu &help() { return *m_help; }
-
-    // Copies source into the favourite folder of that category under fileName.
-    void copyToFavourite(const QString &category, const QString &source, const QString &fileName);
-
-    // Runs the start-up sequence, opening the picture or folder named on the command
-    // line if any; false when this copy must end at once.
-    [[nodiscard]] bool Form_Load(const QString &commandLinePath = {});
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -76,16 +68,17 @@ private:
     const Services &m_services;
     Form1Controls m_controls;
     std::unique_ptr<WorkingValues> m_values;
+    // Each object after those it calls, so that it also goes before them.
     std::unique_ptr<PanelFitter> m_fitter;
     std::unique_ptr<FolderBrowser> m_browser;
+    std::unique_ptr<FullScreenView> m_fullScreen;
     std::unique_ptr<PictureLoading> m_loading;
     std::unique_ptr<ViewingModes> m_modes;
-    std::unique_ptr<FullScreenView> m_fullScreen;
-    SlideCounters m_slides;
     std::unique_ptr<SlideSpeed> m_speed;
+    std::unique_ptr<FavouriteFolders> m_favourites;
+    SlideCounters m_slides;
     std::unique_ptr<WindowSlideShow> m_windowShow;
     std::unique_ptr<FullScreenSlideShow> m_fullScreenShow;
-    std::unique_ptr<FavouriteFolders> m_favourites;
     std::unique_ptr<ClipboardCommands> m_clipboard;
     std::unique_ptr<FileCommands> m_fileCommands;
     std::unique_ptr<TrayIcon> m_trayIcon;

@@ -1,8 +1,8 @@
 #include "HandOver.h"
 
-#include "Form1.h"
 #include "PathArgument.h"
 #include "browse/FolderBrowser.h"
+#include "platform/controls/Form1Controls.h"
 #include "platform/desktop/Services.h"
 #include "platform/desktop/Volumes.h"
 #include "show/Form8.h"
@@ -21,11 +21,16 @@ constexpr int kRetryMs = 100;
 
 } // namespace
 
-HandOver::HandOver(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services)
+HandOver::HandOver(QWidget &window, Form1Controls &controls, WorkingValues &values,
+                   const Services &services, FolderBrowser &browser, WindowSlideShow &windowShow,
+                   FullScreenSlideShow &fullScreenShow, FullScreenView &fullScreen,
+                   TrayIcon &trayIcon)
+    : m_window(window), c(controls), m_values(values), m_services(services), m_browser(browser),
+      m_windowShow(windowShow), m_fullScreenShow(fullScreenShow), m_fullScreen(fullScreen),
+      m_trayIcon(trayIcon)
 {
     m_retry.setSingleShot(true);
-    QObject::connect(&m_retry, &QTimer::timeout, &hub, [this] { openWhenFree(); });
+    QObject::connect(&m_retry, &QTimer::timeout, &window, [this] { openWhenFree(); });
 }
 
 void HandOver::PathHandedOver(const QString &path)
@@ -64,33 +69,33 @@ void HandOver::openWhenFree()
 
 void HandOver::endWhatCoversTheWindow()
 {
-    if (m_hub.windowShow().state() != WindowSlideShow::State::Idle)
-        m_hub.windowShow().stop1_Click();
-    if (m_hub.fullScreenShow().state() != FullScreenSlideShow::State::Idle)
-        m_hub.fullScreenShow().Command1_Click();
-    if (Form8 *view = m_hub.fullScreen().form())
+    if (m_windowShow.state() != WindowSlideShow::State::Idle)
+        m_windowShow.stop1_Click();
+    if (m_fullScreenShow.state() != FullScreenSlideShow::State::Idle)
+        m_fullScreenShow.Command1_Click();
+    if (Form8 *view = m_fullScreen.form())
         view->Picture1_Click();
 }
 
 void HandOver::bringForward()
 {
-    m_hub.trayIcon().restore();
-    m_hub.setWindowState(m_hub.windowState() & ~Qt::WindowMinimized);
-    m_hub.show();
-    m_hub.raise();
-    m_hub.activateWindow();
+    m_trayIcon.restore();
+    m_window.setWindowState(m_window.windowState() & ~Qt::WindowMinimized);
+    m_window.show();
+    m_window.raise();
+    m_window.activateWindow();
 }
 
 void HandOver::open(const QString &path)
 {
     const QString before = c.Dir1->path();
-    PathArgument argument(m_hub, m_services, path);
+    PathArgument argument(c, m_values, m_services, path);
     if (!argument.openFolder())
         return;
     // The open folder raises no change when opened again; it is read again all the same,
     // for a picture saved there since.
     if (c.Dir1->path() == before)
-        m_hub.browser().Dir1_Change();
+        m_browser.Dir1_Change();
     c.Drive1->setDrive(m_services.volumes.volumeOf(c.Dir1->path()));
     argument.showPicture();
 }

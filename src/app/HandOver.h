@@ -3,7 +3,13 @@
 #include <QString>
 #include <QTimer>
 
-class Form1;
+class FolderBrowser;
+class FullScreenSlideShow;
+class FullScreenView;
+class QWidget;
+class TrayIcon;
+class WindowSlideShow;
+class WorkingValues;
 struct Form1Controls;
 struct Services;
 
@@ -14,7 +20,10 @@ struct Services;
 // first, and of the paths handed over meanwhile the last one opens.
 class HandOver {
 public:
-    HandOver(Form1 &hub, const Services &services);
+    // window is the main window that comes to the front.
+    HandOver(QWidget &window, Form1Controls &controls, WorkingValues &values,
+             const Services &services, FolderBrowser &browser, WindowSlideShow &windowShow,
+             FullScreenSlideShow &fullScreenShow, FullScreenView &fullScreen, TrayIcon &trayIcon);
 
     void PathHandedOver(const QString &path);
 
@@ -25,9 +34,15 @@ private:
     void bringForward();
     void open(const QString &path);
 
-    Form1 &m_hub;
+    QWidget &m_window;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
+    FolderBrowser &m_browser;
+    WindowSlideShow &m_windowShow;
+    FullScreenSlideShow &m_fullScreenShow;
+    FullScreenView &m_fullScreen;
+    TrayIcon &m_trayIcon;
     QString m_waiting;
     QTimer m_retry;
 };

@@ -1,16 +1,17 @@
 #include "PathArgument.h"
 
-#include "Form1.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PictureLoading.h"
+#include "platform/controls/Form1Controls.h"
 #include "platform/controls/WorkingValues.h"
 #include "platform/desktop/MessageBoxes.h"
 #include "platform/desktop/Services.h"
 
 #include <QFileInfo>
 
-PathArgument::PathArgument(Form1 &hub, const Services &services, const QString &path)
-    : c(hub.controls()), m_values(hub.values()), m_services(services), m_path(path)
+PathArgument::PathArgument(Form1Controls &controls, WorkingValues &values, const Services &services,
+                           const QString &path)
+    : c(controls), m_values(values), m_services(services), m_path(path)
 {
 }
 

@@ -2,10 +2,9 @@
 
 #include <QString>
 
-class Form1;
+class WorkingValues;
 struct Form1Controls;
 struct Services;
-class WorkingValues;
 
 // A picture or folder named on the command line, or handed over later by another
 // start. At start-up it takes the place of the stored start-up folder for this run: a
@@ -18,7 +17,8 @@ public:
     static inline const QString kCannotOpen = QStringLiteral("The folder \"%1\" cannot be opened.");
 
     // path is absolute; an empty one names nothing.
-    PathArgument(Form1 &hub, const Services &services, const QString &path);
+    PathArgument(Form1Controls &controls, WorkingValues &values, const Services &services,
+                 const QString &path);
 
     // Opens the folder to start in: the path or the picture's folder. False when
     // nothing was named, or after a message when the path cannot be opened: the

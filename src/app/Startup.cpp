@@ -1,10 +1,10 @@
 #include "Startup.h"
 
-#include "Form1.h"
 #include "PathArgument.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PanelFitter.h"
 #include "browse/ViewingModes.h"
+#include "platform/controls/Form1Controls.h"
 #include "platform/desktop/DesktopServices.h"
 #include "platform/desktop/MessageBoxes.h"
 #include "platform/desktop/Registry.h"
@@ -12,8 +12,11 @@
 #include "platform/desktop/Volumes.h"
 #include "tray/TrayIcon.h"
 
-Startup::Startup(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services)
+Startup::Startup(Form1Controls &controls, WorkingValues &values, const Services &services,
+                 FolderBrowser &browser, ViewingModes &modes, PanelFitter &fitter,
+                 TrayIcon &trayIcon)
+    : c(controls), m_values(values), m_services(services), m_browser(browser), m_modes(modes),
+      m_fitter(fitter), m_trayIcon(trayIcon)
 {
 }
 
@@ -30,13 +33,13 @@ bool Startup::Form_Load(const QString &commandLinePath)
     m_services.application.acceptHandOvers();
     c.Combo1->setText(FolderBrowser::kAllReadable);
     // The command line's path wins over the stored folder, for this run only.
-    PathArgument argument(m_hub, m_services, commandLinePath);
+    PathArgument argument(c, m_values, m_services, commandLinePath);
     jumpToStoredFolder(!argument.openFolder());
     c.Drive1->setDrive(m_services.volumes.volumeOf(c.Dir1->path()));
-    m_hub.browser().Dir1_Change();
-    m_hub.browser().Combo1_Change();
-    m_hub.modes().auto1_Click();
-    m_hub.fitter().Form_Resize();
+    m_browser.Dir1_Change();
+    m_browser.Combo1_Change();
+    m_modes.auto1_Click();
+    m_fitter.Form_Resize();
     c.File1->setShowHidden(true);
     c.File2->mirror(*c.File1);
     c.File3->setShowHidden(true);
@@ -44,7 +47,7 @@ bool Startup::Form_Load(const QString &commandLinePath)
     // Last, so that the browser is complete when the window comes back from the tray.
     if (m_services.registry.RegistryReadString(Registry::kSettingsKey, Registry::kTrayIcon) ==
         QLatin1String("1"))
-        m_hub.trayIcon().systray_Click();
+        m_trayIcon.systray_Click();
     return true;
 }
 

@@ -2,14 +2,19 @@
 
 #include <QString>
 
-class Form1;
+class FolderBrowser;
+class PanelFitter;
+class TrayIcon;
+class ViewingModes;
+class WorkingValues;
 struct Form1Controls;
 struct Services;
 
 // The start of a run and its end by the Exit command.
 class Startup {
 public:
-    Startup(Form1 &hub, const Services &services);
+    Startup(Form1Controls &controls, WorkingValues &values, const Services &services,
+            FolderBrowser &browser, ViewingModes &modes, PanelFitter &fitter, TrayIcon &trayIcon);
 
     // Runs the start-up steps in order; false when another copy already runs and
     // this one must end without showing a window, having handed that copy the path if
@@ -21,7 +26,11 @@ public:
 private:
     void jumpToStoredFolder(bool jump);
 
-    Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
+    FolderBrowser &m_browser;
+    ViewingModes &m_modes;
+    PanelFitter &m_fitter;
+    TrayIcon &m_trayIcon;
 };

@@ -1,7 +1,6 @@
 #include "FolderBrowser.h"
 
 #include "PanelFitter.h"
-#include "app/Form1.h"
 #include "platform/controls/Form1Controls.h"
 #include "platform/controls/WorkingValues.h"
 #include "platform/desktop/FileSystem.h"
@@ -24,8 +23,9 @@ QStringList FolderBrowser::filterItems()
             QStringLiteral("*.cur")};
 }
 
-FolderBrowser::FolderBrowser(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_values(hub.values()), m_services(services)
+FolderBrowser::FolderBrowser(Form1Controls &controls, WorkingValues &values,
+                             const Services &services, PanelFitter &fitter)
+    : c(controls), m_values(values), m_services(services), m_fitter(fitter)
 {
 }
 
@@ -96,7 +96,7 @@ bool FolderBrowser::showFolder()
     if (m_values.viewingMode() != ViewingMode::Stretched)
         c.Image1->setStretch(false);
     c.Image1->setPicture(c.Picture2->picture());
-    m_hub.fitter().Form_Resize();
+    m_fitter.Form_Resize();
     m_values.showInCaption(c.Dir1->path());
     c.Label7->clear();
     c.Label8->clear();

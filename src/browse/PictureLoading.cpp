@@ -4,20 +4,23 @@
 #include "FolderBrowser.h"
 #include "HeldKeyWatch.h"
 #include "PanelFitter.h"
+#include "PanelFullScreen.h"
 #include "ShownSize.h"
-#include "app/Form1.h"
+#include "platform/controls/Form1Controls.h"
 #include "platform/controls/WorkingValues.h"
 #include "platform/desktop/FileSystem.h"
 #include "platform/desktop/MessageBoxes.h"
 #include "platform/desktop/PictureSource.h"
 #include "platform/desktop/Services.h"
-#include "show/FullScreenView.h"
 
 #include <QGuiApplication>
 
-PictureLoading::PictureLoading(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_values(hub.values()), m_services(services),
-      m_lookAhead(services.pictures, services.files), m_keys(new HeldKeyWatch(*c.File1))
+PictureLoading::PictureLoading(Form1Controls &controls, WorkingValues &values,
+                               const Services &services, FolderBrowser &browser,
+                               PanelFitter &fitter, PanelFullScreen &fullScreen)
+    : c(controls), m_values(values), m_services(services), m_browser(browser), m_fitter(fitter),
+      m_fullScreen(fullScreen), m_lookAhead(services.pictures, services.files),
+      m_keys(new HeldKeyWatch(*c.File1))
 {
     // Both are owned here (the watch by the list, but told through this object), so
     // neither calls back after this object is gone.
@@ -94,9 +97,9 @@ bool PictureLoading::showSelectedFile(const QString &path)
         c.Label7->setText(sizeText(*length));
 
     if (m_values.viewingMode() == ViewingMode::AutoFit)
-        m_hub.fitter().Form_Resize2();
+        m_fitter.Form_Resize2();
     else
-        m_hub.fitter().Form_Resize();
+        m_fitter.Form_Resize();
 
     const std::optional<QDateTime> modified = m_services.files.lastModified(path);
     if (!modified)
@@ -112,7 +115,7 @@ bool PictureLoading::showSelectedFile(const QString &path)
     // A press of the mouse may be the first of the double-click that opens the
     // full-screen view: its raster is started at once, not once the user stays.
     if (QGuiApplication::mouseButtons() != Qt::NoButton && m_lookAhead.isEnabled())
-        m_hub.fullScreen().pictureShown(path, picture);
+        m_fullScreen.pictureShown(path, picture);
     return true;
 }
 
@@ -220,7 +223,7 @@ void PictureLoading::prepareFullScreen()
     if (!m_lookAhead.isEnabled() || m_looking.isActive() || m_lookAhead.decodesUnderWay() > 0 ||
         !m_awaited.isEmpty() || !shown || c.Image1->picture() != shown)
         return;
-    m_hub.fullScreen().pictureShown(m_shownPath, shown);
+    m_fullScreen.pictureShown(m_shownPath, shown);
 }
 
 ShownSize PictureLoading::shownSize() const
@@ -238,5 +241,5 @@ void PictureLoading::startOver()
     m_awaited.clear();
     m_services.messages.show(kNotSupported, MessageBoxes::NoIcon, QStringLiteral("Quorvel"));
     c.Combo1->setText(m_values.defaultFilter());
-    m_hub.browser().Dir1_Change();
+    m_browser.Dir1_Change();
 }

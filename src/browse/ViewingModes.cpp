@@ -1,15 +1,19 @@
 #include "ViewingModes.h"
 
 #include "PanelFitter.h"
+#include "PanelFullScreen.h"
 #include "PictureLoading.h"
-#include "app/Form1.h"
 #include "picture/FitArithmetic.h"
+#include "platform/controls/Form1Controls.h"
 #include "platform/controls/WorkingValues.h"
-#include "show/FullScreenView.h"
 
 #include <QApplication>
 
-ViewingModes::ViewingModes(Form1 &hub) : m_hub(hub), c(hub.controls()), m_values(hub.values()) {}
+ViewingModes::ViewingModes(Form1Controls &controls, WorkingValues &values, PanelFitter &fitter,
+                           PictureLoading &loading, PanelFullScreen &fullScreen)
+    : c(controls), m_values(values), m_fitter(fitter), m_loading(loading), m_fullScreen(fullScreen)
+{
+}
 
 void ViewingModes::setCursors(int code)
 {
@@ -32,7 +36,7 @@ void ViewingModes::Act1_Click()
     c.Label9->show();
     c.Label10->hide();
     c.Image1->setStretch(false);
-    m_hub.loading().File1_Click();
+    m_loading.File1_Click();
 }
 
 void ViewingModes::auto1_Click()
@@ -42,10 +46,10 @@ void ViewingModes::auto1_Click()
     m_values.setViewingMode(ViewingMode::AutoFit);
     c.Label9->show();
     c.Label10->hide();
-    m_hub.loading().File1_Click();
+    m_loading.File1_Click();
     // With no file selected the reload hid the picture and loaded nothing.
     c.Image1->setVisible(true);
-    m_hub.fitter().Form_Resize();
+    m_fitter.Form_Resize();
 }
 
 void ViewingModes::St1_Click()
@@ -57,7 +61,7 @@ void ViewingModes::St1_Click()
     c.Label9->hide();
     c.Image1->setWidth(kPictureArea.width);
     c.Image1->setHeight(kPictureArea.height);
-    m_hub.fitter().Form_Resize();
+    m_fitter.Form_Resize();
     c.Image1->setStretch(true);
 }
 
@@ -73,7 +77,7 @@ void ViewingModes::zoomBy(double factor)
     c.Image1->setWidth(width);
     c.Image1->setHeight(height);
     c.Image1->setStretch(true);
-    m_hub.fitter().Form_Resize();
+    m_fitter.Form_Resize();
     c.Image1->setVisible(true);
 }
 
@@ -89,7 +93,7 @@ void ViewingModes::Out1_Click()
 
 void ViewingModes::normal1_Click()
 {
-    m_hub.loading().File1_Click();
+    m_loading.File1_Click();
 }
 
 void ViewingModes::Image1_Click()
@@ -99,7 +103,7 @@ void ViewingModes::Image1_Click()
         Out1_Click();
         break;
     case ViewingMode::AutoFit:
-        m_hub.fullScreen().File1_DblClick();
+        m_fullScreen.File1_DblClick();
         break;
     case ViewingMode::Stretched:
         break;
@@ -113,9 +117,17 @@ void ViewingModes::Picture5_Click()
         In1_Click();
         break;
     case ViewingMode::AutoFit:
-        m_hub.fullScreen().File1_DblClick();
+        m_fullScreen.File1_DblClick();
         break;
     case ViewingMode::Stretched:
         break;
     }
+}
+
+void ViewingModes::fullscreen1_Click()
+{
+    if (m_values.viewingMode() == ViewingMode::AutoFit)
+        Picture5_Click();
+    else
+        m_fullScreen.File1_DblClick();
 }

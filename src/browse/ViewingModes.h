@@ -1,8 +1,10 @@
 #pragma once
 
-class Form1;
-struct Form1Controls;
+class PanelFitter;
+class PanelFullScreen;
+class PictureLoading;
 class WorkingValues;
+struct Form1Controls;
 
 // Actual Size, Auto-Fit and Stretched, held as the check marks of their menu items,
 // with the zoom commands and what a click on the picture or the panel does.
@@ -13,7 +15,8 @@ public:
     // The largest side a zoomed picture may reach; a step beyond it is refused.
     static constexpr float kLargestSide = 1'000'000.f;
 
-    explicit ViewingModes(Form1 &hub);
+    ViewingModes(Form1Controls &controls, WorkingValues &values, PanelFitter &fitter,
+                 PictureLoading &loading, PanelFullScreen &fullScreen);
 
     void Act1_Click();
     void auto1_Click();
@@ -23,13 +26,18 @@ public:
     void normal1_Click();
     void Image1_Click();
     void Picture5_Click();
+    // "Full Screen": in Auto-Fit what a click on the panel does, otherwise the
+    // full-screen view.
+    void fullscreen1_Click();
 
 private:
     void setCursors(int code);
     void setZoomEnabled(bool enabled);
     void zoomBy(double factor);
 
-    Form1 &m_hub;
     Form1Controls &c;
     WorkingValues &m_values;
+    PanelFitter &m_fitter;
+    PictureLoading &m_loading;
+    PanelFullScreen &m_fullScreen;
 };

@@ -1,9 +1,9 @@
 #include "FileCommands.h"
 
-#include "app/Form1.h"
 #include "browse/FileInfoText.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PictureLoading.h"
+#include "platform/controls/Form1Controls.h"
 #include "platform/controls/WorkingValues.h"
 #include "platform/desktop/DesktopServices.h"
 #include "platform/desktop/MessageBoxes.h"
@@ -15,8 +15,9 @@ const QString kTitle = QStringLiteral("Quorvel");
 
 } // namespace
 
-FileCommands::FileCommands(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_values(hub.values()), m_services(services)
+FileCommands::FileCommands(Form1Controls &controls, WorkingValues &values, const Services &services,
+                           FolderBrowser &browser, PictureLoading &loading)
+    : c(controls), m_values(values), m_services(services), m_browser(browser), m_loading(loading)
 {
 }
 
@@ -45,7 +46,7 @@ void FileCommands::delete_Click()
 {
     // Reloaded as a click would: a file that cannot be shown is reported and the
     // browser starts over, which may leave nothing selected.
-    m_hub.loading().File1_Click();
+    m_loading.File1_Click();
     if (c.Label7->text().isEmpty())
         m_services.messages.show(kPleaseSelectAFile, MessageBoxes::Critical, kTitle);
     const QString name = c.File1->fileName();
@@ -61,5 +62,5 @@ void FileCommands::delete_Click()
                 QStringLiteral("Cannot move \"%1\" to the Trash:\n%2").arg(path, outcome.failure),
                 MessageBoxes::Critical, kTitle);
     }
-    m_hub.browser().Dir1_Change();
+    m_browser.Dir1_Change();
 }

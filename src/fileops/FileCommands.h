@@ -2,10 +2,11 @@
 
 #include <QString>
 
-class Form1;
+class FolderBrowser;
+class PictureLoading;
+class WorkingValues;
 struct Form1Controls;
 struct Services;
-class WorkingValues;
 
 // Hands the current picture file to the desktop: opened with the program that
 // opens its type, or moved to the trash after a question.
@@ -13,7 +14,8 @@ class FileCommands {
 public:
     static inline const QString kPleaseSelectAFile = QStringLiteral("Please Select A File");
 
-    FileCommands(Form1 &hub, const Services &services);
+    FileCommands(Form1Controls &controls, WorkingValues &values, const Services &services,
+                 FolderBrowser &browser, PictureLoading &loading);
 
     // "Run File Now...": the picture last loaded from the file list.
     void run1_Click();
@@ -25,8 +27,9 @@ public:
     [[nodiscard]] static QString deleteQuestion(const QString &path);
 
 private:
-    Form1 &m_hub;
     Form1Controls &c;
     WorkingValues &m_values;
     const Services &m_services;
+    FolderBrowser &m_browser;
+    PictureLoading &m_loading;
 };

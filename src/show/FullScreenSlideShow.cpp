@@ -6,9 +6,10 @@
 #include "SlideCounters.h"
 #include "SlideSpeed.h"
 #include "WindowStacking.h"
-#include "app/Form1.h"
 #include "browse/FileInfoText.h"
 #include "browse/FolderBrowser.h"
+#include "fileops/FavouriteFolders.h"
+#include "platform/controls/Form1Controls.h"
 #include "platform/controls/WorkingValues.h"
 #include "platform/desktop/DesktopServices.h"
 #include "platform/desktop/FileSystem.h"
@@ -18,10 +19,14 @@
 #include <QLabel>
 #include <QPushButton>
 
-FullScreenSlideShow::FullScreenSlideShow(Form1 &hub, const Services &services,
-                                         SlideCounters &slides)
-    : m_hub(hub), c(hub.controls()), m_values(hub.values()), m_services(services), m_slides(slides),
-      m_lookAhead(services.pictures, services.files)
+FullScreenSlideShow::FullScreenSlideShow(const QWidget &window, Form1Controls &controls,
+                                         WorkingValues &values, const Services &services,
+                                         SlideCounters &slides, SlideSpeed &speed,
+                                         FolderBrowser &browser, FavouriteFolders &favourites,
+                                         std::function<bool()> otherShowActive)
+    : m_window(window), c(controls), m_values(values), m_services(services), m_slides(slides),
+      m_speed(speed), m_browser(browser), m_favourites(favourites),
+      m_otherShowActive(std::move(otherShowActive)), m_lookAhead(services.pictures, services.files)
 {
 }
 
@@ -44,7 +49,7 @@ Form7 *FullScreenSlideShow::optionWindow() const
 void FullScreenSlideShow::fullscreen_Click()
 {
     // The two shows step the same counters: one at a time.
-    if (m_hub.isSlideShowActive())
+    if (m_state != State::Idle || m_otherShowActive())
         return;
     (void)c.Dir1->refresh();
     (void)c.File1->refresh();
@@ -57,7 +62,7 @@ void FullScreenSlideShow::fullscreen_Click()
 
     // The screen's real size, as the full-screen view uses it. The first slides are
     // decoded while the show window is made.
-    m_screen = m_services.screen.geometryNear(&m_hub);
+    m_screen = m_services.screen.geometryNear(&m_window);
     m_slides.startOver(*c.File2);
     prepareNextSlide();
 
@@ -139,7 +144,7 @@ void FullScreenSlideShow::end()
     c.Timer2->setEnabled(false);
     c.Timer2->setInterval(0);
     m_state = State::Idle;
-    m_hub.browser().Dir1_Change();
+    m_browser.Dir1_Change();
     c.Image1->setPicture(c.Picture3->picture());
 }
 
@@ -169,13 +174,18 @@ void FullScreenSlideShow::openOptionWindow()
         };
         for (const auto &[item, speed] : speeds)
             QObject::connect(item, &MenuItem::Click, &form, [this, s = speed] { chooseSpeed(s); });
-        const std::pair<MenuItem *, const char *> categories[] = {
-            {form.temp1, "Temp"},   {form.h1, "HomePage"},    {form.f1, "For Work"},
-            {form.pp1, "Personal"}, {form.fu1, "Future Use"},
+        using Category = FavouriteFolders::Category;
+        const std::pair<MenuItem *, Category> categories[] = {
+            {form.temp1, Category::Temp},    {form.h1, Category::HomePage},
+            {form.f1, Category::ForWork},    {form.pp1, Category::Personal},
+            {form.fu1, Category::FutureUse},
         };
+        // The copy keeps the name the file has on disk, which is the slide's name.
         for (const auto &[item, category] : categories)
-            QObject::connect(item, &MenuItem::Click, &form,
-                             [this, k = category] { copyToFavourite(QLatin1String(k)); });
+            QObject::connect(item, &MenuItem::Click, &form, [this, k = category] {
+                if (m_show)
+                    m_favourites.copyTo(k, m_show->Label1->text());
+            });
     }
     m_options->show();
     m_options->raise();
@@ -185,13 +195,7 @@ void FullScreenSlideShow::openOptionWindow()
 
 void FullScreenSlideShow::chooseSpeed(Speed speed)
 {
-    m_hub.speed().choose(speed, *c.Timer2);
-}
-
-void FullScreenSlideShow::copyToFavourite(const QString &category)
-{
-    if (m_show)
-        m_hub.copyToFavourite(category, m_show->Label1->text(), m_show->Label4->text());
+    m_speed.choose(speed, *c.Timer2);
 }
 
 void FullScreenSlideShow::Command2_Click()

@@ -1,7 +1,7 @@
 #include "SlideSpeed.h"
 
 #include "Form3.h"
-#include "app/Form1.h"
+#include "platform/controls/Form1Controls.h"
 #include "platform/controls/WorkingValues.h"
 #include "platform/desktop/MessageBoxes.h"
 #include "platform/desktop/Services.h"
@@ -48,8 +48,8 @@ std::optional<Speed> speedOfInterval(int milliseconds)
     return std::nullopt;
 }
 
-SlideSpeed::SlideSpeed(Form1 &hub, const Services &services)
-    : c(hub.controls()), m_values(hub.values()), m_services(services)
+SlideSpeed::SlideSpeed(Form1Controls &controls, WorkingValues &values, const Services &services)
+    : c(controls), m_values(values), m_services(services)
 {
 }
 

@@ -4,12 +4,11 @@
 #include <QString>
 #include <optional>
 
-class Form1;
 class Form3;
 class IntervalTimer;
+class WorkingValues;
 struct Form1Controls;
 struct Services;
-class WorkingValues;
 
 // How long each slide of a show stays on screen.
 enum class Speed { Fastest, Fast, Medium, Slow, Slowest };
@@ -31,7 +30,7 @@ inline constexpr Speed kAllSpeeds[] = {Speed::Fastest, Speed::Fast, Speed::Mediu
 // show on that timer takes it at once.
 class SlideSpeed {
 public:
-    SlideSpeed(Form1 &hub, const Services &services);
+    SlideSpeed(Form1Controls &controls, WorkingValues &values, const Services &services);
     ~SlideSpeed();
 
     void adjustmenu_Click();

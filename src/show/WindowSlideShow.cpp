@@ -1,18 +1,21 @@
 #include "WindowSlideShow.h"
 
 #include "SlideCounters.h"
-#include "SlideSpeed.h"
-#include "app/Form1.h"
 #include "browse/FileInfoText.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PanelFitter.h"
+#include "platform/controls/Form1Controls.h"
 #include "platform/controls/WorkingValues.h"
 #include "platform/desktop/FileSystem.h"
 #include "platform/desktop/PictureSource.h"
 #include "platform/desktop/Services.h"
 
-WindowSlideShow::WindowSlideShow(Form1 &hub, const Services &services, SlideCounters &slides)
-    : m_hub(hub), c(hub.controls()), m_values(hub.values()), m_services(services), m_slides(slides),
+WindowSlideShow::WindowSlideShow(Form1Controls &controls, WorkingValues &values,
+                                 const Services &services, SlideCounters &slides,
+                                 FolderBrowser &browser, PanelFitter &fitter,
+                                 std::function<bool()> otherShowActive)
+    : c(controls), m_values(values), m_services(services), m_slides(slides), m_browser(browser),
+      m_fitter(fitter), m_otherShowActive(std::move(otherShowActive)),
       m_lookAhead(services.pictures, services.files)
 {
 }
@@ -20,7 +23,7 @@ WindowSlideShow::WindowSlideShow(Form1 &hub, const Services &services, SlideCoun
 void WindowSlideShow::viewmenu_Click()
 {
     // The two shows step the same counters: one at a time.
-    if (m_hub.isSlideShowActive())
+    if (m_state != State::Idle || m_otherShowActive())
         return;
     (void)c.Dir1->refresh();
     (void)c.File1->refresh();
@@ -95,9 +98,9 @@ void WindowSlideShow::showSlide(int entry)
         showError();
     c.Label9->setText(pictureSizeText(c.Image1->width(), c.Image1->height()));
     if (mode == ViewingMode::AutoFit)
-        m_hub.fitter().Form_Resize2();
+        m_fitter.Form_Resize2();
     else
-        m_hub.fitter().Form_Resize();
+        m_fitter.Form_Resize();
 
     // A field that cannot be read is left empty rather than describing the slide before.
     const std::optional<qint64> length = m_services.files.fileLength(path);
@@ -155,7 +158,7 @@ void WindowSlideShow::finish()
     setPausedItemsVisible(false);
     c.menus.pause1->setVisible(false);
     c.menus.stop1->setVisible(false);
-    m_hub.browser().Dir1_Change();
+    m_browser.Dir1_Change();
     c.Image1->setPicture(c.Picture3->picture());
     if (m_values.viewingMode() == ViewingMode::ActualSize) {
         c.Image1->setCursorCode(99);
