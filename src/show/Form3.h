@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SlideSpeed.h"
+#include "Speed.h"
 
 #include <QWidget>
 

@@ -87,7 +87,7 @@ void FullScreenSlideShow::Timer2_Timer()
     if (m_lookAhead.awaitedSlideTakesTick())
         return;
     if (m_slides.isFinished() || !m_show) {
-        end();
+        finish();
         return;
     }
     m_lookAhead.step(
@@ -137,7 +137,7 @@ void FullScreenSlideShow::showSlide(int entry)
     form.Label4->setText(name);
 }
 
-void FullScreenSlideShow::end()
+void FullScreenSlideShow::finish()
 {
     m_lookAhead.clear();
     unloadShowWindow();

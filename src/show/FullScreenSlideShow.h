@@ -54,7 +54,7 @@ private:
     // A slide whose decode outlasted its tick, now that the decode has ended.
     void showAwaitedSlide(int entry);
     void prepareNextSlide();
-    void end();
+    void finish();
     void openOptionWindow();
     void chooseSpeed(Speed speed);
     void unloadOptionWindow();

@@ -1,28 +1,14 @@
 #pragma once
 
+#include "Speed.h"
+
 #include <QPointer>
-#include <QString>
-#include <optional>
 
 class Form3;
 class IntervalTimer;
 class WorkingValues;
 struct Form1Controls;
 struct Services;
-
-// How long each slide of a show stays on screen.
-enum class Speed { Fastest, Fast, Medium, Slow, Slowest };
-
-inline constexpr Speed kAllSpeeds[] = {Speed::Fastest, Speed::Fast, Speed::Medium, Speed::Slow,
-                                       Speed::Slowest};
-
-// The interval of a speed in milliseconds.
-[[nodiscard]] int intervalOf(Speed speed);
-[[nodiscard]] QString speedName(Speed speed);
-// "The Speed of Slide Show is Fast Now".
-[[nodiscard]] QString speedMessage(Speed speed);
-// The speed of that interval, if any.
-[[nodiscard]] std::optional<Speed> speedOfInterval(int milliseconds);
 
 // The current speed, kept as the slide interval of the working values, and the places to choose it
 // from: the "Adjust Speed..." dialog and the speed menu of the paused window show.
