@@ -170,7 +170,6 @@ public:
         ++removeCount;
         shown = false;
     }
-    [[nodiscard]] bool isShown() const override { return shown; }
 
     void press(TrayMouse event) { Q_EMIT MouseEvent(event); }
 

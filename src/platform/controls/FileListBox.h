@@ -28,7 +28,6 @@ public:
     // Re-reads when the pattern differs; false (and nothing changes) for an invalid one.
     [[nodiscard]] bool setPattern(const QString &text);
 
-    [[nodiscard]] bool showsHidden() const { return m_showHidden; }
     // Re-reads when the switch changes.
     void setShowHidden(bool show);
 

@@ -70,11 +70,6 @@ void WorkingValues::setSlidePath(const QString &path)
     m_slidePath->setText(path);
 }
 
-QString WorkingValues::slideName() const
-{
-    return m_slideName->text();
-}
-
 void WorkingValues::setSlideName(const QString &name)
 {
     m_slideName->setText(name);

@@ -42,7 +42,6 @@ public:
     // "Copy To" menu copies.
     [[nodiscard]] QString slidePath() const;
     void setSlidePath(const QString &path);
-    [[nodiscard]] QString slideName() const;
     void setSlideName(const QString &name);
 
 private:

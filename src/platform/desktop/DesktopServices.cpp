@@ -68,11 +68,6 @@ void SystemTray::remove()
         m_icon->hide();
 }
 
-bool SystemTray::isShown() const
-{
-    return m_icon && m_icon->isVisible();
-}
-
 RunningApplication::RunningApplication() = default;
 RunningApplication::~RunningApplication() = default;
 

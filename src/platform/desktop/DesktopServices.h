@@ -3,7 +3,6 @@
 #include <QImage>
 #include <QObject>
 #include <QRect>
-#include <QSize>
 #include <QString>
 #include <memory>
 
@@ -16,15 +15,9 @@ class QIcon;
 // The screen a window is on.
 class Screen {
 public:
-    static constexpr int kTwipsPerPixel = 15;
-
     virtual ~Screen() = default;
     // The size of the screen in device-independent pixels.
     [[nodiscard]] virtual QRect geometryNear(const QWidget *window) const = 0;
-    [[nodiscard]] QSize sizeInTwips(const QWidget *window) const
-    {
-        return geometryNear(window).size() * kTwipsPerPixel;
-    }
 };
 
 // What the clipboard held when asked for a picture.
@@ -82,7 +75,6 @@ public:
     [[nodiscard]] virtual bool add(const QIcon &icon, const QString &tip) = 0;
     // Removing an icon that is not shown does nothing.
     virtual void remove() = 0;
-    [[nodiscard]] virtual bool isShown() const = 0;
 
 Q_SIGNALS:
     // Every mouse event the notification area reports on the icon.
@@ -137,7 +129,6 @@ public:
     [[nodiscard]] bool isAvailable() const override;
     [[nodiscard]] bool add(const QIcon &icon, const QString &tip) override;
     void remove() override;
-    [[nodiscard]] bool isShown() const override;
 
 private:
     std::unique_ptr<QSystemTrayIcon> m_icon;
