@@ -68,7 +68,7 @@ private:
     const Services &m_services;
     Form1Controls m_controls;
     std::unique_ptr<WorkingValues> m_values;
-    // Each object after those it calls, so that it also goes before them.
+    // Each object is declared after those it calls, so that it is destroyed before them.
     std::unique_ptr<PanelFitter> m_fitter;
     std::unique_ptr<FolderBrowser> m_browser;
     std::unique_ptr<FullScreenView> m_fullScreen;

@@ -26,7 +26,7 @@ public:
     void normal1_Click();
     void Image1_Click();
     void Picture5_Click();
-    // "Full Screen": in Auto-Fit what a click on the panel does, otherwise the
+    // "Full Screen View...": in Auto-Fit what a click on the panel does, otherwise the
     // full-screen view.
     void fullscreen1_Click();
 
