@@ -40,9 +40,9 @@ public:
     void copySelection(Category category);
 
     // Copies the file at path into the category under its own name and says how it
-    // went; the slide shows' copy menus use this for the picture on screen.
+    // went; the paused full-screen show's copy menu uses this for its slide.
     void copyTo(Category category, const QString &path);
-    // The paused window show's "Copy To" items: its slide.
+    // The paused window show's "C&opy -> VozeviZire" items: the slide it shows.
     void copySlide(Category category);
 
     // View My "VozeviZire": creates the tree and opens its root in the browser.
