@@ -3,8 +3,8 @@
 // What the benchmarks share: a sandboxed home, an application that never finds a
 // second copy, the process's memory figures and a photo-like test picture.
 
-#include "shell/platform/DesktopServices.h"
-#include "shell/platform/MessageBoxes.h"
+#include "platform/desktop/DesktopServices.h"
+#include "platform/desktop/MessageBoxes.h"
 
 #include <QByteArray>
 #include <QDir>

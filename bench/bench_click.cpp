@@ -9,13 +9,13 @@
 //   bench_click [runs] [only pictures whose name holds this]
 
 #include "BenchSupport.h"
+#include "app/Form1.h"
+#include "app/RealDesktop.h"
 #include "picture/FitArithmetic.h"
 #include "picture/PictureLoader.h"
 #include "picture/PictureTestData.h"
 #include "picture/jpeg/JpegPicture.h"
 #include "picture/WebpReader.h"
-#include "shell/Form1.h"
-#include "shell/RealDesktop.h"
 
 #include <QApplication>
 #include <QDir>

@@ -8,9 +8,10 @@
 //   bench_slideshow [slides] [only the shows whose label holds this]
 
 #include "BenchSupport.h"
+#include "app/Form1.h"
+#include "app/RealDesktop.h"
 #include "picture/PictureTestData.h"
-#include "shell/Form1.h"
-#include "shell/RealDesktop.h"
+#include "platform/controls/WorkingValues.h"
 #include "show/Form6.h"
 #include "show/FullScreenSlideShow.h"
 #include "show/SlideLookAhead.h"
@@ -70,7 +71,7 @@ int playInThisProcess(const QString &mode, bool lookAhead, const QString &folder
     IntervalTimer &timer = fullScreen ? *c.Timer2 : *c.Timer1;
     window.speed().choose(Speed::Fastest, timer);
     desktop.services().pictureCache.setEnabled(lookAhead);
-    const int interval = window.speed().currentInterval();
+    const int interval = window.values().slideInterval();
 
     QElapsedTimer clock;
     std::vector<double> lateness;

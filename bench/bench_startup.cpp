@@ -1,8 +1,8 @@
 // Start-up on a folder of many pictures, against the cost of reading and sorting
 // that folder once (the least any viewer has to do to list it).
 #include "BenchSupport.h"
-#include "shell/Form1.h"
-#include "shell/RealDesktop.h"
+#include "app/Form1.h"
+#include "app/RealDesktop.h"
 
 #include <QApplication>
 #include <QCollator>

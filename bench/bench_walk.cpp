@@ -11,11 +11,11 @@
 //   bench_walk [only walks whose name holds this]
 
 #include "BenchSupport.h"
+#include "app/Form1.h"
+#include "app/RealDesktop.h"
 #include "browse/PictureLoading.h"
 #include "picture/FitArithmetic.h"
 #include "picture/PictureTestData.h"
-#include "shell/Form1.h"
-#include "shell/RealDesktop.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -1,13 +1,13 @@
 #include "FolderBrowser.h"
 
 #include "PanelFitter.h"
-#include "shell/Form1.h"
-#include "shell/Form1Controls.h"
-#include "shell/Services.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/MessageBoxes.h"
-#include "shell/platform/Volumes.h"
-#include "shell/platform/WorkingFolders.h"
+#include "platform/controls/Form1Controls.h"
+#include "platform/controls/WorkingValues.h"
+#include "platform/desktop/FileSystem.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Services.h"
+#include "platform/desktop/Volumes.h"
+#include "platform/desktop/WorkingFolders.h"
 
 QStringList FolderBrowser::filterItems()
 {
@@ -22,8 +22,9 @@ QStringList FolderBrowser::filterItems()
             QStringLiteral("*.jxl"), QStringLiteral("*.svg;*.svgz")};
 }
 
-FolderBrowser::FolderBrowser(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services)
+FolderBrowser::FolderBrowser(Form1Controls &controls, WorkingValues &values,
+                             const Services &services, PanelFitter &fitter)
+    : c(controls), m_values(values), m_services(services), m_fitter(fitter)
 {
 }
 
@@ -90,12 +91,12 @@ bool FolderBrowser::showFolder()
     // The favourite-folder list points elsewhere; a vanished favourite folder must
     // not make every folder of the browser look unreadable.
     (void)c.File3->refresh();
-    c.Label3->clear();
-    if (c.menus.Act1->isChecked() || c.menus.auto1->isChecked())
+    m_values.setShownPath({});
+    if (m_values.viewingMode() != ViewingMode::Stretched)
         c.Image1->setStretch(false);
     c.Image1->setPicture(c.Picture2->picture());
-    m_hub.fitter().Form_Resize();
-    m_hub.setCaption(c.Label2->text() + c.Dir1->path());
+    m_fitter.Form_Resize();
+    m_values.showInCaption(c.Dir1->path());
     c.Label7->clear();
     c.Label8->clear();
     c.Label9->clear();
@@ -128,7 +129,7 @@ void FolderBrowser::Combo1_Change()
     }
     m_services.messages.show(QStringLiteral("This action is not allowed in this application!"),
                              MessageBoxes::Critical, QStringLiteral("Quorvel -Error"));
-    c.Combo1->setText(c.Label1->text());
+    c.Combo1->setText(m_values.defaultFilter());
     Dir1_Change();
 }
 

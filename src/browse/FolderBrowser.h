@@ -2,7 +2,8 @@
 
 #include <QString>
 
-class Form1;
+class PanelFitter;
+class WorkingValues;
 struct Form1Controls;
 struct Services;
 
@@ -19,7 +20,8 @@ public:
     // The filter list, in order.
     [[nodiscard]] static QStringList filterItems();
 
-    FolderBrowser(Form1 &hub, const Services &services);
+    FolderBrowser(Form1Controls &controls, WorkingValues &values, const Services &services,
+                  PanelFitter &fitter);
 
     void Drive1_Change();
     void Dir1_Change();
@@ -33,9 +35,10 @@ private:
     void settleOnReadableFolder();
     [[nodiscard]] bool applyFilter();
 
-    Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
+    PanelFitter &m_fitter;
     // Set while falling back from an unreadable folder, so that a fallback that
     // fails in turn ends the chain instead of starting another.
     bool m_recovering = false;

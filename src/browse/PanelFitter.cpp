@@ -1,7 +1,7 @@
 #include "PanelFitter.h"
 
 #include "picture/FitArithmetic.h"
-#include "shell/Form1Controls.h"
+#include "platform/controls/Form1Controls.h"
 
 PanelFitter::PanelFitter(Form1Controls &controls) : c(controls) {}
 

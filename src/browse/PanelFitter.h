@@ -16,7 +16,6 @@ public:
     void VScroll1_Change();
 
     [[nodiscard]] float horizontalStep() const { return m_horizontalStep; }
-    [[nodiscard]] float verticalStep() const { return m_verticalStep; }
 
 private:
     Form1Controls &c;

@@ -1,8 +1,9 @@
 #include "PictureCache.h"
 
 #include "picture/ScaledPicture.h"
-#include "shell/platform/DecodePool.h"
-#include "shell/platform/PictureSource.h"
+#include "platform/desktop/DecodePool.h"
+#include "platform/desktop/FileSystem.h"
+#include "platform/desktop/PictureSource.h"
 
 #include <algorithm>
 

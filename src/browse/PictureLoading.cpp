@@ -4,18 +4,22 @@
 #include "FolderBrowser.h"
 #include "HeldKeyWatch.h"
 #include "PanelFitter.h"
+#include "PanelFullScreen.h"
 #include "ShownSize.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/MessageBoxes.h"
-#include "shell/platform/PictureSource.h"
-#include "show/FullScreenView.h"
+#include "platform/controls/Form1Controls.h"
+#include "platform/controls/WorkingValues.h"
+#include "platform/desktop/FileSystem.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/PictureSource.h"
+#include "platform/desktop/Services.h"
 
 #include <QGuiApplication>
 
-PictureLoading::PictureLoading(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services), m_cache(services.pictureCache),
+PictureLoading::PictureLoading(Form1Controls &controls, WorkingValues &values,
+                               const Services &services, FolderBrowser &browser,
+                               PanelFitter &fitter, PanelFullScreen &fullScreen)
+    : c(controls), m_values(values), m_services(services), m_browser(browser), m_fitter(fitter),
+      m_fullScreen(fullScreen), m_cache(services.pictureCache),
       m_keys(new HeldKeyWatch(*c.File1))
 {
     QObject::connect(&m_cache, &PictureCache::finished, &m_receiver,
@@ -65,9 +69,10 @@ bool PictureLoading::waitsForPicture(const QString &path)
 
 void PictureLoading::show(const QString &path)
 {
-    if (c.menus.Act1->isChecked())
+    const ViewingMode mode = m_values.viewingMode();
+    if (mode == ViewingMode::ActualSize)
         c.Image1->setStretch(false);
-    if (c.menus.auto1->isChecked()) {
+    if (mode == ViewingMode::AutoFit) {
         c.Image1->setStretch(false);
         // Kept hidden until the fit has placed it, so the unfitted picture never shows.
         c.Image1->setVisible(false);
@@ -93,17 +98,17 @@ bool PictureLoading::showSelectedFile(const QString &path)
     if (c.Label7->text() == QLatin1String("0KB"))
         c.Label7->setText(sizeText(*length));
 
-    if (c.menus.auto1->isChecked())
-        m_hub.fitter().Form_Resize2();
+    if (m_values.viewingMode() == ViewingMode::AutoFit)
+        m_fitter.Form_Resize2();
     else
-        m_hub.fitter().Form_Resize();
+        m_fitter.Form_Resize();
 
     const std::optional<QDateTime> modified = m_services.files.lastModified(path);
     if (!modified)
         return false;
     c.Label8->setText(dateText(*modified));
-    m_hub.setCaption(c.Label2->text() + path);
-    c.Label3->setText(path);
+    m_values.showInCaption(path);
+    m_values.setShownPath(path);
     m_cache.keepShown(path, picture);
     lookAround(path);
     m_shownPath = path;
@@ -112,7 +117,7 @@ bool PictureLoading::showSelectedFile(const QString &path)
     // A press of the mouse may be the first of the double-click that opens the
     // full-screen view: its raster is started at once, not once the user stays.
     if (QGuiApplication::mouseButtons() != Qt::NoButton && m_cache.isEnabled())
-        m_hub.fullScreen().pictureShown(path, picture);
+        m_fullScreen.pictureShown(path, picture);
     return true;
 }
 
@@ -142,8 +147,8 @@ bool PictureLoading::showFileInformation(const QString &path)
     if (c.Label7->text() == QLatin1String("0KB"))
         c.Label7->setText(sizeText(*length));
     c.Label8->setText(dateText(*modified));
-    m_hub.setCaption(c.Label2->text() + path);
-    c.Label3->setText(path);
+    m_values.showInCaption(path);
+    m_values.setShownPath(path);
     return true;
 }
 
@@ -220,15 +225,15 @@ void PictureLoading::prepareFullScreen()
     if (!m_cache.isEnabled() || m_looking.isActive() || m_cache.decodesUnderWay() > 0 ||
         !m_awaited.isEmpty() || !shown || c.Image1->picture() != shown)
         return;
-    m_hub.fullScreen().pictureShown(m_shownPath, shown);
+    m_fullScreen.pictureShown(m_shownPath, shown);
 }
 
 ShownSize PictureLoading::shownSize() const
 {
     const qreal ratio = c.Picture5->devicePixelRatioF();
-    if (c.menus.auto1->isChecked())
+    if (m_values.viewingMode() == ViewingMode::AutoFit)
         return ShownSize::fittedInto({c.Picture5->innerWidth(), c.Picture5->innerHeight()}, ratio);
-    if (c.menus.Act1->isChecked())
+    if (m_values.viewingMode() == ViewingMode::ActualSize)
         return ShownSize::natural(ratio);
     return ShownSize::fixed({c.Image1->width(), c.Image1->height()}, ratio);
 }
@@ -237,6 +242,6 @@ void PictureLoading::startOver()
 {
     m_awaited.clear();
     m_services.messages.show(kNotSupported, MessageBoxes::NoIcon, QStringLiteral("Quorvel"));
-    c.Combo1->setText(c.Label1->text());
-    m_hub.browser().Dir1_Change();
+    c.Combo1->setText(m_values.defaultFilter());
+    m_browser.Dir1_Change();
 }

@@ -5,9 +5,12 @@
 #include <QString>
 #include <QTimer>
 
-class Form1;
+class FolderBrowser;
 class HeldKeyWatch;
+class PanelFitter;
+class PanelFullScreen;
 class ShownSize;
+class WorkingValues;
 struct Form1Controls;
 struct Services;
 
@@ -32,7 +35,8 @@ public:
     // rather than passing by, and its full-screen raster is worth making.
     static constexpr int kLookingMs = 400;
 
-    PictureLoading(Form1 &hub, const Services &services);
+    PictureLoading(Form1Controls &controls, WorkingValues &values, const Services &services,
+                   FolderBrowser &browser, PanelFitter &fitter, PanelFullScreen &fullScreen);
 
     void File1_Click();
 
@@ -55,9 +59,12 @@ private:
     [[nodiscard]] ShownSize shownSize() const;
     void startOver();
 
-    Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
+    FolderBrowser &m_browser;
+    PanelFitter &m_fitter;
+    PanelFullScreen &m_fullScreen;
     PictureCache &m_cache;
     HeldKeyWatch *m_keys;
     QString m_awaited;

@@ -1,14 +1,19 @@
 #include "ViewingModes.h"
 
 #include "PanelFitter.h"
+#include "PanelFullScreen.h"
 #include "PictureLoading.h"
 #include "picture/FitArithmetic.h"
-#include "shell/Form1.h"
-#include "show/FullScreenView.h"
+#include "platform/controls/Form1Controls.h"
+#include "platform/controls/WorkingValues.h"
 
 #include <QApplication>
 
-ViewingModes::ViewingModes(Form1 &hub) : m_hub(hub), c(hub.controls()) {}
+ViewingModes::ViewingModes(Form1Controls &controls, WorkingValues &values, PanelFitter &fitter,
+                           PictureLoading &loading, PanelFullScreen &fullScreen)
+    : c(controls), m_values(values), m_fitter(fitter), m_loading(loading), m_fullScreen(fullScreen)
+{
+}
 
 void ViewingModes::setCursors(int code)
 {
@@ -23,47 +28,40 @@ void ViewingModes::setZoomEnabled(bool enabled)
     c.menus.In1->setEnabled(enabled);
 }
 
-void ViewingModes::check(bool actualSize, bool autoFit, bool stretched)
-{
-    c.menus.Act1->setChecked(actualSize);
-    c.menus.St1->setChecked(stretched);
-    c.menus.auto1->setChecked(autoFit);
-}
-
 void ViewingModes::Act1_Click()
 {
     setCursors(99);
     setZoomEnabled(true);
-    check(true, false, false);
+    m_values.setViewingMode(ViewingMode::ActualSize);
     c.Label9->show();
     c.Label10->hide();
     c.Image1->setStretch(false);
-    m_hub.loading().File1_Click();
+    m_loading.File1_Click();
 }
 
 void ViewingModes::auto1_Click()
 {
     setCursors(0);
     setZoomEnabled(false);
-    check(false, true, false);
+    m_values.setViewingMode(ViewingMode::AutoFit);
     c.Label9->show();
     c.Label10->hide();
-    m_hub.loading().File1_Click();
+    m_loading.File1_Click();
     // With no file selected the reload hid the picture and loaded nothing.
     c.Image1->setVisible(true);
-    m_hub.fitter().Form_Resize();
+    m_fitter.Form_Resize();
 }
 
 void ViewingModes::St1_Click()
 {
     setCursors(0);
     setZoomEnabled(false);
-    check(false, false, true);
+    m_values.setViewingMode(ViewingMode::Stretched);
     c.Label10->show();
     c.Label9->hide();
     c.Image1->setWidth(kPictureArea.width);
     c.Image1->setHeight(kPictureArea.height);
-    m_hub.fitter().Form_Resize();
+    m_fitter.Form_Resize();
     c.Image1->setStretch(true);
 }
 
@@ -79,7 +77,7 @@ void ViewingModes::zoomBy(double factor)
     c.Image1->setWidth(width);
     c.Image1->setHeight(height);
     c.Image1->setStretch(true);
-    m_hub.fitter().Form_Resize();
+    m_fitter.Form_Resize();
     c.Image1->setVisible(true);
 }
 
@@ -95,21 +93,41 @@ void ViewingModes::Out1_Click()
 
 void ViewingModes::normal1_Click()
 {
-    m_hub.loading().File1_Click();
+    m_loading.File1_Click();
 }
 
 void ViewingModes::Image1_Click()
 {
-    if (c.menus.Act1->isChecked())
+    switch (m_values.viewingMode()) {
+    case ViewingMode::ActualSize:
         Out1_Click();
-    if (c.menus.auto1->isChecked())
-        m_hub.fullScreen().File1_DblClick();
+        break;
+    case ViewingMode::AutoFit:
+        m_fullScreen.File1_DblClick();
+        break;
+    case ViewingMode::Stretched:
+        break;
+    }
 }
 
 void ViewingModes::Picture5_Click()
 {
-    if (c.menus.Act1->isChecked())
+    switch (m_values.viewingMode()) {
+    case ViewingMode::ActualSize:
         In1_Click();
-    if (c.menus.auto1->isChecked())
-        m_hub.fullScreen().File1_DblClick();
+        break;
+    case ViewingMode::AutoFit:
+        m_fullScreen.File1_DblClick();
+        break;
+    case ViewingMode::Stretched:
+        break;
+    }
+}
+
+void ViewingModes::fullscreen1_Click()
+{
+    if (m_values.viewingMode() == ViewingMode::AutoFit)
+        Picture5_Click();
+    else
+        m_fullScreen.File1_DblClick();
 }

@@ -1,6 +1,9 @@
 #pragma once
 
-class Form1;
+class PanelFitter;
+class PanelFullScreen;
+class PictureLoading;
+class WorkingValues;
 struct Form1Controls;
 
 // Actual Size, Auto-Fit and Stretched, held as the check marks of their menu items,
@@ -12,7 +15,8 @@ public:
     // The largest side a zoomed picture may reach; a step beyond it is refused.
     static constexpr float kLargestSide = 1'000'000.f;
 
-    explicit ViewingModes(Form1 &hub);
+    ViewingModes(Form1Controls &controls, WorkingValues &values, PanelFitter &fitter,
+                 PictureLoading &loading, PanelFullScreen &fullScreen);
 
     void Act1_Click();
     void auto1_Click();
@@ -22,13 +26,18 @@ public:
     void normal1_Click();
     void Image1_Click();
     void Picture5_Click();
+    // "Full Screen View...": in Auto-Fit what a click on the panel does, otherwise the
+    // full-screen view.
+    void fullscreen1_Click();
 
 private:
     void setCursors(int code);
     void setZoomEnabled(bool enabled);
-    void check(bool actualSize, bool autoFit, bool stretched);
     void zoomBy(double factor);
 
-    Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
+    PanelFitter &m_fitter;
+    PictureLoading &m_loading;
+    PanelFullScreen &m_fullScreen;
 };

@@ -3,13 +3,16 @@
 #include "browse/FileInfoText.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PanelFitter.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/DesktopServices.h"
-#include "shell/platform/MessageBoxes.h"
+#include "platform/controls/Form1Controls.h"
+#include "platform/controls/WorkingValues.h"
+#include "platform/desktop/DesktopServices.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Services.h"
 
-ClipboardCommands::ClipboardCommands(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services)
+ClipboardCommands::ClipboardCommands(Form1Controls &controls, WorkingValues &values,
+                                     const Services &services, FolderBrowser &browser,
+                                     PanelFitter &fitter)
+    : c(controls), m_values(values), m_services(services), m_browser(browser), m_fitter(fitter)
 {
 }
 
@@ -44,15 +47,15 @@ void ClipboardCommands::view2_Click()
     }
     // As after a change of folder: no file selected, no file information. This much
     // is done even when the picture offered cannot be had.
-    m_hub.browser().Dir1_Change();
+    m_browser.Dir1_Change();
     (void)c.File1->refresh();
-    m_hub.setWindowTitle(c.Label2->text() + kUntitled);
+    m_values.showInCaption(kUntitled);
     if (pasted.status == ClipboardPicture::Unreadable || pasted.image.isNull()) {
         showMessage(kInvalidFormat, MessageBoxes::Critical);
         return;
     }
     c.Image1->setPicture(RasterPicture::fromImage(pasted.image));
     // A pasted picture is shown as it is, never fitted into the picture area.
-    m_hub.fitter().Form_Resize();
+    m_fitter.Form_Resize();
     c.Label9->setText(pictureSizeText(c.Image1->width(), c.Image1->height()));
 }

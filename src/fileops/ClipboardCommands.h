@@ -2,7 +2,9 @@
 
 #include <QString>
 
-class Form1;
+class FolderBrowser;
+class PanelFitter;
+class WorkingValues;
 struct Form1Controls;
 struct Services;
 
@@ -17,7 +19,8 @@ public:
         QStringLiteral("No Image/Picture is Found in ClipBoard");
     static inline const QString kUntitled = QStringLiteral("Untitled");
 
-    ClipboardCommands(Form1 &hub, const Services &services);
+    ClipboardCommands(Form1Controls &controls, WorkingValues &values, const Services &services,
+                      FolderBrowser &browser, PanelFitter &fitter);
 
     // "ClipBoard..": the panel's picture to the clipboard.
     void clip1_Click();
@@ -27,7 +30,9 @@ public:
 private:
     void showMessage(const QString &text, int style);
 
-    Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
+    FolderBrowser &m_browser;
+    PanelFitter &m_fitter;
 };

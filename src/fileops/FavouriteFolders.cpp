@@ -2,17 +2,19 @@
 
 #include "browse/FileInfoText.h"
 #include "browse/PictureLoading.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/MessageBoxes.h"
-#include "shell/platform/Volumes.h"
+#include "platform/controls/Form1Controls.h"
+#include "platform/controls/WorkingValues.h"
+#include "platform/desktop/FileSystem.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Services.h"
+#include "platform/desktop/Volumes.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-FavouriteFolders::FavouriteFolders(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services)
+FavouriteFolders::FavouriteFolders(Form1Controls &controls, WorkingValues &values,
+                                   const Services &services, PictureLoading &loading)
+    : c(controls), m_values(values), m_services(services), m_loading(loading)
 {
 }
 
@@ -69,7 +71,7 @@ void FavouriteFolders::copySelection(Category category)
 {
     // Reloaded as a click would, so a file that can no longer be shown is reported
     // and the browser starts over, leaving nothing selected to copy.
-    m_hub.loading().File1_Click();
+    m_loading.File1_Click();
     const QString name = c.File1->fileName();
     const QString source = joinPath(c.File1->path(), name);
     const FileOutcome folders = createFolders(category);
@@ -95,6 +97,12 @@ void FavouriteFolders::copyTo(Category category, const QString &path)
     }
     const QString destination = folderOf(category) + QLatin1Char('/') + QFileInfo(path).fileName();
     report(category, m_services.files.copyFile(path, destination));
+}
+
+void FavouriteFolders::copySlide(Category category)
+{
+    // The copy keeps the name the file has on disk, which is the slide's name.
+    copyTo(category, m_values.slidePath());
 }
 
 void FavouriteFolders::report(Category category, const FileOutcome &outcome)

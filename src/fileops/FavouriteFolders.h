@@ -2,7 +2,8 @@
 
 #include <QString>
 
-class Form1;
+class PictureLoading;
+class WorkingValues;
 struct FileOutcome;
 struct Form1Controls;
 struct Services;
@@ -19,7 +20,8 @@ public:
     static inline const QString kProcessFinished = QStringLiteral("Process Finished!");
     static inline const QString kCopyFailed = QStringLiteral("Copy Failed!");
 
-    FavouriteFolders(Form1 &hub, const Services &services);
+    FavouriteFolders(Form1Controls &controls, WorkingValues &values, const Services &services,
+                     PictureLoading &loading);
 
     // The tree's root, "VozeviZire" in the home folder.
     [[nodiscard]] static QString root();
@@ -38,8 +40,10 @@ public:
     void copySelection(Category category);
 
     // Copies the file at path into the category under its own name and says how it
-    // went; the slide shows' copy menus use this for the picture on screen.
+    // went; the paused full-screen show's copy menu uses this for its slide.
     void copyTo(Category category, const QString &path);
+    // The paused window show's "C&opy -> VozeviZire" items: the slide it shows.
+    void copySlide(Category category);
 
     // View My "VozeviZire": creates the tree and opens its root in the browser.
     void go1_Click();
@@ -50,7 +54,8 @@ private:
     // when the category's folder is not there afterwards.
     FileOutcome createFolders(Category category);
 
-    Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
+    PictureLoading &m_loading;
 };

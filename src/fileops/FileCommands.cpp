@@ -3,10 +3,11 @@
 #include "browse/FileInfoText.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PictureLoading.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/DesktopServices.h"
-#include "shell/platform/MessageBoxes.h"
+#include "platform/controls/Form1Controls.h"
+#include "platform/controls/WorkingValues.h"
+#include "platform/desktop/DesktopServices.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Services.h"
 
 namespace {
 
@@ -14,8 +15,9 @@ const QString kTitle = QStringLiteral("Quorvel");
 
 } // namespace
 
-FileCommands::FileCommands(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services)
+FileCommands::FileCommands(Form1Controls &controls, WorkingValues &values, const Services &services,
+                           FolderBrowser &browser, PictureLoading &loading)
+    : c(controls), m_values(values), m_services(services), m_browser(browser), m_loading(loading)
 {
 }
 
@@ -26,7 +28,7 @@ QString FileCommands::deleteQuestion(const QString &path)
 
 void FileCommands::run1_Click()
 {
-    const QString path = c.Label3->text();
+    const QString path = m_values.shownPath();
     if (path.isEmpty()) {
         m_services.messages.show(kPleaseSelectAFile, MessageBoxes::Critical, kTitle);
         return;
@@ -44,7 +46,7 @@ void FileCommands::delete_Click()
 {
     // Reloaded as a click would: a file that cannot be shown is reported and the
     // browser starts over, which may leave nothing selected.
-    m_hub.loading().File1_Click();
+    m_loading.File1_Click();
     if (c.Label7->text().isEmpty())
         m_services.messages.show(kPleaseSelectAFile, MessageBoxes::Critical, kTitle);
     const QString name = c.File1->fileName();
@@ -60,5 +62,5 @@ void FileCommands::delete_Click()
                 QStringLiteral("Cannot move \"%1\" to the Trash:\n%2").arg(path, outcome.failure),
                 MessageBoxes::Critical, kTitle);
     }
-    m_hub.browser().Dir1_Change();
+    m_browser.Dir1_Change();
 }

@@ -2,7 +2,9 @@
 
 #include <QString>
 
-class Form1;
+class FolderBrowser;
+class PictureLoading;
+class WorkingValues;
 struct Form1Controls;
 struct Services;
 
@@ -12,7 +14,8 @@ class FileCommands {
 public:
     static inline const QString kPleaseSelectAFile = QStringLiteral("Please Select A File");
 
-    FileCommands(Form1 &hub, const Services &services);
+    FileCommands(Form1Controls &controls, WorkingValues &values, const Services &services,
+                 FolderBrowser &browser, PictureLoading &loading);
 
     // "Run File Now...": the picture last loaded from the file list.
     void run1_Click();
@@ -24,7 +27,9 @@ public:
     [[nodiscard]] static QString deleteQuestion(const QString &path);
 
 private:
-    Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
+    FolderBrowser &m_browser;
+    PictureLoading &m_loading;
 };

@@ -1,6 +1,6 @@
 #include "Form10.h"
 
-#include "shell/platform/TwipsLayout.h"
+#include "platform/controls/TwipsLayout.h"
 
 #include <QGroupBox>
 #include <QLabel>

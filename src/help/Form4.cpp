@@ -1,6 +1,6 @@
 #include "Form4.h"
 
-#include "shell/platform/TwipsLayout.h"
+#include "platform/controls/TwipsLayout.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -2,9 +2,8 @@
 
 #include "Form10.h"
 #include "Form4.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/MessageBoxes.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Services.h"
 
 namespace {
 
@@ -19,7 +18,9 @@ template <typename Window> void showOnce(QPointer<Window> &window, QWidget *owne
 
 } // namespace
 
-HelpMenu::HelpMenu(Form1 &hub, const Services &services) : m_hub(hub), m_services(services) {}
+HelpMenu::HelpMenu(QWidget &owner, const Services &services) : m_owner(owner), m_services(services)
+{
+}
 
 HelpMenu::~HelpMenu()
 {
@@ -41,10 +42,10 @@ void HelpMenu::tip_Click()
 {
     m_services.messages.show(QStringLiteral("Please Read the Readme.txt for more details"),
                              MessageBoxes::NoIcon, QStringLiteral("Tips on Readme.txt"));
-    showOnce(m_form10, &m_hub);
+    showOnce(m_form10, &m_owner);
 }
 
 void HelpMenu::About1_Click()
 {
-    showOnce(m_form4, &m_hub);
+    showOnce(m_form4, &m_owner);
 }

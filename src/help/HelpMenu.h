@@ -2,15 +2,16 @@
 
 #include <QPointer>
 
-class Form1;
 class Form10;
 class Form4;
+class QWidget;
 struct Services;
 
 // The "&Help" menu: the pointer to the readme with the tips window, and About.
 class HelpMenu {
 public:
-    HelpMenu(Form1 &hub, const Services &services);
+    // The windows belong to owner.
+    HelpMenu(QWidget &owner, const Services &services);
     ~HelpMenu();
     HelpMenu(const HelpMenu &) = delete;
     HelpMenu &operator=(const HelpMenu &) = delete;
@@ -23,7 +24,7 @@ public:
     [[nodiscard]] Form4 *aboutWindow() const;
 
 private:
-    Form1 &m_hub;
+    QWidget &m_owner;
     const Services &m_services;
     QPointer<Form10> m_form10;
     QPointer<Form4> m_form4;

@@ -1,7 +1,7 @@
 #include "BlackScreen.h"
 
-#include "shell/platform/PictureBox.h"
-#include "shell/platform/PictureElement.h"
+#include "platform/controls/PictureBox.h"
+#include "platform/controls/PictureElement.h"
 
 BlackScreen::BlackScreen(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), Picture1(new PictureBox(this)),

@@ -41,7 +41,7 @@ QLabel *caption(QWidget *parent, const char *name, const QString &text, int left
 
 } // namespace
 
-Form3::Form3(const QString &currentInterval, QWidget *parent)
+Form3::Form3(int currentInterval, QWidget *parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("Form3"));
@@ -82,8 +82,8 @@ QLabel *Form3::markerOf(Speed speed) const
     return this->*kControls[static_cast<int>(speed)].marker;
 }
 
-void Form3::Form_Load(const QString &currentInterval)
+void Form3::Form_Load(int currentInterval)
 {
-    if (const std::optional<Speed> current = speedOfIntervalText(currentInterval))
+    if (const std::optional<Speed> current = speedOfInterval(currentInterval))
         markerOf(*current)->show();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SlideSpeed.h"
+#include "Speed.h"
 
 #include <QWidget>
 
@@ -13,8 +13,8 @@ class Form3 : public QWidget {
     Q_OBJECT
 
 public:
-    // currentInterval is the interval text of the moment, as the main window keeps it.
-    explicit Form3(const QString &currentInterval, QWidget *parent = nullptr);
+    // currentInterval is the slide interval of the moment, in milliseconds.
+    explicit Form3(int currentInterval, QWidget *parent = nullptr);
 
     QLabel *Label1, *Label2;
     QPushButton *Command6, *Command1, *Command2, *Command3, *Command5;
@@ -28,5 +28,5 @@ Q_SIGNALS:
     void speedChosen(Speed speed);
 
 private:
-    void Form_Load(const QString &currentInterval);
+    void Form_Load(int currentInterval);
 };

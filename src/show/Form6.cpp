@@ -1,7 +1,7 @@
 #include "Form6.h"
 
-#include "shell/platform/PictureBox.h"
-#include "shell/platform/PictureElement.h"
+#include "platform/controls/PictureBox.h"
+#include "platform/controls/PictureElement.h"
 
 #include <QKeyEvent>
 #include <QLabel>

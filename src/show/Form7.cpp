@@ -1,6 +1,6 @@
 #include "Form7.h"
 
-#include "shell/platform/MenuItem.h"
+#include "platform/controls/MenuItem.h"
 
 #include <QGroupBox>
 #include <QMenu>

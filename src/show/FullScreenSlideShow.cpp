@@ -8,20 +8,26 @@
 #include "WindowStacking.h"
 #include "browse/FileInfoText.h"
 #include "browse/FolderBrowser.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/DesktopServices.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/PictureBox.h"
-#include "shell/platform/PictureSource.h"
+#include "fileops/FavouriteFolders.h"
+#include "platform/controls/Form1Controls.h"
+#include "platform/controls/PictureBox.h"
+#include "platform/controls/WorkingValues.h"
+#include "platform/desktop/DesktopServices.h"
+#include "platform/desktop/FileSystem.h"
+#include "platform/desktop/PictureSource.h"
+#include "platform/desktop/Services.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-FullScreenSlideShow::FullScreenSlideShow(Form1 &hub, const Services &services,
-                                         SlideCounters &slides)
-    : m_hub(hub), c(hub.controls()), m_services(services), m_slides(slides),
-      m_lookAhead(services.pictureCache, services.pictures, services.files)
+FullScreenSlideShow::FullScreenSlideShow(const QWidget &window, Form1Controls &controls,
+                                         WorkingValues &values, const Services &services,
+                                         SlideCounters &slides, SlideSpeed &speed,
+                                         FolderBrowser &browser, FavouriteFolders &favourites,
+                                         std::function<bool()> otherShowActive)
+    : m_window(window), c(controls), m_values(values), m_services(services), m_slides(slides),
+      m_speed(speed), m_browser(browser), m_favourites(favourites),
+      m_otherShowActive(std::move(otherShowActive)), m_lookAhead(services.pictureCache, services.pictures, services.files)
 {
 }
 
@@ -44,20 +50,20 @@ Form7 *FullScreenSlideShow::optionWindow() const
 void FullScreenSlideShow::fullscreen_Click()
 {
     // The two shows step the same counters: one at a time.
-    if (m_hub.isSlideShowActive())
+    if (m_state != State::Idle || m_otherShowActive())
         return;
     (void)c.Dir1->refresh();
     (void)c.File1->refresh();
     c.File2->mirror(*c.File1);
     (void)c.File3->refresh();
-    m_hub.setCaption(c.Label2->text() + c.Dir1->path());
-    c.Label3->clear();
+    m_values.showInCaption(c.Dir1->path());
+    m_values.setShownPath({});
     c.HScroll1->setVisible(false);
     c.VScroll1->setVisible(false);
 
     // The screen's real size, as the full-screen view uses it. The first slides are
     // decoded while the show window is made.
-    m_screen = m_services.screen.geometryNear(&m_hub);
+    m_screen = m_services.screen.geometryNear(&m_window);
     m_slides.startOver(*c.File2);
     prepareNextSlide();
 
@@ -70,7 +76,7 @@ void FullScreenSlideShow::fullscreen_Click()
     });
     m_show->cover(m_screen);
     m_state = State::Playing;
-    c.Timer2->setInterval(m_hub.speed().currentInterval());
+    c.Timer2->setInterval(m_values.slideInterval());
     c.Timer2->setEnabled(true);
 }
 
@@ -83,7 +89,7 @@ void FullScreenSlideShow::Timer2_Timer()
     if (m_lookAhead.awaitedSlideTakesTick())
         return;
     if (m_slides.isFinished() || !m_show) {
-        end();
+        finish();
         return;
     }
     m_lookAhead.step(
@@ -133,14 +139,14 @@ void FullScreenSlideShow::showSlide(int entry)
     form.Label4->setText(name);
 }
 
-void FullScreenSlideShow::end()
+void FullScreenSlideShow::finish()
 {
     m_lookAhead.clear();
     unloadShowWindow();
     c.Timer2->setEnabled(false);
     c.Timer2->setInterval(0);
     m_state = State::Idle;
-    m_hub.browser().Dir1_Change();
+    m_browser.Dir1_Change();
     c.Image1->setPicture(c.Picture3->picture());
 }
 
@@ -170,13 +176,18 @@ void FullScreenSlideShow::openOptionWindow()
         };
         for (const auto &[item, speed] : speeds)
             QObject::connect(item, &MenuItem::Click, &form, [this, s = speed] { chooseSpeed(s); });
-        const std::pair<MenuItem *, const char *> categories[] = {
-            {form.temp1, "Temp"},   {form.h1, "HomePage"},    {form.f1, "For Work"},
-            {form.pp1, "Personal"}, {form.fu1, "Future Use"},
+        using Category = FavouriteFolders::Category;
+        const std::pair<MenuItem *, Category> categories[] = {
+            {form.temp1, Category::Temp},    {form.h1, Category::HomePage},
+            {form.f1, Category::ForWork},    {form.pp1, Category::Personal},
+            {form.fu1, Category::FutureUse},
         };
+        // The copy keeps the name the file has on disk, which is the slide's name.
         for (const auto &[item, category] : categories)
-            QObject::connect(item, &MenuItem::Click, &form,
-                             [this, k = category] { copyToFavourite(QLatin1String(k)); });
+            QObject::connect(item, &MenuItem::Click, &form, [this, k = category] {
+                if (m_show)
+                    m_favourites.copyTo(k, m_show->Label1->text());
+            });
     }
     m_options->show();
     m_options->raise();
@@ -186,13 +197,7 @@ void FullScreenSlideShow::openOptionWindow()
 
 void FullScreenSlideShow::chooseSpeed(Speed speed)
 {
-    m_hub.speed().choose(speed, *c.Timer2);
-}
-
-void FullScreenSlideShow::copyToFavourite(const QString &category)
-{
-    if (m_show)
-        m_hub.copyToFavourite(category, m_show->Label1->text(), m_show->Label4->text());
+    m_speed.choose(speed, *c.Timer2);
 }
 
 void FullScreenSlideShow::Command2_Click()
@@ -215,14 +220,15 @@ void FullScreenSlideShow::Command1_Click()
         return;
     if (m_show)
         setTopmost(*m_show, false);
-    m_hub.setCaption(c.Label2->text() + c.Dir1->path());
-    for (QLabel *label : {c.Label7, c.Label8, c.Label9, c.Label13})
+    m_values.showInCaption(c.Dir1->path());
+    for (QLabel *label : {c.Label7, c.Label8, c.Label9})
         label->clear();
+    m_values.setSlideName({});
     (void)c.Dir1->refresh();
     (void)c.File1->refresh();
     c.File2->mirror(*c.File1);
     (void)c.File3->refresh();
-    if (c.menus.auto1->isChecked() || c.menus.Act1->isChecked())
+    if (m_values.viewingMode() != ViewingMode::Stretched)
         c.Image1->setStretch(false);
     c.Image1->setPicture(c.Picture3->picture());
     unloadOptionWindow();

@@ -4,10 +4,15 @@
 
 #include <QPointer>
 #include <QRect>
+#include <functional>
 
-class Form1;
+class FavouriteFolders;
+class FolderBrowser;
 class Form6;
 class Form7;
+class QWidget;
+class SlideSpeed;
+class WorkingValues;
 struct Form1Controls;
 struct Services;
 struct SlideCounters;
@@ -20,7 +25,13 @@ class FullScreenSlideShow {
 public:
     enum class State { Idle, Playing, Paused };
 
-    FullScreenSlideShow(Form1 &hub, const Services &services, SlideCounters &slides);
+    // The show covers the screen that window is on. otherShowActive tells whether the
+    // window show is playing or paused: the two shows step the same counters, so one
+    // plays at a time.
+    FullScreenSlideShow(const QWidget &window, Form1Controls &controls, WorkingValues &values,
+                        const Services &services, SlideCounters &slides, SlideSpeed &speed,
+                        FolderBrowser &browser, FavouriteFolders &favourites,
+                        std::function<bool()> otherShowActive);
     ~FullScreenSlideShow();
 
     void fullscreen_Click();
@@ -43,17 +54,21 @@ private:
     // A slide whose decode outlasted its tick, now that the decode has ended.
     void showAwaitedSlide(int entry);
     void prepareNextSlide();
-    void end();
+    void finish();
     void openOptionWindow();
     void chooseSpeed(Speed speed);
-    void copyToFavourite(const QString &category);
     void unloadOptionWindow();
     void unloadShowWindow();
 
-    Form1 &m_hub;
+    const QWidget &m_window;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
     SlideCounters &m_slides;
+    SlideSpeed &m_speed;
+    FolderBrowser &m_browser;
+    FavouriteFolders &m_favourites;
+    std::function<bool()> m_otherShowActive;
     State m_state = State::Idle;
     QPointer<Form6> m_show;
     QPointer<Form7> m_options;

@@ -2,22 +2,22 @@
 
 #include "Form8.h"
 #include "ScreenPlacement.h"
-#include "browse/ViewingModes.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/DesktopServices.h"
-#include "shell/platform/PictureBox.h"
+#include "platform/controls/Form1Controls.h"
+#include "platform/controls/PictureBox.h"
+#include "platform/desktop/DesktopServices.h"
+#include "platform/desktop/Services.h"
 
-FullScreenView::FullScreenView(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services),
+FullScreenView::FullScreenView(const QWidget &window, Form1Controls &controls,
+                               const Services &services)
+    : m_window(window), c(controls), m_services(services),
       m_ahead(services.decodePool, services.files)
 {
 }
 
 void FullScreenView::pictureShown(const QString &path, const PictureRef &picture)
 {
-    m_ahead.prepare(path, picture, m_services.screen.geometryNear(&m_hub).size(),
-                    m_hub.devicePixelRatioF());
+    m_ahead.prepare(path, picture, m_services.screen.geometryNear(&m_window).size(),
+                    m_window.devicePixelRatioF());
 }
 
 FullScreenView::~FullScreenView()
@@ -29,7 +29,7 @@ void FullScreenView::File1_DblClick()
 {
     // The screen's real size, in device-independent pixels, so that the picture is
     // centred on any display.
-    const QRect screen = m_services.screen.geometryNear(&m_hub);
+    const QRect screen = m_services.screen.geometryNear(&m_window);
     if (!m_form) {
         m_form = new Form8();
         m_form->Picture1->setDecodePool(m_services.decodePool);
@@ -59,14 +59,6 @@ void FullScreenView::File1_DblClick()
 Form8 *FullScreenView::form() const
 {
     return m_form;
-}
-
-void FullScreenView::fullscreen1_Click()
-{
-    if (c.menus.auto1->isChecked())
-        m_hub.modes().Picture5_Click();
-    else
-        File1_DblClick();
 }
 
 void FullScreenView::unload()

@@ -2,7 +2,8 @@
 
 #include "ScreenFit.h"
 #include "picture/ScaledPicture.h"
-#include "shell/platform/DecodePool.h"
+#include "platform/desktop/DecodePool.h"
+#include "platform/desktop/FileSystem.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "picture/Picture.h"
-#include "shell/platform/FileSystem.h"
+#include "platform/desktop/FileSystem.h"
 
 #include <QObject>
 #include <QPointer>

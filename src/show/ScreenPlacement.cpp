@@ -1,7 +1,7 @@
 #include "ScreenPlacement.h"
 
 #include "ScreenFit.h"
-#include "shell/platform/PictureElement.h"
+#include "platform/controls/PictureElement.h"
 
 void fitAndCentreOnScreen(PictureElement &image, QSize areaSize, QSize screenSize)
 {

@@ -1,6 +1,6 @@
 #include "SlideCounters.h"
 
-#include "shell/platform/FileListBox.h"
+#include "platform/controls/FileListBox.h"
 
 void SlideCounters::startOver(FileListBox &list)
 {

@@ -3,9 +3,9 @@
 #include "ScreenFit.h"
 #include "SlideCounters.h"
 #include "browse/FileInfoText.h"
-#include "shell/platform/FileListBox.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/PictureSource.h"
+#include "platform/controls/FileListBox.h"
+#include "platform/desktop/FileSystem.h"
+#include "platform/desktop/PictureSource.h"
 
 #include <QPainter>
 

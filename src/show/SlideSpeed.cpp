@@ -1,58 +1,13 @@
 #include "SlideSpeed.h"
 
 #include "Form3.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/MessageBoxes.h"
+#include "platform/controls/Form1Controls.h"
+#include "platform/controls/WorkingValues.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Services.h"
 
-namespace {
-
-struct SpeedRow {
-    const char *name;
-    int interval;
-};
-
-constexpr SpeedRow kSpeedRows[] = {
-    {"Fastest", 300}, {"Fast", 700}, {"Medium", 1500}, {"Slow", 3500}, {"Slowest", 5500},
-};
-
-const SpeedRow &rowOf(Speed speed)
-{
-    return kSpeedRows[static_cast<int>(speed)];
-}
-
-} // namespace
-
-int intervalOf(Speed speed)
-{
-    return rowOf(speed).interval;
-}
-
-QString speedName(Speed speed)
-{
-    return QString::fromLatin1(rowOf(speed).name);
-}
-
-QString speedMessage(Speed speed)
-{
-    return QStringLiteral("The Speed of Slide Show is %1 Now").arg(speedName(speed));
-}
-
-std::optional<Speed> speedOfIntervalText(const QString &milliseconds)
-{
-    bool ok = false;
-    const int interval = milliseconds.trimmed().toInt(&ok);
-    if (!ok)
-        return std::nullopt;
-    for (const Speed speed : kAllSpeeds) {
-        if (intervalOf(speed) == interval)
-            return speed;
-    }
-    return std::nullopt;
-}
-
-SlideSpeed::SlideSpeed(Form1 &hub, const Services &services)
-    : c(hub.controls()), m_services(services)
+SlideSpeed::SlideSpeed(Form1Controls &controls, WorkingValues &values, const Services &services)
+    : c(controls), m_values(values), m_services(services)
 {
 }
 
@@ -71,7 +26,7 @@ void SlideSpeed::adjustmenu_Click()
     // A dialog left open keeps the marker it opened with; a closed one is made anew
     // and marks the speed of this moment.
     if (!m_dialog) {
-        m_dialog = new Form3(c.Label11->text());
+        m_dialog = new Form3(m_values.slideInterval());
         QObject::connect(m_dialog, &Form3::speedChosen, m_dialog,
                          [this](Speed speed) { chooseFromDialog(speed); });
     }
@@ -82,14 +37,9 @@ void SlideSpeed::adjustmenu_Click()
 
 void SlideSpeed::choose(Speed speed, IntervalTimer &timer)
 {
-    c.Label11->setText(QString::number(intervalOf(speed)));
+    m_values.setSlideInterval(intervalOf(speed));
     timer.setInterval(intervalOf(speed));
     m_services.messages.show(speedMessage(speed), MessageBoxes::NoIcon, QStringLiteral("Quorvel"));
-}
-
-int SlideSpeed::currentInterval() const
-{
-    return c.Label11->text().toInt();
 }
 
 void SlideSpeed::chooseFromMenu(Speed speed)

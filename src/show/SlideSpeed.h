@@ -1,36 +1,22 @@
 #pragma once
 
-#include <QPointer>
-#include <QString>
-#include <optional>
+#include "Speed.h"
 
-class Form1;
+#include <QPointer>
+
 class Form3;
 class IntervalTimer;
+class WorkingValues;
 struct Form1Controls;
 struct Services;
 
-// How long each slide of a show stays on screen.
-enum class Speed { Fastest, Fast, Medium, Slow, Slowest };
-
-inline constexpr Speed kAllSpeeds[] = {Speed::Fastest, Speed::Fast, Speed::Medium, Speed::Slow,
-                                       Speed::Slowest};
-
-// The interval of a speed in milliseconds.
-[[nodiscard]] int intervalOf(Speed speed);
-[[nodiscard]] QString speedName(Speed speed);
-// "The Speed of Slide Show is Fast Now".
-[[nodiscard]] QString speedMessage(Speed speed);
-// The speed whose interval the text gives, if any.
-[[nodiscard]] std::optional<Speed> speedOfIntervalText(const QString &milliseconds);
-
-// The current speed, kept as the interval text of Label11, and the places to choose it
+// The current speed, kept as the slide interval of the working values, and the places to choose it
 // from: the "Adjust Speed..." dialog and the speed menu of the paused window show.
 // Every choice also sets the interval of the timer that belongs to its place, so a
 // show on that timer takes it at once.
 class SlideSpeed {
 public:
-    SlideSpeed(Form1 &hub, const Services &services);
+    SlideSpeed(Form1Controls &controls, WorkingValues &values, const Services &services);
     ~SlideSpeed();
 
     void adjustmenu_Click();
@@ -43,8 +29,6 @@ public:
     // Makes speed current, gives timer its interval (without starting or stopping it)
     // and says so.
     void choose(Speed speed, IntervalTimer &timer);
-    // The interval every show starts at.
-    [[nodiscard]] int currentInterval() const;
 
     // The open dialog, or null.
     [[nodiscard]] Form3 *dialog() const;
@@ -54,6 +38,7 @@ private:
     void chooseFromDialog(Speed speed);
 
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
     QPointer<Form3> m_dialog;
 };

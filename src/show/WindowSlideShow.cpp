@@ -1,17 +1,21 @@
 #include "WindowSlideShow.h"
 
 #include "SlideCounters.h"
-#include "SlideSpeed.h"
 #include "browse/FileInfoText.h"
 #include "browse/FolderBrowser.h"
 #include "browse/PanelFitter.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/PictureSource.h"
+#include "platform/controls/Form1Controls.h"
+#include "platform/controls/WorkingValues.h"
+#include "platform/desktop/FileSystem.h"
+#include "platform/desktop/PictureSource.h"
+#include "platform/desktop/Services.h"
 
-WindowSlideShow::WindowSlideShow(Form1 &hub, const Services &services, SlideCounters &slides)
-    : m_hub(hub), c(hub.controls()), m_services(services), m_slides(slides),
+WindowSlideShow::WindowSlideShow(Form1Controls &controls, WorkingValues &values,
+                                 const Services &services, SlideCounters &slides,
+                                 FolderBrowser &browser, PanelFitter &fitter,
+                                 std::function<bool()> otherShowActive)
+    : c(controls), m_values(values), m_services(services), m_slides(slides), m_browser(browser),
+      m_fitter(fitter), m_otherShowActive(std::move(otherShowActive)),
       m_lookAhead(services.pictureCache, services.pictures, services.files)
 {
 }
@@ -19,20 +23,20 @@ WindowSlideShow::WindowSlideShow(Form1 &hub, const Services &services, SlideCoun
 void WindowSlideShow::viewmenu_Click()
 {
     // The two shows step the same counters: one at a time.
-    if (m_hub.isSlideShowActive())
+    if (m_state != State::Idle || m_otherShowActive())
         return;
     (void)c.Dir1->refresh();
     (void)c.File1->refresh();
     c.File2->mirror(*c.File1);
     (void)c.File3->refresh();
-    m_hub.setCaption(c.Label2->text() + c.Dir1->path());
-    c.Label3->clear();
+    m_values.showInCaption(c.Dir1->path());
+    m_values.setShownPath({});
     c.HScroll1->setVisible(false);
     c.VScroll1->setVisible(false);
     c.Label7->clear();
     c.Label8->clear();
     c.Label9->clear();
-    if (c.menus.auto1->isChecked() || c.menus.Act1->isChecked())
+    if (m_values.viewingMode() != ViewingMode::Stretched)
         c.Image1->setStretch(false);
     c.Image1->setPicture(c.Picture1->picture());
 
@@ -44,7 +48,7 @@ void WindowSlideShow::viewmenu_Click()
     c.Image1->setEnabled(true);
     m_state = State::Playing;
     prepareNextSlide();
-    c.Timer1->setInterval(m_hub.speed().currentInterval());
+    c.Timer1->setInterval(m_values.slideInterval());
     c.Timer1->setEnabled(true);
 }
 
@@ -79,10 +83,10 @@ void WindowSlideShow::showAwaitedSlide(int entry)
 
 void WindowSlideShow::showSlide(int entry)
 {
-    const bool autoFit = c.menus.auto1->isChecked();
-    if (autoFit)
+    const ViewingMode mode = m_values.viewingMode();
+    if (mode == ViewingMode::AutoFit)
         c.Image1->setVisible(false);
-    if (c.menus.Act1->isChecked() || autoFit)
+    if (mode != ViewingMode::Stretched)
         c.Image1->setStretch(false);
     const QString name = c.File2->entry(entry);
     const QString path = joinPath(c.File2->path(), name);
@@ -93,10 +97,10 @@ void WindowSlideShow::showSlide(int entry)
     else
         showError();
     c.Label9->setText(pictureSizeText(c.Image1->width(), c.Image1->height()));
-    if (autoFit)
-        m_hub.fitter().Form_Resize2();
+    if (mode == ViewingMode::AutoFit)
+        m_fitter.Form_Resize2();
     else
-        m_hub.fitter().Form_Resize();
+        m_fitter.Form_Resize();
 
     // A field that cannot be read is left empty rather than describing the slide before.
     const std::optional<qint64> length = m_services.files.fileLength(path);
@@ -105,9 +109,9 @@ void WindowSlideShow::showSlide(int entry)
     c.Label8->setText(modified ? dateText(*modified) : QString());
     if (!length || !modified)
         showError();
-    m_hub.setCaption(c.Label2->text() + path);
-    c.Label12->setText(path);
-    c.Label13->setText(name);
+    m_values.showInCaption(path);
+    m_values.setSlidePath(path);
+    m_values.setSlideName(name);
 }
 
 void WindowSlideShow::showError()
@@ -139,7 +143,7 @@ void WindowSlideShow::stop1_Click()
 {
     if (m_state == State::Idle)
         return;
-    c.Label3->clear();
+    m_values.setShownPath({});
     finish();
 }
 
@@ -154,9 +158,9 @@ void WindowSlideShow::finish()
     setPausedItemsVisible(false);
     c.menus.pause1->setVisible(false);
     c.menus.stop1->setVisible(false);
-    m_hub.browser().Dir1_Change();
+    m_browser.Dir1_Change();
     c.Image1->setPicture(c.Picture3->picture());
-    if (c.menus.Act1->isChecked()) {
+    if (m_values.viewingMode() == ViewingMode::ActualSize) {
         c.Image1->setCursorCode(99);
         c.Picture5->setCursorCode(99);
     }

@@ -3,9 +3,11 @@
 #include "SlideLookAhead.h"
 
 #include <QString>
+#include <functional>
 
-class Form1;
-class MenuItem;
+class FolderBrowser;
+class PanelFitter;
+class WorkingValues;
 struct Form1Controls;
 struct Services;
 struct SlideCounters;
@@ -18,7 +20,11 @@ class WindowSlideShow {
 public:
     enum class State { Idle, Playing, Paused };
 
-    WindowSlideShow(Form1 &hub, const Services &services, SlideCounters &slides);
+    // otherShowActive tells whether the full-screen show is playing or paused: the two
+    // shows step the same counters, so one plays at a time.
+    WindowSlideShow(Form1Controls &controls, WorkingValues &values, const Services &services,
+                    SlideCounters &slides, FolderBrowser &browser, PanelFitter &fitter,
+                    std::function<bool()> otherShowActive);
 
     void viewmenu_Click();
     void Timer1_Timer();
@@ -39,10 +45,13 @@ private:
     void setBrowserEnabled(bool enabled);
     void setPausedItemsVisible(bool visible);
 
-    Form1 &m_hub;
     Form1Controls &c;
+    WorkingValues &m_values;
     const Services &m_services;
     SlideCounters &m_slides;
+    FolderBrowser &m_browser;
+    PanelFitter &m_fitter;
+    std::function<bool()> m_otherShowActive;
     State m_state = State::Idle;
     SlideLookAhead m_lookAhead;
 };

@@ -2,14 +2,15 @@
 
 #include "Form2.h"
 #include "browse/FolderBrowser.h"
-#include "shell/Form1.h"
-#include "shell/Registry.h"
-#include "shell/Services.h"
-#include "shell/platform/MessageBoxes.h"
-#include "shell/platform/Volumes.h"
+#include "platform/controls/Form1Controls.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Registry.h"
+#include "platform/desktop/Services.h"
+#include "platform/desktop/Volumes.h"
 
-AutoGoFolder::AutoGoFolder(Form1 &hub, const Services &services)
-    : m_hub(hub), c(hub.controls()), m_services(services)
+AutoGoFolder::AutoGoFolder(QWidget &window, Form1Controls &controls, const Services &services,
+                           FolderBrowser &browser)
+    : m_window(window), c(controls), m_services(services), m_browser(browser)
 {
 }
 
@@ -26,7 +27,7 @@ Form2 *AutoGoFolder::dialog() const
 void AutoGoFolder::Jump1_Click()
 {
     if (!m_form2) {
-        m_form2 = new Form2(m_services, &m_hub);
+        m_form2 = new Form2(m_services, &m_window);
         MenuItem *goto1 = c.menus.goto1;
         QObject::connect(m_form2, &Form2::Stored, goto1, [goto1] { goto1->setEnabled(true); });
         QObject::connect(m_form2, &Form2::Removed, goto1, [goto1] { goto1->setEnabled(false); });
@@ -53,5 +54,5 @@ void AutoGoFolder::goto1_Click()
         m_services.messages.show(QStringLiteral("OK!..."), MessageBoxes::NoIcon,
                                  QStringLiteral("Quorvel"));
     }
-    m_hub.browser().Dir1_Change();
+    m_browser.Dir1_Change();
 }

@@ -2,15 +2,18 @@
 
 #include <QPointer>
 
-class Form1;
+class FolderBrowser;
 class Form2;
+class QWidget;
 struct Form1Controls;
 struct Services;
 
 // The folder the browser opens at start-up: its dialog, and the jump to it now.
 class AutoGoFolder {
 public:
-    AutoGoFolder(Form1 &hub, const Services &services);
+    // The dialog belongs to window.
+    AutoGoFolder(QWidget &window, Form1Controls &controls, const Services &services,
+                 FolderBrowser &browser);
     ~AutoGoFolder();
     AutoGoFolder(const AutoGoFolder &) = delete;
     AutoGoFolder &operator=(const AutoGoFolder &) = delete;
@@ -24,8 +27,9 @@ public:
     [[nodiscard]] Form2 *dialog() const;
 
 private:
-    Form1 &m_hub;
+    QWidget &m_window;
     Form1Controls &c;
     const Services &m_services;
+    FolderBrowser &m_browser;
     QPointer<Form2> m_form2;
 };

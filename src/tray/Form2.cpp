@@ -1,14 +1,14 @@
 #include "Form2.h"
 
 #include "StartupOption.h"
-#include "shell/Registry.h"
-#include "shell/Services.h"
-#include "shell/platform/DirListBox.h"
-#include "shell/platform/DriveListBox.h"
-#include "shell/platform/MessageBoxes.h"
-#include "shell/platform/TwipsLayout.h"
-#include "shell/platform/Volumes.h"
-#include "shell/platform/WorkingFolders.h"
+#include "platform/controls/DirListBox.h"
+#include "platform/controls/DriveListBox.h"
+#include "platform/controls/TwipsLayout.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Registry.h"
+#include "platform/desktop/Services.h"
+#include "platform/desktop/Volumes.h"
+#include "platform/desktop/WorkingFolders.h"
 
 #include <QLabel>
 #include <QPushButton>

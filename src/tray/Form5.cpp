@@ -1,8 +1,8 @@
 #include "Form5.h"
 
 #include "StartupOption.h"
-#include "shell/Registry.h"
-#include "shell/platform/TwipsLayout.h"
+#include "platform/controls/TwipsLayout.h"
+#include "platform/desktop/Registry.h"
 
 #include <QGroupBox>
 #include <QLabel>

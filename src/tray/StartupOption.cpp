@@ -1,7 +1,7 @@
 #include "StartupOption.h"
 
-#include "shell/Registry.h"
-#include "shell/platform/MessageBoxes.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/Registry.h"
 
 #include <QDir>
 

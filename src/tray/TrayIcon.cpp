@@ -1,13 +1,13 @@
 #include "TrayIcon.h"
 
 #include "Form5.h"
-#include "shell/Form1.h"
-#include "shell/Services.h"
-#include "shell/platform/DesktopServices.h"
+#include "platform/desktop/DesktopServices.h"
+#include "platform/desktop/Services.h"
 
-TrayIcon::TrayIcon(Form1 &hub, const Services &services) : m_hub(hub), m_services(services)
+TrayIcon::TrayIcon(QWidget &window, const Services &services)
+    : m_window(window), m_services(services)
 {
-    QObject::connect(&services.tray, &Tray::MouseEvent, &hub,
+    QObject::connect(&services.tray, &Tray::MouseEvent, &window,
                      [this](TrayMouse event) { Form_MouseMove(event); });
 }
 
@@ -22,10 +22,10 @@ void TrayIcon::systray_Click()
     if (m_inTray)
         return;
     // Asked each time: a panel can be closed or started while the program runs.
-    if (!m_services.tray.isAvailable() || !m_services.tray.add(m_hub.windowIcon(), kTip))
+    if (!m_services.tray.isAvailable() || !m_services.tray.add(m_window.windowIcon(), kTip))
         return;
     m_inTray = true;
-    m_hub.hide();
+    m_window.hide();
 }
 
 void TrayIcon::Tray1_Click()
@@ -47,9 +47,9 @@ void TrayIcon::restore()
         return;
     m_services.tray.remove();
     m_inTray = false;
-    m_hub.show();
-    m_hub.raise();
-    m_hub.activateWindow();
+    m_window.show();
+    m_window.raise();
+    m_window.activateWindow();
 }
 
 void TrayIcon::Form_Terminate()
@@ -66,7 +66,7 @@ Form5 *TrayIcon::optionDialog() const
 void TrayIcon::TrayMin1_Click()
 {
     if (!m_form5) {
-        m_form5 = new Form5(m_services.registry, m_services.messages, &m_hub);
+        m_form5 = new Form5(m_services.registry, m_services.messages, &m_window);
         m_form5->Form_Load();
     }
     m_form5->show();

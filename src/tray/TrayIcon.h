@@ -3,8 +3,8 @@
 #include <QPointer>
 #include <QString>
 
-class Form1;
 class Form5;
+class QWidget;
 struct Services;
 enum class TrayMouse;
 
@@ -15,7 +15,8 @@ class TrayIcon {
 public:
     static inline const QString kTip = QStringLiteral("Quorvel 1.36");
 
-    TrayIcon(Form1 &hub, const Services &services);
+    // window is the program's main window, which the icon stands for.
+    TrayIcon(QWidget &window, const Services &services);
     // The icon goes with the main window.
     ~TrayIcon();
     TrayIcon(const TrayIcon &) = delete;
@@ -38,7 +39,7 @@ public:
     [[nodiscard]] Form5 *optionDialog() const;
 
 private:
-    Form1 &m_hub;
+    QWidget &m_window;
     const Services &m_services;
     bool m_inTray = false;
     QPointer<Form5> m_form5;

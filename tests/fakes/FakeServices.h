@@ -1,10 +1,10 @@
 #pragma once
 
-#include "shell/platform/DesktopServices.h"
-#include "shell/platform/FileSystem.h"
-#include "shell/platform/MessageBoxes.h"
-#include "shell/platform/VolumeProbe.h"
-#include "shell/platform/Volumes.h"
+#include "platform/desktop/DesktopServices.h"
+#include "platform/desktop/FileSystem.h"
+#include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/VolumeProbe.h"
+#include "platform/desktop/Volumes.h"
 
 #include <QDebug>
 #include <QFile>
@@ -170,7 +170,6 @@ public:
         ++removeCount;
         shown = false;
     }
-    [[nodiscard]] bool isShown() const override { return shown; }
 
     void press(TrayMouse event) { Q_EMIT MouseEvent(event); }
 

@@ -1,7 +1,7 @@
 #include "browse/ViewingModes.h"
 #include "fileops/ClipboardCommands.h"
 #include "picture/PictureTestData.h"
-#include "shell/platform/ClipboardPictures.h"
+#include "platform/desktop/ClipboardPictures.h"
 #include "support/TestDesktop.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "browse/FilePictures.h"
+#include "platform/desktop/FilePictures.h"
 
 #include <QCoreApplication>
 #include <QHash>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "browse/FilePictures.h"
+#include "app/Form1.h"
 #include "browse/PictureCache.h"
 #include "fakes/FakeServices.h"
-#include "shell/Form1.h"
-#include "shell/Registry.h"
-#include "shell/Services.h"
-#include "shell/platform/DecodePool.h"
-#include "shell/platform/WorkingFolders.h"
+#include "platform/desktop/DecodePool.h"
+#include "platform/desktop/FilePictures.h"
+#include "platform/desktop/Registry.h"
+#include "platform/desktop/Services.h"
+#include "platform/desktop/WorkingFolders.h"
 
 #include <QTemporaryDir>
 #include <memory>

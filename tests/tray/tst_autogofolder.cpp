@@ -1,5 +1,5 @@
-#include "shell/platform/DirListBox.h"
-#include "shell/platform/DriveListBox.h"
+#include "platform/controls/DirListBox.h"
+#include "platform/controls/DriveListBox.h"
 #include "support/TestDesktop.h"
 #include "tray/AutoGoFolder.h"
 #include "tray/Form2.h"

@@ -1,8 +1,0 @@
-#pragma once
-
-#include "Form1Controls.h"
-
-class QMenuBar;
-
-// Builds the whole menu tree into the bar; the items belong to owner.
-[[nodiscard]] Form1Menus buildMainMenu(QMenuBar &bar, QObject &owner);
