@@ -1,11 +1,11 @@
 #pragma once
 
-#include "browse/PictureCache.h"
 #include "platform/desktop/DecodePool.h"
 #include "platform/desktop/DesktopServices.h"
 #include "platform/desktop/FilePictures.h"
 #include "platform/desktop/FileSystem.h"
 #include "platform/desktop/MessageBoxes.h"
+#include "platform/desktop/PictureCache.h"
 #include "platform/desktop/Registry.h"
 #include "platform/desktop/Services.h"
 #include "platform/desktop/Volumes.h"

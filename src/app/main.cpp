@@ -1,9 +1,9 @@
 #include "CommandLine.h"
 #include "Form1.h"
 #include "RealDesktop.h"
-#include "browse/PictureCache.h"
 #include "picture/jpeg/JpegPicture.h"
 #include "platform/desktop/FilePictures.h"
+#include "platform/desktop/PictureCache.h"
 #include "tray/TrayIcon.h"
 
 #include <QApplication>

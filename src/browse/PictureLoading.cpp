@@ -19,8 +19,7 @@ PictureLoading::PictureLoading(Form1Controls &controls, WorkingValues &values,
                                const Services &services, FolderBrowser &browser,
                                PanelFitter &fitter, PanelFullScreen &fullScreen)
     : c(controls), m_values(values), m_services(services), m_browser(browser), m_fitter(fitter),
-      m_fullScreen(fullScreen), m_cache(services.pictureCache),
-      m_keys(new HeldKeyWatch(*c.File1))
+      m_fullScreen(fullScreen), m_cache(services.pictureCache), m_keys(new HeldKeyWatch(*c.File1))
 {
     QObject::connect(&m_cache, &PictureCache::finished, &m_receiver,
                      [this](const QString &path) { pictureDecoded(path); });

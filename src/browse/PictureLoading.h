@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PictureCache.h"
+#include "platform/desktop/PictureCache.h"
 
 #include <QString>
 #include <QTimer>

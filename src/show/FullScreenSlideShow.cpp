@@ -27,7 +27,8 @@ FullScreenSlideShow::FullScreenSlideShow(const QWidget &window, Form1Controls &c
                                          std::function<bool()> otherShowActive)
     : m_window(window), c(controls), m_values(values), m_services(services), m_slides(slides),
       m_speed(speed), m_browser(browser), m_favourites(favourites),
-      m_otherShowActive(std::move(otherShowActive)), m_lookAhead(services.pictureCache, services.pictures, services.files)
+      m_otherShowActive(std::move(otherShowActive)),
+      m_lookAhead(services.pictureCache, services.pictures, services.files)
 {
 }
 

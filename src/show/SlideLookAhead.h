@@ -1,6 +1,6 @@
 #pragma once
 
-#include "browse/PictureCache.h"
+#include "platform/desktop/PictureCache.h"
 
 #include <QSize>
 #include <QString>

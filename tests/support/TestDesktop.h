@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/Form1.h"
-#include "browse/PictureCache.h"
 #include "fakes/FakeServices.h"
 #include "platform/desktop/DecodePool.h"
 #include "platform/desktop/FilePictures.h"
+#include "platform/desktop/PictureCache.h"
 #include "platform/desktop/Registry.h"
 #include "platform/desktop/Services.h"
 #include "platform/desktop/WorkingFolders.h"
