@@ -3,13 +3,15 @@
 `VIEWER FILE` to the picture on screen, on the same private X desktop, every viewer
 and type in turns, median of ROUNDS each.
 
-Usage: compare_formats.py QUORVEL_BINARY [ROUNDS] [TYPE ...]
+Usage: compare_formats.py QUORVEL_BINARY [ROUNDS] [TYPE ...] [NAME=BINARY ...]
 (needs qimgv, eog, ImageMagick, cwebp, heif-enc, avifenc and cjxl; qimgv reads the
 newer types through qt5-image-formats-plugins and kimageformat-plugins, eog through
 the gdk-pixbuf loaders webp-pixbuf-loader, heif-gdk-pixbuf, libavif-gdk-pixbuf and
 librsvg2-common). The photos are 24 megapixels, the scan 12, the screenshot 4K; the
 SVG is a drawing of some thousands of paths. A first, untimed turn fills the file
 cache and finds out which viewer opens which type: one that does not shows "-".
+Each NAME=BINARY is one more build of Quorvel timed in the same turns, to compare two
+versions in one run.
 """
 
 import shutil
@@ -29,24 +31,30 @@ def encode(*argv):
     subprocess.run(argv, check=True, capture_output=True)
 
 
-def photos(folder):
-    """A 24-megapixel photograph as each photo type's own encoder writes it (the
-    settings bench_click uses)."""
+# The photo types as their own encoders write them (the settings bench_click uses).
+PHOTOS = {
+    "JPEG": ("jpg", lambda source, out: ["convert", source, "-quality", "90", out]),
+    "WebP": ("webp", lambda source, out: ["cwebp", "-quiet", "-mt", source, "-o", out]),
+    "HEIC": ("heic", lambda source, out: ["heif-enc", "-q", "80", "-p", "preset=ultrafast",
+                                          source, "-o", out]),
+    "AVIF": ("avif", lambda source, out: ["avifenc", "-s", "10", "--min", "20", "--max", "30",
+                                          "-j", "2", source, out]),
+    "JPEG XL": ("jxl", lambda source, out: ["cjxl", source, out, "-e", "3", "--quiet"]),
+}
+
+
+def photos(folder, kinds):
+    """One 24-megapixel photograph in each of those photo types."""
+    kinds = [kind for kind in kinds if kind in PHOTOS]
+    if not kinds:
+        return {}
     source = noise_with_block(folder / "source.png", 6000, 4000)
     files = {}
-
-    def path(kind, suffix):
+    for kind in kinds:
+        suffix, command = PHOTOS[kind]
         (folder / kind).mkdir()
         files[kind] = folder / kind / f"photo-24mp.{suffix}"
-        return str(files[kind])
-
-    encode("convert", str(source), "-quality", "90", path("JPEG", "jpg"))
-    encode("cwebp", "-quiet", "-mt", str(source), "-o", path("WebP", "webp"))
-    encode("heif-enc", "-q", "80", "-p", "preset=ultrafast", str(source), "-o",
-           path("HEIC", "heic"))
-    encode("avifenc", "-s", "10", "--min", "20", "--max", "30", "-j", "2", str(source),
-           path("AVIF", "avif"))
-    encode("cjxl", str(source), path("JPEG XL", "jxl"), "-e", "3", "--quiet")
+        encode(*command(str(source), str(files[kind])))
     source.unlink()
     return files
 
@@ -92,28 +100,33 @@ def drawing(path, width=2400, height=1600):
     return path
 
 
-def make_pictures(work):
+KINDS = ["JPEG", "PNG", "WebP", "TIFF", "HEIC", "AVIF", "JPEG XL", "SVG"]
+
+
+def make_pictures(work, kinds):
     """Each file alone in its folder: Quorvel lists the folder it opens."""
-    files = photos(work)
+    files = photos(work, kinds)
     for kind, name, make in (("TIFF", "scan.tif", lambda p: noise_with_block(
             p, 4000, 3000, "-compress", "lzw")), ("PNG", "screenshot-4k.png", screenshot),
                              ("SVG", "drawing.svg", drawing)):
-        (work / kind).mkdir()
-        files[kind] = make(work / kind / name)
-    order = ["JPEG", "PNG", "WebP", "TIFF", "HEIC", "AVIF", "JPEG XL", "SVG"]
-    return {kind: files[kind] for kind in order}
+        if kind in kinds:
+            (work / kind).mkdir()
+            files[kind] = make(work / kind / name)
+    return {kind: files[kind] for kind in kinds}
 
 
 def main():
-    quorvel = Path(sys.argv[1]).resolve()
-    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 7
-    wanted = [t.lower() for t in sys.argv[3:]]
+    variants = dict(a.split("=", 1) for a in sys.argv[1:] if "=" in a)
+    args = [a for a in sys.argv if "=" not in a]
+    quorvel = Path(args[1]).resolve()
+    rounds = int(args[2]) if len(args) > 2 else 7
+    wanted = [t.lower() for t in args[3:]]
+    kinds = [kind for kind in KINDS if not wanted or kind.lower() in wanted]
     work = Path(tempfile.mkdtemp(prefix="quorvel-formats-"))
     print("Making the pictures...", flush=True)
-    files = make_pictures(work)
-    if wanted:
-        files = {kind: f for kind, f in files.items() if kind.lower() in wanted}
-    viewers = {"quorvel": [str(quorvel)], **VIEWERS}
+    files = make_pictures(work, kinds)
+    viewers = {"quorvel": [str(quorvel)], **VIEWERS,
+               **{name: [str(Path(binary).resolve())] for name, binary in variants.items()}}
     missing = [name for name, argv in viewers.items() if not shutil.which(argv[0])]
     if missing:
         sys.exit(f"not installed: {', '.join(missing)}")
@@ -140,8 +153,8 @@ def main():
         return statistics.median(values) if values else None
 
     print(f"\nFrom start to the picture on screen, median of {rounds} (ms)\n")
-    print(f"{'type':8} {'file':20} {'MB':>5}  {'quorvel':>7} {'qimgv':>7} {'eog':>7}  "
-          "no slower than the faster peer")
+    print(f"{'type':8} {'file':20} {'MB':>5}  " + " ".join(f"{n[:7]:>7}" for n in viewers) +
+          "  no slower than the faster peer")
     for kind, picture in files.items():
         own = median(kind, "quorvel")
         peers = [m for m in (median(kind, p) for p in PEERS) if m is not None]
