@@ -10,11 +10,11 @@
 #include "picture/Limits.h"
 #include "picture/PngDecoder.h"
 #include "picture/ScaledPicture.h"
-#include "picture/jpeg/JpegPicture.h"
 #include "picture/SvgDocument.h"
 #include "picture/SvgPicture.h"
 #include "picture/TiffDecoder.h"
 #include "picture/WebpReader.h"
+#include "picture/jpeg/JpegPicture.h"
 
 #include <QColorSpace>
 #include <QFile>
@@ -221,8 +221,8 @@ LoadResult PictureLoader::decode(QByteArray bytes, const DrawnSize &drawnSize)
         return loadReduced(std::move(reader), why, drawnSize);
     }
     case PictureFormat::Tiff:
-        if (std::unique_ptr<const ReducedPicture::Reader> pyramid = TiffPyramid::open(bytes))
-            return loadReduced(std::move(pyramid), {}, drawnSize);
+        if (std::unique_ptr<const ReducedPicture::Reader> reader = TiffReader::open(bytes))
+            return loadReduced(std::move(reader), {}, drawnSize);
         return fromDecoded(decodeTiff(Bytes(bytes)));
     case PictureFormat::Heif:
         return fromDecoded(decodeHeif(Bytes(bytes)));

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <tiffio.h>
+#include <vector>
 
 namespace picture {
 
@@ -206,42 +207,122 @@ bool isReducedCopy(TIFF *tiff, QSize full)
                0.02 * full.width() / full.height();
 }
 
+// Strips of 8-bit RGB or grey, whose rows libtiff hands over as they are stored.
+bool isAveragable(TIFF *tiff)
+{
+    uint16_t bits = 0;
+    uint16_t samples = 0;
+    uint16_t planar = PLANARCONFIG_CONTIG;
+    uint16_t photometric = 0;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+    if (TIFFIsTiled(tiff) || bits != 8 || !TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric))
+        return false;
+    return (photometric == PHOTOMETRIC_RGB && samples == 3 && planar == PLANARCONFIG_CONTIG) ||
+           (photometric == PHOTOMETRIC_MINISBLACK && samples == 1);
+}
+
+// The side of the largest boxes that, averaged into pixels, still leave at least the
+// size wanted. At 256 rows a box's columns still sum within 16 bits.
+int averagingFactor(QSize stored, QSize wanted)
+{
+    return qBound(
+        1,
+        qMin(stored.width() / qMax(1, wanted.width()), stored.height() / qMax(1, wanted.height())),
+        256);
+}
+
+// The page as stored, each factor x factor box of it averaged into one pixel as the
+// rows are read.
+Decoded readAveraged(TIFF *tiff, Source &source, int factor)
+{
+    const QSize stored = storedSize(tiff);
+    const int width = stored.width();
+    const int height = stored.height();
+    uint16_t samples = 1;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    if (TIFFScanlineSize(tiff) != tmsize_t(width) * samples)
+        return fail(source, "TIFF rows of an unexpected length");
+    const int outWidth = (width + factor - 1) / factor;
+    QString why;
+    QImage image =
+        allocateRaster(outWidth, (height + factor - 1) / factor, QImage::Format_RGB32, &why);
+    if (image.isNull())
+        return Decoded::fail(why);
+    // Rows are summed column by column, and the columns into boxes once a row of boxes
+    // is complete: the pass over every sample stays a plain addition.
+    std::vector<uchar> row(size_t(width) * samples);
+    std::vector<quint16> columns(row.size());
+    for (int y = 0; y < height; ++y) {
+        if (TIFFReadScanline(tiff, row.data(), uint32_t(y), 0) < 0)
+            return fail(source, "TIFF data damaged");
+        for (size_t i = 0; i < row.size(); ++i)
+            columns[i] += row[i];
+        if ((y + 1) % factor != 0 && y + 1 != height)
+            continue;
+        const quint32 rows = quint32(y % factor + 1);
+        auto *out = reinterpret_cast<QRgb *>(image.scanLine(y / factor));
+        for (int x = 0; x < outWidth; ++x) {
+            const int across = qMin(factor, width - x * factor);
+            const quint16 *column = &columns[size_t(x) * factor * samples];
+            quint32 sum[3] = {};
+            for (int i = 0; i < across * samples; i += samples) {
+                for (int c = 0; c < samples; ++c)
+                    sum[c] += column[i + c];
+            }
+            const quint32 count = rows * quint32(across);
+            const auto mean = [&](int c) {
+                return int((sum[c] + count / 2) / count);
+            };
+            out[x] =
+                samples == 3 ? qRgb(mean(0), mean(1), mean(2)) : qRgb(mean(0), mean(0), mean(0));
+        }
+        std::fill(columns.begin(), columns.end(), 0);
+    }
+    Decoded d;
+    d.image = image;
+    d.iccProfile = iccProfile(tiff);
+    return d;
+}
+
 } // namespace
 
-std::unique_ptr<const TiffPyramid> TiffPyramid::open(QByteArray bytes)
+std::unique_ptr<const TiffReader> TiffReader::open(QByteArray bytes)
 {
     Source source{Bytes(bytes), 0, {}};
     TIFF *tiff = openTiff(source);
     if (!tiff)
         return nullptr;
-    std::unique_ptr<TiffPyramid> pyramid(new TiffPyramid);
+    std::unique_ptr<TiffReader> reader(new TiffReader);
     const QSize full = storedSize(tiff);
     uint16_t orientation = 1;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
-    pyramid->m_orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
+    reader->m_orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
     const qint64 fileSize = bytes.size();
     if (dataWithinFile(tiff, fileSize))
-        pyramid->m_pages.append({0, full});
+        reader->m_pages.append({0, full, isAveragable(tiff)});
     // A few dozen directories are plenty for a pyramid; a longer chain is not one.
     for (int directory = 1; directory < 64 && TIFFReadDirectory(tiff); ++directory) {
         if (isReducedCopy(tiff, full) && dataWithinFile(tiff, fileSize))
-            pyramid->m_pages.append({directory, storedSize(tiff)});
+            reader->m_pages.append({directory, storedSize(tiff), isAveragable(tiff)});
     }
     TIFFClose(tiff);
-    if (pyramid->m_pages.size() < 2 || pyramid->m_pages.first().directory != 0 ||
+    if (reader->m_pages.isEmpty() || reader->m_pages.first().directory != 0 ||
+        (reader->m_pages.size() < 2 && !reader->m_pages.first().averagable) ||
         !checkRaster(full.width(), full.height()).isEmpty())
         return nullptr;
-    pyramid->m_bytes = std::move(bytes);
-    return pyramid;
+    reader->m_bytes = std::move(bytes);
+    return reader;
 }
 
-QSize TiffPyramid::naturalSize() const
+QSize TiffReader::naturalSize() const
 {
     const QSize full = m_pages.first().size;
     return swapsSides(m_orientation) ? full.transposed() : full;
 }
 
-Decoded TiffPyramid::decode(QSize atLeast) const
+Decoded TiffReader::decode(QSize atLeast) const
 {
     const QSize wanted = swapsSides(m_orientation) ? atLeast.transposed() : atLeast;
     Page best = m_pages.first();
@@ -250,13 +331,21 @@ Decoded TiffPyramid::decode(QSize atLeast) const
             page.size.width() < best.size.width())
             best = page;
     }
+    const int factor = best.averagable ? averagingFactor(best.size, wanted) : 1;
     Source source{Bytes(m_bytes), 0, {}};
     TIFF *tiff = openTiff(source);
     if (!tiff)
         return fail(source, "TIFF header unreadable");
-    Decoded d = TIFFSetDirectory(tiff, tdir_t(best.directory)) && storedSize(tiff) == best.size
-                    ? readPixels(tiff, source)
-                    : fail(source, "TIFF page unreadable");
+    Decoded d;
+    if (!TIFFSetDirectory(tiff, tdir_t(best.directory)) || storedSize(tiff) != best.size) {
+        d = fail(source, "TIFF page unreadable");
+    } else if (factor > 1) {
+        d = readAveraged(tiff, source, factor);
+        if (d.ok() && m_orientation >= 2)
+            d.image = applyOrientation(d.image, m_orientation);
+    } else {
+        d = readPixels(tiff, source);
+    }
     TIFFClose(tiff);
     // Drawn as it is, so in sRGB already.
     convertToSrgb(d.image, spaceToConvert(d.iccProfile));

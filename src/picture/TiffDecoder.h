@@ -13,23 +13,27 @@ namespace picture {
 // several pages shows its first.
 [[nodiscard]] Decoded decodeTiff(Bytes data);
 
-// A TIFF that also holds reduced-resolution copies of its first page (a pyramid,
-// as map and slide scanners write them), decoded from the smallest copy that
-// covers the size drawn.
-class TiffPyramid final : public ReducedPicture::Reader {
+// A TIFF decoded at the size it is drawn: from the smallest reduced copy of its
+// first page that covers that size (a pyramid, as map and slide scanners write
+// them), and, where that page is of plain 8-bit RGB or grey strips, averaged down
+// further as its rows are read, so that a large scan shown small never needs a
+// full-size raster.
+class TiffReader final : public ReducedPicture::Reader {
 public:
-    // Null when the file holds no such copies, or its picture is too large.
-    [[nodiscard]] static std::unique_ptr<const TiffPyramid> open(QByteArray bytes);
+    // Null when the file holds neither such copies nor such a page, or its picture
+    // is too large.
+    [[nodiscard]] static std::unique_ptr<const TiffReader> open(QByteArray bytes);
 
     [[nodiscard]] QSize naturalSize() const override;
     [[nodiscard]] Decoded decode(QSize atLeast) const override;
 
 private:
-    TiffPyramid() = default;
+    TiffReader() = default;
 
     struct Page {
         int directory;
-        QSize size; // as stored, before the orientation
+        QSize size;      // as stored, before the orientation
+        bool averagable; // rows that can be averaged as they are read
     };
     QByteArray m_bytes;
     QList<Page> m_pages; // the full-size page first, then smaller ones

@@ -23,7 +23,8 @@ private Q_SLOTS:
     void claimedGiantIsRefusedFromItsHeader();
     void decodedAtTheDrawnSize_data();
     void decodedAtTheDrawnSize();
-    void pagesThatAreNotCopiesMakeNoPyramid();
+    void tiffDrawnSmallIsAveraged_data();
+    void tiffDrawnSmallIsAveraged();
     void svgStaysCrispWhenEnlarged();
     void svgReadsNothingOutsideItself();
     void costlySvgIsRefused_data();
@@ -213,6 +214,9 @@ void TestFormats::decodedAtTheDrawnSize_data()
     // A pyramid's smallest copy that covers the size.
     QTest::newRow("TIFF pyramid") << QStringLiteral("tiff-pyramid.tif") << QSize(1000, 750)
                                   << QSize(500, 375) << QSize(240, 180) << QSize(250, 187);
+    // Plain strips, averaged in boxes of 3 and 4 pixels a side as they are read.
+    QTest::newRow("TIFF strips") << QStringLiteral("tiff-large.tif") << QSize(1600, 1200)
+                                 << QSize(534, 400) << QSize(390, 292) << QSize(400, 300);
 }
 
 void TestFormats::decodedAtTheDrawnSize()
@@ -228,7 +232,7 @@ void TestFormats::decodedAtTheDrawnSize()
     if (file.endsWith(QLatin1String(".webp")))
         reader = picture::WebpReader::open(bytes, &why);
     else
-        reader = picture::TiffPyramid::open(bytes);
+        reader = picture::TiffReader::open(bytes);
     QVERIFY2(reader, qPrintable(why));
     const picture::ScaledPicture::PlainPixels plain;
     const auto loaded = picture::ReducedPicture::load(std::move(reader), 1.0);
@@ -238,6 +242,8 @@ void TestFormats::decodedAtTheDrawnSize()
     // Fitted into the panel at load, with no full-size raster on the way.
     QCOMPARE(reduced.stats().decodes, 1);
     QCOMPARE(reduced.stats().lastDecoded, first);
+    const QImage coarse = reduced.coarseRaster();
+    QVERIFY(near(coarse.pixel(coarse.width() - 1, coarse.height() - 1), kYellow, 12));
     // Zoomed in: the whole picture, once.
     const QImage zoomed = paint(reduced, QSize(100, 100), QRectF(QPointF(-1, -1), natural * 2));
     QVERIFY(near(zoomed.pixel(10, 10), kRed, 12));
@@ -249,10 +255,29 @@ void TestFormats::decodedAtTheDrawnSize()
     QCOMPARE(reduced.stats().decodes, 3);
 }
 
-void TestFormats::pagesThatAreNotCopiesMakeNoPyramid()
+void TestFormats::tiffDrawnSmallIsAveraged_data()
 {
-    // A document's second page is another picture, not a smaller copy of the first.
-    QVERIFY(!picture::TiffPyramid::open(bytesOf(QStringLiteral("tiff-pages.tif"))));
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QRgb>("topLeft");
+    // Boxes of 4 pixels a side. A document's second page, all black, is another
+    // picture, not a smaller copy of the first.
+    QTest::newRow("pages") << QStringLiteral("tiff-pages.tif") << QSize(16, 12) << kRed;
+    QTest::newRow("grey") << QStringLiteral("tiff-grey.tif") << QSize(16, 12) << qRgb(54, 54, 54);
+    // Orientation 6: a quarter turn clockwise.
+    QTest::newRow("turned") << QStringLiteral("tiff-turned.tif") << QSize(12, 16) << kBlue;
+}
+
+void TestFormats::tiffDrawnSmallIsAveraged()
+{
+    QFETCH(QString, file);
+    QFETCH(QSize, size);
+    QFETCH(QRgb, topLeft);
+    const auto reader = picture::TiffReader::open(bytesOf(file));
+    QVERIFY(reader);
+    const picture::Decoded small = reader->decode(size);
+    QCOMPARE(small.image.size(), size);
+    QVERIFY(near(small.image.pixel(2, 2), topLeft, 4));
 }
 
 void TestFormats::svgStaysCrispWhenEnlarged()

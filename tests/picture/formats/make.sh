@@ -174,6 +174,8 @@ quadrants 1000 750 yellow "$tmp/pyramid.png"
 $im "$tmp/pyramid.png" -compress zip "PTIF:$tmp/pyramid.tif"
 cp "$tmp/pyramid.tif" tiff-pyramid.tif
 for directory in 1 2 3 4; do tiffset -d $directory -s 254 1 tiff-pyramid.tif; done
+# A scan's plain strips, averaged as they are read when drawn at a fraction of their size.
+$im "$tmp/large.png" -type TrueColor -compress lzw tiff-large.tif
 
 # An AV1 picture of 8192 x 16 in a plain HEIF whose container says 64 x 48.
 $py - "$tmp/wide.png" <<'PY'
