@@ -102,4 +102,13 @@ ReducedPicture::Stats ReducedPicture::stats() const
     return m_stats;
 }
 
+qint64 ReducedPicture::heldBytes() const
+{
+    QMutexLocker lock(&m_lock);
+    qint64 bytes = m_reader->heldBytes() + m_coarse.sizeInBytes() + m_full.sizeInBytes();
+    if (m_shrunk.constBits() != m_coarse.constBits())
+        bytes += m_shrunk.sizeInBytes();
+    return bytes;
+}
+
 } // namespace picture

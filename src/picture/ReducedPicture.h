@@ -24,6 +24,8 @@ public:
         // The upright picture in sRGB, as small as the file allows while still
         // covering atLeast; at natural size when atLeast is not smaller.
         [[nodiscard]] virtual Decoded decode(QSize atLeast) const = 0;
+        // The file's bytes it keeps to decode from.
+        [[nodiscard]] virtual qint64 heldBytes() const = 0;
     };
 
     struct Loaded {
@@ -39,6 +41,7 @@ public:
     [[nodiscard]] QSize naturalSize() const override { return m_natural; }
     [[nodiscard]] QImage toImage() const override { return naturalRaster(); }
     [[nodiscard]] QImage coarseRaster() const override { return m_coarse; }
+    [[nodiscard]] qint64 heldBytes() const override;
 
     // How many decodes were made, and the size of the last one.
     struct Stats {

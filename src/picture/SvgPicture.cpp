@@ -73,6 +73,12 @@ QImage SvgPicture::render(QSize size, const QRectF &target) const
     return image;
 }
 
+qint64 SvgPicture::heldBytes() const
+{
+    QMutexLocker lock(&m_cacheLock);
+    return m_document.size() + m_cache.image.sizeInBytes();
+}
+
 QImage SvgPicture::toImage() const
 {
     return render(m_natural, QRectF(QPointF(0, 0), QSizeF(m_natural)));

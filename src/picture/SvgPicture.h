@@ -21,6 +21,12 @@ public:
     [[nodiscard]] QSize naturalSize() const override { return m_natural; }
     void draw(QPainter &painter, const QRectF &target) const override;
     [[nodiscard]] QImage toImage() const override;
+    [[nodiscard]] qint64 heldBytes() const override;
+    // Drawn afresh, so that the drawing kept for the panel stays as it is.
+    [[nodiscard]] QImage rasterAt(QSize deviceSize) const override
+    {
+        return render(deviceSize, QRectF(QPointF(0, 0), QSizeF(deviceSize)));
+    }
 
 private:
     SvgPicture() = default;

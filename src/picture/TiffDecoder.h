@@ -26,6 +26,7 @@ public:
 
     [[nodiscard]] QSize naturalSize() const override;
     [[nodiscard]] Decoded decode(QSize atLeast) const override;
+    [[nodiscard]] qint64 heldBytes() const override { return m_bytes.size(); }
 
 private:
     TiffReader() = default;

@@ -15,6 +15,7 @@ public:
 
     [[nodiscard]] QSize naturalSize() const override { return m_size; }
     [[nodiscard]] Decoded decode(QSize atLeast) const override;
+    [[nodiscard]] qint64 heldBytes() const override { return m_bytes.size(); }
 
 private:
     WebpReader() = default;

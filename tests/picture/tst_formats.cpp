@@ -244,6 +244,8 @@ void TestFormats::decodedAtTheDrawnSize()
     QCOMPARE(reduced.stats().lastDecoded, first);
     const QImage coarse = reduced.coarseRaster();
     QVERIFY(near(coarse.pixel(coarse.width() - 1, coarse.height() - 1), kYellow, 12));
+    // The look-ahead counts what it keeps: the file and that raster, not a full one.
+    QCOMPARE(reduced.heldBytes(), bytes.size() + coarse.sizeInBytes());
     // Zoomed in: the whole picture, once.
     const QImage zoomed = paint(reduced, QSize(100, 100), QRectF(QPointF(-1, -1), natural * 2));
     QVERIFY(near(zoomed.pixel(10, 10), kRed, 12));
