@@ -14,8 +14,8 @@
 #include "picture/FitArithmetic.h"
 #include "picture/PictureLoader.h"
 #include "picture/PictureTestData.h"
-#include "picture/jpeg/JpegPicture.h"
 #include "picture/WebpReader.h"
+#include "picture/jpeg/JpegPicture.h"
 
 #include <QApplication>
 #include <QDir>

@@ -7,9 +7,9 @@
 namespace picture {
 
 // The largest picture a HEIF file's parts say they make: each HEVC stream's
-// sequence parameter set, each AV1 stream's sequence header and each grid's output size. libheif 1.15 sets aside what
-// these say rather than the size the file gives its picture, so a few hundred bytes
-// could otherwise cost gigabytes and seconds.
+// sequence parameter set, each AV1 stream's sequence header and each grid's output size.
+// libheif 1.15 sets aside what these say rather than the size the file gives its picture, so a few
+// hundred bytes could otherwise cost gigabytes and seconds.
 [[nodiscard]] QSize largestClaimedSize(Bytes file);
 
 } // namespace picture

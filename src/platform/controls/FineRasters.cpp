@@ -1,7 +1,7 @@
 #include "FineRasters.h"
 
-#include "platform/desktop/DecodePool.h"
 #include "picture/ScaledPicture.h"
+#include "platform/desktop/DecodePool.h"
 
 #include <QPainter>
 #include <QWidget>
