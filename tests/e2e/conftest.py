@@ -9,7 +9,6 @@ import pytest
 
 sys.path.insert(0, str(Path(__file__).parent))
 
-from harness import processes  # noqa: E402
 from harness.desktop import Desktop  # noqa: E402
 from harness.session import REPO_ROOT, UserSession, program_binary  # noqa: E402
 
@@ -19,14 +18,8 @@ FAILURES = Path(os.environ.get("QUORVEL_E2E_FAILURES", REPO_ROOT / "build" / "e2
 @pytest.fixture(scope="session")
 def test_desktop():
     program_binary()  # fail early, with the build hint, when the binary is missing
-    processes.become_subreaper()
-    desktop = Desktop().start()
-    # The accessibility reader in this process talks to the test desktop's buses.
-    os.environ["DISPLAY"] = desktop.env["DISPLAY"]
-    os.environ["DBUS_SESSION_BUS_ADDRESS"] = desktop.env["DBUS_SESSION_BUS_ADDRESS"]
-    yield desktop
-    desktop.stop()
-    desktop.cleanup()
+    with Desktop() as desktop:
+        yield desktop
 
 
 @pytest.fixture

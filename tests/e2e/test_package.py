@@ -11,9 +11,8 @@ from pathlib import Path
 
 import pytest
 
-from harness.session import UserSession
-from test_command_line import RED, INNER, wait_for_picture
 from harness.images import close_to
+from harness.session import UserSession
 
 INSTALLED = Path("/usr/bin/quorvel")
 FILES = ["/usr/bin/quorvel", "/usr/share/applications/quorvel.desktop",
@@ -65,11 +64,12 @@ def test_installed_package_shows_a_picture_then_goes_cleanly(test_desktop, packa
         folder = session.sandbox.folder("Pictures")
         session.sandbox.pictures(folder, ["sunset.bmp"], size=(120, 80))
         app = session.start(args=[folder / "sunset.bmp"])
-        wait_for_picture(app, folder / "sunset.bmp", "120 X 80")
+        app.wait_picture(folder / "sunset.bmp", "120 X 80")
         # The command on the path is the viewer itself: one process, started once.
         assert Path(f"/proc/{app.pid}/exe").resolve() == INSTALLED
-        assert close_to(RED)(app.panel_pixels().pixel(INNER + 60, INNER + 40))
+        assert close_to((200, 30, 30))(app.panel_pixel(60, 40))
         assert app.message_box() is None
+        assert "not created in the main() thread" not in app.output()
     finally:
         if session is not None:
             session.close()
