@@ -27,16 +27,13 @@ def desktop(test_desktop, request):
     """A fresh user on the test desktop; `desktop.start(...)` runs the program."""
     session = UserSession(test_desktop)
     yield session
-    report = getattr(request.node, "report_call", None)
-    if report is not None and report.failed:
-        name = re.sub(r"[^A-Za-z0-9_.-]+", "_", request.node.nodeid)
-        session.save_evidence(FAILURES / name)
+    if getattr(request.node, "failed_call", False):
+        session.save_evidence(FAILURES / re.sub(r"[^A-Za-z0-9_.-]+", "_", request.node.nodeid))
     session.close()
 
 
 @pytest.hookimpl(hookwrapper=True, tryfirst=True)
 def pytest_runtest_makereport(item, call):
-    outcome = yield
-    report = outcome.get_result()
+    report = (yield).get_result()
     if report.when == "call":
-        item.report_call = report
+        item.failed_call = report.failed

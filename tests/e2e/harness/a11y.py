@@ -1,10 +1,5 @@
-"""Reading the program's windows through the accessibility tree (AT-SPI).
-
-Qt publishes a menu caption without its "&" and gives the access key separately as
-the item's key binding ("Alt+F"), so both are read and put back together; an empty
-label in a group box is named after the group box's title. Nothing is cached: every
-read asks the program again, so a poll sees the current state.
-"""
+"""Reading the program's windows through the accessibility tree (AT-SPI). Nothing is
+cached: every read asks the program again, so a poll sees the current state."""
 
 import os
 from dataclasses import dataclass, field
@@ -71,7 +66,8 @@ class Node:
         return Atspi.Text.get_text(self.obj, 0, -1)
 
     def caption(self):
-        """The name with its access key marked again: ("File", "Alt+F") -> "&File"."""
+        """The name with its access key, which Qt publishes apart as the key binding,
+        marked again: ("File", "Alt+F") -> "&File"."""
         binding = ""
         if "Action" in self.obj.get_interfaces() and Atspi.Action.get_n_actions(self.obj):
             binding = Atspi.Action.get_key_binding(self.obj, 0) or ""
