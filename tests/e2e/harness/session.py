@@ -106,4 +106,7 @@ class UserSession:
     def close(self):
         for app in self.apps:
             app.stop()
+        # A click that missed (a failed scenario's) may have opened the window manager's
+        # desktop menu, which would hold the keyboard in the next scenario.
+        self.desktop.xdotool("key", "Escape")
         shutil.rmtree(self.sandbox.root, ignore_errors=True)
