@@ -53,12 +53,6 @@ const QRgb kLinearGrey = qRgb(188, 188, 188);
 
 using Corners = QList<QRgb>; // the centres of the four quadrants, row by row
 
-bool near(QRgb a, QRgb b, int tolerance)
-{
-    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance &&
-           qAbs(qBlue(a) - qBlue(b)) <= tolerance && qAbs(qAlpha(a) - qAlpha(b)) <= tolerance;
-}
-
 } // namespace
 
 void TestFormats::everyKindIsShownUpright_data()
