@@ -265,12 +265,9 @@ void TestJpegPicture::absurdSizeFailsBeforeAnyAllocation()
         bool saysTooLarge; // libjpeg refuses sides over 65500 in its own words
     };
     const QByteArray small = jpeg(quadrants(64, 32));
-    QByteArray gif("GIF89a\xFF\xFF\xFF\xFF\0\0\0", 13);
-    gif.append("\x2C\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;", 16);
     const QList<Case> cases = {
         {"JPEG 65535 x 65535", withFrameSize(small, 65535, 65535), false},
         {"JPEG 40000 x 40000", withFrameSize(small, 40000, 40000), true},
-        {"GIF screen 65535 x 65535", gif, true},
     };
     for (const Case &c : cases) {
         LoadResult r;
