@@ -382,21 +382,10 @@ void TestJpegReader::everyBlockAndTheEighthAreLibjpegs()
     QCOMPARE(QByteArrayView(direct->image.constBits(), direct->image.sizeInBytes()),
              QByteArrayView(fromDc.image.constBits(), fromDc.image.sizeInBytes()));
 
-    // Where libjpeg reads only the DC at 1/8, that is its full decode. Colour halved
-    // both ways it scales up by a 2-point IDCT instead, which reads AC coefficients.
-    const QImage full = picture::decodeJpeg(Bytes(file), 8).image;
+    // Where libjpeg reads only the DC at 1/8, that is its own eighth. (Colour halved
+    // both ways it scales up by a 2-point IDCT instead, which reads AC coefficients.)
     if (eighthUsesOnlyDc)
-        QCOMPARE(eighth.image, full);
-    QCOMPARE(eighth.image.size(), full.size());
-    int worst = 0;
-    for (int y = 0; y < full.height(); ++y) {
-        for (int x = 0; x < full.width(); ++x) {
-            const QRgb a = full.pixel(x, y), b = eighth.image.pixel(x, y);
-            worst = std::max({worst, qAbs(qRed(a) - qRed(b)), qAbs(qGreen(a) - qGreen(b)),
-                              qAbs(qBlue(a) - qBlue(b))});
-        }
-    }
-    QVERIFY2(worst < 64, qPrintable(QString::number(worst)));
+        QCOMPARE(eighth.image, picture::decodeJpeg(Bytes(file), 8).image);
 }
 
 void TestJpegReader::damageIsLeftToLibjpeg()
