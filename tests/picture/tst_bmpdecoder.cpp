@@ -250,60 +250,39 @@ void TestBmpDecoder::refusesDamagedHeaders_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("reason");
 
-    BmpParts s; // 4 x 2, 24-bit
-    s.pixels = QByteArray(24, '\x10');
-    auto with = [&](auto change) {
-        BmpParts t = s;
-        change(t);
-        return bmp(t);
+    const auto row = [](const char *name, const BmpParts &parts, const char *reason) {
+        QTest::newRow(name) << bmp(parts) << QString::fromLatin1(reason);
     };
-    QTest::newRow("no planes") << with([](BmpParts &t) { t.planes = 0; }) << "plane";
-    QTest::newRow("seven bits per pixel") << with([](BmpParts &t) { t.bpp = 7; }) << "depth";
-    QTest::newRow("zero width") << with([](BmpParts &t) { t.width = 0; }) << "width";
-    QTest::newRow("negative width") << with([](BmpParts &t) { t.width = -4; }) << "width";
-    QTest::newRow("zero height") << with([](BmpParts &t) { t.height = 0; }) << "height";
-    QTest::newRow("header of 66 bytes")
-        << with([](BmpParts &t) { t.headerSize = 66; }) << "header size";
-    QTest::newRow("100000 x 100000") << with([](BmpParts &t) {
-        t.width = 100000;
-        t.height = 100000;
-    }) << "too large";
-    QTest::newRow("impossible colour count") << with([](BmpParts &t) {
-        t.bpp = 8;
-        t.palette = kPalette;
-        t.colorsUsed = 0x12341234;
-    }) << "palette";
-    QTest::newRow("pixels inside the counted palette") << with([](BmpParts &t) {
-        t.bpp = 8;
-        t.palette = QList<QRgb>(256, 0);
-        t.colorsUsed = 256;
-        t.pixelOffset = 14 + 40 + 16;
-    }) << "overlaps";
-    QTest::newRow("embedded JPEG") << with([](BmpParts &t) {
-        t.bpp = 0;
-        t.compression = 4;
-    }) << "JPEG";
-    QTest::newRow("embedded PNG") << with([](BmpParts &t) {
-        t.bpp = 0;
-        t.compression = 5;
-    }) << "PNG";
+    const QByteArray px(24, '\x10'); // 4 x 2, 24-bit
+    row("no planes", {.planes = 0, .pixels = px}, "plane");
+    row("seven bits per pixel", {.bpp = 7, .pixels = px}, "depth");
+    row("zero width", {.width = 0, .pixels = px}, "width");
+    row("negative width", {.width = -4, .pixels = px}, "width");
+    row("zero height", {.height = 0, .pixels = px}, "height");
+    row("header of 66 bytes", {.headerSize = 66, .pixels = px}, "header size");
+    row("100000 x 100000", {.width = 100000, .height = 100000, .pixels = px}, "too large");
+    row("impossible colour count",
+        {.bpp = 8, .palette = kPalette, .colorsUsed = 0x12341234, .pixels = px}, "palette");
+    row("pixels inside the counted palette",
+        {.bpp = 8,
+         .palette = QList<QRgb>(256, 0),
+         .colorsUsed = 256,
+         .pixels = px,
+         .pixelOffset = 14 + 40 + 16},
+        "overlaps");
+    row("embedded JPEG", {.bpp = 0, .compression = 4, .pixels = px}, "JPEG");
+    row("embedded PNG", {.bpp = 0, .compression = 5, .pixels = px}, "PNG");
+    row("bit fields without blue",
+        {.bpp = 16, .compression = 3, .masks = {0xFF00, 0x00FF, 0}, .pixels = px}, "mask");
+    row("overlapping bit fields",
+        {.bpp = 16, .compression = 3, .masks = {0xF800, 0x0FE0, 0x001F}, .pixels = px},
+        "overlapping");
+    row("no pixel data", {}, "outside the file");
     QTest::newRow("top-down run-length")
         << rle(QByteArray("\x04\x01\0\0\x04\x02\0\1", 8), 8, -2) << "top-down";
     QTest::newRow("run starting past the row's end")
         << rle(QByteArray("\x06\x01\x02\x02\0\0\0\1", 8)) << "outside";
     QTest::newRow("move past the row's end") << rle(QByteArray("\0\x02\x09\0\0\1", 6)) << "outside";
-    QTest::newRow("bit fields without blue") << with([](BmpParts &t) {
-        t.bpp = 16;
-        t.compression = 3;
-        t.masks = {0xFF00, 0x00FF, 0};
-    }) << "mask";
-    QTest::newRow("overlapping bit fields") << with([](BmpParts &t) {
-        t.bpp = 16;
-        t.compression = 3;
-        t.masks = {0xF800, 0x0FE0, 0x001F};
-    }) << "overlapping";
-    QTest::newRow("no pixel data")
-        << with([](BmpParts &t) { t.pixels.clear(); }) << "outside the file";
 }
 
 void TestBmpDecoder::refusesDamagedHeaders()
