@@ -243,23 +243,16 @@ void TestJpegPicture::quarterTurnedPictureScalesByItsStoredSides()
 
 void TestJpegPicture::absurdSizeFailsBeforeAnyAllocation()
 {
-    struct Case {
-        const char *name;
-        QByteArray bytes;
-        bool saysTooLarge; // libjpeg refuses sides over 65500 in its own words
-    };
+    // libjpeg refuses sides over 65500 in its own words; 40000 is refused as too large.
     const QByteArray small = jpeg(quadrants(64, 32));
-    const QList<Case> cases = {
-        {"JPEG 65535 x 65535", withFrameSize(small, 65535, 65535), false},
-        {"JPEG 40000 x 40000", withFrameSize(small, 40000, 40000), true},
-    };
-    for (const Case &c : cases) {
+    for (const quint16 side : {65535, 40000}) {
         LoadResult r;
-        QVERIFY2(cheap([&] { r = PictureLoader::loadBytes(c.bytes); }, 500), c.name);
-        QVERIFY2(!r.picture, c.name);
-        QVERIFY2(!r.failure.isEmpty(), c.name);
-        if (c.saysTooLarge)
-            QVERIFY2(r.failure.contains(QStringLiteral("too large")), qPrintable(r.failure));
+        QVERIFY(
+            cheap([&] { r = PictureLoader::loadBytes(withFrameSize(small, side, side)); }, 500));
+        QVERIFY(!r.picture);
+        QVERIFY(!r.failure.isEmpty());
+        QVERIFY2(side > 65500 || r.failure.contains(QStringLiteral("too large")),
+                 qPrintable(r.failure));
     }
 }
 
