@@ -211,6 +211,11 @@ public:
     {
         return rec(EMR_CREATEBRUSHINDIRECT, {slot, 0, color, 0}).rec(EMR_SELECTOBJECT, {slot});
     }
+    // The null pen and a solid brush selected, so fills are exact.
+    EmfBuilder &fill(int slot, quint32 color)
+    {
+        return rec(EMR_SELECTOBJECT, {NULL_PEN}).brush(slot, color);
+    }
 
     [[nodiscard]] QByteArray finish(bool withEof = true) const
     {
@@ -234,14 +239,6 @@ private:
     QByteArray m_records;
     int m_count = 0;
 };
-
-// An EMF that starts with a null pen selected, so fills are exact.
-inline EmfBuilder emfWithNullPen(QSize size = QSize(100, 100))
-{
-    EmfBuilder e(size);
-    e.rec(EMR_SELECTOBJECT, {NULL_PEN});
-    return e;
-}
 
 // EMR_EXTCREATEFONTINDIRECTW's parameters: a font of the given height in a slot.
 inline QByteArray emfFont(int slot, int height, const QString &face, int width = 0, int charSet = 0)

@@ -25,26 +25,27 @@ QByteArray stretchDibits(QRect source, QSize dest)
            kDib;
 }
 
-// Ink of one run of transparent text in a 300 x 200 EMF.
-QRect emfTextInk(const QString &face, int height, const QString &text, quint32 align = 0,
-                 QPoint at = {10, 20}, int width = 0)
+// An EMF with one run of transparent text.
+QByteArray text(QSize size, const char *face, int height, const QString &text, quint32 align,
+                QPoint at, int width = 0, int charSet = 0, const QList<int> &dx = {})
 {
-    EmfBuilder e(QSize(300, 200));
-    e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, height, face, width)).rec(EMR_SELECTOBJECT, {1});
-    e.rec(EMR_SETBKMODE, {1}).rec(EMR_SETTEXTALIGN, {align});
-    e.rec(EMR_EXTTEXTOUTW, emfText(at.x(), at.y(), text));
-    return inkBounds(renderNatural(e.finish()));
+    EmfBuilder e(size);
+    e.rec(EMR_EXTCREATEFONTINDIRECTW,
+          emfFont(1, height, QString::fromLatin1(face), width, charSet));
+    e.rec(EMR_SELECTOBJECT, {1}).rec(EMR_SETBKMODE, {1}).rec(EMR_SETTEXTALIGN, {align});
+    return e.rec(EMR_EXTTEXTOUTW, emfText(at.x(), at.y(), text, dx)).finish();
 }
 
-// One run of transparent text on its baseline in a 300 x 100 EMF.
-std::shared_ptr<const MetafilePicture> textOnBaseline(const QString &face, int height, int charSet,
-                                                      QPoint at, const QString &text,
-                                                      const QList<int> &dx = {})
+// A square WMF whose window matches its frame, drawing lines with one pen on a
+// transparent background.
+QByteArray penLines(int units, int unitsPerInch, int style, int width, const QList<QLine> &lines)
 {
-    EmfBuilder e(QSize(300, 100));
-    e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, height, face, 0, charSet));
-    e.rec(EMR_SELECTOBJECT, {1}).rec(EMR_SETBKMODE, {1}).rec(EMR_SETTEXTALIGN, {24});
-    return loadOrFail(e.rec(EMR_EXTTEXTOUTW, emfText(at.x(), at.y(), text, dx)).finish());
+    WmfBuilder w(QRect(0, 0, units, units), unitsPerInch);
+    w.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {units, units}).rec(SETBKMODE, {1});
+    w.rec(CREATEPENINDIRECT, {style, width, 0, 0, 0}).rec(SELECTOBJECT, {0});
+    for (const QLine &l : lines)
+        w.rec(MOVETO, {l.y1(), l.x1()}).rec(LINETO, {l.y2(), l.x2()});
+    return w.finish();
 }
 
 // Centres of mass of the separate runs of inked columns, left to right.
@@ -73,7 +74,7 @@ QString greyPixel(const QImage &img, QRect area, int dark, int light)
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
             if (const int g = qGray(img.pixel(x, y)); g >= dark && g <= light)
-                return QStringLiteral("(%1,%2) is grey %3").arg(x).arg(y).arg(g);
+                return QString::asprintf("(%d,%d) is grey %d", x, y, g);
     return {};
 }
 
@@ -95,12 +96,10 @@ class TestMetafileState : public QObject {
 private Q_SLOTS:
     void pixels_data();
     void pixels();
-    void wmfFarOutAnisotropicDrawingKeepsItsSize();
-    void farOutPolyPolygonsFillTheirExactPixels();
+    void farOutAnisotropicDrawingKeepsItsPixels();
     void emfFrameLandsOnTheHeaderBounds();
-    void textAlignmentAndCurrentPosition();
-    void textBaselineSitsOnAPixelRow();
-    void smallTextKeepsItsGlyphPositions();
+    void textIsPlacedByAlignmentAndCurrentPosition();
+    void textKeepsItsPixelsAtEverySize();
     void symbolFontsDrawTheirShapes();
     void fontWidthAndCellFollowWindowsMetrics();
     void pensAndBoxesCoverWholePixels();
@@ -137,27 +136,27 @@ void TestMetafileState::pixels_data()
     row("WMF sized by its drawing", bare, {{20, 20, kBlue}}, QSize(41, 41));
 
     // EMF map modes. MM_LOMETRIC: 0.1 mm, y up, 100 units = 37.8 px at 96 dpi.
-    EmfBuilder lometric = emfWithNullPen();
-    lometric.brush(1, RED).rec(EMR_SETMAPMODE, {2}).rec(EMR_SETVIEWPORTORGEX, {0, 100});
+    EmfBuilder lometric;
+    lometric.fill(1, RED).rec(EMR_SETMAPMODE, {2}).rec(EMR_SETVIEWPORTORGEX, {0, 100});
     lometric.rec(EMR_RECTANGLE, {0, 100, 100, 0});
     row("MM_LOMETRIC", lometric,
         {{10, 90, kRed}, {35, 65, kRed}, {10, 55, kWhite}, {45, 90, kWhite}});
-    EmfBuilder hienglish = emfWithNullPen(); // 0.001 inch: 500 units = 48 px
-    hienglish.brush(1, BLUE).rec(EMR_SETMAPMODE, {5}).rec(EMR_RECTANGLE, {0, 0, 500, -500});
+    EmfBuilder hienglish; // 0.001 inch: 500 units = 48 px
+    hienglish.fill(1, BLUE).rec(EMR_SETMAPMODE, {5}).rec(EMR_RECTANGLE, {0, 0, 500, -500});
     row("MM_HIENGLISH", hienglish, {{45, 45, kBlue}, {51, 51, kWhite}});
-    EmfBuilder iso = emfWithNullPen(); // the smaller scale wins both ways
-    iso.brush(1, RED).rec(EMR_SETMAPMODE, {7}).rec(EMR_SETWINDOWEXTEX, {100, 100});
+    EmfBuilder iso; // the smaller scale wins both ways
+    iso.fill(1, RED).rec(EMR_SETMAPMODE, {7}).rec(EMR_SETWINDOWEXTEX, {100, 100});
     iso.rec(EMR_SETVIEWPORTEXTEX, {50, 100}).rec(EMR_RECTANGLE, {0, 0, 100, 100});
     row("MM_ISOTROPIC", iso, {{45, 45, kRed}, {45, 55, kWhite}, {55, 45, kWhite}});
-    EmfBuilder aniso = emfWithNullPen();
-    aniso.brush(1, RED).rec(EMR_SETMAPMODE, {8}).rec(EMR_SETWINDOWORGEX, {1000, 1000});
+    EmfBuilder aniso;
+    aniso.fill(1, RED).rec(EMR_SETMAPMODE, {8}).rec(EMR_SETWINDOWORGEX, {1000, 1000});
     aniso.rec(EMR_SETWINDOWEXTEX, {100, 100}).rec(EMR_SETVIEWPORTEXTEX, {50, 100});
     aniso.rec(EMR_RECTANGLE, {1000, 1000, 1100, 1100});
     row("MM_ANISOTROPIC", aniso, {{45, 95, kRed}, {55, 50, kWhite}});
 
     // Left-multiplying a translation moves in the scaled space: +10 logical = +20 px.
-    EmfBuilder world = emfWithNullPen();
-    world.brush(1, RED).rec(EMR_SETWORLDTRANSFORM, xform(2, 0, 0, 2, 0, 0));
+    EmfBuilder world;
+    world.fill(1, RED).rec(EMR_SETWORLDTRANSFORM, xform(2, 0, 0, 2, 0, 0));
     world.rec(EMR_MODIFYWORLDTRANSFORM, xform(1, 0, 0, 1, 10, 0) + dwords({2}));
     world.rec(EMR_RECTANGLE, {0, 0, 10, 10});                                   // 20..40 x 0..20
     world.rec(EMR_MODIFYWORLDTRANSFORM, xform(1, 0, 0, 1, 0, 0) + dwords({1})); // reset
@@ -166,8 +165,8 @@ void TestMetafileState::pixels_data()
         {{30, 10, kRed}, {10, 10, kWhite}, {30, 30, kWhite}, {70, 70, kBlue}});
 
     // Saved states: relative and absolute, and an empty stack ignored.
-    EmfBuilder saves = emfWithNullPen();
-    saves.brush(1, RED).rec(EMR_SAVEDC).brush(2, GREEN).rec(EMR_SAVEDC).brush(3, BLUE);
+    EmfBuilder saves;
+    saves.fill(1, RED).rec(EMR_SAVEDC).brush(2, GREEN).rec(EMR_SAVEDC).brush(3, BLUE);
     saves.rec(EMR_SAVEDC).rec(EMR_RESTOREDC, {-1}).rec(EMR_RECTANGLE, {0, 0, 30, 30}); // blue
     saves.rec(EMR_RESTOREDC, {1}).rec(EMR_RECTANGLE, {40, 0, 70, 30}); // red, stack empty
     saves.rec(EMR_RESTOREDC, {-1}).rec(EMR_RECTANGLE, {0, 40, 30, 70});
@@ -179,8 +178,8 @@ void TestMetafileState::pixels_data()
     row("WMF save and restore", wmfSaves, {{40, 40, kRed}, {60, 60, kWhite}});
 
     // Clipping by rectangles, regions and paths.
-    EmfBuilder clip = emfWithNullPen();
-    clip.brush(1, RED).rec(EMR_SAVEDC).rec(EMR_INTERSECTCLIPRECT, {10, 10, 90, 90});
+    EmfBuilder clip;
+    clip.fill(1, RED).rec(EMR_SAVEDC).rec(EMR_INTERSECTCLIPRECT, {10, 10, 90, 90});
     clip.rec(EMR_INTERSECTCLIPRECT, {0, 0, 60, 60}).rec(EMR_EXCLUDECLIPRECT, {30, 30, 40, 40});
     clip.rec(EMR_RECTANGLE, {0, 0, 100, 100}).rec(EMR_RESTOREDC, {-1});
     clip.brush(2, BLUE).rec(EMR_RECTANGLE, {80, 80, 100, 100}); // unclipped again
@@ -195,21 +194,22 @@ void TestMetafileState::pixels_data()
     wmfClip.rec(SETWINDOWEXT, {200, 200}).fill(GREEN).rec(INTERSECTCLIPRECT, {100, 100, 0, 0});
     wmfClip.rec(EXCLUDECLIPRECT, {100, 100, 50, 50}).rec(RECTANGLE, {200, 200, 0, 0});
     row("WMF clip rectangles", wmfClip, {{10, 10, kGreen}, {40, 40, kWhite}, {75, 75, kWhite}});
-    Bytes rgn; // two rectangles: (0, 0, 20, 20) and (50, 50, 20, 20)
-    rgn.raw(dwords({32, 1, 2, 32, 0, 0, 100, 100, 0, 0, 20, 20, 50, 50, 70, 70}));
-    EmfBuilder region = emfWithNullPen(); // RGN_COPY, moved by an offset, reset by an empty one
-    region.brush(1, RED).rec(EMR_EXTSELECTCLIPRGN, dwords({rgn.size(), 5}) + rgn.data());
+    // Two rectangles, (0, 0, 20, 20) and (50, 50, 20, 20), as RGN_COPY; moved by an
+    // offset, then reset by an empty region.
+    const QByteArray rgn = dwords({32, 1, 2, 32, 0, 0, 100, 100, 0, 0, 20, 20, 50, 50, 70, 70});
+    EmfBuilder region;
+    region.fill(1, RED).rec(EMR_EXTSELECTCLIPRGN, dwords({rgn.size(), 5}) + rgn);
     region.rec(EMR_OFFSETCLIPRGN, {10, 0}).rec(EMR_RECTANGLE, {0, 0, 100, 100});
     region.rec(EMR_EXTSELECTCLIPRGN, {0, 5}).brush(2, BLUE).rec(EMR_RECTANGLE, {90, 0, 100, 10});
     row("clip region", region,
         {{5, 10, kWhite}, {15, 10, kRed}, {65, 60, kRed}, {40, 40, kWhite}, {95, 5, kBlue}});
     const QByteArray triangle = dwords({0, 0, 0, 0, 3, 50, 0, 100, 100, 0, 100});
-    EmfBuilder clipPath = emfWithNullPen();
-    clipPath.brush(1, RED).rec(EMR_BEGINPATH).rec(EMR_POLYGON, triangle).rec(EMR_ENDPATH);
+    EmfBuilder clipPath;
+    clipPath.fill(1, RED).rec(EMR_BEGINPATH).rec(EMR_POLYGON, triangle).rec(EMR_ENDPATH);
     clipPath.rec(EMR_SELECTCLIPPATH, {5}).rec(EMR_RECTANGLE, {0, 0, 100, 100});
     row("clip path", clipPath, {{50, 80, kRed}, {10, 20, kWhite}, {90, 20, kWhite}});
-    EmfBuilder fillPath = emfWithNullPen();
-    fillPath.brush(1, BLUE).rec(EMR_BEGINPATH).rec(EMR_POLYGON, triangle).rec(EMR_ENDPATH);
+    EmfBuilder fillPath;
+    fillPath.fill(1, BLUE).rec(EMR_BEGINPATH).rec(EMR_POLYGON, triangle).rec(EMR_ENDPATH);
     fillPath.rec(EMR_FILLPATH, {0, 0, 100, 100});
     row("filled path", fillPath, {{50, 80, kBlue}, {10, 20, kWhite}});
 
@@ -236,13 +236,13 @@ void TestMetafileState::pixels_data()
     slots.rec(SELECTOBJECT, {3}).rec(RECTANGLE, {50, 100, 0, 50});
     row("WMF object slots", slots, {{25, 25, kGreen}, {75, 75, kBlue}, {75, 25, kRed}});
     // Deleting a selected brush leaves it in use; selecting an empty slot changes nothing.
-    EmfBuilder kept = emfWithNullPen();
-    kept.brush(1, RED).rec(EMR_DELETEOBJECT, {1}).rec(EMR_SELECTOBJECT, {1});
+    EmfBuilder kept;
+    kept.fill(1, RED).rec(EMR_DELETEOBJECT, {1}).rec(EMR_SELECTOBJECT, {1});
     kept.rec(EMR_SELECTOBJECT, {40}).rec(EMR_RECTANGLE, {0, 0, 50, 50});
     row("deleted selected brush", kept, {{25, 25, kRed}});
 
-    EmfBuilder rop = emfWithNullPen();
-    rop.brush(1, 0).rec(EMR_RECTANGLE, {0, 0, 60, 60});
+    EmfBuilder rop;
+    rop.fill(1, 0).rec(EMR_RECTANGLE, {0, 0, 60, 60});
     rop.rec(EMR_SETROP2, {6}).rec(EMR_RECTANGLE, {30, 30, 90, 90}); // R2_NOT
     row("R2_NOT", rop, {{15, 15, kBlack}, {45, 45, kWhite}, {75, 75, kBlack}});
 
@@ -278,18 +278,17 @@ void TestMetafileState::pixels()
     QVERIFY2(why.isEmpty(), qPrintable(why));
 }
 
-void TestMetafileState::wmfFarOutAnisotropicDrawingKeepsItsSize()
+void TestMetafileState::farOutAnisotropicDrawingKeepsItsPixels()
 {
     // PostScript converters put glyph outlines far from zero, often upside down: the
     // window maps them onto the frame exactly, wherever they lie.
     const auto drawnAt = [](int y0, int direction, bool placeable) {
         WmfBuilder w(QRect(0, qMin(y0, y0 + 1000 * direction), 1000, 1000), 96, placeable);
-        w.rec(SETMAPMODE, {8})
-            .rec(SETWINDOWORG, {y0, 0})
-            .rec(SETWINDOWEXT, {1000 * direction, 1000});
-        w.rec(CREATEBRUSHINDIRECT, WmfBuilder::brush(BLUE)).rec(SELECTOBJECT, {0});
+        w.rec(SETMAPMODE, {8}).rec(SETWINDOWORG, {y0, 0});
+        w.rec(SETWINDOWEXT, {1000 * direction, 1000})
+            .rec(CREATEBRUSHINDIRECT, WmfBuilder::brush(BLUE));
         const int near = y0 + 100 * direction, far = y0 + 900 * direction;
-        w.rec(POLYPOLYGON, {1, 4, 100, near, 900, near, 900, far, 100, far});
+        w.rec(SELECTOBJECT, {0}).rec(POLYPOLYGON, {1, 4, 100, near, 900, near, 900, far, 100, far});
         return renderNatural(w.finish());
     };
     for (const int direction : {1, -1}) {
@@ -300,16 +299,11 @@ void TestMetafileState::wmfFarOutAnisotropicDrawingKeepsItsSize()
             QCOMPARE(inkBounds(atZero).size(), QSize(801, 801));
             for (const int y0 : {-30000, -2000, 20000})
                 QVERIFY2(drawnAt(y0, direction, placeable) == atZero,
-                         qPrintable(QStringLiteral("y0 %1, direction %2, placeable %3")
-                                        .arg(y0)
-                                        .arg(direction)
-                                        .arg(placeable)));
+                         qPrintable(QString::asprintf("y0 %d, direction %d, placeable %d", y0,
+                                                      direction, placeable)));
         }
     }
-}
 
-void TestMetafileState::farOutPolyPolygonsFillTheirExactPixels()
-{
     // A box from 100 to 900 of 1000 units on 100 pixels fills 80 whole pixels (its
     // edges, on pixel centres, go to the pixel edge before them), wherever it lies.
     for (int y0 : {0, -30000, -12345, 20000}) {
@@ -320,7 +314,6 @@ void TestMetafileState::farOutPolyPolygonsFillTheirExactPixels()
         QCOMPARE(withFrame->naturalSize(), QSize(100, 100));
         QCOMPARE(inkBounds(withFrame->render(QSize(100, 100)), 100), QRect(9, 9, 80, 80));
         QCOMPARE(inkBounds(withFrame->render(QSize(50, 200)), 100), QRect(4, 19, 40, 160));
-
         // No frame at all: the picture is measured from what it draws (801 units
         // with both edges), and the box then covers it from its first pixel on,
         // wherever the window origin puts it.
@@ -329,13 +322,10 @@ void TestMetafileState::farOutPolyPolygonsFillTheirExactPixels()
         QVERIFY(measured);
         QCOMPARE(measured->naturalSize(), QSize(801, 801));
         const QRect solid = inkBounds(measured->render(QSize(80, 80)), 100);
-        QVERIFY2(solid == QRect(0, 0, 79, 79),
-                 qPrintable(QStringLiteral("window origin y %1: box at %2,%3 %4x%5")
-                                .arg(y0 - 400)
-                                .arg(solid.x())
-                                .arg(solid.y())
-                                .arg(solid.width())
-                                .arg(solid.height())));
+        QVERIFY2(
+            solid == QRect(0, 0, 79, 79),
+            qPrintable(QString::asprintf("window origin y %d: box at %d,%d %dx%d", y0 - 400,
+                                         solid.x(), solid.y(), solid.width(), solid.height())));
     }
 }
 
@@ -364,8 +354,8 @@ void TestMetafileState::emfFrameLandsOnTheHeaderBounds()
         const int n = c.unitsPerPixel;
         const QRect b = c.header.bounds;
         EmfBuilder e(c.header);
-        e.rec(EMR_SELECTOBJECT, {NULL_PEN}).brush(1, BLUE).rec(EMR_SETMAPMODE, {8});
-        e.rec(EMR_SETWINDOWEXTEX, {96 * n, 96 * n}).rec(EMR_SETVIEWPORTEXTEX, {96, 96});
+        e.fill(1, BLUE).rec(EMR_SETMAPMODE, {8}).rec(EMR_SETWINDOWEXTEX, {96 * n, 96 * n});
+        e.rec(EMR_SETVIEWPORTEXTEX, {96, 96});
         e.rec(EMR_RECTANGLE,
               {b.left() * n, b.top() * n, (b.right() + 2) * n, (b.bottom() + 2) * n});
         const QImage img = renderNatural(e.finish());
@@ -374,14 +364,15 @@ void TestMetafileState::emfFrameLandsOnTheHeaderBounds()
     }
 }
 
-void TestMetafileState::textAlignmentAndCurrentPosition()
+void TestMetafileState::textIsPlacedByAlignmentAndCurrentPosition()
 {
     auto ink = [](quint32 align, int x, int y) {
-        return emfTextInk(QStringLiteral("DejaVu Sans"), -30, QStringLiteral("HH"), align, {x, y});
+        return inkBounds(
+            renderNatural(text(QSize(300, 200), "DejaVu Sans", -30, "HH", align, {x, y})));
     };
     const QRect top = ink(0, 100, 20); // TA_TOP | TA_LEFT
     QVERIFY2(top.top() >= 20 && top.top() <= 30 && top.left() >= 100 && top.left() <= 106,
-             qPrintable(QStringLiteral("%1,%2").arg(top.left()).arg(top.top())));
+             qPrintable(QString::asprintf("%d,%d", top.left(), top.top())));
     QVERIFY(qAbs(ink(24, 100, 60).bottom() - 59) <= 1); // TA_BASELINE
     QVERIFY(ink(8, 100, 60).bottom() < 57);             // TA_BOTTOM: the descent sits above y
     const QRect right = ink(2, 100, 20);                // TA_RIGHT
@@ -405,46 +396,38 @@ void TestMetafileState::textAlignmentAndCurrentPosition()
     p.rec(CREATEFONTINDIRECT, font).rec(SELECTOBJECT, {0}).rec(SETBKMODE, {1});
     p.rec(SETTEXTALIGN, {25}).rec(MOVETO, {90, 10}); // TA_UPDATECP | TA_BASELINE; y, x
     p.rec(EXTTEXTOUT, words({0, 0, 2, 0x2000}) + "ll" + words({20, 20, 20, 20}));
-    p.rec(TEXTOUT, words({1}) + QByteArray("l", 2) + words({0, 0}));
-    const QImage stepped = renderNatural(p.finish());
+    const QImage stepped =
+        renderNatural(p.rec(TEXTOUT, words({1}) + QByteArray("l", 2) + words({0, 0})).finish());
     for (int i = 0; i < 3; ++i) {
         const int bottom = inkBounds(stepped.copy(8 + 20 * i, 0, 14, 100)).bottom();
         QVERIFY2(qAbs(bottom + 1 - (90 - 20 * i)) <= 1, qPrintable(QString::number(bottom)));
     }
 }
 
-void TestMetafileState::textBaselineSitsOnAPixelRow()
+void TestMetafileState::textKeepsItsPixelsAtEverySize()
 {
     // "HH" on a baseline at y = 60 of a 100 unit high picture, drawn at many
     // heights: the flat feet of the H end on the row above the baseline, never
     // on a row below it (the baseline itself is a pixel edge).
-    EmfBuilder e(QSize(200, 100));
-    e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -30, QStringLiteral("DejaVu Sans")));
-    e.rec(EMR_SELECTOBJECT, {1}).rec(EMR_SETBKMODE, {1}).rec(EMR_SETTEXTALIGN, {24});
-    const auto pic = loadOrFail(e.rec(EMR_EXTTEXTOUTW, emfText(50, 60, "HH")).finish());
-    QVERIFY(pic);
+    const auto hh = loadOrFail(text(QSize(200, 100), "DejaVu Sans", -30, "HH", 24, {50, 60}));
+    QVERIFY(hh);
     for (int h = 100; h <= 124; ++h) {
-        const QRect ink = inkBounds(pic->render(QSize(2 * h, h)));
+        const QRect ink = inkBounds(hh->render(QSize(2 * h, h)));
         // Where the baseline lands, pixel centres being whole coordinates.
         const double baseline = 60.0 * h / 100.0 - 0.5;
         const int lastRow = int(std::floor(baseline + 0.25)) - 1;
         QVERIFY2(ink.bottom() <= lastRow && ink.bottom() >= lastRow - 1,
-                 qPrintable(QStringLiteral("height %1: ink ends on row %2, baseline %3")
-                                .arg(h)
-                                .arg(ink.bottom())
-                                .arg(baseline)));
+                 qPrintable(QString::asprintf("height %d: ink ends on row %d, baseline %g", h,
+                                              ink.bottom(), baseline)));
     }
-}
 
-void TestMetafileState::smallTextKeepsItsGlyphPositions()
-{
     // "lIlIl", one glyph every 50 units by the character-spacing array, drawn at
     // its natural 300 pixels and as small as equations and labels are: each
     // glyph stays where the records put it, within half a pixel.
     if (!installed(QStringLiteral("Liberation Sans")))
         QSKIP("Liberation Sans is not installed");
-    const auto pic = textOnBaseline(QStringLiteral("Arial"), -40, 0, QPoint(20, 70),
-                                    QStringLiteral("lIlIl"), {50, 50, 50, 50, 50});
+    const auto pic = loadOrFail(
+        text(QSize(300, 100), "Arial", -40, "lIlIl", 24, {20, 70}, 0, 0, {50, 50, 50, 50, 50}));
     QVERIFY(pic);
     const QList<double> natural = glyphCentres(pic->render(QSize(300, 100)));
     QCOMPARE(natural.size(), 5);
@@ -458,11 +441,8 @@ void TestMetafileState::smallTextKeepsItsGlyphPositions()
             // player's pixel-centre convention), and on x * scale - 1 here.
             const double expected = (natural[i] + 1) * width / 300.0 - 1;
             QVERIFY2(qAbs(small[i] - expected) <= 0.5,
-                     qPrintable(QStringLiteral("%1 px wide: glyph %2 at %3, expected %4")
-                                    .arg(width)
-                                    .arg(i)
-                                    .arg(small[i])
-                                    .arg(expected)));
+                     qPrintable(QString::asprintf("%d px wide: glyph %d at %g, expected %g", width,
+                                                  i, small[i], expected)));
         }
     }
 }
@@ -471,27 +451,22 @@ void TestMetafileState::symbolFontsDrawTheirShapes()
 {
     // One character of a symbol font, large, black on white.
     auto render = [](const char *face, QChar c) {
-        EmfBuilder e(QSize(200, 100));
-        e.rec(EMR_EXTCREATEFONTINDIRECTW, emfFont(1, -80, QString::fromLatin1(face)));
-        e.rec(EMR_SELECTOBJECT, {1}).rec(EMR_SETBKMODE, {1});
-        return renderNatural(e.rec(EMR_EXTTEXTOUTW, emfText(20, 10, QString(c))).finish());
+        return renderNatural(text(QSize(200, 100), face, -80, QString(c), 0, {20, 10}));
     };
     auto dark = [](const QImage &img, int x, int y) {
         return qGray(img.pixel(x, y)) < 128;
     };
-
     // Wingdings 3 "p" is a triangle pointing up.
     const QImage up = render("Wingdings 3", QLatin1Char('p'));
     const QRect upBox = inkBounds(up);
     QVERIFY2(upBox.width() > 25, qPrintable(QString::number(upBox.width())));
     QVERIFY(dark(up, upBox.left() + 2, upBox.bottom() - 2));
     QVERIFY(!dark(up, upBox.left() + 2, upBox.top() + 2));
-
     // Wingdings 2 0xA2 is a filled square, dark to its corners.
     const QImage square = render("Wingdings 2", QChar(0xA2));
     const QRect box = inkBounds(square);
     QVERIFY2(box.width() > 25 && qAbs(box.width() - box.height()) <= 3,
-             qPrintable(QStringLiteral("%1x%2").arg(box.width()).arg(box.height())));
+             qPrintable(QString::asprintf("%dx%d", box.width(), box.height())));
     QVERIFY(dark(square, box.left() + 1, box.top() + 1));
     QVERIFY(dark(square, box.right() - 1, box.bottom() - 1));
 
@@ -502,8 +477,9 @@ void TestMetafileState::symbolFontsDrawTheirShapes()
     // add a row.
     if (installed(QStringLiteral("Standard Symbols PS"))) {
         for (const QList<int> &dx : {QList<int>{}, QList<int>{30, 30}}) {
-            const auto pic = textOnBaseline(QStringLiteral("Symbol"), -40, 2, QPoint(20, 70),
-                                            QString(QChar(0xF0B0)) + QChar(0xF061), dx);
+            const QString degreeAlpha = QString(QChar(0xF0B0)) + QChar(0xF061);
+            const auto pic = loadOrFail(
+                text(QSize(300, 100), "Symbol", -40, degreeAlpha, 24, {20, 70}, 0, 2, dx));
             QVERIFY(pic);
             for (int width : {300, 90}) {
                 const double scale = width / 300.0;
@@ -512,12 +488,9 @@ void TestMetafileState::symbolFontsDrawTheirShapes()
                 const double middle = (ring.top() + ring.bottom() + 1) / 2.0;
                 const double expected = (70 - 0.535 * 40) * scale - 0.5;
                 QVERIFY2(qAbs(middle - expected) <= 1.5 && ring.height() <= 0.3 * 40 * scale + 2,
-                         qPrintable(QStringLiteral("%1 px wide: ring on rows %2 to %3, its "
-                                                   "middle expected at %4")
-                                        .arg(width)
-                                        .arg(ring.top())
-                                        .arg(ring.bottom())
-                                        .arg(expected)));
+                         qPrintable(QString::asprintf("%d px wide: ring on rows %d to %d, its "
+                                                      "middle expected at %g",
+                                                      width, ring.top(), ring.bottom(), expected)));
                 QVERIFY(
                     !inkBounds(img.copy(int(37 * scale), 0, img.width(), img.height())).isEmpty());
             }
@@ -539,32 +512,34 @@ void TestMetafileState::symbolFontsDrawTheirShapes()
     const QImage brace = renderNatural(e.finish());
     for (int y : {60, 110, 190, 240}) {
         const int width = inkBounds(brace.copy(0, y, 100, 1)).width();
-        QVERIFY2(width >= 2 && width <= 7,
-                 qPrintable(QStringLiteral("row %1: %2").arg(y).arg(width)));
+        QVERIFY2(width >= 2 && width <= 7, qPrintable(QString::asprintf("row %d: %d", y, width)));
     }
 }
 
 void TestMetafileState::fontWidthAndCellFollowWindowsMetrics()
 {
+    auto width = [](int fontWidth) {
+        return inkBounds(renderNatural(text(QSize(300, 200), "Arial", -40, "Tiny Pictures", 0,
+                                            {10, 20}, fontWidth)))
+            .width();
+    };
     // Arial's average character width is 904/2048 of its em: a font asked for
     // at that width is Arial as it comes, and half of it is half as wide. The
     // stand-in font states a larger average of its own, which must not narrow it.
-    const QString arial = QStringLiteral("Arial"), text = QStringLiteral("Tiny Pictures");
-    if (QFontInfo(QFont(arial)).family().contains(QLatin1String("Liberation"))) {
-        const int natural = emfTextInk(arial, -40, text).width();
-        QVERIFY2(natural > 200, qPrintable(QString::number(natural)));
-        const int average = emfTextInk(arial, -40, text, 0, {10, 20}, 18).width();
-        QVERIFY2(qAbs(average - natural) <= 5, qPrintable(QString::number(average)));
-        const int half = emfTextInk(arial, -40, text, 0, {10, 20}, 9).width();
-        QVERIFY2(qAbs(2 * half - natural) <= 10, qPrintable(QString::number(half)));
+    if (QFontInfo(QFont(QStringLiteral("Arial"))).family().contains(QLatin1String("Liberation"))) {
+        const int natural = width(0), average = width(18), half = width(9);
+        QVERIFY2(natural > 200 && qAbs(average - natural) <= 5 && qAbs(2 * half - natural) <= 10,
+                 qPrintable(QString::asprintf("%d, %d, %d", natural, average, half)));
     } else {
         qWarning("no metric-compatible stand-in for Arial: font widths not checked");
     }
 
+    auto ink = [](const char *face, int height, quint32 align = 0, QPoint at = {10, 20}) {
+        return inkBounds(renderNatural(text(QSize(300, 200), face, height, "HH", align, at)));
+    };
     // Windows draws Helvetica as Arial, whose ascent is not that of the
     // PostScript Helvetica found here.
-    const QString hh = QStringLiteral("HH");
-    QCOMPARE(emfTextInk(QStringLiteral("Helvetica"), -100, hh), emfTextInk(arial, -100, hh));
+    QCOMPARE(ink("Helvetica", -100), ink("Arial", -100));
 
     // The Symbol font is drawn with OpenSymbol, whose horizontal header gives
     // an ascent of 0.693 em; GDI measures the top of a line and a cell height
@@ -572,60 +547,50 @@ void TestMetafileState::fontWidthAndCellFollowWindowsMetrics()
     if (!installed(QStringLiteral("OpenSymbol")))
         QSKIP("OpenSymbol is not installed");
     // TA_TOP: the baseline sits 93 pixels below the top for a 100 pixel em.
-    const QRect top = emfTextInk(QStringLiteral("Symbol"), -100, hh);
+    const QRect top = ink("Symbol", -100);
     QVERIFY2(qAbs(top.bottom() + 1 - 113) <= 2, qPrintable(QString::number(top.bottom())));
     // A cell height of 124 is that same em (TA_BASELINE).
-    const QRect cell = emfTextInk(QStringLiteral("Symbol"), 124, hh, 24, {10, 150});
+    const QRect cell = ink("Symbol", 124, 24, {10, 150});
     QVERIFY2(qAbs(cell.height() - top.height()) <= 2, qPrintable(QString::number(cell.height())));
 }
 
 void TestMetafileState::pensAndBoxesCoverWholePixels()
 {
     // A dashed pen one logical unit wide where a unit is a fiftieth of a pixel:
-    // the line is still drawn, as one-pixel dashes with gaps between them.
-    for (int style : {1, 2, 3, 4}) {                 // PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT
-        WmfBuilder w(QRect(0, 0, 5000, 5000), 4800); // 100 pixels square
-        w.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {5000, 5000});
-        w.rec(SETBKMODE, {1}); // transparent: the gaps stay white
-        w.rec(CREATEPENINDIRECT, {style, 1, 0, 0, 0}).rec(SELECTOBJECT, {0});
+    // the line is still drawn, as one-pixel dashes with gaps between them (the
+    // background is transparent).
+    for (int style : {1, 2, 3, 4}) { // PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT
         const QImage img =
-            renderNatural(w.rec(MOVETO, {2500, 250}).rec(LINETO, {2500, 4750}).finish());
+            renderNatural(penLines(5000, 4800, style, 1, {QLine(250, 2500, 4750, 2500)}));
         QVERIFY(!img.isNull());
         int dark = 0, light = 0;
         for (int x = 10; x < img.width() - 10; ++x)
             (inkBounds(img.copy(x, img.height() / 2 - 1, 1, 3), 100).isEmpty() ? light : dark) += 1;
-        QVERIFY2(
-            dark > 5 && light > 5,
-            qPrintable(
-                QStringLiteral("style %1: %2 dark, %3 light").arg(style).arg(dark).arg(light)));
+        QVERIFY2(dark > 5 && light > 5,
+                 qPrintable(QString::asprintf("style %d: %d dark, %d light", style, dark, light)));
     }
 
     // Vertical lines, a hairline and a one-unit pen, in a 94 unit picture drawn
     // 96 pixels wide: each must darken one column, not share its ink between two.
     for (int width : {0, 1}) {
-        WmfBuilder w(QRect(0, 0, 94, 94));
-        w.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {94, 94});
-        w.rec(CREATEPENINDIRECT, {0, width, 0, 0, 0}).rec(SELECTOBJECT, {0});
+        QList<QLine> lines;
         for (int x : {4, 13, 23, 32, 42, 51, 61, 70, 80, 89})
-            w.rec(MOVETO, {0, x}).rec(LINETO, {94, x}); // y, x
-        const auto pic = loadOrFail(w.finish());
+            lines.append(QLine(x, 0, x, 94));
+        const auto pic = loadOrFail(penLines(94, 96, 0, width, lines));
         QVERIFY(pic);
         const QImage img = pic->render(QSize(96, 96));
         const QString grey = greyPixel(img, QRect(1, 48, 94, 1), 40, 215);
-        QVERIFY2(grey.isEmpty(), qPrintable(QStringLiteral("pen %1: %2").arg(width).arg(grey)));
-        int lines = 0;
+        QVERIFY2(grey.isEmpty(), qPrintable(QString::asprintf("pen %d: ", width) + grey));
+        int dark = 0;
         for (int x = 1; x < 95; ++x)
-            lines += qGray(img.pixel(x, 48)) < 40;
-        QCOMPARE(lines, 10);
+            dark += qGray(img.pixel(x, 48)) < 40;
+        QCOMPARE(dark, 10);
     }
 
     // A two-pixel pen along a row boundary is centred on a pixel: one full row
     // with equal halves above and below it, as other renderers draw it.
-    WmfBuilder w(QRect(0, 0, 200, 200), 192); // two units a pixel
-    w.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {200, 200});
-    w.rec(CREATEPENINDIRECT, {0, 4, 0, 0, 0}).rec(SELECTOBJECT, {0});
     const QImage img = renderNatural(
-        w.rec(MOVETO, {51, 20}).rec(LINETO, {51, 180}).finish()); // y 51: between rows 24 and 25
+        penLines(200, 192, 0, 4, {QLine(20, 51, 180, 51)})); // y 51: between rows 24 and 25
     QCOMPARE(img.size(), QSize(100, 100));
     int full = -1;
     for (int y = 20; y < 30; ++y)
@@ -634,15 +599,12 @@ void TestMetafileState::pensAndBoxesCoverWholePixels()
     QVERIFY2(full > 0 && full < 1000, qPrintable(QString::number(full)));
     const int above = qGray(img.pixel(50, full - 1)), below = qGray(img.pixel(50, full + 1));
     QVERIFY2(qAbs(above - below) < 30 && above < 200,
-             qPrintable(QStringLiteral("%1 / %2").arg(above).arg(below)));
+             qPrintable(QString::asprintf("%d / %d", above, below)));
 
     // Pens 2.6 and 1.4 pixels wide are drawn 3 and 1 whole pixels wide.
     for (const auto &[units, rows] : {std::pair{26, 3}, std::pair{14, 1}}) {
-        WmfBuilder r(QRect(0, 0, 1000, 1000), 960); // ten units a pixel
-        r.rec(SETWINDOWORG, {0, 0}).rec(SETWINDOWEXT, {1000, 1000});
-        r.rec(CREATEPENINDIRECT, {0, units, 0, 0, 0}).rec(SELECTOBJECT, {0});
         const QImage rounded =
-            renderNatural(r.rec(MOVETO, {505, 100}).rec(LINETO, {505, 900}).finish());
+            renderNatural(penLines(1000, 960, 0, units, {QLine(100, 505, 900, 505)}));
         const QString grey = greyPixel(rounded, QRect(50, 40, 1, 20), 40, 215);
         QVERIFY2(grey.isEmpty(), qPrintable(grey));
         QCOMPARE(inkBounds(rounded.copy(50, 0, 1, 100)).height(), rows);
