@@ -67,8 +67,7 @@ private Q_SLOTS:
     void damagedEmbeddedEmfFallsBackToTheWmfRecords_data();
     void damagedEmbeddedEmfFallsBackToTheWmfRecords();
     void recordBitmapsReadWhatOnlyRecordsHold();
-    void drawsIntoHugeTargetsThroughTheClip();
-    void drawMatchesRenderAndCaches();
+    void drawsThroughAPainter();
 };
 
 void TestMetafileInput::sniffsByContent()
@@ -282,41 +281,30 @@ void TestMetafileInput::recordBitmapsReadWhatOnlyRecordsHold()
     // a grey ramp past its end. With no table at all (DIB_PAL_INDICES, as monochrome
     // brushes have), the pixel values are the indexes.
     const QList<QRgb> palette{kBlue, kRed};
-    DibOptions indexes;
-    indexes.usage = 1;
-    indexes.palette = &palette;
     const QByteArray bits("\x40\0\0\0", 4);
     QByteArray paletted = packedDib(1, 2, 1, 0, QByteArray("\x01\x00\x07\x00", 4), bits);
     paletted[32] = 2; // two colours used, each a two-byte index
-    const auto img = decodeDib(paletted, indexes);
-    QVERIFY(img);
-    QCOMPARE(img->pixel(0, 0), kRed);
-    QCOMPARE(img->pixel(1, 0), kWhite);
-    DibOptions noTable;
-    noTable.usage = 2;
-    const auto mono = decodeDib(packedDib(1, 2, 1, 0, {}, bits).left(40), bits, noTable);
-    QVERIFY(mono);
-    QCOMPARE(mono->pixel(0, 0), kBlack);
-    QCOMPARE(mono->pixel(1, 0), kWhite);
+    const QImage indexed =
+        decodeDib(paletted, {.usage = 1, .palette = &palette}).value_or(QImage());
+    QCOMPARE(indexed.pixel(0, 0), kRed);
+    QCOMPARE(indexed.pixel(1, 0), kWhite);
+    const QByteArray monoHeader = packedDib(1, 2, 1, 0, {}, bits).left(40);
+    const QImage mono = decodeDib(monoHeader, bits, {.usage = 2}).value_or(QImage());
+    QCOMPARE(mono.pixel(0, 0), kBlack);
+    QCOMPARE(mono.pixel(1, 0), kWhite);
 
     // AlphaBlend's alpha as stored: not premultiplied again, and kept even when zero.
-    const QByteArray px("\x40\x00\x00\x80\x10\x20\x30\x00", 8);
-    const auto opaque = decodeDib(packedDib(32, 2, 1, 0, {}, px));
-    QVERIFY(opaque);
-    QCOMPARE(qAlpha(opaque->pixel(0, 0)), 255);
-    DibOptions alpha;
-    alpha.keepAlpha = true;
-    const auto translucent = decodeDib(packedDib(32, 2, 1, 0, {}, px), alpha);
-    QVERIFY(translucent);
-    QCOMPARE(translucent->format(), QImage::Format_ARGB32);
-    QCOMPARE(translucent->pixel(0, 0), qRgba(0, 0, 0x40, 0x80));
-    QCOMPARE(translucent->pixel(1, 0), qRgba(0x30, 0x20, 0x10, 0));
+    const QByteArray px =
+        packedDib(32, 2, 1, 0, {}, QByteArray("\x40\x00\x00\x80\x10\x20\x30\x00", 8));
+    QCOMPARE(qAlpha(decodeDib(px).value_or(QImage()).pixel(0, 0)), 255);
+    const QImage translucent = decodeDib(px, {.keepAlpha = true}).value_or(QImage());
+    QCOMPARE(translucent.format(), QImage::Format_ARGB32);
+    QCOMPARE(translucent.pixel(0, 0), qRgba(0, 0, 0x40, 0x80));
+    QCOMPARE(translucent.pixel(1, 0), qRgba(0x30, 0x20, 0x10, 0));
 
     // Header and bits stored apart, and the row order a source rectangle counts in.
     const QByteArray dib = dib24(1, 2, {0x00FF00, 0xFF0000});
-    const auto apart = decodeDib(dib.left(40), dib.mid(40));
-    QVERIFY(apart);
-    QCOMPARE(apart->pixel(0, 0), kGreen);
+    QCOMPARE(decodeDib(dib.left(40), dib.mid(40)).value_or(QImage()).pixel(0, 0), kGreen);
     QVERIFY(isBottomUpDib(dib));
     QVERIFY(!isBottomUpDib(dib24(1, 2, {0, 0}, true)));
 
@@ -327,61 +315,51 @@ void TestMetafileInput::recordBitmapsReadWhatOnlyRecordsHold()
     QBuffer buf(&png);
     buf.open(QIODevice::WriteOnly);
     src.save(&buf, "PNG");
-    const auto fromPng = decodeDib(packedDib(0, 3, 2, 5, {}, png));
-    QVERIFY(fromPng);
-    QCOMPARE(fromPng->size(), QSize(3, 2));
-    QCOMPARE(fromPng->pixel(2, 1), kRed);
+    const QImage fromPng = decodeDib(packedDib(0, 3, 2, 5, {}, png)).value_or(QImage());
+    QCOMPARE(fromPng.size(), QSize(3, 2));
+    QCOMPARE(fromPng.pixel(2, 1), kRed);
     QVERIFY(!decodeDib(packedDib(0, 3, 2, 4, {}, QByteArray("not a jpeg"))));
     // A header that asks for more than one record's bitmap may take.
     QVERIFY(!decodeDib(packedDib(24, 20000, 20000, 0, {}, QByteArray(64, '\0'))));
 }
 
-void TestMetafileInput::drawsIntoHugeTargetsThroughTheClip()
+void TestMetafileInput::drawsThroughAPainter()
 {
-    // A 100 x 100 picture drawn 1000x larger: only the clip's 64 x 64 pixels cost anything.
-    auto pic = MetafilePicture::load(goodEmf());
-    QVERIFY(pic);
-    const auto drawn = [&](QPointF at, bool clipped) {
-        QImage canvas(64, 64, QImage::Format_RGB32);
+    const auto emf = MetafilePicture::load(goodEmf()), wmf = MetafilePicture::load(goodWmf());
+    QVERIFY(emf && wmf);
+    const auto drawn = [](const auto &pic, int side, QRectF target, qreal zoom, bool clip) {
+        QImage canvas(side, side, QImage::Format_RGB32);
         canvas.fill(Qt::black);
         QPainter p(&canvas);
-        if (clipped)
-            p.setClipRect(QRect(0, 0, 64, 64));
-        pic->draw(p, QRectF(at, QSizeF(100000, 100000)));
+        p.scale(zoom, zoom);
+        if (clip)
+            p.setClipRect(canvas.rect());
+        pic->draw(p, target);
+        p.end();
         return canvas;
     };
+    // A 100 x 100 picture drawn 1000x larger: only the clip's 64 x 64 pixels cost
+    // anything. The picture's pixel (50, 50) lands on the canvas centre.
     QElapsedTimer t;
     t.start();
-    // The picture's pixel (50, 50) lands on the canvas centre.
-    QCOMPARE_PIXELS(drawn(QPointF(-50000 + 32, -50000 + 32), true), {32, 32, kRed}, {0, 63, kRed});
+    QCOMPARE_PIXELS(drawn(emf, 64, QRectF(-50000 + 32, -50000 + 32, 100000, 100000), 1, true),
+                    {32, 32, kRed}, {0, 63, kRed});
     QVERIFY(t.elapsed() < 5000);
     // Near the rectangle's edge (picture x = 10 -> canvas x = 32 at 1000x).
-    QCOMPARE_PIXELS(drawn(QPointF(-10000 + 32, -50000 + 32), false), {20, 32, kWhite},
-                    {44, 32, kRed});
-}
+    QCOMPARE_PIXELS(drawn(emf, 64, QRectF(-10000 + 32, -50000 + 32, 100000, 100000), 1, false),
+                    {20, 32, kWhite}, {44, 32, kRed});
 
-void TestMetafileInput::drawMatchesRenderAndCaches()
-{
-    auto pic = MetafilePicture::load(goodWmf());
-    QVERIFY(pic);
-    const QImage reference = pic->render(QSize(200, 200));
+    // The same pixels as render(), drawn twice (the second time from the cache), and
+    // nothing outside the target.
+    const QImage reference = wmf->render(QSize(200, 200));
     for (int pass = 0; pass < 2; ++pass) {
-        QImage canvas(220, 220, QImage::Format_RGB32);
-        canvas.fill(Qt::black);
-        QPainter p(&canvas);
-        pic->draw(p, QRectF(10, 10, 200, 200));
-        p.end();
+        const QImage canvas = drawn(wmf, 220, QRectF(10, 10, 200, 200), 1, false);
         QCOMPARE(canvas.copy(10, 10, 200, 200), reference);
-        QCOMPARE_PIXELS(canvas, {5, 5, kBlack}); // nothing outside the target
+        QCOMPARE_PIXELS(canvas, {5, 5, kBlack});
     }
     // A painter transform (zoom) is honoured.
-    QImage zoomed(100, 100, QImage::Format_RGB32);
-    zoomed.fill(Qt::black);
-    QPainter p(&zoomed);
-    p.scale(2, 2);
-    pic->draw(p, QRectF(0, 0, 50, 50));
-    p.end();
-    QCOMPARE_PIXELS(zoomed, {5, 5, kWhite}, {50, 50, kRed});
+    QCOMPARE_PIXELS(drawn(wmf, 100, QRectF(0, 0, 50, 50), 2, false), {5, 5, kWhite},
+                    {50, 50, kRed});
 }
 
 QTEST_MAIN(TestMetafileInput)
