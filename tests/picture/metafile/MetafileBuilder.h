@@ -43,47 +43,36 @@ constexpr quint32 RED = 0x0000FF, GREEN = 0x00FF00, BLUE = 0xFF0000;
 constexpr QRgb kWhite = 0xFFFFFFFF, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF,
                kBlack = 0xFF000000;
 
-class Bytes {
-public:
-    template <typename T> Bytes &le(T v)
-    {
-        char b[sizeof(T)];
-        qToLittleEndian(v, b);
-        return raw(QByteArray(b, sizeof b));
-    }
-    Bytes &u8(quint8 v) { return raw(QByteArray(1, char(v))); }
-    Bytes &u16(quint16 v) { return le(v); }
-    Bytes &i16(qint16 v) { return le(v); }
-    Bytes &u32(quint32 v) { return le(v); }
-    Bytes &i32(qint32 v) { return le(v); }
-    Bytes &f32(float f) { return le(std::bit_cast<quint32>(f)); }
-    Bytes &raw(const QByteArray &b)
-    {
-        m_data.append(b);
-        return *this;
-    }
-    Bytes &pad4() { return raw(QByteArray((4 - m_data.size() % 4) % 4, '\0')); }
-    [[nodiscard]] const QByteArray &data() const { return m_data; }
-    [[nodiscard]] qsizetype size() const { return m_data.size(); }
-
-private:
-    QByteArray m_data;
-};
+// Little-endian bytes of a value.
+template <typename T> QByteArray le(T v)
+{
+    char b[sizeof(T)];
+    qToLittleEndian(v, b);
+    return QByteArray(b, sizeof b);
+}
 
 inline QByteArray words(std::initializer_list<int> list)
 {
-    Bytes b;
+    QByteArray out;
     for (int v : list)
-        b.i16(qint16(v));
-    return b.data();
+        out += le(quint16(v));
+    return out;
 }
 
 inline QByteArray dwords(std::initializer_list<qint64> list)
 {
-    Bytes b;
+    QByteArray out;
     for (qint64 v : list)
-        b.u32(quint32(v));
-    return b.data();
+        out += le(quint32(v));
+    return out;
+}
+
+inline QByteArray floats(std::initializer_list<float> list)
+{
+    QByteArray out;
+    for (float v : list)
+        out += le(std::bit_cast<quint32>(v));
+    return out;
 }
 
 // A WMF: an optional placeable header, the standard header, then records.
@@ -102,7 +91,7 @@ public:
         if (p.size() % 2)
             p.append('\0');
         const quint32 size = quint32(3 + p.size() / 2);
-        m_records.append(Bytes().u32(size).u16(function).raw(p).data());
+        m_records += le(size) + le(function) + p;
         m_maxRecord = qMax(m_maxRecord, size);
         return *this;
     }
@@ -124,28 +113,24 @@ public:
     [[nodiscard]] QByteArray finish(bool withEof = true) const
     {
         const QByteArray records = m_records + (withEof ? words({3, 0, 0}) : QByteArray());
-        Bytes out;
+        QByteArray out;
         if (m_placeable) {
             const QRect &b = m_bbox;
-            Bytes h;
-            h.u32(0x9AC6CDD7u).u16(0);
-            h.raw(words({b.left(), b.top(), b.left() + b.width(), b.top() + b.height(), m_inch}));
-            h.u32(0);
+            out = dwords({0x9AC6CDD7}) + words({0, b.left(), b.top(), b.left() + b.width(),
+                                                b.top() + b.height(), m_inch, 0, 0});
             quint16 sum = 0;
             for (int i = 0; i < 10; ++i)
-                sum ^= qFromLittleEndian<quint16>(h.data().constData() + 2 * i);
-            out.raw(h.u16(sum).data());
+                sum ^= qFromLittleEndian<quint16>(out.constData() + 2 * i);
+            out += le(sum);
         }
-        out.raw(words({1, 9, 0x0300})).u32(quint32(9 + records.size() / 2));
-        out.u16(quint16(m_objects)).u32(m_maxRecord).u16(0);
-        return out.raw(records).data();
+        out += words({1, 9, 0x0300}) + le(quint32(9 + records.size() / 2)) + words({16});
+        return out + le(m_maxRecord) + words({0}) + records;
     }
 
 private:
     QRect m_bbox;
     int m_inch;
     bool m_placeable;
-    int m_objects = 16;
     quint32 m_maxRecord = 3;
     QByteArray m_records;
 };
@@ -163,11 +148,10 @@ inline QList<QByteArray> embeddedEmfEscapes(const QByteArray &emf, int chunkSize
     QList<QByteArray> out;
     for (qsizetype at = 0; at < emf.size(); at += chunkSize) {
         const QByteArray chunk = emf.mid(at, chunkSize);
-        Bytes b;
-        b.u16(0x000F).u16(quint16(34 + chunk.size())).raw(dwords({0x43464D57, 1, 0x10000}));
-        b.u16(at == 0 ? checksum.value_or(quint16(~x)) : 0);
-        b.raw(dwords({0, count, chunk.size(), emf.size() - at - chunk.size(), emf.size()}));
-        out.append(b.raw(chunk).data());
+        out.append(words({0x000F, int(34 + chunk.size())}) + dwords({0x43464D57, 1, 0x10000}) +
+                   le(at == 0 ? checksum.value_or(quint16(~x)) : quint16(0)) +
+                   dwords({0, count, chunk.size(), emf.size() - at - chunk.size(), emf.size()}) +
+                   chunk);
     }
     return out;
 }
@@ -198,7 +182,7 @@ public:
     EmfBuilder &rec(quint32 type, const QByteArray &params = {})
     {
         const QByteArray p = params + QByteArray((4 - params.size() % 4) % 4, '\0');
-        m_records.append(Bytes().u32(type).u32(quint32(8 + p.size())).raw(p).data());
+        m_records += dwords({type, 8 + p.size()}) + p;
         ++m_count;
         return *this;
     }
@@ -225,13 +209,12 @@ public:
         const auto rect = [](QRect r) {
             return dwords({r.left(), r.top(), r.right(), r.bottom()});
         };
-        Bytes h;
-        h.u32(1).u32(108).raw(rect(m.bounds)).raw(rect(m.frame));
-        h.raw(dwords({0x464D4520, 0x10000, 108 + records.size(), m_count + 1 + (withEof ? 1 : 0)}));
-        h.u16(64).u16(0).raw(dwords({0, 0, 0, m.devicePixels.width(), m.devicePixels.height()}));
-        h.raw(dwords({m.millimetres.width(), m.millimetres.height(), 0, 0, 0}));
-        h.raw(dwords({m.micrometres.width(), m.micrometres.height()}));
-        return h.data() + records;
+        return dwords({1, 108}) + rect(m.bounds) + rect(m.frame) +
+               dwords(
+                   {0x464D4520, 0x10000, 108 + records.size(), m_count + 1 + (withEof ? 1 : 0)}) +
+               words({64, 0}) + dwords({0, 0, 0, m.devicePixels.width(), m.devicePixels.height()}) +
+               dwords({m.millimetres.width(), m.millimetres.height(), 0, 0, 0}) +
+               dwords({m.micrometres.width(), m.micrometres.height()}) + records;
     }
 
 private:
@@ -243,11 +226,10 @@ private:
 // EMR_EXTCREATEFONTINDIRECTW's parameters: a font of the given height in a slot.
 inline QByteArray emfFont(int slot, int height, const QString &face, int width = 0, int charSet = 0)
 {
-    Bytes b;
-    b.raw(dwords({slot, height, width, 0, 0, 400})).raw(dwords({charSet << 24, 0}));
+    QByteArray b = dwords({slot, height, width, 0, 0, 400, charSet << 24, 0});
     for (int i = 0; i < 32; ++i)
-        b.u16(i < face.size() ? face.at(i).unicode() : 0);
-    return b.data();
+        b += le(quint16(i < face.size() ? face.at(i).unicode() : 0));
+    return b;
 }
 
 // EMR_EXTTEXTOUTW's parameters at (x, y), with a character-spacing array when dx is given.
@@ -255,27 +237,25 @@ inline QByteArray emfText(int x, int y, const QString &text, const QList<int> &d
 {
     const quint32 offString = 8 + 16 + 12 + 40;
     const quint32 stringBytes = quint32((text.size() * 2 + 3) / 4 * 4);
-    Bytes b;
-    b.raw(dwords({0, 0, -1, -1, 1})).f32(1).f32(1);               // bounds, compatible mode, scales
-    b.raw(dwords({x, y, text.size(), offString, 0, 0, 0, 0, 0})); // rectangle zero
-    b.u32(dx.isEmpty() ? 0 : offString + stringBytes);
+    // Bounds, compatible mode, scales; the reference point, the string, no clip rectangle.
+    QByteArray b = dwords({0, 0, -1, -1, 1}) + floats({1, 1});
+    b += dwords({x, y, text.size(), offString, 0, 0, 0, 0, 0});
+    b += le(dx.isEmpty() ? 0 : offString + stringBytes);
     for (QChar c : text)
-        b.u16(c.unicode());
-    b.pad4();
+        b += le(quint16(c.unicode()));
+    b += QByteArray(stringBytes - 2 * text.size(), '\0');
     for (int d : dx)
-        b.i32(d);
-    return b.data();
+        b += le(qint32(d));
+    return b;
 }
 
 // A packed DIB: a BITMAPINFOHEADER padded to headerSize, a colour table, the bits.
 inline QByteArray packedDib(int bpp, int w, int h, quint32 compression, const QByteArray &colors,
                             const QByteArray &bits, bool topDown = false, int headerSize = 40)
 {
-    Bytes b;
-    b.u32(quint32(headerSize)).i32(w).i32(topDown ? -h : h).u16(1).u16(quint16(bpp));
-    b.raw(dwords({compression, bits.size(), 0, 0, bpp <= 8 ? colors.size() / 4 : 0, 0}));
-    b.raw(QByteArray(headerSize - 40, '\0'));
-    return b.raw(colors).raw(bits).data();
+    return dwords({headerSize, w, topDown ? -h : h}) + words({1, bpp}) +
+           dwords({compression, bits.size(), 0, 0, bpp <= 8 ? colors.size() / 4 : 0, 0}) +
+           QByteArray(headerSize - 40, '\0') + colors + bits;
 }
 
 // A 24-bit packed DIB; pixels are given top row first as 0xRRGGBB.
@@ -286,7 +266,7 @@ inline QByteArray dib24(int w, int h, const QList<quint32> &pixels, bool topDown
     for (int row = 0; row < h; ++row) {
         const int y = topDown ? row : h - 1 - row;
         for (int x = 0; x < w; ++x)
-            bits.append(Bytes().u32(pixels.value(y * w + x)).data().left(3));
+            bits += le(pixels.value(y * w + x)).left(3);
         bits.append(QByteArray(stride - 3 * w, '\0'));
     }
     return packedDib(24, w, h, 0, {}, bits, topDown);

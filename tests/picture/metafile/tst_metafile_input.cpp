@@ -186,13 +186,11 @@ void TestMetafileInput::workBudgetEndsRunawayFiles()
     // budget and keeps what it drew.
     EmfBuilder e;
     e.brush(1, RED).rec(EMR_RECTANGLE, {0, 0, 50, 50});
-    Bytes poly;
-    const int n = 16000;
-    poly.raw(dwords({0, 0, 100, 100, n}));
-    for (int i = 0; i < n; ++i)
-        poly.i16(qint16(i % 100)).i16(qint16((i * 7) % 100));
+    QByteArray poly = dwords({0, 0, 100, 100, 16000});
+    for (int i = 0; i < 16000; ++i)
+        poly += words({i % 100, (i * 7) % 100});
     for (int i = 0; i < 1000; ++i)
-        e.rec(EMR_POLYGON16, poly.data());
+        e.rec(EMR_POLYGON16, poly);
     auto pic = MetafilePicture::load(e.finish());
     QVERIFY(pic);
     QElapsedTimer t;
@@ -243,7 +241,7 @@ void TestMetafileInput::damagedEmbeddedEmfFallsBackToTheWmfRecords_data()
     QList<QByteArray> swapped = good, doubled = good, apart = good;
     swapped.swapItemsAt(0, 1);
     doubled.insert(1, good.at(1));
-    apart.insert(1, Bytes().u16(0x000F).u16(4).raw("note").data()); // another comment
+    apart.insert(1, words({0x000F, 4}) + "note"); // another comment
     QByteArray notEmf = emf;
     notEmf[40] = 'X'; // the " EMF" signature
 

@@ -9,11 +9,6 @@ using namespace metafile::test;
 
 namespace {
 
-QByteArray xform(float m11, float m12, float m21, float m22, float dx, float dy)
-{
-    return Bytes().f32(m11).f32(m12).f32(m21).f32(m22).f32(dx).f32(dy).data();
-}
-
 // A 2 x 2 DIB: red, green on the top row; blue, black below.
 const QByteArray kDib = dib24(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0x000000});
 
@@ -156,10 +151,10 @@ void TestMetafileState::pixels_data()
 
     // Left-multiplying a translation moves in the scaled space: +10 logical = +20 px.
     EmfBuilder world;
-    world.fill(1, RED).rec(EMR_SETWORLDTRANSFORM, xform(2, 0, 0, 2, 0, 0));
-    world.rec(EMR_MODIFYWORLDTRANSFORM, xform(1, 0, 0, 1, 10, 0) + dwords({2}));
-    world.rec(EMR_RECTANGLE, {0, 0, 10, 10});                                   // 20..40 x 0..20
-    world.rec(EMR_MODIFYWORLDTRANSFORM, xform(1, 0, 0, 1, 0, 0) + dwords({1})); // reset
+    world.fill(1, RED).rec(EMR_SETWORLDTRANSFORM, floats({2, 0, 0, 2, 0, 0}));
+    world.rec(EMR_MODIFYWORLDTRANSFORM, floats({1, 0, 0, 1, 10, 0}) + dwords({2}));
+    world.rec(EMR_RECTANGLE, {0, 0, 10, 10});                                      // 20..40 x 0..20
+    world.rec(EMR_MODIFYWORLDTRANSFORM, floats({1, 0, 0, 1, 0, 0}) + dwords({1})); // reset
     world.brush(2, BLUE).rec(EMR_RECTANGLE, {60, 60, 80, 80});
     row("world transforms compose", world,
         {{30, 10, kRed}, {10, 10, kWhite}, {30, 30, kWhite}, {70, 70, kBlue}});
