@@ -26,10 +26,10 @@ QByteArray goodWmf()
     return w.rec(RECTANGLE, {90, 90, 10, 10}).finish();
 }
 
-QByteArray patched(QByteArray bytes, qsizetype at, qint32 value)
+// The bytes with some of them, from at on, written over.
+QByteArray patched(QByteArray bytes, qsizetype at, const QByteArray &over)
 {
-    qToLittleEndian<qint32>(value, bytes.data() + at);
-    return bytes;
+    return bytes.replace(at, over.size(), over);
 }
 
 // An EMF of the same 100 x 100 pixels that paints its left half blue. Padded with
@@ -92,30 +92,17 @@ void TestMetafileInput::refusesBrokenFraming_data()
     QTest::newRow("EMF header cut short") << emf.left(60);
     QTest::newRow("WMF header cut short") << wmf.left(30);
     QTest::newRow("placeable key alone") << QByteArray("\xD7\xCD\xC6\x9A", 4);
-    QTest::newRow("EMF record past the end") << patched(emf, record, 0x7FFFFFF0);
-    QTest::newRow("EMF record of size 0") << patched(emf, record, 0); // would loop for ever
-    QTest::newRow("EMF record not of whole dwords") << patched(emf, record, 23);
-    QTest::newRow("EMF header larger than the file") << patched(emf, 4, int(emf.size() + 4));
-    QTest::newRow("WMF record past the end") << patched(wmf, wmfRecord, 0x00FFFFFF);
-    QTest::newRow("WMF record of size 0") << patched(wmf, wmfRecord, 0);
-    QByteArray badHeader = wmf;
-    badHeader[22 + 2] = 7; // a WMF header is 9 words
-    QTest::newRow("WMF header not 9 words") << badHeader;
-    // Small bounds far out on a coarse device: the frame made from them would not
-    // fit in 32 bits.
-    QByteArray farOut = emf;
-    for (const auto &[at, value] : {std::pair{8, -2000000},
-                                    {12, 0},
-                                    {16, -1999900},
-                                    {20, 100},
-                                    {24, 0},
-                                    {28, 0},
-                                    {32, 0},
-                                    {36, 0},
-                                    {72, 10},
-                                    {76, 10}})
-        farOut = patched(farOut, at, value);
-    QTest::newRow("frame beyond 32 bits") << farOut;
+    QTest::newRow("EMF record past the end") << patched(emf, record, dwords({0x7FFFFFF0}));
+    QTest::newRow("EMF record of size 0, for ever") << patched(emf, record, dwords({0}));
+    QTest::newRow("EMF record not of whole dwords") << patched(emf, record, dwords({23}));
+    QTest::newRow("EMF header larger than the file") << patched(emf, 4, dwords({emf.size() + 4}));
+    QTest::newRow("WMF record past the end") << patched(wmf, wmfRecord, dwords({0x00FFFFFF}));
+    QTest::newRow("WMF record of size 0") << patched(wmf, wmfRecord, dwords({0}));
+    QTest::newRow("WMF header not 9 words") << patched(wmf, 22 + 2, words({7}));
+    // Small bounds far out on a coarse device (bounds, an empty frame, then the
+    // device's pixels): the frame made from them would not fit in 32 bits.
+    const QByteArray farOut = patched(emf, 8, dwords({-2000000, 0, -1999900, 100, 0, 0, 0, 0}));
+    QTest::newRow("frame beyond 32 bits") << patched(farOut, 72, dwords({10, 10}));
 }
 
 void TestMetafileInput::refusesBrokenFraming()
@@ -137,9 +124,8 @@ void TestMetafileInput::acceptsWhatIsWhole()
     QVERIFY(MetafilePicture::load(WmfBuilder().rec(RECTANGLE, {90, 90, 10, 10}).finish(false)));
     // An empty frame and bounds at the ends of the 32-bit range leave no usable
     // size: refused, or drawn, without overflow.
-    QByteArray extreme = goodEmf();
-    for (int i = 0; i < 8; ++i)
-        extreme = patched(extreme, 8 + 4 * i, i >= 4 ? 0 : i % 2 ? INT_MAX : INT_MIN);
+    const QByteArray extreme =
+        patched(goodEmf(), 8, dwords({INT_MIN, INT_MAX, INT_MIN, INT_MAX, 0, 0, 0, 0}));
     if (auto pic = MetafilePicture::load(extreme))
         QVERIFY(!pic->toImage().isNull());
 }
@@ -235,7 +221,7 @@ void TestMetafileInput::damagedEmbeddedEmfFallsBackToTheWmfRecords_data()
     QVERIFY(good.size() >= 3);
     auto with = [&](int chunk, qsizetype at, qint32 value) {
         QList<QByteArray> c = good;
-        c[chunk] = patched(c[chunk], at, value);
+        c[chunk] = patched(c[chunk], at, dwords({value}));
         return redWmfCarrying(c);
     };
     QList<QByteArray> swapped = good, doubled = good, apart = good;
