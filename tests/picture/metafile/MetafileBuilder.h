@@ -163,11 +163,8 @@ public:
     // The header's rectangles, inclusive as stored: bounds in device pixels, the
     // frame in 0.01 mm; then the reference device's size three ways.
     struct Header {
-        QRect bounds;
-        QRect frame;
-        QSize devicePixels;
-        QSize millimetres;
-        QSize micrometres;
+        QRect bounds, frame;
+        QSize devicePixels, millimetres, micrometres;
     };
 
     explicit EmfBuilder(QSize pixels = QSize(100, 100))

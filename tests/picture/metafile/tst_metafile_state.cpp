@@ -31,6 +31,13 @@ QByteArray text(QSize size, const char *face, int height, const QString &text, q
     return e.rec(EMR_EXTTEXTOUTW, emfText(at.x(), at.y(), text, dx)).finish();
 }
 
+// Ink of one run of transparent text in a 300 x 200 EMF.
+QRect textInk(const char *face, int height, const QString &s, quint32 align = 0,
+              QPoint at = {10, 20}, int width = 0)
+{
+    return inkBounds(renderNatural(text(QSize(300, 200), face, height, s, align, at, width)));
+}
+
 // A square WMF whose window matches its frame, drawing lines with one pen on a
 // transparent background.
 QByteArray penLines(int units, int unitsPerInch, int style, int width, const QList<QLine> &lines)
@@ -362,8 +369,7 @@ void TestMetafileState::emfFrameLandsOnTheHeaderBounds()
 void TestMetafileState::textIsPlacedByAlignmentAndCurrentPosition()
 {
     auto ink = [](quint32 align, int x, int y) {
-        return inkBounds(
-            renderNatural(text(QSize(300, 200), "DejaVu Sans", -30, "HH", align, {x, y})));
+        return textInk("DejaVu Sans", -30, "HH", align, {x, y});
     };
     const QRect top = ink(0, 100, 20); // TA_TOP | TA_LEFT
     QVERIFY2(top.top() >= 20 && top.top() <= 30 && top.left() >= 100 && top.left() <= 106,
@@ -513,10 +519,8 @@ void TestMetafileState::symbolFontsDrawTheirShapes()
 
 void TestMetafileState::fontWidthAndCellFollowWindowsMetrics()
 {
-    auto width = [](int fontWidth) {
-        return inkBounds(renderNatural(text(QSize(300, 200), "Arial", -40, "Tiny Pictures", 0,
-                                            {10, 20}, fontWidth)))
-            .width();
+    auto width = [](int w) {
+        return textInk("Arial", -40, "Tiny Pictures", 0, {10, 20}, w).width();
     };
     // Arial's average character width is 904/2048 of its em: a font asked for
     // at that width is Arial as it comes, and half of it is half as wide. The
@@ -529,12 +533,9 @@ void TestMetafileState::fontWidthAndCellFollowWindowsMetrics()
         qWarning("no metric-compatible stand-in for Arial: font widths not checked");
     }
 
-    auto ink = [](const char *face, int height, quint32 align = 0, QPoint at = {10, 20}) {
-        return inkBounds(renderNatural(text(QSize(300, 200), face, height, "HH", align, at)));
-    };
     // Windows draws Helvetica as Arial, whose ascent is not that of the
     // PostScript Helvetica found here.
-    QCOMPARE(ink("Helvetica", -100), ink("Arial", -100));
+    QCOMPARE(textInk("Helvetica", -100, "HH"), textInk("Arial", -100, "HH"));
 
     // The Symbol font is drawn with OpenSymbol, whose horizontal header gives
     // an ascent of 0.693 em; GDI measures the top of a line and a cell height
@@ -542,10 +543,10 @@ void TestMetafileState::fontWidthAndCellFollowWindowsMetrics()
     if (!installed(QStringLiteral("OpenSymbol")))
         QSKIP("OpenSymbol is not installed");
     // TA_TOP: the baseline sits 93 pixels below the top for a 100 pixel em.
-    const QRect top = ink("Symbol", -100);
+    const QRect top = textInk("Symbol", -100, "HH");
     QVERIFY2(qAbs(top.bottom() + 1 - 113) <= 2, qPrintable(QString::number(top.bottom())));
     // A cell height of 124 is that same em (TA_BASELINE).
-    const QRect cell = ink("Symbol", 124, 24, {10, 150});
+    const QRect cell = textInk("Symbol", 124, "HH", 24, {10, 150});
     QVERIFY2(qAbs(cell.height() - top.height()) <= 2, qPrintable(QString::number(cell.height())));
 }
 
