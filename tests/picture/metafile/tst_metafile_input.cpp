@@ -118,8 +118,7 @@ void TestMetafileInput::refusesBrokenFraming()
 
 void TestMetafileInput::acceptsWhatIsWhole()
 {
-    QVERIFY(MetafilePicture::load(goodEmf()));
-    QVERIFY(MetafilePicture::load(goodWmf()));
+    QVERIFY(MetafilePicture::load(goodEmf()) && MetafilePicture::load(goodWmf()));
     // A missing end-of-file record is fine when the records themselves are whole.
     QVERIFY(MetafilePicture::load(WmfBuilder().rec(RECTANGLE, {90, 90, 10, 10}).finish(false)));
     // An empty frame and bounds at the ends of the 32-bit range leave no usable
