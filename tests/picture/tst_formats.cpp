@@ -27,6 +27,7 @@ private Q_SLOTS:
     void svgReadsNothingOutsideItself();
     void costlyFileIsRefusedCheaply_data();
     void costlyFileIsRefusedCheaply();
+    void fuzzFindsStayMended();
 };
 
 namespace {
@@ -92,6 +93,7 @@ void TestFormats::everyKindIsShownUpright_data()
     for (const char *file : {"heic-alpha.heic", "avif-alpha.avif"})
         row(file, wide, alpha, 12);
     row("avif-grid.avif", QSize(128, 128), plain, 12);
+    row("webp-offset.webp", QSize(128, 96), {0, 0, 0, kBlack});
     // Orientation 6: a quarter turn clockwise.
     row("tiff-turned.tif", QSize(48, 64), {kBlue, kRed, kYellow, kGreen});
     // A quarter turn anticlockwise, then left and right exchanged.
@@ -352,6 +354,34 @@ void TestFormats::costlyFileIsRefusedCheaply()
     QVERIFY(!result.picture);
     QVERIFY(!result.failure.isEmpty());
     QVERIFY2(result.failure.contains(reason), qPrintable(result.failure));
+}
+
+void TestFormats::fuzzFindsStayMended()
+{
+    const auto fuzzInput = [](const char *name) {
+        QFile file(QStringLiteral(QUORVEL_FUZZ_CORPUS_DIR "/") + QLatin1String(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    // Good reduced pages, a damaged full page: the copy at natural size is still a picture.
+    const LoadResult tiff =
+        PictureLoader::loadBytes(fuzzInput("tiff/be3919d52f296768d5aaef8123a8b14c7b18fa7d"));
+    QVERIFY2(tiff.picture, qPrintable(tiff.failure));
+    QCOMPARE(tiff.picture->toImage().size(), tiff.picture->naturalSize());
+
+    // A tiny first frame on a 16,704 x 10,800 canvas costs no more than the panel's raster.
+    const QByteArray vast = fuzzInput("webp/e5ed28f4d4a80c226bc78965e5da0cede906c465");
+    QVERIFY(!vast.isEmpty());
+    LoadResult webp;
+    QVERIFY(cheap([&] { webp = PictureLoader::loadBytes(vast); }, 1000, 64 * 1024));
+    QVERIFY2(webp.picture, qPrintable(webp.failure));
+    QCOMPARE(webp.picture->naturalSize(), QSize(16704, 10800));
+
+    // The first frame drawn at half size sits where it does on the whole canvas.
+    const LoadResult offset = PictureLoader::loadFile(pathOf(QStringLiteral("webp-offset.webp")));
+    QVERIFY2(offset.picture, qPrintable(offset.failure));
+    const QImage half = paint(*offset.picture, QSize(64, 48), QRectF(0, 0, 64, 48));
+    QCOMPARE(half.pixel(16, 12), QRgb(0));
+    QVERIFY(near(half.pixel(48, 36), kBlack, 2));
 }
 
 QTEST_MAIN(TestFormats)

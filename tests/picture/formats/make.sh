@@ -66,6 +66,10 @@ cwebp -quiet -q 95 "$tmp/q.png" -o webp-lossy.webp
 cwebp -quiet -lossless "$tmp/q.png" -o webp-lossless.webp
 cwebp -quiet -q 95 -alpha_q 100 "$tmp/qa.png" -o webp-alpha.webp
 img2webp -q 95 "$tmp/q.png" "$tmp/black.png" -o webp-animated.webp 2>/dev/null
+# A first frame smaller than its canvas and off its corner, with the canvas clear around it.
+cwebp -quiet -lossless "$tmp/black.png" -o "$tmp/black.webp"
+cwebp -quiet -lossless "$tmp/q.png" -o "$tmp/q.webp"
+webpmux -frame "$tmp/black.webp" +100+64+48 -frame "$tmp/q.webp" +100+0+0 -o webp-offset.webp >/dev/null
 quadrants 1600 1200 yellow "$tmp/large.png"
 cwebp -quiet -q 80 "$tmp/large.png" -o webp-large.webp
 
