@@ -12,6 +12,8 @@
 #include <QTest>
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // What the user sees of the window after start-up.
@@ -45,7 +47,19 @@ Seen seenIn(Form1 &form)
             c.HScroll1->isVisibleTo(&form) || c.VScroll1->isVisibleTo(&form)};
 }
 
-const RecordedMessage kNotSupported{PictureLoading::kNotSupported, 0, QStringLiteral("Quorvel")};
+// The folder, drive, filter, files, selected file, title and picture size, with the
+// sandbox's home as ~ and the other volume as @.
+QStringList browserIn(Form1 &form, TestDesktop &desktop)
+{
+    const Form1Controls &c = form.controls();
+    QStringList seen{c.Dir1->path(),      c.Drive1->drive().root,
+                     c.Combo1->text(),    entriesOf(*c.File1).join(','),
+                     c.File1->fileName(), form.windowTitle(),
+                     c.Label9->text()};
+    for (QString &text : seen)
+        text.replace(desktop.home(), u"~"_s).replace(desktop.otherVolume(), u"@"_s);
+    return seen;
+}
 
 // The running copy's state when a later start hands it a picture.
 enum class Before {
@@ -67,12 +81,10 @@ class TestPathArgument : public QObject {
 private Q_SLOTS:
     void namedPictureShowsAsIfClicked_data();
     void namedPictureShowsAsIfClicked();
-    void nameTheFilterLeavesOutGetsItsOwnFilter();
-    void fileThatCannotBeShownIsRefusedAsOnAClick();
-    void foldersAndLinksOpenWhereTheyLie();
-    void pathThatCannotBeOpenedIsReportedThenTheUsualStart_data();
-    void pathThatCannotBeOpenedIsReportedThenTheUsualStart();
-    void pathWinsOverTheStoredFolderForOneRun();
+    void pathOpensWhereItLiesForOneRun_data();
+    void pathOpensWhereItLiesForOneRun();
+    void refusedPathIsReportedThenTheBrowserStartsAsUsual_data();
+    void refusedPathIsReportedThenTheBrowserStartsAsUsual();
     void secondCopyHandsItsPathOver_data();
     void secondCopyHandsItsPathOver();
     void runningCopyOpensAHandedPathAsAStartWould_data();
@@ -84,12 +96,10 @@ void TestPathArgument::namedPictureShowsAsIfClicked_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("plain") << "sunset.bmp" << QStringList{"sunset.bmp"};
-    QTest::newRow("blanks") << "  two  blanks.bmp" << QStringList{"  two  blanks.bmp"};
-    QTest::newRow("percent signs") << "100% %20sure.bmp" << QStringList{"100% %20sure.bmp"};
-    QTest::newRow("non-ASCII letters") << "Ünïcødé – 写真.bmp" << QStringList{"Ünïcødé – 写真.bmp"};
+    for (const QString name : {"sunset.bmp", "  two  blanks.bmp", "100% %20sure.bmp",
+                               "Ünïcødé – 写真.bmp", ".Secret.BMP"})
+        QTest::newRow(qPrintable(name)) << name << QStringList{name};
     QTest::newRow("leading dash") << "-rotated.bmp" << QStringList{"--", "-rotated.bmp"};
-    QTest::newRow("hidden, capital suffix") << ".Secret.BMP" << QStringList{".Secret.BMP"};
     QTest::newRow("semicolon") << "a;b.bmp" << QStringList{"./a;b.bmp"};
 }
 
@@ -98,17 +108,16 @@ void TestPathArgument::namedPictureShowsAsIfClicked()
     QFETCH(QString, name);
     QFETCH(QStringList, arguments);
     TestDesktop desktop;
-    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/Pictures"));
+    const QString folder = desktop.makeFolder(desktop.home() + u"/Pictures"_s);
     // Larger than the panel, so that the fit shrinks it.
     desktop.makePicture(folder + '/' + name, 900, 600, Qt::red);
-    desktop.makePicture(folder + QStringLiteral("/other.bmp"), 20, 20, Qt::blue);
+    desktop.makePicture(folder + u"/other.bmp"_s, 20, 20, Qt::blue);
 
     Form1 &clicked = desktop.started(desktop.home());
     QVERIFY(clicked.controls().Dir1->setPath(folder));
     clicked.controls().File1->selectFile(name);
     const Seen afterClick = seenIn(clicked);
     QCOMPARE(afterClick.lastLoaded, folder + '/' + name);
-    QVERIFY(desktop.messages.shown.isEmpty());
 
     // Started from the picture's folder, as a shell would run it.
     const CommandLine commandLine = CommandLine::parse(arguments, folder);
@@ -120,148 +129,125 @@ void TestPathArgument::namedPictureShowsAsIfClicked()
     QVERIFY(desktop.messages.shown.isEmpty());
 }
 
-void TestPathArgument::nameTheFilterLeavesOutGetsItsOwnFilter()
+void TestPathArgument::pathOpensWhereItLiesForOneRun_data()
 {
-    TestDesktop desktop;
-    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/Pictures"));
-    desktop.makePicture(folder + QStringLiteral("/photo.jpg_large"), 40, 30, Qt::green);
-    desktop.makePicture(folder + QStringLiteral("/scan"), 50, 20, Qt::green);
-    desktop.makePicture(folder + QStringLiteral("/other.bmp"), 20, 20, Qt::blue);
-
-    Form1 &form = desktop.started(desktop.home(), folder + QStringLiteral("/photo.jpg_large"));
-    const Form1Controls &c = form.controls();
-    QCOMPARE(c.Combo1->text(), QStringLiteral("*.jpg_large"));
-    QCOMPARE(entriesOf(*c.File1), QStringList{"photo.jpg_large"});
-    QCOMPARE(form.windowTitle(), titleFor(folder + QStringLiteral("/photo.jpg_large")));
-    QCOMPARE(c.Label9->text(), QStringLiteral("40 X 30"));
-
-    Form1 &bare = desktop.started(desktop.home(), folder + QStringLiteral("/scan"));
-    QCOMPARE(bare.controls().Combo1->text(), QStringLiteral("scan"));
-    QCOMPARE(bare.controls().Label9->text(), QStringLiteral("50 X 20"));
-    QVERIFY(desktop.messages.shown.isEmpty());
+    // The path named, then what browserIn() sees.
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("seen");
+    const QString title = u"Quorvel    -- "_s;
+    QTest::newRow("a name the filter leaves out gets its own filter")
+        << "~/Pictures/photo.jpg_large"
+        << QStringList{"~/Pictures",      "~",
+                       "*.jpg_large",     "photo.jpg_large",
+                       "photo.jpg_large", title + "~/Pictures/photo.jpg_large",
+                       "40 X 30"};
+    QTest::newRow("a name without a suffix is its own filter")
+        << "~/Pictures/scan"
+        << QStringList{"~/Pictures", "~", "scan", "scan", "scan", title + "~/Pictures/scan",
+                       "50 X 20"};
+    QTest::newRow("a link to a picture opens where the link lies")
+        << "~/Links/link.bmp" << QStringList{"~/Links",  "~",        "ALL Readable Format",
+                                             "link.bmp", "link.bmp", title + "~/Links/link.bmp",
+                                             "30 X 20"};
+    QTest::newRow("a link to a folder opens as the link")
+        << "~/Links/Album"
+        << QStringList{"~/Links/Album",         "~", "ALL Readable Format", "photo.bmp", "",
+                       title + "~/Links/Album", ""};
+    QTest::newRow("a folder on another volume, with a trailing slash")
+        << "@/DCIM/"
+        << QStringList{"@/DCIM", "@", "ALL Readable Format", "a.bmp", "", title + "@/DCIM", ""};
+    QTest::newRow("a picture on another volume")
+        << "@/DCIM/a.bmp" << QStringList{"@/DCIM", "@",     "ALL Readable Format",
+                                         "a.bmp",  "a.bmp", title + "@/DCIM/a.bmp",
+                                         "20 X 10"};
 }
 
-void TestPathArgument::fileThatCannotBeShownIsRefusedAsOnAClick()
+void TestPathArgument::pathOpensWhereItLiesForOneRun()
 {
+    QFETCH(QString, path);
+    QFETCH(QStringList, seen);
     TestDesktop desktop;
-    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/Pictures"));
-    desktop.makeFile(folder + QStringLiteral("/broken.jpg"), "not a picture");
-    desktop.makeFile(folder + QStringLiteral("/notes.txt"), "not a picture");
-    desktop.makePicture(folder + QStringLiteral("/other.bmp"), 20, 20, Qt::blue);
-    const QString pipe = folder + QStringLiteral("/pipe.bmp");
-    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-
-    for (const QString name : {"broken.jpg", "notes.txt", "pipe.bmp"}) {
-        desktop.messages.shown.clear();
-        Form1 &form = desktop.started(desktop.home(), folder + '/' + name);
-        const Form1Controls &c = form.controls();
-        QCOMPARE(desktop.messages.shown, QList<RecordedMessage>{kNotSupported});
-        // The browser starts over in the folder with the usual filter.
-        QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
-        QCOMPARE(c.Dir1->path(), folder);
-        QCOMPARE(entriesOf(*c.File1), (QStringList{"broken.jpg", "other.bmp"}));
-        QCOMPARE(form.windowTitle(), titleFor(folder));
-        QCOMPARE(c.Image1->picture(), c.Picture2->picture());
-    }
-}
-
-void TestPathArgument::foldersAndLinksOpenWhereTheyLie()
-{
-    TestDesktop desktop;
-    const QString pictures = desktop.makeFolder(desktop.home() + QStringLiteral("/Pictures"));
-    const QString real =
-        desktop.makePicture(pictures + QStringLiteral("/real.bmp"), 30, 20, Qt::red);
-    const QString links = desktop.makeFolder(desktop.home() + QStringLiteral("/Links"));
-    QVERIFY(QFile::link(real, links + QStringLiteral("/link.bmp")));
-    QVERIFY(QFile::link(pictures, links + QStringLiteral("/Album")));
-
-    Form1 &toFile = desktop.started(desktop.home(), links + QStringLiteral("/link.bmp"));
-    QCOMPARE(toFile.controls().Dir1->path(), links);
-    QCOMPARE(toFile.windowTitle(), titleFor(links + QStringLiteral("/link.bmp")));
-    QCOMPARE(toFile.controls().Label9->text(), QStringLiteral("30 X 20"));
-
-    Form1 &toFolder = desktop.started(desktop.home(), links + QStringLiteral("/Album"));
-    QCOMPARE(toFolder.controls().Dir1->path(), links + QStringLiteral("/Album"));
-    QCOMPARE(entriesOf(*toFolder.controls().File1), QStringList{"real.bmp"});
-
-    // A folder on another volume, named with a trailing slash: opened there, nothing shown.
-    const QString folder = desktop.makeFolder(desktop.otherVolume() + QStringLiteral("/DCIM"));
-    desktop.makePicture(folder + QStringLiteral("/a.bmp"), 20, 20, Qt::blue);
-    Form1 &form = desktop.started(desktop.home(), folder + QStringLiteral("/"));
-    const Form1Controls &c = form.controls();
-    QCOMPARE(c.Dir1->path(), folder);
-    QCOMPARE(c.Drive1->drive().root, desktop.otherVolume());
-    QCOMPARE(form.windowTitle(), titleFor(folder));
-    QCOMPARE(entriesOf(*c.File1), QStringList{"a.bmp"});
-    QCOMPARE(c.File1->fileName(), QString());
-    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
-    QVERIFY(desktop.messages.shown.isEmpty());
-}
-
-void TestPathArgument::pathThatCannotBeOpenedIsReportedThenTheUsualStart_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<bool>("stored");
-    QTest::newRow("missing") << "Gone/cat.jpg"
-                             << "The picture or folder \"%1/Gone/cat.jpg\" does not exist."
-                             << false;
-    QTest::newRow("missing, with a stored folder")
-        << "Gone"
-        << "The picture or folder \"%1/Gone\" does not exist." << true;
-    QTest::newRow("link to nothing")
-        << "dangling.jpg"
-        << "The picture or folder \"%1/dangling.jpg\" does not exist." << false;
-    QTest::newRow("folder that cannot be read")
-        << "Locked/cat.bmp"
-        << "The folder \"%1/Locked\" cannot be opened." << false;
-}
-
-void TestPathArgument::pathThatCannotBeOpenedIsReportedThenTheUsualStart()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, message);
-    QFETCH(bool, stored);
-    TestDesktop desktop;
-    const QString start = desktop.makeFolder(desktop.home() + QStringLiteral("/Start"));
-    const QString storedFolder = desktop.makeFolder(desktop.home() + QStringLiteral("/Stored"));
-    if (stored)
-        QVERIFY(desktop.registry->RegistryWriteString(Registry::kSettingsKey, Registry::kAutoJump,
-                                                      storedFolder));
-    QVERIFY(
-        QFile::link(start + QStringLiteral("/gone.jpg"), start + QStringLiteral("/dangling.jpg")));
-    desktop.makePicture(start + QStringLiteral("/Locked/cat.bmp"), 10, 10, Qt::red);
-    desktop.files.unreadable.insert(start + QStringLiteral("/Locked"));
-
-    Form1 &form = desktop.started(start, start + '/' + name);
-    QCOMPARE(desktop.messages.shown,
-             (QList<RecordedMessage>{{message.arg(start), 16, QStringLiteral("Quorvel")}}));
-    const QString expected = stored ? storedFolder : start;
-    QCOMPARE(form.controls().Dir1->path(), expected);
-    QCOMPARE(form.windowTitle(), titleFor(expected));
-    QCOMPARE(form.controls().Combo1->text(), QStringLiteral("ALL Readable Format"));
-    QCOMPARE(form.controls().menus.goto1->isEnabled(), stored);
-}
-
-void TestPathArgument::pathWinsOverTheStoredFolderForOneRun()
-{
-    TestDesktop desktop;
-    const QString stored = desktop.makeFolder(desktop.home() + QStringLiteral("/Stored"));
-    const QString picture = desktop.makePicture(
-        desktop.otherVolume() + QStringLiteral("/Trip/beach.bmp"), 30, 20, Qt::red);
+    const QString pictures = desktop.makeFolder(desktop.home() + u"/Pictures"_s);
+    desktop.makePicture(pictures + u"/photo.jpg_large"_s, 40, 30, Qt::green);
+    desktop.makePicture(pictures + u"/scan"_s, 50, 20, Qt::green);
+    const QString album = desktop.makeFolder(desktop.home() + u"/Album"_s);
+    const QString real = desktop.makePicture(album + u"/photo.bmp"_s, 30, 20, Qt::red);
+    const QString links = desktop.makeFolder(desktop.home() + u"/Links"_s);
+    QVERIFY(QFile::link(real, links + u"/link.bmp"_s));
+    QVERIFY(QFile::link(album, links + u"/Album"_s));
+    desktop.makePicture(desktop.otherVolume() + u"/DCIM/a.bmp"_s, 20, 10, Qt::blue);
+    // A folder stored for the start is passed over for this one run.
+    const QString stored = desktop.makeFolder(desktop.home() + u"/Stored"_s);
     QVERIFY(
         desktop.registry->RegistryWriteString(Registry::kSettingsKey, Registry::kAutoJump, stored));
 
-    Form1 &named = desktop.started(desktop.home(), picture);
-    QCOMPARE(named.windowTitle(), titleFor(picture));
-    QCOMPARE(named.controls().Drive1->drive().root, desktop.otherVolume());
+    path.replace('~', desktop.home()).replace('@', desktop.otherVolume());
+    Form1 &named = desktop.started(desktop.home(), path);
+    QCOMPARE(browserIn(named, desktop), seen);
+    if (seen[4].isEmpty())
+        QCOMPARE(named.controls().Image1->picture(), named.controls().Picture2->picture());
     QVERIFY(named.controls().menus.goto1->isEnabled());
+    QVERIFY(desktop.messages.shown.isEmpty());
     QCOMPARE(desktop.registry->RegistryReadString(Registry::kSettingsKey, Registry::kAutoJump),
              stored);
+    QCOMPARE(desktop.started(desktop.home()).controls().Dir1->path(), stored);
+}
 
-    Form1 &next = desktop.started(desktop.home());
-    QCOMPARE(next.controls().Dir1->path(), stored);
-    QVERIFY(desktop.messages.shown.isEmpty());
+void TestPathArgument::refusedPathIsReportedThenTheBrowserStartsAsUsual_data()
+{
+    // The path below the start folder, the message (%1: the start folder) and its
+    // style, and where the browser starts (~: the sandbox's home).
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("folder");
+    const QString notFound = u"The picture or folder \"%1/%2\" does not exist."_s;
+    // A file that cannot be shown is refused as a click on it is; the browser
+    // starts over in its folder.
+    for (const QString name : {"broken.jpg", "notes.txt", "pipe.bmp"})
+        QTest::newRow(qPrintable(name)) << name << PictureLoading::kNotSupported << 0 << "~/Start";
+    QTest::newRow("missing") << "Gone/cat.jpg" << notFound.arg("%1", "Gone/cat.jpg") << 16 << "~";
+    QTest::newRow("missing, with a stored folder")
+        << "Gone" << notFound.arg("%1", "Gone") << 16 << "~/Stored";
+    QTest::newRow("link to nothing")
+        << "dangling.jpg" << notFound.arg("%1", "dangling.jpg") << 16 << "~";
+    QTest::newRow("folder that cannot be read")
+        << "Locked/cat.bmp" << u"The folder \"%1/Locked\" cannot be opened."_s << 16 << "~";
+}
+
+void TestPathArgument::refusedPathIsReportedThenTheBrowserStartsAsUsual()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, message);
+    QFETCH(int, style);
+    QFETCH(QString, folder);
+    TestDesktop desktop;
+    const QString start = desktop.makeFolder(desktop.home() + u"/Start"_s);
+    desktop.makeFile(start + u"/broken.jpg"_s, "not a picture");
+    desktop.makeFile(start + u"/notes.txt"_s, "not a picture");
+    desktop.makePicture(start + u"/other.bmp"_s, 20, 20, Qt::blue);
+    QCOMPARE(::mkfifo(QFile::encodeName(start + u"/pipe.bmp"_s).constData(), 0600), 0);
+    QVERIFY(QFile::link(start + u"/gone.jpg"_s, start + u"/dangling.jpg"_s));
+    desktop.makePicture(start + u"/Locked/cat.bmp"_s, 10, 10, Qt::red);
+    desktop.files.unreadable.insert(start + u"/Locked"_s);
+    const bool stored = folder.endsWith(u"Stored"_s);
+    if (stored)
+        QVERIFY(desktop.registry->RegistryWriteString(
+            Registry::kSettingsKey, Registry::kAutoJump,
+            desktop.makeFolder(desktop.home() + u"/Stored"_s)));
+
+    Form1 &form = desktop.started(desktop.home(), start + '/' + name);
+    QCOMPARE(desktop.messages.shown,
+             (QList<RecordedMessage>{{message.replace(u"%1"_s, start), style, u"Quorvel"_s}}));
+    const QStringList seen = browserIn(form, desktop);
+    QCOMPARE(seen[0], folder);
+    QCOMPARE(seen[2], u"ALL Readable Format"_s);
+    if (folder == "~/Start")
+        QCOMPARE(seen[3], u"broken.jpg,other.bmp"_s);
+    QCOMPARE(seen[4], QString());
+    QCOMPARE(seen[5], titleFor(folder));
+    QCOMPARE(form.controls().Image1->picture(), form.controls().Picture2->picture());
+    QCOMPARE(form.controls().menus.goto1->isEnabled(), stored);
 }
 
 void TestPathArgument::secondCopyHandsItsPathOver_data()
@@ -285,12 +271,11 @@ void TestPathArgument::secondCopyHandsItsPathOver()
     Form1 &form = desktop.window(desktop.home());
     QVERIFY(!form.Form_Load(path));
     QCOMPARE(desktop.application.handedOver, path.isEmpty() ? QStringList() : QStringList{path});
-    const RecordedMessage running{QStringLiteral("The program is already running!"), 0,
-                                  QStringLiteral("Quorvel 1.36")};
+    const RecordedMessage running{u"The program is already running!"_s, 0, u"Quorvel 1.36"_s};
     QCOMPARE(desktop.messages.shown,
              message ? QList<RecordedMessage>{running} : QList<RecordedMessage>{});
     QVERIFY(!desktop.application.accepting);
-    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel 1.36"));
+    QCOMPARE(form.windowTitle(), u"Quorvel 1.36"_s);
     QVERIFY(!form.isVisible());
 }
 
@@ -311,20 +296,19 @@ void TestPathArgument::runningCopyOpensAHandedPathAsAStartWould()
 {
     QFETCH(Before, before);
     TestDesktop desktop;
-    const QString start = desktop.makeFolder(desktop.home() + QStringLiteral("/Start"));
-    desktop.makePicture(start + QStringLiteral("/a.bmp"), 20, 20, Qt::blue);
-    desktop.makePicture(start + QStringLiteral("/b.bmp"), 20, 20, Qt::blue);
-    const QString folder =
-        before == Before::SavedInItsFolder
-            ? start
-            : desktop.makeFolder(desktop.otherVolume() + QStringLiteral("/Trip"));
-    const QString picture = folder + QStringLiteral("/beach.bmp");
+    const QString start = desktop.makeFolder(desktop.home() + u"/Start"_s);
+    desktop.makePicture(start + u"/a.bmp"_s, 20, 20, Qt::blue);
+    desktop.makePicture(start + u"/b.bmp"_s, 20, 20, Qt::blue);
+    const QString folder = before == Before::SavedInItsFolder
+                               ? start
+                               : desktop.makeFolder(desktop.otherVolume() + u"/Trip"_s);
+    const QString picture = folder + u"/beach.bmp"_s;
     desktop.makePicture(picture, 900, 600, Qt::red);
     Form1 &started = desktop.started(desktop.home(), picture);
     started.show();
     const Seen atStart = seenIn(started);
     const QString drive = started.controls().Drive1->drive().root;
-    const QString away = picture + QStringLiteral(".away");
+    const QString away = picture + u".away"_s;
     QVERIFY(QFile::rename(picture, away));
 
     Form1 &form = desktop.started(start);
@@ -346,12 +330,12 @@ void TestPathArgument::runningCopyOpensAHandedPathAsAStartWould()
         form.fullScreenShow().pause();
         break;
     case Before::FullScreenView:
-        c.File1->selectFile(QStringLiteral("a.bmp"));
+        c.File1->selectFile(u"a.bmp"_s);
         form.fullScreen().File1_DblClick();
         QVERIFY(form.fullScreen().form());
         break;
     case Before::FilterLeavingItOut:
-        c.Combo1->setText(QStringLiteral("*.gif"));
+        c.Combo1->setText(u"*.gif"_s);
         break;
     default:
         break;
@@ -375,9 +359,9 @@ void TestPathArgument::runningCopyOpensAHandedPathAsAStartWould()
 void TestPathArgument::messageBoxIsAnsweredFirstThenTheLastHandedPathOpens()
 {
     TestDesktop desktop;
-    const QString start = desktop.makeFolder(desktop.home() + QStringLiteral("/Start"));
-    const QString first = desktop.makePicture(start + QStringLiteral("/a.bmp"), 20, 20, Qt::blue);
-    const QString last = desktop.makePicture(start + QStringLiteral("/b.bmp"), 30, 20, Qt::blue);
+    const QString start = desktop.makeFolder(desktop.home() + u"/Start"_s);
+    const QString first = desktop.makePicture(start + u"/a.bmp"_s, 20, 20, Qt::blue);
+    const QString last = desktop.makePicture(start + u"/b.bmp"_s, 30, 20, Qt::blue);
     Form1 &form = desktop.started(desktop.home());
     form.show();
     QDialog box(&form);
@@ -389,14 +373,14 @@ void TestPathArgument::messageBoxIsAnsweredFirstThenTheLastHandedPathOpens()
     QCOMPARE(form.windowTitle(), titleFor(desktop.home()));
     box.close();
     QTRY_COMPARE(form.windowTitle(), titleFor(last));
-    QCOMPARE(form.controls().Label9->text(), QStringLiteral("30 X 20"));
+    QCOMPARE(form.controls().Label9->text(), u"30 X 20"_s);
 
     // What cannot be opened gets the message a start would give, and nothing moves.
-    const QString missing = start + QStringLiteral("/Gone/c.bmp");
+    const QString missing = start + u"/Gone/c.bmp"_s;
     desktop.application.deliver(missing);
-    QTRY_COMPARE(desktop.messages.shown,
-                 (QList<RecordedMessage>{
-                     {PathArgument::kNotFound.arg(missing), 16, QStringLiteral("Quorvel")}}));
+    QTRY_COMPARE(
+        desktop.messages.shown,
+        (QList<RecordedMessage>{{PathArgument::kNotFound.arg(missing), 16, u"Quorvel"_s}}));
     QCOMPARE(form.windowTitle(), titleFor(last));
 }
 

@@ -21,6 +21,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A socket made by hand at path: listening but never answering, or closed at once, as a
@@ -46,7 +48,6 @@ class TestStartup : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void firstRunOpensTheStartFolder();
     void storedFolderDecidesWhereToStart_data();
     void storedFolderDecidesWhereToStart();
     void lockAdmitsOneCopyAndOutlivesAKilledOne();
@@ -54,63 +55,60 @@ private Q_SLOTS:
     void exitOrClosingTheMainWindowEndsTheProgram();
 };
 
-void TestStartup::firstRunOpensTheStartFolder()
-{
-    TestDesktop desktop;
-    const QString start = desktop.makeFolder(desktop.home() + QStringLiteral("/Pictures"));
-    desktop.makeFile(start + QStringLiteral("/b.bmp"));
-    desktop.makeFile(start + QStringLiteral("/.hidden.gif"));
-    desktop.makeFile(start + QStringLiteral("/notes.txt"));
-    Form1 &form = desktop.started(start);
-    const Form1Controls &c = form.controls();
-
-    QCOMPARE(form.windowTitle(), titleFor(start));
-    QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
-    QCOMPARE(entriesOf(*c.File1), (QStringList{".hidden.gif", "b.bmp"}));
-    QCOMPARE(entriesOf(*c.File2), entriesOf(*c.File1));
-    QVERIFY(!c.menus.goto1->isEnabled());
-    QCOMPARE(c.Drive1->drive().root, desktop.home());
-    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
-    QVERIFY(!c.HScroll1->isVisibleTo(&form) && !c.VScroll1->isVisibleTo(&form));
-    QCOMPARE(QDir::currentPath(), start);
-    QVERIFY(desktop.messages.shown.isEmpty());
-}
-
 void TestStartup::storedFolderDecidesWhereToStart_data()
 {
-    QTest::addColumn<bool>("onOtherVolume");
-    QTest::addColumn<bool>("exists");
-    QTest::addColumn<bool>("startOnHome");
-    QTest::newRow("stored folder") << false << true << true;
-    QTest::newRow("stored on another volume: the drive list follows") << true << true << true;
-    QTest::newRow("deleted, started on the home volume: the start folder")
-        << false << false << true;
-    QTest::newRow("deleted, started elsewhere: the home volume's folder")
-        << false << false << false;
+    // ~: the home volume, @: the other one; an empty stored folder is a first run.
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("first run: the start folder") << ""
+                                                 << "~/Start"
+                                                 << "~/Start";
+    QTest::newRow("stored folder") << "~/Stored"
+                                   << "~/Start"
+                                   << "~/Stored";
+    QTest::newRow("stored on another volume: the drive list follows") << "@/Stored"
+                                                                      << "~/Start"
+                                                                      << "@/Stored";
+    QTest::newRow("deleted, started on the home volume: the start folder") << "~/Gone"
+                                                                           << "~/Start"
+                                                                           << "~/Start";
+    QTest::newRow("deleted, started elsewhere: the home volume's folder") << "~/Gone"
+                                                                          << "@/Start"
+                                                                          << "~";
 }
 
 void TestStartup::storedFolderDecidesWhereToStart()
 {
-    QFETCH(bool, onOtherVolume);
-    QFETCH(bool, exists);
-    QFETCH(bool, startOnHome);
+    QFETCH(QString, stored);
+    QFETCH(QString, start);
+    QFETCH(QString, expected);
     TestDesktop desktop;
-    const QString volume = onOtherVolume ? desktop.otherVolume() : desktop.home();
-    const QString stored = volume + QStringLiteral("/Stored");
-    if (exists)
-        desktop.makeFolder(stored);
-    const QString start = desktop.makeFolder(
-        (startOnHome ? desktop.home() : desktop.otherVolume()) + QStringLiteral("/Start"));
-    QVERIFY(
-        desktop.registry->RegistryWriteString(Registry::kSettingsKey, Registry::kAutoJump, stored));
+    for (QString *path : {&stored, &start, &expected}) {
+        path->replace('~', desktop.home()).replace('@', desktop.otherVolume());
+        if (!path->endsWith(u"Gone"_s) && !path->isEmpty()) {
+            desktop.makeFile(*path + u"/b.bmp"_s);
+            desktop.makeFile(*path + u"/.hidden.gif"_s);
+            desktop.makeFile(*path + u"/notes.txt"_s);
+        }
+    }
+    if (!stored.isEmpty())
+        QVERIFY(desktop.registry->RegistryWriteString(Registry::kSettingsKey, Registry::kAutoJump,
+                                                      stored));
 
     Form1 &form = desktop.started(start);
-    const QString expected = exists ? stored : startOnHome ? start : desktop.home();
-    QCOMPARE(form.controls().Dir1->path(), expected);
-    QCOMPARE(form.controls().Drive1->drive().root, exists ? volume : desktop.home());
+    const Form1Controls &c = form.controls();
+    QCOMPARE(c.Dir1->path(), expected);
+    QCOMPARE(c.Drive1->drive().root,
+             expected.startsWith(desktop.otherVolume()) ? desktop.otherVolume() : desktop.home());
     QCOMPARE(QDir::currentPath(), expected);
     QCOMPARE(form.windowTitle(), titleFor(expected));
-    QVERIFY(form.controls().menus.goto1->isEnabled());
+    QCOMPARE(c.Combo1->text(), u"ALL Readable Format"_s);
+    QCOMPARE(entriesOf(*c.File1), (QStringList{".hidden.gif", "b.bmp"}));
+    QCOMPARE(entriesOf(*c.File2), entriesOf(*c.File1));
+    QCOMPARE(c.menus.goto1->isEnabled(), !stored.isEmpty());
+    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
+    QVERIFY(!c.HScroll1->isVisibleTo(&form) && !c.VScroll1->isVisibleTo(&form));
     QVERIFY(desktop.messages.shown.isEmpty());
 }
 
@@ -119,7 +117,7 @@ void TestStartup::lockAdmitsOneCopyAndOutlivesAKilledOne()
     QTemporaryDir runtime;
     QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    QCOMPARE(RunningApplication::lockFilePath(), runtime.filePath(QStringLiteral("quorvel.lock")));
+    QCOMPARE(RunningApplication::lockFilePath(), runtime.filePath(u"quorvel.lock"_s));
 
     // A copy that was killed leaves its lock behind.
     const pid_t child = fork();
@@ -145,10 +143,10 @@ void TestStartup::lockAdmitsOneCopyAndOutlivesAKilledOne()
     qputenv("TMPDIR", QFile::encodeName(temporary.path()));
     qunsetenv("XDG_RUNTIME_DIR");
     const QString userName = QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name);
-    QFile blocker(temporary.filePath(QStringLiteral("runtime-") + userName));
+    QFile blocker(temporary.filePath(u"runtime-"_s + userName));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     QCOMPARE(RunningApplication::lockFilePath(),
-             temporary.path() + QStringLiteral("/quorvel-%1.lock").arg(::getuid()));
+             temporary.path() + u"/quorvel-%1.lock"_s.arg(::getuid()));
     qunsetenv("TMPDIR");
 }
 
@@ -158,18 +156,18 @@ void TestStartup::pathIsHandedOnlyToTheRunningCopyOfTheSameUser()
     QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     const QString socket = RunningApplication::handOverSocketPath();
-    QCOMPARE(socket, runtime.filePath(QStringLiteral("quorvel.socket")));
+    QCOMPARE(socket, runtime.filePath(u"quorvel.socket"_s));
 
     // Nobody answers on a socket a crashed copy left, nor on one that never replies:
     // the later start gives up in its time.
-    const QString silent = runtime.filePath(QStringLiteral("silent"));
+    const QString silent = runtime.filePath(u"silent"_s);
     const int listening = rawSocket(silent, true);
     QVERIFY(listening >= 0);
     QCOMPARE(rawSocket(socket, false), -1);
     for (const QString &path : {socket, silent}) {
         QElapsedTimer waited;
         waited.start();
-        QVERIFY(!HandOverChannel::send(path, QStringLiteral("/a.bmp"), 300));
+        QVERIFY(!HandOverChannel::send(path, u"/a.bmp"_s, 300));
         QVERIFY(waited.elapsed() < 2000);
     }
     ::close(listening);
@@ -181,8 +179,7 @@ void TestStartup::pathIsHandedOnlyToTheRunningCopyOfTheSameUser()
     QSignalSpy handed(&first, &ApplicationServices::PathHandedOver);
     RunningApplication second;
     QVERIFY(second.isAnotherInstanceRunning());
-    const QString path =
-        QStringLiteral("/tmp/a\nb\t\"c\" ;%20 Ünï 写真 ") + QFile::decodeName("\xff\xfe.bmp");
+    const QString path = u"/tmp/a\nb\t\"c\" ;%20 Ünï 写真 "_s + QFile::decodeName("\xff\xfe.bmp");
     std::future<bool> sent = std::async(std::launch::async, [&] { return second.handOver(path); });
     QTRY_COMPARE(handed.count(), 1);
     QVERIFY(sent.get());
@@ -193,7 +190,7 @@ void TestStartup::pathIsHandedOnlyToTheRunningCopyOfTheSameUser()
         return;
     QTemporaryDir shared;
     QCOMPARE(::chmod(QFile::encodeName(shared.path()).constData(), 0777), 0);
-    const QString theirs = shared.filePath(QStringLiteral("quorvel.socket"));
+    const QString theirs = shared.filePath(u"quorvel.socket"_s);
     int report[2];
     QCOMPARE(::pipe(report), 0);
     const pid_t child = fork();
@@ -214,7 +211,7 @@ void TestStartup::pathIsHandedOnlyToTheRunningCopyOfTheSameUser()
     char ready = 0;
     QCOMPARE(::read(report[0], &ready, 1), 1);
     QCOMPARE(ready, 'r');
-    QVERIFY(!HandOverChannel::send(theirs, QStringLiteral("/secret.bmp"), 2000));
+    QVERIFY(!HandOverChannel::send(theirs, u"/secret.bmp"_s, 2000));
     char received = 1;
     QCOMPARE(::read(report[0], &received, 1), 1);
     QCOMPARE(received, 0);
