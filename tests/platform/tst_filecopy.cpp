@@ -37,168 +37,162 @@ class TestFileCopy : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void copiesWholeWithTheSourcesDateAndPermissions_data();
-    void copiesWholeWithTheSourcesDateAndPermissions();
-    void copyOntoItselfLeavesTheFileIntact();
-    void failureIsNamedAndLeavesEverythingAsItWas_data();
-    void failureIsNamedAndLeavesEverythingAsItWas();
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_source = m_dir->filePath(u"My Photo %1.bmp"_s);
+        m_folder = m_dir->filePath(u"Temp"_s);
+        QDir().mkpath(m_folder);
+        writeFile(m_source, QByteArray(300 * 1024, 's') + "end");
+    }
+
+    void copiesWholeWithTheSourcesDateAndPermissions_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("over an older file") << u"My Photo %1.bmp"_s;
+        QTest::newRow("250 bytes") << QString(246, u'n') + u".bmp"_s;
+        QTest::newRow("255 bytes, two each") << QString(125, u'ж') + u"s.bmp"_s;
+    }
+
+    void copiesWholeWithTheSourcesDateAndPermissions()
+    {
+        QFETCH(QString, name);
+        const QString source = m_dir->filePath(name);
+        QVERIFY(m_source == source || QFile::rename(m_source, source));
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QDateTime taken = QDateTime::fromSecsSinceEpoch(1'500'000'000);
+        QVERIFY(file.setFileTime(taken, QFileDevice::FileModificationTime));
+        file.close();
+        QVERIFY(
+            QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        const QString destination = m_folder + '/' + name;
+        writeFile(destination, "an older picture of that name");
+
+        const FileOutcome outcome = copyFileAtomically(source, destination);
+        QVERIFY2(outcome.done(), qPrintable(outcome.failure));
+        QCOMPARE(readFile(destination), readFile(source));
+        QCOMPARE(QFileInfo(destination).lastModified(), taken);
+        QCOMPARE(QFileInfo(destination).permissions(), QFileInfo(source).permissions());
+        QCOMPARE(everythingIn(m_folder), QStringList{name});
+    }
+
+    void copyOntoItselfLeavesTheFileIntact()
+    {
+        const QByteArray content = readFile(m_source);
+        // Itself, through a linked folder, and through a hard link.
+        const QString viaLink = m_dir->filePath(u"linked"_s);
+        QVERIFY(QFile::link(m_dir->path(), viaLink));
+        const QString hardLink = m_folder + u"/hard.bmp"_s;
+        QCOMPARE(::link(QFile::encodeName(m_source), QFile::encodeName(hardLink)), 0);
+        for (const QString &same : {m_source, viaLink + u"/My Photo %1.bmp"_s, hardLink}) {
+            QVERIFY(copyFileAtomically(m_source, same).done());
+            QCOMPARE(readFile(m_source), content);
+        }
+    }
+
+    void failureIsNamedAndLeavesEverythingAsItWas_data()
+    {
+        // ~ is the test's folder; the source is "~/My Photo %1.bmp" unless a row names one.
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<QString>("failure"); // how the message starts
+        const QString kept = u"~/Temp/kept.bmp"_s;
+        QTest::newRow("folder in the way") << ""
+                                           << "~/Temp/In the way"
+                                           << "~/Temp/In the way is a folder";
+        QTest::newRow("source vanished")
+            << "~/gone.bmp" << kept << "Cannot read ~/gone.bmp: No such file";
+        QTest::newRow("source is a folder") << "~/Temp" << kept << "~/Temp is not a file";
+        QTest::newRow("folder missing") << ""
+                                        << "~/Missing/x.bmp"
+                                        << "Cannot write in ~/Missing: No such file";
+        QTest::newRow("read-only destination") << "" << kept << kept + " is read-only";
+        QTest::newRow("destination locked whole")
+            << "" << kept << kept + " is locked by another program";
+        QTest::newRow("destination with a record lock")
+            << "" << kept << kept + " is locked by another program";
+        QTest::newRow("source being written")
+            << "" << kept << "~/My Photo %1.bmp is locked by another program";
+        // The process's own memory file refuses to be read from its start.
+        QTest::newRow("source unreadable")
+            << "/proc/self/mem" << kept << "Cannot read /proc/self/mem: ";
+        // Files may grow only to a tenth of the source here, as on a nearly full disk.
+        QTest::newRow("destination full") << "" << kept << "Cannot write " + kept + ": ";
+        QTest::newRow("folder not writable") << ""
+                                             << "~/Temp/copy.bmp"
+                                             << "Cannot write in ~/Temp: Permission denied";
+    }
+
+    void failureIsNamedAndLeavesEverythingAsItWas()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, destination);
+        QFETCH(QString, failure);
+        const QString row = QString::fromLatin1(QTest::currentDataTag());
+        for (QString *path : {&source, &destination, &failure})
+            path->replace('~', m_dir->path());
+        if (source.isEmpty())
+            source = m_source;
+        const QString kept = m_folder + u"/kept.bmp"_s;
+        writeFile(kept, "the user's own picture");
+        QDir().mkpath(m_folder + u"/In the way"_s);
+        // Another program's lock, as far as the copy can tell: a descriptor of its own.
+        QFile holder(row == "source being written" ? m_source : kept);
+        QVERIFY(holder.open(QIODevice::ReadOnly));
+        if (row == "read-only destination")
+            QCOMPARE(::chmod(QFile::encodeName(kept).constData(), 0444), 0);
+        if (row.startsWith("destination locked") || row == "source being written")
+            QCOMPARE(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
+        if (row == "destination with a record lock") {
+            struct flock range {};
+            range.l_type = F_RDLCK;
+            QCOMPARE(::fcntl(holder.handle(), F_OFD_SETLK, &range), 0);
+        }
+        const QStringList before = everythingIn(m_folder);
+        const mode_t mode = modeOf(kept);
+
+        FileOutcome outcome;
+        if (row == "destination full") {
+            rlimit saved{};
+            QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+            rlimit small = saved;
+            small.rlim_cur = 30 * 1024;
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+            outcome = copyFileAtomically(source, destination);
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+            std::signal(SIGXFSZ, oldHandler);
+        } else if (row == "folder not writable") {
+            // Nobody reaches the source and the folder but may not write there.
+            const auto reach = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                               QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+            QVERIFY(QFile::setPermissions(m_dir->path(), reach | QFile::WriteOwner));
+            QVERIFY(QFile::setPermissions(source,
+                                          QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+            QVERIFY(QFile::setPermissions(m_folder, reach));
+            {
+                const ActingAsNobody nobody;
+                if (!nobody.refusalsApply())
+                    QSKIP("cannot act as a user whom permissions refuse");
+                outcome = copyFileAtomically(source, destination);
+            }
+            QVERIFY(QFile::setPermissions(m_folder, reach | QFile::WriteOwner));
+        } else {
+            outcome = copyFileAtomically(source, destination);
+        }
+        QVERIFY(!outcome.done());
+        QVERIFY2(outcome.failure.startsWith(failure), qPrintable(outcome.failure));
+        QCOMPARE(readFile(kept), QByteArray("the user's own picture"));
+        QCOMPARE(modeOf(kept), mode);
+        QCOMPARE(everythingIn(m_folder), before);
+    }
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_source;
     QString m_folder;
 };
-
-void TestFileCopy::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_source = m_dir->filePath(u"My Photo %1.bmp"_s);
-    m_folder = m_dir->filePath(u"Temp"_s);
-    QDir().mkpath(m_folder);
-    writeFile(m_source, QByteArray(300 * 1024, 's') + "end");
-}
-
-void TestFileCopy::copiesWholeWithTheSourcesDateAndPermissions_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("over an older file") << u"My Photo %1.bmp"_s;
-    QTest::newRow("250 bytes") << QString(246, u'n') + u".bmp"_s;
-    QTest::newRow("255 bytes, two each") << QString(125, u'ж') + u"s.bmp"_s;
-}
-
-void TestFileCopy::copiesWholeWithTheSourcesDateAndPermissions()
-{
-    QFETCH(QString, name);
-    const QString source = m_dir->filePath(name);
-    QVERIFY(m_source == source || QFile::rename(m_source, source));
-    QFile file(source);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    const QDateTime taken = QDateTime::fromSecsSinceEpoch(1'500'000'000);
-    QVERIFY(file.setFileTime(taken, QFileDevice::FileModificationTime));
-    file.close();
-    QVERIFY(QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
-    const QString destination = m_folder + '/' + name;
-    writeFile(destination, "an older picture of that name");
-
-    const FileOutcome outcome = copyFileAtomically(source, destination);
-    QVERIFY2(outcome.done(), qPrintable(outcome.failure));
-    QCOMPARE(readFile(destination), readFile(source));
-    QCOMPARE(QFileInfo(destination).lastModified(), taken);
-    QCOMPARE(QFileInfo(destination).permissions(), QFileInfo(source).permissions());
-    QCOMPARE(everythingIn(m_folder), QStringList{name});
-}
-
-void TestFileCopy::copyOntoItselfLeavesTheFileIntact()
-{
-    const QByteArray content = readFile(m_source);
-    // Itself, through a linked folder, and through a hard link.
-    const QString viaLink = m_dir->filePath(u"linked"_s);
-    QVERIFY(QFile::link(m_dir->path(), viaLink));
-    const QString hardLink = m_folder + u"/hard.bmp"_s;
-    QCOMPARE(::link(QFile::encodeName(m_source), QFile::encodeName(hardLink)), 0);
-    for (const QString &same : {m_source, viaLink + u"/My Photo %1.bmp"_s, hardLink}) {
-        QVERIFY(copyFileAtomically(m_source, same).done());
-        QCOMPARE(readFile(m_source), content);
-    }
-}
-
-void TestFileCopy::failureIsNamedAndLeavesEverythingAsItWas_data()
-{
-    // ~ is the test's folder; the source is "~/My Photo %1.bmp" unless a row names one.
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QString>("destination");
-    QTest::addColumn<QString>("failure"); // how the message starts
-    const QString kept = u"~/Temp/kept.bmp"_s;
-    QTest::newRow("folder in the way") << ""
-                                       << "~/Temp/In the way"
-                                       << "~/Temp/In the way is a folder";
-    QTest::newRow("source vanished")
-        << "~/gone.bmp" << kept << "Cannot read ~/gone.bmp: No such file";
-    QTest::newRow("source is a folder") << "~/Temp" << kept << "~/Temp is not a file";
-    QTest::newRow("folder missing") << ""
-                                    << "~/Missing/x.bmp"
-                                    << "Cannot write in ~/Missing: No such file";
-    QTest::newRow("read-only destination") << "" << kept << kept + " is read-only";
-    QTest::newRow("destination locked whole")
-        << "" << kept << kept + " is locked by another program";
-    QTest::newRow("destination with a record lock")
-        << "" << kept << kept + " is locked by another program";
-    QTest::newRow("source being written")
-        << "" << kept << "~/My Photo %1.bmp is locked by another program";
-    // The process's own memory file refuses to be read from its start.
-    QTest::newRow("source unreadable")
-        << "/proc/self/mem" << kept << "Cannot read /proc/self/mem: ";
-    // Files may grow only to a tenth of the source here, as on a nearly full disk.
-    QTest::newRow("destination full") << "" << kept << "Cannot write " + kept + ": ";
-    QTest::newRow("folder not writable") << ""
-                                         << "~/Temp/copy.bmp"
-                                         << "Cannot write in ~/Temp: Permission denied";
-}
-
-void TestFileCopy::failureIsNamedAndLeavesEverythingAsItWas()
-{
-    QFETCH(QString, source);
-    QFETCH(QString, destination);
-    QFETCH(QString, failure);
-    const QString row = QString::fromLatin1(QTest::currentDataTag());
-    for (QString *path : {&source, &destination, &failure})
-        path->replace('~', m_dir->path());
-    if (source.isEmpty())
-        source = m_source;
-    const QString kept = m_folder + u"/kept.bmp"_s;
-    writeFile(kept, "the user's own picture");
-    QDir().mkpath(m_folder + u"/In the way"_s);
-    // Another program's lock, as far as the copy can tell: a descriptor of its own.
-    QFile holder(row == "source being written" ? m_source : kept);
-    QVERIFY(holder.open(QIODevice::ReadOnly));
-    if (row == "read-only destination")
-        QCOMPARE(::chmod(QFile::encodeName(kept).constData(), 0444), 0);
-    if (row.startsWith("destination locked") || row == "source being written")
-        QCOMPARE(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
-    if (row == "destination with a record lock") {
-        struct flock range {};
-        range.l_type = F_RDLCK;
-        QCOMPARE(::fcntl(holder.handle(), F_OFD_SETLK, &range), 0);
-    }
-    const QStringList before = everythingIn(m_folder);
-    const mode_t mode = modeOf(kept);
-
-    FileOutcome outcome;
-    if (row == "destination full") {
-        rlimit saved{};
-        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        rlimit small = saved;
-        small.rlim_cur = 30 * 1024;
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        outcome = copyFileAtomically(source, destination);
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
-        std::signal(SIGXFSZ, oldHandler);
-    } else if (row == "folder not writable") {
-        // Nobody reaches the source and the folder but may not write there.
-        const auto reach = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
-                           QFile::ReadOther | QFile::ExeOther;
-        QVERIFY(QFile::setPermissions(m_dir->path(), reach | QFile::WriteOwner));
-        QVERIFY(
-            QFile::setPermissions(source, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-        QVERIFY(QFile::setPermissions(m_folder, reach));
-        {
-            const ActingAsNobody nobody;
-            if (!nobody.refusalsApply())
-                QSKIP("cannot act as a user whom permissions refuse");
-            outcome = copyFileAtomically(source, destination);
-        }
-        QVERIFY(QFile::setPermissions(m_folder, reach | QFile::WriteOwner));
-    } else {
-        outcome = copyFileAtomically(source, destination);
-    }
-    QVERIFY(!outcome.done());
-    QVERIFY2(outcome.failure.startsWith(failure), qPrintable(outcome.failure));
-    QCOMPARE(readFile(kept), QByteArray("the user's own picture"));
-    QCOMPARE(modeOf(kept), mode);
-    QCOMPARE(everythingIn(m_folder), before);
-}
 
 QTEST_GUILESS_MAIN(TestFileCopy)
 #include "tst_filecopy.moc"
