@@ -106,54 +106,27 @@ private Q_SLOTS:
         QVERIFY(desktop.messages.shown.isEmpty());
     }
 
-    void lockAdmitsOneCopyAndOutlivesAKilledOne()
+    void oneCopyRunsAndTakesWhatLaterStartsHandOver()
     {
         QTemporaryDir runtime;
         QFile::setPermissions(runtime.path(),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-        QCOMPARE(RunningApplication::lockFilePath(), runtime.filePath(u"quorvel.lock"_s));
+        const QString lock = RunningApplication::lockFilePath();
+        const QString socket = RunningApplication::handOverSocketPath();
+        QCOMPARE(lock, runtime.filePath(u"quorvel.lock"_s));
+        QCOMPARE(socket, runtime.filePath(u"quorvel.socket"_s));
 
         // A copy that was killed leaves its lock behind.
-        const pid_t child = fork();
-        if (child == 0) {
-            QLockFile lock(RunningApplication::lockFilePath());
-            lock.tryLock(0);
+        const pid_t killed = fork();
+        if (killed == 0) {
+            QLockFile held(lock);
+            held.tryLock(0);
             ::kill(::getpid(), SIGKILL);
         }
         int status = 0;
-        ::waitpid(child, &status, 0);
-        QVERIFY(WIFSIGNALED(status));
-        QVERIFY(QFile::exists(RunningApplication::lockFilePath()));
-
-        RunningApplication first;
-        QVERIFY(!first.isAnotherInstanceRunning());
-        RunningApplication second;
-        QVERIFY(second.isAnotherInstanceRunning());
-        QVERIFY(second.isAnotherInstanceRunning()); // the answer does not change
-
-        // Without a usable runtime folder (the stand-in under the temporary folder is not
-        // a folder) the shared temporary folder holds one lock per user.
-        QTemporaryDir temporary;
-        qputenv("TMPDIR", QFile::encodeName(temporary.path()));
-        qunsetenv("XDG_RUNTIME_DIR");
-        const QString userName = QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name);
-        QFile blocker(temporary.filePath(u"runtime-"_s + userName));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        QCOMPARE(RunningApplication::lockFilePath(),
-                 temporary.path() + u"/quorvel-%1.lock"_s.arg(::getuid()));
-        qunsetenv("TMPDIR");
-    }
-
-    void pathIsHandedOnlyToTheRunningCopyOfTheSameUser()
-    {
-        QTemporaryDir runtime;
-        QFile::setPermissions(runtime.path(),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-        const QString socket = RunningApplication::handOverSocketPath();
-        QCOMPARE(socket, runtime.filePath(u"quorvel.socket"_s));
-
+        ::waitpid(killed, &status, 0);
+        QVERIFY(WIFSIGNALED(status) && QFile::exists(lock));
         // Nobody answers on a socket a crashed copy left, nor on one that never replies:
         // the later start gives up in its time.
         const QString silent = runtime.filePath(u"silent"_s);
@@ -168,13 +141,14 @@ private Q_SLOTS:
         }
         ::close(listening);
 
-        // The next copy takes the socket over; a path of any characters arrives whole.
+        // The next copy takes lock and socket over; a path of any characters arrives whole.
         RunningApplication first;
         QVERIFY(!first.isAnotherInstanceRunning());
         first.acceptHandOvers();
         QSignalSpy handed(&first, &ApplicationServices::PathHandedOver);
         RunningApplication second;
         QVERIFY(second.isAnotherInstanceRunning());
+        QVERIFY(second.isAnotherInstanceRunning()); // the answer does not change
         const QString path =
             u"/tmp/a\nb\t\"c\" ;%20 Ünï 写真 "_s + QFile::decodeName("\xff\xfe.bmp");
         std::future<bool> sent =
@@ -182,6 +156,18 @@ private Q_SLOTS:
         QTRY_COMPARE(handed.count(), 1);
         QVERIFY(sent.get());
         QCOMPARE(handed.at(0).at(0).toString(), path);
+
+        // Without a usable runtime folder (the stand-in under the temporary folder is not
+        // a folder) the shared temporary folder holds one lock per user.
+        QTemporaryDir temporary;
+        qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+        qunsetenv("XDG_RUNTIME_DIR");
+        const QString userName = QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name);
+        QFile blocker(temporary.filePath(u"runtime-"_s + userName));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        QCOMPARE(RunningApplication::lockFilePath(),
+                 temporary.path() + u"/quorvel-%1.lock"_s.arg(::getuid()));
+        qunsetenv("TMPDIR");
 
         // Another user's socket in the way is told nothing.
         if (::geteuid() != 0)
