@@ -1,5 +1,6 @@
 #include "picture/PictureTestData.h"
 #include "platform/controls/ComboBox.h"
+#include "platform/controls/FilePattern.h"
 #include "platform/controls/IntervalTimer.h"
 #include "platform/controls/MenuItem.h"
 #include "platform/controls/PictureBox.h"
@@ -10,10 +11,14 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMutex>
 #include <QPainter>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+
+using namespace Qt::StringLiterals;
 
 class TestControls : public QObject {
     Q_OBJECT
@@ -22,27 +27,27 @@ private Q_SLOTS:
     void comboRaisesChangeForEachNewTextAndClickForAChoice()
     {
         ComboBox combo;
-        combo.addItems({QStringLiteral("*.bmp"), QStringLiteral("*.gif")});
+        combo.addItems({u"*.bmp"_s, u"*.gif"_s});
         QStringList seen;
         connect(&combo, &ComboBox::Change, this, [&] { seen.append(combo.text()); });
         QSignalSpy clicks(&combo, &ComboBox::Click);
-        combo.setText(QStringLiteral("*.gif"));
+        combo.setText(u"*.gif"_s);
         // No event loop ran: the handler ran inside setText, and saw the new text.
         QCOMPARE(seen, QStringList{"*.gif"});
-        combo.setText(QStringLiteral("*.gif"));
+        combo.setText(u"*.gif"_s);
         QCOMPARE(seen.size(), 1);
 
         combo.lineEdit()->clear();
         seen.clear();
-        QTest::keyClicks(combo.lineEdit(), QStringLiteral("*.b"));
+        QTest::keyClicks(combo.lineEdit(), u"*.b"_s);
         QCOMPARE(seen, (QStringList{"*", "*.", "*.b"}));
-        QCOMPARE(combo.lineEdit()->text(), QStringLiteral("*.b")); // nothing completed the text
+        QCOMPARE(combo.lineEdit()->text(), u"*.b"_s); // nothing completed the text
 
         seen.clear();
         Q_EMIT combo.activated(1);
         QCOMPARE(clicks.count(), 1);
         QVERIFY(seen.isEmpty());
-        QCOMPARE(combo.text(), QStringLiteral("*.gif"));
+        QCOMPARE(combo.text(), u"*.gif"_s);
     }
 
     void timerNeverTicksWithoutAnInterval()
@@ -67,7 +72,7 @@ private Q_SLOTS:
     void menuItemKeepsItsCheckMarkAndLeavesTheBarWhenHidden()
     {
         QObject owner;
-        MenuItem item(QStringLiteral("auto1"), QStringLiteral("Auto-Fit Size"), &owner);
+        MenuItem item(u"auto1"_s, u"Auto-Fit Size"_s, &owner);
         item.setChecked(true);
         int clicks = 0;
         connect(&item, &MenuItem::Click, this, [&] {
@@ -82,7 +87,7 @@ private Q_SLOTS:
         QCOMPARE(clicks, 1);
 
         QMenuBar bar;
-        MenuItem pause(QStringLiteral("b"), QStringLiteral("&Pause"), &owner);
+        MenuItem pause(u"b"_s, u"&Pause"_s, &owner);
         bar.addAction(item.action());
         bar.addAction(pause.action());
         bar.resize(400, 30);
@@ -175,6 +180,89 @@ private Q_SLOTS:
         QVERIFY(contrast() < 60);
         // Then the fine raster is made elsewhere and the box repainted with it.
         QTRY_VERIFY_WITH_TIMEOUT(contrast() > 150, 10000);
+    }
+
+    void filePatternMatchesWholeNamesInAnyCase_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("expected"); // -1: the text is refused
+
+        auto row = [](const char *what, const QString &pattern, const char *name, int expected) {
+            QTest::newRow(what) << pattern << QString::fromUtf8(name) << expected;
+        };
+        const QString all = u"*.bmp;*.gif;*.jpg;*.ico;*.cur;*.Rle;*.Dib;*.Wmf;*.Emf"_s;
+        row("any case", "*.BMP", "photo.bmp", 1);
+        row("any case, upper name", "*.bmp", "PHOTO.BMP", 1);
+        row("second piece", "*.bmp;*.gif", "a.GIF", 1);
+        row("no piece", "*.bmp;*.gif", "a.jpg", 0);
+        row("whole name only", "*.jpg", "a.jpg.txt", 0);
+        row("jpeg is not jpg", "*.jpg", "a.jpeg", 0);
+        row("mixed-case piece", all, "clock.dib", 1);
+        row("metafile", all, "DRAWING.EMF", 1);
+        row("hidden file", all, ".secret.gif", 1);
+        row("question mark", "img?.gif", "img1.gif", 1);
+        row("question mark needs a character", "img?.gif", "img.gif", 0);
+        row("star-dot-star means every file", "*.*", "README", 1);
+        row("blanks around pieces", " *.gif ; *.bmp ", "x.bmp", 1);
+        row("empty text matches nothing", "", "x.bmp", 0);
+        row("literal bracket", "[a].gif", "[a].gif", 1);
+        QTest::newRow("many stars stay quick")
+            << "*a*a*a*a*a*a*a*a*a*b" << QString(200, QLatin1Char('a')) << 0;
+        row("path separator", "../*.bmp", "x.bmp", -1);
+        row("separator in a later piece", "*.bmp;/etc/*", "x.bmp", -1);
+        row("control character", "*.bmp\t", "x.bmp", -1);
+        row("unreasonably long", QString(FilePattern::kMaxLength + 1, QLatin1Char('*')), "x", -1);
+    }
+
+    void filePatternMatchesWholeNamesInAnyCase()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QString, name);
+        QFETCH(int, expected);
+        const auto parsed = FilePattern::parse(pattern);
+        QCOMPARE(parsed.has_value(), expected >= 0);
+        if (parsed)
+            QCOMPARE(parsed->matches(name), expected == 1);
+    }
+
+    void wantedNowFirstCancelledNeverRunAndEveryOwnerHearsTheEnd()
+    {
+        DecodePool pool(1);
+        QObject owner;
+        QMutex lock;
+        QStringList ran;
+        QStringList ended;
+        QSemaphore gate;
+        const auto job = [&](DecodePool::Priority priority, const QString &name, QObject *to) {
+            return pool.start(
+                priority, to,
+                [&, name] {
+                    QMutexLocker locker(&lock);
+                    ran.append(name);
+                },
+                [&, name] { ended.append(name); });
+        };
+        // The one worker is kept busy while the rest queue up.
+        (void)pool.start(
+            DecodePool::Priority::Now, &owner, [&] { gate.acquire(); }, [] {});
+        (void)job(DecodePool::Priority::Ahead, QStringLiteral("ahead"), &owner);
+        const quint64 unwanted =
+            job(DecodePool::Priority::Neighbour, QStringLiteral("unwanted"), &owner);
+        (void)job(DecodePool::Priority::Neighbour, QStringLiteral("neighbour"), &owner);
+        (void)job(DecodePool::Priority::Now, QStringLiteral("now"), &owner);
+        {
+            QObject gone;
+            (void)job(DecodePool::Priority::Now, QStringLiteral("owner gone"), &gone);
+        }
+        pool.cancel(unwanted);
+        gate.release();
+        QTRY_COMPARE(ended.size(), 4);
+        QCOMPARE(ran, (QStringList{QStringLiteral("now"), QStringLiteral("owner gone"),
+                                   QStringLiteral("neighbour"), QStringLiteral("ahead")}));
+        // The cancelled decode is told it ended, so that its owner stops counting it.
+        QVERIFY(ended.contains(QStringLiteral("unwanted")));
+        QVERIFY(!ended.contains(QStringLiteral("owner gone")));
     }
 };
 
