@@ -6,8 +6,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -21,27 +20,18 @@ QStringList sorted(QStringList names)
 }
 
 // A volume that does not answer until the test lets it, like a dead network mount.
+// The check's threads may outlive the test, so they share what they use.
 struct HungVolume {
-    std::mutex lock;
-    std::condition_variable released;
-    bool answering = false;
-    std::atomic<int> asked = 0;
-
-    // The check's threads may outlive the test, so they share the volume.
-    static VolumeProbe::Check check(const std::shared_ptr<HungVolume> &volume)
+    std::shared_ptr<std::promise<void>> released = std::make_shared<std::promise<void>>();
+    std::shared_future<void> answer = released->get_future().share();
+    std::shared_ptr<std::atomic<int>> asked = std::make_shared<std::atomic<int>>(0);
+    VolumeProbe::Check check() const
     {
-        return [volume](const QString &) {
-            ++volume->asked;
-            std::unique_lock<std::mutex> wait(volume->lock);
-            volume->released.wait(wait, [&] { return volume->answering; });
+        return [answer = answer, asked = asked](const QString &) {
+            ++*asked;
+            answer.wait();
             return true;
         };
-    }
-    void release()
-    {
-        const std::lock_guard<std::mutex> guard(lock);
-        answering = true;
-        released.notify_all();
     }
 };
 
@@ -176,21 +166,21 @@ private Q_SLOTS:
 
     void hungVolumeIsNotReadyInTimeAndLeavesTheWindowFree()
     {
-        const auto hung = std::make_shared<HungVolume>();
-        VolumeProbe probe(HungVolume::check(hung), 100ms);
+        HungVolume hung;
+        VolumeProbe probe(hung.check(), 100ms);
         QElapsedTimer clock;
         clock.start();
         QVERIFY(!probe.isReady(u"/mnt/dead"_s));
         QVERIFY(clock.elapsed() < 5000);
         // Still stuck: not asked again, answered at once.
         QVERIFY(!probe.isReady(u"/mnt/dead"_s));
-        QCOMPARE(hung->asked.load(), 1);
+        QCOMPARE(hung.asked->load(), 1);
 
         // The drive list, choosing a hung volume, tells so in time and stays where it was.
         TestDesktop desktop;
         const QString pictures = desktop.makeFolder(desktop.home() + u"/Pictures"_s);
         Form1 &form = desktop.started(pictures);
-        desktop.volumes.probe = std::make_unique<VolumeProbe>(HungVolume::check(hung), 100ms);
+        desktop.volumes.probe = std::make_unique<VolumeProbe>(hung.check(), 100ms);
         clock.restart();
         form.controls().Drive1->setDrive(desktop.volumes.volumes[1]);
         QVERIFY(clock.elapsed() < 5000);
@@ -200,7 +190,7 @@ private Q_SLOTS:
         QCOMPARE(form.controls().Dir1->path(), pictures);
 
         // Once the mount comes back the next question gets the truth.
-        hung->release();
+        hung.released->set_value();
         QTRY_VERIFY(probe.isReady(u"/mnt/dead"_s));
         QVERIFY(VolumeProbe().isReady(u"/"_s));
         QVERIFY(!VolumeProbe().isReady(u"/no/such/volume"_s));
