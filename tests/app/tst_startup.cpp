@@ -136,21 +136,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("first run: the start folder") << ""
-                                                     << "~/Start"
-                                                     << "~/Start";
-        QTest::newRow("stored folder") << "~/Stored"
-                                       << "~/Start"
-                                       << "~/Stored";
-        QTest::newRow("stored on another volume: the drive list follows") << "@/Stored"
-                                                                          << "~/Start"
-                                                                          << "@/Stored";
-        QTest::newRow("deleted, started on the home volume: the start folder") << "~/Gone"
-                                                                               << "~/Start"
-                                                                               << "~/Start";
-        QTest::newRow("deleted, started elsewhere: the home volume's folder") << "~/Gone"
-                                                                              << "@/Start"
-                                                                              << "~";
+        const auto row = [](const char *tag, const char *stored, const char *start,
+                            const char *expected) {
+            QTest::newRow(tag) << QString::fromUtf8(stored) << QString::fromUtf8(start)
+                               << QString::fromUtf8(expected);
+        };
+        row("first run: the start folder", "", "~/Start", "~/Start");
+        row("stored folder", "~/Stored", "~/Start", "~/Stored");
+        row("stored on another volume: the drive list follows", "@/Stored", "~/Start", "@/Stored");
+        row("deleted, started on the home volume: the start folder", "~/Gone", "~/Start",
+            "~/Start");
+        row("deleted, started elsewhere: the home volume's folder", "~/Gone", "@/Start", "~");
     }
 
     void storedFolderDecidesWhereToStart()

@@ -97,31 +97,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("destination");
         QTest::addColumn<QString>("failure"); // how the message starts
+        const auto row = [](const char *tag, const QString &source, const QString &destination,
+                            const QString &failure) {
+            QTest::newRow(tag) << source << destination << failure;
+        };
         const QString kept = u"~/Temp/kept.bmp"_s;
-        QTest::newRow("folder in the way") << ""
-                                           << "~/Temp/In the way"
-                                           << "~/Temp/In the way is a folder";
-        QTest::newRow("source vanished")
-            << "~/gone.bmp" << kept << "Cannot read ~/gone.bmp: No such file";
-        QTest::newRow("source is a folder") << "~/Temp" << kept << "~/Temp is not a file";
-        QTest::newRow("folder missing") << ""
-                                        << "~/Missing/x.bmp"
-                                        << "Cannot write in ~/Missing: No such file";
-        QTest::newRow("read-only destination") << "" << kept << kept + " is read-only";
-        QTest::newRow("destination locked whole")
-            << "" << kept << kept + " is locked by another program";
-        QTest::newRow("destination with a record lock")
-            << "" << kept << kept + " is locked by another program";
-        QTest::newRow("source being written")
-            << "" << kept << "~/My Photo %1.bmp is locked by another program";
+        row("folder in the way", {}, u"~/Temp/In the way"_s, u"~/Temp/In the way is a folder"_s);
+        row("source vanished", u"~/gone.bmp"_s, kept, u"Cannot read ~/gone.bmp: No such file"_s);
+        row("source is a folder", u"~/Temp"_s, kept, u"~/Temp is not a file"_s);
+        row("folder missing", {}, u"~/Missing/x.bmp"_s,
+            u"Cannot write in ~/Missing: No such file"_s);
+        row("read-only destination", {}, kept, kept + " is read-only");
+        row("destination locked whole", {}, kept, kept + " is locked by another program");
+        row("destination with a record lock", {}, kept, kept + " is locked by another program");
+        row("source being written", {}, kept, u"~/My Photo %1.bmp is locked by another program"_s);
         // The process's own memory file refuses to be read from its start.
-        QTest::newRow("source unreadable")
-            << "/proc/self/mem" << kept << "Cannot read /proc/self/mem: ";
+        row("source unreadable", u"/proc/self/mem"_s, kept, u"Cannot read /proc/self/mem: "_s);
         // Files may grow only to a tenth of the source here, as on a nearly full disk.
-        QTest::newRow("destination full") << "" << kept << "Cannot write " + kept + ": ";
-        QTest::newRow("folder not writable") << ""
-                                             << "~/Temp/copy.bmp"
-                                             << "Cannot write in ~/Temp: Permission denied";
+        row("destination full", {}, kept, "Cannot write " + kept + ": ");
+        row("folder not writable", {}, u"~/Temp/copy.bmp"_s,
+            u"Cannot write in ~/Temp: Permission denied"_s);
     }
 
     void failureIsNamedAndLeavesEverythingAsItWas()
