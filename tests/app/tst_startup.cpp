@@ -51,7 +51,7 @@ void walkMenu(const QList<QAction *> &actions, int level, QStringList &rows)
     for (const QAction *action : actions) {
         const QString caption =
             action->isSeparator() ? QLatin1Char('-') + action->text() : action->text();
-        rows.append(QStringLiteral("%1 %2 %3").arg(level).arg(action->objectName(), caption));
+        rows.append(u"%1 %2 %3"_s.arg(level).arg(action->objectName(), caption));
         if (action->menu())
             walkMenu(action->menu()->actions(), level + 1, rows);
     }

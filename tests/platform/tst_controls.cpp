@@ -224,8 +224,7 @@ private Q_SLOTS:
         DecodePool pool(1);
         QObject owner;
         QMutex lock;
-        QStringList ran;
-        QStringList ended;
+        QStringList ran, ended;
         QSemaphore gate;
         const auto job = [&](DecodePool::Priority priority, const QString &name, QObject *to) {
             return pool.start(
@@ -239,23 +238,21 @@ private Q_SLOTS:
         // The one worker is kept busy while the rest queue up.
         (void)pool.start(
             DecodePool::Priority::Now, &owner, [&] { gate.acquire(); }, [] {});
-        (void)job(DecodePool::Priority::Ahead, QStringLiteral("ahead"), &owner);
-        const quint64 unwanted =
-            job(DecodePool::Priority::Neighbour, QStringLiteral("unwanted"), &owner);
-        (void)job(DecodePool::Priority::Neighbour, QStringLiteral("neighbour"), &owner);
-        (void)job(DecodePool::Priority::Now, QStringLiteral("now"), &owner);
+        (void)job(DecodePool::Priority::Ahead, u"ahead"_s, &owner);
+        const quint64 unwanted = job(DecodePool::Priority::Neighbour, u"unwanted"_s, &owner);
+        (void)job(DecodePool::Priority::Neighbour, u"neighbour"_s, &owner);
+        (void)job(DecodePool::Priority::Now, u"now"_s, &owner);
         {
             QObject gone;
-            (void)job(DecodePool::Priority::Now, QStringLiteral("owner gone"), &gone);
+            (void)job(DecodePool::Priority::Now, u"owner gone"_s, &gone);
         }
         pool.cancel(unwanted);
         gate.release();
         QTRY_COMPARE(ended.size(), 4);
-        QCOMPARE(ran, (QStringList{QStringLiteral("now"), QStringLiteral("owner gone"),
-                                   QStringLiteral("neighbour"), QStringLiteral("ahead")}));
+        QCOMPARE(ran, (QStringList{u"now"_s, u"owner gone"_s, u"neighbour"_s, u"ahead"_s}));
         // The cancelled decode is told it ended, so that its owner stops counting it.
-        QVERIFY(ended.contains(QStringLiteral("unwanted")));
-        QVERIFY(!ended.contains(QStringLiteral("owner gone")));
+        QVERIFY(ended.contains(u"unwanted"_s));
+        QVERIFY(!ended.contains(u"owner gone"_s));
     }
 };
 

@@ -70,7 +70,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, content);
         // The damage met first by a read, and first by a write. Garbage that is no
-        // settings file at all stays unwritable (a known limit, left as it is).
+        // settings file at all is not yet replaced by a write, so that row stops here.
         const QString writtenFirst = m_path + u"2"_s;
         if (!content.isNull()) {
             writeFile(m_path, content);
