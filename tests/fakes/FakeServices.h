@@ -52,15 +52,12 @@ public:
     {
         if (unreadable.contains(folder))
             return std::nullopt;
-        if (listed.contains(folder))
-            return listed.value(folder);
-        return LocalFileSystem::files(folder, includeHidden);
+        return listed.contains(folder) ? listed.value(folder)
+                                       : LocalFileSystem::files(folder, includeHidden);
     }
     std::optional<QStringList> subfolders(const QString &folder) const override
     {
-        if (unreadable.contains(folder))
-            return std::nullopt;
-        return LocalFileSystem::subfolders(folder);
+        return unreadable.contains(folder) ? std::nullopt : LocalFileSystem::subfolders(folder);
     }
     bool isReadableFolder(const QString &folder) const override
     {
