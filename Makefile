@@ -1,6 +1,7 @@
 # make run   - install what is missing, build, and start the viewer
 # make test  - install what is missing, build, and run the whole test suite
 #              (the plain build, the AddressSanitizer/UBSan build, end-to-end)
+# make lint  - formatting and clang-tidy's chosen checks (.clang-tidy) over the tree
 # make e2e   - the end-to-end scenarios: the real program on a private X desktop
 # make screenshots - the screenshot gallery in build/screenshots/
 # make bench - the speed benchmarks, in an optimised build
@@ -8,7 +9,7 @@
 # make package - the Debian package of the optimised build, in build/package/
 # make e2e-package - installs that package, runs it once, removes it (root only)
 
-.PHONY: bench run test test-dev test-asan build deps format clean e2e e2e-build screenshots \
+.PHONY: bench run test test-dev test-asan build deps format lint clean e2e e2e-build screenshots \
 	release install package e2e-package
 
 deps:
@@ -77,6 +78,12 @@ e2e-package: package e2e-build
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+# clang-tidy reads the plain build's compile commands.
+lint: build
+	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
+	run-clang-tidy -quiet -j$$(nproc) -p build/dev '$(CURDIR)/src/.*\.cpp' >build/dev/clang-tidy.log 2>&1 \
+		|| { grep -E 'warning:|error:' build/dev/clang-tidy.log; exit 1; }
 
 clean:
 	rm -rf build

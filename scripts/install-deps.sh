@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkg-config clang-format
+    cmake ninja-build g++ pkg-config clang-format clang-tidy
     qt6-base-dev qt6-base-dev-tools libgl-dev libglib2.0-dev libjpeg-dev
     libwebp-dev libtiff-dev libheif-dev libavif-dev libjxl-dev qt6-svg-dev zlib1g-dev
     webp libtiff-tools libheif-examples libavif-bin libjxl-tools

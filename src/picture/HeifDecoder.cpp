@@ -87,6 +87,9 @@ Decoded decodeHeif(Bytes data)
         return Decoded::fail(QStringLiteral("HEIF part too large for its picture (%1 x %2)")
                                  .arg(claimed.width())
                                  .arg(claimed.height()));
+    // The same bound for what libheif composes itself, such as a grid's canvas, whose
+    // size only the decoder reads: a few bytes must not make it set aside gigabytes.
+    heif_context_set_maximum_image_size_limit(context.get(), side);
 
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
     const std::unique_ptr<heif_decoding_options, OptionsFree> options(

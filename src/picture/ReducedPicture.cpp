@@ -61,12 +61,10 @@ QImage ReducedPicture::shrunkRaster(QSize deviceSize) const
             return m_shrunk;
         }
     }
-    const Decoded d = decodeShrunk(deviceSize);
-    if (!d.ok())
-        return {};
+    const QImage image = decodedOrCoarse(decodeShrunk(deviceSize), deviceSize);
     QMutexLocker lock(&m_lock);
-    m_shrunk = d.image;
-    return d.image;
+    m_shrunk = image;
+    return image;
 }
 
 QImage ReducedPicture::naturalRaster() const
@@ -76,12 +74,20 @@ QImage ReducedPicture::naturalRaster() const
         if (!m_full.isNull())
             return m_full;
     }
-    const Decoded d = decodeCounted(m_natural);
-    if (!d.ok())
-        return {};
+    const QImage image = decodedOrCoarse(decodeCounted(m_natural), m_natural);
     QMutexLocker lock(&m_lock);
-    m_full = d.image;
-    return d.image;
+    m_full = image;
+    return image;
+}
+
+// Only part of a file is read at load (a TIFF's reduced page, say), so damage in the
+// rest shows up later: the picture then stays what the user has been shown, enlarged.
+QImage ReducedPicture::decodedOrCoarse(const Decoded &d, QSize size) const
+{
+    const QImage &image = d.ok() ? d.image : m_coarse;
+    if (image.size() == size)
+        return image;
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 bool ReducedPicture::hasShrunkRaster(QSize deviceSize) const

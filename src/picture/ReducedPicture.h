@@ -60,6 +60,7 @@ private:
     explicit ReducedPicture(std::unique_ptr<const Reader> reader);
     [[nodiscard]] Decoded decodeCounted(QSize atLeast) const;
     [[nodiscard]] Decoded decodeShrunk(QSize deviceSize) const;
+    [[nodiscard]] QImage decodedOrCoarse(const Decoded &d, QSize size) const;
 
     const std::unique_ptr<const Reader> m_reader;
     const QSize m_natural;

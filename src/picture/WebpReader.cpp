@@ -36,6 +36,32 @@ QByteArray iccProfileOf(const QByteArray &bytes)
     return profile;
 }
 
+// libwebp scales each row as it is decoded: no larger raster than the target exists.
+VP8StatusCode decodeInto(WebPData data, QImage &target)
+{
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        return VP8_STATUS_INVALID_PARAM;
+    config.options.use_threads = 1;
+    int width = 0;
+    int height = 0;
+    if (!WebPGetInfo(data.bytes, data.size, &width, &height))
+        return VP8_STATUS_BITSTREAM_ERROR;
+    if (QSize(width, height) != target.size()) {
+        config.options.use_scaling = 1;
+        config.options.scaled_width = target.width();
+        config.options.scaled_height = target.height();
+    }
+    config.output.colorspace = target.hasAlphaChannel() ? kPremultiplied : kOpaque;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = target.bits();
+    config.output.u.RGBA.stride = int(target.bytesPerLine());
+    config.output.u.RGBA.size = size_t(target.sizeInBytes());
+    const VP8StatusCode status = WebPDecode(data.bytes, data.size, &config);
+    WebPFreeDecBuffer(&config.output);
+    return status;
+}
+
 } // namespace
 
 std::unique_ptr<const WebpReader> WebpReader::open(QByteArray bytes, QString *why)
@@ -61,35 +87,17 @@ std::unique_ptr<const WebpReader> WebpReader::open(QByteArray bytes, QString *wh
 
 Decoded WebpReader::decode(QSize atLeast) const
 {
-    if (m_animated)
-        return firstFrame();
     const QSize size =
         atLeast.width() < m_size.width() && atLeast.height() < m_size.height() ? atLeast : m_size;
+    if (m_animated)
+        return firstFrame(size);
     QString why;
     QImage image =
         allocateRaster(size.width(), size.height(),
                        m_alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32, &why);
     if (image.isNull())
         return Decoded::fail(why);
-
-    WebPDecoderConfig config;
-    if (!WebPInitDecoderConfig(&config))
-        return Decoded::fail(QStringLiteral("libwebp version mismatch"));
-    config.options.use_threads = 1;
-    if (size != m_size) {
-        // libwebp scales each row as it is decoded: no full-size raster ever exists.
-        config.options.use_scaling = 1;
-        config.options.scaled_width = size.width();
-        config.options.scaled_height = size.height();
-    }
-    config.output.colorspace = m_alpha ? kPremultiplied : kOpaque;
-    config.output.is_external_memory = 1;
-    config.output.u.RGBA.rgba = image.bits();
-    config.output.u.RGBA.stride = int(image.bytesPerLine());
-    config.output.u.RGBA.size = size_t(image.sizeInBytes());
-    const VP8StatusCode status = WebPDecode(reinterpret_cast<const uint8_t *>(m_bytes.constData()),
-                                            size_t(m_bytes.size()), &config);
-    WebPFreeDecBuffer(&config.output);
+    const VP8StatusCode status = decodeInto(dataOf(m_bytes), image);
     if (status != VP8_STATUS_OK)
         return Decoded::fail(QStringLiteral("WebP data damaged (libwebp status %1)").arg(status));
     Decoded d;
@@ -98,39 +106,48 @@ Decoded WebpReader::decode(QSize atLeast) const
     return d;
 }
 
-Decoded WebpReader::firstFrame() const
+// The first frame on a clear canvas, which is all the first frame can be blended onto.
+// The frame is decoded, scaled, before the canvas is set aside, so a damaged one costs
+// nothing and a vast canvas with a small frame costs no more than the raster drawn.
+Decoded WebpReader::firstFrame(QSize size) const
 {
-    // The decoder sets aside the whole canvas, which open() has checked.
-    QString why;
-    QImage image =
-        allocateRaster(m_size.width(), m_size.height(), QImage::Format_ARGB32_Premultiplied, &why);
-    if (image.isNull())
-        return Decoded::fail(why);
-    WebPAnimDecoderOptions options;
-    if (!WebPAnimDecoderOptionsInit(&options))
-        return Decoded::fail(QStringLiteral("libwebp version mismatch"));
-    options.color_mode = kPremultiplied;
-    options.use_threads = 1;
     const WebPData data = dataOf(m_bytes);
-    WebPAnimDecoder *decoder = WebPAnimDecoderNew(&data, &options);
-    if (!decoder)
+    WebPDemuxer *demux = WebPDemux(&data);
+    if (!demux)
         return Decoded::fail(QStringLiteral("WebP animation unreadable"));
-    uint8_t *canvas = nullptr;
-    int timestamp = 0;
-    WebPAnimInfo info;
-    const bool ok = WebPAnimDecoderGetInfo(decoder, &info) &&
-                    QSize(int(info.canvas_width), int(info.canvas_height)) == m_size &&
-                    WebPAnimDecoderGetNext(decoder, &canvas, &timestamp);
-    if (ok) {
-        for (int y = 0; y < m_size.height(); ++y)
-            memcpy(image.scanLine(y), canvas + qsizetype(y) * m_size.width() * 4,
-                   size_t(m_size.width()) * 4);
+    WebPIterator frame;
+    QImage pixels;
+    QRect place;
+    VP8StatusCode status = VP8_STATUS_BITSTREAM_ERROR;
+    if (WebPDemuxGetFrame(demux, 1, &frame)) {
+        const double sx = double(size.width()) / m_size.width();
+        const double sy = double(size.height()) / m_size.height();
+        place = QRect(QPoint(qRound(frame.x_offset * sx), qRound(frame.y_offset * sy)),
+                      QPoint(qRound((frame.x_offset + frame.width) * sx) - 1,
+                             qRound((frame.y_offset + frame.height) * sy) - 1))
+                    .intersected(QRect(QPoint(0, 0), size));
+        QString why;
+        if (!place.isEmpty())
+            pixels = allocateRaster(place.width(), place.height(),
+                                    QImage::Format_ARGB32_Premultiplied, &why);
+        if (!pixels.isNull())
+            status = decodeInto(frame.fragment, pixels);
+        WebPDemuxReleaseIterator(&frame);
     }
-    WebPAnimDecoderDelete(decoder);
-    if (!ok)
+    WebPDemuxDelete(demux);
+    if (status != VP8_STATUS_OK)
         return Decoded::fail(QStringLiteral("WebP animation's first frame damaged"));
+    QString why;
+    QImage canvas =
+        allocateRaster(size.width(), size.height(), QImage::Format_ARGB32_Premultiplied, &why);
+    if (canvas.isNull())
+        return Decoded::fail(why);
+    canvas.fill(Qt::transparent);
+    for (int y = 0; y < place.height(); ++y)
+        memcpy(canvas.scanLine(place.y() + y) + qsizetype(place.x()) * 4, pixels.constScanLine(y),
+               size_t(place.width()) * 4);
     Decoded d;
-    d.image = std::move(image);
+    d.image = std::move(canvas);
     convertToSrgb(d.image, m_space);
     return d;
 }

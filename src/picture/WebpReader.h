@@ -19,7 +19,7 @@ public:
 
 private:
     WebpReader() = default;
-    [[nodiscard]] Decoded firstFrame() const;
+    [[nodiscard]] Decoded firstFrame(QSize size) const;
 
     QByteArray m_bytes;
     QSize m_size;

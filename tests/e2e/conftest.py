@@ -9,7 +9,6 @@ import pytest
 
 sys.path.insert(0, str(Path(__file__).parent))
 
-from harness import processes  # noqa: E402
 from harness.desktop import Desktop  # noqa: E402
 from harness.session import REPO_ROOT, UserSession, program_binary  # noqa: E402
 
@@ -19,14 +18,8 @@ FAILURES = Path(os.environ.get("QUORVEL_E2E_FAILURES", REPO_ROOT / "build" / "e2
 @pytest.fixture(scope="session")
 def test_desktop():
     program_binary()  # fail early, with the build hint, when the binary is missing
-    processes.become_subreaper()
-    desktop = Desktop().start()
-    # The accessibility reader in this process talks to the test desktop's buses.
-    os.environ["DISPLAY"] = desktop.env["DISPLAY"]
-    os.environ["DBUS_SESSION_BUS_ADDRESS"] = desktop.env["DBUS_SESSION_BUS_ADDRESS"]
-    yield desktop
-    desktop.stop()
-    desktop.cleanup()
+    with Desktop() as desktop:
+        yield desktop
 
 
 @pytest.fixture
@@ -34,16 +27,13 @@ def desktop(test_desktop, request):
     """A fresh user on the test desktop; `desktop.start(...)` runs the program."""
     session = UserSession(test_desktop)
     yield session
-    report = getattr(request.node, "report_call", None)
-    if report is not None and report.failed:
-        name = re.sub(r"[^A-Za-z0-9_.-]+", "_", request.node.nodeid)
-        session.save_evidence(FAILURES / name)
+    if getattr(request.node, "failed_call", False):
+        session.save_evidence(FAILURES / re.sub(r"[^A-Za-z0-9_.-]+", "_", request.node.nodeid))
     session.close()
 
 
 @pytest.hookimpl(hookwrapper=True, tryfirst=True)
 def pytest_runtest_makereport(item, call):
-    outcome = yield
-    report = outcome.get_result()
+    report = (yield).get_result()
     if report.when == "call":
-        item.report_call = report
+        item.failed_call = report.failed

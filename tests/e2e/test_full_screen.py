@@ -1,52 +1,55 @@
-"""The full-screen view: a black window over the whole screen with the picture
-centred, opened three ways and closed by a click or Esc."""
+"""The full-screen view and show over the whole screen of the real desktop, their
+windows stacked as the window manager keeps them."""
 
-from harness.app import CAPTION_PREFIX
 from harness.desktop import SCREEN_SIZE
 from harness.images import close_to
 from harness.waiting import wait_until
 
 RED, BLACK = (200, 30, 30), (0, 0, 0)
+CX, CY = SCREEN_SIZE[0] // 2, SCREEN_SIZE[1] // 2
 
 
-def picture_centred_on_black(screen, size):
-    width, height = SCREEN_SIZE
-    cx, cy = width // 2, height // 2
-    half_w, half_h = size[0] // 2, size[1] // 2
-    return (close_to(RED)(screen.pixel(cx, cy))
-            and close_to(RED)(screen.pixel(cx - half_w + 3, cy - half_h + 3))
-            and close_to(RED)(screen.pixel(cx + half_w - 3, cy + half_h - 3))
-            and close_to(BLACK, 16)(screen.pixel(cx - half_w - 6, cy))
-            and close_to(BLACK, 16)(screen.pixel(cx, cy + half_h + 6))
-            and close_to(BLACK, 16)(screen.pixel(4, 4)))
+def centred_on_black(screen):
+    """The 320 x 240 red picture in the middle of the black screen."""
+    return (all(close_to(RED)(screen.pixel(x, y)) for x, y in
+                ((CX, CY), (CX - 157, CY - 117), (CX + 157, CY + 117)))
+            and all(close_to(BLACK, 16)(screen.pixel(x, y)) for x, y in
+                    ((CX - 166, CY), (CX, CY + 126), (4, SCREEN_SIZE[1] // 2))))
 
 
-def test_full_screen_view_opens_three_ways_and_closes(desktop):
+def test_view_and_show_cover_the_screen_and_closing_the_window_ends_them(desktop):
     folder = desktop.sandbox.folder("Pictures")
-    desktop.sandbox.pictures(folder, ["photo.bmp"], size=(320, 240))
+    desktop.sandbox.pictures(folder, ["a.bmp", "b.bmp", "c.bmp"], size=(320, 240))
     app = desktop.start(folder=folder)
-    app.click_list_entry("File1", "photo.bmp")
-    wait_until(lambda: app.caption() == CAPTION_PREFIX + str(folder / "photo.bmp"),
-               message="the caption to name the picture")
-
-    # A double-click on the file; a click anywhere closes the view.
-    app.click_list_entry("File1", "photo.bmp", double=True)
+    app.click_list_entry("File1", "a.bmp", double=True)
     app.wait_full_screen()
-    wait_until(lambda: picture_centred_on_black(app.desktop.grab(), (320, 240)),
-               message="the picture centred on black")
+    wait_until(lambda: centred_on_black(app.desktop.grab()), message="the picture centred")
     app.click(100, 900)
     app.wait_full_screen(shown=False)
 
-    # The menu; Esc closes it.
-    app.choose_menu("&Option   View", "Full Screen View...")
+    app.choose_menu("&Option   View", "Full Screen SlideShow...")
     app.wait_full_screen()
-    app.key("Escape")
+    wait_until(lambda: centred_on_black(app.desktop.grab()), message="the first slide centred")
+    # The green path along the top edge.
+    wait_until(lambda: app.desktop.grab().crop(0, 0, 370, 16).count(
+        close_to((0, 255, 0), 60)) > 20, message="the green captions")
+    for button in ("Continuous", "Cancel"):
+        app.key("Escape")
+        options = app.wait_window("Quorvel - Option")
+        # On top of the show: its button is drawn, not the black of the show.
+        bx, by = options.find(lambda n: n.role == "push button" and n.name == button).center
+        assert not close_to(BLACK, 16)(app.desktop.grab().pixel(bx, by))
+        app.press_button(options, button)
+        wait_until(lambda: app.window_titled("Quorvel - Option") is None,
+                   message="the option window to close")
     app.wait_full_screen(shown=False)
+    app.wait_caption(folder)
 
-    # A click on the picture in Auto-Fit.
-    x, y, _, _ = app.control_screen_rect("Picture5")
-    app.click(x + 60, y + 60)
+    # Closed from the window manager, as its close button does, behind the full screen.
+    app.click_list_entry("File1", "a.bmp", double=True)
     app.wait_full_screen()
-    app.click(SCREEN_SIZE[0] // 2, SCREEN_SIZE[1] // 2)
-    app.wait_full_screen(shown=False)
-    assert app.caption() == CAPTION_PREFIX + str(folder / "photo.bmp")
+    app.activate()
+    app.key("alt+F4")
+    assert app.wait_exit(10) == 0
+    assert desktop.windows_of(app.pid) == []
+    assert desktop.start().message_box() is None

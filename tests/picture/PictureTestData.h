@@ -125,10 +125,10 @@ struct BmpParts {
     quint16 planes = 1;
     quint16 bpp = 24;
     quint32 compression = 0;
-    QList<quint32> masks; // written after a 40-byte header, or inside a larger one
-    QList<QRgb> palette;
+    QList<quint32> masks = {}; // written after a 40-byte header, or inside a larger one
+    QList<QRgb> palette = {};
     quint32 colorsUsed = 0;
-    QByteArray pixels;       // exactly as stored, rows padded by the caller
+    QByteArray pixels = {};  // exactly as stored, rows padded by the caller
     qint64 pixelOffset = -1; // -1: right after the palette
 };
 
@@ -342,6 +342,13 @@ template <typename Work> bool cheap(Work &&work, qint64 maxMs, qint64 maxKb = 16
     timer.start();
     work();
     return timer.elapsed() < maxMs && peakResidentKb() - peakBefore < maxKb;
+}
+
+// Whether every channel of a is within tolerance of b's.
+inline bool near(QRgb a, QRgb b, int tolerance = 40)
+{
+    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance &&
+           qAbs(qBlue(a) - qBlue(b)) <= tolerance && qAbs(qAlpha(a) - qAlpha(b)) <= tolerance;
 }
 
 // The loaded picture as ARGB32, or a null image when it was refused.

@@ -9,8 +9,8 @@ class TestGifDecoder : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void firstFrameIsDrawnOnItsScreen_data();
     void firstFrameIsDrawnOnItsScreen();
-    void firstFrameEndsWhereAnimationBegins();
     void damagedDataShowsWhatDecoded();
     void frameFarLargerThanItsScreenCostsOnlyItsData();
     void vastScreenWithoutAnImageCostsNothing();
@@ -26,46 +26,45 @@ QList<uchar> filled(int count, uchar index)
 
 } // namespace
 
-void TestGifDecoder::firstFrameIsDrawnOnItsScreen()
+void TestGifDecoder::firstFrameIsDrawnOnItsScreen_data()
 {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QList<int>>("greys"); // the screen, top row first; -1 transparent
+    const int no = -1;
     // A 2 x 2 image at (1, 1) on a 4 x 3 screen, its index 9 transparent.
-    GifImage image{1, 1, 2, 2, {200, 9, 100, 50}, false, 9};
-    const QImage shown = loadArgb(gif(4, 3, {image}));
-    QCOMPARE(shown.size(), QSize(4, 3));
-    QCOMPARE(shown.pixel(1, 1), qRgb(200, 200, 200));
-    QCOMPARE(qAlpha(shown.pixel(2, 1)), 0); // the transparent index
-    QCOMPARE(shown.pixel(1, 2), qRgb(100, 100, 100));
-    QCOMPARE(qAlpha(shown.pixel(0, 0)), 0); // outside the image
-    QCOMPARE(qAlpha(shown.pixel(3, 2)), 0);
-}
-
-void TestGifDecoder::firstFrameEndsWhereAnimationBegins()
-{
+    QTest::newRow("image inside its screen")
+        << gif(4, 3, {{1, 1, 2, 2, {200, 9, 100, 50}, false, 9}})
+        << QList<int>{no, no, no, no, no, 200, no, no, no, 100, 50, no};
     // More than 256 colours, as four tiles with a colour table each, and no control
     // blocks: one frame. The tables here are the global one; the indices differ.
-    const QList<GifImage> tiles = {
-        {0, 0, 2, 2, filled(4, 10), false, -1},
-        {2, 0, 2, 2, filled(4, 20), false, -1},
-        {0, 2, 2, 2, filled(4, 30), false, -1},
-        {2, 2, 2, 2, filled(4, 40), false, -1},
+    const auto tile = [](int left, int top, uchar index) {
+        return GifImage{left, top, 2, 2, filled(4, index), false, -1};
     };
-    QImage shown = loadArgb(gif(4, 4, tiles));
-    QCOMPARE(shown.pixel(0, 0), qRgb(10, 10, 10));
-    QCOMPARE(shown.pixel(3, 0), qRgb(20, 20, 20));
-    QCOMPARE(shown.pixel(0, 3), qRgb(30, 30, 30));
-    QCOMPARE(shown.pixel(3, 3), qRgb(40, 40, 40));
-    QVERIFY(!PictureLoader::loadBytes(gif(4, 4, tiles)).picture->toImage().hasAlphaChannel());
-
+    QTest::newRow("tiles without control blocks")
+        << gif(4, 4, {tile(0, 0, 10), tile(2, 0, 20), tile(0, 2, 30), tile(2, 2, 40)})
+        << QList<int>{10, 10, 20, 20, 10, 10, 20, 20, 30, 30, 40, 40, 30, 30, 40, 40};
     // Frames with their own graphic control block each, as animations are written.
-    shown = loadArgb(gif(
-        2, 1, {{0, 0, 1, 1, filled(1, 10), false, -2}, {1, 0, 1, 1, filled(1, 20), false, -2}}));
-    QCOMPARE(shown.pixel(0, 0), qRgb(10, 10, 10));
-    QCOMPARE(qAlpha(shown.pixel(1, 0)), 0);
-
+    QTest::newRow("frames with control blocks")
+        << gif(2, 1, {{0, 0, 1, 1, {10}, false, -2}, {1, 0, 1, 1, {20}, false, -2}})
+        << QList<int>{10, no};
     // Without control blocks, a second image over the whole screen is the next frame.
-    shown = loadArgb(gif(
-        2, 1, {{0, 0, 2, 1, filled(2, 10), false, -1}, {0, 0, 2, 1, filled(2, 20), false, -1}}));
-    QCOMPARE(shown.pixel(1, 0), qRgb(10, 10, 10));
+    QTest::newRow("second image over the whole screen")
+        << gif(2, 1, {{0, 0, 2, 1, {10, 10}, false, -1}, {0, 0, 2, 1, {20, 20}, false, -1}})
+        << QList<int>{10, 10};
+}
+
+void TestGifDecoder::firstFrameIsDrawnOnItsScreen()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QList<int>, greys);
+    LoadResult r;
+    const QImage shown = loadArgb(file, &r);
+    QCOMPARE(shown.width() * shown.height(), greys.size());
+    for (int i = 0; i < greys.size(); ++i) {
+        const int g = greys[i];
+        QCOMPARE(shown.pixel(i % shown.width(), i / shown.width()), g < 0 ? 0 : qRgb(g, g, g));
+    }
+    QCOMPARE(r.picture->toImage().hasAlphaChannel(), greys.contains(-1));
 }
 
 void TestGifDecoder::damagedDataShowsWhatDecoded()
@@ -105,12 +104,20 @@ void TestGifDecoder::frameFarLargerThanItsScreenCostsOnlyItsData()
 
 void TestGifDecoder::vastScreenWithoutAnImageCostsNothing()
 {
-    // 144 megapixels claimed, then junk: refused before a canvas is made.
-    QByteArray file("GIF89a\xE0\x2E\xE0\x2E\0\0\0", 13);
-    file.append("\x01\x02\x03 junk", 8);
-    LoadResult r;
-    QVERIFY(cheap([&] { r = PictureLoader::loadBytes(file); }, 500));
-    QVERIFY(!r.picture);
+    // 144 megapixels claimed, then junk; and a screen of 65535 x 65535 around one
+    // pixel: refused before a canvas is made.
+    QByteArray junk("GIF89a\xE0\x2E\xE0\x2E\0\0\0", 13);
+    junk.append("\x01\x02\x03 junk", 8);
+    QByteArray vast("GIF89a\xFF\xFF\xFF\xFF\0\0\0", 13);
+    vast.append("\x2C\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;", 16);
+    for (const QByteArray &file : {junk, vast}) {
+        LoadResult r;
+        QVERIFY(cheap([&] { r = PictureLoader::loadBytes(file); }, 500));
+        QVERIFY(!r.picture);
+        QVERIFY(!r.failure.isEmpty());
+    }
+    QVERIFY2(PictureLoader::loadBytes(vast).failure.contains(QStringLiteral("too large")),
+             qPrintable(PictureLoader::loadBytes(vast).failure));
 }
 
 void TestGifDecoder::framesFillingTheScreenDecodeAsAnyOther()

@@ -36,61 +36,42 @@ struct Entry {
     QString qt; // what Qt's own reader did with it
 };
 
-// Files marked for refusal that are shown complete, and why that is right.
-const QHash<QString, QString> kShownOnPurpose = {
-    {QStringLiteral("bmpsuite/bmp/bad/badbitssize.bmp"),
-     QStringLiteral("only the pixel data's size field is wrong, and plain pixels do not need it")},
-    {QStringLiteral("bmpsuite/bmp/bad/baddens1.bmp"),
-     QStringLiteral("only the pixel density is odd, and it plays no part in showing it")},
-    {QStringLiteral("bmpsuite/bmp/bad/baddens2.bmp"),
-     QStringLiteral("only the pixel density is odd, and it plays no part in showing it")},
-    {QStringLiteral("bmpsuite/bmp/bad/badfilesize.bmp"),
-     QStringLiteral("only the file size field is wrong, and nothing depends on it")},
-    {QStringLiteral("bmpsuite/bmp/bad/pal8badindex.bmp"),
-     QStringLiteral("indices past the palette show black, as Windows shows them")},
-    {QStringLiteral("image-rs/ico/bad/Bad_smile-incorrect-image-length.ico"),
-     QStringLiteral("the entry runs on past the length its directory gives; read on, every "
-                    "pixel is there")},
-    {QStringLiteral("pillow/jpeg/bad/truncated_jpeg.jpg"),
-     QStringLiteral("only its end marker is missing: every scan decodes without needing data "
-                    "it lacks")},
-    {QStringLiteral("pillow/gif/bad/decompression_bomb_extents.gif"),
-     QStringLiteral("only a later frame is oversized; the first frame is sound")},
-    {QStringLiteral("jpeg-decoder/jpeg/bad/mozilla_jpg-size-6x6.jpg"),
-     QStringLiteral("a PNG under a .jpg name, read as the PNG it is")},
-};
+// Files marked for refusal that are shown complete, rightly: only a field nothing
+// depends on is wrong (the pixel data's size with plain pixels, the pixel density, the
+// file size); indices past the palette show black, as Windows shows them; an icon's
+// entry runs on past the length its directory gives, and every pixel is there; a JPEG
+// lacks only its end marker, and every scan decodes without it; only a later frame of
+// a GIF is oversized; a PNG under a .jpg name is read as the PNG it is.
+const QStringList kShownOnPurpose = {"bmpsuite/bmp/bad/badbitssize.bmp",
+                                     "bmpsuite/bmp/bad/baddens1.bmp",
+                                     "bmpsuite/bmp/bad/baddens2.bmp",
+                                     "bmpsuite/bmp/bad/badfilesize.bmp",
+                                     "bmpsuite/bmp/bad/pal8badindex.bmp",
+                                     "image-rs/ico/bad/Bad_smile-incorrect-image-length.ico",
+                                     "pillow/jpeg/bad/truncated_jpeg.jpg",
+                                     "pillow/gif/bad/decompression_bomb_extents.gif",
+                                     "jpeg-decoder/jpeg/bad/mozilla_jpg-size-6x6.jpg"};
 
 // Files of the formats read beyond the first nine, which the corpus lists as not read.
-const QStringList kReadSince = {QStringLiteral(".png"), QStringLiteral(".tif"),
-                                QStringLiteral(".webp")};
+const QStringList kReadSince = {".png", ".tif", ".webp"};
 
-// Files marked to load whose data is missing or corrupt inside the picture: the
-// viewer says it cannot show them rather than showing a part, and why.
-const QHash<QString, QString> kDamagedInside = {
-    {QStringLiteral("jpeg-decoder/jpeg/good/partial_progressive.jpg"),
-     QStringLiteral("its progressive scans break off in the middle of their data")},
-    {QStringLiteral("pillow/jpeg/good/ultrahdr.jpg"),
-     QStringLiteral("the file ends where its image data begins: not one of the promised "
-                    "1512 x 2688 pixels is there")},
-};
+// Files marked to load whose data is missing or corrupt inside the picture: the viewer
+// says it cannot show them rather than showing a part. The first's progressive scans
+// break off in the middle of their data; the second ends where its image data begins.
+const QStringList kDamagedInside = {"jpeg-decoder/jpeg/good/partial_progressive.jpg",
+                                    "pillow/jpeg/good/ultrahdr.jpg"};
 
-// Files Qt's own reader gets wrong, so it is no reference for them.
-const QHash<QString, QString> kQtReaderWrong = {
-    {QStringLiteral("image-rs/bmp/good/V5_A1_R5_G5_B5.bmp"),
-     QStringLiteral("Qt misreads the one-bit alpha of 16-bit pixels")},
-    {QStringLiteral("image-rs/bmp/good/V5_A8_R8_G8_B8_Rgb.bmp"),
-     QStringLiteral(
-         "Qt applies the unused fourth byte of plain 32-bit pixels, which Windows ignores")},
-    {QStringLiteral("image-rs/bmp/good/rgba16-1924.bmp"),
-     QStringLiteral("Qt misreads the nine-bit green channel")},
-};
+// Files Qt's own reader gets wrong, so it is no reference for them: it misreads the
+// one-bit alpha of 16-bit pixels, applies the unused fourth byte of plain 32-bit pixels
+// (which Windows ignores), and misreads a nine-bit green channel.
+const QStringList kQtReaderWrong = {"image-rs/bmp/good/V5_A1_R5_G5_B5.bmp",
+                                    "image-rs/bmp/good/V5_A8_R8_G8_B8_Rgb.bmp",
+                                    "image-rs/bmp/good/rgba16-1924.bmp"};
 
-// Frames of the GIF suite that the first-frame rule draws differently, and why.
-const QHash<QString, QString> kSuiteDifferences = {
-    {QStringLiteral("images-overlap"),
-     QStringLiteral("a second image over the whole screen starts a new frame, as in the "
-                    "suite's own animations without delays")},
-};
+// A frame of the GIF suite that the first-frame rule draws differently: a second image
+// over the whole screen starts a new frame, as in the suite's own animations without
+// delays.
+const QStringList kSuiteDifferences = {"images-overlap"};
 
 QList<Entry> readManifest(const QString &path)
 {

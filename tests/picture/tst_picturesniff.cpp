@@ -78,19 +78,21 @@ void TestPictureSniff::decidesByContent_data()
 {
     QTest::addColumn<QByteArray>("head");
     QTest::addColumn<std::optional<PictureFormat>>("format");
+    using enum PictureFormat;
     const std::optional<PictureFormat> none;
+    const auto is = [](PictureFormat f) {
+        return std::optional(f);
+    };
     const QByteArray aJpeg = jpeg(QImage(8, 8, QImage::Format_RGB32));
 
-    QTest::newRow("jpeg") << aJpeg << std::optional(PictureFormat::Jpeg);
+    QTest::newRow("jpeg") << aJpeg << is(Jpeg);
     QTest::newRow("jpeg SOI alone") << QByteArray("\xFF\xD8", 2) << none;
-    QTest::newRow("gif89a") << QByteArray("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14)
-                            << std::optional(PictureFormat::Gif);
-    QTest::newRow("gif87a") << QByteArray("GIF87a\x01\x00\x01\x00\x00\x00\x00;", 14)
-                            << std::optional(PictureFormat::Gif);
+    QTest::newRow("gif89a") << QByteArray("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14) << is(Gif);
+    QTest::newRow("gif87a") << QByteArray("GIF87a\x01\x00\x01\x00\x00\x00\x00;", 14) << is(Gif);
     QTest::newRow("gif with an unknown version")
         << QByteArray("GIF90a\x01\x00\x01\x00", 10) << none;
     QTest::newRow("gif signature cut short") << QByteArray("GIF8") << none;
-    QTest::newRow("bitmap") << smallBmp() << std::optional(PictureFormat::Bmp);
+    QTest::newRow("bitmap") << smallBmp() << is(Bmp);
     QTest::newRow("bitmap cut inside its file header") << smallBmp().left(10) << none;
     QByteArray oddHeader = smallBmp();
     oddHeader[15] = char(1);
@@ -98,34 +100,26 @@ void TestPictureSniff::decidesByContent_data()
     QTest::newRow("text starting with BM")
         << QByteArray("BMW owners club\nminutes of the meeting\n") << none;
     QTest::newRow("OS/2 bitmap array")
-        << QByteArray("BA\x28\0\0\0\0\0\0\0\0\0\0\0", 14) + smallBmp()
-        << std::optional(PictureFormat::Bmp);
-    QTest::newRow("packed DIB") << smallBmp().mid(14) << std::optional(PictureFormat::Bmp);
-    QTest::newRow("icon") << iconHeader(1, 1, 22) << std::optional(PictureFormat::Ico);
-    QTest::newRow("cursor") << iconHeader(2, 1, 22) << std::optional(PictureFormat::Cur);
+        << QByteArray("BA\x28\0\0\0\0\0\0\0\0\0\0\0", 14) + smallBmp() << is(Bmp);
+    QTest::newRow("packed DIB") << smallBmp().mid(14) << is(Bmp);
+    QTest::newRow("icon") << iconHeader(1, 1, 22) << is(Ico);
+    QTest::newRow("cursor") << iconHeader(2, 1, 22) << is(Cur);
     QTest::newRow("icon with no images") << iconHeader(1, 0, 22) << none;
     QTest::newRow("icon whose data overlaps its directory") << iconHeader(1, 4, 22) << none;
     QTest::newRow("TGA that Qt takes for an icon") << tgaHeader() << none;
-    QTest::newRow("placeable WMF")
-        << QByteArray("\xD7\xCD\xC6\x9A\0\0\0\0", 8) << std::optional(PictureFormat::Wmf);
-    QTest::newRow("standard WMF in memory")
-        << standardWmf(1, 0x0300) << std::optional(PictureFormat::Wmf);
-    QTest::newRow("standard WMF on disk, old version")
-        << standardWmf(2, 0x0100) << std::optional(PictureFormat::Wmf);
+    QTest::newRow("placeable WMF") << QByteArray("\xD7\xCD\xC6\x9A\0\0\0\0", 8) << is(Wmf);
+    QTest::newRow("standard WMF in memory") << standardWmf(1, 0x0300) << is(Wmf);
+    QTest::newRow("standard WMF on disk, old version") << standardWmf(2, 0x0100) << is(Wmf);
     QTest::newRow("WMF-like header, bad version") << standardWmf(1, 0x0200) << none;
-    QTest::newRow("EMF") << EmfBuilder().finish() << std::optional(PictureFormat::Emf);
+    QTest::newRow("EMF") << EmfBuilder().finish() << is(Emf);
     QByteArray notEmf = EmfBuilder().finish();
     notEmf[41] = 'X';
     QTest::newRow("EMF record without the signature") << notEmf << none;
-    QTest::newRow("PNG") << png(QImage(4, 4, QImage::Format_RGB32))
-                         << std::optional(PictureFormat::Png);
-    QTest::newRow("TIFF, Intel order")
-        << QByteArray("II*\0\x08\0\0\0", 8) << std::optional(PictureFormat::Tiff);
-    QTest::newRow("BigTIFF, Motorola order")
-        << QByteArray("MM\0+\0\x08\0\0", 8) << std::optional(PictureFormat::Tiff);
+    QTest::newRow("PNG") << png(QImage(4, 4, QImage::Format_RGB32)) << is(Png);
+    QTest::newRow("TIFF, Intel order") << QByteArray("II*\0\x08\0\0\0", 8) << is(Tiff);
+    QTest::newRow("BigTIFF, Motorola order") << QByteArray("MM\0+\0\x08\0\0", 8) << is(Tiff);
     QTest::newRow("MM without the TIFF number") << QByteArray("MM\0\x2C", 4) << none;
-    QTest::newRow("WebP") << QByteArray("RIFF\x20\0\0\0WEBPVP8 ", 16)
-                          << std::optional(PictureFormat::Webp);
+    QTest::newRow("WebP") << QByteArray("RIFF\x20\0\0\0WEBPVP8 ", 16) << is(Webp);
     QTest::newRow("RIFF that is a wave file") << QByteArray("RIFF\x20\0\0\0WAVEfmt ", 16) << none;
     // A leading ftyp box: the major brand, a version, then the compatible brands.
     auto ftyp = [](const QByteArray &major, const QByteArray &compatible) {
@@ -133,28 +127,23 @@ void TestPictureSniff::decidesByContent_data()
         box[3] = char(box.size());
         return box;
     };
-    QTest::newRow("HEIC from a phone")
-        << ftyp("heic", "mif1heicmiaf") << std::optional(PictureFormat::Heif);
-    QTest::newRow("HEIF by a compatible brand alone")
-        << ftyp("abcd", "mif1") << std::optional(PictureFormat::Heif);
-    QTest::newRow("AVIF") << ftyp("avif", "avifmif1miaf") << std::optional(PictureFormat::Avif);
-    QTest::newRow("AVIF among HEIF brands")
-        << ftyp("mif1", "mif1avif") << std::optional(PictureFormat::Avif);
+    QTest::newRow("HEIC from a phone") << ftyp("heic", "mif1heicmiaf") << is(Heif);
+    QTest::newRow("HEIF by a compatible brand alone") << ftyp("abcd", "mif1") << is(Heif);
+    QTest::newRow("AVIF") << ftyp("avif", "avifmif1miaf") << is(Avif);
+    QTest::newRow("AVIF among HEIF brands") << ftyp("mif1", "mif1avif") << is(Avif);
     QTest::newRow("MP4 video") << ftyp("isom", "isomiso2mp41") << none;
-    QTest::newRow("JPEG XL code stream")
-        << QByteArray("\xFF\x0A\xFA\x7F", 4) << std::optional(PictureFormat::JpegXl);
+    QTest::newRow("JPEG XL code stream") << QByteArray("\xFF\x0A\xFA\x7F", 4) << is(JpegXl);
     QTest::newRow("JPEG XL container") << QByteArray("\0\0\0\x0C"
                                                      "JXL \r\n\x87\n\0\0\0\x14"
                                                      "ftypjxl ",
                                                      24)
-                                       << std::optional(PictureFormat::JpegXl);
+                                       << is(JpegXl);
     QTest::newRow("SVG after a declaration, comments and a document type")
         << QByteArray("\xEF\xBB\xBF<?xml version='1.0'?>\n<!-- drawn by hand -->\n"
                       "<!DOCTYPE svg PUBLIC '-//W3C//DTD SVG 1.1//EN' 'svg11.dtd' "
                       "[<!ENTITY ns 'x'>]>\n<svg xmlns='http://www.w3.org/2000/svg'/>")
-        << std::optional(PictureFormat::Svg);
-    QTest::newRow("SVGZ") << gzipped("<svg xmlns='http://www.w3.org/2000/svg'/>")
-                          << std::optional(PictureFormat::Svg);
+        << is(Svg);
+    QTest::newRow("SVGZ") << gzipped("<svg xmlns='http://www.w3.org/2000/svg'/>") << is(Svg);
     QTest::newRow("other XML") << QByteArray("<?xml version='1.0'?><svgish/>") << none;
     QTest::newRow("gzip of something else") << gzipped("just some words") << none;
     QTest::newRow("text") << QByteArray("just some words in a file\n") << none;

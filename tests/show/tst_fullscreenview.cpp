@@ -1,214 +1,200 @@
+#include "browse/Said.h"
 #include "show/Form8.h"
 #include "show/FullScreenView.h"
 #include "show/ScreenFit.h"
 #include "support/GatedPictures.h"
-#include "support/TestDesktop.h"
 
 #include <QPainter>
-#include <QTest>
+
+namespace {
+
+// A picture drawn at size, the way the view draws it.
+QImage drawn(const PictureRef &picture, QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    picture->draw(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    return image;
+}
+
+bool isRed(const QColor &colour)
+{
+    return colour.red() > 200 && colour.blue() < 60;
+}
+
+} // namespace
 
 class TestFullScreenView : public QObject {
     Q_OBJECT
 
+    std::optional<TestDesktop> m_desktop;
+    Form1 *m_form = nullptr;
+    QString m_folder;
+
+    FullScreenView &view() { return m_form->fullScreen(); }
+    Form1Controls &start()
+    {
+        m_form = &m_desktop->started(m_folder);
+        return m_form->controls();
+    }
+    // A 2048 x 1536 picture, red on the left half and blue on the right.
+    QString writeHalves(const QString &name)
+    {
+        QImage halves(2048, 1536, QImage::Format_RGB32);
+        halves.fill(Qt::red);
+        QPainter(&halves).fillRect(1024, 0, 1024, 1536, Qt::blue);
+        const QString path = m_folder + QLatin1Char('/') + name;
+        return halves.save(path, nullptr, 95) ? path : QString();
+    }
+
 private Q_SLOTS:
-    void fitsAndCentresOnTheScreen_data();
-    void fitsAndCentresOnTheScreen();
-    void opensFromEveryModeOnTheWindowsScreen();
-    void showsThePlaceholderReopensInPlaceAndClosesOnAnyClickOrEscape();
-    void opensFromARasterMadeWhileThePictureWasShown_data();
-    void opensFromARasterMadeWhileThePictureWasShown();
-    void opensCoarseBeforeItsRasterIsMadeThenSharp();
-};
+    void init()
+    {
+        m_desktop.emplace();
+        m_folder = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/P"));
+    }
 
-void TestFullScreenView::fitsAndCentresOnTheScreen_data()
-{
-    QTest::addColumn<float>("width");
-    QTest::addColumn<float>("height");
-    QTest::addColumn<QRectF>("expected");
-    // A 1024 x 768 screen.
-    QTest::newRow("smaller: unchanged, centred") << 640.f << 480.f << QRectF(192, 144, 640, 480);
-    QTest::newRow("twice the screen") << 2048.f << 1536.f << QRectF(0, 0, 1024, 768);
-    QTest::newRow("too tall only") << 800.f << 1200.f << QRectF(256, 0, 512, 768);
-    QTest::newRow("exactly the screen") << 1024.f << 768.f << QRectF(0, 0, 1024, 768);
-    QTest::newRow("too wide only") << 2048.f << 100.f << QRectF(0, 359, 1024, 50);
-}
+    void fitsAndCentresOnTheScreen_data()
+    {
+        QTest::addColumn<QSizeF>("size");
+        QTest::addColumn<QRectF>("expected");
+        // A 1024 x 768 screen.
+        QTest::newRow("smaller: unchanged, centred")
+            << QSizeF(640, 480) << QRectF(192, 144, 640, 480);
+        QTest::newRow("twice the screen") << QSizeF(2048, 1536) << QRectF(0, 0, 1024, 768);
+        QTest::newRow("too tall only") << QSizeF(800, 1200) << QRectF(256, 0, 512, 768);
+        QTest::newRow("exactly the screen") << QSizeF(1024, 768) << QRectF(0, 0, 1024, 768);
+        QTest::newRow("too wide only") << QSizeF(2048, 100) << QRectF(0, 359, 1024, 50);
+    }
+    void fitsAndCentresOnTheScreen()
+    {
+        QFETCH(QSizeF, size);
+        QFETCH(QRectF, expected);
+        const ScreenFit fit = fitIntoScreenArea(
+            {static_cast<float>(size.width()), static_cast<float>(size.height())}, 1024, 768);
+        const QPointF corner = centreOnScreen(fit.size, 1024, 768);
+        QCOMPARE(QRectF(corner, QSizeF(fit.size.width, fit.size.height)), expected);
+        QCOMPARE(fit.stretched, size.width() > 1024 || size.height() > 768);
+    }
 
-void TestFullScreenView::fitsAndCentresOnTheScreen()
-{
-    QFETCH(float, width);
-    QFETCH(float, height);
-    QFETCH(QRectF, expected);
-    const ScreenFit fit = fitIntoScreenArea({width, height}, 1024, 768);
-    const QPointF corner = centreOnScreen(fit.size, 1024, 768);
-    QCOMPARE(QRectF(corner, QSizeF(fit.size.width, fit.size.height)), expected);
-    QCOMPARE(fit.stretched, width > 1024 || height > 768);
-}
+    void opensFromEveryModeOnTheWindowsScreen()
+    {
+        m_desktop->screen.geometry = QRect(1920, 0, 1280, 1024); // a second screen
+        m_desktop->makePicture(m_folder + QStringLiteral("/wide.bmp"), 2560, 800, Qt::yellow);
+        Form1Controls &c = start();
+        c.File1->selectFile(QStringLiteral("wide.bmp"));
+        for (MenuItem *mode : {c.menus.auto1, c.menus.Act1, c.menus.St1}) {
+            mode->click();
+            c.menus.fullscreen1->click();
+            Form8 *form = view().form();
+            QVERIFY2(form, qPrintable(mode->objectName()));
+            QCOMPARE(form->geometry(), m_desktop->screen.geometry);
+            // The panel's picture, perhaps drawn from a raster made ahead for the screen.
+            QCOMPARE(form->Image1->picture()->toImage().cacheKey(),
+                     c.Image1->picture()->toImage().cacheKey());
+            QCOMPARE(form->Image1->rect(), QRectF(0, 312, 1280, 400));
+            form->Picture1_Click();
+            QTRY_VERIFY(!view().form());
+        }
+    }
 
-void TestFullScreenView::opensFromEveryModeOnTheWindowsScreen()
-{
-    TestDesktop desktop;
-    desktop.screen.geometry = QRect(1920, 0, 1280, 1024); // a second screen
-    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/P"));
-    desktop.makePicture(folder + QStringLiteral("/wide.bmp"), 2560, 800, Qt::yellow);
-    Form1 &form = desktop.started(folder);
-    Form1Controls &c = form.controls();
-    c.File1->selectFile(QStringLiteral("wide.bmp"));
-    for (MenuItem *mode : {c.menus.auto1, c.menus.Act1, c.menus.St1}) {
-        mode->click();
+    void showsThePlaceholderReopensInPlaceAndClosesOnAnyClickOrEscape()
+    {
+        // After a folder change the panel holds the placeholder, and so does the view.
+        Form1Controls &c = start();
         c.menus.fullscreen1->click();
-        Form8 *view = form.fullScreen().form();
-        QVERIFY2(view, qPrintable(mode->objectName()));
-        QCOMPARE(view->geometry(), desktop.screen.geometry);
-        // The panel's picture, perhaps drawn from a raster made ahead for the screen.
-        QCOMPARE(view->Image1->picture()->toImage().cacheKey(),
-                 c.Image1->picture()->toImage().cacheKey());
-        QCOMPARE(view->Image1->rect(), QRectF(0, 312, 1280, 400));
-        view->Picture1_Click();
-        QTRY_VERIFY(!form.fullScreen().form());
+        Form8 *form = view().form();
+        QCOMPARE(form->Image1->picture(), c.Picture2->picture());
+        QCOMPARE(form->Image1->rect(), QRectF(512 - 89.5, 384 - 18, 179, 36));
+        QVERIFY(!form->Image1->stretch());
+        // Opening it again reuses the open view, with the panel's new picture.
+        c.Image1->setPicture(RasterPicture::fromImage(QImage(50, 40, QImage::Format_RGB32)));
+        view().File1_DblClick();
+        QCOMPARE(view().form(), form);
+        QCOMPARE(form->Image1->rect(), QRectF(487, 364, 50, 40));
+        // A click on the picture or on the black, or Esc, closes it.
+        m_form->show();
+        for (const QPoint at : {QPoint(512, 384), QPoint(5, 5), QPoint()}) {
+            view().File1_DblClick();
+            QVERIFY(QTest::qWaitForWindowExposed(view().form()));
+            if (at.isNull())
+                QTest::keyClick(view().form(), Qt::Key_Escape);
+            else
+                QTest::mouseClick(view().form()->Picture1, Qt::LeftButton, {}, at);
+            QTRY_VERIFY(!view().form());
+        }
+        QVERIFY(m_form->isVisible());
     }
-}
 
-void TestFullScreenView::showsThePlaceholderReopensInPlaceAndClosesOnAnyClickOrEscape()
-{
-    // After a folder change the panel holds the placeholder, and so does the view.
-    TestDesktop desktop;
-    Form1 &form = desktop.started(desktop.home());
-    form.controls().menus.fullscreen1->click();
-    Form8 *view = form.fullScreen().form();
-    QVERIFY(view);
-    QCOMPARE(view->Image1->picture(), form.controls().Picture2->picture());
-    QCOMPARE(view->Image1->rect(), QRectF(512 - 89.5, 384 - 18, 179, 36));
-    QVERIFY(!view->Image1->stretch());
-
-    // Opening it again reuses the open view, with the panel's new picture.
-    form.controls().Image1->setPicture(
-        RasterPicture::fromImage(QImage(50, 40, QImage::Format_RGB32)));
-    form.fullScreen().File1_DblClick();
-    QCOMPARE(form.fullScreen().form(), view);
-    QCOMPARE(view->Image1->rect(), QRectF(487, 364, 50, 40));
-
-    // A click on the picture or on the black, or Esc, closes it.
-    form.show();
-    for (const QPoint at : {QPoint(512, 384), QPoint(5, 5)}) {
-        form.fullScreen().File1_DblClick();
-        view = form.fullScreen().form();
-        QVERIFY(QTest::qWaitForWindowExposed(view));
-        QTest::mouseClick(view->Picture1, Qt::LeftButton, {}, at);
-        QTRY_VERIFY(!form.fullScreen().form());
-    }
-    form.fullScreen().File1_DblClick();
-    QTest::keyClick(form.fullScreen().form(), Qt::Key_Escape);
-    QTRY_VERIFY(!form.fullScreen().form());
-    QVERIFY(form.isVisible());
-}
-
-void TestFullScreenView::opensFromARasterMadeWhileThePictureWasShown_data()
-{
-    QTest::addColumn<QString>("format");
-    QTest::newRow("decoded for each size") << QStringLiteral("jpg");
-    QTest::newRow("held whole in memory") << QStringLiteral("bmp");
-}
-
-void TestFullScreenView::opensFromARasterMadeWhileThePictureWasShown()
-{
-    QFETCH(QString, format);
-    TestDesktop desktop;
-    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/P"));
-    QImage halves(2048, 1536, QImage::Format_RGB32);
-    halves.fill(Qt::red);
-    QPainter(&halves).fillRect(1024, 0, 1024, 1536, Qt::blue);
-    const QString name = QStringLiteral("halves.") + format;
-    const QString path = folder + QLatin1Char('/') + name;
-    QVERIFY(halves.save(path, nullptr, 95));
-    Form1 &form = desktop.started(folder);
-    Form1Controls &c = form.controls();
-    c.File1->selectFile(name);
-    const PictureRef shown = c.Image1->picture();
-    QTRY_VERIFY_WITH_TIMEOUT(form.fullScreen().screenAhead().isReadyFor(shown), 10000);
-
-    form.fullScreen().File1_DblClick();
-    Form8 *view = form.fullScreen().form();
-    QVERIFY(view);
-    const PictureRef prepared = view->Image1->picture();
-    QVERIFY(prepared != shown);
-    QCOMPARE(prepared->naturalSize(), QSize(2048, 1536));
-    QCOMPARE(view->Image1->rect(), QRectF(0, 0, 1024, 768));
-    // Drawn from the raster made ahead, the view looks as drawn from the picture itself.
-    QImage fromRaster(1024, 768, QImage::Format_ARGB32_Premultiplied);
-    QImage fromPicture = fromRaster;
+    void opensFromARasterMadeWhileThePictureWasShown_data()
     {
-        QPainter painter(&fromRaster);
-        prepared->draw(painter, QRectF(0, 0, 1024, 768));
+        QTest::addColumn<QString>("name");
+        QTest::newRow("decoded for each size") << QStringLiteral("halves.jpg");
+        QTest::newRow("held whole in memory") << QStringLiteral("halves.bmp");
     }
+    void opensFromARasterMadeWhileThePictureWasShown()
     {
-        QPainter painter(&fromPicture);
-        shown->draw(painter, QRectF(0, 0, 1024, 768));
+        QFETCH(QString, name);
+        const QString path = writeHalves(name);
+        Form1Controls &c = start();
+        c.File1->selectFile(name);
+        const PictureRef shown = c.Image1->picture();
+        QTRY_VERIFY_WITH_TIMEOUT(view().screenAhead().isReadyFor(shown), 10000);
+        view().File1_DblClick();
+        const PictureRef prepared = view().form()->Image1->picture();
+        QVERIFY(prepared != shown);
+        QCOMPARE(prepared->naturalSize(), QSize(2048, 1536));
+        QCOMPARE(view().form()->Image1->rect(), QRectF(0, 0, 1024, 768));
+        // Drawn from the raster made ahead, the view looks as drawn from the picture itself.
+        const QImage fromRaster = drawn(prepared, QSize(1024, 768));
+        QCOMPARE(fromRaster, drawn(shown, QSize(1024, 768)));
+        QVERIFY(isRed(fromRaster.pixelColor(200, 400)));
+        view().form()->Picture1_Click();
+        QTRY_VERIFY(!view().form());
+
+        // A file rewritten since is shown as the panel holds it.
+        QImage green(2048, 1500, QImage::Format_RGB32);
+        green.fill(Qt::green);
+        QVERIFY(green.save(path, nullptr, 50));
+        QVERIFY(!view().screenAhead().isReadyFor(shown));
+        view().File1_DblClick();
+        QCOMPARE(view().form()->Image1->picture(), shown);
     }
-    QCOMPARE(fromRaster, fromPicture);
-    const QColor left = fromRaster.pixelColor(200, 400);
-    QVERIFY2(left.red() > 240 && left.blue() < 16, qPrintable(left.name()));
-    view->Picture1_Click();
-    QTRY_VERIFY(!form.fullScreen().form());
 
-    // A file rewritten since is shown as the panel holds it.
-    QImage green(2048, 1536, QImage::Format_RGB32);
-    green.fill(Qt::green);
-    green = green.scaled(2048, 1500);
-    QVERIFY(green.save(path, nullptr, 50));
-    QVERIFY(!form.fullScreen().screenAhead().isReadyFor(shown));
-    form.fullScreen().File1_DblClick();
-    QCOMPARE(form.fullScreen().form()->Image1->picture(), shown);
-}
+    void opensCoarseBeforeItsRasterIsMadeThenSharp()
+    {
+        GatedPictures gated;
+        m_desktop->pictureSource = &gated;
+        const QString path = writeHalves(QStringLiteral("halves.jpg"));
+        Form1Controls &c = start();
+        // The first press of a double-click starts the view's raster at once: the fresh
+        // read of the file for it is held at the gate.
+        gated.hold(path);
+        const QPoint entry = c.File1->visualRect(c.File1->model()->index(0, 0)).center();
+        QTest::mousePress(c.File1->viewport(), Qt::LeftButton, {}, entry);
+        const PictureRef shown = c.Image1->picture();
+        QCOMPARE(shown->naturalSize(), QSize(2048, 1536));
+        QVERIFY(view().screenAhead().standsInFor(shown));
+        QTest::mouseRelease(c.File1->viewport(), Qt::LeftButton, {}, entry);
 
-void TestFullScreenView::opensCoarseBeforeItsRasterIsMadeThenSharp()
-{
-    TestDesktop desktop;
-    GatedPictures gated;
-    desktop.pictureSource = &gated;
-    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/P"));
-    QImage halves(2048, 1536, QImage::Format_RGB32);
-    halves.fill(Qt::red);
-    QPainter(&halves).fillRect(1024, 0, 1024, 1536, Qt::blue);
-    const QString path = folder + QStringLiteral("/halves.jpg");
-    QVERIFY(halves.save(path, nullptr, 95));
-    Form1 &form = desktop.started(folder);
-    Form1Controls &c = form.controls();
-    ScreenAhead &ahead = form.fullScreen().screenAhead();
-
-    // The first press of a double-click starts the view's raster at once: the fresh
-    // read of the file for it is held at the gate.
-    gated.hold(path);
-    const QModelIndex entry = c.File1->model()->index(0, 0);
-    QTest::mousePress(c.File1->viewport(), Qt::LeftButton, {}, c.File1->visualRect(entry).center());
-    const PictureRef shown = c.Image1->picture();
-    QCOMPARE(shown->naturalSize(), QSize(2048, 1536));
-    QVERIFY(ahead.standsInFor(shown));
-    QTest::mouseRelease(c.File1->viewport(), Qt::LeftButton, {},
-                        c.File1->visualRect(entry).center());
-
-    // Opened before the raster is made: the coarse picture, enlarged, at once.
-    form.fullScreen().File1_DblClick();
-    Form8 *view = form.fullScreen().form();
-    const PictureRef standIn = view->Image1->picture();
-    QVERIFY(standIn != shown);
-    const QRectF placed = view->Image1->rect(); // fitted to the screen
-    QVERIFY(placed.width() < 2048 && placed.width() > 500);
-    const auto drawn = [size = placed.size().toSize()](const PictureRef &picture) {
-        QImage image(size, QImage::Format_ARGB32_Premultiplied);
-        QPainter painter(&image);
-        picture->draw(painter, QRectF(QPointF(0, 0), QSizeF(size)));
-        return image;
-    };
-    const QColor left = drawn(standIn).pixelColor(100, 200);
-    QVERIFY2(left.red() > 200 && left.blue() < 60, qPrintable(left.name()));
-
-    // Then the sharp one, exactly as the picture draws itself.
-    gated.openAll();
-    QTRY_VERIFY_WITH_TIMEOUT(view->Image1->picture() != standIn, 10000);
-    QVERIFY(ahead.isReadyFor(shown));
-    QCOMPARE(drawn(view->Image1->picture()), drawn(shown));
-    QCOMPARE(view->Image1->rect(), placed);
-}
+        // Opened before the raster is made: the coarse picture, enlarged, at once.
+        view().File1_DblClick();
+        Form8 *form = view().form();
+        const PictureRef standIn = form->Image1->picture();
+        QVERIFY(standIn != shown);
+        const QRectF placed = form->Image1->rect(); // fitted to the screen
+        QVERIFY(placed.width() < 2048 && placed.width() > 500);
+        QVERIFY(isRed(drawn(standIn, placed.size().toSize()).pixelColor(100, 200)));
+        // Then the sharp one, exactly as the picture draws itself.
+        gated.openAll();
+        QTRY_VERIFY_WITH_TIMEOUT(form->Image1->picture() != standIn, 10000);
+        QVERIFY(view().screenAhead().isReadyFor(shown));
+        QCOMPARE(drawn(form->Image1->picture(), placed.size().toSize()),
+                 drawn(shown, placed.size().toSize()));
+        QCOMPARE(form->Image1->rect(), placed);
+        m_desktop.reset(); // before the gate it reads through
+    }
+};
 
 QTEST_MAIN(TestFullScreenView)
 #include "tst_fullscreenview.moc"

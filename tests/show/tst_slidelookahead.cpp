@@ -1,3 +1,4 @@
+#include "browse/Said.h"
 #include "fileops/FavouriteFolders.h"
 #include "show/Form6.h"
 #include "show/Form7.h"
@@ -5,22 +6,10 @@
 #include "show/SlideLookAhead.h"
 #include "show/WindowSlideShow.h"
 #include "support/GatedPictures.h"
-#include "support/TestDesktop.h"
 
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
-#include <QTest>
-
-class TestSlideLookAhead : public QObject {
-    Q_OBJECT
-
-private Q_SLOTS:
-    void handsOutOnlyTheFileItReadUnchanged();
-    void aSlideReadAheadIsNotReadAgain();
-    void aSlideStillBeingReadWaitsOutAPause_data();
-    void aSlideStillBeingReadWaitsOutAPause();
-};
 
 namespace {
 
@@ -79,154 +68,142 @@ Show showOf(Form1 &form, bool fullScreen)
 
 } // namespace
 
-void TestSlideLookAhead::handsOutOnlyTheFileItReadUnchanged()
-{
-    TestDesktop desktop;
-    const QString a =
-        desktop.makePicture(desktop.home() + QStringLiteral("/a.bmp"), 30, 20, Qt::red);
-    const QString b =
-        desktop.makePicture(desktop.home() + QStringLiteral("/b.bmp"), 8, 8, Qt::blue);
-    PictureCache cache(desktop.decodePool, desktop.pictures, desktop.files);
-    SlideLookAhead lookAhead(cache, desktop.pictures, desktop.files);
-    lookAhead.prepare({a});
-    QVERIFY(!lookAhead.take(b));
-    const PictureRef picture = waitFor(lookAhead, a);
-    QVERIFY(picture);
-    QCOMPARE(picture->naturalSize(), QSize(30, 20));
-    QVERIFY(!lookAhead.take(a)); // handed out once
+class TestSlideLookAhead : public QObject {
+    Q_OBJECT
 
-    // A newer request replaces the older one.
-    lookAhead.prepare({a});
-    lookAhead.prepare({b}, QSize(1000, 800));
-    const PictureRef newer = waitFor(lookAhead, b);
-    QVERIFY(newer);
-    QCOMPARE(newer->naturalSize(), QSize(8, 8));
-    QVERIFY(!lookAhead.take(a));
+private Q_SLOTS:
+    void handsOutOnlyTheFileItReadUnchangedAndReadsNoSlideTwice()
+    {
+        TestDesktop desktop;
+        GatedPictures gated;
+        const QString home = desktop.home();
+        const QString a = desktop.makePicture(home + QStringLiteral("/a.bmp"), 30, 20, Qt::red);
+        const QString b = desktop.makePicture(home + QStringLiteral("/b.bmp"), 8, 8, Qt::blue);
+        const QString bad = desktop.makeFile(home + QStringLiteral("/bad.jpg"),
+                                             QByteArray("\xFF\xD8\xFF\xE0 not a picture"));
+        PictureCache cache(desktop.decodePool, gated, desktop.files);
+        SlideLookAhead lookAhead(cache, gated, desktop.files);
+        lookAhead.prepare({a});
+        QVERIFY(!lookAhead.take(b));
+        QCOMPARE(waitFor(lookAhead, a)->naturalSize(), QSize(30, 20));
+        QVERIFY(!lookAhead.take(a)); // handed out once
+        // A newer request replaces the older one.
+        lookAhead.prepare({a});
+        lookAhead.prepare({b}, QSize(1000, 800));
+        QCOMPARE(waitFor(lookAhead, b)->naturalSize(), QSize(8, 8));
+        QVERIFY(!lookAhead.take(a));
 
-    // Rewritten since it was read: dropped.
-    lookAhead.prepare({a});
-    QTRY_VERIFY(!lookAhead.isReading());
-    desktop.makePicture(a, 60, 50, Qt::red);
-    QVERIFY(!lookAhead.take(a));
+        // Found to be no picture ahead, and unchanged since: the tick does not read it again.
+        const QSize screen(640, 480);
+        lookAhead.prepare({bad, a}, screen);
+        QTRY_VERIFY(!lookAhead.isReading() && lookAhead.decodesUnderWay() == 0);
+        QVERIFY(!lookAhead.slide(bad, screen));
+        QVERIFY(lookAhead.slide(a, screen));
+        QVERIFY(gated.readOnUserThread().isEmpty());
+        // Nothing read ahead: read on the tick.
+        QVERIFY(lookAhead.slide(b, screen));
+        QCOMPARE(gated.readOnUserThread(), QStringList{b});
+        // A slide handed out is not read again when the next decode ends.
+        gated.hold(b);
+        const int loads = gated.loadsOf(a);
+        lookAhead.prepare({a, b}, screen);
+        QVERIFY(waitFor(lookAhead, a));
+        gated.openAll();
+        QTRY_COMPARE(lookAhead.decodesUnderWay(), 0);
+        QCOMPARE(gated.loadsOf(a), loads + 1);
 
-    lookAhead.prepare({a});
-    lookAhead.clear();
-    QVERIFY(!lookAhead.isReading());
-    QVERIFY(!lookAhead.take(a));
+        // Rewritten since it was read, cleared, or switched off: nothing is handed out.
+        lookAhead.prepare({a});
+        QTRY_VERIFY(!lookAhead.isReading());
+        desktop.makePicture(a, 60, 50, Qt::red);
+        QVERIFY(!lookAhead.take(a));
+        lookAhead.prepare({a});
+        lookAhead.clear();
+        QVERIFY(!lookAhead.isReading());
+        QVERIFY(!lookAhead.take(a));
+        cache.setEnabled(false);
+        lookAhead.prepare({a});
+        QVERIFY(!lookAhead.isReading());
+        QVERIFY(!lookAhead.take(a));
+    }
 
-    cache.setEnabled(false);
-    lookAhead.prepare({a});
-    QVERIFY(!lookAhead.isReading());
-    QVERIFY(!lookAhead.take(a));
-}
+    void aSlideStillBeingReadWaitsOutAPause_data()
+    {
+        QTest::addColumn<bool>("fullScreen");
+        QTest::newRow("window") << false;
+        QTest::newRow("full screen") << true;
+    }
 
-void TestSlideLookAhead::aSlideReadAheadIsNotReadAgain()
-{
-    TestDesktop desktop;
-    GatedPictures gated;
-    const QString bad = desktop.makeFile(desktop.home() + QStringLiteral("/bad.jpg"),
-                                         QByteArray("\xFF\xD8\xFF\xE0 not a picture"));
-    const QString good =
-        desktop.makePicture(desktop.home() + QStringLiteral("/good.bmp"), 30, 20, Qt::red);
-    const QString other =
-        desktop.makePicture(desktop.home() + QStringLiteral("/other.bmp"), 8, 8, Qt::blue);
-    PictureCache cache(desktop.decodePool, gated, desktop.files);
-    SlideLookAhead lookAhead(cache, gated, desktop.files);
-    lookAhead.prepare({bad, good}, QSize(640, 480));
-    QTRY_VERIFY(!lookAhead.isReading());
+    void aSlideStillBeingReadWaitsOutAPause()
+    {
+        QFETCH(bool, fullScreen);
+        TestDesktop desktop;
+        GatedPictures gated;
+        desktop.pictureSource = &gated;
+        const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/Large"));
+        const QString small =
+            desktop.makePicture(folder + QStringLiteral("/a.bmp"), 40, 30, Qt::blue);
+        const QString large = desktop.makePicture(folder + QStringLiteral("/b.bmp"), 700, 600,
+                                                  Qt::green); // over 1 MB
+        const QStringList smallSlide{small, QStringLiteral("a.bmp")};
+        const QStringList largeSlide{large, QStringLiteral("b.bmp")};
+        Form1 &form = desktop.started(folder);
+        Form1Controls &c = form.controls();
+        const Show show = showOf(form, fullScreen);
+        // Two ticks: the small slide shows, the large one is still being read.
+        const auto startAndAwaitLarge = [&] {
+            gated.hold(large);
+            show.start();
+            show.tick();
+            show.tick();
+            return show.lookAhead->isAwaiting() && show.copySource() == smallSlide;
+        };
 
-    // Found to be no picture ahead, and unchanged since: the tick does not read it again.
-    QVERIFY(!lookAhead.slide(bad, QSize(640, 480)));
-    QVERIFY(lookAhead.slide(good, QSize(640, 480)));
-    QVERIFY(gated.readOnUserThread().isEmpty());
-    // Nothing read ahead: read on the tick.
-    QVERIFY(lookAhead.slide(other, QSize(640, 480)));
-    QCOMPARE(gated.readOnUserThread(), QStringList{other});
-
-    // A slide handed out is not read again when the next decode ends.
-    gated.hold(other);
-    lookAhead.prepare({good, other}, QSize(640, 480));
-    QVERIFY(waitFor(lookAhead, good));
-    gated.openAll();
-    QTRY_COMPARE(lookAhead.decodesUnderWay(), 0);
-    QCOMPARE(gated.loadsOf(good), 2); // once above, once here
-}
-
-void TestSlideLookAhead::aSlideStillBeingReadWaitsOutAPause_data()
-{
-    QTest::addColumn<bool>("fullScreen");
-    QTest::newRow("window") << false;
-    QTest::newRow("full screen") << true;
-}
-
-void TestSlideLookAhead::aSlideStillBeingReadWaitsOutAPause()
-{
-    QFETCH(bool, fullScreen);
-    TestDesktop desktop;
-    GatedPictures gated;
-    desktop.pictureSource = &gated;
-    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/Large"));
-    const QString small = desktop.makePicture(folder + QStringLiteral("/a.bmp"), 40, 30, Qt::blue);
-    const QString large = desktop.makePicture(folder + QStringLiteral("/b.bmp"), 700, 600,
-                                              Qt::green); // over 1 MB
-    const QStringList smallSlide{small, QStringLiteral("a.bmp")};
-    const QStringList largeSlide{large, QStringLiteral("b.bmp")};
-    Form1 &form = desktop.started(folder);
-    Form1Controls &c = form.controls();
-    const Show show = showOf(form, fullScreen);
-    // Two ticks: the small slide shows, the large one is still being read.
-    const auto startAndAwaitLarge = [&] {
-        gated.hold(large);
-        show.start();
+        // A tick while the large slide is read waits with it: the show neither skips it
+        // nor ends before it. Read while paused, it changes nothing the user sees or copies.
+        QVERIFY(startAndAwaitLarge());
         show.tick();
+        QCOMPARE(form.slides().index, 3);
+        QVERIFY(form.isSlideShowActive());
+        show.pause();
+        show.chooseSlowest();
+        QCOMPARE(show.timer->interval(), 5500);
+        gated.openAll();
+        QTRY_COMPARE(show.lookAhead->decodesUnderWay(), 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(show.copySource(), smallSlide);
+        QVERIFY(!show.timer->isTicking());
+        show.copyToTemp();
+        const QString temp = FavouriteFolders::folderOf(FavouriteFolders::Category::Temp);
+        QVERIFY(QFile::exists(temp + QStringLiteral("/a.bmp")));
+        QVERIFY(!QFile::exists(temp + QStringLiteral("/b.bmp")));
+        // It is the first tick's after the show goes on, once; the show ends a tick later.
+        show.goOn();
+        QCOMPARE(show.copySource(), smallSlide);
         show.tick();
-        return show.lookAhead->isAwaiting() && show.copySource() == smallSlide;
-    };
+        QCOMPARE(show.copySource(), largeSlide);
+        show.tick();
+        QVERIFY(!form.isSlideShowActive());
 
-    // A tick while the large slide is read waits with it: the show neither skips it
-    // nor ends before it. Read while paused, it changes nothing the user sees or copies.
-    QVERIFY(startAndAwaitLarge());
-    show.tick();
-    QCOMPARE(form.slides().index, 3);
-    QVERIFY(form.isSlideShowActive());
-    show.pause();
-    show.chooseSlowest();
-    QCOMPARE(show.timer->interval(), 5500);
-    gated.openAll();
-    QTRY_COMPARE(show.lookAhead->decodesUnderWay(), 0);
-    QCoreApplication::processEvents();
-    QCOMPARE(show.copySource(), smallSlide);
-    QVERIFY(!show.timer->isTicking());
-    show.copyToTemp();
-    const QString temp = FavouriteFolders::folderOf(FavouriteFolders::Category::Temp);
-    QVERIFY(QFile::exists(temp + QStringLiteral("/a.bmp")));
-    QVERIFY(!QFile::exists(temp + QStringLiteral("/b.bmp")));
-    // It is the first tick's after the show goes on, once; the show ends a tick later.
-    show.goOn();
-    QCOMPARE(show.copySource(), smallSlide);
-    show.tick();
-    QCOMPARE(show.copySource(), largeSlide);
-    show.tick();
-    QVERIFY(!form.isSlideShowActive());
+        // Cancelled meanwhile, it never shows.
+        QVERIFY(startAndAwaitLarge());
+        show.pause();
+        show.cancel();
+        gated.openAll();
+        QTRY_COMPARE(show.lookAhead->decodesUnderWay(), 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(c.Image1->picture(), c.Picture3->picture());
+        QVERIFY(!show.copySource().contains(large));
 
-    // Cancelled meanwhile, it never shows.
-    QVERIFY(startAndAwaitLarge());
-    show.pause();
-    show.cancel();
-    gated.openAll();
-    QTRY_COMPARE(show.lookAhead->decodesUnderWay(), 0);
-    QCoreApplication::processEvents();
-    QCOMPARE(c.Image1->picture(), c.Picture3->picture());
-    QVERIFY(!show.copySource().contains(large));
-
-    // Playing, it shows as soon as it is read.
-    QVERIFY(startAndAwaitLarge());
-    gated.openAll();
-    QTRY_COMPARE(show.copySource(), largeSlide);
-    show.tick();
-    QVERIFY(!form.isSlideShowActive());
-    QVERIFY(!gated.readOnUserThread().contains(large));
-}
+        // Playing, it shows as soon as it is read.
+        QVERIFY(startAndAwaitLarge());
+        gated.openAll();
+        QTRY_COMPARE(show.copySource(), largeSlide);
+        show.tick();
+        QVERIFY(!form.isSlideShowActive());
+        QVERIFY(!gated.readOnUserThread().contains(large));
+    }
+};
 
 QTEST_MAIN(TestSlideLookAhead)
 #include "tst_slidelookahead.moc"

@@ -1,20 +1,9 @@
-"""Pictures in and out: test pictures to put in a sandbox, and screen pixels to check."""
+"""Metafiles to put in a sandbox, and screen pixels to check."""
 
 import struct
 import subprocess
 from dataclasses import dataclass
 from pathlib import Path
-
-
-def write_bmp(path, width, height, color=(255, 0, 0)):
-    """A 24-bit uncompressed bitmap filled with one colour (r, g, b)."""
-    row = bytes((color[2], color[1], color[0])) * width
-    row += b"\0" * ((4 - len(row) % 4) % 4)
-    pixels = row * height
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
-    Path(path).write_bytes(header + info + pixels)
-    return Path(path)
 
 
 def write_wmf(path, width, height, color=(255, 0, 0)):
@@ -40,13 +29,6 @@ def write_wmf(path, width, height, color=(255, 0, 0)):
     return Path(path)
 
 
-def write_with_imagemagick(path, width, height, color="red"):
-    """Any format ImageMagick writes, chosen by the file's extension (GIF, JPEG, ICO ...)."""
-    subprocess.run(["convert", "-size", f"{width}x{height}", f"xc:{color}", str(path)],
-                   check=True, capture_output=True)
-    return Path(path)
-
-
 @dataclass
 class Image:
     """RGB pixels of a screen area, with (0, 0) at the area's top-left."""
@@ -54,27 +36,6 @@ class Image:
     width: int
     height: int
     data: bytes
-
-    @classmethod
-    def from_ppm(cls, blob):
-        # P6 header: magic, width, height, maximum value, each followed by white space.
-        fields, offset = [], 0
-        while len(fields) < 4:
-            while blob[offset:offset + 1].isspace():
-                offset += 1
-            if blob[offset:offset + 1] == b"#":
-                offset = blob.index(b"\n", offset) + 1
-                continue
-            end = offset
-            while not blob[end:end + 1].isspace():
-                end += 1
-            fields.append(blob[offset:end])
-            offset = end
-        if fields[0] != b"P6" or fields[3] != b"255":
-            raise ValueError("expected an 8-bit binary PPM")
-        width, height = int(fields[1]), int(fields[2])
-        start = offset + 1
-        return cls(width, height, blob[start:start + width * height * 3])
 
     def pixel(self, x, y):
         if not (0 <= x < self.width and 0 <= y < self.height):
@@ -89,12 +50,8 @@ class Image:
                 for row in range(y0, y1)]
         return Image(max(0, x1 - x0), max(0, y1 - y0), b"".join(rows))
 
-    def pixels(self):
-        for i in range(0, len(self.data), 3):
-            yield tuple(self.data[i:i + 3])
-
     def count(self, predicate):
-        return sum(1 for p in self.pixels() if predicate(p))
+        return sum(1 for i in range(0, len(self.data), 3) if predicate(self.data[i:i + 3]))
 
     def save_png(self, path):
         header = f"P6\n{self.width} {self.height}\n255\n".encode()

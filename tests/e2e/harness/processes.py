@@ -1,9 +1,6 @@
-"""Starting and ending the helper processes of a test run.
-
-The test process makes itself a child subreaper, so that programs which
-daemonise (D-Bus activated services do) stay its children and can be found and
-ended by process id when the run is over; nothing outlives the run.
-"""
+"""Starting and ending helper processes. The test process is a child subreaper, so
+programs that daemonise (D-Bus activated services) stay its children and are ended
+by process id when the run is over; nothing outlives the run."""
 
 import ctypes
 import os
@@ -12,47 +9,28 @@ import signal
 import subprocess
 import time
 
-_PR_SET_CHILD_SUBREAPER = 36
-
 
 def become_subreaper():
     libc = ctypes.CDLL(None, use_errno=True)
-    if libc.prctl(_PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) != 0:
+    if libc.prctl(36, 1, 0, 0, 0) != 0:  # PR_SET_CHILD_SUBREAPER
         raise OSError(ctypes.get_errno(), "prctl(PR_SET_CHILD_SUBREAPER) failed")
 
 
-def parent_of(pid):
+def _stat(pid):
+    """(state, parent) from /proc, or None; the command name may hold blanks and parentheses."""
     try:
         with open(f"/proc/{pid}/stat", "rb") as stat:
             text = stat.read()
     except OSError:
         return None
-    # The command name is in parentheses and may itself hold spaces or parentheses.
     fields = text[text.rindex(b")") + 2:].split()
-    return int(fields[1])
-
-
-def state_of(pid):
-    try:
-        with open(f"/proc/{pid}/stat", "rb") as stat:
-            text = stat.read()
-    except OSError:
-        return None
-    return text[text.rindex(b")") + 2:].split()[0].decode()
-
-
-def children_of(pid):
-    result = []
-    for entry in os.listdir("/proc"):
-        if entry.isdigit() and parent_of(int(entry)) == pid:
-            result.append(int(entry))
-    return result
+    return fields[0].decode(), int(fields[1])
 
 
 def is_alive(pid):
     """True while the process exists and is not a zombie waiting to be reaped."""
-    state = state_of(pid)
-    return state is not None and state not in ("Z", "X")
+    stat = _stat(pid)
+    return stat is not None and stat[0] not in ("Z", "X")
 
 
 def end_process(pid, grace=3.0):
@@ -73,10 +51,11 @@ def end_process(pid, grace=3.0):
         pass
 
 
-def end_stray_children(keep=()):
+def end_stray_children():
     """Ends every remaining child of this process (orphans adopted as subreaper)."""
     for _ in range(3):
-        strays = [pid for pid in children_of(os.getpid()) if pid not in keep]
+        strays = [int(e) for e in os.listdir("/proc")
+                  if e.isdigit() and (_stat(e) or (0, 0))[1] == os.getpid()]
         if not strays:
             return
         for pid in strays:
@@ -95,21 +74,11 @@ def spawn(argv, env, log_path=None, cwd=None, pass_fds=()):
 
 
 def read_line_from_fd(fd, timeout, what):
-    """Reads one line that a starting program writes to a pipe (display, bus address)."""
-    data = b""
-    deadline = time.monotonic() + timeout
-    while not data.endswith(b"\n"):
-        remaining = deadline - time.monotonic()
-        if remaining <= 0:
+    """Reads the one line a starting program writes to a pipe (display, bus address)."""
+    with os.fdopen(fd, "rb") as pipe:
+        if not select.select([pipe], [], [], timeout)[0]:
             raise TimeoutError(f"{what} did not report within {timeout}s")
-        ready, _, _ = select.select([fd], [], [], remaining)
-        if ready:
-            chunk = os.read(fd, 4096)
-            if not chunk:
-                break
-            data += chunk
-    os.close(fd)
-    line = data.decode().strip()
+        line = pipe.readline().decode().strip()
     if not line:
         raise RuntimeError(f"{what} closed its pipe without reporting")
     return line

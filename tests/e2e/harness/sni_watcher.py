@@ -1,14 +1,7 @@
 #!/usr/bin/python3
-"""A minimal StatusNotifierWatcher for the test desktop's session bus: what a
-panel of KDE, of GNOME with its AppIndicator extension and of most other desktops
-runs. Programs find it by its name and register their tray items with it.
-
-    /usr/bin/python3 sni_watcher.py RECORD_FILE
-
-Each registration is appended to RECORD_FILE as a line "registered SERVICE";
-the line "ready" comes first, once the name is owned. The tests talk to the
-registered item itself (its tool tip, Activate) as a panel would.
-"""
+"""sni_watcher.py RECORD_FILE: a minimal StatusNotifierWatcher, as the panels of KDE,
+of GNOME with its AppIndicator extension and of most other desktops run. RECORD_FILE
+gets "ready" once the name is owned, then "registered SERVICE" for each tray item."""
 
 import sys
 

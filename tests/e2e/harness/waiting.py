@@ -8,11 +8,8 @@ class WaitTimeout(AssertionError):
 
 
 def wait_until(condition, timeout=10.0, interval=0.05, message=None):
-    """Calls condition() until it returns something truthy and returns that value.
-
-    Exceptions raised by condition() count as "not yet" until the deadline; the
-    last one is reported with the timeout so a failure explains itself.
-    """
+    """Returns condition()'s first truthy value; an exception counts as "not yet",
+    and the last one is reported with the timeout, so a failure explains itself."""
     deadline = time.monotonic() + timeout
     last_value, last_error = None, None
     while True:

@@ -13,13 +13,13 @@ trap 'rm -rf "$tmp"' EXIT
 
 # Plain RGB or RGBA sources: heif-enc 1.15 mistakes the colours of palette PNGs.
 # No gAMA or cHRM chunks but where the test is about them.
-rgb="-define png:color-type=2 -define png:exclude-chunk=gAMA,cHRM,date,tIME"
+plain="-define png:exclude-chunk=gAMA,cHRM,date,tIME"
+rgb="-define png:color-type=2 $plain"
 quadrants() { # width height fourth-colour output
-    local w=$1 h=$2 fourth=$3 out=$4 type=2
-    [[ $fourth == rgba* ]] && type=6
-    $im -size $((w / 2))x$((h / 2)) xc:red xc:lime +append \
-        \( -size $((w / 2))x$((h / 2)) xc:blue xc:"$fourth" +append \) -append +repage \
-        -define png:color-type=$type -define png:exclude-chunk=gAMA,cHRM,date,tIME "$out"
+    local w=$(($1 / 2)) h=$(($2 / 2)) type=2
+    [[ $3 == rgba* ]] && type=6
+    $im -size ${w}x$h xc:red xc:lime +append \( -size ${w}x$h xc:blue xc:"$3" +append \) \
+        -append +repage -define png:color-type=$type $plain "$4"
 }
 quadrants 64 48 yellow "$tmp/q.png"
 quadrants 64 48 'rgba(255,255,0,0.5)' "$tmp/qa.png"
@@ -30,7 +30,6 @@ $im -size 64x48 xc:'gray(128)' $rgb "$tmp/grey.png"
 
 # PNG
 cp "$tmp/q.png" png-rgb.png
-plain="-define png:exclude-chunk=gAMA,cHRM,date,tIME"
 $im "$tmp/q.png" -define png:color-type=3 $plain png-palette.png
 $im "$tmp/q.png" -colorspace Gray -depth 16 $plain png-grey16.png
 $im "$tmp/q.png" -depth 16 $rgb png-rgb16.png
@@ -73,9 +72,7 @@ cwebp -quiet -q 80 "$tmp/large.png" -o webp-large.webp
 # TIFF: the usual compressions, strips and tiles, every kind of pixel
 $im "$tmp/q.png" -type TrueColor -compress none "$tmp/q.tif"
 cp "$tmp/q.tif" tiff-none.tif
-tiffcp -c lzw "$tmp/q.tif" tiff-lzw.tif
-tiffcp -c zip "$tmp/q.tif" tiff-deflate.tif
-tiffcp -c packbits "$tmp/q.tif" tiff-packbits.tif
+for c in lzw:lzw zip:deflate packbits:packbits; do tiffcp -c ${c%:*} "$tmp/q.tif" tiff-${c#*:}.tif; done
 tiffcp -c jpeg:r:95 -r 16 "$tmp/q.tif" tiff-jpeg.tif
 tiffcp -c lzw -t -w 16 -l 16 "$tmp/q.tif" tiff-tiled.tif
 $im "$tmp/q.png" -colorspace Gray -threshold 60% -monochrome -compress Group4 tiff-g4.tif
@@ -129,15 +126,9 @@ gzip -9 -n -c svg-drawing.svg >svg-packed.svgz
 # unpacks to 80 MB. (bomb-grid.heic is kept as fuzz_heif found it.)
 $py - <<'PY'
 import struct, zlib, gzip
-def patched(name, out, find, replace):
-    data = open(name, 'rb').read()
-    at = data.index(find)
-    open(out, 'wb').write(data[:at] + replace + data[at + len(find):])
 big = struct.pack('>II', 100000, 100000)
 rgb = open('png-rgb.png', 'rb').read()
-ihdr = rgb[12:29]
-body = ihdr[4:]
-body = big + body[8:]
+body = big + rgb[24:29]  # the IHDR chunk's data, its size replaced
 open('bomb.png', 'wb').write(rgb[:8] + struct.pack('>I', 13) + b'IHDR' + body +
                               struct.pack('>I', zlib.crc32(b'IHDR' + body)) + rgb[33:])
 # An animation's canvas may claim what a frame cannot (libwebp itself refuses
@@ -145,7 +136,6 @@ open('bomb.png', 'wb').write(rgb[:8] + struct.pack('>I', 13) + b'IHDR' + body +
 anim = open('webp-animated.webp', 'rb').read()
 at = anim.index(b'VP8X') + 12
 open('bomb.webp', 'wb').write(anim[:at] + (59999).to_bytes(3, 'little') * 2 + anim[at + 6:])
-ispe = struct.pack('>I', 20) + b'ispe' + b'\0\0\0\0'
 for name in ('heic-plain.heic', 'avif-plain.avif'):
     data = open(name, 'rb').read()
     at = data.index(b'ispe') - 4

@@ -1,79 +1,78 @@
 #pragma once
 
-// Writes small WMF and EMF files record by record, for tests.
+// Writes small WMF and EMF files record by record, and looks at what they draw, for tests.
+
+#include "picture/metafile/MetafilePicture.h"
 
 #include <QByteArray>
+#include <QFontInfo>
+#include <QImage>
 #include <QList>
 #include <QRect>
-#include <QString>
+#include <QTest>
 #include <QtEndian>
-#include <cstring>
+#include <bit>
 #include <initializer_list>
 #include <optional>
 
 namespace metafile::test {
 
-class Bytes {
-public:
-    Bytes &u8(quint8 v)
-    {
-        m_data.append(char(v));
-        return *this;
-    }
-    Bytes &u16(quint16 v)
-    {
-        char b[2];
-        qToLittleEndian(v, b);
-        m_data.append(b, 2);
-        return *this;
-    }
-    Bytes &i16(qint16 v) { return u16(quint16(v)); }
-    Bytes &u32(quint32 v)
-    {
-        char b[4];
-        qToLittleEndian(v, b);
-        m_data.append(b, 4);
-        return *this;
-    }
-    Bytes &i32(qint32 v) { return u32(quint32(v)); }
-    Bytes &f32(float f)
-    {
-        quint32 v;
-        std::memcpy(&v, &f, 4);
-        return u32(v);
-    }
-    Bytes &raw(const QByteArray &b)
-    {
-        m_data.append(b);
-        return *this;
-    }
-    Bytes &pad4()
-    {
-        while (m_data.size() % 4)
-            m_data.append('\0');
-        return *this;
-    }
-    [[nodiscard]] const QByteArray &data() const { return m_data; }
-    [[nodiscard]] qsizetype size() const { return m_data.size(); }
+// WMF functions.
+constexpr quint16 SAVEDC = 0x001E, SETBKMODE = 0x0102, SETMAPMODE = 0x0103,
+                  SETPOLYFILLMODE = 0x0106, RESTOREDC = 0x0127, SELECTOBJECT = 0x012D,
+                  SETTEXTALIGN = 0x012E, DELETEOBJECT = 0x01F0, SETWINDOWORG = 0x020B,
+                  SETWINDOWEXT = 0x020C, LINETO = 0x0213, MOVETO = 0x0214,
+                  CREATEPENINDIRECT = 0x02FA, CREATEFONTINDIRECT = 0x02FB,
+                  CREATEBRUSHINDIRECT = 0x02FC, POLYGON = 0x0324, EXCLUDECLIPRECT = 0x0415,
+                  INTERSECTCLIPRECT = 0x0416, RECTANGLE = 0x041B, TEXTOUT = 0x0521,
+                  POLYPOLYGON = 0x0538, ESCAPE = 0x0626, EXTTEXTOUT = 0x0A32, STRETCHDIB = 0x0F43;
+// EMF record types.
+constexpr quint32 EMR_POLYGON = 3, EMR_POLYPOLYGON = 8, EMR_SETWINDOWEXTEX = 9,
+                  EMR_SETWINDOWORGEX = 10, EMR_SETVIEWPORTEXTEX = 11, EMR_SETVIEWPORTORGEX = 12,
+                  EMR_SETMAPMODE = 17, EMR_SETBKMODE = 18, EMR_SETROP2 = 20, EMR_SETTEXTALIGN = 22,
+                  EMR_OFFSETCLIPRGN = 26, EMR_EXCLUDECLIPRECT = 29, EMR_INTERSECTCLIPRECT = 30,
+                  EMR_SAVEDC = 33, EMR_RESTOREDC = 34, EMR_SETWORLDTRANSFORM = 35,
+                  EMR_MODIFYWORLDTRANSFORM = 36, EMR_SELECTOBJECT = 37, EMR_CREATEPEN = 38,
+                  EMR_CREATEBRUSHINDIRECT = 39, EMR_DELETEOBJECT = 40, EMR_RECTANGLE = 43,
+                  EMR_BEGINPATH = 59, EMR_ENDPATH = 60, EMR_FILLPATH = 62, EMR_SELECTCLIPPATH = 67,
+                  EMR_GDICOMMENT = 70, EMR_EXTSELECTCLIPRGN = 75, EMR_STRETCHDIBITS = 81,
+                  EMR_EXTCREATEFONTINDIRECTW = 82, EMR_EXTTEXTOUTW = 84, EMR_POLYGON16 = 86;
+constexpr quint32 NULL_PEN = 0x80000008u, NULL_BRUSH = 0x80000005u, SRCCOPY = 0x00CC0020;
+// COLORREFs, 0x00BBGGRR, for records; the k... colours are what comes out.
+constexpr quint32 RED = 0x0000FF, GREEN = 0x00FF00, BLUE = 0xFF0000;
+constexpr QRgb kWhite = 0xFFFFFFFF, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF,
+               kBlack = 0xFF000000;
 
-private:
-    QByteArray m_data;
-};
+// Little-endian bytes of a value.
+template <typename T> QByteArray le(T v)
+{
+    char b[sizeof(T)];
+    qToLittleEndian(v, b);
+    return QByteArray(b, sizeof b);
+}
 
 inline QByteArray words(std::initializer_list<int> list)
 {
-    Bytes b;
+    QByteArray out;
     for (int v : list)
-        b.i16(qint16(v));
-    return b.data();
+        out += le(quint16(v));
+    return out;
 }
 
 inline QByteArray dwords(std::initializer_list<qint64> list)
 {
-    Bytes b;
+    QByteArray out;
     for (qint64 v : list)
-        b.u32(quint32(v));
-    return b.data();
+        out += le(quint32(v));
+    return out;
+}
+
+inline QByteArray floats(std::initializer_list<float> list)
+{
+    QByteArray out;
+    for (float v : list)
+        out += le(std::bit_cast<quint32>(v));
+    return out;
 }
 
 // A WMF: an optional placeable header, the standard header, then records.
@@ -91,60 +90,47 @@ public:
         QByteArray p = params;
         if (p.size() % 2)
             p.append('\0');
-        Bytes r;
-        r.u32(quint32(3 + p.size() / 2)).u16(function).raw(p);
-        m_records.append(r.data());
-        m_maxRecord = qMax<quint32>(m_maxRecord, quint32(3 + p.size() / 2));
+        const quint32 size = quint32(3 + p.size() / 2);
+        m_records += le(size) + le(function) + p;
+        m_maxRecord = qMax(m_maxRecord, size);
         return *this;
     }
     WmfBuilder &rec(quint16 function, std::initializer_list<int> params)
     {
         return rec(function, words(params));
     }
-    WmfBuilder &objects(int n)
+    // A null pen in slot 0 and a solid brush in slot 1, both selected, so fills are exact.
+    WmfBuilder &fill(quint32 color)
     {
-        m_objects = n;
-        return *this;
+        rec(CREATEPENINDIRECT, {5, 0, 0, 0, 0}).rec(SELECTOBJECT, {0});
+        return rec(CREATEBRUSHINDIRECT, brush(color)).rec(SELECTOBJECT, {1});
+    }
+    static QByteArray brush(quint32 color)
+    {
+        return words({0, int(color & 0xFFFF), int(color >> 16), 0});
     }
 
     [[nodiscard]] QByteArray finish(bool withEof = true) const
     {
-        QByteArray records = m_records;
-        if (withEof)
-            records.append(Bytes().u32(3).u16(0).data());
-        Bytes out;
+        const QByteArray records = m_records + (withEof ? words({3, 0, 0}) : QByteArray());
+        QByteArray out;
         if (m_placeable) {
-            Bytes h;
-            h.u32(0x9AC6CDD7u)
-                .u16(0)
-                .i16(qint16(m_bbox.left()))
-                .i16(qint16(m_bbox.top()))
-                .i16(qint16(m_bbox.left() + m_bbox.width()))
-                .i16(qint16(m_bbox.top() + m_bbox.height()))
-                .u16(quint16(m_inch))
-                .u32(0);
+            const QRect &b = m_bbox;
+            out = dwords({0x9AC6CDD7}) + words({0, b.left(), b.top(), b.left() + b.width(),
+                                                b.top() + b.height(), m_inch, 0, 0});
             quint16 sum = 0;
             for (int i = 0; i < 10; ++i)
-                sum ^= qFromLittleEndian<quint16>(h.data().constData() + 2 * i);
-            h.u16(sum);
-            out.raw(h.data());
+                sum ^= qFromLittleEndian<quint16>(out.constData() + 2 * i);
+            out += le(sum);
         }
-        out.u16(1)
-            .u16(9)
-            .u16(0x0300)
-            .u32(quint32(9 + records.size() / 2))
-            .u16(quint16(m_objects))
-            .u32(m_maxRecord)
-            .u16(0);
-        out.raw(records);
-        return out.data();
+        out += words({1, 9, 0x0300}) + le(quint32(9 + records.size() / 2)) + words({16});
+        return out + le(m_maxRecord) + words({0}) + records;
     }
 
 private:
     QRect m_bbox;
     int m_inch;
     bool m_placeable;
-    int m_objects = 16;
     quint32 m_maxRecord = 3;
     QByteArray m_records;
 };
@@ -162,20 +148,10 @@ inline QList<QByteArray> embeddedEmfEscapes(const QByteArray &emf, int chunkSize
     QList<QByteArray> out;
     for (qsizetype at = 0; at < emf.size(); at += chunkSize) {
         const QByteArray chunk = emf.mid(at, chunkSize);
-        Bytes b;
-        b.u16(0x000F)
-            .u16(quint16(34 + chunk.size()))
-            .u32(0x43464D57u)
-            .u32(1)
-            .u32(0x10000)
-            .u16(at == 0 ? checksum.value_or(quint16(~x)) : 0)
-            .u32(0)
-            .u32(count)
-            .u32(quint32(chunk.size()))
-            .u32(quint32(emf.size() - at - chunk.size()))
-            .u32(quint32(emf.size()))
-            .raw(chunk);
-        out.append(b.data());
+        out.append(words({0x000F, int(34 + chunk.size())}) + dwords({0x43464D57, 1, 0x10000}) +
+                   le(at == 0 ? checksum.value_or(quint16(~x)) : quint16(0)) +
+                   dwords({0, count, chunk.size(), emf.size() - at - chunk.size(), emf.size()}) +
+                   chunk);
     }
     return out;
 }
@@ -187,11 +163,8 @@ public:
     // The header's rectangles, inclusive as stored: bounds in device pixels, the
     // frame in 0.01 mm; then the reference device's size three ways.
     struct Header {
-        QRect bounds;
-        QRect frame;
-        QSize devicePixels;
-        QSize millimetres;
-        QSize micrometres;
+        QRect bounds, frame;
+        QSize devicePixels, millimetres, micrometres;
     };
 
     explicit EmfBuilder(QSize pixels = QSize(100, 100))
@@ -205,12 +178,8 @@ public:
 
     EmfBuilder &rec(quint32 type, const QByteArray &params = {})
     {
-        QByteArray p = params;
-        while (p.size() % 4)
-            p.append('\0');
-        Bytes r;
-        r.u32(type).u32(quint32(8 + p.size())).raw(p);
-        m_records.append(r.data());
+        const QByteArray p = params + QByteArray((4 - params.size() % 4) % 4, '\0');
+        m_records += dwords({type, 8 + p.size()}) + p;
         ++m_count;
         return *this;
     }
@@ -218,30 +187,31 @@ public:
     {
         return rec(type, dwords(params));
     }
+    // A solid brush made in a slot and selected.
+    EmfBuilder &brush(int slot, quint32 color)
+    {
+        return rec(EMR_CREATEBRUSHINDIRECT, {slot, 0, color, 0}).rec(EMR_SELECTOBJECT, {slot});
+    }
+    // The null pen and a solid brush selected, so fills are exact.
+    EmfBuilder &fill(int slot, quint32 color)
+    {
+        return rec(EMR_SELECTOBJECT, {NULL_PEN}).brush(slot, color);
+    }
 
     [[nodiscard]] QByteArray finish(bool withEof = true) const
     {
-        QByteArray records = m_records;
-        if (withEof)
-            records.append(Bytes().u32(14).u32(20).u32(0).u32(0).u32(20).data());
-        Bytes h;
+        const QByteArray records =
+            m_records + (withEof ? dwords({14, 20, 0, 0, 20}) : QByteArray());
         const Header &m = m_header;
-        h.u32(1).u32(108);
-        h.i32(m.bounds.left()).i32(m.bounds.top()).i32(m.bounds.right()).i32(m.bounds.bottom());
-        h.i32(m.frame.left()).i32(m.frame.top()).i32(m.frame.right()).i32(m.frame.bottom());
-        h.u32(0x464D4520u)
-            .u32(0x10000)
-            .u32(quint32(108 + records.size()))
-            .u32(quint32(m_count + 1 + (withEof ? 1 : 0)))
-            .u16(64)
-            .u16(0)
-            .u32(0)
-            .u32(0)
-            .u32(0);
-        h.i32(m.devicePixels.width()).i32(m.devicePixels.height());
-        h.i32(m.millimetres.width()).i32(m.millimetres.height());
-        h.u32(0).u32(0).u32(0).i32(m.micrometres.width()).i32(m.micrometres.height());
-        return h.data() + records;
+        const auto rect = [](QRect r) {
+            return dwords({r.left(), r.top(), r.right(), r.bottom()});
+        };
+        return dwords({1, 108}) + rect(m.bounds) + rect(m.frame) +
+               dwords(
+                   {0x464D4520, 0x10000, 108 + records.size(), m_count + 1 + (withEof ? 1 : 0)}) +
+               words({64, 0}) + dwords({0, 0, 0, m.devicePixels.width(), m.devicePixels.height()}) +
+               dwords({m.millimetres.width(), m.millimetres.height(), 0, 0, 0}) +
+               dwords({m.micrometres.width(), m.micrometres.height()}) + records;
     }
 
 private:
@@ -253,63 +223,114 @@ private:
 // EMR_EXTCREATEFONTINDIRECTW's parameters: a font of the given height in a slot.
 inline QByteArray emfFont(int slot, int height, const QString &face, int width = 0, int charSet = 0)
 {
-    Bytes b;
-    b.u32(quint32(slot)).i32(height).i32(width).i32(0).i32(0).i32(400);
-    b.u8(0).u8(0).u8(0).u8(quint8(charSet)).u8(0).u8(0).u8(0).u8(0);
+    QByteArray b = dwords({slot, height, width, 0, 0, 400, charSet << 24, 0});
     for (int i = 0; i < 32; ++i)
-        b.u16(i < face.size() ? face.at(i).unicode() : 0);
-    return b.data();
+        b += le(quint16(i < face.size() ? face.at(i).unicode() : 0));
+    return b;
 }
 
 // EMR_EXTTEXTOUTW's parameters at (x, y), with a character-spacing array when dx is given.
 inline QByteArray emfText(int x, int y, const QString &text, const QList<int> &dx = {})
 {
-    Bytes b;
-    b.i32(0).i32(0).i32(-1).i32(-1); // bounds
-    b.u32(1).f32(1).f32(1);          // compatible mode, scales
     const quint32 offString = 8 + 16 + 12 + 40;
     const quint32 stringBytes = quint32((text.size() * 2 + 3) / 4 * 4);
-    b.i32(x).i32(y).u32(quint32(text.size())).u32(offString).u32(0);
-    b.i32(0).i32(0).i32(0).i32(0); // rectangle
-    b.u32(dx.isEmpty() ? 0 : offString + stringBytes);
+    // Bounds, compatible mode, scales; the reference point, the string, no clip rectangle.
+    QByteArray b = dwords({0, 0, -1, -1, 1}) + floats({1, 1});
+    b += dwords({x, y, text.size(), offString, 0, 0, 0, 0, 0});
+    b += le(dx.isEmpty() ? 0 : offString + stringBytes);
     for (QChar c : text)
-        b.u16(c.unicode());
-    b.pad4();
+        b += le(quint16(c.unicode()));
+    b += QByteArray(stringBytes - 2 * text.size(), '\0');
     for (int d : dx)
-        b.i32(d);
-    return b.data();
+        b += le(qint32(d));
+    return b;
 }
 
-// A packed DIB with a BITMAPINFOHEADER; pixels are given top row first as 0xRRGGBB.
+// A packed DIB: a BITMAPINFOHEADER padded to headerSize, a colour table, the bits.
+inline QByteArray packedDib(int bpp, int w, int h, quint32 compression, const QByteArray &colors,
+                            const QByteArray &bits, bool topDown = false, int headerSize = 40)
+{
+    return dwords({headerSize, w, topDown ? -h : h}) + words({1, bpp}) +
+           dwords({compression, bits.size(), 0, 0, bpp <= 8 ? colors.size() / 4 : 0, 0}) +
+           QByteArray(headerSize - 40, '\0') + colors + bits;
+}
+
+// A 24-bit packed DIB; pixels are given top row first as 0xRRGGBB.
 inline QByteArray dib24(int w, int h, const QList<quint32> &pixels, bool topDown = false)
 {
-    Bytes b;
     const int stride = ((w * 24 + 31) / 32) * 4;
-    b.u32(40)
-        .i32(w)
-        .i32(topDown ? -h : h)
-        .u16(1)
-        .u16(24)
-        .u32(0)
-        .u32(quint32(stride * h))
-        .i32(0)
-        .i32(0)
-        .u32(0)
-        .u32(0);
+    QByteArray bits;
     for (int row = 0; row < h; ++row) {
         const int y = topDown ? row : h - 1 - row;
-        QByteArray line;
-        for (int x = 0; x < w; ++x) {
-            const quint32 c = pixels.value(y * w + x);
-            line.append(char(c & 0xFF))
-                .append(char((c >> 8) & 0xFF))
-                .append(char((c >> 16) & 0xFF));
-        }
-        while (line.size() < stride)
-            line.append('\0');
-        b.raw(line);
+        for (int x = 0; x < w; ++x)
+            bits += le(pixels.value(y * w + x)).left(3);
+        bits.append(QByteArray(stride - 3 * w, '\0'));
     }
-    return b.data();
+    return packedDib(24, w, h, 0, {}, bits, topDown);
+}
+
+inline std::shared_ptr<const MetafilePicture> loadOrFail(const QByteArray &bytes)
+{
+    QString why;
+    auto pic = MetafilePicture::load(bytes, &why);
+    if (!pic)
+        qWarning("load failed: %s", qPrintable(why));
+    return pic;
+}
+
+inline QImage renderNatural(const QByteArray &bytes)
+{
+    auto pic = loadOrFail(bytes);
+    return pic ? pic->toImage() : QImage();
+}
+
+// Bounding box of everything darker than the given grey.
+inline QRect inkBounds(const QImage &img, int darkerThan = 200)
+{
+    QRect box;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < darkerThan)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+// Whether the font is there under its own name, not a stand-in's.
+inline bool installed(const QString &family)
+{
+    return QFontInfo(QFont(family)).family().startsWith(family);
+}
+
+struct Probe {
+    int x, y;
+    QRgb color;
+};
+using Probes = QList<Probe>;
+
+// The first pixel that is not near its expected colour, described; empty when all are.
+inline QString pixelMismatch(const QImage &img, const Probes &probes)
+{
+    const auto near = [](QRgb a, QRgb b) {
+        return qAbs(qRed(a) - qRed(b)) <= 40 && qAbs(qGreen(a) - qGreen(b)) <= 40 &&
+               qAbs(qBlue(a) - qBlue(b)) <= 40;
+    };
+    if (img.isNull())
+        return QStringLiteral("no picture");
+    for (const Probe &p : probes)
+        if (!near(img.pixel(p.x, p.y), p.color))
+            return QStringLiteral("pixel (%1,%2) is #%3, expected #%4")
+                .arg(p.x)
+                .arg(p.y)
+                .arg(img.pixel(p.x, p.y) & 0xFFFFFF, 6, 16, QLatin1Char('0'))
+                .arg(p.color & 0xFFFFFF, 6, 16, QLatin1Char('0'));
+    return {};
 }
 
 } // namespace metafile::test
+
+// QCOMPARE_PIXELS(img, {x, y, colour}, ...)
+#define QCOMPARE_PIXELS(img, ...)                                                                  \
+    do {                                                                                           \
+        const QString why_ = metafile::test::pixelMismatch((img), {__VA_ARGS__});                  \
+        QVERIFY2(why_.isEmpty(), qPrintable(why_));                                                \
+    } while (0)

@@ -4,54 +4,22 @@
 #include "picture/metafile/MetafilePicture.h"
 #include "support/Corpus.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 
 namespace {
 
-struct Entry {
-    QString path;
-    QString type;
-    QString expect;
-};
-
-QList<Entry> manifest()
-{
-    QList<Entry> out;
-    QFile f(QStringLiteral(QUORVEL_CORPUS_DIR "/MANIFEST.tsv"));
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return out;
-    f.readLine();
-    while (!f.atEnd()) {
-        const QStringList cols = QString::fromUtf8(f.readLine()).trimmed().split(QLatin1Char('\t'));
-        if (cols.size() >= 3 &&
-            (cols[1] == QLatin1String("wmf") || cols[1] == QLatin1String("emf")))
-            out.append({cols[0], cols[1], cols[2]});
-    }
-    return out;
-}
-
 constexpr QRgb kPaper = 0x808080;
 
 // Drawn on grey paper so that white shapes count as well.
 bool hasInk(const QImage &img)
 {
-    for (int y = 0; y < img.height(); ++y) {
-        const auto *line = reinterpret_cast<const QRgb *>(img.constScanLine(y));
+    for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
-            if ((line[x] & 0xFFFFFF) != kPaper)
+            if ((img.pixel(x, y) & 0xFFFFFF) != kPaper)
                 return true;
-    }
     return false;
-}
-
-// At most 400 pixels on the long side keeps the sweep quick.
-QSize sweepSize(QSize natural)
-{
-    const double scale = qMin(1.0, 400.0 / qMax(natural.width(), natural.height()));
-    return QSize(qMax(1, int(natural.width() * scale)), qMax(1, int(natural.height() * scale)));
 }
 
 } // namespace
@@ -67,38 +35,49 @@ private Q_SLOTS:
 void TestMetafileCorpus::sweep_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("expect");
+    QTest::addColumn<bool>("good");
     QUORVEL_SKIP_UNLESS_CORPUS(QStringLiteral(QUORVEL_CORPUS_DIR "/MANIFEST.tsv"));
-    const QList<Entry> entries = manifest();
-    QVERIFY(!entries.isEmpty());
-    for (const Entry &e : entries)
-        QTest::newRow(qPrintable(e.path)) << e.path << e.expect;
+    QFile manifest(QStringLiteral(QUORVEL_CORPUS_DIR "/MANIFEST.tsv"));
+    QVERIFY(manifest.open(QIODevice::ReadOnly | QIODevice::Text));
+    manifest.readLine(); // the column names
+    int metafiles = 0;
+    while (!manifest.atEnd()) {
+        const QStringList cols = QString::fromUtf8(manifest.readLine()).trimmed().split('\t');
+        if (cols.size() < 3 || (cols[1] != QLatin1String("wmf") && cols[1] != QLatin1String("emf")))
+            continue;
+        QTest::newRow(qPrintable(cols[0])) << cols[0] << (cols[2] == QLatin1String("load"));
+        ++metafiles;
+    }
+    QVERIFY(metafiles > 0);
 }
 
 void TestMetafileCorpus::sweep()
 {
     QFETCH(QString, path);
-    QFETCH(QString, expect);
+    QFETCH(bool, good);
     QFile f(QStringLiteral(QUORVEL_CORPUS_DIR "/") + path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QElapsedTimer t;
     t.start();
     QString why;
     auto pic = MetafilePicture::load(f.readAll(), &why);
-    if (expect == QLatin1String("load"))
-        QVERIFY2(pic, qPrintable(why));
+    QVERIFY2(pic || !good, qPrintable(why));
     if (!pic)
         return;
     QVERIFY(!pic->naturalSize().isEmpty());
+    // At most 400 pixels on the long side keeps the sweep quick.
+    const QSize natural = pic->naturalSize();
+    const double scale = qMin(1.0, 400.0 / qMax(natural.width(), natural.height()));
+    const QSize size(qMax(1, int(natural.width() * scale)), qMax(1, int(natural.height() * scale)));
     MetafilePicture::Stats stats;
-    const QImage img = pic->render(sweepSize(pic->naturalSize()), &stats, QColor(kPaper));
+    const QImage img = pic->render(size, &stats, QColor(kPaper));
     QVERIFY(!img.isNull());
     QVERIFY2(t.elapsed() < 20000, qPrintable(QString::number(t.elapsed())));
-    if (expect == QLatin1String("load"))
+    if (good)
         QVERIFY2(!stats.budgetExceeded, "a real picture ran out of drawing budget");
     // A file whose EMF+ stream does all the drawing has nothing in its plain records,
     // and one that only selects objects has nothing to show.
-    if (expect == QLatin1String("load") && !pic->isEmfPlusOnly() && pic->hasDrawingRecords())
+    if (good && !pic->isEmfPlusOnly() && pic->hasDrawingRecords())
         QVERIFY2(hasInk(img), "the picture came out blank");
 }
 

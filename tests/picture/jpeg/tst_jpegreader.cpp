@@ -1,0 +1,582 @@
+// The reader that takes a JPEG's DC coefficients without decoding it, progressive and
+// sequential, against libjpeg reading the same files: every block, the eighth-size
+// picture made from them, and the damage that must leave a file to libjpeg.
+
+#include "picture/HugePageAllocator.h"
+#include "picture/PictureLoader.h"
+#include "picture/jpeg/BitSelect.h"
+#include "picture/jpeg/JpegDcImage.h"
+#include "picture/jpeg/JpegDcPixels.h"
+#include "picture/jpeg/JpegDecoder.h"
+#include "picture/jpeg/ProgressiveJpegReader.h"
+
+#include <QDirIterator>
+#include <QRandomGenerator>
+#include <QTest>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <jpeglib.h>
+#include <vector>
+
+using picture::Bytes;
+using picture::JpegDcImage;
+using picture::ProgressiveJpegReader;
+
+namespace {
+
+const QByteArray kSos("\xFF\xDA", 2), kEoi("\xFF\xD9", 2);
+
+struct LibjpegError {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+};
+
+// Errors leave through the jump; warnings (stray bytes, coarse quantisers that are
+// meant) are no concern.
+jpeg_error_mgr *catchErrors(LibjpegError &err)
+{
+    jpeg_std_error(&err.pub);
+    err.pub.error_exit = [](j_common_ptr c) {
+        std::longjmp(reinterpret_cast<LibjpegError *>(c->err)->jump, 1);
+    };
+    err.pub.emit_message = [](j_common_ptr, int) {
+    };
+    return &err.pub;
+}
+
+// One scan of a progressive script: its components, band and bit positions.
+struct Scan {
+    std::vector<int> components;
+    int ss, se, ah, al;
+};
+
+struct Encoding {
+    bool progressive = false; // libjpeg's own progression unless scans are given
+    bool grey = false;
+    int lumaH = 2; // luma sampling factors; the chroma ones are 1
+    int lumaV = 2;
+    std::vector<Scan> scans = {};
+    bool scanPerComponent = false; // sequential: each component in a scan of its own
+    bool optimised = false;        // tables of the picture's own, with longer codes
+    int restartInterval = 0;
+    int quality = 90;
+    bool forceBaseline = true; // else quantisers past 255 make it extended
+};
+
+QByteArray encode(const QImage &image, const Encoding &e)
+{
+    jpeg_compress_struct c{};
+    LibjpegError err{};
+    c.err = catchErrors(err);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    std::vector<jpeg_scan_info> script;
+    std::vector<JSAMPLE> row(std::size_t(image.width()) * 3);
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&c);
+        std::free(buffer);
+        return {};
+    }
+    jpeg_create_compress(&c);
+    jpeg_mem_dest(&c, &buffer, &size);
+    c.image_width = JDIMENSION(image.width());
+    c.image_height = JDIMENSION(image.height());
+    c.input_components = e.grey ? 1 : 3;
+    c.in_color_space = e.grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, e.quality, e.forceBaseline ? TRUE : FALSE);
+    c.optimize_coding = e.optimised ? TRUE : FALSE;
+    if (e.progressive)
+        jpeg_simple_progression(&c);
+    if (!e.grey) {
+        c.comp_info[0].h_samp_factor = e.lumaH;
+        c.comp_info[0].v_samp_factor = e.lumaV;
+    }
+    for (int i = 0; e.scanPerComponent && i < 3; ++i)
+        script.push_back({1, {i}, 0, 63, 0, 0});
+    for (const Scan &s : e.scans) {
+        jpeg_scan_info info{int(s.components.size()), {}, s.ss, s.se, s.ah, s.al};
+        std::copy(s.components.begin(), s.components.end(), info.component_index);
+        script.push_back(info);
+    }
+    if (!script.empty()) {
+        c.scan_info = script.data();
+        c.num_scans = int(script.size());
+    }
+    c.restart_interval = unsigned(e.restartInterval);
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        const auto *line =
+            reinterpret_cast<const QRgb *>(image.constScanLine(int(c.next_scanline)));
+        for (int x = 0; x < image.width(); ++x) {
+            const std::size_t at = std::size_t(x) * (e.grey ? 1 : 3);
+            row[at] = JSAMPLE(e.grey ? qGray(line[x]) : qRed(line[x]));
+            if (!e.grey) {
+                row[at + 1] = JSAMPLE(qGreen(line[x]));
+                row[at + 2] = JSAMPLE(qBlue(line[x]));
+            }
+        }
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&c, rows, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    QByteArray out(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    std::free(buffer);
+    return out;
+}
+
+struct LibjpegRead {
+    std::vector<std::vector<std::array<JCOEF, 64>>> blocks; // per component, row after row
+    QByteArray withoutAc; // the same with every AC coefficient zero, as a sequential file
+};
+
+// What libjpeg reads of the file's coefficients; empty when it fails.
+LibjpegRead libjpegRead(const QByteArray &file)
+{
+    jpeg_decompress_struct d{};
+    jpeg_compress_struct c{};
+    LibjpegError err{};
+    d.err = c.err = catchErrors(err);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    LibjpegRead read;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&c);
+        jpeg_destroy_decompress(&d);
+        std::free(buffer);
+        return {};
+    }
+    jpeg_create_decompress(&d);
+    jpeg_create_compress(&c);
+    jpeg_mem_src(&d, reinterpret_cast<const unsigned char *>(file.constData()),
+                 static_cast<unsigned long>(file.size()));
+    jpeg_read_header(&d, TRUE);
+    jvirt_barray_ptr *arrays = jpeg_read_coefficients(&d);
+    for (int ci = 0; ci < d.num_components; ++ci) {
+        auto &blocks = read.blocks.emplace_back();
+        for (JDIMENSION y = 0; y < d.comp_info[ci].height_in_blocks; ++y) {
+            JBLOCKARRAY row = d.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&d),
+                                                        arrays[ci], y, 1, TRUE);
+            for (JDIMENSION x = 0; x < d.comp_info[ci].width_in_blocks; ++x) {
+                std::copy(row[0][x], row[0][x] + 64, blocks.emplace_back().begin());
+                std::fill(row[0][x] + 1, row[0][x] + DCTSIZE2, JCOEF(0));
+            }
+        }
+    }
+    jpeg_mem_dest(&c, &buffer, &size);
+    jpeg_copy_critical_parameters(&d, &c);
+    jpeg_write_coefficients(&c, arrays);
+    jpeg_finish_compress(&c);
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_compress(&c);
+    jpeg_destroy_decompress(&d);
+    read.withoutAc = QByteArray(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    std::free(buffer);
+    return read;
+}
+
+// Whether libjpeg, decoding the file in full, finds it sound.
+bool libjpegFindsSound(const QByteArray &file)
+{
+    const picture::Decoded d = picture::decodeJpeg(Bytes(file), 8);
+    return d.ok() && d.warning.isEmpty();
+}
+
+bool readsClean(const QByteArray &file)
+{
+    return ProgressiveJpegReader().read(Bytes(file)) == ProgressiveJpegReader::Verdict::Clean;
+}
+
+// Where the k-th coefficient in zig-zag order sits in a block.
+constexpr std::array<int, 64> kZigZag = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+// The blocks whose DC, and in a progressive file which AC coefficients are not zero,
+// the reader did not read as libjpeg did; -1 when they differ in more than that.
+int mismatches(const QByteArray &file, bool progressive)
+{
+    ProgressiveJpegReader reader;
+    if (reader.read(Bytes(file)) != ProgressiveJpegReader::Verdict::Clean)
+        return -1;
+    const LibjpegRead libjpeg = libjpegRead(file);
+    const auto &components = reader.frame().components;
+    if (libjpeg.blocks.size() != components.size())
+        return -1;
+    int wrong = 0;
+    for (std::size_t c = 0; c < components.size(); ++c) {
+        const auto &k = components[c];
+        if (qsizetype(libjpeg.blocks[c].size()) != qsizetype(k.blocksWide) * k.blocksHigh)
+            return -1;
+        for (int y = 0; y < k.blocksHigh; ++y) {
+            for (int x = 0; x < k.blocksWide; ++x) {
+                const auto &block = libjpeg.blocks[c][std::size_t(y * k.blocksWide + x)];
+                const std::size_t at = std::size_t(y * k.gridWide + x);
+                quint64 nonzero = 0;
+                for (std::size_t i = 1; i < 64; ++i)
+                    nonzero |= quint64(block[std::size_t(kZigZag[i])] != 0) << i;
+                wrong += k.dc[at] != block[0] ||
+                         (progressive && (k.nonzero[at] & ~quint64(1)) != nonzero);
+            }
+        }
+    }
+    return wrong;
+}
+
+QImage photo(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    QRandomGenerator random(11);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const int n = int(random.bounded(40));
+            image.setPixel(
+                x, y,
+                qRgb((x * 255 / w + n) & 255, (y * 255 / h + 2 * n) & 255, ((x ^ y) + n) & 255));
+        }
+    }
+    return image;
+}
+
+struct Sample {
+    const char *name;
+    QByteArray file;
+    bool progressive;
+    bool eighthUsesOnlyDc; // no component is scaled by an IDCT of more than one point
+};
+
+const QList<Sample> &samples()
+{
+    static const QList<Sample> all = [] {
+        const QImage odd = photo(203, 157); // sides no MCU divides
+        const std::vector<Scan> separateDc = {
+            {{0}, 0, 0, 0, 1}, {{2}, 0, 0, 0, 1},   {{1}, 0, 0, 0, 2},  {{0}, 1, 9, 0, 1},
+            {{1}, 0, 0, 2, 1}, {{0}, 10, 63, 0, 0}, {{1}, 1, 63, 0, 0}, {{2}, 1, 63, 0, 0},
+            {{0}, 0, 0, 1, 0}, {{1}, 0, 0, 1, 0},   {{0}, 1, 9, 1, 0},  {{2}, 0, 0, 1, 0}};
+        const std::vector<Scan> dcInterleaved = {
+            {{0, 1, 2}, 0, 0, 0, 0}, {{0}, 1, 63, 0, 0}, {{1}, 1, 63, 0, 0}, {{2}, 1, 63, 0, 0}};
+        return QList<Sample>{
+            {"progressive 4:2:0, DC in two steps", encode(odd, {.progressive = true}), true, false},
+            {"progressive 4:4:4, restarts",
+             encode(odd, {.progressive = true, .lumaH = 1, .lumaV = 1, .restartInterval = 7}), true,
+             true},
+            {"progressive grey", encode(odd, {.progressive = true, .grey = true}), true, true},
+            {"progressive 4:2:0, DC scan per component",
+             encode(odd, {.progressive = true, .scans = separateDc}), true, false},
+            {"progressive 4:4:4, interleaved DC only",
+             encode(odd, {.progressive = true, .lumaH = 1, .lumaV = 1, .scans = dcInterleaved}),
+             true, true},
+            {"progressive 4:2:2, restarts",
+             encode(odd, {.progressive = true, .lumaV = 1, .restartInterval = 3}), true, true},
+            {"4:2:0, own tables", encode(odd, {.optimised = true}), false, false},
+            {"4:4:4, restarts", encode(odd, {.lumaH = 1, .lumaV = 1, .restartInterval = 7}), false,
+             true},
+            {"4:2:2, restarts", encode(odd, {.lumaV = 1, .optimised = true, .restartInterval = 3}),
+             false, true},
+            {"grey, restarts", encode(odd, {.grey = true, .restartInterval = 5}), false, true},
+            {"4:2:0, a scan per component",
+             encode(odd, {.scanPerComponent = true, .restartInterval = 2}), false, false},
+            // Long codes, runs of sixteen zeros, blocks full to the last.
+            {"4:4:4, quality 100",
+             encode(photo(64, 48), {.lumaH = 1, .lumaV = 1, .optimised = true, .quality = 100}),
+             false, true},
+            // Quantisers past 255: 16-bit tables, an SOF1 frame.
+            {"extended sequential", encode(odd, {.quality = 2, .forceBaseline = false}), false,
+             false}};
+    }();
+    return all;
+}
+
+// The file with bytes from the middle of scan number `scan`'s data on (at most 40)
+// turned into stuffed 0xFF bytes: all one bits, which no AC or DC code starts.
+QByteArray onesInScan(const QByteArray &file, int scan)
+{
+    qsizetype header = -1;
+    for (int i = 0; i <= scan; ++i) {
+        if ((header = file.indexOf(kSos, header + 1)) < 0)
+            return {};
+    }
+    const qsizetype data = header + 2 + ((uchar(file[header + 2]) << 8) | uchar(file[header + 3]));
+    qsizetype end = data;
+    while (end + 1 < file.size() && !(uchar(file[end]) == 0xFF && file[end + 1] != 0 &&
+                                      (uchar(file[end + 1]) & 0xF8) != 0xD0))
+        ++end;
+    QByteArray broken = file;
+    for (qsizetype i = (data + end) / 2; i + 1 < end && i < (data + end) / 2 + 40; i += 2) {
+        broken[i] = char(0xFF);
+        broken[i + 1] = '\0';
+    }
+    return broken;
+}
+
+// The file with restart marker number n (counted from 0) taken out, or, with
+// replacement, given another number.
+QByteArray withRestart(const QByteArray &file, int n, int replacement = -1)
+{
+    for (qsizetype at = file.indexOf(kSos), seen = 0; at >= 0 && at + 1 < file.size(); ++at) {
+        if (uchar(file[at]) == 0xFF && (uchar(file[at + 1]) & 0xF8) == 0xD0 && seen++ == n) {
+            QByteArray out = file;
+            if (replacement < 0)
+                out.remove(at, 2);
+            else
+                out[at + 1] = char(0xD0 + replacement);
+            return out;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+class TestJpegReader : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void everyBlockAndTheEighthAreLibjpegs_data();
+    void everyBlockAndTheEighthAreLibjpegs();
+    void damageIsLeftToLibjpeg();
+    void damagedProgressiveFilesAreRefused();
+    void theNthSetBitIsFoundAsCountingFindsIt();
+    void masksOfAPhotoKeepTheirValuesOnHugePages();
+    void savedFilesGetLibjpegsVerdict();
+};
+
+void TestJpegReader::everyBlockAndTheEighthAreLibjpegs_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("progressive");
+    QTest::addColumn<bool>("eighthUsesOnlyDc");
+    for (const Sample &s : samples())
+        QTest::newRow(s.name) << s.file << s.progressive << s.eighthUsesOnlyDc;
+}
+
+void TestJpegReader::everyBlockAndTheEighthAreLibjpegs()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, progressive);
+    QFETCH(bool, eighthUsesOnlyDc);
+    if (QByteArray(QTest::currentDataTag()).startsWith("extended"))
+        QVERIFY(file.contains(QByteArray("\xFF\xC1", 2)));
+    ProgressiveJpegReader reader;
+    QVERIFY2(reader.read(Bytes(file)) == ProgressiveJpegReader::Verdict::Clean,
+             qPrintable(reader.why()));
+    // Read on two threads, block runs split at restarts.
+    QCOMPARE(mismatches(file, progressive), 0);
+
+    // Pixel for pixel what libjpeg makes of the file's own coefficients without the AC.
+    const QImage reference = picture::decodeJpeg(Bytes(libjpegRead(file).withoutAc), 8).image;
+    QVERIFY(!reference.isNull());
+    const picture::Decoded fromDc =
+        picture::decodeJpeg(Bytes(JpegDcImage::sequentialFile(reader.frame())), 8);
+    QVERIFY2(fromDc.ok() && fromDc.warning.isEmpty(), qPrintable(fromDc.failure + fromDc.warning));
+    QCOMPARE(fromDc.image, reference);
+    const picture::Decoded eighth = JpegDcImage::decodeEighth(Bytes(file));
+    QVERIFY(eighth.ok() && eighth.warning.isEmpty());
+    QCOMPARE(eighth.image, reference);
+    // Computed here rather than by libjpeg, to the byte.
+    const std::optional<picture::Decoded> direct = picture::JpegDcPixels::decode(reader.frame());
+    QVERIFY(direct && direct->image.format() == fromDc.image.format());
+    QCOMPARE(QByteArrayView(direct->image.constBits(), direct->image.sizeInBytes()),
+             QByteArrayView(fromDc.image.constBits(), fromDc.image.sizeInBytes()));
+
+    // Where libjpeg reads only the DC at 1/8, that is its own eighth. (Colour halved
+    // both ways it scales up by a 2-point IDCT instead, which reads AC coefficients.)
+    if (eighthUsesOnlyDc)
+        QCOMPARE(eighth.image, picture::decodeJpeg(Bytes(file), 8).image);
+}
+
+void TestJpegReader::damageIsLeftToLibjpeg()
+{
+    // Cuts, changed bytes, codes no table has in any one scan (luma or chroma, DC or
+    // AC, first or refinement), restarts missing or out of order, scans missing: a
+    // file the reader calls clean libjpeg finds sound and reads the same, and the
+    // eighth's verdict is always libjpeg's.
+    QRandomGenerator random(9);
+    int soundAndClean = 0;
+    int damagedAndUndecided = 0;
+    for (const Sample &s : samples()) {
+        const QByteArray &file = s.file;
+        const qsizetype firstScan = file.indexOf(kSos);
+        QList<QByteArray> variants;
+        for (qsizetype cut = firstScan + 12; cut < file.size(); cut += 97)
+            variants.append(file.left(cut));
+        for (int i = 0; i < 70; ++i) {
+            QByteArray broken = file;
+            const qsizetype at = firstScan + 14 + random.bounded(file.size() - firstScan - 16);
+            broken[at] = char(random.bounded(256));
+            if (i % 3 == 0)
+                broken[at + 1] = char(0xFF);
+            variants.append(broken);
+        }
+        // A DC refinement takes the ones as bits, for libjpeg as for the reader.
+        const int scans = int(file.count(kSos));
+        int refused = 0;
+        for (int scan = 0; scan < scans; ++scan) {
+            const QByteArray ones = onesInScan(file, scan);
+            QVERIFY(!ones.isEmpty());
+            if (s.progressive)
+                QCOMPARE(readsClean(ones), libjpegFindsSound(ones));
+            refused += !readsClean(ones);
+            variants.append(ones);
+        }
+        QVERIFY2(refused >= scans - 4 && refused > 0, s.name);
+        // Closed right after the header, libjpeg finds no picture, and the eighth must
+        // not make one of mid-grey. A sequential file closed after the first of several
+        // scans lacks the components left out.
+        const QByteArray noScan = file.left(firstScan) + kEoi;
+        QVERIFY(!JpegDcImage::decodeEighth(Bytes(noScan)).ok());
+        for (const QByteArray &variant :
+             {noScan, withRestart(file, 1), withRestart(file, 2, 4), withRestart(file, 0, 1)}) {
+            if (!variant.isEmpty()) {
+                QVERIFY2(!readsClean(variant), s.name);
+                QVERIFY2(!libjpegFindsSound(variant), s.name);
+                variants.append(variant);
+            }
+        }
+        if (const qsizetype second = file.indexOf(kSos, firstScan + 2);
+            second > 0 && !s.progressive) {
+            variants.append(file.left(second) + kEoi);
+            QVERIFY2(!readsClean(variants.last()), s.name);
+        }
+        for (const QByteArray &variant : std::as_const(variants)) {
+            const bool clean = readsClean(variant);
+            const bool sound = libjpegFindsSound(variant);
+            QVERIFY2(!clean || sound, s.name);
+            if (clean)
+                QCOMPARE(mismatches(variant, s.progressive), 0);
+            soundAndClean += clean && sound;
+            damagedAndUndecided += !clean && !sound;
+            const picture::Decoded eighth = JpegDcImage::decodeEighth(Bytes(variant));
+            QCOMPARE(eighth.ok() && eighth.warning.isEmpty(), sound);
+            if (clean && s.eighthUsesOnlyDc)
+                QCOMPARE(eighth.image, picture::decodeJpeg(Bytes(variant), 8).image);
+        }
+    }
+    // Both kinds were seen, so the properties above were put to the test.
+    QVERIFY2(soundAndClean > 40, qPrintable(QString::number(soundAndClean)));
+    QVERIFY2(damagedAndUndecided > 350, qPrintable(QString::number(damagedAndUndecided)));
+}
+
+void TestJpegReader::damagedProgressiveFilesAreRefused()
+{
+    const QByteArray &file = samples()[0].file;
+    QVERIFY2(PictureLoader::loadBytes(file).picture, "the sound file loads");
+    const qsizetype lastScan = file.lastIndexOf(kSos);
+    // Cut inside the last AC scan, and between the scans.
+    QVERIFY(!PictureLoader::loadBytes(file.left(lastScan + 40)).picture);
+    QVERIFY(!PictureLoader::loadBytes(file.left(lastScan)).picture);
+    const LoadResult r = PictureLoader::loadBytes(onesInScan(file, int(file.count(kSos)) - 1));
+    QVERIFY(!r.picture);
+    QVERIFY2(r.failure.startsWith(QStringLiteral("damaged: JPEG")), qPrintable(r.failure));
+
+    // A first scan at full precision may come again, and again: past 500 scans the
+    // file is refused, as libjpeg refuses it, before any of them costs a pass.
+    const QByteArray &interleaved = samples()[4].file;
+    const qsizetype lumaScan = interleaved.indexOf(QByteArray("\xFF\xDA\x00\x08\x01", 5));
+    const qsizetype nextScan = interleaved.indexOf(kSos, lumaScan + 2);
+    QVERIFY(lumaScan > 0 && nextScan > lumaScan);
+    const QByteArray endless = interleaved.left(nextScan) +
+                               interleaved.mid(lumaScan, nextScan - lumaScan).repeated(600) +
+                               interleaved.mid(nextScan);
+    ProgressiveJpegReader reader;
+    QVERIFY(reader.read(Bytes(endless)) == ProgressiveJpegReader::Verdict::Undecided);
+    QVERIFY2(reader.why().contains(QStringLiteral("too many scans")), qPrintable(reader.why()));
+    QVERIFY(!PictureLoader::loadBytes(endless).picture);
+}
+
+void TestJpegReader::theNthSetBitIsFoundAsCountingFindsIt()
+{
+    // Where the refinement scans' reader finds the zero coefficient a run ends on:
+    // the portable way, and PDEP where the processor has it (the reader takes one of
+    // them), for words of every density and every n.
+#ifdef QUORVEL_HAVE_PDEP
+    __builtin_cpu_init();
+    const bool pdep = __builtin_cpu_supports("bmi2");
+#endif
+    QRandomGenerator random(3);
+    int wrong = 0;
+    for (int i = 0; i < 4000; ++i) {
+        quint64 x = random.generate64();
+        for (int thinner = 0; thinner < i % 5; ++thinner)
+            x &= random.generate64();
+        if (i < 4)
+            x = std::array<quint64, 4>{0, ~quint64(0), 1, quint64(1) << 63}[std::size_t(i)];
+        std::array<int, 64> expected;
+        expected.fill(64);
+        for (int bit = 0, seen = 0; bit < 64; ++bit) {
+            if ((x >> bit) & 1)
+                expected[std::size_t(seen++)] = bit;
+        }
+        for (int n = 0; n < 64; ++n) {
+            wrong += picture::selectBitPortable(x, n) != expected[std::size_t(n)];
+#ifdef QUORVEL_HAVE_PDEP
+            if (pdep)
+                wrong += picture::selectBitPdep(x, quint64(1) << n) != expected[std::size_t(n)];
+#endif
+        }
+    }
+    QCOMPARE(wrong, 0);
+}
+
+void TestJpegReader::masksOfAPhotoKeepTheirValuesOnHugePages()
+{
+    // A 24-megapixel photo's luma masks take 3 MB, a small picture's a few bytes: both
+    // hold what was put in, grow and shrink, and (on Linux) the large ones start on a
+    // huge page. The sanitizer build checks each goes back the way it came.
+    for (const std::size_t count : {std::size_t(100), std::size_t(376) * 1000}) {
+        std::vector<quint64, picture::HugePageAllocator<quint64>> masks(count, 0);
+        for (std::size_t i = 0; i < count; ++i)
+            masks[i] = quint64(i) * 0x9E3779B97F4A7C15ULL;
+        masks.resize(count + count / 2, 7);
+        bool kept = true;
+        for (std::size_t i = 0; i < count; ++i)
+            kept = kept && masks[i] == quint64(i) * 0x9E3779B97F4A7C15ULL;
+        QVERIFY(kept);
+        QCOMPARE(masks.back(), quint64(7));
+#if defined(__linux__)
+        if (count * sizeof(quint64) >= (std::size_t(2) << 20))
+            QCOMPARE(reinterpret_cast<quintptr>(masks.data()) % (quintptr(2) << 20), quintptr(0));
+#endif
+    }
+}
+
+void TestJpegReader::savedFilesGetLibjpegsVerdict()
+{
+    // The saved fuzz inputs, and the shared corpus's JPEGs where it is there (up to 8 MB
+    // each): every one the reader calls clean, libjpeg finds sound, with the same
+    // coefficients, and the eighth made from its DC has libjpeg's size.
+    int seen[2] = {0, 0}, clean = 0;
+    for (const QString &folder : {QStringLiteral(QUORVEL_SOURCE_DIR "/fuzz/corpus/jpeg"),
+                                  QStringLiteral(QUORVEL_CORPUS_DIR)}) {
+        QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QFile f(path);
+            if (f.size() > (8 << 20) || !f.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray bytes = f.readAll();
+            picture::JpegHeader header;
+            QString why;
+            if (!bytes.startsWith("\xFF\xD8") ||
+                !picture::readJpegHeader(Bytes(bytes), header, why))
+                continue;
+            ++seen[header.progressive];
+            if (!readsClean(bytes))
+                continue;
+            ++clean;
+            QVERIFY2(libjpegFindsSound(bytes), qPrintable(path));
+            QVERIFY2(mismatches(bytes, header.progressive) == 0, qPrintable(path));
+            const picture::Decoded eighth = JpegDcImage::decodeEighth(Bytes(bytes));
+            QVERIFY2(eighth.ok() && eighth.warning.isEmpty(), qPrintable(path));
+            QCOMPARE(eighth.image.size(), picture::decodeJpeg(Bytes(bytes), 8).image.size());
+        }
+    }
+    QVERIFY(seen[false] > 10 && seen[true] > 5);
+    QVERIFY(clean > 5);
+}
+
+QTEST_MAIN(TestJpegReader)
+#include "tst_jpegreader.moc"
