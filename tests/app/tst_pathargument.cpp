@@ -12,52 +12,34 @@
 #include <QTest>
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-// What the user sees of the window after start-up.
-struct Seen {
-    QString title, folder, selected, filter, lastLoaded, size, date, pictureSize;
-    QRectF picture;
-    bool pictureShown = false;
-    bool scrollBars = false;
-    bool operator==(const Seen &) const = default;
-};
-
-QDebug operator<<(QDebug debug, const Seen &s)
-{
-    return debug << s.title << s.folder << s.selected << s.filter << s.lastLoaded << s.size
-                 << s.date << s.pictureSize << s.picture << s.pictureShown << s.scrollBars;
-}
-
-Seen seenIn(Form1 &form)
+// The folder, drive, filter, files, selected file, path in the title and picture size, with the
+// sandbox's home as ~ and the other volume as @; seenIn() adds the rest the user sees.
+QStringList browserIn(Form1 &form, TestDesktop &desktop)
 {
     const Form1Controls &c = form.controls();
-    return {form.windowTitle(),
-            c.Dir1->path(),
-            c.File1->fileName(),
-            c.Combo1->text(),
-            c.Label3->text(),
-            c.Label7->text(),
-            c.Label8->text(),
-            c.Label9->text(),
-            c.Image1->rect(),
-            c.Image1->isVisible(),
-            c.HScroll1->isVisibleTo(&form) || c.VScroll1->isVisibleTo(&form)};
+    QStringList seen{c.Dir1->path(),      c.Drive1->drive().root,
+                     c.Combo1->text(),    entriesOf(*c.File1).join(','),
+                     c.File1->fileName(), form.windowTitle().remove(titleFor({})),
+                     c.Label9->text()};
+    for (QString &text : seen)
+        text.replace(desktop.home(), u"~"_s).replace(desktop.otherVolume(), u"@"_s);
+    return seen;
 }
 
-const RecordedMessage kNotSupported{PictureLoading::kNotSupported, 0, QStringLiteral("Quorvel")};
-
-// The running copy's state when a later start hands it a picture.
-enum class Before {
-    Shown,
-    InTray,
-    Minimised,
-    WindowShow,
-    FullScreenShowPaused,
-    FullScreenView,
-    SavedInItsFolder,
-    FilterLeavingItOut
-};
+QStringList seenIn(Form1 &form, TestDesktop &desktop)
+{
+    const Form1Controls &c = form.controls();
+    const QRectF r = c.Image1->rect();
+    return browserIn(form, desktop)
+           << c.Label3->text() << c.Label7->text() << c.Label8->text()
+           << u"%1,%2 %3x%4"_s.arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height())
+           << QString::number(c.Image1->isVisible())
+           << QString::number(c.HScroll1->isVisibleTo(&form) || c.VScroll1->isVisibleTo(&form));
+}
 
 } // namespace
 
@@ -65,340 +47,330 @@ class TestPathArgument : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void namedPictureShowsAsIfClicked_data();
-    void namedPictureShowsAsIfClicked();
-    void nameTheFilterLeavesOutGetsItsOwnFilter();
-    void fileThatCannotBeShownIsRefusedAsOnAClick();
-    void foldersAndLinksOpenWhereTheyLie();
-    void pathThatCannotBeOpenedIsReportedThenTheUsualStart_data();
-    void pathThatCannotBeOpenedIsReportedThenTheUsualStart();
-    void pathWinsOverTheStoredFolderForOneRun();
-    void secondCopyHandsItsPathOver_data();
-    void secondCopyHandsItsPathOver();
-    void runningCopyOpensAHandedPathAsAStartWould_data();
-    void runningCopyOpensAHandedPathAsAStartWould();
-    void messageBoxIsAnsweredFirstThenTheLastHandedPathOpens();
-};
-
-void TestPathArgument::namedPictureShowsAsIfClicked_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("plain") << "sunset.bmp" << QStringList{"sunset.bmp"};
-    QTest::newRow("blanks") << "  two  blanks.bmp" << QStringList{"  two  blanks.bmp"};
-    QTest::newRow("percent signs") << "100% %20sure.bmp" << QStringList{"100% %20sure.bmp"};
-    QTest::newRow("non-ASCII letters") << "Ünïcødé – 写真.bmp" << QStringList{"Ünïcødé – 写真.bmp"};
-    QTest::newRow("leading dash") << "-rotated.bmp" << QStringList{"--", "-rotated.bmp"};
-    QTest::newRow("hidden, capital suffix") << ".Secret.BMP" << QStringList{".Secret.BMP"};
-    QTest::newRow("semicolon") << "a;b.bmp" << QStringList{"./a;b.bmp"};
-}
-
-void TestPathArgument::namedPictureShowsAsIfClicked()
-{
-    QFETCH(QString, name);
-    QFETCH(QStringList, arguments);
-    TestDesktop desktop;
-    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/Pictures"));
-    // Larger than the panel, so that the fit shrinks it.
-    desktop.makePicture(folder + '/' + name, 900, 600, Qt::red);
-    desktop.makePicture(folder + QStringLiteral("/other.bmp"), 20, 20, Qt::blue);
-
-    Form1 &clicked = desktop.started(desktop.home());
-    QVERIFY(clicked.controls().Dir1->setPath(folder));
-    clicked.controls().File1->selectFile(name);
-    const Seen afterClick = seenIn(clicked);
-    QCOMPARE(afterClick.lastLoaded, folder + '/' + name);
-    QVERIFY(desktop.messages.shown.isEmpty());
-
-    // Started from the picture's folder, as a shell would run it.
-    const CommandLine commandLine = CommandLine::parse(arguments, folder);
-    QCOMPARE(commandLine.action, CommandLine::Action::Start);
-    Form1 &named = desktop.started(desktop.otherVolume(), commandLine.path);
-    QCOMPARE(seenIn(named), afterClick);
-    QCOMPARE(named.controls().Image1->picture()->naturalSize(), QSize(900, 600));
-    QCOMPARE(named.controls().Drive1->drive().root, desktop.home());
-    QVERIFY(desktop.messages.shown.isEmpty());
-}
-
-void TestPathArgument::nameTheFilterLeavesOutGetsItsOwnFilter()
-{
-    TestDesktop desktop;
-    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/Pictures"));
-    desktop.makePicture(folder + QStringLiteral("/photo.jpg_large"), 40, 30, Qt::green);
-    desktop.makePicture(folder + QStringLiteral("/scan"), 50, 20, Qt::green);
-    desktop.makePicture(folder + QStringLiteral("/other.bmp"), 20, 20, Qt::blue);
-
-    Form1 &form = desktop.started(desktop.home(), folder + QStringLiteral("/photo.jpg_large"));
-    const Form1Controls &c = form.controls();
-    QCOMPARE(c.Combo1->text(), QStringLiteral("*.jpg_large"));
-    QCOMPARE(entriesOf(*c.File1), QStringList{"photo.jpg_large"});
-    QCOMPARE(form.windowTitle(), titleFor(folder + QStringLiteral("/photo.jpg_large")));
-    QCOMPARE(c.Label9->text(), QStringLiteral("40 X 30"));
-
-    Form1 &bare = desktop.started(desktop.home(), folder + QStringLiteral("/scan"));
-    QCOMPARE(bare.controls().Combo1->text(), QStringLiteral("scan"));
-    QCOMPARE(bare.controls().Label9->text(), QStringLiteral("50 X 20"));
-    QVERIFY(desktop.messages.shown.isEmpty());
-}
-
-void TestPathArgument::fileThatCannotBeShownIsRefusedAsOnAClick()
-{
-    TestDesktop desktop;
-    const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/Pictures"));
-    desktop.makeFile(folder + QStringLiteral("/broken.jpg"), "not a picture");
-    desktop.makeFile(folder + QStringLiteral("/notes.txt"), "not a picture");
-    desktop.makePicture(folder + QStringLiteral("/other.bmp"), 20, 20, Qt::blue);
-    const QString pipe = folder + QStringLiteral("/pipe.bmp");
-    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-
-    for (const QString name : {"broken.jpg", "notes.txt", "pipe.bmp"}) {
-        desktop.messages.shown.clear();
-        Form1 &form = desktop.started(desktop.home(), folder + '/' + name);
-        const Form1Controls &c = form.controls();
-        QCOMPARE(desktop.messages.shown, QList<RecordedMessage>{kNotSupported});
-        // The browser starts over in the folder with the usual filter.
-        QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
-        QCOMPARE(c.Dir1->path(), folder);
-        QCOMPARE(entriesOf(*c.File1), (QStringList{"broken.jpg", "other.bmp"}));
-        QCOMPARE(form.windowTitle(), titleFor(folder));
-        QCOMPARE(c.Image1->picture(), c.Picture2->picture());
+    void commandLineIsRead_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<CommandLine::Action>("action");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("line");
+        using enum CommandLine::Action;
+        const auto start = [](const char *row, const QStringList &arguments, const QString &path) {
+            QTest::newRow(row) << arguments << Start << path << QString();
+        };
+        const auto refuse = [](const char *row, const QStringList &arguments, const char *why) {
+            QTest::newRow(row) << arguments << Refuse << QString()
+                               << u"quorvel: %1 (quorvel --help tells more)"_s.arg(why);
+        };
+        const QString here = u"/home/ann/Pictures"_s;
+        start("nothing: a plain start", {}, {});
+        start("relative name", {"cat.jpg"}, here + "/cat.jpg");
+        start("dot and dot-dot steps go", {"../Holidays/./2024/"}, u"/home/ann/Holidays/2024"_s);
+        start("current folder", {"."}, here);
+        start("absolute name kept", {"/srv/Shared Photos/100% ünï 写真.gif"},
+              u"/srv/Shared Photos/100% ünï 写真.gif"_s);
+        start("a lone dash is a name", {"-"}, here + "/-");
+        start("after --, dashes start names", {"--", "-rotated.jpg"}, here + "/-rotated.jpg");
+        start("after --, options are names", {"--", "--version"}, here + "/--version");
+        QTest::newRow("version") << QStringList{"--version"} << PrintVersion << QString()
+                                 << u"Quorvel 1.36"_s;
+        QTest::newRow("version wins over a name") << QStringList{"cat.jpg", "--version"}
+                                                  << PrintVersion << QString() << u"Quorvel 1.36"_s;
+        QTest::newRow("help") << QStringList{"--help"} << PrintHelp << QString()
+                              << CommandLine::kHelpLine;
+        QTest::newRow("short help")
+            << QStringList{"-h"} << PrintHelp << QString() << CommandLine::kHelpLine;
+        refuse("unknown option", {"-rotated.jpg"}, "unknown option -rotated.jpg");
+        refuse("two names", {"a.jpg", "b.jpg"}, "one picture or folder at a time");
+        refuse("empty name", {""}, "an empty name names no picture or folder");
     }
-}
 
-void TestPathArgument::foldersAndLinksOpenWhereTheyLie()
-{
-    TestDesktop desktop;
-    const QString pictures = desktop.makeFolder(desktop.home() + QStringLiteral("/Pictures"));
-    const QString real =
-        desktop.makePicture(pictures + QStringLiteral("/real.bmp"), 30, 20, Qt::red);
-    const QString links = desktop.makeFolder(desktop.home() + QStringLiteral("/Links"));
-    QVERIFY(QFile::link(real, links + QStringLiteral("/link.bmp")));
-    QVERIFY(QFile::link(pictures, links + QStringLiteral("/Album")));
+    void commandLineIsRead()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(CommandLine::Action, action);
+        QFETCH(QString, path);
+        QFETCH(QString, line);
 
-    Form1 &toFile = desktop.started(desktop.home(), links + QStringLiteral("/link.bmp"));
-    QCOMPARE(toFile.controls().Dir1->path(), links);
-    QCOMPARE(toFile.windowTitle(), titleFor(links + QStringLiteral("/link.bmp")));
-    QCOMPARE(toFile.controls().Label9->text(), QStringLiteral("30 X 20"));
+        const CommandLine read = CommandLine::parse(arguments, u"/home/ann/Pictures"_s);
+        QCOMPARE(read.action, action);
+        QCOMPARE(read.path, path);
+        QCOMPARE(read.line, line);
+        QVERIFY(!read.line.contains('\n'));
+    }
 
-    Form1 &toFolder = desktop.started(desktop.home(), links + QStringLiteral("/Album"));
-    QCOMPARE(toFolder.controls().Dir1->path(), links + QStringLiteral("/Album"));
-    QCOMPARE(entriesOf(*toFolder.controls().File1), QStringList{"real.bmp"});
+    void namedPictureShowsAsIfClicked_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("arguments");
+        for (const QString name : {"sunset.bmp", "  two  blanks.bmp", "100% %20sure.bmp",
+                                   "Ünïcødé – 写真.bmp", ".Secret.BMP"})
+            QTest::newRow(qPrintable(name)) << name << QStringList{name};
+        QTest::newRow("leading dash") << "-rotated.bmp" << QStringList{"--", "-rotated.bmp"};
+        QTest::newRow("semicolon") << "a;b.bmp" << QStringList{"./a;b.bmp"};
+    }
 
-    // A folder on another volume, named with a trailing slash: opened there, nothing shown.
-    const QString folder = desktop.makeFolder(desktop.otherVolume() + QStringLiteral("/DCIM"));
-    desktop.makePicture(folder + QStringLiteral("/a.bmp"), 20, 20, Qt::blue);
-    Form1 &form = desktop.started(desktop.home(), folder + QStringLiteral("/"));
-    const Form1Controls &c = form.controls();
-    QCOMPARE(c.Dir1->path(), folder);
-    QCOMPARE(c.Drive1->drive().root, desktop.otherVolume());
-    QCOMPARE(form.windowTitle(), titleFor(folder));
-    QCOMPARE(entriesOf(*c.File1), QStringList{"a.bmp"});
-    QCOMPARE(c.File1->fileName(), QString());
-    QCOMPARE(c.Image1->picture(), c.Picture2->picture());
-    QVERIFY(desktop.messages.shown.isEmpty());
-}
+    void namedPictureShowsAsIfClicked()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, arguments);
+        TestDesktop desktop;
+        const QString folder = desktop.makeFolder(desktop.home() + u"/Pictures"_s);
+        // Larger than the panel, so that the fit shrinks it.
+        desktop.makePicture(folder + '/' + name, 900, 600, Qt::red);
+        desktop.makePicture(folder + u"/other.bmp"_s, 20, 20, Qt::blue);
 
-void TestPathArgument::pathThatCannotBeOpenedIsReportedThenTheUsualStart_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<bool>("stored");
-    QTest::newRow("missing") << "Gone/cat.jpg"
-                             << "The picture or folder \"%1/Gone/cat.jpg\" does not exist."
-                             << false;
-    QTest::newRow("missing, with a stored folder")
-        << "Gone"
-        << "The picture or folder \"%1/Gone\" does not exist." << true;
-    QTest::newRow("link to nothing")
-        << "dangling.jpg"
-        << "The picture or folder \"%1/dangling.jpg\" does not exist." << false;
-    QTest::newRow("folder that cannot be read")
-        << "Locked/cat.bmp"
-        << "The folder \"%1/Locked\" cannot be opened." << false;
-}
+        Form1 &clicked = desktop.started(desktop.home());
+        QVERIFY(clicked.controls().Dir1->setPath(folder));
+        clicked.controls().File1->selectFile(name);
+        const QStringList afterClick = seenIn(clicked, desktop);
+        QCOMPARE(afterClick[7], folder + '/' + name);
 
-void TestPathArgument::pathThatCannotBeOpenedIsReportedThenTheUsualStart()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, message);
-    QFETCH(bool, stored);
-    TestDesktop desktop;
-    const QString start = desktop.makeFolder(desktop.home() + QStringLiteral("/Start"));
-    const QString storedFolder = desktop.makeFolder(desktop.home() + QStringLiteral("/Stored"));
-    if (stored)
+        // Started from the picture's folder, as a shell would run it.
+        const CommandLine commandLine = CommandLine::parse(arguments, folder);
+        QCOMPARE(commandLine.action, CommandLine::Action::Start);
+        Form1 &named = desktop.started(desktop.otherVolume(), commandLine.path);
+        QCOMPARE(seenIn(named, desktop), afterClick);
+        QCOMPARE(named.controls().Image1->picture()->naturalSize(), QSize(900, 600));
+        QCOMPARE(named.controls().Drive1->drive().root, desktop.home());
+        QVERIFY(desktop.messages.shown.isEmpty());
+    }
+
+    void pathOpensWhereItLiesForOneRun_data()
+    {
+        // The path named, then what browserIn() sees, "|" apart.
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("seen");
+        QTest::newRow("a name the filter leaves out gets its own filter")
+            << "~/Pictures/photo.jpg_large"
+            << "~/Pictures|~|*.jpg_large|photo.jpg_large|photo.jpg_large|~/Pictures/"
+               "photo.jpg_large|40 X 30";
+        QTest::newRow("a name without a suffix is its own filter")
+            << "~/Pictures/scan"
+            << "~/Pictures|~|scan|scan|scan|~/Pictures/scan|50 X 20";
+        QTest::newRow("a link to a picture opens where the link lies")
+            << "~/Links/link.bmp"
+            << "~/Links|~|ALL Readable Format|link.bmp|link.bmp|~/Links/link.bmp|30 X 20";
+        QTest::newRow("a link to a folder opens as the link")
+            << "~/Links/Album"
+            << "~/Links/Album|~|ALL Readable Format|photo.bmp||~/Links/Album|";
+        QTest::newRow("a folder on another volume, with a trailing slash")
+            << "@/DCIM/"
+            << "@/DCIM|@|ALL Readable Format|a.bmp||@/DCIM|";
+        QTest::newRow("a picture on another volume")
+            << "@/DCIM/a.bmp"
+            << "@/DCIM|@|ALL Readable Format|a.bmp|a.bmp|@/DCIM/a.bmp|20 X 10";
+    }
+
+    void pathOpensWhereItLiesForOneRun()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, seen);
+        TestDesktop desktop;
+        const QString pictures = desktop.makeFolder(desktop.home() + u"/Pictures"_s);
+        desktop.makePicture(pictures + u"/photo.jpg_large"_s, 40, 30, Qt::green);
+        desktop.makePicture(pictures + u"/scan"_s, 50, 20, Qt::green);
+        const QString album = desktop.makeFolder(desktop.home() + u"/Album"_s);
+        const QString real = desktop.makePicture(album + u"/photo.bmp"_s, 30, 20, Qt::red);
+        const QString links = desktop.makeFolder(desktop.home() + u"/Links"_s);
+        QVERIFY(QFile::link(real, links + u"/link.bmp"_s));
+        QVERIFY(QFile::link(album, links + u"/Album"_s));
+        desktop.makePicture(desktop.otherVolume() + u"/DCIM/a.bmp"_s, 20, 10, Qt::blue);
+        // A folder stored for the start is passed over for this one run.
+        const QString stored = desktop.makeFolder(desktop.home() + u"/Stored"_s);
         QVERIFY(desktop.registry->RegistryWriteString(Registry::kSettingsKey, Registry::kAutoJump,
-                                                      storedFolder));
-    QVERIFY(
-        QFile::link(start + QStringLiteral("/gone.jpg"), start + QStringLiteral("/dangling.jpg")));
-    desktop.makePicture(start + QStringLiteral("/Locked/cat.bmp"), 10, 10, Qt::red);
-    desktop.files.unreadable.insert(start + QStringLiteral("/Locked"));
+                                                      stored));
 
-    Form1 &form = desktop.started(start, start + '/' + name);
-    QCOMPARE(desktop.messages.shown,
-             (QList<RecordedMessage>{{message.arg(start), 16, QStringLiteral("Quorvel")}}));
-    const QString expected = stored ? storedFolder : start;
-    QCOMPARE(form.controls().Dir1->path(), expected);
-    QCOMPARE(form.windowTitle(), titleFor(expected));
-    QCOMPARE(form.controls().Combo1->text(), QStringLiteral("ALL Readable Format"));
-    QCOMPARE(form.controls().menus.goto1->isEnabled(), stored);
-}
-
-void TestPathArgument::pathWinsOverTheStoredFolderForOneRun()
-{
-    TestDesktop desktop;
-    const QString stored = desktop.makeFolder(desktop.home() + QStringLiteral("/Stored"));
-    const QString picture = desktop.makePicture(
-        desktop.otherVolume() + QStringLiteral("/Trip/beach.bmp"), 30, 20, Qt::red);
-    QVERIFY(
-        desktop.registry->RegistryWriteString(Registry::kSettingsKey, Registry::kAutoJump, stored));
-
-    Form1 &named = desktop.started(desktop.home(), picture);
-    QCOMPARE(named.windowTitle(), titleFor(picture));
-    QCOMPARE(named.controls().Drive1->drive().root, desktop.otherVolume());
-    QVERIFY(named.controls().menus.goto1->isEnabled());
-    QCOMPARE(desktop.registry->RegistryReadString(Registry::kSettingsKey, Registry::kAutoJump),
-             stored);
-
-    Form1 &next = desktop.started(desktop.home());
-    QCOMPARE(next.controls().Dir1->path(), stored);
-    QVERIFY(desktop.messages.shown.isEmpty());
-}
-
-void TestPathArgument::secondCopyHandsItsPathOver_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("taken");
-    QTest::addColumn<bool>("message");
-    QTest::newRow("no path: the message") << "" << true << true;
-    QTest::newRow("taken: ends quietly") << "/pictures/a.bmp" << true << false;
-    QTest::newRow("not taken: the message") << "/pictures/a.bmp" << false << true;
-}
-
-void TestPathArgument::secondCopyHandsItsPathOver()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, taken);
-    QFETCH(bool, message);
-    TestDesktop desktop;
-    desktop.application.anotherInstance = true;
-    desktop.application.otherCopyTakes = taken;
-    Form1 &form = desktop.window(desktop.home());
-    QVERIFY(!form.Form_Load(path));
-    QCOMPARE(desktop.application.handedOver, path.isEmpty() ? QStringList() : QStringList{path});
-    const RecordedMessage running{QStringLiteral("The program is already running!"), 0,
-                                  QStringLiteral("Quorvel 1.36")};
-    QCOMPARE(desktop.messages.shown,
-             message ? QList<RecordedMessage>{running} : QList<RecordedMessage>{});
-    QVERIFY(!desktop.application.accepting);
-    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel 1.36"));
-    QVERIFY(!form.isVisible());
-}
-
-void TestPathArgument::runningCopyOpensAHandedPathAsAStartWould_data()
-{
-    QTest::addColumn<Before>("before");
-    QTest::newRow("shown") << Before::Shown;
-    QTest::newRow("hidden in the tray") << Before::InTray;
-    QTest::newRow("minimised") << Before::Minimised;
-    QTest::newRow("window show playing") << Before::WindowShow;
-    QTest::newRow("full-screen show paused") << Before::FullScreenShowPaused;
-    QTest::newRow("full-screen view") << Before::FullScreenView;
-    QTest::newRow("its folder, the picture saved since") << Before::SavedInItsFolder;
-    QTest::newRow("a filter leaving it out") << Before::FilterLeavingItOut;
-}
-
-void TestPathArgument::runningCopyOpensAHandedPathAsAStartWould()
-{
-    QFETCH(Before, before);
-    TestDesktop desktop;
-    const QString start = desktop.makeFolder(desktop.home() + QStringLiteral("/Start"));
-    desktop.makePicture(start + QStringLiteral("/a.bmp"), 20, 20, Qt::blue);
-    desktop.makePicture(start + QStringLiteral("/b.bmp"), 20, 20, Qt::blue);
-    const QString folder =
-        before == Before::SavedInItsFolder
-            ? start
-            : desktop.makeFolder(desktop.otherVolume() + QStringLiteral("/Trip"));
-    const QString picture = folder + QStringLiteral("/beach.bmp");
-    desktop.makePicture(picture, 900, 600, Qt::red);
-    Form1 &started = desktop.started(desktop.home(), picture);
-    started.show();
-    const Seen atStart = seenIn(started);
-    const QString drive = started.controls().Drive1->drive().root;
-    const QString away = picture + QStringLiteral(".away");
-    QVERIFY(QFile::rename(picture, away));
-
-    Form1 &form = desktop.started(start);
-    QVERIFY(desktop.application.accepting);
-    form.show();
-    Form1Controls &c = form.controls();
-    switch (before) {
-    case Before::InTray:
-        form.trayIcon().systray_Click();
-        break;
-    case Before::Minimised:
-        form.showMinimized();
-        break;
-    case Before::WindowShow:
-        c.menus.viewmenu->click();
-        break;
-    case Before::FullScreenShowPaused:
-        form.fullScreenShow().fullscreen_Click();
-        form.fullScreenShow().pause();
-        break;
-    case Before::FullScreenView:
-        c.File1->selectFile(QStringLiteral("a.bmp"));
-        form.fullScreen().File1_DblClick();
-        QVERIFY(form.fullScreen().form());
-        break;
-    case Before::FilterLeavingItOut:
-        c.Combo1->setText(QStringLiteral("*.gif"));
-        break;
-    default:
-        break;
+        path.replace('~', desktop.home()).replace('@', desktop.otherVolume());
+        Form1 &named = desktop.started(desktop.home(), path);
+        QCOMPARE(browserIn(named, desktop).join('|'), seen);
+        if (named.controls().File1->fileName().isEmpty())
+            QCOMPARE(named.controls().Image1->picture(), named.controls().Picture2->picture());
+        QVERIFY(named.controls().menus.goto1->isEnabled());
+        QVERIFY(desktop.messages.shown.isEmpty());
+        QCOMPARE(desktop.registry->RegistryReadString(Registry::kSettingsKey, Registry::kAutoJump),
+                 stored);
+        QCOMPARE(desktop.started(desktop.home()).controls().Dir1->path(), stored);
     }
-    QVERIFY(QFile::rename(away, picture));
-    desktop.application.deliver(picture);
 
-    QTRY_COMPARE(seenIn(form), atStart);
-    QCOMPARE(c.Drive1->drive().root, drive);
-    QCOMPARE(c.Image1->picture()->naturalSize(), QSize(900, 600));
-    QVERIFY(form.isVisible() && !form.isMinimized());
-    QVERIFY(!desktop.tray.shown && !form.trayIcon().isInTray());
-    QCOMPARE(form.windowShow().state(), WindowSlideShow::State::Idle);
-    QCOMPARE(form.fullScreenShow().state(), FullScreenSlideShow::State::Idle);
-    QVERIFY(!form.fullScreenShow().showWindow() && !form.fullScreenShow().optionWindow());
-    QVERIFY(!form.fullScreen().form());
-    QVERIFY(c.Dir1->isEnabled() && c.menus.filemenu->isEnabled());
-    QVERIFY(desktop.messages.shown.isEmpty());
-}
+    void refusedPathIsReportedThenTheBrowserStartsAsUsual_data()
+    {
+        // The path below the start folder, the message (%1: the start folder) and its
+        // style, and what browserIn() sees then, "|" apart.
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QString>("seen");
+        const QString atHome = u"~|~|ALL Readable Format|||~|"_s;
+        const auto missing = [](const char *row, const QString &name, const QString &seen) {
+            QTest::newRow(row) << name
+                               << "The picture or folder \"%1/" + name + "\" does not exist." << 16
+                               << seen;
+        };
+        // A file that cannot be shown is refused as a click on it is; the browser
+        // starts over in its folder.
+        for (const QString name : {"broken.jpg", "notes.txt", "pipe.bmp"})
+            QTest::newRow(qPrintable(name))
+                << name << PictureLoading::kNotSupported << 0
+                << "~/Start|~|ALL Readable Format|broken.jpg,other.bmp||~/Start|";
+        missing("missing", u"Gone/cat.jpg"_s, atHome);
+        missing("missing, with a stored folder", u"Gone"_s,
+                u"~/Stored|~|ALL Readable Format|||~/Stored|"_s);
+        missing("link to nothing", u"dangling.jpg"_s, atHome);
+        QTest::newRow("folder that cannot be read")
+            << "Locked/cat.bmp" << u"The folder \"%1/Locked\" cannot be opened."_s << 16 << atHome;
+    }
 
-void TestPathArgument::messageBoxIsAnsweredFirstThenTheLastHandedPathOpens()
-{
-    TestDesktop desktop;
-    const QString start = desktop.makeFolder(desktop.home() + QStringLiteral("/Start"));
-    const QString first = desktop.makePicture(start + QStringLiteral("/a.bmp"), 20, 20, Qt::blue);
-    const QString last = desktop.makePicture(start + QStringLiteral("/b.bmp"), 30, 20, Qt::blue);
-    Form1 &form = desktop.started(desktop.home());
-    form.show();
-    QDialog box(&form);
-    box.setModal(true);
-    box.show();
-    desktop.application.deliver(first);
-    desktop.application.deliver(last);
-    QTest::qWait(300);
-    QCOMPARE(form.windowTitle(), titleFor(desktop.home()));
-    box.close();
-    QTRY_COMPARE(form.windowTitle(), titleFor(last));
-    QCOMPARE(form.controls().Label9->text(), QStringLiteral("30 X 20"));
+    void refusedPathIsReportedThenTheBrowserStartsAsUsual()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        QFETCH(int, style);
+        QFETCH(QString, seen);
+        TestDesktop desktop;
+        const QString start = desktop.makeFolder(desktop.home() + u"/Start"_s);
+        desktop.makeFile(start + u"/broken.jpg"_s, "not a picture");
+        desktop.makeFile(start + u"/notes.txt"_s, "not a picture");
+        desktop.makePicture(start + u"/other.bmp"_s, 20, 20, Qt::blue);
+        QCOMPARE(::mkfifo(QFile::encodeName(start + u"/pipe.bmp"_s).constData(), 0600), 0);
+        QVERIFY(QFile::link(start + u"/gone.jpg"_s, start + u"/dangling.jpg"_s));
+        desktop.makePicture(start + u"/Locked/cat.bmp"_s, 10, 10, Qt::red);
+        desktop.files.unreadable.insert(start + u"/Locked"_s);
+        const bool stored = seen.startsWith(u"~/Stored"_s);
+        if (stored)
+            QVERIFY(desktop.registry->RegistryWriteString(
+                Registry::kSettingsKey, Registry::kAutoJump,
+                desktop.makeFolder(desktop.home() + u"/Stored"_s)));
 
-    // What cannot be opened gets the message a start would give, and nothing moves.
-    const QString missing = start + QStringLiteral("/Gone/c.bmp");
-    desktop.application.deliver(missing);
-    QTRY_COMPARE(desktop.messages.shown,
-                 (QList<RecordedMessage>{
-                     {PathArgument::kNotFound.arg(missing), 16, QStringLiteral("Quorvel")}}));
-    QCOMPARE(form.windowTitle(), titleFor(last));
-}
+        Form1 &form = desktop.started(desktop.home(), start + '/' + name);
+        QCOMPARE(desktop.messages.shown,
+                 (QList<RecordedMessage>{{message.replace(u"%1"_s, start), style, u"Quorvel"_s}}));
+        QCOMPARE(browserIn(form, desktop).join('|'), seen);
+        QCOMPARE(form.controls().Image1->picture(), form.controls().Picture2->picture());
+        QCOMPARE(form.controls().menus.goto1->isEnabled(), stored);
+    }
+
+    void secondCopyHandsItsPathOver_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<bool>("message");
+        QTest::newRow("no path: the message") << "" << true << true;
+        QTest::newRow("taken: ends quietly") << "/pictures/a.bmp" << true << false;
+        QTest::newRow("not taken: the message") << "/pictures/a.bmp" << false << true;
+    }
+
+    void secondCopyHandsItsPathOver()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, taken);
+        QFETCH(bool, message);
+        TestDesktop desktop;
+        desktop.application.anotherInstance = true;
+        desktop.application.otherCopyTakes = taken;
+        Form1 &form = desktop.window(desktop.home());
+        QVERIFY(!form.Form_Load(path));
+        QCOMPARE(desktop.application.handedOver,
+                 path.isEmpty() ? QStringList() : QStringList{path});
+        const RecordedMessage running{u"The program is already running!"_s, 0, u"Quorvel 1.36"_s};
+        QCOMPARE(desktop.messages.shown,
+                 message ? QList<RecordedMessage>{running} : QList<RecordedMessage>{});
+        QVERIFY(!desktop.application.accepting);
+        QCOMPARE(form.windowTitle(), u"Quorvel 1.36"_s);
+        QVERIFY(!form.isVisible());
+    }
+
+    void runningCopyOpensAHandedPathAsAStartWould_data()
+    {
+        QTest::addColumn<QString>("before");
+        for (const char *before :
+             {"shown", "hidden in the tray", "minimised", "window show playing",
+              "full-screen show paused", "full-screen view", "its folder, the picture saved since",
+              "a filter leaving it out"})
+            QTest::newRow(before) << QString::fromLatin1(before);
+    }
+
+    void runningCopyOpensAHandedPathAsAStartWould()
+    {
+        QFETCH(QString, before);
+        TestDesktop desktop;
+        const QString start = desktop.makeFolder(desktop.home() + u"/Start"_s);
+        desktop.makePicture(start + u"/a.bmp"_s, 20, 20, Qt::blue);
+        desktop.makePicture(start + u"/b.bmp"_s, 20, 20, Qt::blue);
+        const QString folder = before.startsWith(u"its folder"_s)
+                                   ? start
+                                   : desktop.makeFolder(desktop.otherVolume() + u"/Trip"_s);
+        const QString picture = folder + u"/beach.bmp"_s;
+        desktop.makePicture(picture, 900, 600, Qt::red);
+        Form1 &started = desktop.started(desktop.home(), picture);
+        started.show();
+        const QStringList atStart = seenIn(started, desktop);
+        const QString away = picture + u".away"_s;
+        QVERIFY(QFile::rename(picture, away));
+
+        Form1 &form = desktop.started(start);
+        QVERIFY(desktop.application.accepting);
+        form.show();
+        Form1Controls &c = form.controls();
+        if (before == "hidden in the tray")
+            form.trayIcon().systray_Click();
+        if (before == "minimised")
+            form.showMinimized();
+        if (before == "window show playing")
+            c.menus.viewmenu->click();
+        if (before == "full-screen show paused") {
+            form.fullScreenShow().fullscreen_Click();
+            form.fullScreenShow().pause();
+        }
+        if (before == "full-screen view") {
+            c.File1->selectFile(u"a.bmp"_s);
+            form.fullScreen().File1_DblClick();
+            QVERIFY(form.fullScreen().form());
+        }
+        if (before.startsWith(u"a filter"_s))
+            c.Combo1->setText(u"*.gif"_s);
+        QVERIFY(QFile::rename(away, picture));
+        desktop.application.deliver(picture);
+
+        QTRY_COMPARE(seenIn(form, desktop), atStart);
+        QCOMPARE(c.Image1->picture()->naturalSize(), QSize(900, 600));
+        QVERIFY(form.isVisible() && !form.isMinimized());
+        QVERIFY(!desktop.tray.shown && !form.trayIcon().isInTray());
+        QCOMPARE(form.windowShow().state(), WindowSlideShow::State::Idle);
+        QCOMPARE(form.fullScreenShow().state(), FullScreenSlideShow::State::Idle);
+        QVERIFY(!form.fullScreenShow().showWindow() && !form.fullScreenShow().optionWindow());
+        QVERIFY(!form.fullScreen().form());
+        QVERIFY(c.Dir1->isEnabled() && c.menus.filemenu->isEnabled());
+        QVERIFY(desktop.messages.shown.isEmpty());
+    }
+
+    void messageBoxIsAnsweredFirstThenTheLastHandedPathOpens()
+    {
+        TestDesktop desktop;
+        const QString start = desktop.makeFolder(desktop.home() + u"/Start"_s);
+        const QString first = desktop.makePicture(start + u"/a.bmp"_s, 20, 20, Qt::blue);
+        const QString last = desktop.makePicture(start + u"/b.bmp"_s, 30, 20, Qt::blue);
+        Form1 &form = desktop.started(desktop.home());
+        form.show();
+        QDialog box(&form);
+        box.setModal(true);
+        box.show();
+        desktop.application.deliver(first);
+        desktop.application.deliver(last);
+        QTest::qWait(300);
+        QCOMPARE(form.windowTitle(), titleFor(desktop.home()));
+        box.close();
+        QTRY_COMPARE(form.windowTitle(), titleFor(last));
+        QCOMPARE(form.controls().Label9->text(), u"30 X 20"_s);
+
+        // What cannot be opened gets the message a start would give, and nothing moves.
+        const QString missing = start + u"/Gone/c.bmp"_s;
+        desktop.application.deliver(missing);
+        QTRY_COMPARE(
+            desktop.messages.shown,
+            (QList<RecordedMessage>{{PathArgument::kNotFound.arg(missing), 16, u"Quorvel"_s}}));
+        QCOMPARE(form.windowTitle(), titleFor(last));
+    }
+};
 
 QTEST_MAIN(TestPathArgument)
 #include "tst_pathargument.moc"

@@ -33,8 +33,7 @@ public:
     {
         shown.append({text, style, title.isEmpty() ? kApplicationTitle : title});
     }
-    [[nodiscard]] bool confirm(const QString &text, const QString &title,
-                               DefaultAnswer byDefault) override
+    bool confirm(const QString &text, const QString &title, DefaultAnswer byDefault) override
     {
         shown.append({text, Question, title});
         confirmDefaults.append(byDefault);
@@ -46,40 +45,34 @@ public:
     bool confirmAnswer = true;
 };
 
-// The local file system, with folders that can be made to refuse reading (the
-// tests run as root, for whom permissions refuse nothing).
+// The local file system, with folders made to refuse reading (root is refused nothing).
 class FakeFileSystem final : public LocalFileSystem {
 public:
-    [[nodiscard]] std::optional<QStringList> files(const QString &folder,
-                                                   bool includeHidden) const override
+    std::optional<QStringList> files(const QString &folder, bool includeHidden) const override
     {
         if (unreadable.contains(folder))
             return std::nullopt;
-        if (listed.contains(folder))
-            return listed.value(folder);
-        return LocalFileSystem::files(folder, includeHidden);
+        return listed.contains(folder) ? listed.value(folder)
+                                       : LocalFileSystem::files(folder, includeHidden);
     }
-    [[nodiscard]] std::optional<QStringList> subfolders(const QString &folder) const override
+    std::optional<QStringList> subfolders(const QString &folder) const override
     {
-        if (unreadable.contains(folder))
-            return std::nullopt;
-        return LocalFileSystem::subfolders(folder);
+        return unreadable.contains(folder) ? std::nullopt : LocalFileSystem::subfolders(folder);
     }
-    [[nodiscard]] bool isReadableFolder(const QString &folder) const override
+    bool isReadableFolder(const QString &folder) const override
     {
         return !unreadable.contains(folder) && LocalFileSystem::isReadableFolder(folder);
     }
 
     QSet<QString> unreadable;
-    // Folders whose files are these names, whatever the disk holds.
-    QHash<QString, QStringList> listed;
+    QHash<QString, QStringList> listed; // a folder's files, whatever the disk holds
 };
 
 // Volumes that are folders of the test's sandbox; the first is the home volume.
 class FakeVolumes final : public Volumes {
 public:
-    [[nodiscard]] QList<Volume> list() const override { return volumes; }
-    [[nodiscard]] bool isReady(const Volume &volume) const override
+    QList<Volume> list() const override { return volumes; }
+    bool isReady(const Volume &volume) const override
     {
         if (probe)
             return probe->isReady(volume.root);
@@ -94,19 +87,19 @@ public:
 
 class FakeScreen final : public Screen {
 public:
-    [[nodiscard]] QRect geometryNear(const QWidget *) const override { return geometry; }
+    QRect geometryNear(const QWidget *) const override { return geometry; }
     QRect geometry{0, 0, 1024, 768};
 };
 
 // A clipboard that holds what the test put there and takes what the program gives.
 class FakeClipboard final : public Clipboard {
 public:
-    [[nodiscard]] ClipboardPicture bitmap() override
+    ClipboardPicture bitmap() override
     {
         ++reads;
         return offered;
     }
-    [[nodiscard]] bool setBitmap(const QImage &image) override
+    bool setBitmap(const QImage &image) override
     {
         if (refusesPictures)
             return false;
@@ -120,8 +113,7 @@ public:
     int reads = 0;
 };
 
-// Records what was handed to the desktop. The trash takes a file by removing it
-// from its folder, unless a test makes it fail with a reason.
+// Records what was handed to the desktop; the trash removes the file unless told to fail.
 class FakeShell final : public Shell {
 public:
     struct Opened {
@@ -130,12 +122,12 @@ public:
         bool operator==(const Opened &) const = default;
     };
 
-    [[nodiscard]] DesktopOutcome open(const QString &file, const QString &workingFolder) override
+    DesktopOutcome open(const QString &file, const QString &workingFolder) override
     {
         opened.append({file, workingFolder});
         return {openFailure};
     }
-    [[nodiscard]] DesktopOutcome moveToTrash(const QString &file) override
+    DesktopOutcome moveToTrash(const QString &file) override
     {
         trashed.append(file);
         if (!trashFailure.isEmpty())
@@ -146,16 +138,14 @@ public:
 
     QList<Opened> opened;
     QStringList trashed;
-    QString openFailure;
-    QString trashFailure;
+    QString openFailure, trashFailure;
 };
 
-// A notification area that is there unless told otherwise, and takes the icon
-// unless told to refuse it; press() plays a mouse event on the icon.
+// A notification area; press() plays a mouse event on the icon.
 class FakeTray final : public Tray {
 public:
-    [[nodiscard]] bool isAvailable() const override { return available; }
-    [[nodiscard]] bool add(const QIcon &icon, const QString &text) override
+    bool isAvailable() const override { return available; }
+    bool add(const QIcon &icon, const QString &text) override
     {
         ++addCount;
         if (!available || refusesIcon)
@@ -173,35 +163,28 @@ public:
 
     void press(TrayMouse event) { Q_EMIT MouseEvent(event); }
 
-    bool available = true;
-    bool refusesIcon = false;
-    bool shown = false;
-    bool iconGiven = false;
+    bool available = true, refusesIcon = false, shown = false, iconGiven = false;
     QString tip;
-    int addCount = 0;
-    int removeCount = 0;
+    int addCount = 0, removeCount = 0;
 };
 
-// The copy that runs takes what is handed over unless told otherwise; deliver() plays
-// a path handed over by a later start.
+// The running copy; deliver() plays a path handed over by a later start.
 class FakeApplication final : public ApplicationServices {
 public:
-    [[nodiscard]] bool isAnotherInstanceRunning() override { return anotherInstance; }
-    [[nodiscard]] bool handOver(const QString &path) override
+    bool isAnotherInstanceRunning() override { return anotherInstance; }
+    bool handOver(const QString &path) override
     {
         handedOver.append(path);
         return otherCopyTakes;
     }
     void acceptHandOvers() override { accepting = true; }
     void quit() override { ++quitCount; }
-    [[nodiscard]] QString programFolder() const override { return folder; }
+    QString programFolder() const override { return folder; }
 
     void deliver(const QString &path) { Q_EMIT PathHandedOver(path); }
 
-    bool anotherInstance = false;
-    bool otherCopyTakes = true;
+    bool anotherInstance = false, otherCopyTakes = true, accepting = false;
     QStringList handedOver;
-    bool accepting = false;
     int quitCount = 0;
     QString folder = QStringLiteral("/opt/quorvel");
 };

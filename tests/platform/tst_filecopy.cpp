@@ -3,7 +3,6 @@
 #include "support/TestFiles.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,7 +11,8 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -23,233 +23,171 @@ QStringList everythingIn(const QString &folder)
                                   QDir::Name);
 }
 
+mode_t modeOf(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
+}
+
 } // namespace
 
-// The copy into a favourite folder, on the real file system.
+// The copy into a favourite folder, on the real file system. The source's name holds
+// "%1", so that a message built with arg() twice shows.
 class TestFileCopy : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void replacesAnOlderFileKeepingTheSourcesDateAndPermissions();
-    void copyOntoItselfLeavesTheFileIntact();
-    void refusalsLeaveTheDestinationAsItWas();
-    void protectedFilesStayAsTheyWere_data();
-    void protectedFilesStayAsTheyWere();
-    void longestNamesAreCopied_data();
-    void longestNamesAreCopied();
-    void failureMidwayNamesItsCauseAndLeavesNoTemporaryFile_data();
-    void failureMidwayNamesItsCauseAndLeavesNoTemporaryFile();
-    void readOnlyFolderIsReportedAndNothingWritten();
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_source = m_dir->filePath(u"My Photo %1.bmp"_s);
+        m_folder = m_dir->filePath(u"Temp"_s);
+        QDir().mkpath(m_folder);
+        writeFile(m_source, QByteArray(300 * 1024, 's') + "end");
+    }
+
+    void copiesWholeWithTheSourcesDateAndPermissions_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("over an older file") << u"My Photo %1.bmp"_s;
+        QTest::newRow("250 bytes") << QString(246, u'n') + u".bmp"_s;
+        QTest::newRow("255 bytes, two each") << QString(125, u'ж') + u"s.bmp"_s;
+    }
+
+    void copiesWholeWithTheSourcesDateAndPermissions()
+    {
+        QFETCH(QString, name);
+        const QString source = m_dir->filePath(name);
+        QVERIFY(m_source == source || QFile::rename(m_source, source));
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QDateTime taken = QDateTime::fromSecsSinceEpoch(1'500'000'000);
+        QVERIFY(file.setFileTime(taken, QFileDevice::FileModificationTime));
+        file.close();
+        QVERIFY(
+            QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        const QString destination = m_folder + '/' + name;
+        writeFile(destination, "an older picture of that name");
+
+        const FileOutcome outcome = copyFileAtomically(source, destination);
+        QVERIFY2(outcome.done(), qPrintable(outcome.failure));
+        QCOMPARE(readFile(destination), readFile(source));
+        QCOMPARE(QFileInfo(destination).lastModified(), taken);
+        QCOMPARE(QFileInfo(destination).permissions(), QFileInfo(source).permissions());
+        QCOMPARE(everythingIn(m_folder), QStringList{name});
+    }
+
+    void copyOntoItselfLeavesTheFileIntact()
+    {
+        const QByteArray content = readFile(m_source);
+        // Itself, through a linked folder, and through a hard link.
+        const QString viaLink = m_dir->filePath(u"linked"_s);
+        QVERIFY(QFile::link(m_dir->path(), viaLink));
+        const QString hardLink = m_folder + u"/hard.bmp"_s;
+        QCOMPARE(::link(QFile::encodeName(m_source), QFile::encodeName(hardLink)), 0);
+        for (const QString &same : {m_source, viaLink + u"/My Photo %1.bmp"_s, hardLink}) {
+            QVERIFY(copyFileAtomically(m_source, same).done());
+            QCOMPARE(readFile(m_source), content);
+        }
+    }
+
+    void failureIsNamedAndLeavesEverythingAsItWas_data()
+    {
+        // ~ is the test's folder; the source is "~/My Photo %1.bmp" unless a row names one.
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<QString>("failure"); // how the message starts
+        const auto row = [](const char *tag, const QString &source, const QString &destination,
+                            const QString &failure) {
+            QTest::newRow(tag) << source << destination << failure;
+        };
+        const QString kept = u"~/Temp/kept.bmp"_s;
+        row("folder in the way", {}, u"~/Temp/In the way"_s, u"~/Temp/In the way is a folder"_s);
+        row("source vanished", u"~/gone.bmp"_s, kept, u"Cannot read ~/gone.bmp: No such file"_s);
+        row("source is a folder", u"~/Temp"_s, kept, u"~/Temp is not a file"_s);
+        row("folder missing", {}, u"~/Missing/x.bmp"_s,
+            u"Cannot write in ~/Missing: No such file"_s);
+        row("read-only destination", {}, kept, kept + " is read-only");
+        row("destination locked whole", {}, kept, kept + " is locked by another program");
+        row("destination with a record lock", {}, kept, kept + " is locked by another program");
+        row("source being written", {}, kept, u"~/My Photo %1.bmp is locked by another program"_s);
+        // The process's own memory file refuses to be read from its start.
+        row("source unreadable", u"/proc/self/mem"_s, kept, u"Cannot read /proc/self/mem: "_s);
+        // Files may grow only to a tenth of the source here, as on a nearly full disk.
+        row("destination full", {}, kept, "Cannot write " + kept + ": ");
+        row("folder not writable", {}, u"~/Temp/copy.bmp"_s,
+            u"Cannot write in ~/Temp: Permission denied"_s);
+    }
+
+    void failureIsNamedAndLeavesEverythingAsItWas()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, destination);
+        QFETCH(QString, failure);
+        const QString row = QString::fromLatin1(QTest::currentDataTag());
+        for (QString *path : {&source, &destination, &failure})
+            path->replace('~', m_dir->path());
+        if (source.isEmpty())
+            source = m_source;
+        const QString kept = m_folder + u"/kept.bmp"_s;
+        writeFile(kept, "the user's own picture");
+        QDir().mkpath(m_folder + u"/In the way"_s);
+        // Another program's lock, as far as the copy can tell: a descriptor of its own.
+        QFile holder(row == "source being written" ? m_source : kept);
+        QVERIFY(holder.open(QIODevice::ReadOnly));
+        if (row == "read-only destination")
+            QCOMPARE(::chmod(QFile::encodeName(kept).constData(), 0444), 0);
+        if (row.startsWith("destination locked") || row == "source being written")
+            QCOMPARE(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
+        if (row == "destination with a record lock") {
+            struct flock range {};
+            range.l_type = F_RDLCK;
+            QCOMPARE(::fcntl(holder.handle(), F_OFD_SETLK, &range), 0);
+        }
+        const QStringList before = everythingIn(m_folder);
+        const mode_t mode = modeOf(kept);
+
+        FileOutcome outcome;
+        if (row == "destination full") {
+            rlimit saved{};
+            QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+            rlimit small = saved;
+            small.rlim_cur = 30 * 1024;
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+            outcome = copyFileAtomically(source, destination);
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+            std::signal(SIGXFSZ, oldHandler);
+        } else if (row == "folder not writable") {
+            // Nobody reaches the source and the folder but may not write there.
+            const auto reach = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                               QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+            QVERIFY(QFile::setPermissions(m_dir->path(), reach | QFile::WriteOwner));
+            QVERIFY(QFile::setPermissions(source,
+                                          QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+            QVERIFY(QFile::setPermissions(m_folder, reach));
+            {
+                const ActingAsNobody nobody;
+                if (!nobody.refusalsApply())
+                    QSKIP("cannot act as a user whom permissions refuse");
+                outcome = copyFileAtomically(source, destination);
+            }
+            QVERIFY(QFile::setPermissions(m_folder, reach | QFile::WriteOwner));
+        } else {
+            outcome = copyFileAtomically(source, destination);
+        }
+        QVERIFY(!outcome.done());
+        QVERIFY2(outcome.failure.startsWith(failure), qPrintable(outcome.failure));
+        QCOMPARE(readFile(kept), QByteArray("the user's own picture"));
+        QCOMPARE(modeOf(kept), mode);
+        QCOMPARE(everythingIn(m_folder), before);
+    }
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_source;
     QString m_folder;
 };
-
-void TestFileCopy::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_source = m_dir->filePath(QStringLiteral("My Photo %1.bmp"));
-    m_folder = m_dir->filePath(QStringLiteral("Temp"));
-    QDir().mkpath(m_folder);
-    writeFile(m_source, QByteArray(300 * 1024, 's') + "end");
-}
-
-void TestFileCopy::replacesAnOlderFileKeepingTheSourcesDateAndPermissions()
-{
-    const QDateTime taken = QDateTime::fromSecsSinceEpoch(1'500'000'000);
-    QFile source(m_source);
-    QVERIFY(source.open(QIODevice::ReadWrite));
-    QVERIFY(source.setFileTime(taken, QFileDevice::FileModificationTime));
-    source.close();
-    QVERIFY(
-        QFile::setPermissions(m_source, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
-    const QString destination = m_folder + QStringLiteral("/My Photo %1.bmp");
-    writeFile(destination, "an older picture of that name");
-
-    const FileOutcome outcome = copyFileAtomically(m_source, destination);
-    QVERIFY2(outcome.done(), qPrintable(outcome.failure));
-    QCOMPARE(readFile(destination), readFile(m_source));
-    QCOMPARE(QFileInfo(destination).lastModified(), taken);
-    QCOMPARE(QFileInfo(destination).permissions(), QFileInfo(m_source).permissions());
-    QCOMPARE(everythingIn(m_folder), QStringList{QStringLiteral("My Photo %1.bmp")});
-}
-
-void TestFileCopy::copyOntoItselfLeavesTheFileIntact()
-{
-    const QByteArray content = readFile(m_source);
-    QVERIFY(copyFileAtomically(m_source, m_source).done());
-    QCOMPARE(readFile(m_source), content);
-    // The same file reached by another name is the same file too.
-    const QString viaLink = m_dir->filePath(QStringLiteral("linked"));
-    QVERIFY(QFile::link(m_dir->path(), viaLink));
-    QVERIFY(copyFileAtomically(m_source, viaLink + QStringLiteral("/My Photo %1.bmp")).done());
-    QCOMPARE(readFile(m_source), content);
-    const QString hardLink = m_folder + QStringLiteral("/hard.bmp");
-    QCOMPARE(
-        ::link(QFile::encodeName(m_source).constData(), QFile::encodeName(hardLink).constData()),
-        0);
-    QVERIFY(copyFileAtomically(m_source, hardLink).done());
-    QCOMPARE(readFile(m_source), content);
-}
-
-void TestFileCopy::refusalsLeaveTheDestinationAsItWas()
-{
-    // A folder where the copy should go.
-    const QString folderInTheWay = m_folder + QStringLiteral("/My Photo %1.bmp");
-    QVERIFY(QDir().mkdir(folderInTheWay));
-    FileOutcome outcome = copyFileAtomically(m_source, folderInTheWay);
-    QVERIFY(!outcome.done());
-    QVERIFY2(outcome.failure.contains(QStringLiteral("is a folder")), qPrintable(outcome.failure));
-    QVERIFY(QFileInfo(folderInTheWay).isDir());
-    QVERIFY(QDir(m_folder).rmdir(QStringLiteral("My Photo %1.bmp")));
-
-    // A source that vanished since it was listed.
-    const QString kept = m_folder + QStringLiteral("/kept.bmp");
-    writeFile(kept, "a good older copy");
-    outcome = copyFileAtomically(m_dir->filePath(QStringLiteral("gone.bmp")), kept);
-    QVERIFY(!outcome.done());
-    QVERIFY2(outcome.failure.contains(QStringLiteral("No such file")), qPrintable(outcome.failure));
-    QCOMPARE(readFile(kept), QByteArray("a good older copy"));
-
-    // A folder as the source, and a destination folder that is not there.
-    QVERIFY(!copyFileAtomically(m_folder, m_dir->filePath(QStringLiteral("x"))).done());
-    outcome = copyFileAtomically(m_source, m_dir->filePath(QStringLiteral("Missing/x.bmp")));
-    QVERIFY(!outcome.done());
-    QVERIFY(outcome.failure.contains(QStringLiteral("Missing")));
-    QCOMPARE(everythingIn(m_folder), QStringList{QStringLiteral("kept.bmp")});
-}
-
-void TestFileCopy::protectedFilesStayAsTheyWere_data()
-{
-    QTest::addColumn<QString>("protection");
-    QTest::addColumn<QString>("failure"); // %1: the protected file
-    QTest::newRow("read-only destination") << "chmod 444"
-                                           << "%1 is read-only";
-    QTest::newRow("destination locked whole") << "flock"
-                                              << "%1 is locked by another program";
-    QTest::newRow("destination with a record lock") << "read lock"
-                                                    << "%1 is locked by another program";
-    QTest::newRow("source being written") << "source flock"
-                                          << "%1 is locked by another program";
-}
-
-void TestFileCopy::protectedFilesStayAsTheyWere()
-{
-    QFETCH(QString, protection);
-    QFETCH(QString, failure);
-    const QString kept = m_folder + QStringLiteral("/kept.bmp");
-    writeFile(kept, "the user's own picture");
-    const QString locked = protection == "source flock" ? m_source : kept;
-    // Another program's lock, as far as the copy can tell: a descriptor of its own.
-    QFile holder(locked);
-    QVERIFY(holder.open(QIODevice::ReadOnly));
-    struct flock range {};
-    range.l_type = F_RDLCK;
-    if (protection == "chmod 444")
-        QVERIFY(::chmod(QFile::encodeName(kept).constData(), 0444) == 0);
-    else if (protection == "read lock")
-        QCOMPARE(::fcntl(holder.handle(), F_OFD_SETLK, &range), 0);
-    else
-        QCOMPARE(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
-
-    const auto modeOf = [&kept] {
-        struct stat info {};
-        return ::stat(QFile::encodeName(kept).constData(), &info) == 0 ? info.st_mode : 0;
-    };
-    const mode_t mode = modeOf();
-
-    const FileOutcome outcome = copyFileAtomically(m_source, kept);
-    QCOMPARE(outcome.failure, failure.arg(locked));
-    QCOMPARE(readFile(kept), QByteArray("the user's own picture"));
-    QCOMPARE(modeOf(), mode);
-    QCOMPARE(everythingIn(m_folder), QStringList{QStringLiteral("kept.bmp")});
-}
-
-void TestFileCopy::longestNamesAreCopied_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("250 bytes") << QString(246, u'n') + QStringLiteral(".bmp");
-    QTest::newRow("255 bytes, two each") << QString(125, u'ж') + QStringLiteral("s.bmp");
-}
-
-void TestFileCopy::longestNamesAreCopied()
-{
-    QFETCH(QString, name);
-    const QString source = m_dir->filePath(name);
-    QVERIFY(QFile::rename(m_source, source));
-    const FileOutcome outcome = copyFileAtomically(source, m_folder + QLatin1Char('/') + name);
-    QVERIFY2(outcome.done(), qPrintable(outcome.failure));
-    QCOMPARE(everythingIn(m_folder), QStringList{name});
-    QCOMPARE(readFile(m_folder + QLatin1Char('/') + name), readFile(source));
-}
-
-void TestFileCopy::failureMidwayNamesItsCauseAndLeavesNoTemporaryFile_data()
-{
-    QTest::addColumn<QString>("source"); // empty: the usual one
-    QTest::addColumn<QString>("blamed");
-    // The process's own memory file refuses to be read from its start.
-    QTest::newRow("source unreadable") << "/proc/self/mem"
-                                       << "Cannot read /proc/self/mem: ";
-    // Files may grow only to a tenth of the source here, as on a nearly full disk.
-    QTest::newRow("destination full") << ""
-                                      << "Cannot write %1: ";
-}
-
-void TestFileCopy::failureMidwayNamesItsCauseAndLeavesNoTemporaryFile()
-{
-    QFETCH(QString, source);
-    QFETCH(QString, blamed);
-    const QString kept = m_folder + QStringLiteral("/kept.bmp");
-    writeFile(kept, "a good older copy");
-    FileOutcome outcome;
-    if (source.isEmpty()) {
-        rlimit saved{};
-        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        rlimit small = saved;
-        small.rlim_cur = 30 * 1024;
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        outcome = copyFileAtomically(m_source, kept);
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &saved), 0);
-        std::signal(SIGXFSZ, oldHandler);
-    } else {
-        outcome = copyFileAtomically(source, kept);
-    }
-    QVERIFY(!outcome.done());
-    if (blamed.contains(QStringLiteral("%1")))
-        blamed = blamed.arg(kept);
-    QVERIFY2(outcome.failure.startsWith(blamed), qPrintable(outcome.failure));
-    QCOMPARE(readFile(kept), QByteArray("a good older copy"));
-    QCOMPARE(everythingIn(m_folder), QStringList{QStringLiteral("kept.bmp")});
-}
-
-void TestFileCopy::readOnlyFolderIsReportedAndNothingWritten()
-{
-    // Nobody must reach the source and the folder, but may not write in the folder.
-    // Group and others get the same, as nobody keeps root's groups.
-    const auto reach = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
-                       QFile::ReadOther | QFile::ExeOther;
-    QVERIFY(QFile::setPermissions(m_dir->path(), reach | QFile::WriteOwner));
-    QVERIFY(
-        QFile::setPermissions(m_source, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-    QVERIFY(QFile::setPermissions(m_folder, reach));
-    FileOutcome outcome;
-    {
-        const ActingAsNobody nobody;
-        if (!nobody.refusalsApply())
-            QSKIP("cannot act as a user whom permissions refuse");
-        outcome = copyFileAtomically(m_source, m_folder + QStringLiteral("/copy.bmp"));
-    }
-    QVERIFY(
-        QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QVERIFY(!outcome.done());
-    QCOMPARE(outcome.failure,
-             QStringLiteral("Cannot write in %1: Permission denied").arg(m_folder));
-    QVERIFY(everythingIn(m_folder).isEmpty());
-}
 
 QTEST_GUILESS_MAIN(TestFileCopy)
 #include "tst_filecopy.moc"

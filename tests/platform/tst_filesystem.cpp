@@ -1,11 +1,15 @@
-#include "fakes/FakeServices.h"
-#include "platform/desktop/WorkingFolders.h"
+#include "platform/desktop/MountTable.h"
+#include "platform/desktop/VolumeProbe.h"
+#include "support/TestDesktop.h"
 #include "support/TestFiles.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include <QElapsedTimer>
 #include <QTest>
+#include <atomic>
+#include <future>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -15,6 +19,22 @@ QStringList sorted(QStringList names)
     return names;
 }
 
+// A volume that does not answer until the test lets it, like a dead network mount.
+// The check's threads may outlive the test, so they share what they use.
+struct HungVolume {
+    std::shared_ptr<std::promise<void>> released = std::make_shared<std::promise<void>>();
+    std::shared_future<void> answer = released->get_future().share();
+    std::shared_ptr<std::atomic<int>> asked = std::make_shared<std::atomic<int>>(0);
+    VolumeProbe::Check check() const
+    {
+        return [answer = answer, asked = asked](const QString &) {
+            ++*asked;
+            answer.wait();
+            return true;
+        };
+    }
+};
+
 } // namespace
 
 // The local file system, and the volumes and working folders built on it.
@@ -22,14 +42,159 @@ class TestFileSystem : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void listsPlainFilesAndFoldersApart();
-    void createsOneFolderLevelOnly();
-    void reportsLengthAndDate();
-    void volumeOfTakesTheDeepestRoot();
-    void eachVolumeKeepsItsOwnFolder();
-    void vanishedFolderGivesWayToItsNearestParent();
-    void mountedVolumesStartWithHomeAndRoot();
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_home = m_dir->filePath(u"home/ann"_s);
+        m_stick = m_dir->filePath(u"home/ann/mnt/stick"_s);
+        QDir().mkpath(m_home + u"/Pictures/2024"_s);
+        QDir().mkpath(m_stick + u"/DCIM"_s);
+        m_volumes.volumes = {
+            {m_home, u"Home"_s}, {u"/"_s, u"File System"_s}, {m_stick, u"stick"_s}};
+        m_files.unreadable.clear();
+    }
+
+    void listsCreatesAndDescribesFiles()
+    {
+        const QString root = m_dir->filePath(u"list"_s);
+        QDir().mkpath(root + u"/Sub"_s);
+        QDir().mkpath(root + u"/.cache"_s);
+        writeFile(root + u"/a.bmp"_s, QByteArray(300, 'i'));
+        writeFile(root + u"/.hidden.gif"_s, "x");
+        QFile::link(root + u"/a.bmp"_s, root + u"/link.bmp"_s);
+        QFile::link(root + u"/missing"_s, root + u"/broken.bmp"_s);
+        QFile::link(root + u"/Sub"_s, root + u"/SubLink"_s);
+        QCOMPARE(sorted(*m_files.files(root, false)), (QStringList{"a.bmp", "link.bmp"}));
+        QCOMPARE(sorted(*m_files.files(root, true)),
+                 (QStringList{".hidden.gif", "a.bmp", "link.bmp"}));
+        QCOMPARE(sorted(*m_files.subfolders(root)), (QStringList{"Sub", "SubLink"}));
+        QVERIFY(m_files.isReadableFolder(root));
+        QVERIFY(!m_files.isReadableFolder(root + u"/a.bmp"_s));
+        QVERIFY(!m_files.isReadableFolder(u"relative/path"_s));
+        QCOMPARE(m_files.fileLength(root + u"/a.bmp"_s), std::optional<qint64>(300));
+        QVERIFY(
+            qAbs(m_files.lastModified(root + u"/a.bmp"_s)->secsTo(QDateTime::currentDateTime())) <
+            60);
+        QVERIFY(!m_files.fileLength(root).has_value());
+
+        // A folder that cannot be read is not an empty one.
+        const QString gone = m_dir->filePath(u"gone"_s);
+        QVERIFY(!m_files.files(gone, true).has_value());
+        QVERIFY(!m_files.subfolders(gone).has_value());
+        QVERIFY(!m_files.lastModified(gone).has_value());
+        QVERIFY(m_files.files(root + u"/Sub"_s, true)->isEmpty());
+
+        // Folders are made one level at a time.
+        const QString folder = m_dir->filePath(u"VozeviZire"_s);
+        QVERIFY(m_files.createFolder(folder).done());
+        QCOMPARE(m_files.createFolder(folder).failure, u"File exists"_s);
+        QVERIFY(!m_files.createFolder(m_dir->filePath(u"a/b"_s)).done());
+        QVERIFY(m_files.createFolder(folder + u"/For Work"_s).done());
+    }
+
+    void eachVolumeKeepsItsOwnFolder()
+    {
+        QCOMPARE(m_volumes.volumeOf(m_home + u"/Pictures"_s).root, m_home);
+        QCOMPARE(m_volumes.volumeOf(m_stick + u"/DCIM"_s).root, m_stick);
+        QCOMPARE(m_volumes.volumeOf(u"/etc"_s).root, u"/"_s);
+        // A sibling whose name merely starts like the home folder is not inside it.
+        QCOMPARE(m_volumes.volumeOf(m_home + u"ette"_s).root, u"/"_s);
+        QVERIFY(isInside(m_home, m_home));
+        QVERIFY(!isInside(m_home + u"x"_s, m_home));
+
+        const QString pictures = m_home + u"/Pictures"_s;
+        WorkingFolders working(m_volumes, m_files, pictures);
+        QCOMPARE(working.workingVolume().root, m_home);
+        QCOMPARE(working.folderOf(m_volumes.volumes[0]), pictures);
+        QCOMPARE(working.folderOf(m_volumes.volumes[2]), m_stick); // not visited: its root
+        // A folder on another volume is remembered there, without leaving this volume.
+        QDir::setCurrent(pictures);
+        QVERIFY(working.setFolder(m_stick + u"/DCIM"_s));
+        QCOMPARE(QDir::currentPath(), pictures);
+        QVERIFY(working.setWorkingVolume(m_volumes.volumes[2]));
+        QCOMPARE(QDir::currentPath(), m_stick + u"/DCIM"_s);
+        QVERIFY(working.setWorkingVolume(m_volumes.volumes[0]));
+        QCOMPARE(QDir::currentPath(), pictures);
+        QVERIFY(!working.setFolder(m_home + u"/nothing"_s));
+
+        // A vanished folder gives way to its nearest parent, never above the root.
+        QVERIFY(working.setFolder(pictures + u"/2024"_s));
+        QVERIFY(QDir(pictures).removeRecursively());
+        QCOMPARE(working.folderOf(m_volumes.volumes[0]), m_home);
+        QVERIFY(QDir(m_stick + u"/DCIM"_s).removeRecursively());
+        m_files.unreadable.insert(m_stick);
+        QCOMPARE(working.folderOf(m_volumes.volumes[2]), QString());
+        QVERIFY(!working.setWorkingVolume(m_volumes.volumes[2]));
+        QCOMPARE(working.workingVolume().root, m_home);
+    }
+
+    void mountedVolumesStartWithHomeAndRootAndAreReadOnce()
+    {
+        const QByteArray text =
+            "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+            "40 22 8:17 / /media/ann/My\\040Stick rw,nosuid shared:20 master:3 - vfat /dev/sdb1 "
+            "rw\n41 22 0:44 / /mnt/back\\134slash rw - nfs4 server:/export rw\n"
+            "garbage line\n42 22 0:45 / /no/type rw -\n";
+        QStringList decoded;
+        for (const Mount &m : parseMountInfo(text))
+            decoded << m.point + ' ' + m.type + ' ' + m.source;
+        QCOMPARE(decoded, (QStringList{"/ ext4 /dev/sda1", "/media/ann/My Stick vfat /dev/sdb1",
+                                       "/mnt/back\\slash nfs4 server:/export"}));
+
+        MountTable table;
+        const QList<Mount> first = table.mounts();
+        QVERIFY(std::any_of(first.cbegin(), first.cend(),
+                            [](const Mount &m) { return m.point == QLatin1String("/"); }));
+        for (int i = 0; i < 30; ++i)
+            QCOMPARE(table.mounts().size(), first.size());
+        QCOMPARE(table.reads(), 1);
+
+        qputenv("HOME", QFile::encodeName(m_home));
+        const MountedVolumes volumes;
+        // Start-up and every folder change reuse the one reading of the mounts.
+        for (int i = 0; i < 30; ++i)
+            QCOMPARE(volumes.list().constFirst().root, m_home);
+        const QList<Volume> list = volumes.list();
+        QVERIFY(list.size() >= 2);
+        QCOMPARE(list[0].name, u"Home"_s);
+        QCOMPARE(list[1].root, u"/"_s);
+        QVERIFY(volumes.isReady(list[0]) && volumes.isReady(list[1]));
+        // A folder that is not a mount point (like a removed medium's) is not a ready volume.
+        QVERIFY(!volumes.isReady({m_stick, u"stick"_s}));
+        QVERIFY(!volumes.isReady({m_dir->filePath(u"gone"_s), u"gone"_s}));
+    }
+
+    void hungVolumeIsNotReadyInTimeAndLeavesTheWindowFree()
+    {
+        HungVolume hung;
+        VolumeProbe probe(hung.check(), 100ms);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!probe.isReady(u"/mnt/dead"_s));
+        QVERIFY(clock.elapsed() < 5000);
+        // Still stuck: not asked again, answered at once.
+        QVERIFY(!probe.isReady(u"/mnt/dead"_s));
+        QCOMPARE(hung.asked->load(), 1);
+
+        // The drive list, choosing a hung volume, tells so in time and stays where it was.
+        TestDesktop desktop;
+        const QString pictures = desktop.makeFolder(desktop.home() + u"/Pictures"_s);
+        Form1 &form = desktop.started(pictures);
+        desktop.volumes.probe = std::make_unique<VolumeProbe>(hung.check(), 100ms);
+        clock.restart();
+        form.controls().Drive1->setDrive(desktop.volumes.volumes[1]);
+        QVERIFY(clock.elapsed() < 5000);
+        QCOMPARE(
+            desktop.messages.shown,
+            (QList<RecordedMessage>{{u"Device is not accessible or ready"_s, 16, u"Quorvel"_s}}));
+        QCOMPARE(form.controls().Dir1->path(), pictures);
+
+        // Once the mount comes back the next question gets the truth.
+        hung.released->set_value();
+        QTRY_VERIFY(probe.isReady(u"/mnt/dead"_s));
+        QVERIFY(VolumeProbe().isReady(u"/"_s));
+        QVERIFY(!VolumeProbe().isReady(u"/no/such/volume"_s));
+    }
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -39,123 +204,5 @@ private:
     QString m_stick;
 };
 
-void TestFileSystem::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_home = m_dir->filePath(QStringLiteral("home/ann"));
-    m_stick = m_dir->filePath(QStringLiteral("home/ann/mnt/stick"));
-    QDir().mkpath(m_home + QStringLiteral("/Pictures/2024"));
-    QDir().mkpath(m_stick + QStringLiteral("/DCIM"));
-    m_volumes.volumes = {{m_home, QStringLiteral("Home")},
-                         {QStringLiteral("/"), QStringLiteral("File System")},
-                         {m_stick, QStringLiteral("stick")}};
-    m_files.unreadable.clear();
-}
-
-void TestFileSystem::listsPlainFilesAndFoldersApart()
-{
-    const QString root = m_dir->filePath(QStringLiteral("list"));
-    QDir().mkpath(root);
-    writeFile(root + QStringLiteral("/a.bmp"), "x");
-    writeFile(root + QStringLiteral("/.hidden.gif"), "x");
-    QDir(root).mkdir(QStringLiteral("Sub"));
-    QDir(root).mkdir(QStringLiteral(".cache"));
-    QFile::link(root + QStringLiteral("/a.bmp"), root + QStringLiteral("/link.bmp"));
-    QFile::link(root + QStringLiteral("/missing"), root + QStringLiteral("/broken.bmp"));
-    QFile::link(root + QStringLiteral("/Sub"), root + QStringLiteral("/SubLink"));
-
-    QCOMPARE(sorted(*m_files.files(root, false)), (QStringList{"a.bmp", "link.bmp"}));
-    QCOMPARE(sorted(*m_files.files(root, true)), (QStringList{".hidden.gif", "a.bmp", "link.bmp"}));
-    QCOMPARE(sorted(*m_files.subfolders(root)), (QStringList{"Sub", "SubLink"}));
-    QVERIFY(m_files.isReadableFolder(root));
-    QVERIFY(!m_files.isReadableFolder(root + QStringLiteral("/a.bmp")));
-    QVERIFY(!m_files.isReadableFolder(QStringLiteral("relative/path")));
-
-    // A folder that cannot be read is not an empty one.
-    const QString gone = m_dir->filePath(QStringLiteral("gone"));
-    QVERIFY(!m_files.files(gone, true).has_value());
-    QVERIFY(!m_files.subfolders(gone).has_value());
-    QDir(m_dir->path()).mkdir(QStringLiteral("empty"));
-    QVERIFY(m_files.files(m_dir->filePath(QStringLiteral("empty")), true)->isEmpty());
-}
-
-void TestFileSystem::createsOneFolderLevelOnly()
-{
-    const QString folder = m_dir->filePath(QStringLiteral("VozeviZire"));
-    QVERIFY(m_files.createFolder(folder).done());
-    QCOMPARE(m_files.createFolder(folder).failure, QStringLiteral("File exists"));
-    QVERIFY(!m_files.createFolder(m_dir->filePath(QStringLiteral("a/b"))).done()); // no parent
-    QVERIFY(m_files.createFolder(folder + QStringLiteral("/For Work")).done());
-}
-
-void TestFileSystem::reportsLengthAndDate()
-{
-    const QString path = m_dir->filePath(QStringLiteral("icon.ico"));
-    writeFile(path, QByteArray(300, 'i'));
-    QCOMPARE(m_files.fileLength(path), std::optional<qint64>(300));
-    QVERIFY(qAbs(m_files.lastModified(path)->secsTo(QDateTime::currentDateTime())) < 60);
-    QVERIFY(!m_files.fileLength(m_dir->path()).has_value());
-    QVERIFY(!m_files.lastModified(m_dir->filePath(QStringLiteral("gone"))).has_value());
-}
-
-void TestFileSystem::volumeOfTakesTheDeepestRoot()
-{
-    QCOMPARE(m_volumes.volumeOf(m_home + QStringLiteral("/Pictures")).root, m_home);
-    QCOMPARE(m_volumes.volumeOf(m_stick + QStringLiteral("/DCIM")).root, m_stick);
-    QCOMPARE(m_volumes.volumeOf(QStringLiteral("/etc")).root, QStringLiteral("/"));
-    // A sibling whose name merely starts like the home folder is not inside it.
-    QCOMPARE(m_volumes.volumeOf(m_home + QStringLiteral("ette")).root, QStringLiteral("/"));
-    QVERIFY(isInside(m_home, m_home));
-    QVERIFY(!isInside(m_home + QStringLiteral("x"), m_home));
-}
-
-void TestFileSystem::eachVolumeKeepsItsOwnFolder()
-{
-    const QString pictures = m_home + QStringLiteral("/Pictures");
-    WorkingFolders working(m_volumes, m_files, pictures);
-    QCOMPARE(working.workingVolume().root, m_home);
-    QCOMPARE(working.folderOf(m_volumes.volumes[0]), pictures);
-    QCOMPARE(working.folderOf(m_volumes.volumes[2]), m_stick); // not visited: its root
-
-    // A folder on another volume is remembered there, without leaving this volume.
-    QDir::setCurrent(pictures);
-    QVERIFY(working.setFolder(m_stick + QStringLiteral("/DCIM")));
-    QCOMPARE(QDir::currentPath(), pictures);
-    QVERIFY(working.setWorkingVolume(m_volumes.volumes[2]));
-    QCOMPARE(QDir::currentPath(), m_stick + QStringLiteral("/DCIM"));
-    QVERIFY(working.setWorkingVolume(m_volumes.volumes[0]));
-    QCOMPARE(QDir::currentPath(), pictures);
-    QVERIFY(!working.setFolder(m_home + QStringLiteral("/nothing")));
-}
-
-void TestFileSystem::vanishedFolderGivesWayToItsNearestParent()
-{
-    const QString deep = m_home + QStringLiteral("/Pictures/2024");
-    WorkingFolders working(m_volumes, m_files, deep);
-    QVERIFY(QDir(m_home + QStringLiteral("/Pictures")).removeRecursively());
-    QCOMPARE(working.folderOf(m_volumes.volumes[0]), m_home);
-
-    m_files.unreadable.insert(m_stick);
-    QCOMPARE(working.folderOf(m_volumes.volumes[2]), QString()); // never above the root
-    QVERIFY(!working.setWorkingVolume(m_volumes.volumes[2]));
-    QCOMPARE(working.workingVolume().root, m_home);
-}
-
-void TestFileSystem::mountedVolumesStartWithHomeAndRoot()
-{
-    qputenv("HOME", QFile::encodeName(m_home));
-    const MountedVolumes volumes;
-    const QList<Volume> list = volumes.list();
-    QVERIFY(list.size() >= 2);
-    QCOMPARE(list[0].root, m_home);
-    QCOMPARE(list[0].name, QStringLiteral("Home"));
-    QCOMPARE(list[1].root, QStringLiteral("/"));
-    QVERIFY(volumes.isReady(list[0]));
-    QVERIFY(volumes.isReady(list[1]));
-    // A folder that is not a mount point (like a removed medium's) is not a ready volume.
-    QVERIFY(!volumes.isReady({m_stick, QStringLiteral("stick")}));
-    QVERIFY(!volumes.isReady({m_dir->filePath(QStringLiteral("gone")), QStringLiteral("gone")}));
-}
-
-QTEST_GUILESS_MAIN(TestFileSystem)
+QTEST_MAIN(TestFileSystem)
 #include "tst_filesystem.moc"

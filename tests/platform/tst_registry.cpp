@@ -1,23 +1,17 @@
 #include "platform/desktop/Registry.h"
 #include "support/ActingAsNobody.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
-#include <QFile>
-#include <QSettings>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
 const QString kKey = Registry::kSettingsKey;
-
-void writeRaw(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
 
 } // namespace
 
@@ -25,167 +19,135 @@ class TestRegistry : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void writtenTextReadsBackWhole_data();
-    void writtenTextReadsBackWhole();
-    void keepsValuesApart();
-    void storeWithoutTheTextReadsEmpty_data();
-    void storeWithoutTheTextReadsEmpty();
-    void damagedStoreIsReplacedOnTheNextWrite();
-    void failedWriteIsReportedAndKeepsTheOldValue();
-    void defaultFileFollowsTheConfigurationFolder();
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_path = m_dir->filePath(u"config/Quorvel/registry.conf"_s);
+        QDir().mkpath(QFileInfo(m_path).path());
+    }
+
+    void writtenTextReadsBackWhole_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        for (const QString &text :
+             {u"/home/ann/Pictures"_s, u"/home/ann/My \"Best\", = Shots ; #1"_s,
+              u"/home/ann/Фото/写真"_s, u"1 "_s, u"C:\\VozeviZire\\Temp"_s})
+            QTest::newRow(qPrintable(text)) << text << text;
+        QTest::newRow("empty text") << QString() << QString();
+        QTest::newRow("text ends at an embedded NUL")
+            << u"/home/ann"_s + QChar(u'\0') + u"junk"_s << u"/home/ann"_s;
+    }
+
+    void writtenTextReadsBackWhole()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        Registry registry(m_path);
+        QVERIFY(registry.RegistryWriteString(kKey, Registry::kAutoJump, u"old"_s));
+        QVERIFY(registry.RegistryWriteString(kKey, Registry::kTrayIcon, u"1"_s));
+        QVERIFY(registry.RegistryWriteString(kKey, Registry::kAutoJump, text));
+        QCOMPARE(registry.RegistryReadString(kKey, Registry::kAutoJump), expected);
+        QCOMPARE(Registry(m_path).RegistryReadString(kKey, Registry::kAutoJump), expected);
+        QCOMPARE(registry.RegistryReadString(kKey, Registry::kTrayIcon), u"1"_s);
+        QCOMPARE(registry.RegistryReadString(u"Software\\Other"_s, Registry::kTrayIcon), QString());
+    }
+
+    void storeWithoutTheTextReadsEmptyAndIsMendedByAWrite_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // null: no file at all
+        QTest::newRow("no store") << QByteArray();
+        QTest::newRow("number") << QByteArray(
+            "[Software]\nQuorvel\\AutoJump=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n");
+        QTest::newRow("list") << QByteArray("[Software]\nQuorvel\\AutoJump=a, b\n");
+        QTest::newRow("binary garbage")
+            << QByteArray("\x01\x02\xff\xfe[[[") + QByteArray(2, '\0') + QByteArray("=\n\xff");
+        QTest::newRow("other key only") << QByteArray("[Elsewhere]\nAutoJump=/tmp\n");
+        QTest::newRow("damaged") << QByteArray("[Software\nQuorvel\\AutoJump=\"unterminated\n");
+    }
+
+    void storeWithoutTheTextReadsEmptyAndIsMendedByAWrite()
+    {
+        QFETCH(QByteArray, content);
+        // The damage met first by a read, and first by a write. Garbage that is no
+        // settings file at all is not yet replaced by a write, so that row stops here.
+        const QString writtenFirst = m_path + u"2"_s;
+        if (!content.isNull()) {
+            writeFile(m_path, content);
+            writeFile(writtenFirst, content);
+        }
+        Registry registry(m_path);
+        QCOMPARE(registry.RegistryReadString(kKey, Registry::kAutoJump), QString());
+        if (QByteArray(QTest::currentDataTag()) == "binary garbage")
+            return;
+        QVERIFY(Registry(writtenFirst).RegistryWriteString(kKey, Registry::kTrayIcon, u"1"_s));
+        QCOMPARE(Registry(writtenFirst).RegistryReadString(kKey, Registry::kAutoJump), QString());
+        QVERIFY(registry.RegistryWriteString(kKey, Registry::kTrayIcon, u"1"_s));
+        for (const QString &path : {m_path, writtenFirst}) {
+            QCOMPARE(Registry(path).RegistryReadString(kKey, Registry::kTrayIcon), u"1"_s);
+            QVERIFY(readFile(path).contains("TrayIcon=1"));
+        }
+        QCOMPARE(QDir(QFileInfo(m_path).path()).entryList(QDir::Files),
+                 (QStringList{u"registry.conf"_s, u"registry.conf2"_s}));
+
+        // A folder where the store should be.
+        QVERIFY(QFile::remove(m_path) && QDir().mkpath(m_path));
+        QCOMPARE(Registry(m_path).RegistryReadString(kKey, Registry::kTrayIcon), QString());
+    }
+
+    void failedWriteIsReportedAndKeepsTheOldValue()
+    {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->filePath(u"config"_s)));
+        QCOMPARE(Registry::defaultFilePath(), m_path);
+        Registry registry(m_path);
+        QVERIFY(registry.RegistryWriteString(kKey, Registry::kTrayIcon, u"1"_s));
+        // A settings folder that is a file: nothing can be written below it.
+        const QString blocked = m_dir->filePath(u"blocked"_s);
+        writeFile(blocked, "x");
+        Registry unwritable(blocked + u"/Quorvel/registry.conf"_s);
+        QVERIFY(!unwritable.RegistryWriteString(kKey, Registry::kTrayIcon, u""_s));
+        QCOMPARE(unwritable.writeFailureReason(),
+                 "the folder " + blocked + "/Quorvel cannot be made");
+        QCOMPARE(registry.RegistryReadString(kKey, Registry::kTrayIcon), u"1"_s);
+
+        // A folder that takes no new file, though the file itself may be written: the
+        // file is replaced, never rewritten in place, so it is the folder at fault.
+        const QString folder = QFileInfo(m_path).path();
+        const auto reach = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                           QFile::ReadOther | QFile::ExeOther;
+        for (const QString &above : {m_dir->path(), QFileInfo(folder).path()})
+            QVERIFY(QFile::setPermissions(above, reach | QFile::WriteOwner));
+        QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ReadGroup | QFile::WriteGroup |
+                                                  QFile::ReadOther | QFile::WriteOther));
+        QVERIFY(QFile::setPermissions(folder, reach));
+        bool written = true;
+        QString reason;
+        QString readMeanwhile;
+        {
+            const ActingAsNobody nobody;
+            if (!nobody.refusalsApply())
+                QSKIP("cannot act as a user whom permissions refuse");
+            written = registry.RegistryWriteString(kKey, Registry::kTrayIcon, u"2"_s);
+            reason = registry.writeFailureReason();
+            readMeanwhile = registry.RegistryReadString(kKey, Registry::kTrayIcon);
+        }
+        QVERIFY(QFile::setPermissions(folder, reach | QFile::WriteOwner));
+        QVERIFY(!written);
+        QCOMPARE(readMeanwhile, u"1"_s);
+        QCOMPARE(reason, "the folder " + folder + " cannot be written: Permission denied");
+        // Once the folder takes files again, the refused change is not stored after all,
+        // and no temporary file is left beside the settings.
+        QVERIFY(registry.RegistryWriteString(kKey, Registry::kAutoJump, u"/srv"_s));
+        QCOMPARE(registry.RegistryReadString(kKey, Registry::kTrayIcon), u"1"_s);
+        QVERIFY(readFile(m_path).contains("TrayIcon=1\n"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{u"registry.conf"_s});
+    }
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_path;
 };
-
-void TestRegistry::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_path = m_dir->filePath(QStringLiteral("config/Quorvel/registry.conf"));
-}
-
-void TestRegistry::writtenTextReadsBackWhole_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
-    auto same = [](const char *name, const QString &text) {
-        QTest::newRow(name) << text << text;
-    };
-    same("folder", QStringLiteral("/home/ann/Pictures"));
-    same("blanks, comma, quotes, equals", QStringLiteral("/home/ann/My \"Best\", = Shots ; #1"));
-    same("non-ASCII", QStringLiteral("/home/ann/Фото/写真"));
-    same("trailing blank kept", QStringLiteral("1 "));
-    same("backslashes", QStringLiteral("C:\\VozeviZire\\Temp"));
-    QTest::newRow("empty text") << QString() << QString();
-    QTest::newRow("text ends at an embedded NUL")
-        << QStringLiteral("/home/ann") + QChar(u'\0') + QStringLiteral("junk")
-        << QStringLiteral("/home/ann");
-}
-
-void TestRegistry::writtenTextReadsBackWhole()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    Registry registry(m_path);
-    QVERIFY(registry.RegistryWriteString(kKey, Registry::kAutoJump, QStringLiteral("old")));
-    QVERIFY(registry.RegistryWriteString(kKey, Registry::kAutoJump, text));
-    QCOMPARE(registry.RegistryReadString(kKey, Registry::kAutoJump), expected);
-    QCOMPARE(Registry(m_path).RegistryReadString(kKey, Registry::kAutoJump), expected);
-}
-
-void TestRegistry::keepsValuesApart()
-{
-    Registry registry(m_path);
-    QVERIFY(registry.RegistryWriteString(kKey, Registry::kAutoJump, QStringLiteral("/srv")));
-    QVERIFY(registry.RegistryWriteString(kKey, Registry::kTrayIcon, QStringLiteral("1")));
-    QCOMPARE(registry.RegistryReadString(kKey, Registry::kAutoJump), QStringLiteral("/srv"));
-    QCOMPARE(registry.RegistryReadString(kKey, Registry::kTrayIcon), QStringLiteral("1"));
-    QCOMPARE(registry.RegistryReadString(QStringLiteral("Software\\Other"), Registry::kTrayIcon),
-             QString());
-}
-
-void TestRegistry::storeWithoutTheTextReadsEmpty_data()
-{
-    QTest::addColumn<QByteArray>("content"); // null: no file at all
-    QTest::newRow("no store") << QByteArray();
-    QTest::newRow("a folder where the store should be") << QByteArray("folder");
-    QTest::newRow("number") << QByteArray(
-        "[Software]\nQuorvel\\AutoJump=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n");
-    QTest::newRow("list") << QByteArray("[Software]\nQuorvel\\AutoJump=a, b\n");
-    QTest::newRow("binary garbage")
-        << QByteArray("\x01\x02\xff\xfe[[[") + QByteArray(2, '\0') + QByteArray("=\n\xff");
-    QTest::newRow("other key only") << QByteArray("[Elsewhere]\nAutoJump=/tmp\n");
-}
-
-void TestRegistry::storeWithoutTheTextReadsEmpty()
-{
-    QFETCH(QByteArray, content);
-    if (content == "folder")
-        QDir().mkpath(m_path);
-    else if (!content.isNull())
-        writeRaw(m_path, content);
-    QCOMPARE(Registry(m_path).RegistryReadString(kKey, Registry::kAutoJump), QString());
-}
-
-void TestRegistry::damagedStoreIsReplacedOnTheNextWrite()
-{
-    writeRaw(m_path, "[Software\nQuorvel\\AutoJump=\"unterminated\n");
-    Registry registry(m_path);
-    QCOMPARE(registry.RegistryReadString(kKey, Registry::kAutoJump), QString());
-    QVERIFY(registry.RegistryWriteString(kKey, Registry::kTrayIcon, QStringLiteral("1")));
-    QCOMPARE(registry.RegistryReadString(kKey, Registry::kTrayIcon), QStringLiteral("1"));
-    QVERIFY(!QFile::exists(m_path + QStringLiteral(".new")));
-    // The file is sound again: a fresh reader in another process agrees.
-    QFile file(m_path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().contains("TrayIcon=1"));
-
-    // Damage met first by a write: the damaged file is replaced whole.
-    const QString other = m_dir->filePath(QStringLiteral("other.conf"));
-    writeRaw(other, "[Software\nQuorvel\\AutoJump=\"unterminated\n");
-    QVERIFY(Registry(other).RegistryWriteString(kKey, Registry::kTrayIcon, QStringLiteral("1")));
-    QCOMPARE(Registry(other).RegistryReadString(kKey, Registry::kTrayIcon), QStringLiteral("1"));
-    QCOMPARE(Registry(other).RegistryReadString(kKey, Registry::kAutoJump), QString());
-}
-
-void TestRegistry::failedWriteIsReportedAndKeepsTheOldValue()
-{
-    Registry registry(m_path);
-    QVERIFY(registry.RegistryWriteString(kKey, Registry::kTrayIcon, QStringLiteral("1")));
-    // A settings folder that is a file: nothing can be written below it.
-    const QString blocked = m_dir->filePath(QStringLiteral("blocked"));
-    writeRaw(blocked, "x");
-    Registry unwritable(blocked + QStringLiteral("/Quorvel/registry.conf"));
-    QVERIFY(!unwritable.RegistryWriteString(kKey, Registry::kTrayIcon, QStringLiteral("")));
-    QCOMPARE(unwritable.writeFailureReason(),
-             QStringLiteral("the folder %1/Quorvel cannot be made").arg(blocked));
-    QCOMPARE(registry.RegistryReadString(kKey, Registry::kTrayIcon), QStringLiteral("1"));
-    // No temporary file is left beside the settings.
-    const QString folder = QFileInfo(m_path).path();
-    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("registry.conf")});
-
-    // A folder that takes no new file, though the file itself may be written: the
-    // file is replaced, never rewritten in place, so it is the folder at fault.
-    const auto reach = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
-                       QFile::ReadOther | QFile::ExeOther;
-    const auto anyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                        QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
-    for (const QString &above : {m_dir->path(), QFileInfo(folder).path()})
-        QVERIFY(QFile::setPermissions(above, reach | QFile::WriteOwner));
-    QVERIFY(QFile::setPermissions(m_path, anyone));
-    QVERIFY(QFile::setPermissions(folder, reach));
-    bool written = true;
-    QString reason;
-    QString readMeanwhile;
-    {
-        const ActingAsNobody nobody;
-        if (!nobody.refusalsApply())
-            QSKIP("cannot act as a user whom permissions refuse");
-        written = registry.RegistryWriteString(kKey, Registry::kTrayIcon, QStringLiteral("2"));
-        reason = registry.writeFailureReason();
-        readMeanwhile = registry.RegistryReadString(kKey, Registry::kTrayIcon);
-    }
-    QVERIFY(QFile::setPermissions(folder, reach | QFile::WriteOwner));
-    QVERIFY(!written);
-    QCOMPARE(readMeanwhile, QStringLiteral("1"));
-    QCOMPARE(reason,
-             QStringLiteral("the folder %1 cannot be written: Permission denied").arg(folder));
-    // Once the folder takes files again, the refused change is not stored after all.
-    QVERIFY(registry.RegistryWriteString(kKey, Registry::kAutoJump, QStringLiteral("/srv")));
-    QCOMPARE(registry.RegistryReadString(kKey, Registry::kTrayIcon), QStringLiteral("1"));
-    QFile file(m_path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().contains("TrayIcon=1\n"));
-}
-
-void TestRegistry::defaultFileFollowsTheConfigurationFolder()
-{
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->filePath(QStringLiteral("cfg"))));
-    QCOMPARE(Registry::defaultFilePath(),
-             m_dir->filePath(QStringLiteral("cfg/Quorvel/registry.conf")));
-}
 
 QTEST_GUILESS_MAIN(TestRegistry)
 #include "tst_registry.moc"
