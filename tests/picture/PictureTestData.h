@@ -81,23 +81,13 @@ inline QByteArray withSegment(const QByteArray &jpegBytes, quint8 marker, const 
 // The payload of an APP1 segment holding only an EXIF orientation tag.
 inline QByteArray exifOrientation(int orientation, bool bigEndian = false, quint16 type = 3)
 {
-    QByteArray tiff;
-    auto p16 = [&](quint16 v) {
-        put(tiff, v, bigEndian);
+    QByteArray tiff(bigEndian ? "MM" : "II");
+    const auto p = [&](auto... v) {
+        (put(tiff, v, bigEndian), ...);
     };
-    auto p32 = [&](quint32 v) {
-        put(tiff, v, bigEndian);
-    };
-    tiff.append(bigEndian ? "MM" : "II");
-    p16(42);
-    p32(8);      // IFD0 right after the header
-    p16(1);      // one entry
-    p16(0x0112); // orientation
-    p16(type);
-    p32(1);
-    p16(quint16(orientation));
-    p16(0);
-    p32(0); // no next IFD
+    // IFD0 right after the header, one entry, no next IFD
+    p(quint16(42), quint32(8), quint16(1), quint16(0x0112), type, quint32(1), quint16(orientation),
+      quint16(0), quint32(0));
     return QByteArray("Exif\0\0", 6) + tiff;
 }
 
@@ -188,53 +178,36 @@ inline QByteArray icon(const QList<IconImage> &images, quint16 type = 1)
     return out;
 }
 
-// The 40-byte header of an icon's DIB, whose height counts the AND mask too.
-inline QByteArray iconDibHeader(int w, int h, quint16 bpp)
+// An icon's DIB: a 40-byte header with the doubled height, the colours, then an AND
+// mask from maskBits (1 = transparent). 32-bit colours come from the image, alpha as
+// given; at 4 bits every pixel is palette entry 1, the image's top left colour.
+inline QByteArray iconDib(const QImage &image, quint16 bpp = 32,
+                          const QList<QList<int>> &maskBits = {})
 {
+    const int w = image.width(), h = image.height();
     QByteArray d;
     putLe<quint32>(d, 40, w, 2 * h);
     putLe<quint16>(d, 1, bpp);
-    return d.append(QByteArray(24, '\0'));
-}
-
-// An icon's DIB: a 40-byte header with the doubled height, 32-bit colours from the
-// image (with alpha as given), then an AND mask from maskBits (1 = transparent).
-inline QByteArray iconDib32(const QImage &image, const QList<QList<int>> &maskBits = {})
-{
-    const int w = image.width();
-    const int h = image.height();
-    QByteArray d = iconDibHeader(w, h, 32);
+    d.append(QByteArray(24, '\0'));
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int i = 0; bpp == 4 && i < 16; ++i)
+        put(d, i == 1 ? argb.pixel(0, 0) : 0u);
     for (int y = h - 1; y >= 0; --y) {
-        for (int x = 0; x < w; ++x)
-            put(d, argb.pixel(x, y));
-    }
-    const int stride = ((w + 31) / 32) * 4;
-    for (int y = h - 1; y >= 0; --y) {
-        QByteArray row(stride, '\0');
+        QByteArray row(((w * bpp + 31) / 32) * 4, '\0');
         for (int x = 0; x < w; ++x) {
-            if (y < maskBits.size() && x < maskBits[y].size() && maskBits[y][x])
-                row[x / 8] = char(uchar(row[x / 8]) | (0x80 >> (x % 8)));
+            if (bpp == 4)
+                row[x / 2] = char(uchar(row[x / 2]) | (x % 2 ? 0x01 : 0x10));
+            else
+                qToLittleEndian(quint32(argb.pixel(x, y)), row.data() + 4 * x);
         }
         d.append(row);
     }
-    return d;
-}
-
-// An icon's 4-bit DIB of one colour.
-inline QByteArray iconDib4(int w, int h, QRgb colour)
-{
-    QByteArray d = iconDibHeader(w, h, 4);
-    for (int i = 0; i < 16; ++i)
-        put(d, i == 1 ? colour : 0u);
-    const int stride = ((w * 4 + 31) / 32) * 4;
-    for (int y = 0; y < h; ++y) {
-        QByteArray row(stride, '\0');
-        for (int x = 0; x < w; ++x)
-            row[x / 2] = char(uchar(row[x / 2]) | (x % 2 ? 0x01 : 0x10));
+    for (int y = h - 1; y >= 0; --y) {
+        QByteArray row(((w + 31) / 32) * 4, '\0');
+        for (int x = 0; y < maskBits.size() && x < maskBits[y].size(); ++x)
+            row[x / 8] = char(uchar(row[x / 8]) | (maskBits[y][x] ? 0x80 >> (x % 8) : 0));
         d.append(row);
     }
-    d.append(QByteArray(((w + 31) / 32) * 4 * h, '\0'));
     return d;
 }
 
@@ -320,28 +293,22 @@ inline QByteArray gif(int screenWidth, int screenHeight, const QList<GifImage> &
     return out.append(';');
 }
 
-// The process's peak resident memory, in kilobytes.
-inline qint64 peakResidentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
 // Whether work took less than maxMs and raised the peak resident memory by less
 // than maxKb: what is refused from its header alone must cost neither.
 template <typename Work> bool cheap(Work &&work, qint64 maxMs, qint64 maxKb = 16 * 1024)
 {
-    const qint64 peakBefore = peakResidentKb();
+    const auto peakKb = [] {
+        QFile status(QStringLiteral("/proc/self/status"));
+        status.open(QIODevice::ReadOnly);
+        const QByteArray all = status.readAll();
+        const qsizetype at = all.indexOf("VmHWM:");
+        return at < 0 ? qint64(-1) : all.mid(at + 6).trimmed().split(' ').value(0).toLongLong();
+    };
+    const qint64 peakBefore = peakKb();
     QElapsedTimer timer;
     timer.start();
     work();
-    return timer.elapsed() < maxMs && peakResidentKb() - peakBefore < maxKb;
+    return timer.elapsed() < maxMs && peakKb() - peakBefore < maxKb;
 }
 
 // Whether every channel of a is within tolerance of b's.
@@ -351,8 +318,8 @@ inline bool near(QRgb a, QRgb b, int tolerance = 40)
            qAbs(qBlue(a) - qBlue(b)) <= tolerance && qAbs(qAlpha(a) - qAlpha(b)) <= tolerance;
 }
 
-// The loaded picture as ARGB32, or a null image when it was refused.
-// What the decoders make of bytes, a damaged picture's decoded part included.
+// What the decoders make of bytes as ARGB32, a damaged picture's decoded part
+// included; a null image when refused.
 inline QImage loadArgb(const QByteArray &bytes, LoadResult *out = nullptr)
 {
     LoadResult r = PictureLoader::decode(bytes);
