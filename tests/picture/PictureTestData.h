@@ -95,12 +95,9 @@ inline QByteArray exifOrientation(int orientation, bool bigEndian = false, quint
 inline QByteArray withFrameSize(QByteArray jpegBytes, quint16 width, quint16 height)
 {
     for (qsizetype i = 2; i + 9 < jpegBytes.size(); ++i) {
-        if (uchar(jpegBytes[i]) == 0xFF &&
-            (uchar(jpegBytes[i + 1]) == 0xC0 || uchar(jpegBytes[i + 1]) == 0xC2)) {
-            jpegBytes[i + 5] = char(height >> 8);
-            jpegBytes[i + 6] = char(height & 0xFF);
-            jpegBytes[i + 7] = char(width >> 8);
-            jpegBytes[i + 8] = char(width & 0xFF);
+        if (uchar(jpegBytes[i]) == 0xFF && (jpegBytes[i + 1] | 2) == char(0xC2)) {
+            qToBigEndian(height, jpegBytes.data() + i + 5);
+            qToBigEndian(width, jpegBytes.data() + i + 7);
             break;
         }
     }
@@ -110,10 +107,8 @@ inline QByteArray withFrameSize(QByteArray jpegBytes, quint16 width, quint16 hei
 // A bitmap file's fields; by default the 4 x 2, 24-bit picture most cases use.
 struct BmpParts {
     int headerSize = 40;
-    qint32 width = 4;
-    qint32 height = 2; // negative: top-down
-    quint16 planes = 1;
-    quint16 bpp = 24;
+    qint32 width = 4, height = 2; // a negative height: top-down
+    quint16 planes = 1, bpp = 24;
     quint32 compression = 0;
     QList<quint32> masks = {}; // written after a 40-byte header, or inside a larger one
     QList<QRgb> palette = {};
@@ -153,9 +148,8 @@ inline QByteArray bmp(const BmpParts &s)
 }
 
 struct IconImage {
-    QByteArray data;        // a DIB (info header onwards) or a PNG
-    int directoryWidth = 0; // 0 means 256
-    int directoryHeight = 0;
+    QByteArray data;                             // a DIB (info header onwards) or a PNG
+    int directoryWidth = 0, directoryHeight = 0; // 0 means 256
     int directoryBpp = 32;
     qint64 declaredLength = -1; // -1: the real length
 };
@@ -212,10 +206,7 @@ inline QByteArray iconDib(const QImage &image, quint16 bpp = 32,
 }
 
 struct GifImage {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
+    int left = 0, top = 0, width = 0, height = 0;
     QList<uchar> indices; // width * height, in the order they are stored
     bool interlaced = false;
     int control = -1; // transparent index in a graphic control block; -2 block without
@@ -226,41 +217,34 @@ inline QByteArray gifLzw(const QList<uchar> &indices)
 {
     QByteArray data;
     quint32 bits = 0;
-    int count = 0;
-    auto put = [&](int code, int width) {
-        bits |= quint32(code) << count;
-        count += width;
-        while (count >= 8) {
+    int count = 0, next = 258, width = 9;
+    const auto put = [&](int code) {
+        for (bits |= quint32(code) << count, count += width; count >= 8; bits >>= 8, count -= 8)
             data.append(char(bits & 0xFF));
-            bits >>= 8;
-            count -= 8;
-        }
     };
     QHash<quint32, int> table;
-    int next = 258, width = 9;
-    put(256, width);
-    int prefix = indices.isEmpty() ? 0 : indices[0];
+    put(256);
+    int prefix = indices.value(0);
     for (qsizetype i = 1; i < indices.size(); ++i) {
         const quint32 key = quint32(prefix) << 8 | indices[i];
         if (const auto it = table.constFind(key); it != table.constEnd()) {
             prefix = *it;
             continue;
         }
-        put(prefix, width);
-        if (next < 4096) {
-            table.insert(key, next++);
-            if (next > (1 << width) && width < 12)
-                ++width;
-        } else {
-            put(256, width);
+        put(prefix);
+        if (next == 4096) {
+            put(256);
             table.clear();
             next = 258;
             width = 9;
+        } else {
+            table.insert(key, next++);
+            width += next > (1 << width) && width < 12;
         }
         prefix = indices[i];
     }
-    put(prefix, width);
-    put(257, width);
+    put(prefix);
+    put(257);
     if (count > 0)
         data.append(char(bits & 0xFF));
     QByteArray out(1, char(8));

@@ -104,11 +104,9 @@ void TestGifDecoder::vastScreenWithoutAnImageCostsNothing()
     for (const QByteArray &file : {junk, vast}) {
         LoadResult r;
         QVERIFY(cheap([&] { r = PictureLoader::loadBytes(file); }, 500));
-        QVERIFY(!r.picture);
-        QVERIFY(!r.failure.isEmpty());
+        QVERIFY(!r.picture && !r.failure.isEmpty());
+        QVERIFY2(file == junk || r.failure.contains("too large"), qPrintable(r.failure));
     }
-    QVERIFY2(PictureLoader::loadBytes(vast).failure.contains(QStringLiteral("too large")),
-             qPrintable(PictureLoader::loadBytes(vast).failure));
 }
 
 void TestGifDecoder::framesFillingTheScreenDecodeAsAnyOther()

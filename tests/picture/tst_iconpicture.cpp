@@ -29,13 +29,12 @@ QImage filled(int w, int h, QRgb colour)
 
 IconImage dib(int size, QRgb colour, quint16 bpp = 32)
 {
-    return {iconDib(filled(size, size, colour), bpp), size % 256, size % 256, bpp, -1};
+    return {iconDib(filled(size, size, colour), bpp), size % 256, size % 256, bpp};
 }
 
 IconImage pngEntry(int realSize, int directorySize, QRgb colour)
 {
-    return {png(filled(realSize, realSize, colour)), directorySize % 256, directorySize % 256, 32,
-            -1};
+    return {png(filled(realSize, realSize, colour)), directorySize % 256, directorySize % 256};
 }
 
 } // namespace
@@ -106,7 +105,7 @@ void TestIconPicture::damagedDirectoryIsReadPastOrRefused()
     bloated.insert(8 + 25, text); // after the signature and the header chunk
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(!PictureLoader::loadBytes(icon({{bloated, 16, 16, 32, -1}})).picture);
+    QVERIFY(!PictureLoader::loadBytes(icon({{bloated, 16, 16}})).picture);
     QVERIFY(clock.elapsed() < 2000);
 
     // A wrong length is read past: every pixel is there, so it is no damage.
