@@ -71,11 +71,9 @@ inline QImage quadrants(int w, int h)
 // A JPEG with an extra marker segment right after its SOI.
 inline QByteArray withSegment(const QByteArray &jpegBytes, quint8 marker, const QByteArray &payload)
 {
-    QByteArray segment;
-    segment.append(char(0xFF)).append(char(marker));
+    QByteArray segment = QByteArray(1, char(0xFF)) + char(marker);
     put(segment, quint16(payload.size() + 2), true);
-    segment.append(payload);
-    return jpegBytes.left(2) + segment + jpegBytes.mid(2);
+    return jpegBytes.left(2) + segment + payload + jpegBytes.mid(2);
 }
 
 // The payload of an APP1 segment holding only an EXIF orientation tag.
@@ -130,8 +128,7 @@ inline QByteArray bmp(const BmpParts &s)
         putLe<quint32>(info, s.compression, s.pixels.size(), 2835, 2835, s.colorsUsed, 0);
         for (quint32 m : s.masks)
             put(info, m);
-        while (info.size() < s.headerSize)
-            info.append('\0');
+        info.append(qMax(0, s.headerSize - int(info.size())), '\0');
     }
     for (QRgb c : s.palette) {
         info.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c)));
@@ -142,9 +139,7 @@ inline QByteArray bmp(const BmpParts &s)
     QByteArray file("BM");
     putLe<quint32>(file, offset + s.pixels.size(), 0, offset);
     file.append(info);
-    while (file.size() < offset)
-        file.append('\0');
-    return file + s.pixels;
+    return file.append(qMax<qint64>(0, offset - file.size()), '\0') + s.pixels;
 }
 
 struct IconImage {
@@ -161,8 +156,7 @@ inline QByteArray icon(const QList<IconImage> &images, quint16 type = 1)
     putLe<quint16>(out, 0, type, images.size());
     quint32 offset = quint32(6 + 16 * images.size());
     for (const IconImage &i : images) {
-        out.append(char(i.directoryWidth)).append(char(i.directoryHeight));
-        out.append('\0').append('\0');
+        out.append(char(i.directoryWidth)).append(char(i.directoryHeight)).append(2, '\0');
         putLe<quint16>(out, 1, i.directoryBpp);
         putLe<quint32>(out, i.declaredLength >= 0 ? i.declaredLength : i.data.size(), offset);
         offset += quint32(i.data.size());

@@ -35,17 +35,16 @@ QByteArray tgaHeader()
 {
     // Uncompressed true-colour TGA: no ID, no colour map, type 2. Read as an icon
     // directory it is a cursor file with no images.
-    QByteArray t("\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x10\x00\x10\x00\x20\x08", 18);
-    return t + QByteArray(16 * 16 * 4, '\x7F');
+    return QByteArray("\0\0\x02\0\0\0\0\0\0\0\0\0\x10\0\x10\0\x20\x08", 18) +
+           QByteArray(16 * 16 * 4, '\x7F');
 }
 
-QByteArray iconHeader(quint16 type, quint16 count, quint32 offset)
+// A directory of count entries, the first a 16 x 16, 32-bit image at offset 22.
+QByteArray iconHeader(quint16 type, quint16 count)
 {
     QByteArray b;
-    putLe<quint16>(b, 0, type, count);
-    b.append("\x10\x10\x00\x00", 4);
-    putLe<quint16>(b, 1, 32);
-    putLe<quint32>(b, 1128, offset);
+    putLe<quint16>(b, 0, type, count, 0x1010, 0, 1, 32);
+    putLe<quint32>(b, 1128, 22);
     return b + QByteArray(64, '\0');
 }
 
@@ -93,10 +92,10 @@ void TestPictureSniff::decidesByContent_data()
     row("text starting with BM", QByteArray("BMW owners club\nminutes of the meeting\n"));
     row("OS/2 bitmap array", QByteArray("BA\x28\0\0\0\0\0\0\0\0\0\0\0", 14) + smallBmp(), Bmp);
     row("packed DIB", smallBmp().mid(14), Bmp);
-    row("icon", iconHeader(1, 1, 22), Ico);
-    row("cursor", iconHeader(2, 1, 22), Cur);
-    row("icon with no images", iconHeader(1, 0, 22));
-    row("icon whose data overlaps its directory", iconHeader(1, 4, 22));
+    row("icon", iconHeader(1, 1), Ico);
+    row("cursor", iconHeader(2, 1), Cur);
+    row("icon with no images", iconHeader(1, 0));
+    row("icon whose data overlaps its directory", iconHeader(1, 4));
     row("TGA that Qt takes for an icon", tgaHeader());
     row("placeable WMF", QByteArray("\xD7\xCD\xC6\x9A\0\0\0\0", 8), Wmf);
     row("standard WMF in memory", standardWmf(1, 0x0300), Wmf);
