@@ -257,8 +257,8 @@ void TestFormats::svgReadsNothingOutsideItself()
     const auto image = [](const char *x, const QByteArray &href) {
         return "<image x='" + QByteArray(x) + "' width='8' height='8' " + href + "'/>";
     };
-    const QByteArray inner =
-        QByteArray(open).replace("%1", "8") + image("0", "xlink:href='" + beside.toUtf8());
+    const QByteArray inner = QByteArray(open).replace("%1", "8") +
+                             image("0", "xlink:href='" + beside.toUtf8()) + "</svg>";
     const QByteArray svg =
         "<?xml-stylesheet href='style.css' type='text/css'?>" +
         QByteArray(open).replace("%1", "24") + "<rect width='24' height='8' fill='red'/>" +
