@@ -85,10 +85,8 @@ void TestGifDecoder::frameFarLargerThanItsScreenCostsOnlyItsData()
     // passes that each start at the top, so rows below the screen come and go.
     const GifImage tall{0, 0, 3, 65535, QList<uchar>(3 * 65535, 77), true, -1};
     const QByteArray file = gif(8, 8, {tall});
-    QElapsedTimer timer;
-    timer.start();
-    const QImage shown = loadArgb(file);
-    QVERIFY(timer.elapsed() < 1000);
+    QImage shown;
+    QVERIFY(cheap([&] { shown = loadArgb(file); }, 1000));
     QCOMPARE(shown.pixel(2, 7), qRgb(77, 77, 77));
     QCOMPARE(qAlpha(shown.pixel(3, 0)), 0);
 }

@@ -1,7 +1,6 @@
 #include "PictureTestData.h"
 #include "picture/PictureLoader.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 using namespace testdata;
@@ -103,15 +102,14 @@ void TestIconPicture::damagedDirectoryIsReadPastOrRefused()
     QByteArray bloated = png(filled(16, 16, qRgb(0, 0, 255)));
     const QByteArray text = QByteArray("\x7F\xFF\xFF\xF0tEXt", 8) + QByteArray(20, 'x');
     bloated.insert(8 + 25, text); // after the signature and the header chunk
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(!PictureLoader::loadBytes(icon({{bloated, 16, 16}})).picture);
-    QVERIFY(clock.elapsed() < 2000);
+    LoadResult r;
+    QVERIFY(cheap([&] { r = PictureLoader::loadBytes(icon({{bloated, 16, 16}})); }, 2000));
+    QVERIFY(!r.picture);
 
     // A wrong length is read past: every pixel is there, so it is no damage.
     IconImage entry = dib(16, qRgb(0, 255, 0));
     entry.declaredLength = 8;
-    LoadResult r = PictureLoader::loadBytes(icon({entry}, 2));
+    r = PictureLoader::loadBytes(icon({entry}, 2));
     QVERIFY2(r.picture, qPrintable(r.failure));
     QCOMPARE(r.picture->naturalSize(), QSize(16, 16));
     QCOMPARE(r.picture->toImage().pixel(8, 8), qRgb(0, 255, 0));
