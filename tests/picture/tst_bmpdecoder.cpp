@@ -21,14 +21,10 @@ namespace {
 
 using Pixels = QList<QList<QRgb>>;
 
-// The test picture, top row first: 4 x 2.
-const Pixels kColours = {
-    {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)},
-    {qRgb(0, 0, 0), qRgb(255, 255, 0), qRgb(0, 255, 255), qRgb(255, 0, 255)},
-};
-const QList<QRgb> kPalette = {qRgb(255, 0, 0),     qRgb(0, 255, 0),  qRgb(0, 0, 255),
-                              qRgb(255, 255, 255), qRgb(0, 0, 0),    qRgb(255, 255, 0),
-                              qRgb(0, 255, 255),   qRgb(255, 0, 255)};
+// The test picture, top row first: 4 x 2; its colours in that order are the palette.
+const Pixels kColours = {{0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF},
+                         {0xFF000000, 0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF}};
+const QList<QRgb> kPalette = kColours[0] + kColours[1];
 
 // Packs one value per pixel into padded rows, in file order.
 QByteArray packRows(QList<QList<quint32>> rows, int bpp, bool bottomUp = true)
