@@ -60,11 +60,9 @@ void TestFormats::everyKindIsShownUpright_data()
     QTest::addColumn<int>("tolerance");
 
     const QSize wide(64, 48);
-    const Corners plain{kRed, kGreen, kBlue, kYellow};
-    const Corners alpha{kRed, kGreen, kBlue, kHalfYellow};
-    const Corners grey{qRgb(54, 54, 54), qRgb(182, 182, 182), qRgb(18, 18, 18),
-                       qRgb(237, 237, 237)};
-    const Corners linear{kLinearGrey, kLinearGrey, kLinearGrey, kLinearGrey};
+    const Corners plain{kRed, kGreen, kBlue, kYellow}, alpha{kRed, kGreen, kBlue, kHalfYellow},
+        linear(4, kLinearGrey),
+        grey{qRgb(54, 54, 54), qRgb(182, 182, 182), qRgb(18, 18, 18), qRgb(237, 237, 237)};
     auto row = [](const char *file, QSize size, const Corners &corners, int tolerance = 2) {
         QTest::newRow(file) << QString::fromLatin1(file) << size << corners << tolerance;
     };
