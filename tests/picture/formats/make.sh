@@ -132,18 +132,15 @@ open('bomb.png', 'wb').write(rgb[:8] + struct.pack('>I', 13) + b'IHDR' + body +
 anim = open('webp-animated.webp', 'rb').read()
 at = anim.index(b'VP8X') + 12
 open('bomb.webp', 'wb').write(anim[:at] + (59999).to_bytes(3, 'little') * 2 + anim[at + 6:])
-for name in ('heic-plain.heic', 'avif-plain.avif'):
-    data = open(name, 'rb').read()
+for kind in ('heic', 'avif'):
+    data = open(f'{kind}-plain.{kind}', 'rb').read()
     at = data.index(b'ispe') - 4
-    out = 'bomb.' + name.split('.')[1]
-    open(out, 'wb').write(data[:at + 12] + big + data[at + 20:])
+    open(f'bomb.{kind}', 'wb').write(data[:at + 12] + big + data[at + 20:])
 # A JPEG XL code stream's size header, bit by bit from the lowest: no ratio,
 # both sides in the widest field, then the default metadata and nothing more.
-bits = [0]
-def put(value, count):
-    bits.extend((value >> i) & 1 for i in range(count))
-put(3, 2); put(100000 - 1, 30); put(0, 3); put(3, 2); put(100000 - 1, 30); put(1, 1)
-bits = bits + [0] * (-len(bits) % 8)
+fields = [(0, 1), (3, 2), (100000 - 1, 30), (0, 3), (3, 2), (100000 - 1, 30), (1, 1)]
+bits = [(value >> i) & 1 for value, count in fields for i in range(count)]
+bits += [0] * (-len(bits) % 8)
 stream = bytes(sum(bits[i + j] << j for j in range(8)) for i in range(0, len(bits), 8))
 open('bomb.jxl', 'wb').write(b'\xff\x0a' + stream + bytes(64))
 open('bomb.svgz', 'wb').write(gzip.compress(b'<svg xmlns="http://www.w3.org/2000/svg">' +
