@@ -153,8 +153,8 @@ QByteArray chartGif(int width, int height)
 QByteArray applicationIcon()
 {
     const QImage art = bench::photoLike(256, 256, 8);
-    return testdata::icon({{testdata::iconDib32(art.scaled(32, 32)), 32, 32},
-                           {testdata::iconDib32(art.scaled(48, 48)), 48, 48},
+    return testdata::icon({{testdata::iconDib(art.scaled(32, 32)), 32, 32},
+                           {testdata::iconDib(art.scaled(48, 48)), 48, 48},
                            {testdata::png(art), 0, 0}});
 }
 

@@ -71,33 +71,21 @@ inline QImage quadrants(int w, int h)
 // A JPEG with an extra marker segment right after its SOI.
 inline QByteArray withSegment(const QByteArray &jpegBytes, quint8 marker, const QByteArray &payload)
 {
-    QByteArray segment;
-    segment.append(char(0xFF)).append(char(marker));
+    QByteArray segment = QByteArray(1, char(0xFF)) + char(marker);
     put(segment, quint16(payload.size() + 2), true);
-    segment.append(payload);
-    return jpegBytes.left(2) + segment + jpegBytes.mid(2);
+    return jpegBytes.left(2) + segment + payload + jpegBytes.mid(2);
 }
 
 // The payload of an APP1 segment holding only an EXIF orientation tag.
 inline QByteArray exifOrientation(int orientation, bool bigEndian = false, quint16 type = 3)
 {
-    QByteArray tiff;
-    auto p16 = [&](quint16 v) {
-        put(tiff, v, bigEndian);
+    QByteArray tiff(bigEndian ? "MM" : "II");
+    const auto p = [&](auto... v) {
+        (put(tiff, v, bigEndian), ...);
     };
-    auto p32 = [&](quint32 v) {
-        put(tiff, v, bigEndian);
-    };
-    tiff.append(bigEndian ? "MM" : "II");
-    p16(42);
-    p32(8);      // IFD0 right after the header
-    p16(1);      // one entry
-    p16(0x0112); // orientation
-    p16(type);
-    p32(1);
-    p16(quint16(orientation));
-    p16(0);
-    p32(0); // no next IFD
+    // IFD0 right after the header, one entry, no next IFD
+    p(quint16(42), quint32(8), quint16(1), quint16(0x0112), type, quint32(1), quint16(orientation),
+      quint16(0), quint32(0));
     return QByteArray("Exif\0\0", 6) + tiff;
 }
 
@@ -105,12 +93,9 @@ inline QByteArray exifOrientation(int orientation, bool bigEndian = false, quint
 inline QByteArray withFrameSize(QByteArray jpegBytes, quint16 width, quint16 height)
 {
     for (qsizetype i = 2; i + 9 < jpegBytes.size(); ++i) {
-        if (uchar(jpegBytes[i]) == 0xFF &&
-            (uchar(jpegBytes[i + 1]) == 0xC0 || uchar(jpegBytes[i + 1]) == 0xC2)) {
-            jpegBytes[i + 5] = char(height >> 8);
-            jpegBytes[i + 6] = char(height & 0xFF);
-            jpegBytes[i + 7] = char(width >> 8);
-            jpegBytes[i + 8] = char(width & 0xFF);
+        if (uchar(jpegBytes[i]) == 0xFF && (jpegBytes[i + 1] | 2) == char(0xC2)) {
+            qToBigEndian(height, jpegBytes.data() + i + 5);
+            qToBigEndian(width, jpegBytes.data() + i + 7);
             break;
         }
     }
@@ -120,10 +105,8 @@ inline QByteArray withFrameSize(QByteArray jpegBytes, quint16 width, quint16 hei
 // A bitmap file's fields; by default the 4 x 2, 24-bit picture most cases use.
 struct BmpParts {
     int headerSize = 40;
-    qint32 width = 4;
-    qint32 height = 2; // negative: top-down
-    quint16 planes = 1;
-    quint16 bpp = 24;
+    qint32 width = 4, height = 2; // a negative height: top-down
+    quint16 planes = 1, bpp = 24;
     quint32 compression = 0;
     QList<quint32> masks = {}; // written after a 40-byte header, or inside a larger one
     QList<QRgb> palette = {};
@@ -145,8 +128,7 @@ inline QByteArray bmp(const BmpParts &s)
         putLe<quint32>(info, s.compression, s.pixels.size(), 2835, 2835, s.colorsUsed, 0);
         for (quint32 m : s.masks)
             put(info, m);
-        while (info.size() < s.headerSize)
-            info.append('\0');
+        info.append(qMax(0, s.headerSize - int(info.size())), '\0');
     }
     for (QRgb c : s.palette) {
         info.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c)));
@@ -157,15 +139,12 @@ inline QByteArray bmp(const BmpParts &s)
     QByteArray file("BM");
     putLe<quint32>(file, offset + s.pixels.size(), 0, offset);
     file.append(info);
-    while (file.size() < offset)
-        file.append('\0');
-    return file + s.pixels;
+    return file.append(qMax<qint64>(0, offset - file.size()), '\0') + s.pixels;
 }
 
 struct IconImage {
-    QByteArray data;        // a DIB (info header onwards) or a PNG
-    int directoryWidth = 0; // 0 means 256
-    int directoryHeight = 0;
+    QByteArray data;                             // a DIB (info header onwards) or a PNG
+    int directoryWidth = 0, directoryHeight = 0; // 0 means 256
     int directoryBpp = 32;
     qint64 declaredLength = -1; // -1: the real length
 };
@@ -177,8 +156,7 @@ inline QByteArray icon(const QList<IconImage> &images, quint16 type = 1)
     putLe<quint16>(out, 0, type, images.size());
     quint32 offset = quint32(6 + 16 * images.size());
     for (const IconImage &i : images) {
-        out.append(char(i.directoryWidth)).append(char(i.directoryHeight));
-        out.append('\0').append('\0');
+        out.append(char(i.directoryWidth)).append(char(i.directoryHeight)).append(2, '\0');
         putLe<quint16>(out, 1, i.directoryBpp);
         putLe<quint32>(out, i.declaredLength >= 0 ? i.declaredLength : i.data.size(), offset);
         offset += quint32(i.data.size());
@@ -188,61 +166,41 @@ inline QByteArray icon(const QList<IconImage> &images, quint16 type = 1)
     return out;
 }
 
-// The 40-byte header of an icon's DIB, whose height counts the AND mask too.
-inline QByteArray iconDibHeader(int w, int h, quint16 bpp)
+// An icon's DIB: a 40-byte header with the doubled height, the colours, then an AND
+// mask from maskBits (1 = transparent). 32-bit colours come from the image, alpha as
+// given; at 4 bits every pixel is palette entry 1, the image's top left colour.
+inline QByteArray iconDib(const QImage &image, quint16 bpp = 32,
+                          const QList<QList<int>> &maskBits = {})
 {
+    const int w = image.width(), h = image.height();
     QByteArray d;
     putLe<quint32>(d, 40, w, 2 * h);
     putLe<quint16>(d, 1, bpp);
-    return d.append(QByteArray(24, '\0'));
-}
-
-// An icon's DIB: a 40-byte header with the doubled height, 32-bit colours from the
-// image (with alpha as given), then an AND mask from maskBits (1 = transparent).
-inline QByteArray iconDib32(const QImage &image, const QList<QList<int>> &maskBits = {})
-{
-    const int w = image.width();
-    const int h = image.height();
-    QByteArray d = iconDibHeader(w, h, 32);
+    d.append(QByteArray(24, '\0'));
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int i = 0; bpp == 4 && i < 16; ++i)
+        put(d, i == 1 ? argb.pixel(0, 0) : 0u);
     for (int y = h - 1; y >= 0; --y) {
-        for (int x = 0; x < w; ++x)
-            put(d, argb.pixel(x, y));
-    }
-    const int stride = ((w + 31) / 32) * 4;
-    for (int y = h - 1; y >= 0; --y) {
-        QByteArray row(stride, '\0');
+        QByteArray row(((w * bpp + 31) / 32) * 4, '\0');
         for (int x = 0; x < w; ++x) {
-            if (y < maskBits.size() && x < maskBits[y].size() && maskBits[y][x])
-                row[x / 8] = char(uchar(row[x / 8]) | (0x80 >> (x % 8)));
+            if (bpp == 4)
+                row[x / 2] = char(uchar(row[x / 2]) | (x % 2 ? 0x01 : 0x10));
+            else
+                qToLittleEndian(quint32(argb.pixel(x, y)), row.data() + 4 * x);
         }
         d.append(row);
     }
-    return d;
-}
-
-// An icon's 4-bit DIB of one colour.
-inline QByteArray iconDib4(int w, int h, QRgb colour)
-{
-    QByteArray d = iconDibHeader(w, h, 4);
-    for (int i = 0; i < 16; ++i)
-        put(d, i == 1 ? colour : 0u);
-    const int stride = ((w * 4 + 31) / 32) * 4;
-    for (int y = 0; y < h; ++y) {
-        QByteArray row(stride, '\0');
-        for (int x = 0; x < w; ++x)
-            row[x / 2] = char(uchar(row[x / 2]) | (x % 2 ? 0x01 : 0x10));
+    for (int y = h - 1; y >= 0; --y) {
+        QByteArray row(((w + 31) / 32) * 4, '\0');
+        for (int x = 0; y < maskBits.size() && x < maskBits[y].size(); ++x)
+            row[x / 8] = char(uchar(row[x / 8]) | (maskBits[y][x] ? 0x80 >> (x % 8) : 0));
         d.append(row);
     }
-    d.append(QByteArray(((w + 31) / 32) * 4 * h, '\0'));
     return d;
 }
 
 struct GifImage {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
+    int left = 0, top = 0, width = 0, height = 0;
     QList<uchar> indices; // width * height, in the order they are stored
     bool interlaced = false;
     int control = -1; // transparent index in a graphic control block; -2 block without
@@ -253,41 +211,34 @@ inline QByteArray gifLzw(const QList<uchar> &indices)
 {
     QByteArray data;
     quint32 bits = 0;
-    int count = 0;
-    auto put = [&](int code, int width) {
-        bits |= quint32(code) << count;
-        count += width;
-        while (count >= 8) {
+    int count = 0, next = 258, width = 9;
+    const auto put = [&](int code) {
+        for (bits |= quint32(code) << count, count += width; count >= 8; bits >>= 8, count -= 8)
             data.append(char(bits & 0xFF));
-            bits >>= 8;
-            count -= 8;
-        }
     };
     QHash<quint32, int> table;
-    int next = 258, width = 9;
-    put(256, width);
-    int prefix = indices.isEmpty() ? 0 : indices[0];
+    put(256);
+    int prefix = indices.value(0);
     for (qsizetype i = 1; i < indices.size(); ++i) {
         const quint32 key = quint32(prefix) << 8 | indices[i];
         if (const auto it = table.constFind(key); it != table.constEnd()) {
             prefix = *it;
             continue;
         }
-        put(prefix, width);
-        if (next < 4096) {
-            table.insert(key, next++);
-            if (next > (1 << width) && width < 12)
-                ++width;
-        } else {
-            put(256, width);
+        put(prefix);
+        if (next == 4096) {
+            put(256);
             table.clear();
             next = 258;
             width = 9;
+        } else {
+            table.insert(key, next++);
+            width += next > (1 << width) && width < 12;
         }
         prefix = indices[i];
     }
-    put(prefix, width);
-    put(257, width);
+    put(prefix);
+    put(257);
     if (count > 0)
         data.append(char(bits & 0xFF));
     QByteArray out(1, char(8));
@@ -320,28 +271,22 @@ inline QByteArray gif(int screenWidth, int screenHeight, const QList<GifImage> &
     return out.append(';');
 }
 
-// The process's peak resident memory, in kilobytes.
-inline qint64 peakResidentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
 // Whether work took less than maxMs and raised the peak resident memory by less
 // than maxKb: what is refused from its header alone must cost neither.
 template <typename Work> bool cheap(Work &&work, qint64 maxMs, qint64 maxKb = 16 * 1024)
 {
-    const qint64 peakBefore = peakResidentKb();
+    const auto peakKb = [] {
+        QFile status(QStringLiteral("/proc/self/status"));
+        status.open(QIODevice::ReadOnly);
+        const QByteArray all = status.readAll();
+        const qsizetype at = all.indexOf("VmHWM:");
+        return at < 0 ? qint64(-1) : all.mid(at + 6).trimmed().split(' ').value(0).toLongLong();
+    };
+    const qint64 peakBefore = peakKb();
     QElapsedTimer timer;
     timer.start();
     work();
-    return timer.elapsed() < maxMs && peakResidentKb() - peakBefore < maxKb;
+    return timer.elapsed() < maxMs && peakKb() - peakBefore < maxKb;
 }
 
 // Whether every channel of a is within tolerance of b's.
@@ -351,8 +296,8 @@ inline bool near(QRgb a, QRgb b, int tolerance = 40)
            qAbs(qBlue(a) - qBlue(b)) <= tolerance && qAbs(qAlpha(a) - qAlpha(b)) <= tolerance;
 }
 
-// The loaded picture as ARGB32, or a null image when it was refused.
-// What the decoders make of bytes, a damaged picture's decoded part included.
+// What the decoders make of bytes as ARGB32, a damaged picture's decoded part
+// included; a null image when refused.
 inline QImage loadArgb(const QByteArray &bytes, LoadResult *out = nullptr)
 {
     LoadResult r = PictureLoader::decode(bytes);

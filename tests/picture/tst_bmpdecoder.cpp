@@ -21,54 +21,27 @@ namespace {
 
 using Pixels = QList<QList<QRgb>>;
 
-// The test picture, top row first: 4 x 2.
-const Pixels kColours = {
-    {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)},
-    {qRgb(0, 0, 0), qRgb(255, 255, 0), qRgb(0, 255, 255), qRgb(255, 0, 255)},
-};
-const QList<QRgb> kPalette = {qRgb(255, 0, 0),     qRgb(0, 255, 0),  qRgb(0, 0, 255),
-                              qRgb(255, 255, 255), qRgb(0, 0, 0),    qRgb(255, 255, 0),
-                              qRgb(0, 255, 255),   qRgb(255, 0, 255)};
+// The test picture, top row first: 4 x 2; its colours in that order are the palette.
+const Pixels kColours = {{0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF},
+                         {0xFF000000, 0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF}};
+const QList<QRgb> kPalette = kColours[0] + kColours[1];
 
 // Packs one value per pixel into padded rows, in file order.
-QByteArray packRows(const QList<QList<quint32>> &topFirst, int bpp, bool bottomUp)
+QByteArray packRows(QList<QList<quint32>> rows, int bpp, bool bottomUp = true)
 {
-    QByteArray out;
-    QList<QList<quint32>> rows = topFirst;
     if (bottomUp)
         std::reverse(rows.begin(), rows.end());
+    QByteArray out;
     for (const QList<quint32> &row : rows) {
-        QByteArray bytes;
-        if (bpp < 8) {
-            bytes.fill('\0', (row.size() * bpp + 7) / 8);
-            for (int x = 0; x < row.size(); ++x) {
-                const int bit = x * bpp;
-                bytes[bit / 8] = char(uchar(bytes[bit / 8]) | (row[x] << (8 - bpp - bit % 8)));
-            }
-        } else {
-            for (quint32 v : row) {
-                for (int b = 0; b < bpp / 8; ++b)
-                    bytes.append(char((v >> (8 * b)) & 0xFF));
-            }
+        QByteArray bytes((row.size() * bpp + 31) / 32 * 4, '\0');
+        for (int x = 0; x < row.size(); ++x) {
+            char *at = bytes.data() + x * bpp / 8;
+            for (int b = 0; b < qMax(1, bpp / 8); ++b)
+                at[b] = char(bpp < 8 ? *at | row[x] << (8 - bpp - x * bpp % 8) : row[x] >> 8 * b);
         }
-        while (bytes.size() % 4)
-            bytes.append('\0');
         out.append(bytes);
     }
     return out;
-}
-
-// The test picture's pixels as values of bpp bits each, packed in file order.
-QByteArray packed(const std::function<quint32(QRgb)> &f, int bpp, bool bottomUp = true)
-{
-    QList<QList<quint32>> rows;
-    for (const QList<QRgb> &row : kColours) {
-        QList<quint32> r;
-        for (QRgb c : row)
-            r.append(f(c));
-        rows.append(r);
-    }
-    return packRows(rows, bpp, bottomUp);
 }
 
 quint32 indexOf(QRgb c)
@@ -76,16 +49,33 @@ quint32 indexOf(QRgb c)
     return quint32(kPalette.indexOf(c));
 }
 
+// The test picture in file order: indices into kPalette when shifts is empty, else each
+// channel cut to bits[i] bits at shifts[i] of a value with extra set.
+QByteArray packed(int bpp, const QList<int> &shifts = {}, const QList<int> &bits = {8, 8, 8},
+                  quint32 extra = 0, bool bottomUp = true)
+{
+    QList<QList<quint32>> rows;
+    for (const QList<QRgb> &row : kColours) {
+        rows.emplaceBack();
+        for (const QRgb c : row) {
+            quint32 v = shifts.isEmpty() ? indexOf(c) : extra;
+            const int channels[] = {qRed(c), qGreen(c), qBlue(c)};
+            for (int i = 0; i < shifts.size(); ++i)
+                v |= quint32(channels[i] * ((1 << bits[i]) - 1) / 255) << shifts[i];
+            rows.back().append(v);
+        }
+    }
+    return packRows(rows, bpp, bottomUp);
+}
+
 // A run-length file (RLE8, or RLE4 at bpp 4) of the test palette, 4 pixels wide.
 QByteArray rle(const QByteArray &runs, quint16 bpp = 8, qint32 height = 2)
 {
-    BmpParts s;
-    s.height = height;
-    s.bpp = bpp;
-    s.compression = bpp == 8 ? 1 : 2;
-    s.palette = kPalette;
-    s.pixels = runs;
-    return bmp(s);
+    return bmp({.height = height,
+                .bpp = bpp,
+                .compression = bpp == 8 ? 1u : 2u,
+                .palette = kPalette,
+                .pixels = runs});
 }
 
 } // namespace
@@ -94,105 +84,55 @@ void TestBmpDecoder::decodesEveryLayout_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<Pixels>("expected"); // top row first; empty: kColours
-
-    auto rgb24 = [](QRgb c) {
-        return quint32(c & 0xFFFFFF);
+    const auto row = [](const char *name, const BmpParts &s, const Pixels &expected = {}) {
+        QTest::newRow(name) << bmp(s) << expected;
     };
-    BmpParts s; // 4 x 2, 24-bit
-    s.pixels = packed(rgb24, 24);
-    QTest::newRow("24-bit bottom-up") << bmp(s) << Pixels{};
-    QTest::newRow("packed DIB, no file header") << bmp(s).mid(14) << Pixels{};
-    s.height = -2;
-    s.pixels = packed(rgb24, 24, false);
-    QTest::newRow("24-bit top-down") << bmp(s) << Pixels{};
-
-    s.height = 2;
-    s.bpp = 32;
+    const QList<int> rgb{16, 8, 0}, bgr{0, 8, 16}, eight{8, 8, 8};
+    const QList<quint32> m565{0xF800, 0x07E0, 0x001F}, m10{0x3FF00000, 0x000FFC00, 0x3FF},
+        mBgr{0xFF, 0xFF00, 0xFF0000, 0}, m565Alpha{0xF800, 0x07E0, 0x001F, 0};
+    const QByteArray px565 = packed(16, {11, 5, 0}, {5, 6, 5}), idx8 = packed(8), idx4 = packed(4);
+    row("24-bit bottom-up", {.pixels = packed(24, rgb)});
+    QTest::newRow("packed DIB, no file header")
+        << bmp({.pixels = packed(24, rgb)}).mid(14) << Pixels{};
+    row("24-bit top-down", {.height = -2, .pixels = packed(24, rgb, eight, 0, false)});
     // The fourth byte of a plain 32-bit pixel means nothing.
-    s.pixels = packed([](QRgb c) { return quint32(c & 0xFFFFFF) | 0x12000000u; }, 32);
-    QTest::newRow("32-bit, unused byte set") << bmp(s) << Pixels{};
-
-    s.bpp = 16;
-    s.pixels = packed(
-        [](QRgb c) {
-            return quint32((qRed(c) >> 3) << 10 | (qGreen(c) >> 3) << 5 | qBlue(c) >> 3);
-        },
-        16);
-    QTest::newRow("16-bit 5-5-5") << bmp(s) << Pixels{};
-
-    s.compression = 3;
-    s.masks = {0xF800, 0x07E0, 0x001F};
-    s.pixels = packed(
-        [](QRgb c) {
-            return quint32((qRed(c) >> 3) << 11 | (qGreen(c) >> 2) << 5 | qBlue(c) >> 3);
-        },
-        16);
-    QTest::newRow("16-bit 5-6-5 bit fields") << bmp(s) << Pixels{};
-    s.headerSize = 56;
-    s.masks = {0xF800, 0x07E0, 0x001F, 0};
-    QTest::newRow("16-bit 5-6-5 in a 56-byte header") << bmp(s) << Pixels{};
-    s.headerSize = 52;
-    s.masks = {0xF800, 0x07E0, 0x001F};
-    QTest::newRow("16-bit 5-6-5 in a 52-byte header") << bmp(s) << Pixels{};
-
-    s.headerSize = 40;
-    s.bpp = 32;
-    s.masks = {0x3FF00000, 0x000FFC00, 0x000003FF};
-    s.pixels = packed(
-        [](QRgb c) {
-            return quint32(qRed(c) * 1023 / 255) << 20 | quint32(qGreen(c) * 1023 / 255) << 10 |
-                   quint32(qBlue(c) * 1023 / 255);
-        },
-        32);
-    QTest::newRow("32-bit 10-10-10 bit fields") << bmp(s) << Pixels{};
-    s.headerSize = 108;
-    s.masks = {0x000000FF, 0x0000FF00, 0x00FF0000, 0};
-    s.pixels =
-        packed([](QRgb c) { return quint32(qBlue(c)) << 16 | qGreen(c) << 8 | qRed(c); }, 32);
-    QTest::newRow("32-bit BGR order in a V4 header") << bmp(s) << Pixels{};
-
-    s = BmpParts();
-    s.palette = kPalette;
-    s.bpp = 8;
-    s.pixels = packed(indexOf, 8);
-    QTest::newRow("8-bit palette") << bmp(s) << Pixels{};
-    s.headerSize = 124;
-    QTest::newRow("8-bit palette, V5 header") << bmp(s) << Pixels{};
-    s.headerSize = 40;
-    s.bpp = 4;
-    s.pixels = packed(indexOf, 4);
-    QTest::newRow("4-bit palette") << bmp(s) << Pixels{};
-    s.height = -2;
-    s.pixels = packed(indexOf, 4, false);
-    QTest::newRow("4-bit palette, top-down") << bmp(s) << Pixels{};
-    s.headerSize = 12;
-    s.height = 2;
-    s.pixels = packed(indexOf, 4);
-    QTest::newRow("4-bit, OS/2 1.x header") << bmp(s) << Pixels{};
-    s.headerSize = 40;
-    s.colorsUsed = 8;
-    s.bpp = 8;
-    s.pixels = packed(indexOf, 8);
-    QTest::newRow("8-bit, palette of 8 counted") << bmp(s) << Pixels{};
+    row("32-bit, unused byte set", {.bpp = 32, .pixels = packed(32, rgb, eight, 0x12000000)});
+    row("16-bit 5-5-5", {.bpp = 16, .pixels = packed(16, {10, 5, 0}, {5, 5, 5})});
+    row("16-bit 5-6-5 bit fields", {.bpp = 16, .compression = 3, .masks = m565, .pixels = px565});
+    row("16-bit 5-6-5 in a 56-byte header",
+        {.headerSize = 56, .bpp = 16, .compression = 3, .masks = m565Alpha, .pixels = px565});
+    row("16-bit 5-6-5 in a 52-byte header",
+        {.headerSize = 52, .bpp = 16, .compression = 3, .masks = m565, .pixels = px565});
+    const QByteArray px10 = packed(32, {20, 10, 0}, {10, 10, 10});
+    row("32-bit 10-10-10 bit fields", {.bpp = 32, .compression = 3, .masks = m10, .pixels = px10});
+    row("32-bit BGR order in a V4 header",
+        {.headerSize = 108, .bpp = 32, .compression = 3, .masks = mBgr, .pixels = packed(32, bgr)});
+    row("8-bit palette", {.bpp = 8, .palette = kPalette, .pixels = idx8});
+    row("8-bit palette, V5 header",
+        {.headerSize = 124, .bpp = 8, .palette = kPalette, .pixels = idx8});
+    row("4-bit palette", {.bpp = 4, .palette = kPalette, .pixels = idx4});
+    row("4-bit palette, top-down",
+        {.height = -2, .bpp = 4, .palette = kPalette, .pixels = packed(4, {}, {}, 0, false)});
+    row("4-bit, OS/2 1.x header",
+        {.headerSize = 12, .bpp = 4, .palette = kPalette, .pixels = idx4});
+    row("8-bit, palette of 8 counted",
+        {.bpp = 8, .palette = kPalette, .colorsUsed = 8, .pixels = idx8});
 
     // RLE8: each row as runs of one pixel, ended by end-of-line; then end-of-bitmap.
-    QByteArray runs;
-    for (int y = 1; y >= 0; --y) {
-        for (QRgb c : kColours[y])
-            runs.append(char(1)).append(char(indexOf(c)));
-        runs.append('\0').append('\0');
-    }
-    QTest::newRow("RLE8") << rle(runs.append('\0').append('\1')) << Pixels{};
-
     // RLE4: an absolute run per row (4 pixels in 2 bytes), then end-of-line.
-    QByteArray rle4;
+    QByteArray rle8, rle4;
     for (int y = 1; y >= 0; --y) {
-        rle4.append('\0').append(char(4));
-        rle4.append(char(indexOf(kColours[y][0]) << 4 | indexOf(kColours[y][1])));
-        rle4.append(char(indexOf(kColours[y][2]) << 4 | indexOf(kColours[y][3])));
-        rle4.append('\0').append('\0');
+        const auto at = [&](int x) {
+            return char(indexOf(kColours[y][x]));
+        };
+        for (int x = 0; x < 4; ++x)
+            rle8.append(char(1)).append(at(x));
+        rle8.append(2, '\0');
+        rle4.append('\0').append(char(4)).append(char(at(0) << 4 | at(1)));
+        rle4.append(char(at(2) << 4 | at(3))).append(2, '\0');
     }
-    QTest::newRow("RLE4") << rle(rle4.append('\0').append('\1'), 4) << Pixels{};
+    QTest::newRow("RLE8") << rle(rle8.append("\0\1", 2)) << Pixels{};
+    QTest::newRow("RLE4") << rle(rle4.append("\0\1", 2), 4) << Pixels{};
 
     // Run-length skips leave the background; a run past the row's end, as some writers
     // make them, is clipped and leaves the next row alone.
@@ -203,24 +143,24 @@ void TestBmpDecoder::decodesEveryLayout_data()
         << rle(QByteArray("\x06\x01\0\0\x04\x02\0\1", 8))
         << Pixels{{blue, blue, blue, blue}, {green, green, green, green}};
     // Indices past the palette show black, as Windows shows them.
-    s = BmpParts{.height = 1, .bpp = 8, .palette = {qRgb(255, 255, 255), red}, .colorsUsed = 2};
-    s.pixels = QByteArray("\x00\x01\x02\xFF", 4);
-    QTest::newRow("8-bit, indices past the palette")
-        << bmp(s) << Pixels{{0xFFFFFFFF, red, 0xFF000000, 0xFF000000}};
-    // Narrow channels (2-3-1 bits) widen: the largest value is full intensity.
-    s = BmpParts{.width = 2, .height = 1, .bpp = 16, .compression = 3};
-    s.masks = {0x0030, 0x000E, 0x0001};
-    s.pixels = packRows({{0x003F, 0x0020}}, 16, true);
-    QTest::newRow("16-bit 2-3-1 bit fields") << bmp(s) << Pixels{{0xFFFFFFFF, qRgb(170, 0, 0)}};
-    // Alpha is used only where the format has it, and not when it is zero everywhere:
-    // then it was never filled in.
-    s.bpp = 32;
-    s.headerSize = 124;
-    s.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
-    s.pixels = packRows({{0x80FF0000u, 0xFF0000FFu}}, 32, true);
-    QTest::newRow("32-bit with alpha") << bmp(s) << Pixels{{0x80FF0000u, blue}};
-    s.pixels = packRows({{0x00FF0000u, 0x000000FFu}}, 32, true);
-    QTest::newRow("32-bit with alpha all zero") << bmp(s) << Pixels{{red, blue}};
+    const QByteArray past("\x00\x01\x02\xFF", 4);
+    row("8-bit, indices past the palette",
+        {.height = 1, .bpp = 8, .palette = {0xFFFFFFFF, red}, .colorsUsed = 2, .pixels = past},
+        {{0xFFFFFFFF, red, 0xFF000000, 0xFF000000}});
+    // Narrow channels (2-3-1 bits) widen: the largest value is full intensity. Alpha is
+    // used only where the format has it, and not when it is zero everywhere: then it
+    // was never filled in.
+    const auto two = [](int headerSize, quint16 bpp, const QList<quint32> &masks,
+                        const QList<quint32> &pixels) {
+        return BmpParts{headerSize, 2, 1, 1, bpp, 3, masks, {}, 0, packRows({pixels}, bpp)};
+    };
+    row("16-bit 2-3-1 bit fields", two(40, 16, {0x0030, 0x000E, 0x0001}, {0x003F, 0x0020}),
+        {{0xFFFFFFFF, qRgb(170, 0, 0)}});
+    const auto argb = [&](const QList<quint32> &pixels) {
+        return two(124, 32, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}, pixels);
+    };
+    row("32-bit with alpha", argb({0x80FF0000u, 0xFF0000FFu}), {{0x80FF0000u, blue}});
+    row("32-bit with alpha all zero", argb({0x00FF0000u, 0x000000FFu}), {{red, blue}});
 }
 
 void TestBmpDecoder::decodesEveryLayout()
@@ -263,12 +203,9 @@ void TestBmpDecoder::refusesDamagedHeaders_data()
     row("100000 x 100000", {.width = 100000, .height = 100000, .pixels = px}, "too large");
     row("impossible colour count",
         {.bpp = 8, .palette = kPalette, .colorsUsed = 0x12341234, .pixels = px}, "palette");
+    const QList<QRgb> black(256, 0);
     row("pixels inside the counted palette",
-        {.bpp = 8,
-         .palette = QList<QRgb>(256, 0),
-         .colorsUsed = 256,
-         .pixels = px,
-         .pixelOffset = 14 + 40 + 16},
+        {.bpp = 8, .palette = black, .colorsUsed = 256, .pixels = px, .pixelOffset = 70},
         "overlaps");
     row("embedded JPEG", {.bpp = 0, .compression = 4, .pixels = px}, "JPEG");
     row("embedded PNG", {.bpp = 0, .compression = 5, .pixels = px}, "PNG");
@@ -300,21 +237,15 @@ void TestBmpDecoder::largeFileReadAsItDecodesGivesTheSamePicture()
 {
     // Large enough to be decoded slice by slice while the file is read.
     const int w = 1500, h = 1200;
-    QList<QList<quint32>> rows;
+    QList<QList<quint32>> rows(h, QList<quint32>(w));
     for (int y = 0; y < h; ++y) {
-        QList<quint32> row(w);
         for (int x = 0; x < w; ++x)
-            row[x] =
+            rows[y][x] =
                 quint32((x * 7) & 255) << 16 | quint32((y * 3) & 255) << 8 | quint32((x ^ y) & 255);
-        rows.append(row);
     }
-    BmpParts s;
-    s.width = w;
-    s.height = h;
-    s.pixels = packRows(rows, 24, true);
+    const BmpParts s{.width = w, .height = h, .pixels = packRows(rows, 24)};
     const QByteArray whole = bmp(s);
     QVERIFY(whole.size() > 4 * 1024 * 1024);
-
     QTemporaryDir dir;
     auto loadFromDisk = [&](const QByteArray &bytes) {
         QFile f(dir.filePath(QStringLiteral("large.bmp")));

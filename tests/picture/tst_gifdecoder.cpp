@@ -17,15 +17,6 @@ private Q_SLOTS:
     void framesFillingTheScreenDecodeAsAnyOther();
 };
 
-namespace {
-
-QList<uchar> filled(int count, uchar index)
-{
-    return QList<uchar>(count, index);
-}
-
-} // namespace
-
 void TestGifDecoder::firstFrameIsDrawnOnItsScreen_data()
 {
     QTest::addColumn<QByteArray>("file");
@@ -38,7 +29,7 @@ void TestGifDecoder::firstFrameIsDrawnOnItsScreen_data()
     // More than 256 colours, as four tiles with a colour table each, and no control
     // blocks: one frame. The tables here are the global one; the indices differ.
     const auto tile = [](int left, int top, uchar index) {
-        return GifImage{left, top, 2, 2, filled(4, index), false, -1};
+        return GifImage{left, top, 2, 2, QList<uchar>(4, index), false, -1};
     };
     QTest::newRow("tiles without control blocks")
         << gif(4, 4, {tile(0, 0, 10), tile(2, 0, 20), tile(0, 2, 30), tile(2, 2, 40)})
@@ -69,9 +60,9 @@ void TestGifDecoder::firstFrameIsDrawnOnItsScreen()
 
 void TestGifDecoder::damagedDataShowsWhatDecoded()
 {
-    QList<uchar> indices;
+    QList<uchar> indices(64 * 64);
     for (int i = 0; i < 64 * 64; ++i)
-        indices.append(uchar(i * 7));
+        indices[i] = uchar(i * 7);
     QByteArray file = gif(64, 64, {{0, 0, 64, 64, indices, false, -1}});
     file.chop(file.size() / 2);
     LoadResult r;
@@ -82,7 +73,7 @@ void TestGifDecoder::damagedDataShowsWhatDecoded()
     QVERIFY(!PictureLoader::loadBytes(file).picture); // the viewer refuses a part
 
     // Data that breaks before its first pixel leaves nothing to show.
-    QByteArray broken = gif(4, 4, {{0, 0, 4, 4, filled(16, 1), false, -1}});
+    QByteArray broken = gif(4, 4, {{0, 0, 4, 4, QList<uchar>(16, 1), false, -1}});
     broken[13 + 768 + 10 + 2] = char(0xFF); // the first code after the clear code
     broken[13 + 768 + 10 + 3] = char(0xFF);
     QVERIFY(!PictureLoader::loadBytes(broken).picture);
@@ -92,12 +83,10 @@ void TestGifDecoder::frameFarLargerThanItsScreenCostsOnlyItsData()
 {
     // A narrow interlaced image 65535 rows tall on an 8 x 8 screen: its pixels come in
     // passes that each start at the top, so rows below the screen come and go.
-    const GifImage tall{0, 0, 3, 65535, filled(3 * 65535, 77), true, -1};
+    const GifImage tall{0, 0, 3, 65535, QList<uchar>(3 * 65535, 77), true, -1};
     const QByteArray file = gif(8, 8, {tall});
-    QElapsedTimer timer;
-    timer.start();
-    const QImage shown = loadArgb(file);
-    QVERIFY(timer.elapsed() < 1000);
+    QImage shown;
+    QVERIFY(cheap([&] { shown = loadArgb(file); }, 1000));
     QCOMPARE(shown.pixel(2, 7), qRgb(77, 77, 77));
     QCOMPARE(qAlpha(shown.pixel(3, 0)), 0);
 }
@@ -113,11 +102,9 @@ void TestGifDecoder::vastScreenWithoutAnImageCostsNothing()
     for (const QByteArray &file : {junk, vast}) {
         LoadResult r;
         QVERIFY(cheap([&] { r = PictureLoader::loadBytes(file); }, 500));
-        QVERIFY(!r.picture);
-        QVERIFY(!r.failure.isEmpty());
+        QVERIFY(!r.picture && !r.failure.isEmpty());
+        QVERIFY2(file == junk || r.failure.contains("too large"), qPrintable(r.failure));
     }
-    QVERIFY2(PictureLoader::loadBytes(vast).failure.contains(QStringLiteral("too large")),
-             qPrintable(PictureLoader::loadBytes(vast).failure));
 }
 
 void TestGifDecoder::framesFillingTheScreenDecodeAsAnyOther()
@@ -127,10 +114,10 @@ void TestGifDecoder::framesFillingTheScreenDecodeAsAnyOther()
     // than its screen goes the general way. Both must give the same pixels, whole,
     // cut short, or taller than the screen.
     const int w = 300, h = 200;
-    QList<uchar> indices;
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x)
-            indices.append(uchar((x * y) % 97 == 0 ? 9 : (x / 7 + y / 5) % 5 + (x % 3 == 0)));
+    QList<uchar> indices(w * h);
+    for (int i = 0; i < w * h; ++i) {
+        const int x = i % w, y = i / w;
+        indices[i] = uchar((x * y) % 97 == 0 ? 9 : (x / 7 + y / 5) % 5 + (x % 3 == 0));
     }
     for (int transparent : {-1, 9}) {
         for (int screenHeight : {h, h - 50}) {
@@ -142,11 +129,7 @@ void TestGifDecoder::framesFillingTheScreenDecodeAsAnyOther()
                 LoadResult a, b;
                 const QImage fast = loadArgb(inOrder.left(cut), &a);
                 const QImage slow = loadArgb(general.left(cut), &b);
-                const QString row = QStringLiteral("transparent %1, screen %2, %3 bytes")
-                                        .arg(transparent)
-                                        .arg(screenHeight)
-                                        .arg(cut);
-                QVERIFY2(!fast.isNull() && !slow.isNull(), qPrintable(row));
+                QVERIFY2(!fast.isNull() && !slow.isNull(), qPrintable(QString::number(cut)));
                 QCOMPARE(fast, slow.copy(0, 0, w, screenHeight));
                 QCOMPARE(a.warning, b.warning);
                 // Known to be opaque only where every pixel was drawn from the table.

@@ -1,7 +1,6 @@
 #include "PictureTestData.h"
 #include "picture/PictureLoader.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 using namespace testdata;
@@ -27,20 +26,14 @@ QImage filled(int w, int h, QRgb colour)
     return image;
 }
 
-IconImage dib32(int size, QRgb colour)
+IconImage dib(int size, QRgb colour, quint16 bpp = 32)
 {
-    return {iconDib32(filled(size, size, colour)), size % 256, size % 256, 32, -1};
-}
-
-IconImage dib4(int size, QRgb colour)
-{
-    return {iconDib4(size, size, colour), size % 256, size % 256, 4, -1};
+    return {iconDib(filled(size, size, colour), bpp), size % 256, size % 256, bpp};
 }
 
 IconImage pngEntry(int realSize, int directorySize, QRgb colour)
 {
-    return {png(filled(realSize, realSize, colour)), directorySize % 256, directorySize % 256, 32,
-            -1};
+    return {png(filled(realSize, realSize, colour)), directorySize % 256, directorySize % 256};
 }
 
 } // namespace
@@ -48,38 +41,31 @@ IconImage pngEntry(int realSize, int directorySize, QRgb colour)
 void TestIconPicture::picksTheLargestDeepestImage_data()
 {
     QTest::addColumn<QList<IconImage>>("images");
-    QTest::addColumn<quint16>("type");
     QTest::addColumn<int>("size");
     QTest::addColumn<QRgb>("colour");
-
+    QTest::addColumn<quint16>("type");
+    const auto row = [](const char *name, const QList<IconImage> &images, int size, QRgb colour,
+                        quint16 type = 1) {
+        QTest::newRow(name) << images << size << colour << type;
+    };
     const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255);
-    QTest::newRow("largest, whatever its depth")
-        << QList<IconImage>{dib32(16, red), dib4(48, green), dib32(32, blue)} << quint16(1) << 48
-        << green;
-    QTest::newRow("deepest of the same size")
-        << QList<IconImage>{dib4(32, red), dib32(32, blue), dib4(16, green)} << quint16(1) << 32
-        << blue;
-    QTest::newRow("first of equals")
-        << QList<IconImage>{dib32(24, red), dib32(24, blue)} << quint16(1) << 24 << red;
-    QTest::newRow("256 as PNG") << QList<IconImage>{dib32(48, red), pngEntry(256, 0, green)}
-                                << quint16(1) << 256 << green;
-    QTest::newRow("a PNG's own size, not the directory's")
-        << QList<IconImage>{pngEntry(64, 16, blue), dib32(32, red)} << quint16(1) << 64 << blue;
-    IconImage broken = dib32(64, red);
+    row("largest, whatever its depth", {dib(16, red), dib(48, green, 4), dib(32, blue)}, 48, green);
+    row("deepest of the same size", {dib(32, red, 4), dib(32, blue), dib(16, green, 4)}, 32, blue);
+    row("first of equals", {dib(24, red), dib(24, blue)}, 24, red);
+    row("256 as PNG", {dib(48, red), pngEntry(256, 0, green)}, 256, green);
+    row("a PNG's own size, not the directory's", {pngEntry(64, 16, blue), dib(32, red)}, 64, blue);
+    IconImage broken = dib(64, red);
     broken.data[12] = 9; // planes
-    QTest::newRow("a damaged largest image gives way")
-        << QList<IconImage>{broken, dib32(32, green)} << quint16(1) << 32 << green;
-    QTest::newRow("cursor") << QList<IconImage>{dib4(16, red), dib32(32, blue)} << quint16(2) << 32
-                            << blue;
+    row("a damaged largest image gives way", {broken, dib(32, green)}, 32, green);
+    row("cursor", {dib(16, red, 4), dib(32, blue)}, 32, blue, 2);
 }
 
 void TestIconPicture::picksTheLargestDeepestImage()
 {
     QFETCH(QList<IconImage>, images);
-    QFETCH(quint16, type);
     QFETCH(int, size);
     QFETCH(QRgb, colour);
-
+    QFETCH(quint16, type);
     const QByteArray file = icon(images, type);
     QCOMPARE(PictureLoader::sniff(file),
              std::optional(type == 1 ? PictureFormat::Ico : PictureFormat::Cur));
@@ -92,22 +78,20 @@ void TestIconPicture::picksTheLargestDeepestImage()
 
 void TestIconPicture::maskMakesPixelsTransparentUnlessThereIsAlpha()
 {
-    // No alpha in the colours: the AND mask decides. Row 0 is the top row.
-    QImage colours = filled(4, 2, qRgba(0, 0, 255, 0));
-    QImage image =
-        loadArgb(icon({{iconDib32(colours, {{1, 0, 0, 1}, {0, 1, 1, 0}}), 4, 2, 32, -1}}));
+    // No alpha in the colours: the AND mask decides (row 0 is the top row).
+    const QRgb blue = qRgb(0, 0, 255), red = qRgb(255, 0, 0);
+    const QList<QList<int>> mask{{1, 0, 0, 1}, {0, 1, 1, 0}};
+    QImage image = loadArgb(icon({{iconDib(filled(4, 2, qRgba(0, 0, 255, 0)), 32, mask), 4, 2}}));
     QCOMPARE(image.size(), QSize(4, 2));
-    QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
-    QCOMPARE(image.pixel(1, 0), qRgb(0, 0, 255));
-    QCOMPARE(qAlpha(image.pixel(3, 0)), 0);
-    QCOMPARE(qAlpha(image.pixel(1, 1)), 0);
-    QCOMPARE(image.pixel(0, 1), qRgb(0, 0, 255));
-
+    for (int i = 0; i < 8; ++i) {
+        const QRgb p = image.pixel(i % 4, i / 4);
+        QCOMPARE(qAlpha(p) ? p : 0u, mask[i / 4][i % 4] ? 0u : blue);
+    }
     // The mask says the opposite of the alpha channel; the alpha is what the icon means.
-    colours = filled(2, 1, qRgba(255, 0, 0, 255));
+    QImage colours = filled(2, 1, red);
     colours.setPixel(1, 0, qRgba(255, 0, 0, 0));
-    image = loadArgb(icon({{iconDib32(colours, {{1, 0}}), 2, 1, 32, -1}}));
-    QCOMPARE(image.pixel(0, 0), qRgb(255, 0, 0));
+    image = loadArgb(icon({{iconDib(colours, 32, {{1, 0}}), 2, 1}}));
+    QCOMPARE(image.pixel(0, 0), red);
     QCOMPARE(qAlpha(image.pixel(1, 0)), 0);
 }
 
@@ -118,22 +102,21 @@ void TestIconPicture::damagedDirectoryIsReadPastOrRefused()
     QByteArray bloated = png(filled(16, 16, qRgb(0, 0, 255)));
     const QByteArray text = QByteArray("\x7F\xFF\xFF\xF0tEXt", 8) + QByteArray(20, 'x');
     bloated.insert(8 + 25, text); // after the signature and the header chunk
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(!PictureLoader::loadBytes(icon({{bloated, 16, 16, 32, -1}})).picture);
-    QVERIFY(clock.elapsed() < 2000);
+    LoadResult r;
+    QVERIFY(cheap([&] { r = PictureLoader::loadBytes(icon({{bloated, 16, 16}})); }, 2000));
+    QVERIFY(!r.picture);
 
     // A wrong length is read past: every pixel is there, so it is no damage.
-    IconImage entry = dib32(16, qRgb(0, 255, 0));
+    IconImage entry = dib(16, qRgb(0, 255, 0));
     entry.declaredLength = 8;
-    LoadResult r = PictureLoader::loadBytes(icon({entry}, 2));
+    r = PictureLoader::loadBytes(icon({entry}, 2));
     QVERIFY2(r.picture, qPrintable(r.failure));
     QCOMPARE(r.picture->naturalSize(), QSize(16, 16));
     QCOMPARE(r.picture->toImage().pixel(8, 8), qRgb(0, 255, 0));
     QVERIFY(r.warning.isEmpty());
 
     // An offset far past the end cannot be.
-    QByteArray file = icon({dib32(16, qRgb(0, 255, 0))});
+    QByteArray file = icon({dib(16, qRgb(0, 255, 0))});
     file[6 + 12] = char(0xFF);
     file[6 + 13] = char(0xFF);
     r = PictureLoader::loadBytes(file);

@@ -28,28 +28,23 @@ namespace {
 
 QByteArray smallBmp()
 {
-    BmpParts s;
-    s.width = 2;
-    s.height = 2;
-    s.pixels = QByteArray(16, '\x40'); // two rows of 2 x 24-bit pixels, padded to 8
-    return bmp(s);
+    return bmp({.width = 2, .height = 2, .pixels = QByteArray(16, '\x40')}); // rows padded to 8
 }
 
 QByteArray tgaHeader()
 {
     // Uncompressed true-colour TGA: no ID, no colour map, type 2. Read as an icon
     // directory it is a cursor file with no images.
-    QByteArray t("\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x10\x00\x10\x00\x20\x08", 18);
-    return t + QByteArray(16 * 16 * 4, '\x7F');
+    return QByteArray("\0\0\x02\0\0\0\0\0\0\0\0\0\x10\0\x10\0\x20\x08", 18) +
+           QByteArray(16 * 16 * 4, '\x7F');
 }
 
-QByteArray iconHeader(quint16 type, quint16 count, quint32 offset)
+// A directory of count entries, the first a 16 x 16, 32-bit image at offset 22.
+QByteArray iconHeader(quint16 type, quint16 count)
 {
     QByteArray b;
-    putLe<quint16>(b, 0, type, count);
-    b.append("\x10\x10\x00\x00", 4);
-    putLe<quint16>(b, 1, 32);
-    putLe<quint32>(b, 1128, offset);
+    putLe<quint16>(b, 0, type, count, 0x1010, 0, 1, 32);
+    putLe<quint32>(b, 1128, 22);
     return b + QByteArray(64, '\0');
 }
 
@@ -79,75 +74,66 @@ void TestPictureSniff::decidesByContent_data()
     QTest::addColumn<QByteArray>("head");
     QTest::addColumn<std::optional<PictureFormat>>("format");
     using enum PictureFormat;
-    const std::optional<PictureFormat> none;
-    const auto is = [](PictureFormat f) {
-        return std::optional(f);
+    const auto row = [](const char *name, const QByteArray &head,
+                        std::optional<PictureFormat> format = {}) {
+        QTest::newRow(name) << head << format;
     };
-    const QByteArray aJpeg = jpeg(QImage(8, 8, QImage::Format_RGB32));
-
-    QTest::newRow("jpeg") << aJpeg << is(Jpeg);
-    QTest::newRow("jpeg SOI alone") << QByteArray("\xFF\xD8", 2) << none;
-    QTest::newRow("gif89a") << QByteArray("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14) << is(Gif);
-    QTest::newRow("gif87a") << QByteArray("GIF87a\x01\x00\x01\x00\x00\x00\x00;", 14) << is(Gif);
-    QTest::newRow("gif with an unknown version")
-        << QByteArray("GIF90a\x01\x00\x01\x00", 10) << none;
-    QTest::newRow("gif signature cut short") << QByteArray("GIF8") << none;
-    QTest::newRow("bitmap") << smallBmp() << is(Bmp);
-    QTest::newRow("bitmap cut inside its file header") << smallBmp().left(10) << none;
+    row("jpeg", jpeg(QImage(8, 8, QImage::Format_RGB32)), Jpeg);
+    row("jpeg SOI alone", QByteArray("\xFF\xD8", 2));
+    row("gif89a", QByteArray("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14), Gif);
+    row("gif87a", QByteArray("GIF87a\x01\x00\x01\x00\x00\x00\x00;", 14), Gif);
+    row("gif with an unknown version", QByteArray("GIF90a\x01\x00\x01\x00", 10));
+    row("gif signature cut short", QByteArray("GIF8"));
+    row("bitmap", smallBmp(), Bmp);
+    row("bitmap cut inside its file header", smallBmp().left(10));
     QByteArray oddHeader = smallBmp();
     oddHeader[15] = char(1);
-    QTest::newRow("BM with an impossible header size") << oddHeader << none;
-    QTest::newRow("text starting with BM")
-        << QByteArray("BMW owners club\nminutes of the meeting\n") << none;
-    QTest::newRow("OS/2 bitmap array")
-        << QByteArray("BA\x28\0\0\0\0\0\0\0\0\0\0\0", 14) + smallBmp() << is(Bmp);
-    QTest::newRow("packed DIB") << smallBmp().mid(14) << is(Bmp);
-    QTest::newRow("icon") << iconHeader(1, 1, 22) << is(Ico);
-    QTest::newRow("cursor") << iconHeader(2, 1, 22) << is(Cur);
-    QTest::newRow("icon with no images") << iconHeader(1, 0, 22) << none;
-    QTest::newRow("icon whose data overlaps its directory") << iconHeader(1, 4, 22) << none;
-    QTest::newRow("TGA that Qt takes for an icon") << tgaHeader() << none;
-    QTest::newRow("placeable WMF") << QByteArray("\xD7\xCD\xC6\x9A\0\0\0\0", 8) << is(Wmf);
-    QTest::newRow("standard WMF in memory") << standardWmf(1, 0x0300) << is(Wmf);
-    QTest::newRow("standard WMF on disk, old version") << standardWmf(2, 0x0100) << is(Wmf);
-    QTest::newRow("WMF-like header, bad version") << standardWmf(1, 0x0200) << none;
-    QTest::newRow("EMF") << EmfBuilder().finish() << is(Emf);
+    row("BM with an impossible header size", oddHeader);
+    row("text starting with BM", QByteArray("BMW owners club\nminutes of the meeting\n"));
+    row("OS/2 bitmap array", QByteArray("BA\x28\0\0\0\0\0\0\0\0\0\0\0", 14) + smallBmp(), Bmp);
+    row("packed DIB", smallBmp().mid(14), Bmp);
+    row("icon", iconHeader(1, 1), Ico);
+    row("cursor", iconHeader(2, 1), Cur);
+    row("icon with no images", iconHeader(1, 0));
+    row("icon whose data overlaps its directory", iconHeader(1, 4));
+    row("TGA that Qt takes for an icon", tgaHeader());
+    row("placeable WMF", QByteArray("\xD7\xCD\xC6\x9A\0\0\0\0", 8), Wmf);
+    row("standard WMF in memory", standardWmf(1, 0x0300), Wmf);
+    row("standard WMF on disk, old version", standardWmf(2, 0x0100), Wmf);
+    row("WMF-like header, bad version", standardWmf(1, 0x0200));
+    row("EMF", EmfBuilder().finish(), Emf);
     QByteArray notEmf = EmfBuilder().finish();
     notEmf[41] = 'X';
-    QTest::newRow("EMF record without the signature") << notEmf << none;
-    QTest::newRow("PNG") << png(QImage(4, 4, QImage::Format_RGB32)) << is(Png);
-    QTest::newRow("TIFF, Intel order") << QByteArray("II*\0\x08\0\0\0", 8) << is(Tiff);
-    QTest::newRow("BigTIFF, Motorola order") << QByteArray("MM\0+\0\x08\0\0", 8) << is(Tiff);
-    QTest::newRow("MM without the TIFF number") << QByteArray("MM\0\x2C", 4) << none;
-    QTest::newRow("WebP") << QByteArray("RIFF\x20\0\0\0WEBPVP8 ", 16) << is(Webp);
-    QTest::newRow("RIFF that is a wave file") << QByteArray("RIFF\x20\0\0\0WAVEfmt ", 16) << none;
+    row("EMF record without the signature", notEmf);
+    row("PNG", png(QImage(4, 4, QImage::Format_RGB32)), Png);
+    row("TIFF, Intel order", QByteArray("II*\0\x08\0\0\0", 8), Tiff);
+    row("BigTIFF, Motorola order", QByteArray("MM\0+\0\x08\0\0", 8), Tiff);
+    row("MM without the TIFF number", QByteArray("MM\0\x2C", 4));
+    row("WebP", QByteArray("RIFF\x20\0\0\0WEBPVP8 ", 16), Webp);
+    row("RIFF that is a wave file", QByteArray("RIFF\x20\0\0\0WAVEfmt ", 16));
     // A leading ftyp box: the major brand, a version, then the compatible brands.
     auto ftyp = [](const QByteArray &major, const QByteArray &compatible) {
         QByteArray box = QByteArray("\0\0\0\0ftyp", 8) + major + QByteArray(4, '\0') + compatible;
         box[3] = char(box.size());
         return box;
     };
-    QTest::newRow("HEIC from a phone") << ftyp("heic", "mif1heicmiaf") << is(Heif);
-    QTest::newRow("HEIF by a compatible brand alone") << ftyp("abcd", "mif1") << is(Heif);
-    QTest::newRow("AVIF") << ftyp("avif", "avifmif1miaf") << is(Avif);
-    QTest::newRow("AVIF among HEIF brands") << ftyp("mif1", "mif1avif") << is(Avif);
-    QTest::newRow("MP4 video") << ftyp("isom", "isomiso2mp41") << none;
-    QTest::newRow("JPEG XL code stream") << QByteArray("\xFF\x0A\xFA\x7F", 4) << is(JpegXl);
-    QTest::newRow("JPEG XL container") << QByteArray("\0\0\0\x0C"
-                                                     "JXL \r\n\x87\n\0\0\0\x14"
-                                                     "ftypjxl ",
-                                                     24)
-                                       << is(JpegXl);
-    QTest::newRow("SVG after a declaration, comments and a document type")
-        << QByteArray("\xEF\xBB\xBF<?xml version='1.0'?>\n<!-- drawn by hand -->\n"
-                      "<!DOCTYPE svg PUBLIC '-//W3C//DTD SVG 1.1//EN' 'svg11.dtd' "
-                      "[<!ENTITY ns 'x'>]>\n<svg xmlns='http://www.w3.org/2000/svg'/>")
-        << is(Svg);
-    QTest::newRow("SVGZ") << gzipped("<svg xmlns='http://www.w3.org/2000/svg'/>") << is(Svg);
-    QTest::newRow("other XML") << QByteArray("<?xml version='1.0'?><svgish/>") << none;
-    QTest::newRow("gzip of something else") << gzipped("just some words") << none;
-    QTest::newRow("text") << QByteArray("just some words in a file\n") << none;
-    QTest::newRow("empty") << QByteArray() << none;
+    row("HEIC from a phone", ftyp("heic", "mif1heicmiaf"), Heif);
+    row("HEIF by a compatible brand alone", ftyp("abcd", "mif1"), Heif);
+    row("AVIF", ftyp("avif", "avifmif1miaf"), Avif);
+    row("AVIF among HEIF brands", ftyp("mif1", "mif1avif"), Avif);
+    row("MP4 video", ftyp("isom", "isomiso2mp41"));
+    row("JPEG XL code stream", QByteArray("\xFF\x0A\xFA\x7F", 4), JpegXl);
+    row("JPEG XL container", QByteArray("\0\0\0\x0CJXL \r\n\x87\n\0\0\0\024ftypjxl ", 24), JpegXl);
+    row("SVG after a declaration, comments and a document type",
+        QByteArray("\xEF\xBB\xBF<?xml version='1.0'?>\n<!-- drawn by hand -->\n"
+                   "<!DOCTYPE svg PUBLIC '-//W3C//DTD SVG 1.1//EN' 'svg11.dtd' "
+                   "[<!ENTITY ns 'x'>]>\n<svg xmlns='http://www.w3.org/2000/svg'/>"),
+        Svg);
+    row("SVGZ", gzipped("<svg xmlns='http://www.w3.org/2000/svg'/>"), Svg);
+    row("other XML", QByteArray("<?xml version='1.0'?><svgish/>"));
+    row("gzip of something else", gzipped("just some words"));
+    row("text", QByteArray("just some words in a file\n"));
+    row("empty", QByteArray());
 }
 
 void TestPictureSniff::decidesByContent()
@@ -182,8 +168,7 @@ void TestPictureSniff::fileNamesCarryNoWeight()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QFile file(dir.filePath(name));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     file.close();
 
     const LoadResult result = PictureLoader::loadFile(file.fileName());
@@ -215,9 +200,8 @@ void TestPictureSniff::metafilesGoToTheirPlayer()
 void TestPictureSniff::emptyAndMissingFilesFail()
 {
     QVERIFY(!PictureLoader::loadBytes({}).failure.isEmpty());
-    const LoadResult missing = PictureLoader::loadFile(QStringLiteral("/nonexistent/picture.bmp"));
-    QVERIFY(!missing.picture);
-    QVERIFY(missing.failure.startsWith(QStringLiteral("cannot open")));
+    const LoadResult missing = PictureLoader::loadFile("/nonexistent/picture.bmp");
+    QVERIFY(!missing.picture && missing.failure.startsWith("cannot open"));
 }
 
 QTEST_MAIN(TestPictureSniff)

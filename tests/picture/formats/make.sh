@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Makes the small pictures tst_formats reads, with the formats' own encoders:
-# ImageMagick, cwebp and img2webp (webp), tiffcp and tiffset (libtiff-tools),
-# heif-enc (libheif-examples), avifenc (libavif-bin) and cjxl (libjxl-tools).
-# Most are 64 x 48 quadrants: red, green / blue, yellow. linear.icc is sRGB with a
-# linear curve: a grey of 128 in it is a grey of 188 in sRGB.
-# Run from this folder; the results are kept, so the tests need none of the tools.
+# Makes the small pictures tst_formats reads with the formats' own encoders (ImageMagick,
+# webp, libtiff-tools, libheif-examples, libavif-bin, libjxl-tools), most of them 64 x 48
+# quadrants: red, green / blue, yellow. linear.icc is sRGB with a linear curve: a grey of
+# 128 in it is a grey of 188 in sRGB. Run from this folder; the results are kept.
 set -euo pipefail
 im=/usr/bin/convert
 py=/usr/bin/python3
@@ -21,20 +19,19 @@ quadrants() { # width height fourth-colour output
     $im -size ${w}x$h xc:red xc:lime +append \( -size ${w}x$h xc:blue xc:"$3" +append \) \
         -append +repage -define png:color-type=$type $plain "$4"
 }
-quadrants 64 48 yellow "$tmp/q.png"
-quadrants 64 48 'rgba(255,255,0,0.5)' "$tmp/qa.png"
+q=png-rgb.png qa=png-alpha.png
+quadrants 64 48 yellow $q
+quadrants 64 48 'rgba(255,255,0,0.5)' $qa
 quadrants 128 128 yellow "$tmp/q128.png"
 $im -size 64x48 xc:black $rgb "$tmp/black.png"
-$im "$tmp/q.png" -depth 16 $rgb "$tmp/q16.png"
+$im $q -depth 16 $rgb "$tmp/q16.png"
 $im -size 64x48 xc:'gray(128)' $rgb "$tmp/grey.png"
 
 # PNG
-cp "$tmp/q.png" png-rgb.png
-$im "$tmp/q.png" -define png:color-type=3 $plain png-palette.png
-$im "$tmp/q.png" -colorspace Gray -depth 16 $plain png-grey16.png
-$im "$tmp/q.png" -depth 16 $rgb png-rgb16.png
-cp "$tmp/qa.png" png-alpha.png
-$im "$tmp/q.png" -interlace PNG $rgb png-interlaced.png
+$im $q -define png:color-type=3 $plain png-palette.png
+$im $q -colorspace Gray -depth 16 $plain png-grey16.png
+$im $q -depth 16 $rgb png-rgb16.png
+$im $q -interlace PNG $rgb png-interlaced.png
 $py - "$tmp/grey.png" png-rgb.png "$tmp/black.png" <<'PY'
 # Chunks ImageMagick will not write as wanted: a linear gAMA with no sRGB chunk,
 # an ICC profile, and an animation whose first frame is the default image.
@@ -62,54 +59,49 @@ write('png-animated.png', q[:1] + [(b'acTL', struct.pack('>II', 2, 0)), fctl(0)]
 PY
 
 # WebP
-cwebp -quiet -q 95 "$tmp/q.png" -o webp-lossy.webp
-cwebp -quiet -lossless "$tmp/q.png" -o webp-lossless.webp
-cwebp -quiet -q 95 -alpha_q 100 "$tmp/qa.png" -o webp-alpha.webp
-img2webp -q 95 "$tmp/q.png" "$tmp/black.png" -o webp-animated.webp 2>/dev/null
+cwebp -quiet -q 95 $q -o webp-lossy.webp
+cwebp -quiet -lossless $q -o webp-lossless.webp
+cwebp -quiet -q 95 -alpha_q 100 $qa -o webp-alpha.webp
+img2webp -q 95 $q "$tmp/black.png" -o webp-animated.webp 2>/dev/null
 # A first frame smaller than its canvas and off its corner, with the canvas clear around it.
 cwebp -quiet -lossless "$tmp/black.png" -o "$tmp/black.webp"
-cwebp -quiet -lossless "$tmp/q.png" -o "$tmp/q.webp"
-webpmux -frame "$tmp/black.webp" +100+64+48 -frame "$tmp/q.webp" +100+0+0 -o webp-offset.webp >/dev/null
+webpmux -frame "$tmp/black.webp" +100+64+48 -frame webp-lossless.webp +100+0+0 -o webp-offset.webp >/dev/null
 quadrants 1600 1200 yellow "$tmp/large.png"
 cwebp -quiet -q 80 "$tmp/large.png" -o webp-large.webp
 
 # TIFF: the usual compressions, strips and tiles, every kind of pixel
-$im "$tmp/q.png" -type TrueColor -compress none "$tmp/q.tif"
-cp "$tmp/q.tif" tiff-none.tif
-for c in lzw:lzw zip:deflate packbits:packbits; do tiffcp -c ${c%:*} "$tmp/q.tif" tiff-${c#*:}.tif; done
-tiffcp -c jpeg:r:95 -r 16 "$tmp/q.tif" tiff-jpeg.tif
-tiffcp -c lzw -t -w 16 -l 16 "$tmp/q.tif" tiff-tiled.tif
-$im "$tmp/q.png" -colorspace Gray -threshold 60% -monochrome -compress Group4 tiff-g4.tif
-$im "$tmp/q.png" -colorspace Gray -compress lzw tiff-grey.tif
-$im "$tmp/q.png" -type Palette -compress lzw tiff-palette.tif
-$im "$tmp/q.png" -colorspace CMYK -compress lzw tiff-cmyk.tif
+$im $q -type TrueColor -compress none tiff-none.tif
+for c in lzw:lzw zip:deflate packbits:packbits; do tiffcp -c ${c%:*} tiff-none.tif tiff-${c#*:}.tif; done
+tiffcp -c jpeg:r:95 -r 16 tiff-none.tif tiff-jpeg.tif
+tiffcp -c lzw -t -w 16 -l 16 tiff-none.tif tiff-tiled.tif
+$im $q -colorspace Gray -threshold 60% -monochrome -compress Group4 tiff-g4.tif
+$im $q -colorspace Gray -compress lzw tiff-grey.tif
+$im $q -type Palette -compress lzw tiff-palette.tif
+$im $q -colorspace CMYK -compress lzw tiff-cmyk.tif
 $im "$tmp/q16.png" -depth 16 -compress zip tiff-rgb16.tif
-$im "$tmp/q.png" "$tmp/black.png" -compress lzw tiff-pages.tif
+$im $q "$tmp/black.png" -compress lzw tiff-pages.tif
 cp tiff-none.tif tiff-turned.tif
 tiffset -s 274 6 tiff-turned.tif
 
 # HEIF (HEVC through x265) and AVIF
-heif-enc -q 95 -p chroma=444 "$tmp/q.png" -o heic-plain.heic >/dev/null
-heif-enc -q 95 -p chroma=444 "$tmp/qa.png" -o heic-alpha.heic >/dev/null
+heif-enc -q 95 -p chroma=444 $q -o heic-plain.heic >/dev/null
+heif-enc -q 95 -p chroma=444 $qa -o heic-alpha.heic >/dev/null
 heif-enc -q 95 -b 10 -p chroma=444 "$tmp/q16.png" -o heic-10bit.heic >/dev/null
-avifenc -s 8 --min 0 --max 10 -y 444 "$tmp/q.png" avif-plain.avif >/dev/null
-avifenc -s 8 --min 0 --max 10 -d 10 -y 420 "$tmp/q.png" avif-10bit.avif >/dev/null
-avifenc -s 8 --min 0 --max 10 -y 444 "$tmp/qa.png" avif-alpha.avif >/dev/null
+avifenc -s 8 --min 0 --max 10 -y 444 $q avif-plain.avif >/dev/null
+avifenc -s 8 --min 0 --max 10 -d 10 -y 420 $q avif-10bit.avif >/dev/null
+avifenc -s 8 --min 0 --max 10 -y 444 $qa avif-alpha.avif >/dev/null
 avifenc -s 8 --min 0 --max 10 -y 444 --grid 2x2 "$tmp/q128.png" avif-grid.avif >/dev/null
 # A quarter turn anticlockwise, then left and right exchanged.
-avifenc -s 8 --min 0 --max 10 -y 444 --irot 1 --imir 1 "$tmp/q.png" avif-turned.avif >/dev/null
+avifenc -s 8 --min 0 --max 10 -y 444 --irot 1 --imir 1 $q avif-turned.avif >/dev/null
 avifenc -s 8 --min 0 --max 10 -y 444 --cicp 1/8/1 "$tmp/grey.png" avif-linear.avif >/dev/null
 # The same turned AV1 picture labelled as a plain HEIF, which libheif reads.
-$py - <<'PY'
-data = open('avif-turned.avif', 'rb').read()
-head = data[:32].replace(b'avif', b'mif1')
-open('heif-turned.heif', 'wb').write(head + data[32:])
-PY
+$py -c "d = open('avif-turned.avif', 'rb').read()
+open('heif-turned.heif', 'wb').write(d[:32].replace(b'avif', b'mif1') + d[32:])"
 
 # JPEG XL
-cjxl "$tmp/q.png" jxl-lossless.jxl -d 0 --quiet 2>/dev/null
-cjxl "$tmp/q.png" jxl-lossy.jxl -d 0.5 --quiet 2>/dev/null
-cjxl "$tmp/qa.png" jxl-alpha.jxl -d 0 --quiet 2>/dev/null
+cjxl $q jxl-lossless.jxl -d 0 --quiet 2>/dev/null
+cjxl $q jxl-lossy.jxl -d 0.5 --quiet 2>/dev/null
+cjxl $qa jxl-alpha.jxl -d 0 --quiet 2>/dev/null
 cjxl png-icc.png jxl-icc.jxl -d 0 --quiet 2>/dev/null
 
 # SVG
@@ -140,47 +132,33 @@ open('bomb.png', 'wb').write(rgb[:8] + struct.pack('>I', 13) + b'IHDR' + body +
 anim = open('webp-animated.webp', 'rb').read()
 at = anim.index(b'VP8X') + 12
 open('bomb.webp', 'wb').write(anim[:at] + (59999).to_bytes(3, 'little') * 2 + anim[at + 6:])
-for name in ('heic-plain.heic', 'avif-plain.avif'):
-    data = open(name, 'rb').read()
+for kind in ('heic', 'avif'):
+    data = open(f'{kind}-plain.{kind}', 'rb').read()
     at = data.index(b'ispe') - 4
-    out = 'bomb.' + name.split('.')[1]
-    open(out, 'wb').write(data[:at + 12] + big + data[at + 20:])
+    open(f'bomb.{kind}', 'wb').write(data[:at + 12] + big + data[at + 20:])
 # A JPEG XL code stream's size header, bit by bit from the lowest: no ratio,
 # both sides in the widest field, then the default metadata and nothing more.
-bits = [0]
-def put(value, count):
-    bits.extend((value >> i) & 1 for i in range(count))
-put(3, 2); put(100000 - 1, 30); put(0, 3); put(3, 2); put(100000 - 1, 30); put(1, 1)
-bits = bits + [0] * (-len(bits) % 8)
+fields = [(0, 1), (3, 2), (100000 - 1, 30), (0, 3), (3, 2), (100000 - 1, 30), (1, 1)]
+bits = [(value >> i) & 1 for value, count in fields for i in range(count)]
+bits += [0] * (-len(bits) % 8)
 stream = bytes(sum(bits[i + j] << j for j in range(8)) for i in range(0, len(bits), 8))
 open('bomb.jxl', 'wb').write(b'\xff\x0a' + stream + bytes(64))
 open('bomb.svgz', 'wb').write(gzip.compress(b'<svg xmlns="http://www.w3.org/2000/svg">' +
                                             b' ' * (80 << 20) + b'</svg>', 9, mtime=0))
 PY
-$im tiff-none.tif -compress none "$tmp/bomb.tif"
-cp "$tmp/bomb.tif" bomb.tif
-tiffset -s 256 100000 bomb.tif
-tiffset -s 257 100000 bomb.tif
+$im tiff-none.tif -compress none bomb.tif
+for tag in 256 257; do tiffset -s $tag 100000 bomb.tif; done
 
-# A pyramid: the full page and reduced copies of it, marked as such.
-# (ImageMagick writes the copies as further pages, so they are marked after.)
+# A pyramid: the full page and reduced copies of it, which ImageMagick writes as further
+# pages and are marked as copies after.
 quadrants 1000 750 yellow "$tmp/pyramid.png"
-$im "$tmp/pyramid.png" -compress zip "PTIF:$tmp/pyramid.tif"
-cp "$tmp/pyramid.tif" tiff-pyramid.tif
+$im "$tmp/pyramid.png" -compress zip PTIF:tiff-pyramid.tif
 for directory in 1 2 3 4; do tiffset -d $directory -s 254 1 tiff-pyramid.tif; done
 # A scan's plain strips, averaged as they are read when drawn at a fraction of their size.
 $im "$tmp/large.png" -type TrueColor -compress lzw tiff-large.tif
 
 # An AV1 picture of 8192 x 16 in a plain HEIF whose container says 64 x 48.
-$py - "$tmp/wide.png" <<'PY'
-import struct, sys, zlib
-w, h = 8192, 16
-def chunk(kind, data):
-    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
-raw = b''.join(b'\0' + b'\xff\0\0' * w for _ in range(h))
-open(sys.argv[1], 'wb').write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, 8, 2, 0, 0, 0)) +
-                             chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b''))
-PY
+$im -size 8192x16 xc:red $rgb "$tmp/wide.png"
 avifenc -s 10 --min 40 --max 50 "$tmp/wide.png" "$tmp/wide.avif" >/dev/null
 $py - "$tmp/wide.avif" <<'PY'
 import struct, sys
