@@ -1,9 +1,7 @@
 """The Debian package, installed on this machine: it holds the desktop's files (which
 tests/packaging/check_install.sh validates) and the program runs from the desktop's
-paths; removing it leaves nothing behind.
-
-Runs only when QUORVEL_PACKAGE names a built package (`make e2e-package` does) and the
-run is root's, since it installs the package for real."""
+paths; removing it leaves nothing behind. Runs only as root, when QUORVEL_PACKAGE
+names a built package (`make e2e-package` does), since it installs it for real."""
 
 import os
 import shutil
@@ -28,22 +26,12 @@ def dpkg(*args, check=True):
                           timeout=120)
 
 
-@pytest.fixture
-def package():
-    named = os.environ.get("QUORVEL_PACKAGE")
-    if not named:
-        pytest.skip("no package named (QUORVEL_PACKAGE); `make e2e-package` builds one")
-    if not Path(named).is_file():
-        pytest.skip(f"{named} was not built")
-    if os.geteuid() != 0:
-        pytest.skip("installing a package needs root")
+def test_installed_package_shows_a_picture_then_goes_cleanly(test_desktop):
+    package = Path(os.environ.get("QUORVEL_PACKAGE", "/nonexistent"))
+    if not package.is_file() or os.geteuid() != 0:
+        pytest.skip("needs root and a built package in QUORVEL_PACKAGE (`make e2e-package`)")
     if "install ok installed" in dpkg("-s", "quorvel", check=False).stdout:
-        pytest.skip("a quorvel package is installed already and is left alone "
-                    "(dpkg -r quorvel removes it)")
-    return Path(named)
-
-
-def test_installed_package_shows_a_picture_then_goes_cleanly(test_desktop, package):
+        pytest.skip("a quorvel package is installed already and is left alone")
     fields = dpkg("-f", str(package), "Package", "Depends").stdout
     assert "Package: quorvel" in fields
     assert "libqt6widgets6" in fields and "fonts-dejavu-core" in fields
@@ -56,10 +44,9 @@ def test_installed_package_shows_a_picture_then_goes_cleanly(test_desktop, packa
         assert shutil.which("quorvel") == str(INSTALLED)
 
         session = UserSession(test_desktop, binary=INSTALLED)
-        folder = session.sandbox.folder("Pictures")
-        session.sandbox.pictures(folder, ["sunset.bmp"], size=(120, 80))
-        app = session.start(args=[folder / "sunset.bmp"])
-        app.wait_picture(folder / "sunset.bmp", "120 X 80")
+        picture = session.pictures(session.folder("Pictures"), ["sunset.bmp"], size=(120, 80))[0]
+        app = session.start(args=[picture])
+        app.wait_picture(picture, "120 X 80")
         # The command on the path is the viewer itself: one process, started once.
         assert Path(f"/proc/{app.pid}/exe").resolve() == INSTALLED
         assert close_to((200, 30, 30))(app.panel_pixel(60, 40))

@@ -7,8 +7,7 @@ from pathlib import Path
 
 
 def write_wmf(path, width, height, color=(255, 0, 0)):
-    """A placeable Windows metafile at 96 units per inch that fills its whole
-    width x height with one colour, without an outline."""
+    """A placeable metafile at 96 units per inch filled with one colour, no outline."""
     def record(function, *params):  # parameters in the order they are stored
         return struct.pack(f"<IH{len(params)}H", 3 + len(params), function, *params)
     r, g, b = color
@@ -26,7 +25,6 @@ def write_wmf(path, width, height, color=(255, 0, 0)):
     for (word,) in struct.iter_unpack("<H", placeable):
         checksum ^= word
     Path(path).write_bytes(placeable + struct.pack("<H", checksum) + header + records)
-    return Path(path)
 
 
 @dataclass
@@ -38,17 +36,16 @@ class Image:
     data: bytes
 
     def pixel(self, x, y):
-        if not (0 <= x < self.width and 0 <= y < self.height):
-            raise IndexError(f"pixel ({x}, {y}) outside {self.width}x{self.height}")
+        assert 0 <= x < self.width and 0 <= y < self.height, f"({x}, {y}) outside the image"
         i = (y * self.width + x) * 3
         return tuple(self.data[i:i + 3])
 
     def crop(self, x, y, width, height):
         x0, y0 = max(0, x), max(0, y)
         x1, y1 = min(self.width, x + width), min(self.height, y + height)
-        rows = [self.data[(row * self.width + x0) * 3:(row * self.width + x1) * 3]
-                for row in range(y0, y1)]
-        return Image(max(0, x1 - x0), max(0, y1 - y0), b"".join(rows))
+        return Image(max(0, x1 - x0), max(0, y1 - y0), b"".join(
+            self.data[(row * self.width + x0) * 3:(row * self.width + x1) * 3]
+            for row in range(y0, y1)))
 
     def count(self, predicate):
         return sum(1 for i in range(0, len(self.data), 3) if predicate(self.data[i:i + 3]))
