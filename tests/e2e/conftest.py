@@ -2,15 +2,12 @@
 
 import os
 import re
-import sys
 from pathlib import Path
 
 import pytest
 
-sys.path.insert(0, str(Path(__file__).parent))
-
-from harness.desktop import Desktop  # noqa: E402
-from harness.session import REPO_ROOT, UserSession, program_binary  # noqa: E402
+from harness.desktop import Desktop
+from harness.session import REPO_ROOT, UserSession, program_binary
 
 FAILURES = Path(os.environ.get("QUORVEL_E2E_FAILURES", REPO_ROOT / "build" / "e2e-failures"))
 

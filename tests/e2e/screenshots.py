@@ -18,7 +18,7 @@ sys.path.insert(0, str(Path(__file__).parent))
 
 from harness.app import Quorvel  # noqa: E402
 from harness.desktop import Desktop  # noqa: E402
-from harness.images import write_wmf  # noqa: E402
+from harness.images import BLUE_WMF  # noqa: E402
 from harness.session import REPO_ROOT, UserSession  # noqa: E402
 from harness.waiting import wait_until  # noqa: E402
 
@@ -60,7 +60,7 @@ def drawing(session):
     if CORPUS_DRAWING.exists():
         shutil.copy(CORPUS_DRAWING, folder / "santa.wmf")
     else:
-        write_wmf(folder / "santa.wmf", 200, 150, (200, 40, 40))
+        (folder / "santa.wmf").write_bytes(BLUE_WMF)
     return folder
 
 
@@ -124,8 +124,10 @@ SCENES = [  # name, description, the folder to start in, the steps
 
 
 def capture(app, path, margin=8):
-    """Saves the screen area covering all the program's visible windows."""
-    app.settle()
+    """Saves the screen area covering all the program's visible windows, once it is still."""
+    grabs = [None]
+    wait_until(lambda: grabs.append(app.desktop.grab().data) or grabs[-1] == grabs[-2], 5,
+               interval=0.3, message="the screen to settle")
     boxes = [app.desktop.window_geometry(w, frame=True) for w in app.desktop.windows_of(app.pid)]
     left = max(0, min(x for x, _, _, _ in boxes) - margin)
     top = max(0, min(y for _, y, _, _ in boxes) - margin)

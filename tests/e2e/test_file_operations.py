@@ -1,32 +1,14 @@
-"""What goes through the desktop: the clipboard, the program that opens a kind of file,
-and the trash."""
+"""What goes through the desktop: clipboard, trash, the program that opens a kind of file."""
 
 import os
 import signal
 import subprocess
 import time
-from contextlib import contextmanager
 
 from harness import processes
 from harness.app import MessageBox
 from harness.images import close_to
 from harness.waiting import wait_until
-
-
-@contextmanager
-def clipboard_owner(desktop, path, mime):
-    """xclip serving a file on the clipboard, in the foreground so that it can be
-    stopped and ended by its process id."""
-    owner = processes.spawn(
-        ["xclip", "-quiet", "-selection", "clipboard", "-t", mime, "-i", str(path)], desktop.env)
-    try:
-        wait_until(lambda: mime in desktop.run(
-            ["xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"]).stdout,
-            message="xclip to own the clipboard")
-        yield owner
-    finally:
-        os.kill(owner.pid, signal.SIGCONT)
-        processes.end_process(owner.pid)
 
 
 def test_copy_run_delete_and_paste_go_through_the_desktop(desktop):
@@ -35,8 +17,7 @@ def test_copy_run_delete_and_paste_go_through_the_desktop(desktop):
     script.write_text(f'#!/bin/sh\n{{ pwd; for a in "$@"; do printf "%s\\n" "$a"; done; }}'
                       f' > "{record}.part" && mv "{record}.part" "{record}"\n')
     script.chmod(0o755)
-    (desktop.data / "applications").mkdir()
-    (desktop.data / "applications" / "quorvel-recorder.desktop").write_text(
+    desktop.folder(".local/share/applications").joinpath("quorvel-recorder.desktop").write_text(
         f"[Desktop Entry]\nType=Application\nName=Recorder\nExec={script} %f\n"
         "MimeType=image/bmp;\n")
     (desktop.config / "mimeapps.list").write_text(
@@ -67,15 +48,19 @@ def test_copy_run_delete_and_paste_go_through_the_desktop(desktop):
     wait_until(lambda: app.file_list() == ["keep.bmp"], message="the list without the file")
     assert not picture.exists()
     app.wait_caption(folder)
-    env = desktop.environment()
-    listed = subprocess.run(["trash-list"], env=env, capture_output=True, text=True,
-                            timeout=30).stdout
+    listed = subprocess.run(["trash-list"], env=desktop.environment(), capture_output=True,
+                            text=True, timeout=30).stdout
     assert str(picture) in listed, listed
-    subprocess.run(["trash-restore", str(picture)], env=env, input="0\n", text=True,
+    subprocess.run(["trash-restore", picture], env=desktop.environment(), input="0\n", text=True,
                    capture_output=True, timeout=30, check=True)
     assert picture.read_bytes() == content
 
-    with clipboard_owner(desktop.desktop, png, "image/png") as owner:
+    # xclip serves it in the foreground, so that it can be stopped and ended by its id.
+    owner = processes.spawn(["xclip", "-quiet", "-selection", "clipboard", "-t", "image/png",
+                             "-i", png], desktop.desktop.env)
+    try:
+        wait_until(lambda: "image/png" in desktop.desktop.run(
+            ["xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"]).stdout)
         app.choose_menu("&File", "Paste To View")
         app.wait_caption("Untitled")
         assert app.info_labels() == {"Size:": "", "Date:": "", "Pic's Size:": "70 X 50"}
@@ -90,4 +75,7 @@ def test_copy_run_delete_and_paste_go_through_the_desktop(desktop):
             "Quorvel", "Invalid Clipboard Format!", "critical")
         assert time.monotonic() - started < 12
         app.answer()
-    assert app.is_running()
+        assert app.is_running()
+    finally:
+        os.kill(owner.pid, signal.SIGCONT)
+        processes.end_process(owner.pid)

@@ -28,22 +28,21 @@ def dpkg(*args, check=True):
 
 def test_installed_package_shows_a_picture_then_goes_cleanly(test_desktop):
     package = Path(os.environ.get("QUORVEL_PACKAGE", "/nonexistent"))
-    if not package.is_file() or os.geteuid() != 0:
-        pytest.skip("needs root and a built package in QUORVEL_PACKAGE (`make e2e-package`)")
-    if "install ok installed" in dpkg("-s", "quorvel", check=False).stdout:
-        pytest.skip("a quorvel package is installed already and is left alone")
+    if not package.is_file() or os.geteuid() != 0 or "install ok installed" in dpkg(
+            "-s", "quorvel", check=False).stdout:
+        pytest.skip("needs root, a package in QUORVEL_PACKAGE (`make e2e-package`) and none "
+                    "installed (dpkg -r quorvel removes it)")
     fields = dpkg("-f", str(package), "Package", "Depends").stdout
     assert "Package: quorvel" in fields
     assert "libqt6widgets6" in fields and "fonts-dejavu-core" in fields
 
     dpkg("-i", str(package))
-    session = None
+    session = UserSession(test_desktop, binary=INSTALLED)
     try:
         listed = dpkg("-L", "quorvel").stdout.split("\n")
         assert [f for f in FILES if f not in listed] == []
         assert shutil.which("quorvel") == str(INSTALLED)
 
-        session = UserSession(test_desktop, binary=INSTALLED)
         picture = session.pictures(session.folder("Pictures"), ["sunset.bmp"], size=(120, 80))[0]
         app = session.start(args=[picture])
         app.wait_picture(picture, "120 X 80")
@@ -53,8 +52,7 @@ def test_installed_package_shows_a_picture_then_goes_cleanly(test_desktop):
         assert app.message_box() is None
         assert "not created in the main() thread" not in app.output()
     finally:
-        if session is not None:
-            session.close()
+        session.close()
         dpkg("-r", "quorvel")
     assert not INSTALLED.exists()
     assert not Path("/usr/share/applications/quorvel.desktop").exists()

@@ -5,7 +5,7 @@ import shutil
 from pathlib import Path
 
 from harness.desktop import SCREEN_SIZE
-from harness.images import close_to, write_wmf
+from harness.images import BLUE_WMF, close_to
 from harness.waiting import wait_until
 
 # Quadrants of 64 x 48: red, green / blue, yellow, made by tests/picture/formats/make.sh.
@@ -30,7 +30,7 @@ def test_every_newer_type_is_listed_shown_and_shown_full_screen(desktop):
     for name, kept in PICTURES.items():
         shutil.copyfile(KEPT / kept, folder / name)
     desktop.pictures(folder, ["camera.jpeg"], size=(64, 48))
-    write_wmf(folder / "plan.wmf", 64, 48, BLUE)
+    (folder / "plan.wmf").write_bytes(BLUE_WMF)
     names = [*sorted([*PICTURES, "camera.jpeg"]), "plan.wmf"]
     app = desktop.start(folder=folder)
     assert app.filter_box().text() == "ALL Readable Format"

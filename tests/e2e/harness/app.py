@@ -96,7 +96,6 @@ class Quorvel:
         return wait_until(lambda: self.window_titled(title), message=f"the window {title!r}")
 
     def control_rect(self, name):
-        """The control's place on the screen, from the form's fixed layout."""
         cx, cy = self._part("filler").extents[:2]
         x, y, w, h = (round(v / 15) for v in CONTROLS[name][0])
         return cx + x, cy + y, w, h
@@ -140,15 +139,12 @@ class Quorvel:
 
     def _entries(self, title, submenu=None):
         """The entries of the open menu (or of its open submenu), or [] while closed."""
-        popups = [c for c in self.menu_bar_item(title).children()
-                  if c.role == "popup menu" and c.showing]
-        entries = popups[0].children() if popups else []
+        entries = [e for p in self.menu_bar_item(title).children()
+                   if p.role == "popup menu" and p.showing for e in p.children()]
         if submenu is not None:
-            entry = next((c for c in entries if c.name.strip() == submenu.strip()), None)
-            kids = entry.children() if entry else []
-            inner = [c for c in kids if c.role == "popup menu"]
-            entries = inner[0].children() if inner else kids
-            entries = entries if any(e.showing for e in entries) else []
+            kids = [k for e in entries if e.name.strip() == submenu.strip() for k in e.children()]
+            kids = [e for k in kids if k.role == "popup menu" for e in k.children()] or kids
+            entries = kids if any(e.showing for e in kids) else []
         return entries
 
     def _walk_to(self, caption, title, submenu=None):
@@ -199,9 +195,8 @@ class Quorvel:
         x, y, w, h = self.control_rect("Combo1")
         self.activate()
         self.click(x + w - 8, y + h // 2)
-        wait_until(lambda: [i for c in self.control("Combo1").children() if c.role == "list"
-                            for i in c.children() if i.showing],
-                   timeout=5, message="the filter list to drop down")
+        wait_until(lambda: any(i.showing for c in self.control("Combo1").children()
+                               if c.role == "list" for i in c.children()), 5, message="the list")
 
     def type_filter(self, text):
         self.activate()
@@ -225,14 +220,12 @@ class Quorvel:
         labels = self.info_labels()
         assert labels["Pic's Size:"] == size_text and labels["Size:"] and labels["Date:"]
 
-    def _message_box_node(self):
-        return next((c for c in self.accessible().children()
-                     if c.role in ("alert", "dialog") and c.showing), None)
-
-    def message_box(self):
-        """(title, text, icon) of the message box on screen, or None."""
-        if (box := self._message_box_node()) is None:
-            return None
+    def message_box(self, node=False):
+        """(title, text, icon) of the message box on screen (or its node), or None."""
+        box = next((c for c in self.accessible().children()
+                    if c.role in ("alert", "dialog") and c.showing), None)
+        if box is None or node:
+            return box
         parts = box.children()
         texts = [p.name for p in parts if p.role == "label" and p.showing and p.name]
         icons = [p for p in parts if p.role in ("image", "icon") and p.showing]
@@ -245,9 +238,8 @@ class Quorvel:
     def answer(self, expected=None, button="OK"):
         if expected is not None:
             assert self.wait_message_box() == expected
-        self.press_button(wait_until(self._message_box_node, message="a message box"), button)
-        wait_until(lambda: not self.is_running() or self.message_box() is None,
-                   message="the message box to close")
+        self.press_button(wait_until(lambda: self.message_box(node=True)), button)
+        wait_until(lambda: self.message_box(node=True) is None, message="the box to close")
 
     def panel_pixel(self, x, y):
         """A pixel of the viewing panel, from the inner top-left of its 2-pixel border."""
@@ -258,12 +250,3 @@ class Quorvel:
             w) == (0, 0, *SCREEN_SIZE) for w in self.desktop.windows_of(self.pid))
         wait_until(lambda: covers() == shown, timeout,
                    message="the full-screen view to " + ("open" if shown else "close"))
-
-    def settle(self, quiet=0.3, timeout=5):
-        last = [None, time.monotonic()]  # the screen, and since when it is so
-
-        def still():
-            if (now := self.desktop.grab().data) != last[0]:
-                last[:] = now, time.monotonic()
-            return time.monotonic() - last[1] >= quiet
-        wait_until(still, timeout, interval=0.1, message="the screen to settle")

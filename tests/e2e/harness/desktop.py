@@ -22,7 +22,6 @@ def tray_owner(display):
     x = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
     x.XOpenDisplay.restype = x.XInternAtom.restype = x.XGetSelectionOwner.restype = ctypes.c_ulong
     connection = ctypes.c_void_p(x.XOpenDisplay(display.encode()))
-    assert connection.value, f"cannot open X display {display}"
     try:
         atom = ctypes.c_ulong(x.XInternAtom(connection, b"_NET_SYSTEM_TRAY_S0", 0))
         return x.XGetSelectionOwner(connection, atom)
@@ -82,8 +81,7 @@ class Desktop:
         self._started.append((name, process))
 
         def started():
-            if process.poll() is not None:
-                raise RuntimeError(f"{name} exited with {process.returncode}")
+            assert process.poll() is None, f"{name} exited with {process.returncode}"
             return ready()
         if ready:
             wait_until(started, timeout=20, message=name)
@@ -95,8 +93,7 @@ class Desktop:
         os.close(write_end)
         with os.fdopen(read_end, "rb") as pipe:
             line = pipe.readline().decode().strip() if select.select([pipe], [], [], 20)[0] else ""
-        if not line:
-            raise RuntimeError(f"{name} did not report where to find it")
+        assert line, f"{name} did not report where to find it"
         return line
 
     def start_tray_host(self):
