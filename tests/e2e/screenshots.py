@@ -8,7 +8,6 @@ index.html. Usage: screenshots.py [--out DIR] [SCENE ...]"""
 import argparse
 import html
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -57,10 +56,8 @@ def landscape(session):
 
 def drawing(session):
     folder = session.folder("Drawings")
-    if CORPUS_DRAWING.exists():
-        shutil.copy(CORPUS_DRAWING, folder / "santa.wmf")
-    else:
-        (folder / "santa.wmf").write_bytes(BLUE_WMF)
+    (folder / "santa.wmf").write_bytes(CORPUS_DRAWING.read_bytes() if CORPUS_DRAWING.exists()
+                                       else BLUE_WMF)
     return folder
 
 
@@ -102,7 +99,7 @@ SCENES = [  # name, description, the folder to start in, the steps
      [menu(OPTIONS, "Win Mode SlideShow..."),
       until(lambda app: app.caption().endswith("sunset.bmp"), "sunset.bmp", 20),
       lambda app: app.click(*app.menu_bar_item("&Pause").center),
-      until(lambda app: app.menu_bar_item("&Resume").visible, "the paused show's menus")]),
+      until(lambda app: app.menu_bar_item("&Resume").showing, "the paused show's menus")]),
     ("full-screen-show", "The full-screen show with its green captions.", P, SHOW),
     ("option-window", "The paused full-screen show and Quorvel - Option on top.", P,
      [*SHOW, lambda app: app.key("Escape"), window("Quorvel - Option")]),
@@ -129,11 +126,9 @@ def capture(app, path, margin=8):
     wait_until(lambda: grabs.append(app.desktop.grab().data) or grabs[-1] == grabs[-2], 5,
                interval=0.3, message="the screen to settle")
     boxes = [app.desktop.window_geometry(w, frame=True) for w in app.desktop.windows_of(app.pid)]
-    left = max(0, min(x for x, _, _, _ in boxes) - margin)
-    top = max(0, min(y for _, y, _, _ in boxes) - margin)
-    right = max(x + w for x, _, w, _ in boxes) + margin
-    bottom = max(y + h for _, y, _, h in boxes) + margin
-    app.desktop.grab().crop(left, top, right - left, bottom - top).save_png(path)
+    x0, y0 = (max(0, min(box[i] for box in boxes) - margin) for i in (0, 1))
+    x1, y1 = (max(box[i] + box[i + 2] for box in boxes) + margin for i in (0, 1))
+    app.desktop.grab().crop(x0, y0, x1 - x0, y1 - y0).save_png(path)
 
 
 def main():

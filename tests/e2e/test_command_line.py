@@ -20,8 +20,7 @@ def test_a_picture_opened_while_a_copy_runs_shows_in_that_copy(desktop):
     picture, _ = desktop.pictures(trip, ["beach; ü 1.bmp", "other.bmp"], size=(120, 80))
     first = desktop.start(args=[start])
     first.wait_picture(start, "24 X 16")
-    # The picture is read while the toolkit starts, on a thread the toolkit must not
-    # take for its main one.
+    # Read while the toolkit starts, on a thread the toolkit must not take for its main one.
     assert "not created in the main() thread" not in first.output()
 
     x = desktop.desktop

@@ -28,7 +28,8 @@ def test_copy_run_delete_and_paste_go_through_the_desktop(desktop):
     png = desktop.root / "pasted.png"
     subprocess.run(["convert", "-size", "70x50", "xc:rgb(30,60,200)", f"PNG24:{png}"], check=True)
     app = desktop.start(folder=folder)
-    app.show(picture, "600 X 400")
+    app.click_list_entry(picture.name)
+    app.wait_picture(picture, "600 X 400")
 
     # Another program reads the copy at the picture's own size.
     app.choose_menu("&File", "ClipBoard..", submenu="Copy Pic To ...")

@@ -37,7 +37,8 @@ def test_every_newer_type_is_listed_shown_and_shown_full_screen(desktop):
     assert sorted(app.file_list()) == sorted(names)
 
     for name in names:
-        app.show(folder / name, "64 X 48")
+        app.click_list_entry(name)
+        app.wait_picture(folder / name, "64 X 48")
         assert app.message_box() is None, name
     # The metafile, clicked last, is drawn by the program's own player at its size.
     wait_until(lambda: close_to(BLUE)(app.panel_pixel(60, 40)), message="the metafile drawn")
@@ -70,7 +71,7 @@ def test_show_covers_the_screen_under_its_options_and_closing_the_window_ends_it
         # On top of the show: its button is drawn, not the black of the show.
         bx, by = options.find(lambda n: n.role == "push button" and n.name == button).center
         assert not close_to(BLACK, 16)(app.desktop.grab().pixel(bx, by))
-        app.press_button(options, button)
+        app.click(bx, by)
         wait_until(lambda: app.window_titled("Quorvel - Option") is None,
                    message="the option window to close")
     app.wait_full_screen(shown=False)

@@ -29,9 +29,7 @@ class Node:
         return cls(obj, obj.get_role_name(), obj.get_name() or "", states, extents)
 
     showing = property(lambda self: "showing" in self.states and min(self.extents[2:]) > 0)
-    visible = property(lambda self: "visible" in self.states)
     current = property(lambda self: bool({"focused", "selected"} & self.states))
-    selected = property(lambda self: "selected" in self.states)
     center = property(lambda self: (self.extents[0] + self.extents[2] // 2,
                                     self.extents[1] + self.extents[3] // 2))
 

@@ -9,7 +9,6 @@ from . import a11y, processes
 from .desktop import SCREEN_SIZE
 from .waiting import wait_until
 
-CAPTION_PREFIX = "Quorvel    -- "
 # Each control's (left, top, width, height) in twips below the menu bar, and its role.
 CONTROLS = {
     "Combo1": ((0, 2640, 2415, 315), "combo box"), "File1": ((0, 3000, 2415, 2040), "list"),
@@ -84,7 +83,7 @@ class Quorvel:
         return self.desktop.window_name(self.window)
 
     def wait_caption(self, text):
-        wait_until(lambda: self.caption() == CAPTION_PREFIX + str(text),
+        wait_until(lambda: self.caption() == "Quorvel    -- " + str(text),
                    message=f"the caption to name {text}")
 
     def window_titled(self, title):
@@ -130,9 +129,6 @@ class Quorvel:
     def key(self, *keys):
         self.desktop.xdotool("key", "--clearmodifiers", *keys)
 
-    def press_button(self, window, caption):
-        self.click(*window.find(lambda n: n.role == "push button" and n.name == caption).center)
-
     def menu_bar_item(self, title):
         return next(i for i in self._part("menu bar").children()
                     if i.name == title.replace("&", ""))
@@ -170,7 +166,7 @@ class Quorvel:
 
     def file_list(self, selected=False):
         return [i.name.strip() for i in self.control("File1").children()
-                if i.role == "list item" and (i.selected or not selected)]
+                if i.role == "list item" and ("selected" in i.states or not selected)]
 
     def click_list_entry(self, entry, double=False):
         self.activate()
@@ -183,10 +179,6 @@ class Quorvel:
                 return self.click(cx, cy, double=double)
             self.click(*box.center, button=4 if cy <= by else 5)
         raise AssertionError(f"could not scroll {entry!r} into view")
-
-    def show(self, path, size_text):
-        self.click_list_entry(path.name)
-        self.wait_picture(path, size_text)
 
     def filter_box(self):
         return next(c for c in self.control("Combo1").children() if c.role == "text")
@@ -238,7 +230,8 @@ class Quorvel:
     def answer(self, expected=None, button="OK"):
         if expected is not None:
             assert self.wait_message_box() == expected
-        self.press_button(wait_until(lambda: self.message_box(node=True)), button)
+        box = wait_until(lambda: self.message_box(node=True))
+        self.click(*box.find(lambda n: n.role == "push button" and n.name == button).center)
         wait_until(lambda: self.message_box(node=True) is None, message="the box to close")
 
     def panel_pixel(self, x, y):

@@ -40,12 +40,9 @@ class Desktop:
         home, runtime = self.root / "home", self.root / "runtime"
         for path, mode in ((self.logs, 0o755), (home, 0o755), (runtime, 0o700)):
             path.mkdir(mode)
-        self.env = {
-            "PATH": "/usr/local/bin:/usr/bin:/bin", "HOME": str(home), "LANG": "C.UTF-8",
-            "XDG_RUNTIME_DIR": str(runtime), "XDG_CONFIG_HOME": str(home / ".config"),
-            "XDG_CACHE_HOME": str(home / ".cache"), "XDG_DATA_HOME": str(home / ".local/share"),
-            "GSETTINGS_BACKEND": "memory",  # no dconf database for the a11y bus launcher
-        }
+        self.env = {"PATH": "/usr/local/bin:/usr/bin:/bin", "HOME": str(home), "LANG": "C.UTF-8",
+                    "XDG_RUNTIME_DIR": str(runtime),  # the other XDG folders are under HOME
+                    "GSETTINGS_BACKEND": "memory"}  # no dconf database for the a11y bus launcher
         try:
             self.display = ":" + self._spawn_reporting("Xvfb", lambda fd: [
                 "Xvfb", "-displayfd", str(fd), "-screen", "0", "{}x{}x24".format(*SCREEN_SIZE),
@@ -53,8 +50,7 @@ class Desktop:
             self.env["DISPLAY"] = self.display
             self.env["DBUS_SESSION_BUS_ADDRESS"] = self._spawn_reporting("dbus", lambda fd: [
                 "dbus-daemon", "--session", "--nofork", f"--print-address={fd}"])
-            # Started here, not on demand, so that it is ours to end; the bus daemon is
-            # asked, not the service, so that nothing starts a second launcher.
+            # Ours to end; the bus daemon is asked, so that nothing starts a second launcher.
             self._spawn("at-spi-bus-launcher", ["/usr/libexec/at-spi-bus-launcher",
                                                 "--launch-immediately"],
                         lambda: self.bus_has("org.a11y.Bus"))

@@ -28,8 +28,8 @@ class UserSession:
         self.desktop, self.binary, self.apps = desktop, binary or program_binary(), []
         self.root = Path(root or tempfile.mkdtemp(prefix="quorvel-user-"))
         self.home, self.logs, self.runtime = (self.root / p for p in ("home", "logs", "runtime"))
-        self.config, self.data = self.home / ".config", self.home / ".local/share"
-        for path in (self.config, self.data, self.home / ".cache", self.logs):
+        self.config = self.home / ".config"  # the other XDG folders are under the home too
+        for path in (self.config, self.home / ".local/share", self.home / ".cache", self.logs):
             path.mkdir(parents=True)
         self.runtime.mkdir(mode=0o700)
         self.settings_file = self.config / "Quorvel" / "registry.conf"
@@ -51,9 +51,7 @@ class UserSession:
     def environment(self):
         env = {k: self.desktop.env[k] for k in ("PATH", "DISPLAY", "DBUS_SESSION_BUS_ADDRESS")}
         return env | {"LANG": "C.UTF-8", "HOME": str(self.home), "QT_QPA_PLATFORM": "xcb",
-                      "XDG_CONFIG_HOME": str(self.config), "XDG_DATA_HOME": str(self.data),
-                      "XDG_RUNTIME_DIR": str(self.runtime), "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
-                      "XDG_CACHE_HOME": str(self.home / ".cache")}
+                      "XDG_RUNTIME_DIR": str(self.runtime), "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}
 
     def start(self, folder=None, settings=None, wait=True, args=()):
         """Starts quorvel in `folder` (default: home) with `settings` stored as it keeps them."""

@@ -10,13 +10,10 @@ from gi.repository import Gio, GLib
 NAME, PATH = "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher"
 INTERFACE = f"""<node><interface name="{NAME}">
   <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
-  <method name="RegisterStatusNotifierHost"><arg name="service" type="s" direction="in"/></method>
   <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
   <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
   <property name="ProtocolVersion" type="i" access="read"/>
   <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
-  <signal name="StatusNotifierItemUnregistered"><arg type="s"/></signal>
-  <signal name="StatusNotifierHostRegistered"/>
 </interface></node>"""
 items = []
 
