@@ -23,7 +23,6 @@ from harness.waiting import wait_until  # noqa: E402
 
 # The same user folder every time, so that captions do not vary between runs.
 GALLERY_USER = Path(tempfile.gettempdir()) / f"quorvel-gallery-{os.getuid()}"
-# A real-world drawing for the metafile scene, when the corpus is at hand.
 CORPUS_DRAWING = REPO_ROOT.parent / "shared/corpus/apache-poi/wmf/good/santa.wmf"
 OPTIONS = "&Option   View"
 

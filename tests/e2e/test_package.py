@@ -14,11 +14,10 @@ from harness.images import close_to
 from harness.session import UserSession
 
 INSTALLED = Path("/usr/bin/quorvel")
-FILES = ["/usr/bin/quorvel", "/usr/share/applications/quorvel.desktop",
-         "/usr/share/metainfo/org.quorvel.Quorvel.metainfo.xml",
-         "/usr/share/icons/hicolor/48x48/apps/quorvel.png",
-         "/usr/share/icons/hicolor/scalable/apps/quorvel.svg",
-         "/usr/share/man/man1/quorvel.1.gz", "/usr/share/doc/quorvel/copyright"]
+FILES = ["/usr/bin/quorvel", *("/usr/share/" + f for f in (
+    "applications/quorvel.desktop", "metainfo/org.quorvel.Quorvel.metainfo.xml",
+    "icons/hicolor/48x48/apps/quorvel.png", "icons/hicolor/scalable/apps/quorvel.svg",
+    "man/man1/quorvel.1.gz", "doc/quorvel/copyright"))]
 
 
 def dpkg(*args, check=True):

@@ -39,15 +39,12 @@ def test_through_a_status_notifier_watcher_only_activate_restores(desktop):
                                       if line.startswith("registered ")])[-1]
         # Shown through the watcher, not in the XEmbed tray beside it.
         assert app.tray_icon() is None
-
-        def item(method, *args):
-            return x.run(["gdbus", "call", "--session", "--dest", service, "--object-path",
-                          "/StatusNotifierItem", "--method", method, *map(str, args)]).stdout
         # What a panel sends for a middle and a right click brings nothing back; a left does.
-        item("org.kde.StatusNotifierItem.SecondaryActivate", 0, 0)
-        item("org.kde.StatusNotifierItem.ContextMenu", 0, 0)
-        assert holds(lambda: not app.main_window())
-        item("org.kde.StatusNotifierItem.Activate", 0, 0)
+        for method in ("SecondaryActivate", "ContextMenu", "Activate"):
+            assert holds(lambda: not app.main_window())
+            x.run(["gdbus", "call", "--session", "--dest", service, "--object-path",
+                   "/StatusNotifierItem", "--method", "org.kde.StatusNotifierItem." + method,
+                   "0", "0"])
         app.wait_for_window()
         wait_until(lambda: not x.bus_has(service), message="the item to leave the bus")
     finally:

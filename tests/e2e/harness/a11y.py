@@ -38,7 +38,6 @@ class Node:
         return [Node.read(kid) for kid in kids if kid is not None]
 
     def find(self, predicate, depth=12):
-        """The first node, depth first, that the predicate accepts, or None."""
         if predicate(self):
             return self
         found = (child.find(predicate, depth - 1) for child in (self.children() if depth else []))
