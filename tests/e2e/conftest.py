@@ -2,15 +2,12 @@
 
 import os
 import re
-import sys
 from pathlib import Path
 
 import pytest
 
-sys.path.insert(0, str(Path(__file__).parent))
-
-from harness.desktop import Desktop  # noqa: E402
-from harness.session import REPO_ROOT, UserSession, program_binary  # noqa: E402
+from harness.desktop import Desktop
+from harness.session import REPO_ROOT, UserSession, program_binary
 
 FAILURES = Path(os.environ.get("QUORVEL_E2E_FAILURES", REPO_ROOT / "build" / "e2e-failures"))
 
@@ -25,15 +22,8 @@ def test_desktop():
 @pytest.fixture
 def desktop(test_desktop, request):
     """A fresh user on the test desktop; `desktop.start(...)` runs the program."""
-    session = UserSession(test_desktop)
+    session, failed = UserSession(test_desktop), request.session.testsfailed
     yield session
-    if getattr(request.node, "failed_call", False):
+    if request.session.testsfailed > failed:
         session.save_evidence(FAILURES / re.sub(r"[^A-Za-z0-9_.-]+", "_", request.node.nodeid))
     session.close()
-
-
-@pytest.hookimpl(hookwrapper=True, tryfirst=True)
-def pytest_runtest_makereport(item, call):
-    report = (yield).get_result()
-    if report.when == "call":
-        item.failed_call = report.failed

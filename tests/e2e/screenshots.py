@@ -1,18 +1,13 @@
 #!/usr/bin/python3
 """Screenshot gallery: every window and state a reviewer should look at.
 
-Each scene starts the program afresh as a new user on a private X desktop, puts
-it in the state it names, and saves the program's windows (with the window
-manager's frames, and any open popup) as build/screenshots/NN-name.png, plus an
-index.html. Add a state by adding a scene to SCENES.
-
-    /usr/bin/python3 tests/e2e/screenshots.py [--out DIR] [SCENE ...]
-"""
+Each scene starts the program afresh as a new user on a private X desktop, puts it in the
+state it names and saves its windows (frames and open popups too) as NN-name.png, plus an
+index.html. Usage: screenshots.py [--out DIR] [SCENE ...]"""
 
 import argparse
 import html
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -22,14 +17,12 @@ sys.path.insert(0, str(Path(__file__).parent))
 
 from harness.app import Quorvel  # noqa: E402
 from harness.desktop import Desktop  # noqa: E402
-from harness.images import write_wmf  # noqa: E402
+from harness.images import BLUE_WMF  # noqa: E402
 from harness.session import REPO_ROOT, UserSession  # noqa: E402
 from harness.waiting import wait_until  # noqa: E402
 
-MARGIN = 8
 # The same user folder every time, so that captions do not vary between runs.
 GALLERY_USER = Path(tempfile.gettempdir()) / f"quorvel-gallery-{os.getuid()}"
-# A real-world drawing for the metafile scene, when the corpus is at hand.
 CORPUS_DRAWING = REPO_ROOT.parent / "shared/corpus/apache-poi/wmf/good/santa.wmf"
 OPTIONS = "&Option   View"
 
@@ -38,151 +31,127 @@ def convert(*args):
     subprocess.run(["convert", *map(str, args)], check=True)
 
 
-def pictures(session):
+def pictures(session, broken=False):
     """A folder of a few pictures, one of them like a photo, and two subfolders."""
-    folder = session.sandbox.folder("Pictures")
-    session.sandbox.pictures(folder, ["Beach.BMP", "logo.gif", "photo.jpg", "favicon.ico",
-                                      "notes.gif"], size=(64, 48))
+    folder = session.folder("Pictures")
+    session.pictures(folder, ["Beach.BMP", "logo.gif", "photo.jpg", "favicon.ico", "notes.gif"],
+                     size=(64, 48))
     convert("-size", "280x180", "gradient:#ffb347-#1e3c72", "-fill", "#ffe066", "-draw",
             "circle 140,120 140,88", "-fill", "#203040", "-draw", "rectangle 0,140 280,180",
             f"BMP3:{folder / 'sunset.bmp'}")
     for name in ("Family", "Holidays"):
         (folder / name).mkdir()
-    return folder
-
-
-def with_broken_file(session):
-    folder = pictures(session)
-    (folder / "broken.jpg").write_text("this is not a picture\n")
+    if broken:
+        (folder / "broken.jpg").write_text("this is not a picture\n")
     return folder
 
 
 def landscape(session):
-    folder = session.sandbox.folder("Pictures")
+    folder = session.folder("Pictures")
     convert("-size", "720x540", "plasma:#5a8fd0-#f0c060", "-blur", "0x3",
             f"BMP3:{folder / 'landscape.bmp'}")
     return folder
 
 
 def drawing(session):
-    folder = session.sandbox.folder("Drawings")
-    if CORPUS_DRAWING.exists():
-        shutil.copy(CORPUS_DRAWING, folder / "santa.wmf")
-    else:
-        write_wmf(folder / "santa.wmf", 200, 150, (200, 40, 40))
+    folder = session.folder("Drawings")
+    (folder / "santa.wmf").write_bytes(CORPUS_DRAWING.read_bytes() if CORPUS_DRAWING.exists()
+                                       else BLUE_WMF)
     return folder
 
 
 # The steps that bring a started program into its scene's state.
-def click(name, double=False):
-    return lambda app: app.click_list_entry("File1", name, double=double)
-
-
-def menu(*choice):
-    return lambda app: app.choose_menu(*choice)
-
-
-def window(title):
-    return lambda app: app.wait_window(title)
-
-
-def until(condition, what, timeout=10):
-    return lambda app: wait_until(lambda: condition(app), timeout, message=what)
-
-
-def shown(name):
-    return [click(name), until(lambda app: app.info_labels().get("Pic's Size:"), "the size")]
+def click(name, double=False): return lambda app: app.click_list_entry(name, double=double)
+def menu(*choice): return lambda app: app.choose_menu(*choice)
+def window(title): return lambda app: app.wait_window(title)
+def until(test, what, timeout=10): return lambda app: wait_until(lambda: test(app), timeout,
+                                                                 message=what)
 
 
 MESSAGE, OK, FULL_SCREEN = Quorvel.wait_message_box, Quorvel.answer, Quorvel.wait_full_screen
-SUNSET, LANDSCAPE = shown("sunset.bmp"), shown("landscape.bmp")
+P, PL = pictures, lambda session: pictures(session, broken=True)
+SHOWN = until(lambda app: app.info_labels().get("Pic's Size:"), "the size")
+SUNSET, LANDSCAPE = [click("sunset.bmp"), SHOWN], [click("landscape.bmp"), SHOWN]
 SHOW = [menu(OPTIONS, "Full Screen SlideShow..."), FULL_SCREEN,
         until(lambda app: app.desktop.grab().crop(0, 0, 370, 16).count(
             lambda p: p[1] > 200 and p[0] < 80) > 20, "the green captions")]
-
 SCENES = [  # name, description, the folder to start in, the steps
-    ("main-window", "The main window at start, in a folder of a few pictures.", pictures, []),
-    ("picture-shown", "A picture clicked in the file list, with its information.", pictures,
-     SUNSET),
+    ("main-window", "The main window at start, in a folder of a few pictures.", P, []),
+    ("picture-shown", "A picture clicked in the file list, with its information.", P, SUNSET),
     ("actual-size", "A picture larger than the panel at its actual size, with scroll bars.",
      landscape, [*LANDSCAPE, menu(OPTIONS, "Actual Size")]),
     ("auto-fit", "The same picture fitted into the panel.", landscape, LANDSCAPE),
     ("stretched", "The same picture stretched over the whole panel.", landscape,
      [*LANDSCAPE, menu(OPTIONS, "Stretched Size")]),
-    ("full-screen", "The full-screen view: the picture centred on black.", pictures,
+    ("full-screen", "The full-screen view: the picture centred on black.", P,
      [*SUNSET, click("sunset.bmp", double=True), FULL_SCREEN]),
-    ("file-not-supported", "The message for a file that is not a picture it can show.",
-     with_broken_file, [click("broken.jpg"), MESSAGE]),
+    ("file-not-supported", "The message for a file that is not a picture it can show.", PL,
+     [click("broken.jpg"), MESSAGE]),
     ("metafile-shown", "A Windows metafile drawn by Quorvel's own player.", drawing,
-     shown("santa.wmf")),
-    ("filter-list-open", "The picture-type filter dropped down.", pictures,
-     [Quorvel.drop_down_filter]),
+     [click("santa.wmf"), SHOWN]),
+    ("filter-list-open", "The picture-type filter dropped down.", P, [Quorvel.drop_down_filter]),
     ("invalid-pattern-message", "The message for a filter pattern that names a folder (\"*/\").",
-     pictures, [lambda app: app.type_filter("*/"), MESSAGE]),
-    ("speed-dialog", "Adjust the Speed of Slide Show, the hand under the current speed.",
-     pictures, [menu(OPTIONS, "Adjust Speed..."), window("Adjust the Speed of Slide Show")]),
-    ("window-show-paused", "The window-mode show paused, with its menu bar.", pictures,
+     P, [lambda app: app.type_filter("*/"), MESSAGE]),
+    ("speed-dialog", "Adjust the Speed of Slide Show, the hand under the current speed.", P,
+     [menu(OPTIONS, "Adjust Speed..."), window("Adjust the Speed of Slide Show")]),
+    ("window-show-paused", "The window-mode show paused, with its menu bar.", P,
      [menu(OPTIONS, "Win Mode SlideShow..."),
       until(lambda app: app.caption().endswith("sunset.bmp"), "sunset.bmp", 20),
       lambda app: app.click(*app.menu_bar_item("&Pause").center),
-      until(lambda app: app.menu_bar_item("&Resume").visible, "the paused show's menus")]),
-    ("full-screen-show", "The full-screen show with its green captions.", pictures, SHOW),
-    ("option-window", "The paused full-screen show and Quorvel - Option on top.", pictures,
+      until(lambda app: app.menu_bar_item("&Resume").showing, "the paused show's menus")]),
+    ("full-screen-show", "The full-screen show with its green captions.", P, SHOW),
+    ("option-window", "The paused full-screen show and Quorvel - Option on top.", P,
      [*SHOW, lambda app: app.key("Escape"), window("Quorvel - Option")]),
-    ("copy-finished", "A picture copied into the Personal favourite folder.", pictures,
+    ("copy-finished", "A picture copied into the Personal favourite folder.", P,
      [*SUNSET, menu("&File", "Personal ", "Copy File To  ..."), MESSAGE]),
-    ("delete-question", "The question before a picture goes to the trash.", pictures,
+    ("delete-question", "The question before a picture goes to the trash.", P,
      [*SUNSET, menu("&File", "Delete File..."), MESSAGE]),
-    ("pasted-picture", "A picture pasted from the clipboard: untitled, not fitted.", pictures,
+    ("pasted-picture", "A picture pasted from the clipboard: untitled, not fitted.", P,
      [*SUNSET, menu("&File", "ClipBoard..", "Copy Pic To ..."), OK, menu("&File", "Paste To View"),
       until(lambda app: app.caption().endswith("Untitled"), "the pasted picture")]),
-    ("start-in-tray-option", "The start-in-tray option dialog.", pictures,
+    ("start-in-tray-option", "The start-in-tray option dialog.", P,
      [menu(OPTIONS, 'Minimize to "SysTray"', "Loading Option.."), window("Minimize to TrayIcon")]),
-    ("auto-go-folder", "The Auto-Go folder dialog, with no folder set yet.", pictures,
+    ("auto-go-folder", "The Auto-Go folder dialog, with no folder set yet.", P,
      [menu(OPTIONS, 'Go to "Folder"', "Loading Option.."), window("Auto-Go Folder")]),
-    ("tips-window", "The tips window, after the pointer to the readme.", pictures,
+    ("tips-window", "The tips window, after the pointer to the readme.", P,
      [menu("&Help", "Tips..."), OK, window("Tips + help ")]),
-    ("about", "The About dialog.", pictures, [menu("&Help", "About..."), window("About...")]),
+    ("about", "The About dialog.", P, [menu("&Help", "About..."), window("About...")]),
 ]
 
 
-def capture(session, app, path):
-    """Saves the screen area covering all the program's visible windows."""
-    app.settle()
-    boxes = [session.desktop.frame_geometry(w) for w in session.windows_of(app.pid)]
-    left = max(0, min(x for x, _, _, _ in boxes) - MARGIN)
-    top = max(0, min(y for _, y, _, _ in boxes) - MARGIN)
-    right = max(x + w for x, _, w, _ in boxes) + MARGIN
-    bottom = max(y + h for _, y, _, h in boxes) + MARGIN
-    session.desktop.grab().crop(left, top, right - left, bottom - top).save_png(path)
+def capture(app, path, margin=8):
+    """Saves the screen area covering all the program's visible windows, once it is still."""
+    grabs = [None]
+    wait_until(lambda: grabs.append(app.desktop.grab().data) or grabs[-1] == grabs[-2], 5,
+               interval=0.3, message="the screen to settle")
+    boxes = [app.desktop.window_geometry(w, frame=True) for w in app.desktop.windows_of(app.pid)]
+    x0, y0 = (max(0, min(box[i] for box in boxes) - margin) for i in (0, 1))
+    x1, y1 = (max(box[i] + box[i + 2] for box in boxes) + margin for i in (0, 1))
+    app.desktop.grab().crop(x0, y0, x1 - x0, y1 - y0).save_png(path)
 
 
-def main(argv=None):
+def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--out", type=Path, default=REPO_ROOT / "build" / "screenshots")
     parser.add_argument("scenes", nargs="*", help="names of the scenes to take (default: all)")
-    args = parser.parse_args(argv)
-    unknown = set(args.scenes) - {scene[0] for scene in SCENES}
-    if unknown:
+    args = parser.parse_args()
+    if unknown := set(args.scenes) - {scene[0] for scene in SCENES}:
         parser.error(f"unknown scenes: {', '.join(sorted(unknown))}")
-
     args.out.mkdir(parents=True, exist_ok=True)
-    if not args.scenes:
-        # A full run writes the whole gallery: no pictures left from older scene lists.
-        for old in args.out.glob("[0-9][0-9]-*.png"):
-            old.unlink()
+    for old in [] if args.scenes else args.out.glob("[0-9][0-9]-*.png"):
+        old.unlink()  # a full run writes the whole gallery, nothing from older scene lists
     failures, shots = [], []
     with Desktop() as desktop:
         for number, (name, description, folder, steps) in enumerate(SCENES, start=1):
             if args.scenes and name not in args.scenes:
                 continue
             file = f"{number:02d}-{name}.png"
-            session = UserSession(desktop, sandbox_root=GALLERY_USER)
+            session = UserSession(desktop, root=GALLERY_USER)
             try:
                 app = session.start(folder=folder(session))
                 for step in steps:
                     step(app)
-                capture(session, app, args.out / file)
+                capture(app, args.out / file)
                 shots.append(f'<h2>{html.escape(name)}</h2><p>{html.escape(description)}</p>'
                              f'<img src="{file}" alt="{html.escape(name)}">')
                 print(f"screenshot: {args.out / file}")

@@ -1,9 +1,7 @@
 """The Debian package, installed on this machine: it holds the desktop's files (which
 tests/packaging/check_install.sh validates) and the program runs from the desktop's
-paths; removing it leaves nothing behind.
-
-Runs only when QUORVEL_PACKAGE names a built package (`make e2e-package` does) and the
-run is root's, since it installs the package for real."""
+paths; removing it leaves nothing behind. Runs only as root, when QUORVEL_PACKAGE
+names a built package (`make e2e-package` does), since it installs it for real."""
 
 import os
 import shutil
@@ -16,11 +14,10 @@ from harness.images import close_to
 from harness.session import UserSession
 
 INSTALLED = Path("/usr/bin/quorvel")
-FILES = ["/usr/bin/quorvel", "/usr/share/applications/quorvel.desktop",
-         "/usr/share/metainfo/org.quorvel.Quorvel.metainfo.xml",
-         "/usr/share/icons/hicolor/48x48/apps/quorvel.png",
-         "/usr/share/icons/hicolor/scalable/apps/quorvel.svg",
-         "/usr/share/man/man1/quorvel.1.gz", "/usr/share/doc/quorvel/copyright"]
+FILES = ["/usr/bin/quorvel", *("/usr/share/" + f for f in (
+    "applications/quorvel.desktop", "metainfo/org.quorvel.Quorvel.metainfo.xml",
+    "icons/hicolor/48x48/apps/quorvel.png", "icons/hicolor/scalable/apps/quorvel.svg",
+    "man/man1/quorvel.1.gz", "doc/quorvel/copyright"))]
 
 
 def dpkg(*args, check=True):
@@ -28,46 +25,33 @@ def dpkg(*args, check=True):
                           timeout=120)
 
 
-@pytest.fixture
-def package():
-    named = os.environ.get("QUORVEL_PACKAGE")
-    if not named:
-        pytest.skip("no package named (QUORVEL_PACKAGE); `make e2e-package` builds one")
-    if not Path(named).is_file():
-        pytest.skip(f"{named} was not built")
-    if os.geteuid() != 0:
-        pytest.skip("installing a package needs root")
-    if "install ok installed" in dpkg("-s", "quorvel", check=False).stdout:
-        pytest.skip("a quorvel package is installed already and is left alone "
-                    "(dpkg -r quorvel removes it)")
-    return Path(named)
-
-
-def test_installed_package_shows_a_picture_then_goes_cleanly(test_desktop, package):
+def test_installed_package_shows_a_picture_then_goes_cleanly(test_desktop):
+    package = Path(os.environ.get("QUORVEL_PACKAGE", "/nonexistent"))
+    if not package.is_file() or os.geteuid() != 0 or "install ok installed" in dpkg(
+            "-s", "quorvel", check=False).stdout:
+        pytest.skip("needs root, a package in QUORVEL_PACKAGE (`make e2e-package`) and none "
+                    "installed (dpkg -r quorvel removes it)")
     fields = dpkg("-f", str(package), "Package", "Depends").stdout
     assert "Package: quorvel" in fields
     assert "libqt6widgets6" in fields and "fonts-dejavu-core" in fields
 
     dpkg("-i", str(package))
-    session = None
+    session = UserSession(test_desktop, binary=INSTALLED)
     try:
         listed = dpkg("-L", "quorvel").stdout.split("\n")
         assert [f for f in FILES if f not in listed] == []
         assert shutil.which("quorvel") == str(INSTALLED)
 
-        session = UserSession(test_desktop, binary=INSTALLED)
-        folder = session.sandbox.folder("Pictures")
-        session.sandbox.pictures(folder, ["sunset.bmp"], size=(120, 80))
-        app = session.start(args=[folder / "sunset.bmp"])
-        app.wait_picture(folder / "sunset.bmp", "120 X 80")
+        picture = session.pictures(session.folder("Pictures"), ["sunset.bmp"], size=(120, 80))[0]
+        app = session.start(args=[picture])
+        app.wait_picture(picture, "120 X 80")
         # The command on the path is the viewer itself: one process, started once.
         assert Path(f"/proc/{app.pid}/exe").resolve() == INSTALLED
         assert close_to((200, 30, 30))(app.panel_pixel(60, 40))
         assert app.message_box() is None
         assert "not created in the main() thread" not in app.output()
     finally:
-        if session is not None:
-            session.close()
+        session.close()
         dpkg("-r", "quorvel")
     assert not INSTALLED.exists()
     assert not Path("/usr/share/applications/quorvel.desktop").exists()

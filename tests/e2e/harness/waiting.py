@@ -3,25 +3,26 @@
 import time
 
 
-class WaitTimeout(AssertionError):
-    pass
-
-
 def wait_until(condition, timeout=10.0, interval=0.05, message=None):
-    """Returns condition()'s first truthy value; an exception counts as "not yet",
-    and the last one is reported with the timeout, so a failure explains itself."""
-    deadline = time.monotonic() + timeout
-    last_value, last_error = None, None
+    """condition()'s first truthy value; an exception is "not yet", reported on timeout."""
+    deadline, value, error = time.monotonic() + timeout, None, None
     while True:
         try:
-            last_value = condition()
-            last_error = None
-            if last_value:
-                return last_value
-        except Exception as error:  # noqa: BLE001 - reported below
-            last_error = error
+            value, error = condition(), None
+            if value:
+                return value
+        except Exception as raised:  # noqa: BLE001 - reported below
+            error = raised
         if time.monotonic() >= deadline:
-            what = message or getattr(condition, "__name__", "condition")
-            detail = f"last error: {last_error!r}" if last_error else f"last value: {last_value!r}"
-            raise WaitTimeout(f"timed out after {timeout:.1f}s waiting for {what} ({detail})")
+            last = f"last error: {error!r}" if error else f"last value: {value!r}"
+            raise AssertionError(f"timed out after {timeout:.1f}s waiting for "
+                                 f"{message or condition.__name__} ({last})")
         time.sleep(interval)
+
+
+def holds(condition, seconds=1.0):
+    """Whether condition() stays truthy for a while, as when a click must change nothing."""
+    deadline = time.monotonic() + seconds
+    while (kept := condition()) and time.monotonic() < deadline:
+        time.sleep(0.1)
+    return bool(kept)
