@@ -92,6 +92,8 @@ tiffset -s 274 6 tiff-turned.tif
 heif-enc -q 95 -p chroma=444 "$tmp/q.png" -o heic-plain.heic >/dev/null
 heif-enc -q 95 -p chroma=444 "$tmp/qa.png" -o heic-alpha.heic >/dev/null
 heif-enc -q 95 -b 10 -p chroma=444 "$tmp/q16.png" -o heic-10bit.heic >/dev/null
+# With a 32 x 24 thumbnail, shown while the picture itself is decoded.
+heif-enc -q 95 -p chroma=444 -t 32 "$tmp/q.png" -o heic-thumb.heic >/dev/null
 avifenc -s 8 --min 0 --max 10 -y 444 "$tmp/q.png" avif-plain.avif >/dev/null
 avifenc -s 8 --min 0 --max 10 -d 10 -y 420 "$tmp/q.png" avif-10bit.avif >/dev/null
 avifenc -s 8 --min 0 --max 10 -y 444 "$tmp/qa.png" avif-alpha.avif >/dev/null
