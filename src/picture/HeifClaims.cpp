@@ -242,17 +242,19 @@ QSize gridSize(Bytes descriptor)
     return QSize(int(qMin<quint64>(width, 1u << 30)), int(qMin<quint64>(height, 1u << 30)));
 }
 
-// The largest picture a grid item's descriptor or an AV1 item's own sequence header
-// claims, wherever iloc says their data lies: in the file or in the meta box's idat.
-QSize largestItem(Bytes file, Bytes meta)
+// Where iloc (ISO/IEC 14496-12, 8.11.3) puts one item's data.
+struct ItemPlace {
+    quint32 id = 0;
+    bool inIdat = false; // in the meta box's idat rather than in the file
+    quint64 start = 0;   // of its first extent
+    quint64 end = 0;     // past its last byte; 0 when an extent runs to the file's end
+};
+
+QList<ItemPlace> itemPlaces(Bytes iloc)
 {
-    const Bytes iinf = findBox(meta, fourcc("iinf"));
-    const QList<quint32> grids = itemsOfType(iinf, fourcc("grid"));
-    const QList<quint32> av1 = itemsOfType(iinf, fourcc("av01"));
-    const Bytes iloc = findBox(meta, fourcc("iloc"));
-    const Bytes idat = findBox(meta, fourcc("idat"));
-    if ((grids.isEmpty() && av1.isEmpty()) || !iloc.has(0, 8))
-        return {};
+    QList<ItemPlace> places;
+    if (!iloc.has(0, 8))
+        return places;
     Fields f{iloc};
     const int version = int(f.take(1));
     f.take(3);
@@ -260,27 +262,52 @@ QSize largestItem(Bytes file, Bytes meta)
     const int offsetSize = int(sizes >> 12), lengthSize = int(sizes >> 8 & 15),
               baseSize = int(sizes >> 4 & 15), indexSize = version > 0 ? int(sizes & 15) : 0;
     const quint64 count = f.take(version < 2 ? 2 : 4);
-    QSize largest;
     for (quint64 i = 0; i < count && iloc.has(f.at, 1); ++i) {
-        const quint32 id = quint32(f.take(version < 2 ? 2 : 4));
-        const int method = version > 0 ? int(f.take(2) & 15) : 0;
+        ItemPlace place;
+        place.id = quint32(f.take(version < 2 ? 2 : 4));
+        place.inIdat = version > 0 && (f.take(2) & 15) == 1;
         f.take(2); // data_reference_index
         const quint64 base = f.take(baseSize);
         const quint64 extents = f.take(2);
-        quint64 start = 0;
+        bool toTheEnd = false;
         for (quint64 e = 0; e < extents && iloc.has(f.at, 1); ++e) {
             f.take(indexSize);
             const quint64 offset = f.take(offsetSize);
-            f.take(lengthSize);
+            const quint64 length = f.take(lengthSize);
             if (e == 0)
-                start = base + offset;
+                place.start = base + offset;
+            toTheEnd = toTheEnd || length == 0;
+            // Sums of three fields of up to 64 bits each must not wrap round.
+            constexpr quint64 kFar = quint64(1) << 62;
+            const quint64 end =
+                base < kFar && offset < kFar && length < kFar ? base + offset + length : ~0ull;
+            place.end = qMax(place.end, end);
         }
-        if (start > quint64(std::numeric_limits<qint64>::max()))
+        if (toTheEnd)
+            place.end = 0;
+        places.append(place);
+    }
+    return places;
+}
+
+// The largest picture a grid item's descriptor or an AV1 item's own sequence header
+// claims, wherever iloc says their data lies: in the file or in the meta box's idat.
+QSize largestItem(Bytes file, Bytes meta)
+{
+    const Bytes iinf = findBox(meta, fourcc("iinf"));
+    const QList<quint32> grids = itemsOfType(iinf, fourcc("grid"));
+    const QList<quint32> av1 = itemsOfType(iinf, fourcc("av01"));
+    if (grids.isEmpty() && av1.isEmpty())
+        return {};
+    const Bytes idat = findBox(meta, fourcc("idat"));
+    QSize largest;
+    for (const ItemPlace &place : itemPlaces(findBox(meta, fourcc("iloc")))) {
+        if (place.start > quint64(std::numeric_limits<qint64>::max()))
             continue;
-        const Bytes data = (method == 1 ? idat : file).mid(qint64(start));
-        if (grids.contains(id))
+        const Bytes data = (place.inIdat ? idat : file).mid(qint64(place.start));
+        if (grids.contains(place.id))
             largest = largest.expandedTo(gridSize(data));
-        else if (av1.contains(id))
+        else if (av1.contains(place.id))
             largest = largest.expandedTo(av1Size(data));
     }
     return largest;
@@ -305,6 +332,17 @@ QSize largestClaimedSize(Bytes file)
         at += size;
     }
     return largest;
+}
+
+bool itemDataWithinFile(Bytes file)
+{
+    const Bytes iloc = findBox(findBox(file, fourcc("meta"), 4), fourcc("iloc"));
+    if (iloc.size() == 0)
+        return false;
+    for (const ItemPlace &place : itemPlaces(iloc))
+        if (!place.inIdat && place.end > quint64(file.size()))
+            return false;
+    return true;
 }
 
 } // namespace picture

@@ -12,4 +12,8 @@ namespace picture {
 // hundred bytes could otherwise cost gigabytes and seconds.
 [[nodiscard]] QSize largestClaimedSize(Bytes file);
 
+// Whether all the data that the file's item locations place in the file lies within
+// it. A file cut short fails this, as does one without item locations.
+[[nodiscard]] bool itemDataWithinFile(Bytes file);
+
 } // namespace picture

@@ -225,6 +225,8 @@ LoadResult PictureLoader::decode(QByteArray bytes, const DrawnSize &drawnSize)
             return loadReduced(std::move(reader), {}, drawnSize);
         return fromDecoded(decodeTiff(Bytes(bytes)));
     case PictureFormat::Heif:
+        if (std::unique_ptr<const ReducedPicture::Reader> reader = HeifReader::open(bytes))
+            return loadReduced(std::move(reader), {}, drawnSize);
         return fromDecoded(decodeHeif(Bytes(bytes)));
     case PictureFormat::Avif:
         return fromDecoded(decodeAvif(Bytes(bytes)));

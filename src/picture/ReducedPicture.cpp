@@ -18,8 +18,21 @@ ReducedPicture::Loaded ReducedPicture::load(std::unique_ptr<const Reader> reader
     const QSize first =
         !drawn.isEmpty() && showsShrunk(drawn, natural) ? drawn : fit.value_or(natural);
     // Nobody else sees the picture yet: no lock needed.
-    Decoded d = showsShrunk(first, natural) ? picture->decodeShrunk(first)
-                                            : picture->decodeCounted(natural);
+    Decoded d = picture->m_reader->preview();
+    const bool previewCovers = d.ok() && showsShrunk(first, natural) &&
+                               d.image.width() >= first.width() &&
+                               d.image.height() >= first.height();
+    if (d.ok() && !previewCovers) {
+        picture->m_coarse = d.image;
+        result.warning = d.warning;
+        result.picture = std::move(picture);
+        return result;
+    }
+    if (previewCovers && d.image.size() != first)
+        d.image = d.image.scaled(first, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    else if (!previewCovers)
+        d = showsShrunk(first, natural) ? picture->decodeShrunk(first)
+                                        : picture->decodeCounted(natural);
     if (!d.ok()) {
         result.failure = d.failure.isEmpty() ? QStringLiteral("nothing decoded") : d.failure;
         return result;

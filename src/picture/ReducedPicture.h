@@ -24,6 +24,9 @@ public:
         // The upright picture in sRGB, as small as the file allows while still
         // covering atLeast; at natural size when atLeast is not smaller.
         [[nodiscard]] virtual Decoded decode(QSize atLeast) const = 0;
+        // A small raster made far sooner than decode(), shown while that runs on a
+        // worker; a failure (by default) when the file offers none.
+        [[nodiscard]] virtual Decoded preview() const { return Decoded::fail({}); }
         // The file's bytes it keeps to decode from.
         [[nodiscard]] virtual qint64 heldBytes() const = 0;
     };
@@ -34,7 +37,8 @@ public:
         QString warning;
     };
     // Decodes the file once, at the size it will first be drawn, so that a damaged
-    // file fails here and the first paint finds its raster ready.
+    // file fails here and the first paint finds its raster ready; or, when the reader
+    // has a preview too small for that size, only the preview, as the coarse raster.
     [[nodiscard]] static Loaded load(std::unique_ptr<const Reader> reader, qreal devicePixelRatio,
                                      const DrawnSize &drawnSize = {});
 

@@ -21,6 +21,7 @@ private Q_SLOTS:
     void cutShortIsRefused();
     void decodedAtTheDrawnSize_data();
     void decodedAtTheDrawnSize();
+    void heifThumbnailIsTheFirstPaint();
     void tiffDrawnSmallIsAveraged();
     void svgStaysCrispWhenEnlarged();
     void svgReadsNothingOutsideItself();
@@ -84,7 +85,7 @@ void TestFormats::everyKindIsShownUpright_data()
     // Lossy codings come within a few levels.
     for (const char *file :
          {"webp-lossy.webp", "tiff-jpeg.tif", "heic-plain.heic", "heic-10bit.heic",
-          "avif-plain.avif", "avif-10bit.avif", "jxl-lossy.jxl"})
+          "heic-thumb.heic", "avif-plain.avif", "avif-10bit.avif", "jxl-lossy.jxl"})
         row(file, wide, plain, 12);
     for (const char *file : {"heic-alpha.heic", "avif-alpha.avif"})
         row(file, wide, alpha, 12);
@@ -202,6 +203,25 @@ void TestFormats::decodedAtTheDrawnSize()
     QVERIFY(near(shown.pixel(later.width() - 5, later.height() - 5), kYellow, 12));
     QCOMPARE(reduced.stats().lastDecoded, decoded);
     QCOMPARE(reduced.stats().decodes, 3);
+}
+
+// A HEIC from a phone carries a thumbnail: it is the first paint while the picture
+// itself is decoded on a worker, and a size it covers needs no other decode.
+void TestFormats::heifThumbnailIsTheFirstPaint()
+{
+    const picture::ScaledPicture::PlainPixels plain;
+    const LoadResult first = PictureLoader::loadFile(pathOf(QStringLiteral("heic-thumb.heic")));
+    QVERIFY2(first.picture, qPrintable(first.failure));
+    QCOMPARE(first.picture->coarseRaster().size(), QSize(32, 24));
+    QVERIFY(!first.picture->hasRasterFor(QSize(64, 48)));
+    first.picture->prepare(QSize(64, 48));
+    QVERIFY(first.picture->hasRasterFor(QSize(64, 48)));
+
+    const LoadResult small = PictureLoader::loadFile(pathOf(QStringLiteral("heic-thumb.heic")),
+                                                     [](QSize) { return QSize(16, 12); });
+    QVERIFY2(small.picture, qPrintable(small.failure));
+    QVERIFY(small.picture->hasRasterFor(QSize(16, 12)));
+    QVERIFY(near(small.picture->coarseRaster().pixel(12, 9), kYellow, 12));
 }
 
 void TestFormats::tiffDrawnSmallIsAveraged()

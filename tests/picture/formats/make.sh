@@ -87,6 +87,7 @@ tiffset -s 274 6 tiff-turned.tif
 heif-enc -q 95 -p chroma=444 $q -o heic-plain.heic >/dev/null
 heif-enc -q 95 -p chroma=444 $qa -o heic-alpha.heic >/dev/null
 heif-enc -q 95 -b 10 -p chroma=444 "$tmp/q16.png" -o heic-10bit.heic >/dev/null
+heif-enc -q 95 -p chroma=444 -t 32 $q -o heic-thumb.heic >/dev/null # a 32 x 24 thumbnail
 avifenc -s 8 --min 0 --max 10 -y 444 $q avif-plain.avif >/dev/null
 avifenc -s 8 --min 0 --max 10 -d 10 -y 420 $q avif-10bit.avif >/dev/null
 avifenc -s 8 --min 0 --max 10 -y 444 $qa avif-alpha.avif >/dev/null
