@@ -165,6 +165,7 @@ void PictureLoading::await(const QString &path, bool alone)
                  size.key(), 1);
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param): a copy, see the declaration
 void PictureLoading::pictureDecoded(QString path)
 {
     if (path != m_awaited || path != selectedPath())
