@@ -123,58 +123,51 @@ private Q_SLOTS:
         }
     }
 
-    void trayOptionShowsAndStoresTheChoice_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("shownEnabled");
-        QTest::addColumn<bool>("chooseEnabled");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("missing: disabled; enable") << QString() << false << true << "1";
-        QTest::newRow("1: enabled; disable stores the empty text") << "1" << true << false << "";
-        QTest::newRow("0: disabled; keep it") << "0" << false << false << "";
-        QTest::newRow("cannot be stored") << QString() << false << true << QString();
-    }
     void trayOptionShowsAndStoresTheChoice()
     {
-        QFETCH(QString, stored);
-        QFETCH(bool, shownEnabled);
-        QFETCH(bool, chooseEnabled);
-        QFETCH(QString, expected);
-        if (!stored.isNull())
-            store(Registry::kTrayIcon, stored);
-        Form1Menus &menus = start().menus;
-        const bool startedInTray = m_form->trayIcon().isInTray();
-        if (expected.isNull())
-            breakSettingsFolder();
-        menus.TrayMin1->click();
-        QPointer<Form5> dialog = m_form->trayIcon().optionDialog();
-        QVERIFY(dialog && dialog->isVisible());
-        QCOMPARE(dialog->windowTitle(), u"Minimize to TrayIcon"_s);
-        QCOMPARE(dialog->Option2->isChecked(), shownEnabled);
-        QCOMPARE(dialog->Option1->isChecked(), !shownEnabled);
-        // Choosing it again brings the same dialog forward.
-        menus.TrayMin1->click();
-        QCOMPARE(m_form->trayIcon().optionDialog(), dialog.data());
-        QTest::mouseClick(chooseEnabled ? dialog->Option2 : dialog->Option1, Qt::LeftButton);
-        QTest::mouseClick(dialog->Command1, Qt::LeftButton);
-        if (expected.isNull()) {
-            // The choice stays on screen to try again or cancel; Cancel stores nothing.
-            verifyNotStored();
-            QVERIFY(dialog && dialog->isVisible() && dialog->Option2->isChecked());
-            QTest::mouseClick(dialog->Command2, Qt::LeftButton);
+        // The stored text (none at first), the option shown, the one chosen, what is stored;
+        // last, settings that cannot be stored.
+        for (const auto &[stored, shownEnabled, chooseEnabled, expected] :
+             {std::tuple{QString(), false, true, u"1"_s},
+              {u"1"_s, true, false, u""_s},
+              {u"0"_s, false, false, u""_s},
+              {u"0"_s, false, true, QString()}}) {
+            if (!stored.isNull())
+                store(Registry::kTrayIcon, stored);
+            Form1Menus &menus = start().menus;
+            const bool startedInTray = m_form->trayIcon().isInTray();
+            if (expected.isNull())
+                breakSettingsFolder();
+            menus.TrayMin1->click();
+            QPointer<Form5> dialog = m_form->trayIcon().optionDialog();
+            QVERIFY(dialog && dialog->isVisible());
+            QCOMPARE(dialog->windowTitle(), u"Minimize to TrayIcon"_s);
+            QCOMPARE(dialog->Option2->isChecked(), shownEnabled);
+            QCOMPARE(dialog->Option1->isChecked(), !shownEnabled);
+            // Choosing it again brings the same dialog forward.
+            menus.TrayMin1->click();
+            QCOMPARE(m_form->trayIcon().optionDialog(), dialog.data());
+            QTest::mouseClick(chooseEnabled ? dialog->Option2 : dialog->Option1, Qt::LeftButton);
+            QTest::mouseClick(dialog->Command1, Qt::LeftButton);
+            if (expected.isNull()) {
+                // The choice stays on screen to try again or cancel; Cancel stores nothing.
+                verifyNotStored();
+                QVERIFY(dialog && dialog->isVisible() && dialog->Option2->isChecked());
+                QTest::mouseClick(dialog->Command2, Qt::LeftButton);
+                QTRY_VERIFY(!dialog);
+                QVERIFY(shown().isEmpty());
+                QCOMPARE(setting(Registry::kTrayIcon), QString());
+                return;
+            }
+            QCOMPARE(told(), Said{kTakesEffect});
             QTRY_VERIFY(!dialog);
-            QVERIFY(shown().isEmpty());
-            QCOMPARE(setting(Registry::kTrayIcon), QString());
-            return;
+            QCOMPARE(setting(Registry::kTrayIcon), expected);
+            // Disabling keeps the value, empty, rather than removing it.
+            const QSettings file(m_desktop->registry->filePath(), QSettings::IniFormat);
+            QVERIFY(file.contains(u"Software/Quorvel/TrayIcon"_s));
+            // Nothing changes until the next start.
+            QCOMPARE(m_form->trayIcon().isInTray(), startedInTray);
         }
-        QCOMPARE(shown(), Said{kTakesEffect});
-        QTRY_VERIFY(!dialog);
-        QCOMPARE(setting(Registry::kTrayIcon), expected);
-        // Disabling keeps the value, empty, rather than removing it.
-        const QSettings file(m_desktop->registry->filePath(), QSettings::IniFormat);
-        QVERIFY(file.contains(u"Software/Quorvel/TrayIcon"_s));
-        // Nothing changes until the next start.
-        QCOMPARE(m_form->trayIcon().isInTray(), startedInTray);
     }
 
     void goDialogShowsTheFolderStoresTheOpenOneOnOkNothingOnCancelAndRemoves()
