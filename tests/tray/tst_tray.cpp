@@ -253,20 +253,18 @@ private Q_SLOTS:
         QTest::mouseClick(dialog->Command1, Qt::LeftButton);
         QCOMPARE(setting(Registry::kAutoJump), stored);
 
-        // The next start opens there; Go to "Folder" Now goes back.
-        shown().clear();
-        Form1Controls &c = start();
+        // Go to "Folder" Now goes there; the next start's going there is the start-up's.
+        Form1Controls &c = m_form->controls();
         Form1Menus &menus = c.menus;
-        QCOMPARE(c.Dir1->path(), stored);
-        QVERIFY(c.Dir1->setPath(m_folder));
+        QCOMPARE(told(), Said({kNotReady, kTakesEffect}));
+        QCOMPARE(c.Dir1->path(), m_folder);
         menus.goto1->click();
         QCOMPARE(c.Dir1->path(), stored);
         QCOMPARE(c.Drive1->drive().root, m_desktop->otherVolume());
         QCOMPARE(QDir::currentPath(), stored);
         QCOMPARE(entriesOf(*c.File1), QStringList{"a.bmp"});
         QCOMPARE(m_form->windowTitle(), titleFor(stored));
-        QCOMPARE(shown(), Said{said(u"OK!..."_s)});
-        shown().clear();
+        QCOMPARE(told(), Said{said(u"OK!..."_s)});
 
         // Vanished: the browser stays, and its list is still read again.
         QVERIFY(c.Dir1->setPath(m_folder));
