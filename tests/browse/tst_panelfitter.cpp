@@ -68,12 +68,12 @@ private Q_SLOTS:
         // The panel: a bar for each side that overflows, scrolling to the inner edge.
         Form1Controls &c = start();
         Form1 &form = *m_form;
-        for (const auto &[width, height, bars] : {std::tuple{453, 389, QList<bool>{false, false}},
-                                                  {454, 389, {true, false}},
-                                                  {1600, 1200, {true, true}}}) {
+        for (const auto &[width, height, bars] :
+             {std::tuple{453, 389, u"00"_s}, {454, 389, u"10"_s}, {1600, 1200, u"11"_s}}) {
             c.Image1->setPicture(pictureOf(width, height));
             form.fitter().Form_Resize();
-            QCOMPARE(QList<bool>({!c.HScroll1->isHidden(), !c.VScroll1->isHidden()}), bars);
+            const bool h = !c.HScroll1->isHidden(), v = !c.VScroll1->isHidden();
+            QCOMPARE(u"%1%2"_s.arg(int(h)).arg(int(v)), bars); // the bars shown
         }
         QCOMPARE(form.fitter().horizontalStep(), static_cast<float>((1600.0 - 453) / 32680));
 

@@ -108,11 +108,10 @@ private Q_SLOTS:
         m_desktop->makeFile(FavouriteFolders::folderOf(Category::ForWork) + '/' + m_name, "older");
         Form1Controls &c = start(true);
         const Form1Menus &m = c.menus;
-        const QList<std::pair<MenuItem *, QString>> categories = {{m.temp1, "Temp"},
-                                                                  {m.home1, "HomePage"},
-                                                                  {m.work1, "For Work"},
-                                                                  {m.per1, "Personal"},
-                                                                  {m.future1, "Future Use"}};
+        const std::pair<MenuItem *, QString> categories[] = {
+            {m.temp1, "Temp"},    {m.home1, "HomePage"},     {m.work1, "For Work"},
+            {m.per1, "Personal"}, {m.future1, "Future Use"},
+        };
         for (const auto &[item, name] : categories) {
             item->click();
             QCOMPARE(told(), Said{finished(name)});

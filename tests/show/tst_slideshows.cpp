@@ -215,7 +215,7 @@ private Q_SLOTS:
         QCOMPARE(show().state(), WindowSlideShow::State::Idle);
     }
 
-    void dialogMarksTheSpeedAndItsButtonSetsItAndCloses()
+    void dialogMarksTheSpeedItsButtonsSetItAndPausedShowsTakeItAtOnce()
     {
         Form1Controls &c = start();
         c.menus.adjustmenu->click();
@@ -235,11 +235,11 @@ private Q_SLOTS:
         QCOMPARE(told(), Said{speedSaid("Slow")});
         // Each button sets its speed, the current one too, and closes the dialog.
         QString current = u"Slow"_s;
-        for (const auto &[speed, interval] : {std::pair{Speed::Slow, 3500},
-                                              {Speed::Fastest, 300},
-                                              {Speed::Fast, 700},
-                                              {Speed::Medium, 1500},
-                                              {Speed::Slowest, 5500}}) {
+        const std::pair<Speed, int> speeds[] = {
+            {Speed::Slow, 3500},    {Speed::Fastest, 300}, {Speed::Fast, 700},
+            {Speed::Slowest, 5500}, {Speed::Medium, 1500},
+        };
+        for (const auto &[speed, interval] : speeds) {
             c.menus.adjustmenu->click();
             QCOMPARE(shownMarkers(*m_form->speed().dialog()), QStringList{current});
             QTest::mouseClick(m_form->speed().dialog()->buttonOf(speed), Qt::LeftButton);
@@ -249,11 +249,8 @@ private Q_SLOTS:
             QCOMPARE(told(), Said{speedSaid(current = speedName(speed))});
             QTRY_VERIFY(!m_form->speed().dialog());
         }
-    }
 
-    void pausedShowsTakeTheirMenusSpeedAtOnce()
-    {
-        Form1Controls &c = start();
+        // A paused show takes its menu's speed at once.
         c.menus.viewmenu->click();
         QCOMPARE(c.Timer1->interval(), 1500);
         c.menus.pause1->click();

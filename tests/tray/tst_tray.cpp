@@ -104,11 +104,11 @@ private Q_SLOTS:
     {
         FakeTray &tray = m_desktop->tray;
         // The stored text, whether there is a notification area, and whether it starts there.
-        for (const auto &[stored, available, inTray] : {std::tuple{"1", true, true},
-                                                        {"1", false, false},
-                                                        {"", true, false},
-                                                        {"1 ", true, false},
-                                                        {"true", true, false}}) {
+        const std::tuple<const char *, bool, bool> rows[] = {
+            {"1", true, true},   {"1", false, false},   {"", true, false},
+            {"1 ", true, false}, {"true", true, false},
+        };
+        for (const auto &[stored, available, inTray] : rows) {
             tray.available = available;
             tray.tip.clear();
             store(Registry::kTrayIcon, QString::fromLatin1(stored));
