@@ -8,16 +8,12 @@ class TestFileInfoText : public QObject {
 private Q_SLOTS:
     void sizeText()
     {
+        // Halves round to even; 33553919 bytes was the largest that fitted 16 bits, and past
+        // it the truth shows.
         const std::pair<qint64, const char *> rows[] = {
-            {0, "0bytes"},
-            {512, "512bytes"}, // half a kilobyte rounds to even 0
-            {513, "1KB"},
-            {1536, "2KB"},         // 1.5 rounds to even 2
-            {2560, "2KB"},         // 2.5 rounds to even 2
-            {3584, "4KB"},         // 3.5 rounds to even 4
-            {33553919, "32767KB"}, // the largest that fitted 16 bits
-            {33553920, "32768KB"}, // past 16 bits shows the truth
-            {qint64(5) * 1024 * 1024 * 1024, "5242880KB"},
+            {0, "0bytes"},         {512, "512bytes"},     {513, "1KB"},
+            {1536, "2KB"},         {2560, "2KB"},         {3584, "4KB"},
+            {33553919, "32767KB"}, {33553920, "32768KB"}, {qint64(5) << 30, "5242880KB"},
         };
         for (const auto &[length, expected] : rows)
             QCOMPARE(::sizeText(length), QString::fromLatin1(expected));
@@ -27,6 +23,7 @@ private Q_SLOTS:
     {
         const QLocale english(QLocale::English, QLocale::UnitedStates);
         const QLocale german(QLocale::German, QLocale::Germany);
+        // The fraction of a second a file system keeps is not shown.
         const struct {
             QTime time;
             const QLocale &locale;
@@ -35,7 +32,7 @@ private Q_SLOTS:
             {QTime(14, 5, 9), english, "7/9/24 2:05:09 PM"},
             {QTime(14, 5, 9), german, "09.07.24 14:05:09"},
             {QTime(0, 0), english, "7/9/24"},
-            {QTime(0, 0, 0, 300), english, "7/9/24"}, // a file system's fraction is not shown
+            {QTime(0, 0, 0, 300), english, "7/9/24"},
             {QTime(0, 0, 1), english, "7/9/24 12:00:01 AM"},
         };
         for (const auto &row : rows)
