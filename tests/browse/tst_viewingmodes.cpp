@@ -84,31 +84,6 @@ private Q_SLOTS:
         QCOMPARE(shot.pixelColor(c.Picture5->contentsRect().center()), kColour);
     }
 
-    void stretchedFillsThePictureArea()
-    {
-        Form1Controls &c = start();
-        select(u"small.bmp"_s);
-        c.menus.Act1->click();
-        c.menus.In1->click();
-        c.menus.St1->click();
-        QCOMPARE(c.Image1->rect(), QRectF(0, 0, 449, 385));
-        QVERIFY(c.Image1->stretch());
-        // A new picture is stretched over the same area.
-        select(u"big.bmp"_s);
-        QCOMPARE(c.Image1->rect(), QRectF(0, 0, 449, 385));
-        QCOMPARE(c.Label9->text(), u"449 X 385"_s);
-        QVERIFY(c.Label9->isHidden() && !c.Label10->isHidden());
-        // Back to Actual Size reloads at the natural size, and the panel shows it so.
-        c.menus.Act1->click();
-        QCOMPARE(c.Image1->rect(), QRectF(0, 0, 1024, 768));
-        // Painted as part of the window, the way the screen gets it: the panel sits away
-        // from the window's corner, which must not cut the picture short.
-        const QImage shot = m_form->grab().toImage();
-        const QPoint panel = c.Picture5->mapTo(m_form, QPoint(2, 2));
-        for (const QPoint at : {QPoint(300, 300), QPoint(440, 370), QPoint(10, 370)})
-            QCOMPARE(shot.pixelColor(panel + at), kColour);
-    }
-
     void modesSetMenusCursorsAndLabels()
     {
         // With nothing selected, changing modes loads nothing.
@@ -133,7 +108,7 @@ private Q_SLOTS:
         QVERIFY(shown().isEmpty());
     }
 
-    void clicksFollowTheMode()
+    void clicksAndStretchingFollowTheMode()
     {
         Form1Controls &c = start();
         select(u"small.bmp"_s);
@@ -149,10 +124,25 @@ private Q_SLOTS:
         QCOMPARE(c.Image1->width(), 118.3f);
         doubleClick(*c.Picture5, onPicture);
         QCOMPARE(c.Image1->width(), 82.81f);
+        // Zoomed, then stretched: the picture area, which a click leaves alone.
         c.menus.St1->click();
         QTest::mouseClick(c.Picture5, Qt::LeftButton, {}, onPicture);
         QCOMPARE(c.Image1->rect(), QRectF(0, 0, 449, 385));
-        QVERIFY(!m_form->fullScreen().form());
+        QVERIFY(c.Image1->stretch() && !m_form->fullScreen().form());
+        // A new picture is stretched over the same area.
+        select(u"big.bmp"_s);
+        QCOMPARE(c.Image1->rect(), QRectF(0, 0, 449, 385));
+        QCOMPARE(c.Label9->text(), u"449 X 385"_s);
+        QVERIFY(c.Label9->isHidden() && !c.Label10->isHidden());
+        // Back to Actual Size reloads at the natural size, and the panel shows it so.
+        c.menus.Act1->click();
+        QCOMPARE(c.Image1->rect(), QRectF(0, 0, 1024, 768));
+        // Painted as part of the window, the way the screen gets it: the panel sits away
+        // from the window's corner, which must not cut the picture short.
+        const QImage shot = m_form->grab().toImage();
+        const QPoint panel = c.Picture5->mapTo(m_form, QPoint(2, 2));
+        for (const QPoint at : {QPoint(300, 300), QPoint(440, 370), QPoint(10, 370)})
+            QCOMPARE(shot.pixelColor(panel + at), kColour);
         c.menus.auto1->click();
         QTest::mouseClick(c.Picture5, Qt::LeftButton, {}, onPanel);
         QVERIFY(m_form->fullScreen().form());
