@@ -58,29 +58,9 @@ private Q_SLOTS:
         }
     }
 
-    void opensFromEveryModeOnTheWindowsScreen()
+    void showsThePlaceholderReopensInPlaceClosesOnAnyClickAndOpensFromEveryMode()
     {
-        m_desktop->screen.geometry = QRect(1920, 0, 1280, 1024); // a second screen
         m_desktop->makePicture(m_folder + u"/wide.bmp"_s, 2560, 800, Qt::yellow);
-        Form1Controls &c = start();
-        c.File1->selectFile(u"wide.bmp"_s);
-        for (MenuItem *mode : {c.menus.auto1, c.menus.Act1, c.menus.St1}) {
-            mode->click();
-            c.menus.fullscreen1->click();
-            Form8 *form = view().form();
-            QVERIFY2(form, qPrintable(mode->objectName()));
-            QCOMPARE(form->geometry(), m_desktop->screen.geometry);
-            // The panel's picture, perhaps drawn from a raster made ahead for the screen.
-            QCOMPARE(form->Image1->picture()->toImage().cacheKey(),
-                     c.Image1->picture()->toImage().cacheKey());
-            QCOMPARE(form->Image1->rect(), QRectF(0, 312, 1280, 400));
-            form->Picture1_Click();
-            QTRY_VERIFY(!view().form());
-        }
-    }
-
-    void showsThePlaceholderReopensInPlaceAndClosesOnAnyClickOrEscape()
-    {
         // After a folder change the panel holds the placeholder, and so does the view.
         Form1Controls &c = start();
         c.menus.fullscreen1->click();
@@ -105,6 +85,23 @@ private Q_SLOTS:
             QTRY_VERIFY(!view().form());
         }
         QVERIFY(m_form->isVisible());
+
+        // From every mode, on the window's screen, a second one here.
+        m_desktop->screen.geometry = QRect(1920, 0, 1280, 1024);
+        c.File1->selectFile(u"wide.bmp"_s);
+        for (MenuItem *mode : {c.menus.auto1, c.menus.Act1, c.menus.St1}) {
+            mode->click();
+            c.menus.fullscreen1->click();
+            Form8 *opened = view().form();
+            QVERIFY2(opened, qPrintable(mode->objectName()));
+            QCOMPARE(opened->geometry(), m_desktop->screen.geometry);
+            // The panel's picture, perhaps drawn from a raster made ahead for the screen.
+            QCOMPARE(opened->Image1->picture()->toImage().cacheKey(),
+                     c.Image1->picture()->toImage().cacheKey());
+            QCOMPARE(opened->Image1->rect(), QRectF(0, 312, 1280, 400));
+            opened->Picture1_Click();
+            QTRY_VERIFY(!view().form());
+        }
     }
 
     void opensFromARasterMadeWhileThePictureWasShown()
