@@ -4,6 +4,10 @@
 #include "support/TestDesktop.h"
 
 #include <QTest>
+#include <optional>
+#include <utility>
+
+using namespace Qt::Literals::StringLiterals;
 
 // What the features' tests expect to be told, in the program's own words.
 using Said = QList<RecordedMessage>;
@@ -11,24 +15,52 @@ using Said = QList<RecordedMessage>;
 // A message box titled with the program's name.
 [[nodiscard]] inline RecordedMessage said(const QString &text, int style = 0)
 {
-    return {text, style, QStringLiteral("Quorvel")};
+    return {text, style, u"Quorvel"_s};
 }
 
 inline const RecordedMessage kNotSupported = said(PictureLoading::kNotSupported);
-inline const RecordedMessage kNotReady =
-    said(QStringLiteral("Device is not accessible or ready"), 16);
-inline const RecordedMessage kPleaseSelect = said(QStringLiteral("Please Select A File"), 16);
-inline const RecordedMessage kNoFileSelected = said(QStringLiteral("No File Selected!"), 16);
+inline const RecordedMessage kNotReady = said(u"Device is not accessible or ready"_s, 16);
+inline const RecordedMessage kPleaseSelect = said(u"Please Select A File"_s, 16);
+inline const RecordedMessage kNoFileSelected = said(u"No File Selected!"_s, 16);
 inline const RecordedMessage kTakesEffect =
-    said(QStringLiteral("OK!..It will take effect when you run Quorvel next time."));
+    said(u"OK!..It will take effect when you run Quorvel next time."_s);
+
+// The texts of labels, in order.
+template <typename... Labels> [[nodiscard]] QStringList textsOf(const Labels *...labels)
+{
+    return {labels->text()...};
+}
 
 // The browser after a file it could not show: the filter back to every readable
 // type, no file chosen, the placeholder and no file's information.
 inline void verifyStartedOver(Form1Controls &c)
 {
-    QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
+    QCOMPARE(textsOf(c.Combo1, c.Label3, c.Label7, c.Label8, c.Label9),
+             (QStringList{"ALL Readable Format", "", "", "", ""}));
     QCOMPARE(c.File1->fileName(), QString());
     QCOMPARE(c.Image1->picture(), c.Picture2->picture());
-    for (QLabel *label : {c.Label3, c.Label7, c.Label8, c.Label9})
-        QCOMPARE(label->text(), QString());
 }
+
+// Each feature test's fixture: a sandboxed desktop made afresh by init(), a folder on it,
+// and the main window started there.
+class FeatureTest : public QObject {
+protected:
+    std::optional<TestDesktop> m_desktop;
+    Form1 *m_form = nullptr;
+    QString m_folder;
+
+    // A new desktop with the folder below its home.
+    void makeDesktop(const QString &folder)
+    {
+        m_desktop.emplace();
+        m_folder = m_desktop->makeFolder(m_desktop->home() + u'/' + folder);
+    }
+    Form1Controls &start(const QString &folder = {})
+    {
+        m_form = &m_desktop->started(folder.isEmpty() ? m_folder : folder);
+        return m_form->controls();
+    }
+    Said &shown() { return m_desktop->messages.shown; }
+    // What was said since the last call.
+    Said told() { return std::exchange(m_desktop->messages.shown, {}); }
+};

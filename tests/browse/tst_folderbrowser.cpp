@@ -5,29 +5,19 @@
 #include <QLineEdit>
 #include <QWindow>
 
-class TestFolderBrowser : public QObject {
+class TestFolderBrowser : public FeatureTest {
     Q_OBJECT
 
-    std::optional<TestDesktop> m_desktop;
-    QString m_pictures;
-    Form1 *m_form = nullptr;
-
-    Form1Controls &start(const QString &folder = {})
-    {
-        m_form = &m_desktop->started(folder.isEmpty() ? m_pictures : folder);
-        return m_form->controls();
-    }
     void refresh() { m_form->controls().menus.refresh1->click(); }
 
 private Q_SLOTS:
     void init()
     {
-        m_desktop.emplace();
-        m_pictures = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/Pictures"));
+        makeDesktop(u"Pictures"_s);
         for (const char *name : {"a.bmp", "B.BMP", "c.gif", "d.jpg", "e.ico", "f.cur", "g.rle",
                                  "h.DIB", "i.wmf", "j.emf", "k.png", "l.txt", "m.JPEG", "n.svgz"})
-            m_desktop->makeFile(m_pictures + QLatin1Char('/') + QString::fromLatin1(name));
-        m_desktop->makeFolder(m_pictures + QStringLiteral("/Sub"));
+            m_desktop->makeFile(m_folder + u'/' + QString::fromLatin1(name));
+        m_desktop->makeFolder(m_folder + u"/Sub"_s);
     }
 
     void filterItemsSelectTheirTypes()
@@ -41,7 +31,7 @@ private Q_SLOTS:
                                      "*.bmp", "*.jpg", "*.gif", "*.ico", "*.cur",
                                      "*.jpg;*.jpeg;*.jpe;*.jfif", "*.png", "*.webp", "*.tif;*.tiff",
                                      "*.heic;*.heif;*.hif", "*.avif", "*.jxl", "*.svg;*.svgz"}));
-        QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
+        QCOMPARE(c.Combo1->text(), u"ALL Readable Format"_s);
         const QList<std::pair<QString, QStringList>> chosen = {
             {"*.gif", {"c.gif"}},
             {"*.Rle;*.Dib;*.Wmf;*.Emf", {"g.rle", "h.DIB", "i.wmf", "j.emf"}},
@@ -56,58 +46,60 @@ private Q_SLOTS:
             QCOMPARE(entriesOf(*c.File1), entries);
             QCOMPARE(entriesOf(*c.File2), entries);
         }
-        QVERIFY(m_desktop->messages.shown.isEmpty());
+        QVERIFY(shown().isEmpty());
     }
 
     void typedPatternsRefilterAtEachKeyAndAnInvalidOneIsRefused()
     {
         Form1Controls &c = start();
         c.Combo1->lineEdit()->clear();
-        QTest::keyClicks(c.Combo1->lineEdit(), QStringLiteral("*.BM"));
-        QVERIFY(entriesOf(*c.File1).isEmpty());    // and an empty pattern lists nothing either
-        c.Label7->setText(QStringLiteral("12KB")); // as if a picture had been shown meanwhile
+        QTest::keyClicks(c.Combo1->lineEdit(), u"*.BM"_s);
+        QVERIFY(entriesOf(*c.File1).isEmpty()); // and an empty pattern lists nothing either
+        c.Label7->setText(u"12KB"_s);           // as if a picture had been shown meanwhile
         QTest::keyClick(c.Combo1->lineEdit(), Qt::Key_P);
         QCOMPARE(entriesOf(*c.File1), (QStringList{"a.bmp", "B.BMP"}));
         QCOMPARE(c.Label7->text(), QString());
         QCOMPARE(c.Image1->picture(), c.Picture2->picture());
         c.Combo1->setText(QString());
         QVERIFY(entriesOf(*c.File1).isEmpty());
-        QVERIFY(m_desktop->messages.shown.isEmpty());
+        QVERIFY(shown().isEmpty());
 
-        c.Combo1->setText(QStringLiteral("../*.bmp"));
-        QCOMPARE(m_desktop->messages.shown,
-                 Said({{QStringLiteral("This action is not allowed in this application!"), 16,
-                        QStringLiteral("Quorvel -Error")}}));
-        QCOMPARE(c.Combo1->text(), QStringLiteral("ALL Readable Format"));
+        c.Combo1->setText(u"../*.bmp"_s);
+        QCOMPARE(shown(), Said({{u"This action is not allowed in this application!"_s, 16,
+                                 u"Quorvel -Error"_s}}));
+        QCOMPARE(c.Combo1->text(), u"ALL Readable Format"_s);
         QCOMPARE(c.File1->pattern(), FolderBrowser::kAllReadablePattern);
         QCOMPARE(entriesOf(*c.File1).size(), 13);
     }
 
     void listsAreSortedWithoutRegardToCase()
     {
-        const QString folder = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/Mixed"));
+        // Window titles take "[*]" as their unsaved-changes mark; a folder may be named so.
+        const QString folder = m_desktop->makeFolder(m_desktop->home() + u"/odd[*]name"_s);
         for (const char *name : {"beta.gif", "Alpha.gif", "alpha2.GIF", ".zeta.gif", "Gamma.gif"})
-            m_desktop->makeFile(folder + QLatin1Char('/') + QString::fromLatin1(name));
+            m_desktop->makeFile(folder + u'/' + QString::fromLatin1(name));
         for (const char *name : {"zoo", "Apple", "banana", ".hidden"})
-            m_desktop->makeFolder(folder + QLatin1Char('/') + QString::fromLatin1(name));
+            m_desktop->makeFolder(folder + u'/' + QString::fromLatin1(name));
         Form1Controls &c = start(folder);
         QCOMPARE(entriesOf(*c.File1),
                  (QStringList{".zeta.gif", "Alpha.gif", "alpha2.GIF", "beta.gif", "Gamma.gif"}));
-        QCOMPARE(c.Dir1->entryPath(c.Dir1->count() - 3), folder + QStringLiteral("/Apple"));
-        QCOMPARE(c.Dir1->entryPath(c.Dir1->count() - 1), folder + QStringLiteral("/zoo"));
+        QCOMPARE(c.Dir1->entryPath(c.Dir1->count() - 3), folder + u"/Apple"_s);
+        QCOMPARE(c.Dir1->entryPath(c.Dir1->count() - 1), folder + u"/zoo"_s);
+        m_form->winId();
+        QCOMPARE(m_form->windowHandle()->title(), titleFor(folder));
     }
 
     void folderListOpensOnDoubleClickOnly()
     {
         DirListBox &dirs = *start().Dir1;
         m_form->show();
-        const QString sub = m_pictures + QStringLiteral("/Sub");
+        const QString sub = m_folder + u"/Sub"_s;
         int row = 0;
         while (row < dirs.count() && dirs.entryPath(row) != sub)
             ++row;
         const QPoint onSub = dirs.visualItemRect(dirs.item(row)).center();
         QTest::mouseClick(dirs.viewport(), Qt::LeftButton, {}, onSub);
-        QCOMPARE(dirs.path(), m_pictures); // a single click only highlights
+        QCOMPARE(dirs.path(), m_folder); // a single click only highlights
         QTest::mouseDClick(dirs.viewport(), Qt::LeftButton, {}, onSub);
         QCOMPARE(dirs.path(), sub);
         QCOMPARE(m_form->windowTitle(), titleFor(sub));
@@ -116,56 +108,52 @@ private Q_SLOTS:
         // Enter opens the highlighted parent.
         dirs.setCurrentRow(dirs.count() - 2);
         QTest::keyClick(&dirs, Qt::Key_Return);
-        QCOMPARE(dirs.path(), m_pictures);
+        QCOMPARE(dirs.path(), m_folder);
     }
 
     void refreshReturnsThePanelToThePlaceholderAndKeepsTheFavouriteList()
     {
-        const QString favourite = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/Fav"));
-        m_desktop->makeFile(favourite + QStringLiteral("/kept.gif"));
+        const QString favourite = m_desktop->makeFolder(m_desktop->home() + u"/Fav"_s);
+        m_desktop->makeFile(favourite + u"/kept.gif"_s);
         Form1Controls &c = start();
         QVERIFY(c.File3->setPath(favourite));
         c.File1->setCurrentRow(0);
         c.Image1->setPicture(RasterPicture::fromImage(QImage(800, 600, QImage::Format_RGB32)));
         for (QLabel *label : {c.Label3, c.Label7, c.Label8, c.Label9})
-            label->setText(QStringLiteral("x"));
-        m_desktop->makeFile(m_pictures + QStringLiteral("/new.gif"));
+            label->setText(u"x"_s);
+        m_desktop->makeFile(m_folder + u"/new.gif"_s);
         refresh();
         verifyStartedOver(c);
         QCOMPARE(c.Image1->width(), 179.f);
-        QVERIFY(entriesOf(*c.File1).contains(QStringLiteral("new.gif")));
-        QCOMPARE(m_form->windowTitle(), titleFor(m_pictures));
+        QVERIFY(entriesOf(*c.File1).contains(u"new.gif"_s));
+        QCOMPARE(m_form->windowTitle(), titleFor(m_folder));
         // The favourite list keeps its own folder, read again.
         QCOMPARE(c.File3->path(), favourite);
         QCOMPARE(entriesOf(*c.File3), QStringList{"kept.gif"});
 
-        // A favourite folder deleted meanwhile does not make the browser fall back.
-        m_desktop->messages.shown.clear();
+        // A favourite folder deleted meanwhile does not make the browser fall back; a
+        // vanished open folder falls back to its nearest parent.
+        told();
+        QVERIFY(c.Dir1->setPath(m_desktop->makeFolder(m_folder + u"/Sub/Deeper"_s)));
         QVERIFY(QDir(favourite).removeRecursively());
         refresh();
-        QCOMPARE(c.Dir1->path(), m_pictures);
-        QVERIFY(m_desktop->messages.shown.isEmpty());
-    }
-
-    void vanishedOrUnreadableFolderFallsBackToItsNearestParent()
-    {
-        Form1Controls &c = start(m_desktop->makeFolder(m_pictures + QStringLiteral("/Sub/Deeper")));
-        QVERIFY(QDir(m_pictures + QStringLiteral("/Sub")).removeRecursively());
+        QCOMPARE(c.Dir1->path(), m_folder + u"/Sub/Deeper"_s);
+        QVERIFY(shown().isEmpty());
+        QVERIFY(QDir(m_folder + u"/Sub"_s).removeRecursively());
         refresh();
-        QCOMPARE(c.Dir1->path(), m_pictures);
-        QCOMPARE(m_form->windowTitle(), titleFor(m_pictures));
-        QVERIFY(m_desktop->messages.shown.isEmpty());
-        const QString locked = m_desktop->makeFolder(m_pictures + QStringLiteral("/Locked"));
+        QCOMPARE(c.Dir1->path(), m_folder);
+        QCOMPARE(m_form->windowTitle(), titleFor(m_folder));
+        QVERIFY(shown().isEmpty());
+        const QString locked = m_desktop->makeFolder(m_folder + u"/Locked"_s);
         QVERIFY(c.Dir1->setPath(locked));
         m_desktop->files.unreadable.insert(locked);
         refresh();
-        QCOMPARE(c.Dir1->path(), m_pictures);
+        QCOMPARE(c.Dir1->path(), m_folder);
     }
 
     void eachVolumeKeepsItsWorkingFolderAndOneNotReadyGivesWayToHome()
     {
-        const QString dcim =
-            m_desktop->makeFolder(m_desktop->otherVolume() + QStringLiteral("/DCIM"));
+        const QString dcim = m_desktop->makeFolder(m_desktop->otherVolume() + u"/DCIM"_s);
         Form1Controls &c = start();
         const Volume home = m_desktop->volumes.volumes[0];
         const Volume stick = m_desktop->volumes.volumes[1];
@@ -174,86 +162,67 @@ private Q_SLOTS:
         QVERIFY(c.Dir1->setPath(dcim));
         QCOMPARE(QDir::currentPath(), dcim);
         c.Drive1->setDrive(home);
-        QCOMPARE(c.Dir1->path(), m_pictures);
-        QCOMPARE(QDir::currentPath(), m_pictures);
+        QCOMPARE(c.Dir1->path(), m_folder);
+        QCOMPARE(QDir::currentPath(), m_folder);
         c.Drive1->setDrive(stick);
         QCOMPARE(c.Dir1->path(), dcim);
         QCOMPARE(m_form->windowTitle(), titleFor(dcim));
-        QVERIFY(m_desktop->messages.shown.isEmpty());
+        QVERIFY(shown().isEmpty());
 
         c.Drive1->setDrive(home);
         m_desktop->volumes.notReady.insert(stick.root);
         c.Drive1->setDrive(stick);
-        QCOMPARE(m_desktop->messages.shown, Said{kNotReady});
+        QCOMPARE(told(), Said{kNotReady});
         QCOMPARE(c.Drive1->drive().root, m_desktop->home());
-        QCOMPARE(c.Dir1->path(), m_pictures);
+        QCOMPARE(c.Dir1->path(), m_folder);
 
         // A volume that vanishes while open is noticed on the next refresh.
         m_desktop->volumes.notReady.clear();
-        m_desktop->messages.shown.clear();
         c.Drive1->setDrive(stick);
         QCOMPARE(c.Dir1->path(), dcim);
         QVERIFY(QDir(m_desktop->otherVolume()).removeRecursively());
         refresh();
-        QCOMPARE(m_desktop->messages.shown, Said{kNotReady});
+        QCOMPARE(told(), Said{kNotReady});
         QCOMPARE(c.Drive1->drive().root, m_desktop->home());
-        QCOMPARE(c.Dir1->path(), m_pictures);
-        QCOMPARE(QDir::currentPath(), m_pictures);
-    }
+        QCOMPARE(c.Dir1->path(), m_folder);
+        QCOMPARE(QDir::currentPath(), m_folder);
 
-    void driveFallbackEndsOnAReadableFolder()
-    {
-        // The home volume cannot be used and the stick the lists are on is pulled: the
-        // fallback from one to the other must end, with one message, on the root.
-        const QString dcim =
-            m_desktop->makeFolder(m_desktop->otherVolume() + QStringLiteral("/DCIM"));
-        Form1Controls &c = start();
-        const Volume stick = m_desktop->volumes.volumes[1];
+        // With home unusable too, the fallback from one to the other must end, with one
+        // message, on the root; choosing the pulled stick again from there stays there.
+        m_desktop->makeFolder(dcim);
         c.Drive1->setDrive(stick);
         QVERIFY(c.Dir1->setPath(dcim));
         m_desktop->volumes.notReady = {m_desktop->home(), stick.root};
         QVERIFY(QDir(m_desktop->otherVolume()).removeRecursively());
         for (int again = 0; again < 2; ++again) {
-            // Again: choosing the pulled stick while on a readable folder stays there.
             if (again)
                 c.Drive1->setDrive(stick);
             else
                 refresh();
-            QCOMPARE(m_desktop->messages.shown, Said{kNotReady});
-            QCOMPARE(c.Dir1->path(), QStringLiteral("/"));
-            QCOMPARE(c.Drive1->drive().root, QStringLiteral("/"));
-            QCOMPARE(m_form->windowTitle(), titleFor(QStringLiteral("/")));
-            m_desktop->messages.shown.clear();
+            QCOMPARE(told(), Said{kNotReady});
+            QCOMPARE(c.Dir1->path(), u"/"_s);
+            QCOMPARE(c.Drive1->drive().root, u"/"_s);
+            QCOMPARE(m_form->windowTitle(), titleFor(u"/"_s));
         }
     }
 
     void leavingTheFilterUnchangedKeepsThePicture()
     {
-        const QString path = m_desktop->makePicture(m_pictures + QStringLiteral("/shown.bmp"), 20,
-                                                    10, QColor(200, 30, 30));
+        const QString path =
+            m_desktop->makePicture(m_folder + u"/shown.bmp"_s, 20, 10, QColor(200, 30, 30));
         Form1Controls &c = start();
         m_form->show();
         QVERIFY(QTest::qWaitForWindowActive(m_form));
-        c.File1->selectFile(QStringLiteral("shown.bmp"));
+        c.File1->selectFile(u"shown.bmp"_s);
         // Into the filter text and out again with Tab, changing nothing.
         c.Combo1->lineEdit()->setFocus();
         QTRY_VERIFY(c.Combo1->lineEdit()->hasFocus());
         QTest::keyClick(c.Combo1->lineEdit(), Qt::Key_Tab);
         QTRY_VERIFY(!c.Combo1->lineEdit()->hasFocus());
         QCOMPARE(c.Label3->text(), path);
-        QCOMPARE(c.File1->fileName(), QStringLiteral("shown.bmp"));
+        QCOMPARE(c.File1->fileName(), u"shown.bmp"_s);
         QCOMPARE(m_form->windowTitle(), titleFor(path));
         QVERIFY(c.Image1->picture() != c.Picture2->picture());
-    }
-
-    void captionShowsBracketedStarsAsTheyAre()
-    {
-        // Window titles take "[*]" as their unsaved-changes mark; a folder may be named so.
-        const QString odd =
-            m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/odd[*]name"));
-        start(odd);
-        m_form->winId();
-        QCOMPARE(m_form->windowHandle()->title(), titleFor(odd));
     }
 };
 

@@ -1,8 +1,6 @@
 #include "browse/PanelFitter.h"
+#include "browse/Said.h"
 #include "picture/FitArithmetic.h"
-#include "support/TestDesktop.h"
-
-#include <QTest>
 
 namespace {
 
@@ -15,85 +13,68 @@ PictureRef pictureOf(int width, int height)
 
 } // namespace
 
-// The fit and scroll arithmetic, and the panel that applies it to the picture.
-class TestPanelFitter : public QObject {
+class TestPanelFitter : public FeatureTest {
     Q_OBJECT
 
-    std::optional<TestDesktop> m_desktop;
-
 private Q_SLOTS:
-    void init() { m_desktop.emplace(); }
-    void fitsIntoPictureArea_data()
-    {
-        QTest::addColumn<float>("width");
-        QTest::addColumn<float>("height");
-        QTest::addColumn<float>("fittedWidth");
-        QTest::addColumn<float>("fittedHeight");
-        QTest::addColumn<bool>("stretched");
-
-        // Panel inner size 453 x 389 throughout.
-        QTest::newRow("too wide only") << 898.f << 400.f << 449.f << 200.f << true;
-        QTest::newRow("too tall only") << 300.f << 770.f << 150.f << 385.f << true;
-        QTest::newRow("too large both ways") << 1000.f << 1000.f << 385.f << 385.f << true;
-        QTest::newRow("small stays, not enlarged") << 100.f << 50.f << 100.f << 50.f << false;
-        QTest::newRow("exactly the inner size") << 453.f << 389.f << 453.f << 389.f << false;
-        QTest::newRow("one pixel too wide")
-            << 454.f << 100.f << 449.f << static_cast<float>(449.0 / 454 * 100) << true;
-        QTest::newRow("wide then still too tall")
-            << 900.f << 1800.f << static_cast<float>(385.0 / 898 * 449) << 385.f << true;
-        QTest::newRow("empty picture") << 0.f << 0.f << 0.f << 0.f << false;
-    }
+    void init() { makeDesktop(u"P"_s); }
 
     void fitsIntoPictureArea()
     {
-        QFETCH(float, width);
-        QFETCH(float, height);
-        QFETCH(float, fittedWidth);
-        QFETCH(float, fittedHeight);
-        QFETCH(bool, stretched);
-
-        const FitResult fit = fitIntoPictureArea({width, height}, 453, 389);
-        QCOMPARE(fit.size.width, fittedWidth);
-        QCOMPARE(fit.size.height, fittedHeight);
-        QCOMPARE(fit.stretched, stretched);
+        const struct {
+            float width, height, fittedWidth, fittedHeight;
+            bool stretched;
+        } rows[] = {
+            // Panel inner size 453 x 389 throughout.
+            {898, 400, 449, 200, true},   // too wide only
+            {300, 770, 150, 385, true},   // too tall only
+            {1000, 1000, 385, 385, true}, // too large both ways
+            {100, 50, 100, 50, false},    // small stays, not enlarged
+            {453, 389, 453, 389, false},  // exactly the inner size
+            {454, 100, 449, static_cast<float>(449.0 / 454 * 100), true},  // one pixel too wide
+            {900, 1800, static_cast<float>(385.0 / 898 * 449), 385, true}, // wide, still too tall
+            {0, 0, 0, 0, false},                                           // empty picture
+        };
+        for (const auto &row : rows) {
+            const FitResult fit = fitIntoPictureArea({row.width, row.height}, 453, 389);
+            QCOMPARE(fit.size.width, row.fittedWidth);
+            QCOMPARE(fit.size.height, row.fittedHeight);
+            QCOMPARE(fit.stretched, row.stretched);
+        }
     }
 
     void fitLayoutShowsAHiddenPictureWithoutScrollBars()
     {
-        Form1 &form = m_desktop->started(m_desktop->home());
-        Form1Controls &c = form.controls();
+        Form1Controls &c = start();
+        Form1 &form = *m_form;
         c.Image1->setVisible(false);
         c.Image1->setPicture(pictureOf(1000, 1000));
         form.fitter().Form_Resize2();
         QVERIFY(c.Image1->isVisible());
         QCOMPARE(c.Image1->rect(), QRectF(0, 0, 385, 385));
-        QVERIFY(c.Image1->stretch());
-        QVERIFY(c.HScroll1->isHidden() && c.VScroll1->isHidden());
+        QVERIFY(c.Image1->stretch() && c.HScroll1->isHidden() && c.VScroll1->isHidden());
     }
 
     void scrollStepsUseTheTravelOfTheBar()
     {
         // Strict comparison: a picture exactly as wide as the panel needs no bar.
         QCOMPARE(scrollStep(453, 453, 32700), 0.f);
-        QVERIFY(!overflows(453, 453));
-        QVERIFY(overflows(453.5f, 453));
+        QVERIFY(!overflows(453, 453) && overflows(453.5f, 453));
         QCOMPARE(scrolledOffset(0.5f, 0), 0.f);
         // The last 20 units leave a strip narrower than a pixel for a picture 1000 px too wide.
         const float beyond = scrolledOffset(scrollStep(1453, 453, 32700), 32700);
         QVERIFY(-beyond - 1000 < 1.f);
 
         // The panel: a bar for each side that overflows, scrolling to the inner edge.
-        Form1 &form = m_desktop->started(m_desktop->home());
-        Form1Controls &c = form.controls();
-        c.Image1->setPicture(pictureOf(453, 389));
-        form.fitter().Form_Resize();
-        QVERIFY(c.HScroll1->isHidden() && c.VScroll1->isHidden());
-        c.Image1->setPicture(pictureOf(454, 389));
-        form.fitter().Form_Resize();
-        QVERIFY(!c.HScroll1->isHidden() && c.VScroll1->isHidden());
-        c.Image1->setPicture(pictureOf(1600, 1200));
-        form.fitter().Form_Resize();
-        QVERIFY(!c.HScroll1->isHidden() && !c.VScroll1->isHidden());
+        Form1Controls &c = start();
+        Form1 &form = *m_form;
+        for (const auto &[width, height, bars] :
+             {std::tuple{453, 389, u"00"_s}, {454, 389, u"10"_s}, {1600, 1200, u"11"_s}}) {
+            c.Image1->setPicture(pictureOf(width, height));
+            form.fitter().Form_Resize();
+            const bool h = !c.HScroll1->isHidden(), v = !c.VScroll1->isHidden();
+            QCOMPARE(u"%1%2"_s.arg(int(h)).arg(int(v)), bars); // the bars shown
+        }
         QCOMPARE(form.fitter().horizontalStep(), static_cast<float>((1600.0 - 453) / 32680));
 
         c.HScroll1->setValue(32680);
@@ -104,9 +85,9 @@ private Q_SLOTS:
 
     void resizingTheWindowMovesNothingButReturnsToTheCorner()
     {
-        Form1 &form = m_desktop->started(m_desktop->home());
+        Form1Controls &c = start();
+        Form1 &form = *m_form;
         form.show();
-        Form1Controls &c = form.controls();
         const QRect panel = c.Picture5->geometry();
         const QRect files = c.File1->geometry();
         c.Image1->setPicture(pictureOf(2000, 1500));

@@ -24,18 +24,9 @@ void doubleClick(QWidget &widget, QPoint at)
 
 } // namespace
 
-class TestViewingModes : public QObject {
+class TestViewingModes : public FeatureTest {
     Q_OBJECT
 
-    std::optional<TestDesktop> m_desktop;
-    QString m_folder;
-    Form1 *m_form = nullptr;
-
-    Form1Controls &start()
-    {
-        m_form = &m_desktop->started(m_folder);
-        return m_form->controls();
-    }
     // Clicks the entry with the mouse, as a user does.
     void select(const QString &name)
     {
@@ -54,35 +45,27 @@ class TestViewingModes : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_desktop.emplace();
-        m_folder = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/Pictures"));
-        m_desktop->makePicture(m_folder + QStringLiteral("/big.bmp"), 1024, 768, kColour);
-        m_desktop->makePicture(m_folder + QStringLiteral("/small.bmp"), 100, 50, kColour);
+        makeDesktop(u"Pictures"_s);
+        m_desktop->makePicture(m_folder + u"/big.bmp"_s, 1024, 768, kColour);
+        m_desktop->makePicture(m_folder + u"/small.bmp"_s, 100, 50, kColour);
     }
 
-    void clickShowsThePictureFittedWithItsInformation()
+    void clickShowsThePictureFittedThenActualSizeZoomsWithoutBoundsBelowAndRefusesAbove()
     {
         Form1Controls &c = start();
         QVERIFY(c.menus.auto1->isChecked());
-        select(QStringLiteral("big.bmp"));
-        const QString path = m_folder + QStringLiteral("/big.bmp");
-        QCOMPARE(c.Label9->text(), QStringLiteral("1024 X 768"));
+        select(u"big.bmp"_s);
+        const QString path = m_folder + u"/big.bmp"_s;
+        QCOMPARE(textsOf(c.Label9, c.Label7, c.Label3),
+                 (QStringList{"1024 X 768", "2304KB", path}));
         QCOMPARE(c.Image1->rect(), QRectF(0, 0, 449, 336.75));
         QVERIFY(c.Image1->isVisible() && c.Image1->stretch());
-        QCOMPARE(c.Label7->text(), QStringLiteral("2304KB")); // 2,359,350 bytes
         QVERIFY(!c.Label8->text().isEmpty());
-        QCOMPARE(c.Label3->text(), path);
         QCOMPARE(m_form->windowTitle(), titleFor(path));
-    }
 
-    void actualSizeZoomsWithoutBoundsBelowAndRefusesAbove()
-    {
-        Form1Controls &c = start();
-        select(QStringLiteral("big.bmp"));
         c.menus.Act1->click();
         QCOMPARE(c.Image1->rect(), QRectF(0, 0, 1024, 768));
-        QVERIFY(!c.Image1->stretch());
-        QVERIFY(!c.HScroll1->isHidden() && !c.VScroll1->isHidden());
+        QVERIFY(!c.Image1->stretch() && !c.HScroll1->isHidden() && !c.VScroll1->isHidden());
         c.menus.In1->click();
         c.menus.Out1->click();
         QCOMPARE(c.Image1->width(), static_cast<float>(1024 * 1.3 - 1024 * 1.3 * 0.3));
@@ -94,36 +77,11 @@ private Q_SLOTS:
         c.menus.normal1->click();
         for (int i = 0; i < 200; ++i)
             c.menus.In1->click();
-        QVERIFY(c.Image1->width() <= ViewingModes::kLargestSide);
-        QVERIFY(c.Image1->width() > ViewingModes::kLargestSide / 1.3f);
+        QVERIFY(c.Image1->width() <= ViewingModes::kLargestSide &&
+                c.Image1->width() > ViewingModes::kLargestSide / 1.3f);
         // The panel can still paint the giant picture: only what is visible is drawn.
         const QImage shot = c.Picture5->grab().toImage();
         QCOMPARE(shot.pixelColor(c.Picture5->contentsRect().center()), kColour);
-    }
-
-    void stretchedFillsThePictureArea()
-    {
-        Form1Controls &c = start();
-        select(QStringLiteral("small.bmp"));
-        c.menus.Act1->click();
-        c.menus.In1->click();
-        c.menus.St1->click();
-        QCOMPARE(c.Image1->rect(), QRectF(0, 0, 449, 385));
-        QVERIFY(c.Image1->stretch());
-        // A new picture is stretched over the same area.
-        select(QStringLiteral("big.bmp"));
-        QCOMPARE(c.Image1->rect(), QRectF(0, 0, 449, 385));
-        QCOMPARE(c.Label9->text(), QStringLiteral("449 X 385"));
-        QVERIFY(c.Label9->isHidden() && !c.Label10->isHidden());
-        // Back to Actual Size reloads at the natural size, and the panel shows it so.
-        c.menus.Act1->click();
-        QCOMPARE(c.Image1->rect(), QRectF(0, 0, 1024, 768));
-        // Painted as part of the window, the way the screen gets it: the panel sits away
-        // from the window's corner, which must not cut the picture short.
-        const QImage shot = m_form->grab().toImage();
-        const QPoint panel = c.Picture5->mapTo(m_form, QPoint(2, 2));
-        for (const QPoint at : {QPoint(300, 300), QPoint(440, 370), QPoint(10, 370)})
-            QCOMPARE(shot.pixelColor(panel + at), kColour);
     }
 
     void modesSetMenusCursorsAndLabels()
@@ -136,10 +94,8 @@ private Q_SLOTS:
              {std::tuple{m.Act1, true, 99, true}, std::tuple{m.St1, false, 0, false},
               std::tuple{m.auto1, false, 0, true}}) {
             item->click();
-            QCOMPARE(QList<bool>({m.Act1->isChecked(), m.auto1->isChecked(), m.St1->isChecked()})
-                         .count(true),
-                     1);
-            QVERIFY(item->isChecked());
+            QCOMPARE(QList<bool>({m.Act1->isChecked(), m.auto1->isChecked(), m.St1->isChecked()}),
+                     QList<bool>({item == m.Act1, item == m.auto1, item == m.St1}));
             for (const MenuItem *zoomItem : {m.In1, m.Out1, m.normal1})
                 QCOMPARE(zoomItem->isEnabled(), zoom);
             QCOMPARE(c.Image1->cursorCode(), cursor);
@@ -149,13 +105,13 @@ private Q_SLOTS:
             QCOMPARE(c.Image1->picture(), c.Picture2->picture());
             QVERIFY(c.Image1->isVisible());
         }
-        QVERIFY(m_desktop->messages.shown.isEmpty());
+        QVERIFY(shown().isEmpty());
     }
 
-    void clicksFollowTheMode()
+    void clicksAndStretchingFollowTheMode()
     {
         Form1Controls &c = start();
-        select(QStringLiteral("small.bmp"));
+        select(u"small.bmp"_s);
         const QPoint onPicture = c.Picture5->contentsRect().topLeft() + QPoint(10, 10);
         const QPoint onPanel = c.Picture5->contentsRect().topLeft() + QPoint(300, 300);
         c.menus.Act1->click();
@@ -168,33 +124,44 @@ private Q_SLOTS:
         QCOMPARE(c.Image1->width(), 118.3f);
         doubleClick(*c.Picture5, onPicture);
         QCOMPARE(c.Image1->width(), 82.81f);
+        // Zoomed, then stretched: the picture area, which a click leaves alone.
         c.menus.St1->click();
         QTest::mouseClick(c.Picture5, Qt::LeftButton, {}, onPicture);
         QCOMPARE(c.Image1->rect(), QRectF(0, 0, 449, 385));
-        QVERIFY(!m_form->fullScreen().form());
+        QVERIFY(c.Image1->stretch() && !m_form->fullScreen().form());
+        // A new picture is stretched over the same area.
+        select(u"big.bmp"_s);
+        QCOMPARE(c.Image1->rect(), QRectF(0, 0, 449, 385));
+        QCOMPARE(c.Label9->text(), u"449 X 385"_s);
+        QVERIFY(c.Label9->isHidden() && !c.Label10->isHidden());
+        // Back to Actual Size reloads at the natural size, and the panel shows it so.
+        c.menus.Act1->click();
+        QCOMPARE(c.Image1->rect(), QRectF(0, 0, 1024, 768));
+        // Painted as part of the window, the way the screen gets it: the panel sits away
+        // from the window's corner, which must not cut the picture short.
+        const QImage shot = m_form->grab().toImage();
+        const QPoint panel = c.Picture5->mapTo(m_form, QPoint(2, 2));
+        for (const QPoint at : {QPoint(300, 300), QPoint(440, 370), QPoint(10, 370)})
+            QCOMPARE(shot.pixelColor(panel + at), kColour);
         c.menus.auto1->click();
         QTest::mouseClick(c.Picture5, Qt::LeftButton, {}, onPanel);
         QVERIFY(m_form->fullScreen().form());
     }
 
-    void unreadableFilesAreReportedAndTheBrowserStartsOver_data()
-    {
-        QTest::addColumn<QByteArray>("content");
-        QTest::newRow("text named .jpg") << QByteArray("just some notes, not a picture\n");
-        QTest::newRow("empty file") << QByteArray();
-        QTest::newRow("damaged bitmap")
-            << (QByteArray("BM\x10", 3) + QByteArray(3, '\0') + QByteArray("garbage"));
-    }
     void unreadableFilesAreReportedAndTheBrowserStartsOver()
     {
-        QFETCH(QByteArray, content);
-        m_desktop->makeFile(m_folder + QStringLiteral("/bad.jpg"), content);
-        Form1Controls &c = start();
-        c.Combo1->setText(QStringLiteral("*.jpg"));
-        c.File1->selectFile(QStringLiteral("bad.jpg"));
-        QCOMPARE(m_desktop->messages.shown, Said{kNotSupported});
-        verifyStartedOver(c);
-        QCOMPARE(m_form->windowTitle(), titleFor(m_folder));
+        // Text named .jpg, an empty file, a damaged bitmap.
+        for (const QByteArray &content :
+             {QByteArray("just some notes, not a picture\n"), QByteArray(),
+              QByteArray("BM\x10", 3) + QByteArray(3, '\0') + QByteArray("garbage")}) {
+            m_desktop->makeFile(m_folder + u"/bad.jpg"_s, content);
+            Form1Controls &c = start();
+            c.Combo1->setText(u"*.jpg"_s);
+            c.File1->selectFile(u"bad.jpg"_s);
+            QCOMPARE(told(), Said{kNotSupported});
+            verifyStartedOver(c);
+            QCOMPARE(m_form->windowTitle(), titleFor(m_folder));
+        }
     }
 };
 

@@ -13,18 +13,22 @@ using Category = FavouriteFolders::Category;
 
 namespace {
 
-const RecordedMessage kInvalid = said(QStringLiteral("Invalid Clipboard Format!"), 16);
+const RecordedMessage kInvalid = said(u"Invalid Clipboard Format!"_s, 16);
 
 RecordedMessage finished(const QString &category)
 {
-    return {QStringLiteral("Process Finished!"), 0,
-            QStringLiteral("Copy --> C:\\VozeviZire\\") + category};
+    return {u"Process Finished!"_s, 0, u"Copy --> C:\\VozeviZire\\"_s + category};
+}
+
+RecordedMessage copyFailed(const QString &reason)
+{
+    return {u"Copy Failed!\n\n"_s + reason, 16, u"Copy --> C:\\VozeviZire\\HomePage"_s};
 }
 
 RecordedMessage trashQuestion(const QString &path)
 {
-    return {QStringLiteral("Are you sure you want to move \"%1\" to the Trash?").arg(path), 32,
-            QStringLiteral("Delete File")};
+    return {u"Are you sure you want to move \"%1\" to the Trash?"_s.arg(path), 32,
+            u"Delete File"_s};
 }
 
 // A BMP whose header claims a size; only the header is there.
@@ -47,44 +51,43 @@ QImage filled(int width, int height, const QColor &colour)
 
 } // namespace
 
-// Copying to the favourite folders and the clipboard, pasting, running and deleting.
-class TestFileOps : public QObject {
+class TestFileOps : public FeatureTest {
     Q_OBJECT
 
-    std::optional<TestDesktop> m_desktop;
-    Form1 *m_form = nullptr;
-    QString m_folder;
     QString m_picture; // a name that quoting, percent signs or accents must not break
-    const QString m_name = QStringLiteral("-50% \"off\" café.bmp");
+    const QString m_name = u"-50% \"off\" café.bmp"_s;
 
     Form1Controls &start(bool selected)
     {
-        m_form = &m_desktop->started(m_folder);
+        Form1Controls &c = FeatureTest::start();
         if (selected)
-            m_form->controls().File1->selectFile(m_name);
-        return m_form->controls();
+            c.File1->selectFile(m_name);
+        return c;
     }
-    Said &shown() { return m_desktop->messages.shown; }
+
+    // Each file command refuses: nothing is copied, opened or trashed.
+    void verifyFileCommandsRefused()
+    {
+        const Form1Menus &m = m_form->controls().menus;
+        for (MenuItem *item : {m.clip1, m.run1, m.delete_, m.work1})
+            item->click();
+        QCOMPARE(told(), Said({kPleaseSelect, kPleaseSelect, kPleaseSelect, kNoFileSelected}));
+        QVERIFY(m_desktop->clipboard.placed.isNull() && m_desktop->shell.opened.isEmpty() &&
+                m_desktop->shell.trashed.isEmpty());
+    }
 
 private Q_SLOTS:
     void init()
     {
-        m_desktop.emplace();
-        m_folder = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/My Pictures"));
-        m_picture =
-            m_desktop->makePicture(m_folder + QLatin1Char('/') + m_name, 500, 400, Qt::darkCyan);
-        m_desktop->makePicture(m_folder + QStringLiteral("/other.bmp"), 20, 10, Qt::blue);
+        makeDesktop(u"My Pictures"_s);
+        m_picture = m_desktop->makePicture(m_folder + u'/' + m_name, 500, 400, Qt::darkCyan);
+        m_desktop->makePicture(m_folder + u"/other.bmp"_s, 20, 10, Qt::blue);
     }
 
     void nothingShownIsRefusedByEveryCommand()
     {
         Form1Controls &c = start(false);
-        const Form1Menus &m = c.menus;
-        for (MenuItem *item : {m.clip1, m.run1, m.delete_, m.work1})
-            item->click();
-        QCOMPARE(shown(), Said({kPleaseSelect, kPleaseSelect, kPleaseSelect, kNoFileSelected}));
-        QVERIFY(m_desktop->clipboard.placed.isNull());
-        QVERIFY(m_desktop->shell.opened.isEmpty() && m_desktop->shell.trashed.isEmpty());
+        verifyFileCommandsRefused();
         // The favourite folder is made all the same, and only that one.
         QVERIFY(QDir(FavouriteFolders::folderOf(Category::ForWork)).isEmpty());
         QCOMPARE(QDir(FavouriteFolders::root()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
@@ -92,11 +95,10 @@ private Q_SLOTS:
 
         // A selected file that can no longer be read is reported by the reload, which
         // starts the browser over; then nothing is selected to copy.
-        c.File1->selectFile(QStringLiteral("other.bmp"));
-        QVERIFY(QFile::remove(m_folder + QStringLiteral("/other.bmp")));
-        shown().clear();
-        m.temp1->click();
-        QCOMPARE(shown(), Said({kNotSupported, kNoFileSelected}));
+        c.File1->selectFile(u"other.bmp"_s);
+        QVERIFY(QFile::remove(m_folder + u"/other.bmp"_s));
+        c.menus.temp1->click();
+        QCOMPARE(told(), Said({kNotSupported, kNoFileSelected}));
         QVERIFY(QDir(FavouriteFolders::folderOf(Category::Temp)).isEmpty());
     }
 
@@ -106,16 +108,14 @@ private Q_SLOTS:
         m_desktop->makeFile(FavouriteFolders::folderOf(Category::ForWork) + '/' + m_name, "older");
         Form1Controls &c = start(true);
         const Form1Menus &m = c.menus;
-        const QList<std::pair<MenuItem *, QString>> categories = {{m.temp1, "Temp"},
-                                                                  {m.home1, "HomePage"},
-                                                                  {m.work1, "For Work"},
-                                                                  {m.per1, "Personal"},
-                                                                  {m.future1, "Future Use"}};
+        const std::pair<MenuItem *, QString> categories[] = {
+            {m.temp1, "Temp"},    {m.home1, "HomePage"},     {m.work1, "For Work"},
+            {m.per1, "Personal"}, {m.future1, "Future Use"},
+        };
         for (const auto &[item, name] : categories) {
-            shown().clear();
             item->click();
-            QCOMPARE(shown(), Said{finished(name)});
-            const QString folder = m_desktop->home() + QStringLiteral("/VozeviZire/") + name;
+            QCOMPARE(told(), Said{finished(name)});
+            const QString folder = m_desktop->home() + u"/VozeviZire/"_s + name;
             QCOMPARE(readFile(folder + '/' + m_name), readFile(m_picture));
             QCOMPARE(c.File3->path(), folder);
             // The reload left the picture shown and the selection as it was.
@@ -124,38 +124,27 @@ private Q_SLOTS:
         }
     }
 
-    void failedCopyIsReportedNotFinished_data()
-    {
-        QTest::addColumn<QString>(
-            "inTheWay");                      // below the tree's root; a folder when it ends in '/'
-        QTest::addColumn<QString>("failure"); // %1: the tree's root, %2: the file's name
-        QTest::newRow("a folder where the copy goes") << "/HomePage/-50% \"off\" café.bmp/"
-                                                      << "%1/HomePage/%2 is a folder";
-        QTest::newRow("a file where the tree goes") << ""
-                                                    << "Cannot create the folder %1: File exists";
-    }
     void failedCopyIsReportedNotFinished()
     {
-        QFETCH(QString, inTheWay);
-        QFETCH(QString, failure);
-        const QString path = FavouriteFolders::root() + inTheWay;
-        if (path.endsWith(QLatin1Char('/')))
-            m_desktop->makeFolder(path);
-        else
-            m_desktop->makeFile(path);
-        start(true).menus.home1->click();
-        const QString reason = failure.contains(QLatin1String("%2"))
-                                   ? failure.arg(FavouriteFolders::root(), m_name)
-                                   : failure.arg(FavouriteFolders::root());
-        QCOMPARE(shown(), Said({{QStringLiteral("Copy Failed!\n\n") + reason, 16,
-                                 QStringLiteral("Copy --> C:\\VozeviZire\\HomePage")}}));
+        const QString root = FavouriteFolders::root();
+        Form1Controls &c = start(true);
+        // A folder where the copy goes.
+        m_desktop->makeFolder(root + u"/HomePage/"_s + m_name);
+        c.menus.home1->click();
+        QCOMPARE(told(), Said{copyFailed(root + u"/HomePage/"_s + m_name + u" is a folder"_s)});
+        // A file where the tree goes.
+        QVERIFY(QDir(root).removeRecursively());
+        m_desktop->makeFile(root);
+        c.File1->selectFile(m_name);
+        c.menus.home1->click();
+        QCOMPARE(told(), Said{copyFailed(u"Cannot create the folder %1: File exists"_s.arg(root))});
     }
 
     void slideShowCopyTakesTheGivenPicture()
     {
         // The paused window-mode show copies the slide on screen, whatever the list selects.
         Form1Controls &c = start(false);
-        c.File1->selectFile(QStringLiteral("other.bmp"));
+        c.File1->selectFile(u"other.bmp"_s);
         c.menus.viewmenu->click();
         m_form->windowShow().Timer1_Timer();
         c.menus.pause1->click();
@@ -175,8 +164,7 @@ private Q_SLOTS:
         // Started on the other volume, so the drive changes too.
         m_folder = m_desktop->otherVolume();
         Form1Controls &c = start(false);
-        m_desktop->makePicture(FavouriteFolders::root() + QStringLiteral("/loose.bmp"), 8, 8,
-                               Qt::black);
+        m_desktop->makePicture(FavouriteFolders::root() + u"/loose.bmp"_s, 8, 8, Qt::black);
         for (int run = 0; run < 2; ++run) {
             c.menus.go1->click();
             QVERIFY(shown().isEmpty());
@@ -185,10 +173,8 @@ private Q_SLOTS:
             QCOMPARE(entriesOf(*c.File1), QStringList{"loose.bmp"});
             QCOMPARE(m_form->windowTitle(), titleFor(FavouriteFolders::root()));
         }
-        QStringList folders =
-            QDir(FavouriteFolders::root()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        folders.sort();
-        QCOMPARE(folders, (QStringList{"For Work", "Future Use", "HomePage", "Personal", "Temp"}));
+        QCOMPARE(QDir(FavouriteFolders::root()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 (QStringList{"For Work", "Future Use", "HomePage", "Personal", "Temp"}));
     }
 
     void copyPutsThePictureAtItsNaturalSize()
@@ -200,16 +186,13 @@ private Q_SLOTS:
             if (mode == c.menus.In1)
                 c.menus.Act1->click();
             mode->click();
-            shown().clear();
             c.menus.clip1->click();
-            QCOMPARE(shown(), Said{said(QStringLiteral("Process Finished!"))});
+            QCOMPARE(told(), Said{said(u"Process Finished!"_s)});
             QCOMPARE(m_desktop->clipboard.placed, filled(500, 400, Qt::darkCyan));
         }
-        // A clipboard that will not take the picture.
         m_desktop->clipboard.refusesPictures = true;
-        shown().clear();
         c.menus.clip1->click();
-        QCOMPARE(shown(), Said{kInvalid});
+        QCOMPARE(told(), Said{kInvalid});
     }
 
     void pasteRefusesWithoutAPictureAndShowsOneUntitled()
@@ -219,37 +202,34 @@ private Q_SLOTS:
         const QString title = m_form->windowTitle();
         // Nothing on the clipboard: nothing changes.
         c.menus.view2->click();
-        QCOMPARE(shown(), Said{said(QStringLiteral("No Image/Picture is Found in ClipBoard"), 32)});
+        QCOMPARE(told(), Said{said(u"No Image/Picture is Found in ClipBoard"_s, 32)});
         QCOMPARE(c.Image1->picture(), picture);
         QCOMPARE(m_form->windowTitle(), title);
         QCOMPARE(c.File1->fileName(), m_name);
         QVERIFY(!c.Label7->text().isEmpty());
-        shown().clear();
 
         // A picture offered that cannot be had: the folder is re-read and the title set
         // before that shows.
         m_desktop->clipboard.offered = {ClipboardPicture::Unreadable, {}};
         c.menus.view2->click();
-        QCOMPARE(shown(), Said{kInvalid});
+        QCOMPARE(told(), Said{kInvalid});
         QCOMPARE(c.Image1->picture(), c.Picture2->picture());
-        QCOMPARE(m_form->windowTitle(), QStringLiteral("Quorvel    -- Untitled"));
+        QCOMPARE(m_form->windowTitle(), u"Quorvel    -- Untitled"_s);
         QVERIFY(c.File1->fileName().isEmpty() && c.Label7->text().isEmpty());
-        shown().clear();
 
         const QImage wide = filled(1200, 300, Qt::magenta);
         m_desktop->clipboard.offered = {ClipboardPicture::Found, wide};
         // A file that appeared meanwhile shows: the folder is read again.
-        m_desktop->makePicture(m_folder + QStringLiteral("/new.bmp"), 5, 5, Qt::red);
+        m_desktop->makePicture(m_folder + u"/new.bmp"_s, 5, 5, Qt::red);
         c.menus.view2->click();
         QVERIFY(shown().isEmpty());
-        QCOMPARE(m_form->windowTitle(), QStringLiteral("Quorvel    -- Untitled"));
+        QCOMPARE(m_form->windowTitle(), u"Quorvel    -- Untitled"_s);
         QCOMPARE(c.Image1->picture()->toImage(), wide);
         // Not fitted, even in Auto-Fit: it overflows with scroll bars.
         QCOMPARE(c.Image1->rect(), QRectF(0, 0, 1200, 300));
         QVERIFY(!c.HScroll1->isHidden() && c.VScroll1->isHidden());
-        QCOMPARE(c.Label9->text(), QStringLiteral("1200 X 300"));
-        QVERIFY(c.Label3->text().isEmpty() && c.Label7->text().isEmpty() &&
-                c.Label8->text().isEmpty());
+        QCOMPARE(textsOf(c.Label9, c.Label3, c.Label7, c.Label8),
+                 (QStringList{"1200 X 300", "", "", ""}));
         QCOMPARE(entriesOf(*c.File1), (QStringList{m_name, "new.bmp", "other.bmp"}));
         QVERIFY(c.File1->fileName().isEmpty());
 
@@ -257,16 +237,11 @@ private Q_SLOTS:
         m_desktop->clipboard.offered = {ClipboardPicture::Found, filled(60, 40, Qt::yellow)};
         c.menus.view2->click();
         QCOMPARE(c.Image1->picture()->toImage(), m_desktop->clipboard.offered.image);
-        QCOMPARE(c.Label9->text(), QStringLiteral("60 X 40"));
+        QCOMPARE(c.Label9->text(), u"60 X 40"_s);
         QCOMPARE(m_desktop->clipboard.reads, 4); // one read a paste
 
         // A pasted picture belongs to no file: the file commands refuse it.
-        shown().clear();
-        for (MenuItem *item : {c.menus.clip1, c.menus.temp1, c.menus.run1, c.menus.delete_})
-            item->click();
-        QCOMPARE(shown(), Said({kPleaseSelect, kNoFileSelected, kPleaseSelect, kPleaseSelect}));
-        QVERIFY(m_desktop->clipboard.placed.isNull());
-        QVERIFY(m_desktop->shell.opened.isEmpty() && m_desktop->shell.trashed.isEmpty());
+        verifyFileCommandsRefused();
         QVERIFY(QFile::exists(m_picture));
     }
 
@@ -300,11 +275,10 @@ private Q_SLOTS:
         // Nothing is re-read: the picture stays shown.
         QCOMPARE(c.Label3->text(), m_picture);
         // A type that nothing opens is reported.
-        m_desktop->shell.openFailure = QStringLiteral("No application is registered for this file");
+        m_desktop->shell.openFailure = u"No application is registered for this file"_s;
         c.menus.run1->click();
-        QCOMPARE(shown(), Said{said(QStringLiteral("Cannot open \"%1\":\n%2")
-                                        .arg(m_picture, m_desktop->shell.openFailure),
-                                    16)});
+        const QString cannotOpen = u"Cannot open \"%1\":\n%2"_s;
+        QCOMPARE(shown(), Said{said(cannotOpen.arg(m_picture, m_desktop->shell.openFailure), 16)});
     }
 
     void deleteAsksThenKeepsOrTrashesAndReadsTheFolderAgain()
@@ -313,30 +287,27 @@ private Q_SLOTS:
         Form1Controls &c = start(true);
         m_desktop->messages.confirmAnswer = false;
         c.menus.delete_->click();
-        QCOMPARE(shown(), Said{trashQuestion(m_picture)});
+        QCOMPARE(told(), Said{trashQuestion(m_picture)});
         QCOMPARE(m_desktop->messages.confirmDefaults,
                  QList<MessageBoxes::DefaultAnswer>{MessageBoxes::DefaultNo});
-        QVERIFY(m_desktop->shell.trashed.isEmpty());
-        QVERIFY(QFile::exists(m_picture));
+        QVERIFY(m_desktop->shell.trashed.isEmpty() && QFile::exists(m_picture));
         QVERIFY(c.Label7->text().isEmpty() && c.File1->fileName().isEmpty());
         QCOMPARE(m_form->windowTitle(), titleFor(m_folder));
 
         // Failing, the file stays and the reason is given.
-        shown().clear();
         c.File1->selectFile(m_name);
         m_desktop->messages.confirmAnswer = true;
-        m_desktop->shell.trashFailure = QStringLiteral("Unable to find or create trash directory");
+        m_desktop->shell.trashFailure = u"Unable to find or create trash directory"_s;
         c.menus.delete_->click();
-        QCOMPARE(shown(), Said({trashQuestion(m_picture),
-                                said(QStringLiteral("Cannot move \"%1\" to the Trash:\n%2")
-                                         .arg(m_picture, m_desktop->shell.trashFailure),
-                                     16)}));
+        const QString cannotMove = u"Cannot move \"%1\" to the Trash:\n%2"_s;
+        QCOMPARE(told(),
+                 Said({trashQuestion(m_picture),
+                       said(cannotMove.arg(m_picture, m_desktop->shell.trashFailure), 16)}));
         QVERIFY(QFile::exists(m_picture));
         QCOMPARE(entriesOf(*c.File1).size(), 2);
         QVERIFY(c.Label7->text().isEmpty());
 
         // Answered Yes: to the trash.
-        shown().clear();
         c.File1->selectFile(m_name);
         m_desktop->shell.trashFailure.clear();
         c.menus.delete_->click();

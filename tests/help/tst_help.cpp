@@ -10,114 +10,108 @@
 #include <QPointer>
 #include <QTest>
 
+// The tips, in reading order: four for the viewing panel, three for the full screen.
+const QStringList kTips = {
+    R"(In "Auto-Fit" Mode..You can One Click the picture for Full Screen View...)",
+    "\"Pic's Size \" indicates the Actual Size of the Picture when \"Actual Size\" or \"Auto "
+    "Fit\" is ticked",
+    R"(In Any Viewing Mode.You can double click the filename for Full Screen View.)",
+    R"("Zoom Options" will be enabled when Actual size Mode is ticked.)",
+    R"(**Recommend Auto-Fit Mode)",
+    R"(Auto-Fit will be used in any Full Screen Format)",
+    R"(You can view any large image/picture clearly in Auto-Fit Mode without zooming the picture)",
+};
+
 class TestHelp : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void tipsPointToTheReadmeThenShowTheTipsWindow();
-    void aboutShowsTheProgramWithoutInventedAddresses();
-    void readmeShipsBesideTheProgramAndCoversItsSubjects();
+    void tipsPointToTheReadmeThenShowTheTipsWindow()
+    {
+        TestDesktop desktop;
+        Form1 &form = desktop.started(desktop.home());
+        form.controls().menus.tip->click();
+        QCOMPARE(
+            desktop.messages.shown,
+            (QList<RecordedMessage>{{QStringLiteral("Please Read the Readme.txt for more details"),
+                                     0, QStringLiteral("Tips on Readme.txt")}}));
+        QPointer<Form10> tips = form.help().tipsWindow();
+        QVERIFY(tips && tips->isVisible());
+        QCOMPARE(tips->windowTitle(), QStringLiteral("Tips + help "));
+
+        QCOMPARE(tips->tipLabels.size(), kTips.size());
+        for (int i = 0; i < kTips.size(); ++i) {
+            const QLabel *tip = tips->tipLabels.at(i);
+            QCOMPARE(tip->text(), kTips.at(i));
+            QCOMPARE(tip->parentWidget(), i < 4 ? tips->Frame2 : tips->Frame3);
+            // Whole, in reading order, inside its frame.
+            QVERIFY(tip->parentWidget()->rect().contains(tip->geometry()));
+            QVERIFY2(tip->height() >= tip->heightForWidth(tip->width()), qPrintable(tip->text()));
+            if (i % 4 != 0 && i != 4)
+                QVERIFY(tip->y() > tips->tipLabels.at(i - 1)->geometry().bottom());
+        }
+        QCOMPARE(tips->Label8->text(), QStringLiteral("Viewing Panel:"));
+        QCOMPARE(tips->Label9->text(), QStringLiteral("Full Screen View:"));
+        for (const QLabel *picture : {tips->Picture1, tips->Picture2})
+            QVERIFY(!picture->pixmap().isNull());
+
+        // Choosing it again shows the box again and the same window.
+        form.controls().menus.tip->click();
+        QCOMPARE(desktop.messages.shown.size(), 2);
+        QCOMPARE(form.help().tipsWindow(), tips.data());
+        tips->close();
+        QTRY_VERIFY(!tips);
+    }
+
+    void aboutShowsTheProgramWithoutInventedAddresses()
+    {
+        TestDesktop desktop;
+        Form1 &form = desktop.started(desktop.home());
+        form.controls().menus.About1->click();
+        QPointer<Form4> about = form.help().aboutWindow();
+        QVERIFY(about && about->isVisible());
+        QCOMPARE(about->windowTitle(), QStringLiteral("About..."));
+        QCOMPARE(QStringList({about->Label1->text(), about->Label4->text(), about->Label5->text(),
+                              about->Label6->text()}),
+                 QStringList({"Quorvel 1.36 By Ana Ilić", "The Fastest Way to View Pictures!",
+                              "HomePage:", "Email Address:"}));
+        QVERIFY(about->Label2->text().startsWith(QStringLiteral("WARNING: I am not responsible")));
+        for (const QLineEdit *box : {about->Text1, about->Text2}) {
+            QVERIFY(box->isReadOnly());
+            QCOMPARE(box->text(), QStringLiteral("none published yet"));
+        }
+        QVERIFY(!about->Image1->pixmap().isNull());
+        // The title line is one whole line of 12-point bold in its 3495 x 375 twips.
+        QCOMPARE(about->Label1->geometry(), QRect(88, 8, 233, 25));
+        QCOMPARE(about->Label1->font().pointSize(), 12);
+        QVERIFY(about->Label1->fontMetrics().horizontalAdvance(about->Label1->text()) <=
+                about->Label1->width());
+
+        // The separator: grey over white, from the left edge to 4680 twips.
+        const QImage shot = about->grab().toImage();
+        QCOMPARE(QColor(shot.pixel(10, 184)), QColor(128, 128, 128));
+        QCOMPARE(QColor(shot.pixel(10, 185)), QColor(Qt::white));
+        QCOMPARE(QColor(shot.pixel(311, 184)), QColor(128, 128, 128));
+        QVERIFY(QColor(shot.pixel(318, 184)) != QColor(128, 128, 128));
+    }
+
+    void readmeShipsBesideTheProgramAndCoversItsSubjects()
+    {
+        QFile readme(QStringLiteral(QUORVEL_PROGRAM_FOLDER "/Readme.txt"));
+        QVERIFY2(readme.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(readme.fileName()));
+        const QString text = QString::fromUtf8(readme.readAll());
+        // What it reads, the modes and commands a user looks for, where things are kept.
+        const QStringList subjects =
+            QStringLiteral(".bmp|.dib|.rle|.gif|.jpg|.ico|.cur|.wmf|.emf|Auto-Fit Size|Actual Size|"
+                           "Stretched Size|Full Screen View...|Win Mode SlideShow...|"
+                           "Full Screen SlideShow...|Adjust Speed...|Minimize to SysTray...|"
+                           "Go to \"Folder\" Now|Delete File...|Run File Now...|"
+                           "~/.config/Quorvel/registry.conf|AutoJump|TrayIcon|~/VozeviZire|trash")
+                .split(u'|');
+        for (const QString &subject : subjects)
+            QVERIFY2(text.contains(subject), qPrintable(subject));
+    }
 };
-
-void TestHelp::tipsPointToTheReadmeThenShowTheTipsWindow()
-{
-    TestDesktop desktop;
-    Form1 &form = desktop.started(desktop.home());
-    form.controls().menus.tip->click();
-    QCOMPARE(desktop.messages.shown,
-             (QList<RecordedMessage>{{QStringLiteral("Please Read the Readme.txt for more details"),
-                                      0, QStringLiteral("Tips on Readme.txt")}}));
-    QPointer<Form10> tips = form.help().tipsWindow();
-    QVERIFY(tips && tips->isVisible());
-    QCOMPARE(tips->windowTitle(), QStringLiteral("Tips + help "));
-
-    const QStringList expected = {
-        R"(In "Auto-Fit" Mode..You can One Click the picture for Full Screen View...)",
-        R"("Pic's Size " indicates the Actual Size of the Picture when "Actual Size" or "Auto Fit" is ticked)",
-        R"(In Any Viewing Mode.You can double click the filename for Full Screen View.)",
-        R"("Zoom Options" will be enabled when Actual size Mode is ticked.)",
-        R"(**Recommend Auto-Fit Mode)",
-        R"(Auto-Fit will be used in any Full Screen Format)",
-        R"(You can view any large image/picture clearly in Auto-Fit Mode without zooming the picture)",
-    };
-    QCOMPARE(tips->tipLabels.size(), expected.size());
-    for (int i = 0; i < expected.size(); ++i) {
-        const QLabel *tip = tips->tipLabels.at(i);
-        QCOMPARE(tip->text(), expected.at(i));
-        QCOMPARE(tip->parentWidget(), i < 4 ? tips->Frame2 : tips->Frame3);
-        // Whole, in reading order, inside its frame.
-        QVERIFY(tip->parentWidget()->rect().contains(tip->geometry()));
-        QVERIFY2(tip->height() >= tip->heightForWidth(tip->width()),
-                 qPrintable(QStringLiteral("%1: %2 < %3 in %4")
-                                .arg(i)
-                                .arg(tip->height())
-                                .arg(tip->heightForWidth(tip->width()))
-                                .arg(tip->width())));
-        if (i % 4 != 0 && i != 4)
-            QVERIFY(tip->y() > tips->tipLabels.at(i - 1)->geometry().bottom());
-    }
-    QCOMPARE(tips->Label8->text(), QStringLiteral("Viewing Panel:"));
-    QCOMPARE(tips->Label9->text(), QStringLiteral("Full Screen View:"));
-    for (const QLabel *picture : {tips->Picture1, tips->Picture2})
-        QVERIFY(!picture->pixmap().isNull());
-
-    // Choosing it again shows the box again and the same window.
-    form.controls().menus.tip->click();
-    QCOMPARE(desktop.messages.shown.size(), 2);
-    QCOMPARE(form.help().tipsWindow(), tips.data());
-    tips->close();
-    QTRY_VERIFY(!tips);
-}
-
-void TestHelp::aboutShowsTheProgramWithoutInventedAddresses()
-{
-    TestDesktop desktop;
-    Form1 &form = desktop.started(desktop.home());
-    form.controls().menus.About1->click();
-    QPointer<Form4> about = form.help().aboutWindow();
-    QVERIFY(about && about->isVisible());
-    QCOMPARE(about->windowTitle(), QStringLiteral("About..."));
-    QCOMPARE(about->Label1->text(), QStringLiteral("Quorvel 1.36 By Ana Ilić"));
-    QCOMPARE(about->Label4->text(), QStringLiteral("The Fastest Way to View Pictures!"));
-    QCOMPARE(about->Label5->text(), QStringLiteral("HomePage:"));
-    QCOMPARE(about->Label6->text(), QStringLiteral("Email Address:"));
-    QVERIFY(about->Label2->text().startsWith(QStringLiteral("WARNING: I am not responsible")));
-    for (const QLineEdit *box : {about->Text1, about->Text2}) {
-        QVERIFY(box->isReadOnly());
-        QCOMPARE(box->text(), QStringLiteral("none published yet"));
-    }
-    QVERIFY(!about->Image1->pixmap().isNull());
-    // The title line is one whole line of 12-point bold in its 3495 x 375 twips.
-    QCOMPARE(about->Label1->geometry(), QRect(88, 8, 233, 25));
-    QCOMPARE(about->Label1->font().pointSize(), 12);
-    QVERIFY(about->Label1->fontMetrics().horizontalAdvance(about->Label1->text()) <=
-            about->Label1->width());
-
-    // The separator: grey over white, from the left edge to 4680 twips.
-    const QImage shot = about->grab().toImage();
-    QCOMPARE(QColor(shot.pixel(10, 184)), QColor(128, 128, 128));
-    QCOMPARE(QColor(shot.pixel(10, 185)), QColor(Qt::white));
-    QCOMPARE(QColor(shot.pixel(311, 184)), QColor(128, 128, 128));
-    QVERIFY(QColor(shot.pixel(318, 184)) != QColor(128, 128, 128));
-}
-
-void TestHelp::readmeShipsBesideTheProgramAndCoversItsSubjects()
-{
-    QFile readme(QStringLiteral(QUORVEL_PROGRAM_FOLDER "/Readme.txt"));
-    QVERIFY2(readme.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(readme.fileName()));
-    const QString text = QString::fromUtf8(readme.readAll());
-    const QStringList subjects = {
-        // What it reads.
-        ".bmp", ".dib", ".rle", ".gif", ".jpg", ".ico", ".cur", ".wmf", ".emf",
-        // The modes and the commands a user looks for.
-        "Auto-Fit Size", "Actual Size", "Stretched Size", "Full Screen View...",
-        "Win Mode SlideShow...", "Full Screen SlideShow...", "Adjust Speed...",
-        "Minimize to SysTray...", "Go to \"Folder\" Now", "Delete File...", "Run File Now...",
-        // Where things are kept.
-        "~/.config/Quorvel/registry.conf", "AutoJump", "TrayIcon", "~/VozeviZire", "trash"};
-    for (const QString &subject : subjects)
-        QVERIFY2(text.contains(subject), qPrintable(subject));
-}
 
 QTEST_MAIN(TestHelp)
 #include "tst_help.moc"

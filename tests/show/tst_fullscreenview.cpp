@@ -24,82 +24,43 @@ bool isRed(const QColor &colour)
 
 } // namespace
 
-class TestFullScreenView : public QObject {
+class TestFullScreenView : public FeatureTest {
     Q_OBJECT
 
-    std::optional<TestDesktop> m_desktop;
-    Form1 *m_form = nullptr;
-    QString m_folder;
-
     FullScreenView &view() { return m_form->fullScreen(); }
-    Form1Controls &start()
-    {
-        m_form = &m_desktop->started(m_folder);
-        return m_form->controls();
-    }
     // A 2048 x 1536 picture, red on the left half and blue on the right.
     QString writeHalves(const QString &name)
     {
         QImage halves(2048, 1536, QImage::Format_RGB32);
         halves.fill(Qt::red);
         QPainter(&halves).fillRect(1024, 0, 1024, 1536, Qt::blue);
-        const QString path = m_folder + QLatin1Char('/') + name;
+        const QString path = m_folder + u'/' + name;
         return halves.save(path, nullptr, 95) ? path : QString();
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_desktop.emplace();
-        m_folder = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/P"));
-    }
+    void init() { makeDesktop(u"P"_s); }
 
-    void fitsAndCentresOnTheScreen_data()
-    {
-        QTest::addColumn<QSizeF>("size");
-        QTest::addColumn<QRectF>("expected");
-        // A 1024 x 768 screen.
-        QTest::newRow("smaller: unchanged, centred")
-            << QSizeF(640, 480) << QRectF(192, 144, 640, 480);
-        QTest::newRow("twice the screen") << QSizeF(2048, 1536) << QRectF(0, 0, 1024, 768);
-        QTest::newRow("too tall only") << QSizeF(800, 1200) << QRectF(256, 0, 512, 768);
-        QTest::newRow("exactly the screen") << QSizeF(1024, 768) << QRectF(0, 0, 1024, 768);
-        QTest::newRow("too wide only") << QSizeF(2048, 100) << QRectF(0, 359, 1024, 50);
-    }
     void fitsAndCentresOnTheScreen()
     {
-        QFETCH(QSizeF, size);
-        QFETCH(QRectF, expected);
-        const ScreenFit fit = fitIntoScreenArea(
-            {static_cast<float>(size.width()), static_cast<float>(size.height())}, 1024, 768);
-        const QPointF corner = centreOnScreen(fit.size, 1024, 768);
-        QCOMPARE(QRectF(corner, QSizeF(fit.size.width, fit.size.height)), expected);
-        QCOMPARE(fit.stretched, size.width() > 1024 || size.height() > 768);
-    }
-
-    void opensFromEveryModeOnTheWindowsScreen()
-    {
-        m_desktop->screen.geometry = QRect(1920, 0, 1280, 1024); // a second screen
-        m_desktop->makePicture(m_folder + QStringLiteral("/wide.bmp"), 2560, 800, Qt::yellow);
-        Form1Controls &c = start();
-        c.File1->selectFile(QStringLiteral("wide.bmp"));
-        for (MenuItem *mode : {c.menus.auto1, c.menus.Act1, c.menus.St1}) {
-            mode->click();
-            c.menus.fullscreen1->click();
-            Form8 *form = view().form();
-            QVERIFY2(form, qPrintable(mode->objectName()));
-            QCOMPARE(form->geometry(), m_desktop->screen.geometry);
-            // The panel's picture, perhaps drawn from a raster made ahead for the screen.
-            QCOMPARE(form->Image1->picture()->toImage().cacheKey(),
-                     c.Image1->picture()->toImage().cacheKey());
-            QCOMPARE(form->Image1->rect(), QRectF(0, 312, 1280, 400));
-            form->Picture1_Click();
-            QTRY_VERIFY(!view().form());
+        const std::pair<FloatSize, QRectF> rows[] = {
+            {{640, 480}, QRectF(192, 144, 640, 480)}, // smaller: unchanged, centred
+            {{2048, 1536}, QRectF(0, 0, 1024, 768)},
+            {{800, 1200}, QRectF(256, 0, 512, 768)}, // too tall only
+            {{1024, 768}, QRectF(0, 0, 1024, 768)},  // exactly the screen
+            {{2048, 100}, QRectF(0, 359, 1024, 50)}, // too wide only
+        };
+        for (const auto &[size, expected] : rows) {
+            const ScreenFit fit = fitIntoScreenArea(size, 1024, 768);
+            const QPointF corner = centreOnScreen(fit.size, 1024, 768);
+            QCOMPARE(QRectF(corner, QSizeF(fit.size.width, fit.size.height)), expected);
+            QCOMPARE(fit.stretched, size.width > 1024 || size.height > 768);
         }
     }
 
-    void showsThePlaceholderReopensInPlaceAndClosesOnAnyClickOrEscape()
+    void showsThePlaceholderReopensInPlaceClosesOnAnyClickAndOpensFromEveryMode()
     {
+        m_desktop->makePicture(m_folder + u"/wide.bmp"_s, 2560, 800, Qt::yellow);
         // After a folder change the panel holds the placeholder, and so does the view.
         Form1Controls &c = start();
         c.menus.fullscreen1->click();
@@ -124,48 +85,61 @@ private Q_SLOTS:
             QTRY_VERIFY(!view().form());
         }
         QVERIFY(m_form->isVisible());
+
+        // From every mode, on the window's screen, a second one here.
+        m_desktop->screen.geometry = QRect(1920, 0, 1280, 1024);
+        c.File1->selectFile(u"wide.bmp"_s);
+        for (MenuItem *mode : {c.menus.auto1, c.menus.Act1, c.menus.St1}) {
+            mode->click();
+            c.menus.fullscreen1->click();
+            Form8 *opened = view().form();
+            QVERIFY2(opened, qPrintable(mode->objectName()));
+            QCOMPARE(opened->geometry(), m_desktop->screen.geometry);
+            // The panel's picture, perhaps drawn from a raster made ahead for the screen.
+            QCOMPARE(opened->Image1->picture()->toImage().cacheKey(),
+                     c.Image1->picture()->toImage().cacheKey());
+            QCOMPARE(opened->Image1->rect(), QRectF(0, 312, 1280, 400));
+            opened->Picture1_Click();
+            QTRY_VERIFY(!view().form());
+        }
     }
 
-    void opensFromARasterMadeWhileThePictureWasShown_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("decoded for each size") << QStringLiteral("halves.jpg");
-        QTest::newRow("held whole in memory") << QStringLiteral("halves.bmp");
-    }
     void opensFromARasterMadeWhileThePictureWasShown()
     {
-        QFETCH(QString, name);
-        const QString path = writeHalves(name);
-        Form1Controls &c = start();
-        c.File1->selectFile(name);
-        const PictureRef shown = c.Image1->picture();
-        QTRY_VERIFY_WITH_TIMEOUT(view().screenAhead().isReadyFor(shown), 10000);
-        view().File1_DblClick();
-        const PictureRef prepared = view().form()->Image1->picture();
-        QVERIFY(prepared != shown);
-        QCOMPARE(prepared->naturalSize(), QSize(2048, 1536));
-        QCOMPARE(view().form()->Image1->rect(), QRectF(0, 0, 1024, 768));
-        // Drawn from the raster made ahead, the view looks as drawn from the picture itself.
-        const QImage fromRaster = drawn(prepared, QSize(1024, 768));
-        QCOMPARE(fromRaster, drawn(shown, QSize(1024, 768)));
-        QVERIFY(isRed(fromRaster.pixelColor(200, 400)));
-        view().form()->Picture1_Click();
-        QTRY_VERIFY(!view().form());
+        // One decoded for each size, one held whole in memory.
+        for (const QString &name : {u"halves.jpg"_s, u"halves.bmp"_s}) {
+            const QString path = writeHalves(name);
+            Form1Controls &c = start();
+            c.File1->selectFile(name);
+            const PictureRef shown = c.Image1->picture();
+            QTRY_VERIFY_WITH_TIMEOUT(view().screenAhead().isReadyFor(shown), 10000);
+            view().File1_DblClick();
+            const PictureRef prepared = view().form()->Image1->picture();
+            QVERIFY(prepared != shown);
+            QCOMPARE(prepared->naturalSize(), QSize(2048, 1536));
+            QCOMPARE(view().form()->Image1->rect(), QRectF(0, 0, 1024, 768));
+            // Drawn from the raster made ahead, it looks as drawn from the picture itself.
+            const QImage fromRaster = drawn(prepared, QSize(1024, 768));
+            QCOMPARE(fromRaster, drawn(shown, QSize(1024, 768)));
+            QVERIFY(isRed(fromRaster.pixelColor(200, 400)));
+            view().form()->Picture1_Click();
+            QTRY_VERIFY(!view().form());
 
-        // A file rewritten since is shown as the panel holds it.
-        QImage green(2048, 1500, QImage::Format_RGB32);
-        green.fill(Qt::green);
-        QVERIFY(green.save(path, nullptr, 50));
-        QVERIFY(!view().screenAhead().isReadyFor(shown));
-        view().File1_DblClick();
-        QCOMPARE(view().form()->Image1->picture(), shown);
+            // A file rewritten since is shown as the panel holds it.
+            QImage green(2048, 1500, QImage::Format_RGB32);
+            green.fill(Qt::green);
+            QVERIFY(green.save(path, nullptr, 50));
+            QVERIFY(!view().screenAhead().isReadyFor(shown));
+            view().File1_DblClick();
+            QCOMPARE(view().form()->Image1->picture(), shown);
+        }
     }
 
     void opensCoarseBeforeItsRasterIsMadeThenSharp()
     {
         GatedPictures gated;
         m_desktop->pictureSource = &gated;
-        const QString path = writeHalves(QStringLiteral("halves.jpg"));
+        const QString path = writeHalves(u"halves.jpg"_s);
         Form1Controls &c = start();
         // The first press of a double-click starts the view's raster at once: the fresh
         // read of the file for it is held at the gate.

@@ -77,10 +77,10 @@ private Q_SLOTS:
         TestDesktop desktop;
         GatedPictures gated;
         const QString home = desktop.home();
-        const QString a = desktop.makePicture(home + QStringLiteral("/a.bmp"), 30, 20, Qt::red);
-        const QString b = desktop.makePicture(home + QStringLiteral("/b.bmp"), 8, 8, Qt::blue);
-        const QString bad = desktop.makeFile(home + QStringLiteral("/bad.jpg"),
-                                             QByteArray("\xFF\xD8\xFF\xE0 not a picture"));
+        const QString a = desktop.makePicture(home + u"/a.bmp"_s, 30, 20, Qt::red);
+        const QString b = desktop.makePicture(home + u"/b.bmp"_s, 8, 8, Qt::blue);
+        const QString bad =
+            desktop.makeFile(home + u"/bad.jpg"_s, QByteArray("\xFF\xD8\xFF\xE0 not a picture"));
         PictureCache cache(desktop.decodePool, gated, desktop.files);
         SlideLookAhead lookAhead(cache, gated, desktop.files);
         lookAhead.prepare({a});
@@ -119,12 +119,10 @@ private Q_SLOTS:
         QVERIFY(!lookAhead.take(a));
         lookAhead.prepare({a});
         lookAhead.clear();
-        QVERIFY(!lookAhead.isReading());
-        QVERIFY(!lookAhead.take(a));
+        QVERIFY(!lookAhead.isReading() && !lookAhead.take(a));
         cache.setEnabled(false);
         lookAhead.prepare({a});
-        QVERIFY(!lookAhead.isReading());
-        QVERIFY(!lookAhead.take(a));
+        QVERIFY(!lookAhead.isReading() && !lookAhead.take(a));
     }
 
     void aSlideStillBeingReadWaitsOutAPause_data()
@@ -140,13 +138,12 @@ private Q_SLOTS:
         TestDesktop desktop;
         GatedPictures gated;
         desktop.pictureSource = &gated;
-        const QString folder = desktop.makeFolder(desktop.home() + QStringLiteral("/Large"));
-        const QString small =
-            desktop.makePicture(folder + QStringLiteral("/a.bmp"), 40, 30, Qt::blue);
-        const QString large = desktop.makePicture(folder + QStringLiteral("/b.bmp"), 700, 600,
+        const QString folder = desktop.makeFolder(desktop.home() + u"/Large"_s);
+        const QString small = desktop.makePicture(folder + u"/a.bmp"_s, 40, 30, Qt::blue);
+        const QString large = desktop.makePicture(folder + u"/b.bmp"_s, 700, 600,
                                                   Qt::green); // over 1 MB
-        const QStringList smallSlide{small, QStringLiteral("a.bmp")};
-        const QStringList largeSlide{large, QStringLiteral("b.bmp")};
+        const QStringList smallSlide{small, u"a.bmp"_s};
+        const QStringList largeSlide{large, u"b.bmp"_s};
         Form1 &form = desktop.started(folder);
         Form1Controls &c = form.controls();
         const Show show = showOf(form, fullScreen);
@@ -175,8 +172,8 @@ private Q_SLOTS:
         QVERIFY(!show.timer->isTicking());
         show.copyToTemp();
         const QString temp = FavouriteFolders::folderOf(FavouriteFolders::Category::Temp);
-        QVERIFY(QFile::exists(temp + QStringLiteral("/a.bmp")));
-        QVERIFY(!QFile::exists(temp + QStringLiteral("/b.bmp")));
+        QVERIFY(QFile::exists(temp + u"/a.bmp"_s));
+        QVERIFY(!QFile::exists(temp + u"/b.bmp"_s));
         // It is the first tick's after the show goes on, once; the show ends a tick later.
         show.goOn();
         QCOMPARE(show.copySource(), smallSlide);

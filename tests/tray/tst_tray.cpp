@@ -12,20 +12,9 @@
 #include <QRadioButton>
 #include <QSettings>
 
-// The notification-area icon and the folder to go to, both kept in the settings.
-class TestTray : public QObject {
+class TestTray : public FeatureTest {
     Q_OBJECT
 
-    std::optional<TestDesktop> m_desktop;
-    Form1 *m_form = nullptr;
-    QString m_start;
-
-    Form1Menus &start()
-    {
-        m_form = &m_desktop->started(m_start);
-        return m_form->controls().menus;
-    }
-    Said &shown() { return m_desktop->messages.shown; }
     QString setting(const QString &name)
     {
         return m_desktop->registry->RegistryReadString(Registry::kSettingsKey, name);
@@ -39,35 +28,30 @@ class TestTray : public QObject {
         m_form->controls().menus.Jump1->click();
         return m_form->autoGo().dialog();
     }
+    QString settingsFolder() { return QFileInfo(m_desktop->registry->filePath()).path(); }
     // Puts a file where the settings folder belongs, so that nothing can be stored.
     void breakSettingsFolder()
     {
-        const QString folder = QFileInfo(m_desktop->registry->filePath()).path();
-        QDir(folder).removeRecursively();
-        QDir().mkpath(QFileInfo(folder).path());
-        QFile blocker(folder);
+        QDir(settingsFolder()).removeRecursively();
+        QDir().mkpath(QFileInfo(settingsFolder()).path());
+        QFile blocker(settingsFolder());
         QVERIFY(blocker.open(QIODevice::WriteOnly));
     }
     void verifyNotStored()
     {
         const QString file = m_desktop->registry->filePath();
-        QCOMPARE(shown(), Said{said(QStringLiteral("The setting could not be saved in %1:\nthe "
-                                                   "folder %2 cannot be made.")
-                                        .arg(file, QFileInfo(file).path()),
-                                    16)});
+        const QString text =
+            u"The setting could not be saved in %1:\nthe folder %2 cannot be made."_s;
+        QCOMPARE(shown(), Said{said(text.arg(file, QFileInfo(file).path()), 16)});
         shown().clear();
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_desktop.emplace();
-        m_start = m_desktop->makeFolder(m_desktop->home() + QStringLiteral("/Start"));
-    }
+    void init() { makeDesktop(u"Start"_s); }
 
     void hidesAndComesBackOnlyOnALeftPress()
     {
-        Form1Menus &menus = start();
+        Form1Menus &menus = start().menus;
         m_form->show();
         FakeTray &tray = m_desktop->tray;
         for (MenuItem *hide : {menus.systray, menus.Tray1}) {
@@ -76,7 +60,7 @@ private Q_SLOTS:
             hide->click();
             QVERIFY2(m_form->isHidden(), qPrintable(hide->objectName()));
             QVERIFY(m_form->trayIcon().isInTray() && tray.shown && tray.iconGiven);
-            QCOMPARE(tray.tip, QStringLiteral("Quorvel 1.36"));
+            QCOMPARE(tray.tip, u"Quorvel 1.36"_s);
             // Hiding again while hidden adds no second icon.
             const int adds = tray.addCount;
             m_form->trayIcon().systray_Click();
@@ -109,7 +93,6 @@ private Q_SLOTS:
         }
         QVERIFY(shown().isEmpty());
 
-        // The icon goes with the window.
         tray.refusesIcon = false;
         menus.systray->click();
         QVERIFY(tray.shown);
@@ -117,144 +100,130 @@ private Q_SLOTS:
         QVERIFY(!tray.shown);
     }
 
-    void startsInTheTrayOnlyForExactlyOne_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("trayThere");
-        QTest::addColumn<bool>("inTray");
-        QTest::newRow("1") << "1" << true << true;
-        QTest::newRow("1 without a tray: shown") << "1" << false << false;
-        QTest::newRow("empty") << "" << true << false;
-        QTest::newRow("1 with a blank") << "1 " << true << false;
-        QTest::newRow("true") << "true" << true << false;
-    }
     void startsInTheTrayOnlyForExactlyOne()
     {
-        QFETCH(QString, stored);
-        QFETCH(bool, trayThere);
-        QFETCH(bool, inTray);
-        m_desktop->tray.available = trayThere;
-        store(Registry::kTrayIcon, stored);
-        start();
-        QCOMPARE(m_form->trayIcon().isInTray(), inTray);
-        QCOMPARE(m_desktop->tray.shown, inTray);
-        QCOMPARE(m_desktop->tray.tip, inTray ? QStringLiteral("Quorvel 1.36") : QString());
-        // The browser is complete behind the icon.
-        QCOMPARE(m_form->windowTitle(), titleFor(m_start));
-        m_desktop->tray.press(TrayMouse::LeftButtonDown);
-        QVERIFY(!inTray || m_form->isVisible());
+        FakeTray &tray = m_desktop->tray;
+        // The stored text, whether there is a notification area, and whether it starts there.
+        const std::tuple<const char *, bool, bool> rows[] = {
+            {"1", true, true},   {"1", false, false},   {"", true, false},
+            {"1 ", true, false}, {"true", true, false},
+        };
+        for (const auto &[stored, available, inTray] : rows) {
+            tray.available = available;
+            tray.tip.clear();
+            store(Registry::kTrayIcon, QString::fromLatin1(stored));
+            start();
+            QCOMPARE(m_form->trayIcon().isInTray(), inTray);
+            QCOMPARE(tray.shown, inTray);
+            QCOMPARE(tray.tip, inTray ? u"Quorvel 1.36"_s : QString());
+            // The browser is complete behind the icon.
+            QCOMPARE(m_form->windowTitle(), titleFor(m_folder));
+            tray.press(TrayMouse::LeftButtonDown);
+            QVERIFY(!inTray || m_form->isVisible());
+        }
     }
 
-    void trayOptionShowsAndStoresTheChoice_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("shownEnabled");
-        QTest::addColumn<bool>("chooseEnabled");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("missing: disabled; enable") << QString() << false << true << "1";
-        QTest::newRow("1: enabled; disable stores the empty text") << "1" << true << false << "";
-        QTest::newRow("0: disabled; keep it") << "0" << false << false << "";
-        QTest::newRow("cannot be stored") << QString() << false << true << QString();
-    }
     void trayOptionShowsAndStoresTheChoice()
     {
-        QFETCH(QString, stored);
-        QFETCH(bool, shownEnabled);
-        QFETCH(bool, chooseEnabled);
-        QFETCH(QString, expected);
-        if (!stored.isNull())
-            store(Registry::kTrayIcon, stored);
-        Form1Menus &menus = start();
-        const bool startedInTray = m_form->trayIcon().isInTray();
-        if (expected.isNull())
-            breakSettingsFolder();
-        menus.TrayMin1->click();
-        QPointer<Form5> dialog = m_form->trayIcon().optionDialog();
-        QVERIFY(dialog && dialog->isVisible());
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Minimize to TrayIcon"));
-        QCOMPARE(dialog->Option2->isChecked(), shownEnabled);
-        QCOMPARE(dialog->Option1->isChecked(), !shownEnabled);
-        // Choosing it again brings the same dialog forward.
-        menus.TrayMin1->click();
-        QCOMPARE(m_form->trayIcon().optionDialog(), dialog.data());
-        QTest::mouseClick(chooseEnabled ? dialog->Option2 : dialog->Option1, Qt::LeftButton);
-        QTest::mouseClick(dialog->Command1, Qt::LeftButton);
-        if (expected.isNull()) {
-            // The choice stays on screen to try again or cancel; Cancel stores nothing.
-            verifyNotStored();
-            QVERIFY(dialog && dialog->isVisible() && dialog->Option2->isChecked());
-            QTest::mouseClick(dialog->Command2, Qt::LeftButton);
+        // The stored text (none at first), the option shown, the one chosen, what is stored;
+        // last, settings that cannot be stored.
+        for (const auto &[stored, shownEnabled, chooseEnabled, expected] :
+             {std::tuple{QString(), false, true, u"1"_s},
+              {u"1"_s, true, false, u""_s},
+              {u"0"_s, false, false, u""_s},
+              {u"0"_s, false, true, QString()}}) {
+            if (!stored.isNull())
+                store(Registry::kTrayIcon, stored);
+            Form1Menus &menus = start().menus;
+            const bool startedInTray = m_form->trayIcon().isInTray();
+            if (expected.isNull())
+                breakSettingsFolder();
+            menus.TrayMin1->click();
+            QPointer<Form5> dialog = m_form->trayIcon().optionDialog();
+            QVERIFY(dialog && dialog->isVisible());
+            QCOMPARE(dialog->windowTitle(), u"Minimize to TrayIcon"_s);
+            QCOMPARE(dialog->Option2->isChecked(), shownEnabled);
+            QCOMPARE(dialog->Option1->isChecked(), !shownEnabled);
+            // Choosing it again brings the same dialog forward.
+            menus.TrayMin1->click();
+            QCOMPARE(m_form->trayIcon().optionDialog(), dialog.data());
+            QTest::mouseClick(chooseEnabled ? dialog->Option2 : dialog->Option1, Qt::LeftButton);
+            QTest::mouseClick(dialog->Command1, Qt::LeftButton);
+            if (expected.isNull()) {
+                // The choice stays on screen to try again or cancel; Cancel stores nothing.
+                verifyNotStored();
+                QVERIFY(dialog && dialog->isVisible() && dialog->Option2->isChecked());
+                QTest::mouseClick(dialog->Command2, Qt::LeftButton);
+                QTRY_VERIFY(!dialog);
+                QVERIFY(shown().isEmpty());
+                QCOMPARE(setting(Registry::kTrayIcon), QString());
+                return;
+            }
+            QCOMPARE(told(), Said{kTakesEffect});
             QTRY_VERIFY(!dialog);
-            QVERIFY(shown().isEmpty());
-            QCOMPARE(setting(Registry::kTrayIcon), QString());
-            return;
+            QCOMPARE(setting(Registry::kTrayIcon), expected);
+            // Disabling keeps the value, empty, rather than removing it.
+            const QSettings file(m_desktop->registry->filePath(), QSettings::IniFormat);
+            QVERIFY(file.contains(u"Software/Quorvel/TrayIcon"_s));
+            // Nothing changes until the next start.
+            QCOMPARE(m_form->trayIcon().isInTray(), startedInTray);
         }
-        QCOMPARE(shown(), Said{kTakesEffect});
-        QTRY_VERIFY(!dialog);
-        QCOMPARE(setting(Registry::kTrayIcon), expected);
-        // Disabling keeps the value, empty, rather than removing it.
-        const QSettings file(m_desktop->registry->filePath(), QSettings::IniFormat);
-        QVERIFY(file.contains(QStringLiteral("Software/Quorvel/TrayIcon")));
-        // Nothing changes until the next start.
-        QCOMPARE(m_form->trayIcon().isInTray(), startedInTray);
     }
 
-    void goDialogShowsTheStoredFolderOrItsAbsence()
+    void goDialogShowsTheFolderStoresTheOpenOneOnOkNothingOnCancelAndRemoves()
     {
-        start();
-        QPointer<Form2> dialog = openGoDialog();
-        QVERIFY(dialog && dialog->isVisible());
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Auto-Go Folder"));
-        QVERIFY(dialog->Label5->isVisibleTo(dialog) && !dialog->Label4->isVisibleTo(dialog));
-        QCOMPARE(dialog->Label5->text(), QStringLiteral("Haven't Set the Folder"));
-        QVERIFY(!dialog->Command3->isEnabled());
-        // Its own lists, standing where the browser stands.
-        QCOMPARE(dialog->Dir1->path(), m_start);
-        QCOMPARE(dialog->Drive1->drive().root, m_desktop->home());
-        QCOMPARE(dialog->Dir1->entryPath(dialog->Dir1->count() - 1), m_start);
-        dialog->Command2_Click();
-        QTRY_VERIFY(!dialog);
-
-        store(Registry::kAutoJump, QStringLiteral("/somewhere/else"));
-        dialog = openGoDialog();
-        QVERIFY(dialog->Label4->isVisibleTo(dialog) && !dialog->Label5->isVisibleTo(dialog));
-        QCOMPARE(dialog->Label4->text(), QStringLiteral("/somewhere/else"));
-        QVERIFY(dialog->Command3->isEnabled());
-        QVERIFY(shown().isEmpty());
-    }
-
-    void goDialogOkStoresTheOpenFolderCancelNothingAndRemoveTheEmptyText()
-    {
-        const QString chosen = m_desktop->makeFolder(m_start + QStringLiteral("/Chosen"));
-        m_desktop->makeFolder(m_start + QStringLiteral("/Only highlighted"));
-        Form1Menus &menus = start();
+        const QString chosen = m_desktop->makeFolder(m_folder + u"/Chosen"_s);
+        m_desktop->makeFolder(m_folder + u"/Only highlighted"_s);
+        Form1Menus &menus = start().menus;
         QVERIFY(!menus.goto1->isEnabled());
         QPointer<Form2> dialog = openGoDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), u"Auto-Go Folder"_s);
+        QVERIFY(dialog->Label5->isVisibleTo(dialog) && !dialog->Label4->isVisibleTo(dialog));
+        QCOMPARE(dialog->Label5->text(), u"Haven't Set the Folder"_s);
+        QVERIFY(!dialog->Command3->isEnabled());
+        // Its own lists, standing where the browser stands.
+        QCOMPARE(dialog->Dir1->path(), m_folder);
+        QCOMPARE(dialog->Drive1->drive().root, m_desktop->home());
+        // Settings that cannot be written: nothing is stored, the dialog stays.
+        breakSettingsFolder();
+        QTest::mouseClick(dialog->Command1, Qt::LeftButton);
+        verifyNotStored();
+        QVERIFY(!menus.goto1->isEnabled() && dialog && dialog->isVisible());
+        QVERIFY(QFile::remove(settingsFolder()));
+
         QVERIFY(dialog->Dir1->setPath(chosen));
         // Going back up and highlighting a subfolder does not open it.
-        QVERIFY(dialog->Dir1->setPath(m_start));
+        QVERIFY(dialog->Dir1->setPath(m_folder));
         dialog->Dir1->setCurrentRow(dialog->Dir1->count() - 1);
         QCOMPARE(dialog->Dir1->entryPath(dialog->Dir1->currentRow()),
-                 m_start + QStringLiteral("/Only highlighted"));
+                 m_folder + u"/Only highlighted"_s);
         QTest::mouseClick(dialog->Command1, Qt::LeftButton);
-        QCOMPARE(setting(Registry::kAutoJump), m_start);
+        QCOMPARE(setting(Registry::kAutoJump), m_folder);
         QCOMPARE(shown(), Said{kTakesEffect});
         QVERIFY(menus.goto1->isEnabled());
         QTRY_VERIFY(!dialog);
         // The browser stays where it was until the next start or Go to "Folder" Now.
-        QCOMPARE(m_form->controls().Dir1->path(), m_start);
+        QCOMPARE(m_form->controls().Dir1->path(), m_folder);
 
         // Cancel stores nothing, whatever the dialog's lists show.
         shown().clear();
         dialog = openGoDialog();
+        QVERIFY(dialog->Label4->isVisibleTo(dialog) && !dialog->Label5->isVisibleTo(dialog));
+        QCOMPARE(dialog->Label4->text(), m_folder);
+        QVERIFY(dialog->Command3->isEnabled());
         QVERIFY(dialog->Dir1->setPath(chosen));
         QTest::mouseClick(dialog->Command2, Qt::LeftButton);
         QTRY_VERIFY(!dialog);
-        QCOMPARE(setting(Registry::kAutoJump), m_start);
-        QVERIFY(menus.goto1->isEnabled());
-        QVERIFY(shown().isEmpty());
+        QCOMPARE(setting(Registry::kAutoJump), m_folder);
+        QVERIFY(menus.goto1->isEnabled() && shown().isEmpty());
 
         dialog = openGoDialog();
+        breakSettingsFolder();
+        QTest::mouseClick(dialog->Command3, Qt::LeftButton);
+        verifyNotStored();
+        QVERIFY(menus.goto1->isEnabled() && dialog && dialog->isVisible());
+        QVERIFY(QFile::remove(settingsFolder()));
         QTest::mouseClick(dialog->Command3, Qt::LeftButton);
         QCOMPARE(setting(Registry::kAutoJump), QString());
         QCOMPARE(shown(), Said{kTakesEffect});
@@ -262,9 +231,10 @@ private Q_SLOTS:
         QTRY_VERIFY(!dialog);
     }
 
-    void goDialogRefusesAnUnreadableDriveAndTheListGoesBack()
+    void goDialogRefusesAnUnreadableDriveAndGoNowJumpsToTheStoredFolder()
     {
-        const QString onStick = m_desktop->makeFolder(m_desktop->otherVolume() + "/Photos");
+        const QString stored = m_desktop->makeFolder(m_desktop->otherVolume() + "/Stored");
+        m_desktop->makeFile(stored + u"/a.bmp"_s);
         start();
         Form2 *dialog = openGoDialog();
         const Volume stick = m_desktop->volumes.volumes.at(1);
@@ -272,72 +242,43 @@ private Q_SLOTS:
         dialog->Drive1->setDrive(stick);
         QCOMPARE(shown(), Said{kNotReady});
         QCOMPARE(dialog->Drive1->drive().root, m_desktop->home());
-        QCOMPARE(dialog->Dir1->path(), m_start);
-        QCOMPARE(QDir::currentPath(), m_start);
+        QCOMPARE(dialog->Dir1->path(), m_folder);
+        QCOMPARE(QDir::currentPath(), m_folder);
         // Ready, the drive opens at its working folder and becomes the working drive.
         m_desktop->volumes.notReady.clear();
         dialog->Drive1->setDrive(stick);
         QCOMPARE(dialog->Dir1->path(), stick.root);
         QCOMPARE(QDir::currentPath(), stick.root);
-        QVERIFY(dialog->Dir1->setPath(onStick));
+        QVERIFY(dialog->Dir1->setPath(stored));
         QTest::mouseClick(dialog->Command1, Qt::LeftButton);
-        QCOMPARE(setting(Registry::kAutoJump), onStick);
-    }
+        QCOMPARE(setting(Registry::kAutoJump), stored);
 
-    void goFolderThatCannotBeStoredLeavesGoNowAsItWas()
-    {
-        Form1Menus *menus = &start();
-        QPointer<Form2> dialog = openGoDialog();
-        QTest::mouseClick(dialog->Command1, Qt::LeftButton);
-        QTRY_VERIFY(!dialog);
-        shown().clear();
-        // Settings that cannot be written while the dialog is open: nothing is stored.
-        dialog = openGoDialog();
-        breakSettingsFolder();
-        QTest::mouseClick(dialog->Command3, Qt::LeftButton);
-        verifyNotStored();
-        QVERIFY(menus->goto1->isEnabled() && dialog && dialog->isVisible());
-        // Nothing stored yet and OK refused: Go to "Folder" Now stays disabled.
-        m_desktop->closeWindow();
-        menus = &start();
-        QVERIFY(!menus->goto1->isEnabled());
-        dialog = openGoDialog();
-        QTest::mouseClick(dialog->Command1, Qt::LeftButton);
-        verifyNotStored();
-        QVERIFY(!menus->goto1->isEnabled() && dialog && dialog->isVisible());
-    }
-
-    void goNowJumpsToTheStoredFolderOrPassesSilentlyOverAVanishedOne()
-    {
-        const QString stored = m_desktop->makeFolder(m_desktop->otherVolume() + "/Stored");
-        m_desktop->makeFile(stored + QStringLiteral("/a.bmp"));
-        store(Registry::kAutoJump, stored);
-        Form1Menus &menus = start();
+        // Go to "Folder" Now goes there; the next start's going there is the start-up's.
         Form1Controls &c = m_form->controls();
-        QCOMPARE(c.Dir1->path(), stored); // at the start
-        QVERIFY(c.Dir1->setPath(m_start));
+        Form1Menus &menus = c.menus;
+        QCOMPARE(told(), Said({kNotReady, kTakesEffect}));
+        QCOMPARE(c.Dir1->path(), m_folder);
         menus.goto1->click();
         QCOMPARE(c.Dir1->path(), stored);
         QCOMPARE(c.Drive1->drive().root, m_desktop->otherVolume());
         QCOMPARE(QDir::currentPath(), stored);
         QCOMPARE(entriesOf(*c.File1), QStringList{"a.bmp"});
         QCOMPARE(m_form->windowTitle(), titleFor(stored));
-        QCOMPARE(shown(), Said{said(QStringLiteral("OK!..."))});
-        shown().clear();
+        QCOMPARE(told(), Said{said(u"OK!..."_s)});
 
         // Vanished: the browser stays, and its list is still read again.
-        QVERIFY(c.Dir1->setPath(m_start));
+        QVERIFY(c.Dir1->setPath(m_folder));
         QVERIFY(QDir(stored).removeRecursively());
-        m_desktop->makeFile(m_start + QStringLiteral("/new.gif"));
+        m_desktop->makeFile(m_folder + u"/new.gif"_s);
         menus.goto1->click();
-        QCOMPARE(c.Dir1->path(), m_start);
+        QCOMPARE(c.Dir1->path(), m_folder);
         QCOMPARE(entriesOf(*c.File1), QStringList{"new.gif"});
         QVERIFY(menus.goto1->isEnabled());
         // Removed meanwhile by another copy's dialog or by hand: the item disables itself.
         store(Registry::kAutoJump, QString());
         menus.goto1->click();
         QVERIFY(!menus.goto1->isEnabled());
-        QCOMPARE(c.Dir1->path(), m_start);
+        QCOMPARE(c.Dir1->path(), m_folder);
         QVERIFY(shown().isEmpty());
     }
 };
