@@ -37,18 +37,15 @@ def chunks(path):
         n = struct.unpack('>I', data[:4])[0]
         yield data[4:8], data[8:8 + n]
         data = data[12 + n:]
-def chunk(kind, body):
-    return struct.pack('>I', len(body)) + kind + body + struct.pack('>I', zlib.crc32(kind + body))
-def write(path, kinds):
-    open(path, 'wb').write(b'\x89PNG\r\n\x1a\n' + b''.join(chunk(k, b) for k, b in kinds))
+chunk = lambda k, b: struct.pack('>I', len(b)) + k + b + struct.pack('>I', zlib.crc32(k + b))
+write = lambda path, kinds: open(path, 'wb').write(b'\x89PNG\r\n\x1a\n' + b''.join(chunk(*c) for c in kinds))
 grey = [(k, b) for k, b in chunks(sys.argv[1]) if k in (b'IHDR', b'IDAT', b'IEND')]
 write('png-gamma.png', grey[:1] + [(b'gAMA', struct.pack('>I', 100000))] + grey[1:])
-icc = open('linear.icc', 'rb').read()
-write('png-icc.png', grey[:1] + [(b'iCCP', b'linear\0\0' + zlib.compress(icc))] + grey[1:])
+icc = zlib.compress(open('linear.icc', 'rb').read())
+write('png-icc.png', grey[:1] + [(b'iCCP', b'linear\0\0' + icc)] + grey[1:])
 q = [(k, b) for k, b in chunks(sys.argv[2]) if k in (b'IHDR', b'IDAT', b'IEND')]
 black = [b for k, b in chunks(sys.argv[3]) if k == b'IDAT']
-def fctl(seq):
-    return (b'fcTL', struct.pack('>IIIIIHHBB', seq, 64, 48, 0, 0, 1, 10, 0, 0))
+fctl = lambda seq: (b'fcTL', struct.pack('>IIIIIHHBB', seq, 64, 48, 0, 0, 1, 10, 0, 0))
 write('png-animated.png', q[:1] + [(b'acTL', struct.pack('>II', 2, 0)), fctl(0)] + q[1:2] +
       [fctl(1), (b'fdAT', struct.pack('>I', 2) + black[0])] + q[2:])
 PY
