@@ -66,9 +66,9 @@ for c in lzw:lzw zip:deflate packbits:packbits; do tiffcp -c ${c%:*} tiff-none.t
 tiffcp -c jpeg:r:95 -r 16 tiff-none.tif tiff-jpeg.tif
 tiffcp -c lzw -t -w 16 -l 16 tiff-none.tif tiff-tiled.tif
 $im $q -colorspace Gray -threshold 60% -monochrome -compress Group4 tiff-g4.tif
-$im $q -colorspace Gray -compress lzw tiff-grey.tif
-$im $q -type Palette -compress lzw tiff-palette.tif
-$im $q -colorspace CMYK -compress lzw tiff-cmyk.tif
+for t in "-colorspace Gray grey" "-type Palette palette" "-colorspace CMYK cmyk"; do
+    set -- $t && $im $q $1 $2 -compress lzw tiff-$3.tif
+done
 $im "$tmp/q16.png" -depth 16 -compress zip tiff-rgb16.tif
 $im $q "$tmp/black.png" -compress lzw tiff-pages.tif
 cp tiff-none.tif tiff-turned.tif
@@ -106,10 +106,12 @@ cat >svg-drawing.svg <<'SVG'
 SVG
 gzip -9 -n -c svg-drawing.svg >svg-packed.svgz
 
-# Hostile files: headers claiming 100,000 x 100,000, an SVGZ of 80 MB (and bomb-grid.heic
-# as fuzz_heif found it).
-$py - <<'PY'
-import struct, zlib, gzip
+# Hostile files: headers claiming 100,000 x 100,000, an SVGZ of 80 MB, an AV1 picture of
+# 8192 x 16 in a plain HEIF whose container says 64 x 48 (and bomb-grid.heic as fuzz_heif found it).
+$im -size 8192x16 xc:red $rgb "$tmp/wide.png"
+avifenc -s 10 --min 40 --max 50 "$tmp/wide.png" "$tmp/wide.avif" >/dev/null
+$py - "$tmp/wide.avif" <<'PY'
+import struct, sys, zlib, gzip
 big = struct.pack('>II', 100000, 100000)
 rgb = open('png-rgb.png', 'rb').read()
 body = big + rgb[24:29]  # the IHDR chunk's data, its size replaced
@@ -131,6 +133,13 @@ stream = bytes(sum(bits[i + j] << j for j in range(8)) for i in range(0, len(bit
 open('bomb.jxl', 'wb').write(b'\xff\x0a' + stream + bytes(64))
 open('bomb.svgz', 'wb').write(gzip.compress(b'<svg xmlns="http://www.w3.org/2000/svg">' +
                                             b' ' * (80 << 20) + b'</svg>', 9, mtime=0))
+data = bytearray(open(sys.argv[1], 'rb').read())
+at = data.index(b'ispe')
+data[at + 8:at + 16] = struct.pack('>II', 64, 48)
+f = data.index(b'ftyp') - 4
+f = slice(f, f + struct.unpack('>I', data[f:f + 4])[0])
+data[f] = bytes(data[f]).replace(b'avif', b'mif1').replace(b'avis', b'mif1')
+open('bomb-av1.heif', 'wb').write(data)
 PY
 $im tiff-none.tif -compress none bomb.tif
 for tag in 256 257; do tiffset -s $tag 100000 bomb.tif; done
@@ -141,17 +150,3 @@ $im "$tmp/pyramid.png" -compress zip PTIF:tiff-pyramid.tif
 for directory in 1 2 3 4; do tiffset -d $directory -s 254 1 tiff-pyramid.tif; done
 # A scan's plain strips, averaged as read when drawn small.
 $im "$tmp/large.png" -type TrueColor -compress lzw tiff-large.tif
-
-# An AV1 picture of 8192 x 16 in a plain HEIF whose container says 64 x 48.
-$im -size 8192x16 xc:red $rgb "$tmp/wide.png"
-avifenc -s 10 --min 40 --max 50 "$tmp/wide.png" "$tmp/wide.avif" >/dev/null
-$py - "$tmp/wide.avif" <<'PY'
-import struct, sys
-data = bytearray(open(sys.argv[1], 'rb').read())
-at = data.index(b'ispe')
-data[at + 8:at + 16] = struct.pack('>II', 64, 48)
-f = data.index(b'ftyp') - 4
-f = slice(f, f + struct.unpack('>I', data[f:f + 4])[0])
-data[f] = bytes(data[f]).replace(b'avif', b'mif1').replace(b'avis', b'mif1')
-open('bomb-av1.heif', 'wb').write(data)
-PY
