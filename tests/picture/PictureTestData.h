@@ -1,7 +1,6 @@
 #pragma once
 
-// Builders for small picture files made inside the tests, so each case says exactly
-// which bytes it feeds the loader.
+// Builders for small picture files, so each case says exactly which bytes it feeds the loader.
 
 #include "picture/PictureLoader.h"
 
@@ -25,7 +24,6 @@ template <typename T> void put(QByteArray &b, T v, bool bigEndian = false)
     b.append(reinterpret_cast<const char *>(&v), sizeof v);
 }
 
-// Appends each value as a little-endian T.
 template <typename T, typename... V> void putLe(QByteArray &b, V... values)
 {
     for (const T v : {T(values)...})
@@ -54,6 +52,13 @@ inline QByteArray jpeg(const QImage &image, int quality = 90, bool progressive =
 inline QByteArray png(const QImage &image)
 {
     return encoded(image, "png");
+}
+
+inline QImage filled(int w, int h, QRgb colour)
+{
+    QImage image(w, h, QImage::Format_ARGB32);
+    image.fill(colour);
+    return image;
 }
 
 // Four quadrants: red, green / blue, yellow.
@@ -115,7 +120,6 @@ struct BmpParts {
     qint64 pixelOffset = -1; // -1: right after the palette
 };
 
-// A complete "BM" file.
 inline QByteArray bmp(const BmpParts &s)
 {
     QByteArray info;
@@ -166,9 +170,7 @@ inline QByteArray icon(const QList<IconImage> &images, quint16 type = 1)
     return out;
 }
 
-// An icon's DIB: a 40-byte header with the doubled height, the colours, then an AND
-// mask from maskBits (1 = transparent). 32-bit colours come from the image, alpha as
-// given; at 4 bits every pixel is palette entry 1, the image's top left colour.
+// An icon's DIB: colours (at 4 bits all the top left one), then an AND mask (1 = clear).
 inline QByteArray iconDib(const QImage &image, quint16 bpp = 32,
                           const QList<QList<int>> &maskBits = {})
 {
@@ -182,12 +184,9 @@ inline QByteArray iconDib(const QImage &image, quint16 bpp = 32,
         put(d, i == 1 ? argb.pixel(0, 0) : 0u);
     for (int y = h - 1; y >= 0; --y) {
         QByteArray row(((w * bpp + 31) / 32) * 4, '\0');
-        for (int x = 0; x < w; ++x) {
-            if (bpp == 4)
-                row[x / 2] = char(uchar(row[x / 2]) | (x % 2 ? 0x01 : 0x10));
-            else
-                qToLittleEndian(quint32(argb.pixel(x, y)), row.data() + 4 * x);
-        }
+        std::fill_n(row.data(), bpp == 4 ? w / 2 : 0, char(0x11)); // every pixel entry 1
+        for (int x = 0; bpp != 4 && x < w; ++x)
+            qToLittleEndian(quint32(argb.pixel(x, y)), row.data() + 4 * x);
         d.append(row);
     }
     for (int y = h - 1; y >= 0; --y) {
@@ -259,8 +258,7 @@ inline QByteArray gif(int screenWidth, int screenHeight, const QList<GifImage> &
         out.append(char(i)).append(char(i)).append(char(i));
     for (const GifImage &image : images) {
         if (image.control != -1) {
-            out.append("\x21\xF9\x04", 3);
-            out.append(char(image.control >= 0 ? 1 : 0)).append('\0').append('\0');
+            out.append("\x21\xF9\x04", 3).append(char(image.control >= 0)).append(2, '\0');
             out.append(char(qMax(image.control, 0))).append('\0');
         }
         out.append(',');
@@ -271,8 +269,7 @@ inline QByteArray gif(int screenWidth, int screenHeight, const QList<GifImage> &
     return out.append(';');
 }
 
-// Whether work took less than maxMs and raised the peak resident memory by less
-// than maxKb: what is refused from its header alone must cost neither.
+// Whether work took less than maxMs and raised the peak resident memory by less than maxKb.
 template <typename Work> bool cheap(Work &&work, qint64 maxMs, qint64 maxKb = 16 * 1024)
 {
     const auto peakKb = [] {
@@ -296,8 +293,7 @@ inline bool near(QRgb a, QRgb b, int tolerance = 40)
            qAbs(qBlue(a) - qBlue(b)) <= tolerance && qAbs(qAlpha(a) - qAlpha(b)) <= tolerance;
 }
 
-// What the decoders make of bytes as ARGB32, a damaged picture's decoded part
-// included; a null image when refused.
+// What the decoders make of bytes (a damaged picture's part included) as ARGB32, or null.
 inline QImage loadArgb(const QByteArray &bytes, LoadResult *out = nullptr)
 {
     LoadResult r = PictureLoader::decode(bytes);

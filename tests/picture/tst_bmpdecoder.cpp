@@ -44,13 +44,7 @@ QByteArray packRows(QList<QList<quint32>> rows, int bpp, bool bottomUp = true)
     return out;
 }
 
-quint32 indexOf(QRgb c)
-{
-    return quint32(kPalette.indexOf(c));
-}
-
-// The test picture in file order: indices into kPalette when shifts is empty, else each
-// channel cut to bits[i] bits at shifts[i] of a value with extra set.
+// The test picture: palette indices, or each channel cut to bits[i] at shifts[i], or extra.
 QByteArray packed(int bpp, const QList<int> &shifts = {}, const QList<int> &bits = {8, 8, 8},
                   quint32 extra = 0, bool bottomUp = true)
 {
@@ -58,7 +52,7 @@ QByteArray packed(int bpp, const QList<int> &shifts = {}, const QList<int> &bits
     for (const QList<QRgb> &row : kColours) {
         rows.emplaceBack();
         for (const QRgb c : row) {
-            quint32 v = shifts.isEmpty() ? indexOf(c) : extra;
+            quint32 v = shifts.isEmpty() ? quint32(kPalette.indexOf(c)) : extra;
             const int channels[] = {qRed(c), qGreen(c), qBlue(c)};
             for (int i = 0; i < shifts.size(); ++i)
                 v |= quint32(channels[i] * ((1 << bits[i]) - 1) / 255) << shifts[i];
@@ -91,9 +85,9 @@ void TestBmpDecoder::decodesEveryLayout_data()
     const QList<quint32> m565{0xF800, 0x07E0, 0x001F}, m10{0x3FF00000, 0x000FFC00, 0x3FF},
         mBgr{0xFF, 0xFF00, 0xFF0000, 0}, m565Alpha{0xF800, 0x07E0, 0x001F, 0};
     const QByteArray px565 = packed(16, {11, 5, 0}, {5, 6, 5}), idx8 = packed(8), idx4 = packed(4);
+    const QList<QRgb> &pal = kPalette;
     row("24-bit bottom-up", {.pixels = packed(24, rgb)});
-    QTest::newRow("packed DIB, no file header")
-        << bmp({.pixels = packed(24, rgb)}).mid(14) << Pixels{};
+    QTest::newRow("headerless DIB") << bmp({.pixels = packed(24, rgb)}).mid(14) << Pixels{};
     row("24-bit top-down", {.height = -2, .pixels = packed(24, rgb, eight, 0, false)});
     // The fourth byte of a plain 32-bit pixel means nothing.
     row("32-bit, unused byte set", {.bpp = 32, .pixels = packed(32, rgb, eight, 0x12000000)});
@@ -107,35 +101,21 @@ void TestBmpDecoder::decodesEveryLayout_data()
     row("32-bit 10-10-10 bit fields", {.bpp = 32, .compression = 3, .masks = m10, .pixels = px10});
     row("32-bit BGR order in a V4 header",
         {.headerSize = 108, .bpp = 32, .compression = 3, .masks = mBgr, .pixels = packed(32, bgr)});
-    row("8-bit palette", {.bpp = 8, .palette = kPalette, .pixels = idx8});
-    row("8-bit palette, V5 header",
-        {.headerSize = 124, .bpp = 8, .palette = kPalette, .pixels = idx8});
-    row("4-bit palette", {.bpp = 4, .palette = kPalette, .pixels = idx4});
+    row("8-bit palette", {.bpp = 8, .palette = pal, .pixels = idx8});
+    row("8-bit palette, V5 header", {.headerSize = 124, .bpp = 8, .palette = pal, .pixels = idx8});
+    row("4-bit palette", {.bpp = 4, .palette = pal, .pixels = idx4});
     row("4-bit palette, top-down",
-        {.height = -2, .bpp = 4, .palette = kPalette, .pixels = packed(4, {}, {}, 0, false)});
-    row("4-bit, OS/2 1.x header",
-        {.headerSize = 12, .bpp = 4, .palette = kPalette, .pixels = idx4});
-    row("8-bit, palette of 8 counted",
-        {.bpp = 8, .palette = kPalette, .colorsUsed = 8, .pixels = idx8});
+        {.height = -2, .bpp = 4, .palette = pal, .pixels = packed(4, {}, {}, 0, false)});
+    row("4-bit, OS/2 1.x header", {.headerSize = 12, .bpp = 4, .palette = pal, .pixels = idx4});
+    row("8-bit, palette of 8 counted", {.bpp = 8, .palette = pal, .colorsUsed = 8, .pixels = idx8});
 
-    // RLE8: each row as runs of one pixel, ended by end-of-line; then end-of-bitmap.
-    // RLE4: an absolute run per row (4 pixels in 2 bytes), then end-of-line.
-    QByteArray rle8, rle4;
-    for (int y = 1; y >= 0; --y) {
-        const auto at = [&](int x) {
-            return char(indexOf(kColours[y][x]));
-        };
-        for (int x = 0; x < 4; ++x)
-            rle8.append(char(1)).append(at(x));
-        rle8.append(2, '\0');
-        rle4.append('\0').append(char(4)).append(char(at(0) << 4 | at(1)));
-        rle4.append(char(at(2) << 4 | at(3))).append(2, '\0');
-    }
-    QTest::newRow("RLE8") << rle(rle8.append("\0\1", 2)) << Pixels{};
-    QTest::newRow("RLE4") << rle(rle4.append("\0\1", 2), 4) << Pixels{};
+    // RLE8: the rows as runs of one pixel, bottom row first; RLE4: an absolute run per row.
+    QTest::newRow("RLE8") << rle(QByteArray("\1\4\1\5\1\6\1\7\0\0\1\0\1\1\1\2\1\3\0\0\0\1", 22))
+                          << kColours;
+    QTest::newRow("RLE4") << rle(QByteArray("\0\4\x45\x67\0\0\0\4\x01\x23\0\0\0\1", 14), 4)
+                          << kColours;
 
-    // Run-length skips leave the background; a run past the row's end, as some writers
-    // make them, is clipped and leaves the next row alone.
+    // Skips leave the background; a run past the row's end is clipped, the next row kept.
     const QRgb none = 0, red = 0xFFFF0000, green = 0xFF00FF00, blue = 0xFF0000FF;
     QTest::newRow("RLE8 with a move") << rle(QByteArray("\x01\x00\0\x02\x02\x01\x01\x02\0\1", 10))
                                       << Pixels{{none, none, none, blue}, {red, none, none, none}};
@@ -147,9 +127,7 @@ void TestBmpDecoder::decodesEveryLayout_data()
     row("8-bit, indices past the palette",
         {.height = 1, .bpp = 8, .palette = {0xFFFFFFFF, red}, .colorsUsed = 2, .pixels = past},
         {{0xFFFFFFFF, red, 0xFF000000, 0xFF000000}});
-    // Narrow channels (2-3-1 bits) widen: the largest value is full intensity. Alpha is
-    // used only where the format has it, and not when it is zero everywhere: then it
-    // was never filled in.
+    // Narrow channels widen to full intensity; alpha that is zero everywhere was never set.
     const auto two = [](int headerSize, quint16 bpp, const QList<quint32> &masks,
                         const QList<quint32> &pixels) {
         return BmpParts{headerSize, 2, 1, 1, bpp, 3, masks, {}, 0, packRows({pixels}, bpp)};
@@ -240,36 +218,31 @@ void TestBmpDecoder::largeFileReadAsItDecodesGivesTheSamePicture()
     QList<QList<quint32>> rows(h, QList<quint32>(w));
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x)
-            rows[y][x] =
-                quint32((x * 7) & 255) << 16 | quint32((y * 3) & 255) << 8 | quint32((x ^ y) & 255);
+            rows[y][x] = ((x * 7) & 255) << 16 | ((y * 3) & 255) << 8 | ((x ^ y) & 255);
     }
     const BmpParts s{.width = w, .height = h, .pixels = packRows(rows, 24)};
     const QByteArray whole = bmp(s);
     QVERIFY(whole.size() > 4 * 1024 * 1024);
     QTemporaryDir dir;
-    auto loadFromDisk = [&](const QByteArray &bytes) {
-        QFile f(dir.filePath(QStringLiteral("large.bmp")));
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(bytes);
-        f.close();
-        return PictureLoader::loadFile(f.fileName());
-    };
-
-    const LoadResult fromDisk = loadFromDisk(whole);
+    QFile file(dir.filePath(QStringLiteral("large.bmp")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(whole) == whole.size());
+    file.close();
+    const LoadResult fromDisk = PictureLoader::loadFile(file.fileName());
     const LoadResult fromMemory = PictureLoader::loadBytes(whole);
     QVERIFY2(fromDisk.picture, qPrintable(fromDisk.failure));
     QCOMPARE(fromDisk.picture->toImage(), fromMemory.picture->toImage());
     QCOMPARE(fromDisk.picture->toImage().pixel(10, 0), qRgb(70, 0, 10));
 
-    // Cut in the middle of a row: the rows before it, the rest left transparent, and
-    // the file refused from disk as from memory.
+    // Cut inside a row: the rows before it, the rest clear; refused from disk as from memory.
     const qsizetype stride = w * 3;
     const QByteArray cut = whole.left(whole.size() - s.pixels.size() + 700 * stride + 100);
     const LoadResult partial = PictureLoader::decode(cut);
     QVERIFY(!partial.warning.isEmpty());
     QCOMPARE(qAlpha(partial.picture->toImage().pixel(5, h - 700)), 255);
     QCOMPARE(qAlpha(partial.picture->toImage().pixel(5, h - 701)), 0);
-    for (const LoadResult &refused : {loadFromDisk(cut), PictureLoader::loadBytes(cut)}) {
+    QVERIFY(file.resize(cut.size()));
+    for (const LoadResult &refused :
+         {PictureLoader::loadFile(file.fileName()), PictureLoader::loadBytes(cut)}) {
         QVERIFY(!refused.picture);
         QCOMPARE(refused.warning, partial.warning);
     }

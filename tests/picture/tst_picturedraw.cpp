@@ -13,9 +13,7 @@ class TestPictureDraw : public QObject {
 private Q_SLOTS:
     void shrunkOrStretchedPictureKeepsItsLayout();
     void onlyWhatIsOnTheDeviceIsDrawn();
-    void highDensityScreenGetsDevicePixels();
-    void naturalAndEnlargedSizesKeepThePixels();
-    void rasterMadeAheadIsTheOneDrawn();
+    void naturalEnlargedAndDenseSizesKeepThePixels();
 };
 
 namespace {
@@ -25,8 +23,7 @@ PictureRef loadImage(const QImage &image)
     return PictureLoader::loadBytes(encoded(image, "BMP")).picture;
 }
 
-// Whether quadrants() shows red at a, green and blue at the other corners of the
-// rectangle a and b span, and yellow at b.
+// Whether quadrants() shows red at a, yellow at b, green and blue at the other corners.
 bool showsQuadrants(const QImage &shown, QPoint a, QPoint b)
 {
     return QColor(shown.pixel(a)) == Qt::red && QColor(shown.pixel(b.x(), a.y())) == Qt::green &&
@@ -39,7 +36,16 @@ void TestPictureDraw::shrunkOrStretchedPictureKeepsItsLayout()
 {
     PictureRef picture = loadImage(quadrants(1000, 600));
     QVERIFY(picture);
-    QImage shown = paint(*picture, QSize(449, 270), QRectF(0, 0, 449, 269.4));
+    // Natural size is at hand; another is made when asked, on any thread, then drawn.
+    const auto &scaled = dynamic_cast<const picture::ScaledPicture &>(*picture);
+    QVERIFY(scaled.hasRasterFor(QSize(1000, 600)));
+    QVERIFY(!scaled.hasRasterFor(QSize(300, 180)));
+    scaled.prepare(QSize(300, 180));
+    QVERIFY(scaled.hasRasterFor(QSize(300, 180)));
+    QImage shown = paint(*picture, QSize(300, 180), QRectF(0, 0, 300, 180));
+    QVERIFY(showsQuadrants(shown, {50, 40}, {250, 140}));
+    picture = loadImage(quadrants(1000, 600)); // no raster made ahead
+    shown = paint(*picture, QSize(449, 270), QRectF(0, 0, 449, 269.4));
     QVERIFY(showsQuadrants(shown, {100, 60}, {350, 200}));
     // Smoothed where the colours meet, not picked from one side.
     const QRgb edge = shown.pixel(224, 60);
@@ -69,24 +75,7 @@ void TestPictureDraw::onlyWhatIsOnTheDeviceIsDrawn()
     QCOMPARE(QColor(shown.pixel(10, 10)), QColor(Qt::yellow));
 }
 
-void TestPictureDraw::highDensityScreenGetsDevicePixels()
-{
-    // Stripes two pixels wide: at half size they are still one device pixel each on
-    // a screen of ratio 2, where a raster of the logical size would blur them to grey.
-    QImage stripes(400, 40, QImage::Format_RGB32);
-    stripes.fill(Qt::black);
-    for (int x = 2; x < 400; x += 4)
-        QPainter(&stripes).fillRect(x, 0, 2, 40, Qt::white);
-    const PictureRef picture = loadImage(stripes);
-    const QImage shown = paint(*picture, QSize(200, 20), QRectF(0, 0, 200, 20), 2.0);
-    QCOMPARE(shown.size(), QSize(400, 40));
-    int contrast = 0;
-    for (int x = 100; x < 110; ++x)
-        contrast = qMax(contrast, qAbs(qGray(shown.pixel(x, 20)) - qGray(shown.pixel(x + 1, 20))));
-    QVERIFY2(contrast > 128, qPrintable(QString::number(contrast)));
-}
-
-void TestPictureDraw::naturalAndEnlargedSizesKeepThePixels()
+void TestPictureDraw::naturalEnlargedAndDenseSizesKeepThePixels()
 {
     QImage noise(64, 48, QImage::Format_RGB32);
     for (int y = 0; y < 48; ++y) {
@@ -103,20 +92,19 @@ void TestPictureDraw::naturalAndEnlargedSizesKeepThePixels()
     shown = paint(*picture, QSize(200, 100), QRectF(0, 0, 200, 100));
     QCOMPARE(shown.pixel(99, 50), noise.pixel(0, 0));
     QCOMPARE(shown.pixel(100, 50), noise.pixel(1, 0));
-}
 
-void TestPictureDraw::rasterMadeAheadIsTheOneDrawn()
-{
-    const PictureRef picture = loadImage(quadrants(1000, 600));
-    const auto &scaled = dynamic_cast<const picture::ScaledPicture &>(*picture);
-    // Natural size is always there for a picture in memory; another size is made
-    // when asked, on whatever thread asks, and then drawn as it was made.
-    QVERIFY(scaled.hasRasterFor(QSize(1000, 600)));
-    QVERIFY(!scaled.hasRasterFor(QSize(300, 180)));
-    scaled.prepare(QSize(300, 180));
-    QVERIFY(scaled.hasRasterFor(QSize(300, 180)));
-    const QImage shown = paint(*picture, QSize(300, 180), QRectF(0, 0, 300, 180));
-    QVERIFY(showsQuadrants(shown, {50, 40}, {250, 140}));
+    // Stripes 2 pixels wide at half size on a screen of ratio 2: not blurred to grey.
+    QImage stripes(400, 40, QImage::Format_RGB32);
+    stripes.fill(Qt::black);
+    for (int x = 2; x < 400; x += 4)
+        QPainter(&stripes).fillRect(x, 0, 2, 40, Qt::white);
+    picture = loadImage(stripes);
+    shown = paint(*picture, QSize(200, 20), QRectF(0, 0, 200, 20), 2.0);
+    QCOMPARE(shown.size(), QSize(400, 40));
+    int contrast = 0;
+    for (int x = 100; x < 110; ++x)
+        contrast = qMax(contrast, qAbs(qGray(shown.pixel(x, 20)) - qGray(shown.pixel(x + 1, 20))));
+    QVERIFY2(contrast > 128, qPrintable(QString::number(contrast)));
 }
 
 QTEST_MAIN(TestPictureDraw)
