@@ -16,6 +16,18 @@ using picture::JpegDcFrame;
 using picture::JpegDcImage;
 using picture::JpegDcPixels;
 
+enum class Values { Edges, WithinClamps, Spread, SpreadWithinClamps, Exhaustive };
+
+struct FrameRecipe {
+    int width = 64, height = 48, components = 3;
+    int lumaH = 1, lumaV = 1, chromaH = 1, chromaV = 1;
+    std::array<quint16, 3> dcQuant{8, 8, 8};
+    QByteArray markers = {};
+    std::array<int, 3> ids{1, 2, 3};
+    Values values = Values::Spread;
+};
+Q_DECLARE_METATYPE(FrameRecipe)
+
 namespace {
 
 // DC values around every edge of libjpeg's post-IDCT table when the quantiser is 8
@@ -32,34 +44,13 @@ constexpr qint16 kEdges[] = {-16383, -1025, -1024, -1023, -897, -896, -895, -513
 constexpr qint16 kWithinClamps[] = {-3076, 3067, -3075, 3066, -3072, 3064, -384, -383, -129,
                                     -128,  -127, -1,    0,    1,     127,  128,  383,  200};
 
-enum class Values { Edges, WithinClamps, Spread, SpreadWithinClamps, Exhaustive };
-
-struct FrameRecipe {
-    int width = 64;
-    int height = 48;
-    int components = 3;
-    int lumaH = 1;
-    int lumaV = 1;
-    int chromaH = 1;
-    int chromaV = 1;
-    std::array<quint16, 3> dcQuant{8, 8, 8};
-    QByteArray markers = {};
-    std::array<int, 3> ids{1, 2, 3};
-    Values values = Values::Spread;
-};
-
 QByteArray segment(int marker, const QByteArray &body)
 {
-    QByteArray out;
-    out.append(char(0xFF)).append(char(marker));
-    out.append(char((body.size() + 2) >> 8)).append(char((body.size() + 2) & 0xFF));
-    return out + body;
+    const qsizetype n = body.size() + 2;
+    return QByteArray(1, char(0xFF)) + char(marker) + char(n >> 8) + char(n & 0xFF) + body;
 }
 
-QByteArray jfif()
-{
-    return segment(0xE0, QByteArray("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14));
-}
+const QByteArray kJfif = segment(0xE0, QByteArray("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14));
 QByteArray adobe(int transform)
 {
     return segment(0xEE, QByteArray("Adobe\0\x64\0\0\0\0", 11) + char(transform));
@@ -124,12 +115,6 @@ JpegDcFrame frameOf(const FrameRecipe &s)
     return f;
 }
 
-} // namespace
-
-Q_DECLARE_METATYPE(FrameRecipe)
-
-namespace {
-
 void row(const char *name, const FrameRecipe &recipe)
 {
     QTest::newRow(name) << recipe;
@@ -150,7 +135,7 @@ void TestJpegDcPixels::pixelsAreLibjpegsOwn_data()
 {
     using enum Values;
     QTest::addColumn<FrameRecipe>("recipe");
-    const QByteArray j = jfif();
+    const QByteArray &j = kJfif;
     row("4:4:4 JFIF spread", {.markers = j});
     row("4:4:4 JFIF range edges", {.markers = j, .values = Edges});
     row("4:4:4 JFIF edges, other quantisers",
@@ -216,7 +201,6 @@ void TestJpegDcPixels::pixelsAreLibjpegsOwn()
     QCOMPARE(got->warning, want.warning);
     QCOMPARE(got->iccProfile, want.iccProfile);
     QCOMPARE(got->image, want.image);
-    QCOMPARE(got->image.format(), want.image.format());
     QCOMPARE(QByteArrayView(got->image.constBits(), got->image.sizeInBytes()),
              QByteArrayView(want.image.constBits(), want.image.sizeInBytes()));
     // The whole path takes it too when the frame comes from a file.
