@@ -1,6 +1,8 @@
 // The reader that takes a JPEG's DC coefficients without decoding it, progressive and
 // sequential, against libjpeg reading the same files: every block, the eighth-size
-// picture made from them, and the damage that must leave a file to libjpeg.
+// picture made from them, and the damage that must leave a file to libjpeg. The eighth
+// computed from DC coefficients is also checked, byte for byte, on frames built to reach
+// every corner: samplings, colour markers, quantisers, DC values past libjpeg's clamps.
 
 #include "picture/HugePageAllocator.h"
 #include "picture/PictureLoader.h"
@@ -20,8 +22,23 @@
 #include <vector>
 
 using picture::Bytes;
+using picture::Decoded;
+using picture::JpegDcFrame;
 using picture::JpegDcImage;
+using picture::JpegDcPixels;
 using picture::ProgressiveJpegReader;
+
+enum class Values { Edges, WithinClamps, Spread, SpreadWithinClamps, Exhaustive };
+
+struct FrameRecipe {
+    int width = 64, height = 48, components = 3;
+    int lumaH = 1, lumaV = 1, chromaH = 1, chromaV = 1;
+    std::array<quint16, 3> dcQuant{8, 8, 8};
+    QByteArray markers = {};
+    std::array<int, 3> ids{1, 2, 3};
+    Values values = Values::Spread;
+};
+Q_DECLARE_METATYPE(FrameRecipe)
 
 namespace {
 
@@ -51,28 +68,45 @@ struct Scan {
     int ss, se, ah, al;
 };
 
+QImage photo(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QRandomGenerator random(11);
+    const int w = size.width(), h = size.height();
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const int n = int(random.bounded(40));
+            image.setPixel(
+                x, y,
+                qRgb((x * 255 / w + n) & 255, (y * 255 / h + 2 * n) & 255, ((x ^ y) + n) & 255));
+        }
+    }
+    return image;
+}
+
 struct Encoding {
     bool progressive = false; // libjpeg's own progression unless scans are given
     bool grey = false;
-    int lumaH = 2; // luma sampling factors; the chroma ones are 1
-    int lumaV = 2;
+    QSize luma{2, 2}; // luma sampling factors; the chroma ones are 1
     std::vector<Scan> scans = {};
     bool scanPerComponent = false; // sequential: each component in a scan of its own
     bool optimised = false;        // tables of the picture's own, with longer codes
-    int restartInterval = 0;
+    int restarts = 0;              // the restart interval
     int quality = 90;
-    bool forceBaseline = true; // else quantisers past 255 make it extended
+    bool forceBaseline = true;    // else quantisers past 255 make it extended
+    QSize size = QSize(203, 157); // sides no MCU divides
 };
 
-QByteArray encode(const QImage &image, const Encoding &e)
+QByteArray encode(const Encoding &e)
 {
+    const QImage image =
+        photo(e.size).convertToFormat(e.grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
     jpeg_compress_struct c{};
     LibjpegError err{};
     c.err = catchErrors(err);
     unsigned char *buffer = nullptr;
     unsigned long size = 0;
     std::vector<jpeg_scan_info> script;
-    std::vector<JSAMPLE> row(std::size_t(image.width()) * 3);
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&c);
         std::free(buffer);
@@ -90,8 +124,8 @@ QByteArray encode(const QImage &image, const Encoding &e)
     if (e.progressive)
         jpeg_simple_progression(&c);
     if (!e.grey) {
-        c.comp_info[0].h_samp_factor = e.lumaH;
-        c.comp_info[0].v_samp_factor = e.lumaV;
+        c.comp_info[0].h_samp_factor = e.luma.width();
+        c.comp_info[0].v_samp_factor = e.luma.height();
     }
     for (int i = 0; e.scanPerComponent && i < 3; ++i)
         script.push_back({1, {i}, 0, 63, 0, 0});
@@ -104,20 +138,10 @@ QByteArray encode(const QImage &image, const Encoding &e)
         c.scan_info = script.data();
         c.num_scans = int(script.size());
     }
-    c.restart_interval = unsigned(e.restartInterval);
+    c.restart_interval = unsigned(e.restarts);
     jpeg_start_compress(&c, TRUE);
     while (c.next_scanline < c.image_height) {
-        const auto *line =
-            reinterpret_cast<const QRgb *>(image.constScanLine(int(c.next_scanline)));
-        for (int x = 0; x < image.width(); ++x) {
-            const std::size_t at = std::size_t(x) * (e.grey ? 1 : 3);
-            row[at] = JSAMPLE(e.grey ? qGray(line[x]) : qRed(line[x]));
-            if (!e.grey) {
-                row[at + 1] = JSAMPLE(qGreen(line[x]));
-                row[at + 2] = JSAMPLE(qBlue(line[x]));
-            }
-        }
-        JSAMPROW rows[] = {row.data()};
+        JSAMPROW rows[] = {const_cast<JSAMPLE *>(image.constScanLine(int(c.next_scanline)))};
         jpeg_write_scanlines(&c, rows, 1);
     }
     jpeg_finish_compress(&c);
@@ -226,67 +250,41 @@ int mismatches(const QByteArray &file, bool progressive)
     return wrong;
 }
 
-QImage photo(int w, int h)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    QRandomGenerator random(11);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const int n = int(random.bounded(40));
-            image.setPixel(
-                x, y,
-                qRgb((x * 255 / w + n) & 255, (y * 255 / h + 2 * n) & 255, ((x ^ y) + n) & 255));
-        }
-    }
-    return image;
-}
-
 struct Sample {
     const char *name;
-    QByteArray file;
-    bool progressive;
     bool eighthUsesOnlyDc; // no component is scaled by an IDCT of more than one point
+    Encoding encoding;
+    QByteArray file = encode(encoding);
 };
+
+const QSize k444(1, 1), k422(2, 1);
+const std::vector<Scan> kSeparateDc = {{{0}, 0, 0, 0, 1},  {{2}, 0, 0, 0, 1},  {{1}, 0, 0, 0, 2},
+                                       {{0}, 1, 9, 0, 1},  {{1}, 0, 0, 2, 1},  {{0}, 10, 63, 0, 0},
+                                       {{1}, 1, 63, 0, 0}, {{2}, 1, 63, 0, 0}, {{0}, 0, 0, 1, 0},
+                                       {{1}, 0, 0, 1, 0},  {{0}, 1, 9, 1, 0},  {{2}, 0, 0, 1, 0}};
+const std::vector<Scan> kDc = {
+    {{0, 1, 2}, 0, 0, 0, 0}, {{0}, 1, 63, 0, 0}, {{1}, 1, 63, 0, 0}, {{2}, 1, 63, 0, 0}};
 
 const QList<Sample> &samples()
 {
-    static const QList<Sample> all = [] {
-        const QImage odd = photo(203, 157); // sides no MCU divides
-        const std::vector<Scan> separateDc = {
-            {{0}, 0, 0, 0, 1}, {{2}, 0, 0, 0, 1},   {{1}, 0, 0, 0, 2},  {{0}, 1, 9, 0, 1},
-            {{1}, 0, 0, 2, 1}, {{0}, 10, 63, 0, 0}, {{1}, 1, 63, 0, 0}, {{2}, 1, 63, 0, 0},
-            {{0}, 0, 0, 1, 0}, {{1}, 0, 0, 1, 0},   {{0}, 1, 9, 1, 0},  {{2}, 0, 0, 1, 0}};
-        const std::vector<Scan> dcInterleaved = {
-            {{0, 1, 2}, 0, 0, 0, 0}, {{0}, 1, 63, 0, 0}, {{1}, 1, 63, 0, 0}, {{2}, 1, 63, 0, 0}};
-        return QList<Sample>{
-            {"progressive 4:2:0, DC in two steps", encode(odd, {.progressive = true}), true, false},
-            {"progressive 4:4:4, restarts",
-             encode(odd, {.progressive = true, .lumaH = 1, .lumaV = 1, .restartInterval = 7}), true,
-             true},
-            {"progressive grey", encode(odd, {.progressive = true, .grey = true}), true, true},
-            {"progressive 4:2:0, DC scan per component",
-             encode(odd, {.progressive = true, .scans = separateDc}), true, false},
-            {"progressive 4:4:4, interleaved DC only",
-             encode(odd, {.progressive = true, .lumaH = 1, .lumaV = 1, .scans = dcInterleaved}),
-             true, true},
-            {"progressive 4:2:2, restarts",
-             encode(odd, {.progressive = true, .lumaV = 1, .restartInterval = 3}), true, true},
-            {"4:2:0, own tables", encode(odd, {.optimised = true}), false, false},
-            {"4:4:4, restarts", encode(odd, {.lumaH = 1, .lumaV = 1, .restartInterval = 7}), false,
-             true},
-            {"4:2:2, restarts", encode(odd, {.lumaV = 1, .optimised = true, .restartInterval = 3}),
-             false, true},
-            {"grey, restarts", encode(odd, {.grey = true, .restartInterval = 5}), false, true},
-            {"4:2:0, a scan per component",
-             encode(odd, {.scanPerComponent = true, .restartInterval = 2}), false, false},
-            // Long codes, runs of sixteen zeros, blocks full to the last.
-            {"4:4:4, quality 100",
-             encode(photo(64, 48), {.lumaH = 1, .lumaV = 1, .optimised = true, .quality = 100}),
-             false, true},
-            // Quantisers past 255: 16-bit tables, an SOF1 frame.
-            {"extended sequential", encode(odd, {.quality = 2, .forceBaseline = false}), false,
-             false}};
-    }();
+    static const QList<Sample> all = {
+        {"progressive 4:2:0, DC in two steps", false, {.progressive = true}},
+        {"progressive 4:4:4, restarts", true, {.progressive = true, .luma = k444, .restarts = 7}},
+        {"progressive grey", true, {.progressive = true, .grey = true}},
+        {"progressive 4:2:0, a DC scan each", false, {.progressive = true, .scans = kSeparateDc}},
+        {"progressive 4:4:4, 1 DC scan", true, {.progressive = true, .luma = k444, .scans = kDc}},
+        {"progressive 4:2:2, restarts", true, {.progressive = true, .luma = k422, .restarts = 3}},
+        {"4:2:0, own tables", false, {.optimised = true}},
+        {"4:4:4, restarts", true, {.luma = k444, .restarts = 7}},
+        {"4:2:2, restarts", true, {.luma = k422, .optimised = true, .restarts = 3}},
+        {"grey, restarts", true, {.grey = true, .restarts = 5}},
+        {"4:2:0, a scan per component", false, {.scanPerComponent = true, .restarts = 2}},
+        // Long codes, runs of sixteen zeros, blocks full to the last.
+        {"4:4:4, quality 100",
+         true,
+         {.luma = k444, .optimised = true, .quality = 100, .size = {64, 48}}},
+        // Quantisers past 255: 16-bit tables, an SOF1 frame.
+        {"extended sequential", false, {.quality = 2, .forceBaseline = false}}};
     return all;
 }
 
@@ -329,6 +327,96 @@ QByteArray withRestart(const QByteArray &file, int n, int replacement = -1)
     return {};
 }
 
+// DC values around every edge of libjpeg's post-IDCT table when the quantiser is 8
+// (which leaves the value as it is): the clamps at -384 and 383, the wraps at 512
+// and 896, and the extremes an 8-bit file can hold.
+constexpr qint16 kEdges[] = {-16383, -1025, -1024, -1023, -897, -896, -895, -513, -512, -511,
+                             -385,   -384,  -383,  -129,  -128, -127, -1,   0,    1,    127,
+                             128,    383,   384,   385,   511,  512,  513,  895,  896,  897,
+                             1023,   1024,  16383, 200,   -200, 60,   -60};
+
+// Chroma halved both ways goes through libjpeg's 2x2 transform, whose SIMD form
+// clamps instead of wrapping: only values within the clamps are taken for it. The
+// bounds of what is taken with a quantiser of 1, and values within them with 8.
+constexpr qint16 kWithinClamps[] = {-3076, 3067, -3075, 3066, -3072, 3064, -384, -383, -129,
+                                    -128,  -127, -1,    0,    1,     127,  128,  383,  200};
+
+QByteArray segment(int marker, const QByteArray &body)
+{
+    const qsizetype n = body.size() + 2;
+    return QByteArray(1, char(0xFF)) + char(marker) + char(n >> 8) + char(n & 0xFF) + body;
+}
+
+const QByteArray kJfif = segment(0xE0, QByteArray("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14));
+QByteArray adobe(int transform)
+{
+    return segment(0xEE, QByteArray("Adobe\0\x64\0\0\0\0", 11) + char(transform));
+}
+
+// A frame laid out as ProgressiveJpegReader lays one out, its DC values as the recipe says.
+JpegDcFrame frameOf(const FrameRecipe &s)
+{
+    JpegDcFrame f;
+    f.width = s.width;
+    f.height = s.height;
+    f.maxH = s.components == 1 ? s.lumaH : std::max(s.lumaH, s.chromaH);
+    f.maxV = s.components == 1 ? s.lumaV : std::max(s.lumaV, s.chromaV);
+    f.mcusWide = (f.width + 8 * f.maxH - 1) / (8 * f.maxH);
+    f.mcusHigh = (f.height + 8 * f.maxV - 1) / (8 * f.maxV);
+    f.colourMarkers = s.markers;
+    quint32 seed = 12345;
+    for (int i = 0; i < s.components; ++i) {
+        JpegDcFrame::Component c;
+        c.id = s.ids[std::size_t(i)];
+        c.h = i == 0 ? s.lumaH : s.chromaH;
+        c.v = i == 0 ? s.lumaV : s.chromaV;
+        c.table = i;
+        c.quant.fill(3);
+        c.quant[0] = s.dcQuant[std::size_t(i)];
+        c.quantLatched = true;
+        c.blocksWide = int((qint64(f.width) * c.h + 8 * f.maxH - 1) / (8 * f.maxH));
+        c.blocksHigh = int((qint64(f.height) * c.v + 8 * f.maxV - 1) / (8 * f.maxV));
+        c.gridWide = s.components == 1 ? c.blocksWide : f.mcusWide * c.h;
+        c.gridHigh = s.components == 1 ? c.blocksHigh : f.mcusHigh * c.v;
+        c.dc.resize(std::size_t(c.gridWide) * std::size_t(c.gridHigh));
+        for (std::size_t b = 0; b < c.dc.size(); ++b) {
+            const int x = int(b % std::size_t(c.gridWide));
+            const int y = int(b / std::size_t(c.gridWide));
+            seed = seed * 1103515245U + 12345U;
+            switch (s.values) {
+            case Values::Edges:
+                c.dc[b] = kEdges[(b + std::size_t(7 * i)) % std::size(kEdges)];
+                break;
+            case Values::WithinClamps: {
+                const qint16 v = kWithinClamps[(b + std::size_t(5 * i)) % std::size(kWithinClamps)];
+                c.dc[b] = b % 2 ? qint16(v / 8) : v; // the quantisers are 1 and 8
+                break;
+            }
+            case Values::SpreadWithinClamps: // luma over the whole range
+                c.dc[b] = i == 0 ? qint16(int((seed >> 8) % 32767U) - 16383)
+                                 : qint16(int((seed >> 8) % 6144U) - 3076);
+                break;
+            case Values::Spread:
+                c.dc[b] = qint16(int((seed >> 8) % 32767U) - 16383);
+                break;
+            case Values::Exhaustive: // every Cb with every Cr, Y along both
+                c.dc[b] = qint16((i == 0   ? (x * 7 + y * 13) % 256
+                                  : i == 1 ? x % 256
+                                           : y % 256) -
+                                 128);
+                break;
+            }
+        }
+        f.components.push_back(std::move(c));
+    }
+    return f;
+}
+
+void row(const char *name, const FrameRecipe &recipe)
+{
+    QTest::newRow(name) << recipe;
+}
+
 } // namespace
 
 class TestJpegReader : public QObject {
@@ -342,29 +430,30 @@ private Q_SLOTS:
     void theNthSetBitIsFoundAsCountingFindsIt();
     void masksOfAPhotoKeepTheirValuesOnHugePages();
     void savedFilesGetLibjpegsVerdict();
+    void pixelsAreLibjpegsOwn_data();
+    void pixelsAreLibjpegsOwn();
+    void framesNotReproducedAreLeftToLibjpeg_data();
+    void framesNotReproducedAreLeftToLibjpeg();
 };
 
 void TestJpegReader::everyBlockAndTheEighthAreLibjpegs_data()
 {
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<bool>("progressive");
-    QTest::addColumn<bool>("eighthUsesOnlyDc");
-    for (const Sample &s : samples())
-        QTest::newRow(s.name) << s.file << s.progressive << s.eighthUsesOnlyDc;
+    QTest::addColumn<int>("sample");
+    for (int i = 0; i < samples().size(); ++i)
+        QTest::newRow(samples()[i].name) << i;
 }
 
 void TestJpegReader::everyBlockAndTheEighthAreLibjpegs()
 {
-    QFETCH(QByteArray, file);
-    QFETCH(bool, progressive);
-    QFETCH(bool, eighthUsesOnlyDc);
-    if (QByteArray(QTest::currentDataTag()).startsWith("extended"))
+    QFETCH(int, sample);
+    const auto &[name, eighthUsesOnlyDc, encoding, file] = samples()[sample];
+    if (!encoding.forceBaseline)
         QVERIFY(file.contains(QByteArray("\xFF\xC1", 2)));
     ProgressiveJpegReader reader;
     QVERIFY2(reader.read(Bytes(file)) == ProgressiveJpegReader::Verdict::Clean,
              qPrintable(reader.why()));
     // Read on two threads, block runs split at restarts.
-    QCOMPARE(mismatches(file, progressive), 0);
+    QCOMPARE(mismatches(file, encoding.progressive), 0);
 
     // Pixel for pixel what libjpeg makes of the file's own coefficients without the AC.
     const QImage reference = picture::decodeJpeg(Bytes(libjpegRead(file).withoutAc), 8).image;
@@ -378,7 +467,8 @@ void TestJpegReader::everyBlockAndTheEighthAreLibjpegs()
     QCOMPARE(eighth.image, reference);
     // Computed here rather than by libjpeg, to the byte.
     const std::optional<picture::Decoded> direct = picture::JpegDcPixels::decode(reader.frame());
-    QVERIFY(direct && direct->image.format() == fromDc.image.format());
+    QVERIFY(direct);
+    QCOMPARE(direct->image, fromDc.image);
     QCOMPARE(QByteArrayView(direct->image.constBits(), direct->image.sizeInBytes()),
              QByteArrayView(fromDc.image.constBits(), fromDc.image.sizeInBytes()));
 
@@ -390,10 +480,9 @@ void TestJpegReader::everyBlockAndTheEighthAreLibjpegs()
 
 void TestJpegReader::damageIsLeftToLibjpeg()
 {
-    // Cuts, changed bytes, codes no table has in any one scan (luma or chroma, DC or
-    // AC, first or refinement), restarts missing or out of order, scans missing: a
-    // file the reader calls clean libjpeg finds sound and reads the same, and the
-    // eighth's verdict is always libjpeg's.
+    // Cuts, changed bytes, codes no table has in any one scan, restarts missing or out of
+    // order, scans missing: a file the reader calls clean libjpeg finds sound and reads
+    // the same, and the eighth's verdict is always libjpeg's.
     QRandomGenerator random(9);
     int soundAndClean = 0;
     int damagedAndUndecided = 0;
@@ -417,15 +506,14 @@ void TestJpegReader::damageIsLeftToLibjpeg()
         for (int scan = 0; scan < scans; ++scan) {
             const QByteArray ones = onesInScan(file, scan);
             QVERIFY(!ones.isEmpty());
-            if (s.progressive)
+            if (s.encoding.progressive)
                 QCOMPARE(readsClean(ones), libjpegFindsSound(ones));
             refused += !readsClean(ones);
             variants.append(ones);
         }
         QVERIFY2(refused >= scans - 4 && refused > 0, s.name);
-        // Closed right after the header, libjpeg finds no picture, and the eighth must
-        // not make one of mid-grey. A sequential file closed after the first of several
-        // scans lacks the components left out.
+        // Closed after the header: no picture, not even a mid-grey eighth. A sequential
+        // file closed after the first of several scans lacks the components left out.
         const QByteArray noScan = file.left(firstScan) + kEoi;
         QVERIFY(!JpegDcImage::decodeEighth(Bytes(noScan)).ok());
         for (const QByteArray &variant :
@@ -437,7 +525,7 @@ void TestJpegReader::damageIsLeftToLibjpeg()
             }
         }
         if (const qsizetype second = file.indexOf(kSos, firstScan + 2);
-            second > 0 && !s.progressive) {
+            second > 0 && !s.encoding.progressive) {
             variants.append(file.left(second) + kEoi);
             QVERIFY2(!readsClean(variants.last()), s.name);
         }
@@ -446,7 +534,7 @@ void TestJpegReader::damageIsLeftToLibjpeg()
             const bool sound = libjpegFindsSound(variant);
             QVERIFY2(!clean || sound, s.name);
             if (clean)
-                QCOMPARE(mismatches(variant, s.progressive), 0);
+                QCOMPARE(mismatches(variant, s.encoding.progressive), 0);
             soundAndClean += clean && sound;
             damagedAndUndecided += !clean && !sound;
             const picture::Decoded eighth = JpegDcImage::decodeEighth(Bytes(variant));
@@ -489,9 +577,8 @@ void TestJpegReader::damagedProgressiveFilesAreRefused()
 
 void TestJpegReader::theNthSetBitIsFoundAsCountingFindsIt()
 {
-    // Where the refinement scans' reader finds the zero coefficient a run ends on:
-    // the portable way, and PDEP where the processor has it (the reader takes one of
-    // them), for words of every density and every n.
+    // Where the refinement scans' reader finds the zero coefficient a run ends on: the
+    // portable way and PDEP where there is one, for words of every density and every n.
 #ifdef QUORVEL_HAVE_PDEP
     __builtin_cpu_init();
     const bool pdep = __builtin_cpu_supports("bmi2");
@@ -524,8 +611,7 @@ void TestJpegReader::theNthSetBitIsFoundAsCountingFindsIt()
 void TestJpegReader::masksOfAPhotoKeepTheirValuesOnHugePages()
 {
     // A 24-megapixel photo's luma masks take 3 MB, a small picture's a few bytes: both
-    // hold what was put in, grow and shrink, and (on Linux) the large ones start on a
-    // huge page. The sanitizer build checks each goes back the way it came.
+    // keep what was put in as they grow, and on Linux the large ones start on a huge page.
     for (const std::size_t count : {std::size_t(100), std::size_t(376) * 1000}) {
         std::vector<quint64, picture::HugePageAllocator<quint64>> masks(count, 0);
         for (std::size_t i = 0; i < count; ++i)
@@ -545,9 +631,8 @@ void TestJpegReader::masksOfAPhotoKeepTheirValuesOnHugePages()
 
 void TestJpegReader::savedFilesGetLibjpegsVerdict()
 {
-    // The saved fuzz inputs, and the shared corpus's JPEGs where it is there (up to 8 MB
-    // each): every one the reader calls clean, libjpeg finds sound, with the same
-    // coefficients, and the eighth made from its DC has libjpeg's size.
+    // The saved fuzz inputs and the shared corpus's JPEGs (up to 8 MB): each one the reader
+    // calls clean libjpeg finds sound, with the same coefficients and eighth's size.
     int seen[2] = {0, 0}, clean = 0;
     for (const QString &folder : {QStringLiteral(QUORVEL_SOURCE_DIR "/fuzz/corpus/jpeg"),
                                   QStringLiteral(QUORVEL_CORPUS_DIR)}) {
@@ -576,6 +661,102 @@ void TestJpegReader::savedFilesGetLibjpegsVerdict()
     }
     QVERIFY(seen[false] > 10 && seen[true] > 5);
     QVERIFY(clean > 5);
+}
+
+void TestJpegReader::pixelsAreLibjpegsOwn_data()
+{
+    using enum Values;
+    QTest::addColumn<FrameRecipe>("recipe");
+    const QByteArray &j = kJfif;
+    row("4:4:4 JFIF spread", {.markers = j});
+    row("4:4:4 JFIF range edges", {.markers = j, .values = Edges});
+    row("4:4:4 JFIF edges, other quantisers",
+        {.dcQuant = {1, 255, 16}, .markers = j, .values = Edges});
+    // Past 32767 libjpeg's multipliers turn negative.
+    row("4:4:4 JFIF edges, 16-bit quantisers",
+        {.dcQuant = {40000, 65535, 32767}, .markers = j, .values = Edges});
+    row("4:4:4 JFIF spread, 16-bit quantisers", {.dcQuant = {40000, 65535, 32767}, .markers = j});
+    row("4:4:4 every Cb with every Cr",
+        {.width = 256 * 8, .height = 256 * 8, .markers = j, .values = Exhaustive});
+    row("grey edges, odd size", {.width = 61, .height = 23, .components = 1, .values = Edges});
+    row("grey sampled 2x2",
+        {.width = 61, .height = 23, .components = 1, .lumaH = 2, .lumaV = 2, .dcQuant = {3, 0, 0}});
+    for (int h = 1; h <= 2; ++h) {
+        for (int v = 1; v <= 2; ++v) {
+            for (const bool edges : {true, false}) {
+                for (const QSize size : {QSize(64, 48), QSize(57, 33), QSize(9, 17), QSize(1, 1)}) {
+                    const bool halved = h == 2 && v == 2;
+                    QTest::addRow("%dx%d chroma 1x1, %s, %dx%d", h, v, edges ? "edges" : "spread",
+                                  size.width(), size.height())
+                        << FrameRecipe{
+                               .width = size.width(),
+                               .height = size.height(),
+                               .lumaH = h,
+                               .lumaV = v,
+                               .dcQuant = {7, quint16(halved ? 1 : 300), quint16(halved ? 1 : 2)},
+                               .markers = j,
+                               .values = halved ? (edges ? WithinClamps : SpreadWithinClamps)
+                                                : (edges ? Edges : Spread)};
+                }
+            }
+        }
+    }
+    const auto halved = [](const QByteArray &markers, std::array<int, 3> ids = {1, 2, 3}) {
+        return FrameRecipe{.lumaH = 2,
+                           .lumaV = 2,
+                           .dcQuant = {8, 1, 1},
+                           .markers = markers,
+                           .ids = ids,
+                           .values = WithinClamps};
+    };
+    row("4:2:0 Adobe RGB", halved(adobe(0)));
+    row("4:2:0 Adobe YCbCr", halved(adobe(1)));
+    row("4:2:0 Adobe transform 2", halved(adobe(2)));      // libjpeg warns, and takes it for YCbCr
+    row("4:2:0 JFIF and Adobe RGB", halved(j + adobe(0))); // JFIF wins
+    // A JFIF segment too short to count.
+    row("short JFIF, components R G B",
+        halved(segment(0xE0, QByteArray("JFIF\0\x01", 6)), {'R', 'G', 'B'}));
+    row("no markers, components R G B", halved({}, {'R', 'G', 'B'}));
+    row("no markers, components 1 2 3", halved({}));
+    row("no markers, components 0 1 2", halved({}, {0, 1, 2}));
+}
+
+void TestJpegReader::pixelsAreLibjpegsOwn()
+{
+    QFETCH(FrameRecipe, recipe);
+    const JpegDcFrame frame = frameOf(recipe);
+    const Decoded want = picture::decodeJpeg(Bytes(JpegDcImage::sequentialFile(frame)), 8);
+    QVERIFY2(want.ok(), qPrintable(want.failure));
+    const std::optional<Decoded> got = JpegDcPixels::decode(frame);
+    QVERIFY(got);
+    QCOMPARE(got->failure, want.failure);
+    QCOMPARE(got->warning, want.warning);
+    QCOMPARE(got->iccProfile, want.iccProfile);
+    QCOMPARE(got->image, want.image);
+    QCOMPARE(QByteArrayView(got->image.constBits(), got->image.sizeInBytes()),
+             QByteArrayView(want.image.constBits(), want.image.sizeInBytes()));
+    // The whole path takes it too when the frame comes from a file.
+    QVERIFY(JpegDcImage::fitsSequentialFile(frame));
+}
+
+void TestJpegReader::framesNotReproducedAreLeftToLibjpeg_data()
+{
+    QTest::addColumn<FrameRecipe>("recipe");
+    row("chroma 2x2", {.chromaH = 2, .chromaV = 2}); // sampled finer than luma
+    row("4:1:1", {.lumaH = 4}); // libjpeg scales such chroma with a 4x4 transform
+    // Past the clamps of the 2x2 transform; -3076 * 2 is just past them.
+    row("4:2:0 with DC values past the clamps", {.lumaH = 2, .lumaV = 2, .values = Values::Edges});
+    row("4:2:0 with a DC value just past the clamps",
+        {.lumaH = 2, .lumaV = 2, .dcQuant = {1, 1, 2}, .values = Values::WithinClamps});
+    row("two components", {.components = 2});
+    // More than libjpeg takes, which the frame can say.
+    row("too wide for libjpeg", {.width = 65501, .height = 8});
+}
+
+void TestJpegReader::framesNotReproducedAreLeftToLibjpeg()
+{
+    QFETCH(FrameRecipe, recipe);
+    QVERIFY(!JpegDcPixels::decode(frameOf(recipe)));
 }
 
 QTEST_MAIN(TestJpegReader)

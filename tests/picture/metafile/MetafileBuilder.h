@@ -2,6 +2,7 @@
 
 // Writes small WMF and EMF files record by record, and looks at what they draw, for tests.
 
+#include "picture/PictureTestData.h"
 #include "picture/metafile/MetafilePicture.h"
 
 #include <QByteArray>
@@ -11,7 +12,6 @@
 #include <QRect>
 #include <QTest>
 #include <QtEndian>
-#include <bit>
 #include <initializer_list>
 #include <optional>
 
@@ -51,29 +51,17 @@ template <typename T> QByteArray le(T v)
     return QByteArray(b, sizeof b);
 }
 
-inline QByteArray words(std::initializer_list<int> list)
+// Each value as a little-endian T.
+template <typename T, typename V> QByteArray les(std::initializer_list<V> list)
 {
     QByteArray out;
-    for (int v : list)
-        out += le(quint16(v));
+    for (V v : list)
+        out += le(T(v));
     return out;
 }
-
-inline QByteArray dwords(std::initializer_list<qint64> list)
-{
-    QByteArray out;
-    for (qint64 v : list)
-        out += le(quint32(v));
-    return out;
-}
-
-inline QByteArray floats(std::initializer_list<float> list)
-{
-    QByteArray out;
-    for (float v : list)
-        out += le(std::bit_cast<quint32>(v));
-    return out;
-}
+inline constexpr auto words = les<quint16, int>;
+inline constexpr auto dwords = les<quint32, qint64>;
+inline constexpr auto floats = les<float, float>;
 
 // A WMF: an optional placeable header, the standard header, then records.
 class WmfBuilder {
@@ -87,9 +75,7 @@ public:
     // Parameters are given in the order they are stored (WMF stores them reversed).
     WmfBuilder &rec(quint16 function, const QByteArray &params = {})
     {
-        QByteArray p = params;
-        if (p.size() % 2)
-            p.append('\0');
+        const QByteArray p = params + QByteArray(params.size() % 2, '\0');
         const quint32 size = quint32(3 + p.size() / 2);
         m_records += le(size) + le(function) + p;
         m_maxRecord = qMax(m_maxRecord, size);
@@ -135,9 +121,8 @@ private:
     QByteArray m_records;
 };
 
-// Cuts an EMF into the META_ESCAPE comment records ("WMFC") that carry it inside a
-// WMF, chunkSize bytes at a time. The first record's checksum is the complement of
-// the XOR of the EMF's words; pass a checksum to write another.
+// Cuts an EMF into the "WMFC" META_ESCAPE records that carry it in a WMF. The first one's
+// checksum is the complement of the XOR of the EMF's words, unless one is given.
 inline QList<QByteArray> embeddedEmfEscapes(const QByteArray &emf, int chunkSize,
                                             std::optional<quint16> checksum = {})
 {
@@ -156,8 +141,7 @@ inline QList<QByteArray> embeddedEmfEscapes(const QByteArray &emf, int chunkSize
     return out;
 }
 
-// An EMF, by default on a 96 dpi reference device, so that one device unit is one
-// pixel at natural size, with the frame covering the given pixel rectangle.
+// An EMF on a 96 dpi device unless told, one device unit a pixel, its frame the pixels.
 class EmfBuilder {
 public:
     // The header's rectangles, inclusive as stored: bounds in device pixels, the
@@ -310,27 +294,23 @@ using Probes = QList<Probe>;
 // The first pixel that is not near its expected colour, described; empty when all are.
 inline QString pixelMismatch(const QImage &img, const Probes &probes)
 {
-    const auto near = [](QRgb a, QRgb b) {
-        return qAbs(qRed(a) - qRed(b)) <= 40 && qAbs(qGreen(a) - qGreen(b)) <= 40 &&
-               qAbs(qBlue(a) - qBlue(b)) <= 40;
-    };
     if (img.isNull())
         return QStringLiteral("no picture");
     for (const Probe &p : probes)
-        if (!near(img.pixel(p.x, p.y), p.color))
-            return QStringLiteral("pixel (%1,%2) is #%3, expected #%4")
-                .arg(p.x)
-                .arg(p.y)
-                .arg(img.pixel(p.x, p.y) & 0xFFFFFF, 6, 16, QLatin1Char('0'))
-                .arg(p.color & 0xFFFFFF, 6, 16, QLatin1Char('0'));
+        if (const QRgb got = img.pixel(p.x, p.y); !testdata::near(got, p.color))
+            return QString::asprintf("pixel (%d,%d) is #%06x, expected #%06x", p.x, p.y,
+                                     got & 0xFFFFFF, p.color & 0xFFFFFF);
     return {};
 }
 
 } // namespace metafile::test
 
-// QCOMPARE_PIXELS(img, {x, y, colour}, ...)
-#define QCOMPARE_PIXELS(img, ...)                                                                  \
+// Fails with the message unless it is empty.
+#define QVERIFY_NO_MESSAGE(message)                                                                \
     do {                                                                                           \
-        const QString why_ = metafile::test::pixelMismatch((img), {__VA_ARGS__});                  \
+        const QString why_ = (message);                                                            \
         QVERIFY2(why_.isEmpty(), qPrintable(why_));                                                \
     } while (0)
+// QCOMPARE_PIXELS(img, {x, y, colour}, ...)
+#define QCOMPARE_PIXELS(img, ...)                                                                  \
+    QVERIFY_NO_MESSAGE(metafile::test::pixelMismatch((img), {__VA_ARGS__}))

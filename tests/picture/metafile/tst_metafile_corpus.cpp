@@ -1,6 +1,5 @@
-// Sweeps the shared corpus of real metafiles: every file the corpus calls good
-// loads and draws something; the bad ones are refused or drawn in part, never
-// crash and never hang.
+// Sweeps the shared corpus's metafiles: the good ones load and draw something; the bad
+// ones are refused or drawn in part, and none crashes or hangs.
 #include "picture/metafile/MetafilePicture.h"
 #include "support/Corpus.h"
 

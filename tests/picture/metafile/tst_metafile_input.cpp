@@ -4,7 +4,6 @@
 #include "picture/metafile/MetafileFormat.h"
 #include "picture/metafile/RecordBitmap.h"
 
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QTest>
@@ -32,8 +31,7 @@ QByteArray patched(QByteArray bytes, qsizetype at, const QByteArray &over)
     return bytes.replace(at, over.size(), over);
 }
 
-// An EMF of the same 100 x 100 pixels that paints its left half blue. Padded with
-// a few hundred bytes of comment so that it needs several chunks.
+// A 100 x 100 EMF painting its left half blue, padded by a comment to need several chunks.
 QByteArray blueLeftHalfEmf()
 {
     EmfBuilder e;
@@ -41,8 +39,7 @@ QByteArray blueLeftHalfEmf()
     return e.brush(1, BLUE).rec(EMR_RECTANGLE, {0, 0, 51, 101}).finish();
 }
 
-// A WMF whose own records paint the whole picture red, with the escapes given
-// placed before them, as Office programs write it.
+// A WMF whose own records paint it red, after the escapes given, as Office writes it.
 QByteArray redWmfCarrying(const QList<QByteArray> &escapes)
 {
     WmfBuilder w;
@@ -99,8 +96,7 @@ void TestMetafileInput::refusesBrokenFraming_data()
     QTest::newRow("WMF record past the end") << patched(wmf, wmfRecord, dwords({0x00FFFFFF}));
     QTest::newRow("WMF record of size 0") << patched(wmf, wmfRecord, dwords({0}));
     QTest::newRow("WMF header not 9 words") << patched(wmf, 22 + 2, words({7}));
-    // Small bounds far out on a coarse device (bounds, an empty frame, then the
-    // device's pixels): the frame made from them would not fit in 32 bits.
+    // Small bounds far out on a coarse device: the frame made from them needs over 32 bits.
     const QByteArray farOut = patched(emf, 8, dwords({-2000000, 0, -1999900, 100, 0, 0, 0, 0}));
     QTest::newRow("frame beyond 32 bits") << patched(farOut, 72, dwords({10, 10}));
 }
@@ -121,8 +117,7 @@ void TestMetafileInput::acceptsWhatIsWhole()
     QVERIFY(MetafilePicture::load(goodEmf()) && MetafilePicture::load(goodWmf()));
     // A missing end-of-file record is fine when the records themselves are whole.
     QVERIFY(MetafilePicture::load(WmfBuilder().rec(RECTANGLE, {90, 90, 10, 10}).finish(false)));
-    // An empty frame and bounds at the ends of the 32-bit range leave no usable
-    // size: refused, or drawn, without overflow.
+    // No frame and bounds at the ends of the 32-bit range: refused or drawn, no overflow.
     const QByteArray extreme =
         patched(goodEmf(), 8, dwords({INT_MIN, INT_MAX, INT_MIN, INT_MAX, 0, 0, 0, 0}));
     if (auto pic = MetafilePicture::load(extreme))
@@ -151,24 +146,19 @@ void TestMetafileInput::skipsImpossibleContentInSoundFraming()
         e.rec(EMR_SAVEDC);                                              // deeper than allowed
     e.rec(EMR_SETWORLDTRANSFORM, {0x7F800000, 0, 0, 0x7F800000, 0, 0}); // infinite
     e.brush(2, GREEN).rec(EMR_RECTANGLE, {10, 10, 90, 90});
-    auto pic = MetafilePicture::load(e.finish());
-    QVERIFY(pic);
-    QCOMPARE_PIXELS(pic->toImage(), {50, 50, kGreen}); // what is sound still draws
+    QCOMPARE_PIXELS(renderNatural(e.finish()), {50, 50, kGreen}); // what is sound still draws
     QVERIFY(t.elapsed() < 5000);
 
     // The same for WMF: a POLYGON whose count exceeds its record, a huge TEXTOUT length.
     WmfBuilder w;
     w.rec(POLYGON, {30000, 1, 2}).rec(TEXTOUT, {32000, 0x4141}).rec(POLYPOLYGON, {1000, 1, 2, 3});
     w.rec(CREATEBRUSHINDIRECT, WmfBuilder::brush(GREEN)).rec(SELECTOBJECT, {0});
-    auto wpic = MetafilePicture::load(w.rec(RECTANGLE, {90, 90, 10, 10}).finish());
-    QVERIFY(wpic);
-    QCOMPARE_PIXELS(wpic->toImage(), {50, 50, kGreen});
+    QCOMPARE_PIXELS(renderNatural(w.rec(RECTANGLE, {90, 90, 10, 10}).finish()), {50, 50, kGreen});
 }
 
 void TestMetafileInput::workBudgetEndsRunawayFiles()
 {
-    // Thousands of big polygons, each costing real work: the replay stops at the
-    // budget and keeps what it drew.
+    // Thousands of big polygons: the replay stops at the budget and keeps what it drew.
     EmfBuilder e;
     e.brush(1, RED).rec(EMR_RECTANGLE, {0, 0, 50, 50});
     QByteArray poly = dwords({0, 0, 100, 100, 16000});
@@ -192,8 +182,7 @@ void TestMetafileInput::embeddedEmfIsDrawnInsteadOfTheWmfRecords()
     const QList<QByteArray> chunks = embeddedEmfEscapes(emf, int(emf.size() / 2 + 4));
     QCOMPARE(chunks.size(), 2);
     const auto pic = loadOrFail(redWmfCarrying(chunks));
-    QVERIFY(pic);
-    QVERIFY(pic->hasEmbeddedEmf());
+    QVERIFY(pic && pic->hasEmbeddedEmf());
     QCOMPARE(pic->naturalSize(), QSize(100, 100));
     QCOMPARE_PIXELS(pic->render(QSize(100, 100)), {10, 50, kBlue}, {90, 50, kWhite});
     // Stretched over the WMF's frame at any size.
@@ -207,8 +196,7 @@ void TestMetafileInput::embeddedEmfIsDrawnInsteadOfTheWmfRecords()
         sum = quint16(sum + qFromLittleEndian<quint16>(wmf.constData() + i));
     qToLittleEndian<quint16>(quint16(-sum), wmf.data() + 22 + 18 + 6 + 2 + 2 + 12);
     const auto summed = loadOrFail(wmf);
-    QVERIFY(summed);
-    QVERIFY(summed->hasEmbeddedEmf());
+    QVERIFY(summed && summed->hasEmbeddedEmf());
     QCOMPARE_PIXELS(summed->render(QSize(100, 100)), {10, 50, kBlue});
 }
 
@@ -235,8 +223,7 @@ void TestMetafileInput::damagedEmbeddedEmfFallsBackToTheWmfRecords_data()
     QTest::newRow("the last chunk missing") << redWmfCarrying(good.mid(0, good.size() - 1));
     QTest::newRow("chunks out of order") << redWmfCarrying(swapped);
     QTest::newRow("a chunk twice") << redWmfCarrying(doubled);
-    // Offsets in the escape's parameters: record count 20, chunk size 24,
-    // remaining 28, total 32.
+    // Offsets: record count 20, chunk size 24, remaining 28, total 32.
     QTest::newRow("record counts disagree") << with(1, 20, int(good.size() + 1));
     QTest::newRow("totals disagree") << with(1, 32, int(emf.size() + 4));
     QTest::newRow("remaining bytes wrong") << with(0, 28, 7);
@@ -251,18 +238,14 @@ void TestMetafileInput::damagedEmbeddedEmfFallsBackToTheWmfRecords()
 {
     QFETCH(QByteArray, wmf);
     const auto pic = loadOrFail(wmf);
-    QVERIFY(pic);
-    QVERIFY(!pic->hasEmbeddedEmf());
+    QVERIFY(pic && !pic->hasEmbeddedEmf());
     QCOMPARE_PIXELS(pic->render(QSize(100, 100)), {10, 50, kRed}, {90, 50, kRed});
 }
 
 void TestMetafileInput::recordBitmapsReadWhatOnlyRecordsHold()
 {
-    // The BMP decoder's own tests cover depths and compressions; these are the
-    // options records use.
-    // Palette indexes (DIB_PAL_COLORS): two-byte entries into the selected palette,
-    // a grey ramp past its end. With no table at all (DIB_PAL_INDICES, as monochrome
-    // brushes have), the pixel values are the indexes.
+    // Palette indexes (DIB_PAL_COLORS) into the selected palette, a grey ramp past its end;
+    // with no table at all (DIB_PAL_INDICES, monochrome brushes) the values are indexes.
     const QList<QRgb> palette{kBlue, kRed};
     const QByteArray bits("\x40\0\0\0", 4);
     QByteArray paletted = packedDib(1, 2, 1, 0, QByteArray("\x01\x00\x07\x00", 4), bits);
@@ -294,11 +277,8 @@ void TestMetafileInput::recordBitmapsReadWhatOnlyRecordsHold()
     // A PNG in a DIB's clothing; a JPEG that is not one.
     QImage src(3, 2, QImage::Format_RGB32);
     src.fill(Qt::red);
-    QByteArray png;
-    QBuffer buf(&png);
-    buf.open(QIODevice::WriteOnly);
-    src.save(&buf, "PNG");
-    const QImage fromPng = decodeDib(packedDib(0, 3, 2, 5, {}, png)).value_or(QImage());
+    const QImage fromPng =
+        decodeDib(packedDib(0, 3, 2, 5, {}, testdata::png(src))).value_or(QImage());
     QCOMPARE(fromPng.size(), QSize(3, 2));
     QCOMPARE(fromPng.pixel(2, 1), kRed);
     QVERIFY(!decodeDib(packedDib(0, 3, 2, 4, {}, QByteArray("not a jpeg"))));
