@@ -21,7 +21,7 @@ QString kilobyteText(qint64 length)
 
 QString sizeText(qint64 length)
 {
-    const QString kilobytes = kilobyteText(length);
+    QString kilobytes = kilobyteText(length);
     if (kilobytes == QLatin1String("0KB"))
         return QString::number(length) + QStringLiteral("bytes");
     return kilobytes;
@@ -50,7 +50,7 @@ QString timeFormatWithoutZone(const QLocale &locale)
 
 QString dateText(const QDateTime &when, const QLocale &locale)
 {
-    const QString date = locale.toString(when.date(), QLocale::ShortFormat);
+    QString date = locale.toString(when.date(), QLocale::ShortFormat);
     // Midnight to the second: file systems keep fractions that the text never shows.
     const QTime time = when.time();
     if (time.hour() == 0 && time.minute() == 0 && time.second() == 0)

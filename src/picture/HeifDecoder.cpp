@@ -46,8 +46,7 @@ QColorSpace colorSpaceOf(const heif_image_handle *handle)
         heif_color_profile_nclx *nclx = nullptr;
         if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok)
             return {};
-        const QColorSpace space =
-            spaceToConvert(nclx->color_primaries, nclx->transfer_characteristics);
+        QColorSpace space = spaceToConvert(nclx->color_primaries, nclx->transfer_characteristics);
         heif_nclx_color_profile_free(nclx);
         return space;
     }

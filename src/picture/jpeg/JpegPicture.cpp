@@ -198,7 +198,7 @@ int JpegPicture::naturalDenominator() const
 QImage JpegPicture::naturalRaster() const
 {
     for (int d = naturalDenominator(); d <= 8; d *= 2) {
-        const QImage decoded = decodedAt(d).image;
+        QImage decoded = decodedAt(d).image;
         if (!decoded.isNull())
             return decoded;
     }

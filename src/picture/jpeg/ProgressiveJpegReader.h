@@ -77,7 +77,7 @@ private:
     bool readScanHeader(Bytes segment, Scan &scan);
     bool checkProgression(Scan &scan);
     bool checkSequential(Scan &scan);
-    bool progressionComplete() const;
+    [[nodiscard]] bool progressionComplete() const;
     bool decodeScans();
 
     JpegDcFrame m_frame;

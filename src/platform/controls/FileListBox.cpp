@@ -19,11 +19,11 @@ public:
         m_names = names;
         endResetModel();
     }
-    int rowCount(const QModelIndex &parent) const override
+    [[nodiscard]] int rowCount(const QModelIndex &parent) const override
     {
         return parent.isValid() ? 0 : static_cast<int>(m_names.size());
     }
-    QVariant data(const QModelIndex &index, int role) const override
+    [[nodiscard]] QVariant data(const QModelIndex &index, int role) const override
     {
         if (role != Qt::DisplayRole || !index.isValid() || index.row() >= m_names.size())
             return {};
