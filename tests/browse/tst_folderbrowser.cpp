@@ -145,8 +145,7 @@ private Q_SLOTS:
     {
         const QString dcim = m_desktop->makeFolder(m_desktop->otherVolume() + u"/DCIM"_s);
         Form1Controls &c = start();
-        const Volume home = m_desktop->volumes.volumes[0];
-        const Volume stick = m_desktop->volumes.volumes[1];
+        const Volume home = m_desktop->volumes.volumes[0], stick = m_desktop->volumes.volumes[1];
         c.Drive1->setDrive(stick);
         QCOMPARE(c.Dir1->path(), m_desktop->otherVolume()); // not visited yet: its root
         QVERIFY(c.Dir1->setPath(dcim) && QDir::currentPath() == dcim);

@@ -79,10 +79,9 @@ private Q_SLOTS:
 
         // The separator: grey over white, from the left edge to 4680 twips.
         const QImage shot = about->grab().toImage();
-        QCOMPARE(QColor(shot.pixel(10, 184)), QColor(128, 128, 128));
-        QCOMPARE(QColor(shot.pixel(10, 185)), QColor(Qt::white));
-        QCOMPARE(QColor(shot.pixel(311, 184)), QColor(128, 128, 128));
-        QVERIFY(QColor(shot.pixel(318, 184)) != QColor(128, 128, 128));
+        const QColor grey(128, 128, 128);
+        QVERIFY(QColor(shot.pixel(10, 184)) == grey && QColor(shot.pixel(10, 185)) == Qt::white);
+        QVERIFY(QColor(shot.pixel(311, 184)) == grey && QColor(shot.pixel(318, 184)) != grey);
     }
 
     void readmeShipsBesideTheProgramAndCoversItsSubjects()

@@ -122,13 +122,12 @@ private Q_SLOTS:
         desktop.pictureSource = &gated;
         const QString folder = desktop.makeFolder(desktop.home() + u"/Large"_s);
         const QString small = desktop.makePicture(folder + u"/a.bmp"_s, 40, 30, Qt::blue);
-        // Over 1 MB.
         const QString large = desktop.makePicture(folder + u"/b.bmp"_s, 700, 600, Qt::green);
         const QStringList smallSlide{small, u"a.bmp"_s}, largeSlide{large, u"b.bmp"_s};
         Form1 &form = desktop.started(folder);
         Form1Controls &c = form.controls();
         const Show show{form, fullScreen};
-        // Two ticks: the small slide shows, the large one is still being read.
+        // Two ticks: the small slide shows, the large one (over 1 MB) is still being read.
         const auto startAndAwaitLarge = [&] {
             gated.hold(large);
             show.start();
