@@ -95,7 +95,6 @@ private Q_SLOTS:
         QVERIFY(rewritten.open(QIODevice::ReadWrite));
         QVERIFY(rewritten.setFileTime(QDateTime::currentDateTime().addSecs(60),
                                       QFileDevice::FileModificationTime));
-        rewritten.close();
         c.File1->setCurrentRow(2);
         QVERIFY(shownColour(c) == QColor(Qt::white) && shown().isEmpty());
     }

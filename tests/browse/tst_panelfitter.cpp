@@ -30,8 +30,7 @@ private Q_SLOTS:
             {453, 389, 453, 389, false},  // exactly the inner size
             {454, 100, 449, static_cast<float>(449.0 / 454 * 100), true},  // one pixel too wide
             {900, 1800, static_cast<float>(385.0 / 898 * 449), 385, true}, // wide, still too tall
-            {0, 0, 0, 0, false},                                           // empty picture
-        };
+            {0, 0, 0, 0, false}};                                          // empty picture
         for (const auto &[width, height, fittedWidth, fittedHeight, stretched] : rows) {
             const FitResult fit = fitIntoPictureArea({width, height}, 453, 389);
             QCOMPARE(fit.size.width, fittedWidth);
