@@ -31,8 +31,7 @@ template <typename... Labels> [[nodiscard]] QStringList textsOf(const Labels *..
     return {labels->text()...};
 }
 
-// The browser after a file it could not show: the filter back to every readable
-// type, no file chosen, the placeholder and no file's information.
+// After a file it could not show: every readable type, no file, the placeholder, no information.
 inline void verifyStartedOver(Form1Controls &c)
 {
     QCOMPARE(textsOf(c.Combo1, c.Label3, c.Label7, c.Label8, c.Label9),
@@ -41,15 +40,13 @@ inline void verifyStartedOver(Form1Controls &c)
     QCOMPARE(c.Image1->picture(), c.Picture2->picture());
 }
 
-// Each feature test's fixture: a sandboxed desktop made afresh by init(), a folder on it,
-// and the main window started there.
+// Each feature test's fixture: a sandboxed desktop, a folder on it, the main window started there.
 class FeatureTest : public QObject {
 protected:
     std::optional<TestDesktop> m_desktop;
     Form1 *m_form = nullptr;
     QString m_folder;
 
-    // A new desktop with the folder below its home.
     void makeDesktop(const QString &folder)
     {
         m_desktop.emplace();

@@ -1,14 +1,13 @@
+#include "browse/Said.h"
 #include "help/Form10.h"
 #include "help/Form4.h"
 #include "help/HelpMenu.h"
-#include "support/TestDesktop.h"
 
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QTest>
 
 // The tips, in reading order: four for the viewing panel, three for the full screen.
 const QStringList kTips = {
@@ -22,22 +21,20 @@ const QStringList kTips = {
     R"(You can view any large image/picture clearly in Auto-Fit Mode without zooming the picture)",
 };
 
-class TestHelp : public QObject {
+class TestHelp : public FeatureTest {
     Q_OBJECT
 
 private Q_SLOTS:
+    void init() { makeDesktop(u"P"_s); }
+
     void tipsPointToTheReadmeThenShowTheTipsWindow()
     {
-        TestDesktop desktop;
-        Form1 &form = desktop.started(desktop.home());
-        form.controls().menus.tip->click();
-        QCOMPARE(
-            desktop.messages.shown,
-            (QList<RecordedMessage>{{QStringLiteral("Please Read the Readme.txt for more details"),
-                                     0, QStringLiteral("Tips on Readme.txt")}}));
-        QPointer<Form10> tips = form.help().tipsWindow();
-        QVERIFY(tips && tips->isVisible());
-        QCOMPARE(tips->windowTitle(), QStringLiteral("Tips + help "));
+        MenuItem *item = start().menus.tip;
+        item->click();
+        QCOMPARE(told(), (Said{{u"Please Read the Readme.txt for more details"_s, 0,
+                                u"Tips on Readme.txt"_s}}));
+        QPointer<Form10> tips = m_form->help().tipsWindow();
+        QVERIFY(tips && tips->isVisible() && tips->windowTitle() == u"Tips + help "_s);
 
         QCOMPARE(tips->tipLabels.size(), kTips.size());
         for (int i = 0; i < kTips.size(); ++i) {
@@ -50,36 +47,29 @@ private Q_SLOTS:
             if (i % 4 != 0 && i != 4)
                 QVERIFY(tip->y() > tips->tipLabels.at(i - 1)->geometry().bottom());
         }
-        QCOMPARE(tips->Label8->text(), QStringLiteral("Viewing Panel:"));
-        QCOMPARE(tips->Label9->text(), QStringLiteral("Full Screen View:"));
-        for (const QLabel *picture : {tips->Picture1, tips->Picture2})
-            QVERIFY(!picture->pixmap().isNull());
+        QCOMPARE(textsOf(tips->Label8, tips->Label9),
+                 (QStringList{"Viewing Panel:", "Full Screen View:"}));
+        QVERIFY(!tips->Picture1->pixmap().isNull() && !tips->Picture2->pixmap().isNull());
 
         // Choosing it again shows the box again and the same window.
-        form.controls().menus.tip->click();
-        QCOMPARE(desktop.messages.shown.size(), 2);
-        QCOMPARE(form.help().tipsWindow(), tips.data());
+        item->click();
+        QVERIFY(told().size() == 1 && m_form->help().tipsWindow() == tips.data());
         tips->close();
         QTRY_VERIFY(!tips);
     }
 
     void aboutShowsTheProgramWithoutInventedAddresses()
     {
-        TestDesktop desktop;
-        Form1 &form = desktop.started(desktop.home());
-        form.controls().menus.About1->click();
-        QPointer<Form4> about = form.help().aboutWindow();
-        QVERIFY(about && about->isVisible());
-        QCOMPARE(about->windowTitle(), QStringLiteral("About..."));
-        QCOMPARE(QStringList({about->Label1->text(), about->Label4->text(), about->Label5->text(),
-                              about->Label6->text()}),
-                 QStringList({"Quorvel 1.36 By Ana Ilić", "The Fastest Way to View Pictures!",
-                              "HomePage:", "Email Address:"}));
-        QVERIFY(about->Label2->text().startsWith(QStringLiteral("WARNING: I am not responsible")));
-        for (const QLineEdit *box : {about->Text1, about->Text2}) {
-            QVERIFY(box->isReadOnly());
-            QCOMPARE(box->text(), QStringLiteral("none published yet"));
-        }
+        start().menus.About1->click();
+        QPointer<Form4> about = m_form->help().aboutWindow();
+        QVERIFY(about && about->isVisible() && about->windowTitle() == u"About..."_s);
+        QCOMPARE(textsOf(about->Label1, about->Label4, about->Label5, about->Label6, about->Text1,
+                         about->Text2),
+                 (QStringList{"Quorvel 1.36 By Ana Ilić", "The Fastest Way to View Pictures!",
+                              "HomePage:", "Email Address:", "none published yet",
+                              "none published yet"}));
+        QVERIFY(about->Label2->text().startsWith(u"WARNING: I am not responsible"_s));
+        QVERIFY(about->Text1->isReadOnly() && about->Text2->isReadOnly());
         QVERIFY(!about->Image1->pixmap().isNull());
         // The title line is one whole line of 12-point bold in its 3495 x 375 twips.
         QCOMPARE(about->Label1->geometry(), QRect(88, 8, 233, 25));
@@ -89,25 +79,23 @@ private Q_SLOTS:
 
         // The separator: grey over white, from the left edge to 4680 twips.
         const QImage shot = about->grab().toImage();
-        QCOMPARE(QColor(shot.pixel(10, 184)), QColor(128, 128, 128));
-        QCOMPARE(QColor(shot.pixel(10, 185)), QColor(Qt::white));
-        QCOMPARE(QColor(shot.pixel(311, 184)), QColor(128, 128, 128));
-        QVERIFY(QColor(shot.pixel(318, 184)) != QColor(128, 128, 128));
+        const QColor grey(128, 128, 128);
+        QVERIFY(QColor(shot.pixel(10, 184)) == grey && QColor(shot.pixel(10, 185)) == Qt::white);
+        QVERIFY(QColor(shot.pixel(311, 184)) == grey && QColor(shot.pixel(318, 184)) != grey);
     }
 
     void readmeShipsBesideTheProgramAndCoversItsSubjects()
     {
-        QFile readme(QStringLiteral(QUORVEL_PROGRAM_FOLDER "/Readme.txt"));
+        QFile readme(u"" QUORVEL_PROGRAM_FOLDER "/Readme.txt"_s);
         QVERIFY2(readme.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(readme.fileName()));
         const QString text = QString::fromUtf8(readme.readAll());
         // What it reads, the modes and commands a user looks for, where things are kept.
         const QStringList subjects =
-            QStringLiteral(".bmp|.dib|.rle|.gif|.jpg|.ico|.cur|.wmf|.emf|Auto-Fit Size|Actual Size|"
-                           "Stretched Size|Full Screen View...|Win Mode SlideShow...|"
-                           "Full Screen SlideShow...|Adjust Speed...|Minimize to SysTray...|"
-                           "Go to \"Folder\" Now|Delete File...|Run File Now...|"
-                           "~/.config/Quorvel/registry.conf|AutoJump|TrayIcon|~/VozeviZire|trash")
-                .split(u'|');
+            u".bmp|.dib|.rle|.gif|.jpg|.ico|.cur|.wmf|.emf|Auto-Fit Size|Actual Size|"
+            "Stretched Size|Full Screen View...|Win Mode SlideShow...|"
+            "Full Screen SlideShow...|Adjust Speed...|Minimize to SysTray...|"
+            "Go to \"Folder\" Now|Delete File...|Run File Now...|"
+            "~/.config/Quorvel/registry.conf|AutoJump|TrayIcon|~/VozeviZire|trash"_s.split(u'|');
         for (const QString &subject : subjects)
             QVERIFY2(text.contains(subject), qPrintable(subject));
     }

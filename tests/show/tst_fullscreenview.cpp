@@ -17,17 +17,13 @@ QImage drawn(const PictureRef &picture, QSize size)
     return image;
 }
 
-bool isRed(const QColor &colour)
-{
-    return colour.red() > 200 && colour.blue() < 60;
-}
-
 } // namespace
 
 class TestFullScreenView : public FeatureTest {
     Q_OBJECT
 
     FullScreenView &view() { return m_form->fullScreen(); }
+    static bool isRed(const QColor &colour) { return colour.red() > 200 && colour.blue() < 60; }
     // A 2048 x 1536 picture, red on the left half and blue on the right.
     QString writeHalves(const QString &name)
     {
@@ -43,12 +39,11 @@ private Q_SLOTS:
 
     void fitsAndCentresOnTheScreen()
     {
+        // Smaller, unchanged and centred, too large, too tall, the screen's size, too wide.
         const std::pair<FloatSize, QRectF> rows[] = {
-            {{640, 480}, QRectF(192, 144, 640, 480)}, // smaller: unchanged, centred
-            {{2048, 1536}, QRectF(0, 0, 1024, 768)},
-            {{800, 1200}, QRectF(256, 0, 512, 768)}, // too tall only
-            {{1024, 768}, QRectF(0, 0, 1024, 768)},  // exactly the screen
-            {{2048, 100}, QRectF(0, 359, 1024, 50)}, // too wide only
+            {{640, 480}, {192, 144, 640, 480}}, {{2048, 1536}, {0, 0, 1024, 768}},
+            {{800, 1200}, {256, 0, 512, 768}},  {{1024, 768}, {0, 0, 1024, 768}},
+            {{2048, 100}, {0, 359, 1024, 50}},
         };
         for (const auto &[size, expected] : rows) {
             const ScreenFit fit = fitIntoScreenArea(size, 1024, 768);
@@ -65,14 +60,12 @@ private Q_SLOTS:
         Form1Controls &c = start();
         c.menus.fullscreen1->click();
         Form8 *form = view().form();
-        QCOMPARE(form->Image1->picture(), c.Picture2->picture());
+        QVERIFY(form->Image1->picture() == c.Picture2->picture() && !form->Image1->stretch());
         QCOMPARE(form->Image1->rect(), QRectF(512 - 89.5, 384 - 18, 179, 36));
-        QVERIFY(!form->Image1->stretch());
         // Opening it again reuses the open view, with the panel's new picture.
         c.Image1->setPicture(RasterPicture::fromImage(QImage(50, 40, QImage::Format_RGB32)));
         view().File1_DblClick();
-        QCOMPARE(view().form(), form);
-        QCOMPARE(form->Image1->rect(), QRectF(487, 364, 50, 40));
+        QVERIFY(view().form() == form && form->Image1->rect() == QRectF(487, 364, 50, 40));
         // A click on the picture or on the black, or Esc, closes it.
         m_form->show();
         for (const QPoint at : {QPoint(512, 384), QPoint(5, 5), QPoint()}) {
@@ -93,8 +86,8 @@ private Q_SLOTS:
             mode->click();
             c.menus.fullscreen1->click();
             Form8 *opened = view().form();
-            QVERIFY2(opened, qPrintable(mode->objectName()));
-            QCOMPARE(opened->geometry(), m_desktop->screen.geometry);
+            QVERIFY2(opened && opened->geometry() == m_desktop->screen.geometry,
+                     qPrintable(mode->objectName()));
             // The panel's picture, perhaps drawn from a raster made ahead for the screen.
             QCOMPARE(opened->Image1->picture()->toImage().cacheKey(),
                      c.Image1->picture()->toImage().cacheKey());
@@ -115,8 +108,7 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(view().screenAhead().isReadyFor(shown), 10000);
             view().File1_DblClick();
             const PictureRef prepared = view().form()->Image1->picture();
-            QVERIFY(prepared != shown);
-            QCOMPARE(prepared->naturalSize(), QSize(2048, 1536));
+            QVERIFY(prepared != shown && prepared->naturalSize() == QSize(2048, 1536));
             QCOMPARE(view().form()->Image1->rect(), QRectF(0, 0, 1024, 768));
             // Drawn from the raster made ahead, it looks as drawn from the picture itself.
             const QImage fromRaster = drawn(prepared, QSize(1024, 768));
@@ -141,14 +133,13 @@ private Q_SLOTS:
         m_desktop->pictureSource = &gated;
         const QString path = writeHalves(u"halves.jpg"_s);
         Form1Controls &c = start();
-        // The first press of a double-click starts the view's raster at once: the fresh
-        // read of the file for it is held at the gate.
+        // A double-click's first press starts the view's raster; its read is held at the gate.
         gated.hold(path);
         const QPoint entry = c.File1->visualRect(c.File1->model()->index(0, 0)).center();
         QTest::mousePress(c.File1->viewport(), Qt::LeftButton, {}, entry);
         const PictureRef shown = c.Image1->picture();
-        QCOMPARE(shown->naturalSize(), QSize(2048, 1536));
-        QVERIFY(view().screenAhead().standsInFor(shown));
+        QVERIFY(shown->naturalSize() == QSize(2048, 1536) &&
+                view().screenAhead().standsInFor(shown));
         QTest::mouseRelease(c.File1->viewport(), Qt::LeftButton, {}, entry);
 
         // Opened before the raster is made: the coarse picture, enlarged, at once.
@@ -162,10 +153,9 @@ private Q_SLOTS:
         // Then the sharp one, exactly as the picture draws itself.
         gated.openAll();
         QTRY_VERIFY_WITH_TIMEOUT(form->Image1->picture() != standIn, 10000);
-        QVERIFY(view().screenAhead().isReadyFor(shown));
+        QVERIFY(view().screenAhead().isReadyFor(shown) && form->Image1->rect() == placed);
         QCOMPARE(drawn(form->Image1->picture(), placed.size().toSize()),
                  drawn(shown, placed.size().toSize()));
-        QCOMPARE(form->Image1->rect(), placed);
         m_desktop.reset(); // before the gate it reads through
     }
 };

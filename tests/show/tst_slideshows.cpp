@@ -29,8 +29,7 @@ QString stateLine(Form1Controls &c)
     return line;
 }
 
-// Three menus, four browser controls; pause, resume, the paused show's three menus,
-// cancel; the timer.
+// Three menus, four browser controls; pause, resume, three paused menus, cancel; the timer.
 const QString kIdle = u"11111110000000"_s;
 const QString kPlaying = u"00000001000011"_s;
 const QString kPaused = u"00000000111110"_s;
@@ -44,10 +43,9 @@ RecordedMessage speedSaid(const QString &speed)
 QStringList shownMarkers(const Form3 &dialog)
 {
     QStringList shown;
-    for (const Speed speed : kAllSpeeds) {
+    for (const Speed speed : kAllSpeeds)
         if (!dialog.markerOf(speed)->isHidden())
             shown.append(speedName(speed));
-    }
     return shown;
 }
 
@@ -67,11 +65,16 @@ class TestSlideShows : public FeatureTest {
     QString m_a, m_show, m_wide;
 
     WindowSlideShow &show() { return m_form->windowShow(); }
+    // Ended or cancelled: the end picture, no file's information, the folder, all unlocked.
+    void verifyEnded(Form1Controls &c, const QString &folder)
+    {
+        QCOMPARE(c.Image1->picture(), c.Picture3->picture());
+        QCOMPARE(textsOf(c.Label3, c.Label7, c.Label8, c.Label9), QStringList(4));
+        QVERIFY(m_form->windowTitle() == titleFor(folder) && stateLine(c) == kIdle);
+    }
 
 private Q_SLOTS:
-    // Pictures: a.bmp (640 x 480), b.bmp (20 x 10), bad.bmp (not a picture, 1536 bytes),
-    // notes.txt (no filter shows it). Show: bad.jpg (500 bytes), small.bmp (40 x 30),
-    // wide.bmp (2560 x 800).
+    // Pictures: a.bmp, b.bmp, bad.bmp, notes.txt (in no filter); Show: bad.jpg, small, wide.
     void init()
     {
         makeDesktop(u"Pictures"_s);
@@ -93,18 +96,16 @@ private Q_SLOTS:
         c.Combo1->setText(u"*.bmp"_s);
         c.File1->selectFile(u"a.bmp"_s);
         c.menus.viewmenu->click();
-        QCOMPARE(m_form->slides().count, 4);
-        QCOMPARE(c.Image1->picture(), c.Picture1->picture());
-        QCOMPARE(m_form->windowTitle(), titleFor(m_folder));
-        QCOMPARE(textsOf(c.Label3, c.Label7), QStringList(2));
+        QVERIFY(m_form->slides().count == 4 && c.Image1->picture() == c.Picture1->picture());
+        QVERIFY(m_form->windowTitle() == titleFor(m_folder) &&
+                textsOf(c.Label3, c.Label7) == QStringList(2));
 
         show().Timer1_Timer();
         QCOMPARE(c.Image1->width(), 449.f); // Auto-Fit shrinks it into the panel
         QCOMPARE(textsOf(c.Label9, c.Label13, c.Label7, c.Label8, c.Label12),
                  (QStringList{"640 X 480", "a.bmp", sizeText(QFile(m_a).size()),
                               dateText(QFileInfo(m_a).lastModified()), m_a}));
-        QCOMPARE(m_form->windowTitle(), titleFor(m_a));
-        QVERIFY(c.Image1->isVisible());
+        QVERIFY(m_form->windowTitle() == titleFor(m_a) && c.Image1->isVisible());
         show().Timer1_Timer();
         QCOMPARE(textsOf(c.Label9, c.Label13), (QStringList{"20 X 10", "b.bmp"}));
         show().Timer1_Timer();
@@ -120,18 +121,14 @@ private Q_SLOTS:
         QCOMPARE(show().state(), WindowSlideShow::State::Playing);
         show().Timer1_Timer();
         QCOMPARE(show().state(), WindowSlideShow::State::Idle);
-        QCOMPARE(c.Image1->picture(), c.Picture3->picture());
-        QCOMPARE(m_form->windowTitle(), titleFor(m_folder));
-        QCOMPARE(c.Label9->text(), QString());
-        QCOMPARE(stateLine(c), kIdle);
+        verifyEnded(c, m_folder);
         QVERIFY(shown().isEmpty());
 
         QVERIFY(c.Dir1->setPath(m_desktop->makeFolder(m_folder + u"/Empty"_s)));
         c.menus.viewmenu->click();
         QCOMPARE(c.Image1->picture(), c.Picture1->picture());
         show().Timer1_Timer();
-        QCOMPARE(c.Image1->picture(), c.Picture3->picture());
-        QCOMPARE(stateLine(c), kIdle);
+        verifyEnded(c, m_folder + u"/Empty"_s);
     }
 
     void menusFollowPauseResumeCancelAndTheTimer()
@@ -147,8 +144,7 @@ private Q_SLOTS:
         c.menus.pause1->click();
         QCOMPARE(stateLine(c), kPaused);
         show().Timer1_Timer(); // a tick that was already on its way changes nothing
-        QCOMPARE(m_form->slides().index, 2);
-        QCOMPARE(c.Label13->text(), u"a.bmp"_s);
+        QVERIFY(m_form->slides().index == 2 && c.Label13->text() == "a.bmp");
         c.menus.play1->click();
         QCOMPARE(stateLine(c), kPlaying);
         show().Timer1_Timer();
@@ -156,15 +152,11 @@ private Q_SLOTS:
         c.menus.pause1->click();
         c.menus.stop1->click();
         QCOMPARE(show().state(), WindowSlideShow::State::Idle);
-        QCOMPARE(c.Image1->picture(), c.Picture3->picture());
-        QCOMPARE(c.Label3->text(), QString());
-        QCOMPARE(m_form->windowTitle(), titleFor(m_folder));
-        QCOMPARE(stateLine(c), kIdle);
+        verifyEnded(c, m_folder);
         // Cancelled while playing, too.
         c.menus.viewmenu->click();
         c.menus.stop1->click();
-        QCOMPARE(stateLine(c), kIdle);
-        QCOMPARE(c.Timer1->interval(), 0);
+        QVERIFY(stateLine(c) == kIdle && c.Timer1->interval() == 0);
         // Actual Size has its own cursors back after the show.
         QVERIFY(c.Image1->cursorCode() == 99 && c.Picture5->cursorCode() == 99);
 
@@ -174,21 +166,16 @@ private Q_SLOTS:
         QTRY_COMPARE(c.Label13->text(), u"b.bmp"_s);
         QTRY_COMPARE(show().state(), WindowSlideShow::State::Idle);
         QVERIFY(!c.Timer1->isTicking());
-    }
 
-    void oneShowAtATime()
-    {
-        Form1Controls &c = start();
+        // One show at a time.
         FullScreenSlideShow &fullScreen = m_form->fullScreenShow();
         fullScreen.fullscreen_Click();
         c.menus.viewmenu->click();
         QCOMPARE(stateLine(c), kIdle);
         fullScreen.Command1_Click();
-
         c.menus.viewmenu->click();
         fullScreen.fullscreen_Click();
-        QCOMPARE(fullScreen.state(), FullScreenSlideShow::State::Idle);
-        QVERIFY(!fullScreen.showWindow());
+        QVERIFY(fullScreen.state() == FullScreenSlideShow::State::Idle && !fullScreen.showWindow());
         show().viewmenu_Click(); // starting it again does not start over
         show().Timer1_Timer();
         show().viewmenu_Click();
@@ -204,13 +191,12 @@ private Q_SLOTS:
         Form1Controls &c = start();
         c.menus.viewmenu->click();
         QCOMPARE(m_form->slides().count, 40'000);
-        m_form->slides().index = 32'768;
-        show().Timer1_Timer();
-        QCOMPARE(c.Label13->text(), u"p32767.bmp"_s);
-        QCOMPARE(m_form->slides().index, 32'769);
-        m_form->slides().index = 40'000;
-        show().Timer1_Timer();
-        QCOMPARE(c.Label13->text(), u"p39999.bmp"_s);
+        for (const int index : {32'768, 40'000}) {
+            m_form->slides().index = index;
+            show().Timer1_Timer();
+            QCOMPARE(c.Label13->text(), u"p%1.bmp"_s.arg(index - 1, 5, 10, QChar(u'0')));
+            QCOMPARE(m_form->slides().index, index + 1);
+        }
         show().Timer1_Timer();
         QCOMPARE(show().state(), WindowSlideShow::State::Idle);
     }
@@ -220,16 +206,16 @@ private Q_SLOTS:
         Form1Controls &c = start();
         c.menus.adjustmenu->click();
         Form3 *dialog = m_form->speed().dialog();
-        QCOMPARE(dialog->windowTitle(), u"Adjust the Speed of Slide Show"_s);
+        QVERIFY(dialog->windowTitle() == "Adjust the Speed of Slide Show" &&
+                dialog->markerOf(Speed::Medium)->toolTip() == "Now is");
         QCOMPARE(shownMarkers(*dialog), QStringList{"Medium"});
-        QCOMPARE(dialog->markerOf(Speed::Medium)->toolTip(), u"Now is"_s);
         QVERIFY(dialog->Image3->geometry().left() >= dialog->Command2->geometry().left() &&
                 dialog->Image3->geometry().right() <= dialog->Command2->geometry().right());
         // A speed chosen elsewhere leaves the open dialog's marker; a new dialog shows it.
         m_form->speed().slow1_Click();
         c.menus.adjustmenu->click();
-        QCOMPARE(m_form->speed().dialog(), dialog);
-        QCOMPARE(shownMarkers(*dialog), QStringList{"Medium"});
+        QVERIFY(m_form->speed().dialog() == dialog &&
+                shownMarkers(*dialog) == QStringList{"Medium"});
         dialog->close();
         QTRY_VERIFY(!m_form->speed().dialog());
         QCOMPARE(told(), Said{speedSaid("Slow")});
@@ -243,9 +229,8 @@ private Q_SLOTS:
             c.menus.adjustmenu->click();
             QCOMPARE(shownMarkers(*m_form->speed().dialog()), QStringList{current});
             QTest::mouseClick(m_form->speed().dialog()->buttonOf(speed), Qt::LeftButton);
-            QCOMPARE(c.Label11->text(), QString::number(interval));
-            QCOMPARE(c.Timer1->interval(), interval);
-            QVERIFY(!c.Timer1->isEnabled());
+            QVERIFY(c.Label11->text() == QString::number(interval) &&
+                    c.Timer1->interval() == interval && !c.Timer1->isEnabled());
             QCOMPARE(told(), Said{speedSaid(current = speedName(speed))});
             QTRY_VERIFY(!m_form->speed().dialog());
         }
@@ -260,8 +245,7 @@ private Q_SLOTS:
         c.menus.fastest1->click();
         QCOMPARE(shown(), Said({speedSaid("Fastest"), speedSaid("Fastest")}));
         c.menus.play1->click();
-        QVERIFY(c.Timer1->isTicking() && c.Timer1->interval() == 300);
-        QCOMPARE(c.Timer2->interval(), 0);
+        QVERIFY(c.Timer1->isTicking() && c.Timer1->interval() == 300 && c.Timer2->interval() == 0);
 
         // The paused full-screen show's option window sets its timer and the next show's.
         c.menus.stop1->click();
@@ -271,10 +255,8 @@ private Q_SLOTS:
         QCOMPARE(c.Timer2->interval(), 300); // the speed chosen above
         show.pause();
         show.optionWindow()->slowest1->click();
-        QCOMPARE(c.Timer2->interval(), 5500);
-        QVERIFY(!c.Timer2->isEnabled());
-        QCOMPARE(c.Timer1->interval(), 0);
-        QCOMPARE(c.Label11->text(), u"5500"_s);
+        QVERIFY(c.Timer2->interval() == 5500 && !c.Timer2->isEnabled() &&
+                c.Timer1->interval() == 0 && c.Label11->text() == "5500");
         QCOMPARE(shown(), Said{speedSaid("Slowest")});
         show.Command1_Click();
         c.menus.viewmenu->click();
@@ -299,22 +281,19 @@ private Q_SLOTS:
         QCOMPARE(window->Image1->picture(), c.Picture4->picture());
         QCOMPARE(window->Image1->rect(), QRectF(640 - 89.5, 512 - 18, 179, 36));
         QCOMPARE(textsOf(window->Label3, window->Label4), (QStringList{"500bytes", "bad.jpg"}));
-        QCOMPARE(m_form->slides().index, 2);
-        QVERIFY(shown().isEmpty());
+        QVERIFY(m_form->slides().index == 2 && shown().isEmpty());
         show.Timer2_Timer();
-        QCOMPARE(window->Image1->rect(), QRectF(620, 497, 40, 30));
-        QCOMPARE(window->Label2->text(), u"40 X 30"_s);
+        QVERIFY(window->Image1->rect() == QRectF(620, 497, 40, 30) &&
+                window->Label2->text() == "40 X 30");
         show.Timer2_Timer();
-        QCOMPARE(window->Image1->rect(), QRectF(0, 312, 1280, 400));
-        QVERIFY(window->Image1->stretch());
+        QVERIFY(window->Image1->rect() == QRectF(0, 312, 1280, 400) && window->Image1->stretch());
         QCOMPARE(textsOf(window->Label1, window->Label2, window->Label4),
                  (QStringList{m_wide, "2560 X 800", "wide.bmp"}));
-        QVERIFY(window->Label3->text().endsWith(u"KB"_s));
-        QVERIFY(window->Label4->isHidden() && !window->Label2->isHidden());
+        QVERIFY(window->Label3->text().endsWith(u"KB"_s) && window->Label4->isHidden() &&
+                !window->Label2->isHidden());
         QCOMPARE(window->Label1->palette().color(QPalette::WindowText), QColor(0, 255, 0));
         // The main window is left alone by the ticks.
-        QCOMPARE(m_form->windowTitle(), titleFor(m_folder));
-        QVERIFY(c.Label13->text().isEmpty());
+        QVERIFY(m_form->windowTitle() == titleFor(m_folder) && c.Label13->text().isEmpty());
     }
 
     void clickOrEscapePausesWithTheOptionWindowOnTopAndContinuousPlaysOnTop()
@@ -326,9 +305,8 @@ private Q_SLOTS:
         Form6 *window = show.showWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QTest::mouseClick(window->Picture1, Qt::LeftButton, {}, QPoint(5, 300)); // the black area
-        QCOMPARE(show.state(), FullScreenSlideShow::State::Paused);
-        QVERIFY(!c.Timer2->isEnabled());
-        QCOMPARE(m_form->slides().index, 2);
+        QVERIFY(show.state() == FullScreenSlideShow::State::Paused && !c.Timer2->isEnabled() &&
+                m_form->slides().index == 2);
         Form7 *options = show.optionWindow();
         QVERIFY(options && options->isVisible() && isTopmost(*options));
         QCOMPARE(options->copy1->caption(), u"C&opy -> VozeviZire"_s);
@@ -341,19 +319,17 @@ private Q_SLOTS:
         QTest::mouseClick(window->Picture1, Qt::LeftButton, {}, QPoint(512, 384));
         QTest::keyClick(window, Qt::Key_Escape);
         QTest::mouseClick(window->Label1, Qt::LeftButton);
-        QCOMPARE(show.optionWindow(), options);
-        QCOMPARE(show.state(), FullScreenSlideShow::State::Paused);
-        QCOMPARE(m_form->slides().index, 2);
+        QVERIFY(show.optionWindow() == options &&
+                show.state() == FullScreenSlideShow::State::Paused && m_form->slides().index == 2);
 
-        // Continuous plays on with the show on top; a later pause lets it down while the
-        // option window is up.
+        // Continuous plays on on top; a later pause lets it down under the option window.
         QTest::mouseClick(options->Command2, Qt::LeftButton);
-        QCOMPARE(show.state(), FullScreenSlideShow::State::Playing);
-        QVERIFY(c.Timer2->isTicking() && isTopmost(*window));
+        QVERIFY(show.state() == FullScreenSlideShow::State::Playing && c.Timer2->isTicking() &&
+                isTopmost(*window));
         QTRY_VERIFY(!show.optionWindow());
         QTest::keyClick(window, Qt::Key_Escape);
-        QCOMPARE(show.state(), FullScreenSlideShow::State::Paused);
-        QVERIFY(!isTopmost(*window) && isTopmost(*show.optionWindow()));
+        QVERIFY(show.state() == FullScreenSlideShow::State::Paused && !isTopmost(*window) &&
+                isTopmost(*show.optionWindow()));
         // Exit ends the program.
         QTest::mouseClick(show.optionWindow()->Command3, Qt::LeftButton);
         QCOMPARE(m_desktop->application.quitCount, 1);
@@ -371,10 +347,8 @@ private Q_SLOTS:
         QTest::mouseClick(show.optionWindow()->Command1, Qt::LeftButton);
         QCOMPARE(show.state(), FullScreenSlideShow::State::Idle);
         QTRY_VERIFY(!show.optionWindow() && !show.showWindow());
-        QCOMPARE(c.Image1->picture(), c.Picture3->picture());
-        QCOMPARE(textsOf(c.Label7, c.Label8, c.Label9, c.Label13), QStringList(4));
-        QVERIFY(!c.Timer2->isEnabled() && c.Timer2->interval() == 0);
-        QCOMPARE(m_form->windowTitle(), titleFor(m_folder));
+        verifyEnded(c, m_folder);
+        QVERIFY(!c.Timer2->isEnabled() && c.Timer2->interval() == 0 && c.Label13->text().isEmpty());
 
         // Played to the end: the window closes by itself one tick after the last slide.
         show.fullscreen_Click();
@@ -384,7 +358,7 @@ private Q_SLOTS:
         show.Timer2_Timer();
         QTRY_VERIFY(!show.showWindow());
         QCOMPARE(show.state(), FullScreenSlideShow::State::Idle);
-        QCOMPARE(c.Image1->picture(), c.Picture3->picture());
+        verifyEnded(c, m_folder);
         QCOMPARE(c.Timer2->interval(), 0);
         // A window show may start now.
         c.menus.viewmenu->click();

@@ -42,8 +42,7 @@ class TestTray : public FeatureTest {
         const QString file = m_desktop->registry->filePath();
         const QString text =
             u"The setting could not be saved in %1:\nthe folder %2 cannot be made."_s;
-        QCOMPARE(shown(), Said{said(text.arg(file, QFileInfo(file).path()), 16)});
-        shown().clear();
+        QCOMPARE(told(), Said{said(text.arg(file, QFileInfo(file).path()), 16)});
     }
 
 private Q_SLOTS:
@@ -58,9 +57,9 @@ private Q_SLOTS:
             // The paused slide show's item is on the bar only while the show is paused.
             hide->setVisible(true);
             hide->click();
-            QVERIFY2(m_form->isHidden(), qPrintable(hide->objectName()));
-            QVERIFY(m_form->trayIcon().isInTray() && tray.shown && tray.iconGiven);
-            QCOMPARE(tray.tip, u"Quorvel 1.36"_s);
+            QVERIFY2(m_form->isHidden() && m_form->trayIcon().isInTray() && tray.shown &&
+                         tray.iconGiven && tray.tip == "Quorvel 1.36",
+                     qPrintable(hide->objectName()));
             // Hiding again while hidden adds no second icon.
             const int adds = tray.addCount;
             m_form->trayIcon().systray_Click();
@@ -79,15 +78,13 @@ private Q_SLOTS:
         }
         QVERIFY(shown().isEmpty());
 
-        // Without a notification area, or one that refuses the icon, the window stays;
-        // one that turns up later is found when hiding again.
+        // No notification area, or one refusing the icon: the window stays; a later one is found.
         for (const auto &[available, refuses, hidden] :
              {std::tuple{false, false, false}, {true, false, true}, {true, true, false}}) {
             tray.available = available;
             tray.refusesIcon = refuses;
             menus.systray->click();
-            QCOMPARE(m_form->isHidden(), hidden);
-            QCOMPARE(tray.shown, hidden);
+            QVERIFY(m_form->isHidden() == hidden && tray.shown == hidden);
             tray.press(TrayMouse::LeftButtonDown);
             QVERIFY(m_form->isVisible());
         }
@@ -96,7 +93,7 @@ private Q_SLOTS:
         tray.refusesIcon = false;
         menus.systray->click();
         QVERIFY(tray.shown);
-        m_desktop->closeWindow();
+        m_desktop->closeWindow(); // takes its icon along
         QVERIFY(!tray.shown);
     }
 
@@ -113,8 +110,7 @@ private Q_SLOTS:
             tray.tip.clear();
             store(Registry::kTrayIcon, QString::fromLatin1(stored));
             start();
-            QCOMPARE(m_form->trayIcon().isInTray(), inTray);
-            QCOMPARE(tray.shown, inTray);
+            QVERIFY(m_form->trayIcon().isInTray() == inTray && tray.shown == inTray);
             QCOMPARE(tray.tip, inTray ? u"Quorvel 1.36"_s : QString());
             // The browser is complete behind the icon.
             QCOMPARE(m_form->windowTitle(), titleFor(m_folder));
@@ -125,8 +121,7 @@ private Q_SLOTS:
 
     void trayOptionShowsAndStoresTheChoice()
     {
-        // The stored text (none at first), the option shown, the one chosen, what is stored;
-        // last, settings that cannot be stored.
+        // Stored text (none at first), option shown, chosen, stored; last, unstorable settings.
         for (const auto &[stored, shownEnabled, chooseEnabled, expected] :
              {std::tuple{QString(), false, true, u"1"_s},
               {u"1"_s, true, false, u""_s},
@@ -140,10 +135,10 @@ private Q_SLOTS:
                 breakSettingsFolder();
             menus.TrayMin1->click();
             QPointer<Form5> dialog = m_form->trayIcon().optionDialog();
-            QVERIFY(dialog && dialog->isVisible());
-            QCOMPARE(dialog->windowTitle(), u"Minimize to TrayIcon"_s);
-            QCOMPARE(dialog->Option2->isChecked(), shownEnabled);
-            QCOMPARE(dialog->Option1->isChecked(), !shownEnabled);
+            QVERIFY(dialog && dialog->isVisible() &&
+                    dialog->windowTitle() == "Minimize to TrayIcon");
+            QVERIFY(dialog->Option2->isChecked() == shownEnabled &&
+                    dialog->Option1->isChecked() != shownEnabled);
             // Choosing it again brings the same dialog forward.
             menus.TrayMin1->click();
             QCOMPARE(m_form->trayIcon().optionDialog(), dialog.data());
@@ -155,13 +150,11 @@ private Q_SLOTS:
                 QVERIFY(dialog && dialog->isVisible() && dialog->Option2->isChecked());
                 QTest::mouseClick(dialog->Command2, Qt::LeftButton);
                 QTRY_VERIFY(!dialog);
-                QVERIFY(shown().isEmpty());
-                QCOMPARE(setting(Registry::kTrayIcon), QString());
+                QVERIFY(shown().isEmpty() && setting(Registry::kTrayIcon).isEmpty());
                 return;
             }
             QCOMPARE(told(), Said{kTakesEffect});
-            QTRY_VERIFY(!dialog);
-            QCOMPARE(setting(Registry::kTrayIcon), expected);
+            QTRY_VERIFY(!dialog && setting(Registry::kTrayIcon) == expected);
             // Disabling keeps the value, empty, rather than removing it.
             const QSettings file(m_desktop->registry->filePath(), QSettings::IniFormat);
             QVERIFY(file.contains(u"Software/Quorvel/TrayIcon"_s));
@@ -170,21 +163,20 @@ private Q_SLOTS:
         }
     }
 
-    void goDialogShowsTheFolderStoresTheOpenOneOnOkNothingOnCancelAndRemoves()
+    void goDialogStoresOnOkNothingOnCancelRemovesRefusesABadDriveAndGoNowJumps()
     {
         const QString chosen = m_desktop->makeFolder(m_folder + u"/Chosen"_s);
         m_desktop->makeFolder(m_folder + u"/Only highlighted"_s);
         Form1Menus &menus = start().menus;
         QVERIFY(!menus.goto1->isEnabled());
         QPointer<Form2> dialog = openGoDialog();
-        QVERIFY(dialog && dialog->isVisible());
-        QCOMPARE(dialog->windowTitle(), u"Auto-Go Folder"_s);
+        QVERIFY(dialog && dialog->isVisible() && dialog->windowTitle() == "Auto-Go Folder");
         QVERIFY(dialog->Label5->isVisibleTo(dialog) && !dialog->Label4->isVisibleTo(dialog));
-        QCOMPARE(dialog->Label5->text(), u"Haven't Set the Folder"_s);
-        QVERIFY(!dialog->Command3->isEnabled());
+        QVERIFY(dialog->Label5->text() == "Haven't Set the Folder" &&
+                !dialog->Command3->isEnabled());
         // Its own lists, standing where the browser stands.
-        QCOMPARE(dialog->Dir1->path(), m_folder);
-        QCOMPARE(dialog->Drive1->drive().root, m_desktop->home());
+        QVERIFY(dialog->Dir1->path() == m_folder &&
+                dialog->Drive1->drive().root == m_desktop->home());
         // Settings that cannot be written: nothing is stored, the dialog stays.
         breakSettingsFolder();
         QTest::mouseClick(dialog->Command1, Qt::LeftButton);
@@ -199,19 +191,16 @@ private Q_SLOTS:
         QCOMPARE(dialog->Dir1->entryPath(dialog->Dir1->currentRow()),
                  m_folder + u"/Only highlighted"_s);
         QTest::mouseClick(dialog->Command1, Qt::LeftButton);
-        QCOMPARE(setting(Registry::kAutoJump), m_folder);
-        QCOMPARE(shown(), Said{kTakesEffect});
-        QVERIFY(menus.goto1->isEnabled());
+        QVERIFY(setting(Registry::kAutoJump) == m_folder && menus.goto1->isEnabled());
+        QCOMPARE(told(), Said{kTakesEffect});
         QTRY_VERIFY(!dialog);
         // The browser stays where it was until the next start or Go to "Folder" Now.
         QCOMPARE(m_form->controls().Dir1->path(), m_folder);
 
         // Cancel stores nothing, whatever the dialog's lists show.
-        shown().clear();
         dialog = openGoDialog();
         QVERIFY(dialog->Label4->isVisibleTo(dialog) && !dialog->Label5->isVisibleTo(dialog));
-        QCOMPARE(dialog->Label4->text(), m_folder);
-        QVERIFY(dialog->Command3->isEnabled());
+        QVERIFY(dialog->Label4->text() == m_folder && dialog->Command3->isEnabled());
         QVERIFY(dialog->Dir1->setPath(chosen));
         QTest::mouseClick(dialog->Command2, Qt::LeftButton);
         QTRY_VERIFY(!dialog);
@@ -225,45 +214,34 @@ private Q_SLOTS:
         QVERIFY(menus.goto1->isEnabled() && dialog && dialog->isVisible());
         QVERIFY(QFile::remove(settingsFolder()));
         QTest::mouseClick(dialog->Command3, Qt::LeftButton);
-        QCOMPARE(setting(Registry::kAutoJump), QString());
-        QCOMPARE(shown(), Said{kTakesEffect});
-        QVERIFY(!menus.goto1->isEnabled());
+        QVERIFY(setting(Registry::kAutoJump).isEmpty() && !menus.goto1->isEnabled());
+        QCOMPARE(told(), Said{kTakesEffect});
         QTRY_VERIFY(!dialog);
-    }
 
-    void goDialogRefusesAnUnreadableDriveAndGoNowJumpsToTheStoredFolder()
-    {
+        // An unreadable drive is refused; Go to "Folder" Now jumps to the stored folder.
         const QString stored = m_desktop->makeFolder(m_desktop->otherVolume() + "/Stored");
         m_desktop->makeFile(stored + u"/a.bmp"_s);
-        start();
-        Form2 *dialog = openGoDialog();
+        dialog = openGoDialog();
         const Volume stick = m_desktop->volumes.volumes.at(1);
         m_desktop->volumes.notReady.insert(stick.root);
         dialog->Drive1->setDrive(stick);
-        QCOMPARE(shown(), Said{kNotReady});
-        QCOMPARE(dialog->Drive1->drive().root, m_desktop->home());
-        QCOMPARE(dialog->Dir1->path(), m_folder);
-        QCOMPARE(QDir::currentPath(), m_folder);
+        QVERIFY(shown() == Said{kNotReady} && dialog->Drive1->drive().root == m_desktop->home());
+        QVERIFY(dialog->Dir1->path() == m_folder && QDir::currentPath() == m_folder);
         // Ready, the drive opens at its working folder and becomes the working drive.
         m_desktop->volumes.notReady.clear();
         dialog->Drive1->setDrive(stick);
-        QCOMPARE(dialog->Dir1->path(), stick.root);
-        QCOMPARE(QDir::currentPath(), stick.root);
+        QVERIFY(dialog->Dir1->path() == stick.root && QDir::currentPath() == stick.root);
         QVERIFY(dialog->Dir1->setPath(stored));
         QTest::mouseClick(dialog->Command1, Qt::LeftButton);
         QCOMPARE(setting(Registry::kAutoJump), stored);
 
         // Go to "Folder" Now goes there; the next start's going there is the start-up's.
         Form1Controls &c = m_form->controls();
-        Form1Menus &menus = c.menus;
-        QCOMPARE(told(), Said({kNotReady, kTakesEffect}));
-        QCOMPARE(c.Dir1->path(), m_folder);
+        QVERIFY(told() == Said({kNotReady, kTakesEffect}) && c.Dir1->path() == m_folder);
         menus.goto1->click();
-        QCOMPARE(c.Dir1->path(), stored);
-        QCOMPARE(c.Drive1->drive().root, m_desktop->otherVolume());
-        QCOMPARE(QDir::currentPath(), stored);
+        QVERIFY(c.Dir1->path() == stored && c.Drive1->drive().root == m_desktop->otherVolume());
+        QVERIFY(QDir::currentPath() == stored && m_form->windowTitle() == titleFor(stored));
         QCOMPARE(entriesOf(*c.File1), QStringList{"a.bmp"});
-        QCOMPARE(m_form->windowTitle(), titleFor(stored));
         QCOMPARE(told(), Said{said(u"OK!..."_s)});
 
         // Vanished: the browser stays, and its list is still read again.
@@ -271,15 +249,12 @@ private Q_SLOTS:
         QVERIFY(QDir(stored).removeRecursively());
         m_desktop->makeFile(m_folder + u"/new.gif"_s);
         menus.goto1->click();
-        QCOMPARE(c.Dir1->path(), m_folder);
+        QVERIFY(c.Dir1->path() == m_folder && menus.goto1->isEnabled());
         QCOMPARE(entriesOf(*c.File1), QStringList{"new.gif"});
-        QVERIFY(menus.goto1->isEnabled());
         // Removed meanwhile by another copy's dialog or by hand: the item disables itself.
         store(Registry::kAutoJump, QString());
         menus.goto1->click();
-        QVERIFY(!menus.goto1->isEnabled());
-        QCOMPARE(c.Dir1->path(), m_folder);
-        QVERIFY(shown().isEmpty());
+        QVERIFY(!menus.goto1->isEnabled() && c.Dir1->path() == m_folder && shown().isEmpty());
     }
 };
 
