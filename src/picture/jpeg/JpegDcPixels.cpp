@@ -128,6 +128,8 @@ public:
         constexpr int kBits = 16;
         constexpr qint64 kHalf = qint64(1) << (kBits - 1);
         const auto fix = [](double v) {
+            // libjpeg's own FIX(), rounding included, or the pixels would differ from its.
+            // NOLINTNEXTLINE(bugprone-incorrect-roundings)
             return qint64(v * double(qint64(1) << kBits) + 0.5);
         };
         for (int i = 0; i < 256; ++i) {
