@@ -14,7 +14,6 @@
 #include <QSet>
 #include <QString>
 
-// A message box that was asked for: never shown, only recorded.
 struct RecordedMessage {
     QString text;
     int style = 0;
@@ -74,9 +73,9 @@ public:
     QList<Volume> list() const override { return volumes; }
     bool isReady(const Volume &volume) const override
     {
-        if (probe)
-            return probe->isReady(volume.root);
-        return !notReady.contains(volume.root) && LocalFileSystem().isReadableFolder(volume.root);
+        return probe ? probe->isReady(volume.root)
+                     : !notReady.contains(volume.root) &&
+                           LocalFileSystem().isReadableFolder(volume.root);
     }
 
     QList<Volume> volumes;
@@ -107,7 +106,7 @@ public:
         return true;
     }
 
-    ClipboardPicture offered; // nothing, until a test offers a picture
+    ClipboardPicture offered;
     QImage placed;
     bool refusesPictures = false;
     int reads = 0;
@@ -130,10 +129,9 @@ public:
     DesktopOutcome moveToTrash(const QString &file) override
     {
         trashed.append(file);
-        if (!trashFailure.isEmpty())
-            return {trashFailure};
-        QFile::remove(file);
-        return {};
+        if (trashFailure.isEmpty())
+            QFile::remove(file);
+        return {trashFailure};
     }
 
     QList<Opened> opened;

@@ -4,61 +4,22 @@
 # Usage: check_layers.sh SOURCE_DIR (the src/ folder)
 set -uo pipefail
 cd "$1" || exit 1
-
-# Lowest first; folders on one line stand beside each other.
-layers=(
-    "picture"
-    "platform/desktop"
-    "platform/controls"
-    "browse help"
-    "fileops tray"
-    "show"
-    "app"
-)
-
-folder_of() {
-    local path=$1 layer folder
-    for layer in "${layers[@]}"; do
-        for folder in $layer; do
-            [[ $path == "$folder"/* ]] && { echo "$folder"; return; }
-        done
-    done
-}
-
-rank_of() {
-    local i folder
-    for i in "${!layers[@]}"; do
-        for folder in ${layers[$i]}; do
-            [[ $folder == "$1" ]] && { echo "$i"; return; }
-        done
-    done
-    echo -1
-}
-
+# Each folder's layer, lowest first; folders of one layer stand beside each other.
+declare -A rank=([picture]=0 [platform/desktop]=1 [platform/controls]=2 [browse]=3 [help]=3
+    [fileops]=4 [tray]=4 [show]=5 [app]=6)
+folder_of() { local f; for f in "${!rank[@]}"; do [[ $1 == "$f"/* ]] && echo "$f"; done; }
 failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 while IFS= read -r file; do
     own=$(folder_of "$file")
-    if [[ -z $own ]]; then
-        echo "FAIL: $file is in no layer"
-        failures=$((failures + 1))
-        continue
-    fi
-    own_rank=$(rank_of "$own")
+    [[ -n $own ]] || { fail "$file is in no layer"; continue; }
     while IFS= read -r included; do
-        if [[ $included == *../* ]]; then
-            echo "FAIL: $file includes $included: by its path from src/, please"
-            failures=$((failures + 1))
-            continue
-        fi
+        [[ $included == *../* ]] && { fail "$file includes $included: by its path from src/, please"; continue; }
         target=$(folder_of "$included")
         # A name without a layer's folder is the including file's neighbour.
         [[ -z $target || $target == "$own" ]] && continue
-        if (($(rank_of "$target") >= own_rank)); then
-            echo "FAIL: $file includes $included, which is not below $own"
-            failures=$((failures + 1))
-        fi
+        ((rank[$target] < rank[$own])) || fail "$file includes $included, which is not below $own"
     done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
 done < <(find . -name '*.h' -o -name '*.cpp' | sed 's|^\./||' | sort)
-
 ((failures == 0)) && echo "The includes run one way."
 exit $((failures > 0))

@@ -1,7 +1,6 @@
 #include "platform/desktop/MountTable.h"
 #include "platform/desktop/VolumeProbe.h"
 #include "support/TestDesktop.h"
-#include "support/TestFiles.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -42,90 +41,82 @@ class TestFileSystem : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_home = m_dir->filePath(u"home/ann"_s);
-        m_stick = m_dir->filePath(u"home/ann/mnt/stick"_s);
-        QDir().mkpath(m_home + u"/Pictures/2024"_s);
-        QDir().mkpath(m_stick + u"/DCIM"_s);
-        m_volumes.volumes = {
-            {m_home, u"Home"_s}, {u"/"_s, u"File System"_s}, {m_stick, u"stick"_s}};
-        m_files.unreadable.clear();
-    }
-
     void listsCreatesAndDescribesFiles()
     {
-        const QString root = m_dir->filePath(u"list"_s);
-        QDir().mkpath(root + u"/Sub"_s);
-        QDir().mkpath(root + u"/.cache"_s);
-        writeFile(root + u"/a.bmp"_s, QByteArray(300, 'i'));
-        writeFile(root + u"/.hidden.gif"_s, "x");
+        TestDesktop desktop;
+        FakeFileSystem &files = desktop.files;
+        const QString root = desktop.makeFolder(u"list/Sub"_s).chopped(4);
+        desktop.makeFolder(root + u"/.cache"_s);
+        desktop.makeFile(root + u"/a.bmp"_s, QByteArray(300, 'i'));
+        desktop.makeFile(root + u"/.hidden.gif"_s, "x");
         QFile::link(root + u"/a.bmp"_s, root + u"/link.bmp"_s);
         QFile::link(root + u"/missing"_s, root + u"/broken.bmp"_s);
         QFile::link(root + u"/Sub"_s, root + u"/SubLink"_s);
-        QCOMPARE(sorted(*m_files.files(root, false)), (QStringList{"a.bmp", "link.bmp"}));
-        QCOMPARE(sorted(*m_files.files(root, true)),
+        QCOMPARE(sorted(*files.files(root, false)), (QStringList{"a.bmp", "link.bmp"}));
+        QCOMPARE(sorted(*files.files(root, true)),
                  (QStringList{".hidden.gif", "a.bmp", "link.bmp"}));
-        QCOMPARE(sorted(*m_files.subfolders(root)), (QStringList{"Sub", "SubLink"}));
-        QVERIFY(m_files.isReadableFolder(root));
-        QVERIFY(!m_files.isReadableFolder(root + u"/a.bmp"_s));
-        QVERIFY(!m_files.isReadableFolder(u"relative/path"_s));
-        QCOMPARE(m_files.fileLength(root + u"/a.bmp"_s), std::optional<qint64>(300));
-        QVERIFY(
-            qAbs(m_files.lastModified(root + u"/a.bmp"_s)->secsTo(QDateTime::currentDateTime())) <
-            60);
-        QVERIFY(!m_files.fileLength(root).has_value());
+        QCOMPARE(sorted(*files.subfolders(root)), (QStringList{"Sub", "SubLink"}));
+        QVERIFY(files.isReadableFolder(root));
+        QVERIFY(!files.isReadableFolder(root + u"/a.bmp"_s));
+        QVERIFY(!files.isReadableFolder(u"relative/path"_s));
+        QCOMPARE(files.fileLength(root + u"/a.bmp"_s), std::optional<qint64>(300));
+        QVERIFY(qAbs(files.lastModified(root + u"/a.bmp"_s)->secsTo(QDateTime::currentDateTime())) <
+                60);
+        QVERIFY(!files.fileLength(root).has_value());
 
         // A folder that cannot be read is not an empty one.
-        const QString gone = m_dir->filePath(u"gone"_s);
-        QVERIFY(!m_files.files(gone, true).has_value());
-        QVERIFY(!m_files.subfolders(gone).has_value());
-        QVERIFY(!m_files.lastModified(gone).has_value());
-        QVERIFY(m_files.files(root + u"/Sub"_s, true)->isEmpty());
+        const QString gone = root + u"/gone"_s;
+        QVERIFY(!files.files(gone, true) && !files.subfolders(gone) && !files.lastModified(gone));
+        QVERIFY(files.files(root + u"/Sub"_s, true)->isEmpty());
 
         // Folders are made one level at a time.
-        const QString folder = m_dir->filePath(u"VozeviZire"_s);
-        QVERIFY(m_files.createFolder(folder).done());
-        QCOMPARE(m_files.createFolder(folder).failure, u"File exists"_s);
-        QVERIFY(!m_files.createFolder(m_dir->filePath(u"a/b"_s)).done());
-        QVERIFY(m_files.createFolder(folder + u"/For Work"_s).done());
+        const QString folder = root + u"/VozeviZire"_s;
+        QVERIFY(files.createFolder(folder).done());
+        QCOMPARE(files.createFolder(folder).failure, u"File exists"_s);
+        QVERIFY(!files.createFolder(root + u"/a/b"_s).done());
+        QVERIFY(files.createFolder(folder + u"/For Work"_s).done());
     }
 
     void eachVolumeKeepsItsOwnFolder()
     {
-        QCOMPARE(m_volumes.volumeOf(m_home + u"/Pictures"_s).root, m_home);
-        QCOMPARE(m_volumes.volumeOf(m_stick + u"/DCIM"_s).root, m_stick);
-        QCOMPARE(m_volumes.volumeOf(u"/etc"_s).root, u"/"_s);
+        TestDesktop desktop;
+        // Volumes: home, a stick mounted inside it, and the root.
+        const QString home = desktop.home(), pictures = home + u"/Pictures"_s;
+        const QString stick = desktop.makeFolder(home + u"/mnt/stick/DCIM"_s).chopped(5);
+        desktop.makeFolder(pictures + u"/2024"_s);
+        QList<Volume> &volumes = desktop.volumes.volumes;
+        volumes[1].root = stick;
+        QCOMPARE(desktop.volumes.volumeOf(pictures).root, home);
+        QCOMPARE(desktop.volumes.volumeOf(stick + u"/DCIM"_s).root, stick);
+        QCOMPARE(desktop.volumes.volumeOf(u"/etc"_s).root, u"/"_s);
         // A sibling whose name merely starts like the home folder is not inside it.
-        QCOMPARE(m_volumes.volumeOf(m_home + u"ette"_s).root, u"/"_s);
-        QVERIFY(isInside(m_home, m_home));
-        QVERIFY(!isInside(m_home + u"x"_s, m_home));
+        QCOMPARE(desktop.volumes.volumeOf(home + u"ette"_s).root, u"/"_s);
+        QVERIFY(isInside(home, home));
+        QVERIFY(!isInside(home + u"x"_s, home));
 
-        const QString pictures = m_home + u"/Pictures"_s;
-        WorkingFolders working(m_volumes, m_files, pictures);
-        QCOMPARE(working.workingVolume().root, m_home);
-        QCOMPARE(working.folderOf(m_volumes.volumes[0]), pictures);
-        QCOMPARE(working.folderOf(m_volumes.volumes[2]), m_stick); // not visited: its root
+        WorkingFolders working(desktop.volumes, desktop.files, pictures);
+        QCOMPARE(working.workingVolume().root, home);
+        QCOMPARE(working.folderOf(volumes[0]), pictures);
+        QCOMPARE(working.folderOf(volumes[1]), stick); // not visited: its root
         // A folder on another volume is remembered there, without leaving this volume.
         QDir::setCurrent(pictures);
-        QVERIFY(working.setFolder(m_stick + u"/DCIM"_s));
+        QVERIFY(working.setFolder(stick + u"/DCIM"_s));
         QCOMPARE(QDir::currentPath(), pictures);
-        QVERIFY(working.setWorkingVolume(m_volumes.volumes[2]));
-        QCOMPARE(QDir::currentPath(), m_stick + u"/DCIM"_s);
-        QVERIFY(working.setWorkingVolume(m_volumes.volumes[0]));
+        QVERIFY(working.setWorkingVolume(volumes[1]));
+        QCOMPARE(QDir::currentPath(), stick + u"/DCIM"_s);
+        QVERIFY(working.setWorkingVolume(volumes[0]));
         QCOMPARE(QDir::currentPath(), pictures);
-        QVERIFY(!working.setFolder(m_home + u"/nothing"_s));
+        QVERIFY(!working.setFolder(home + u"/nothing"_s));
 
         // A vanished folder gives way to its nearest parent, never above the root.
         QVERIFY(working.setFolder(pictures + u"/2024"_s));
         QVERIFY(QDir(pictures).removeRecursively());
-        QCOMPARE(working.folderOf(m_volumes.volumes[0]), m_home);
-        QVERIFY(QDir(m_stick + u"/DCIM"_s).removeRecursively());
-        m_files.unreadable.insert(m_stick);
-        QCOMPARE(working.folderOf(m_volumes.volumes[2]), QString());
-        QVERIFY(!working.setWorkingVolume(m_volumes.volumes[2]));
-        QCOMPARE(working.workingVolume().root, m_home);
+        QCOMPARE(working.folderOf(volumes[0]), home);
+        QVERIFY(QDir(stick + u"/DCIM"_s).removeRecursively());
+        desktop.files.unreadable.insert(stick);
+        QCOMPARE(working.folderOf(volumes[1]), QString());
+        QVERIFY(!working.setWorkingVolume(volumes[1]));
+        QCOMPARE(working.workingVolume().root, home);
     }
 
     void mountedVolumesStartWithHomeAndRootAndAreReadOnce()
@@ -149,19 +140,19 @@ private Q_SLOTS:
             QCOMPARE(table.mounts().size(), first.size());
         QCOMPARE(table.reads(), 1);
 
-        qputenv("HOME", QFile::encodeName(m_home));
+        TestDesktop desktop; // its home is $HOME
         const MountedVolumes volumes;
         // Start-up and every folder change reuse the one reading of the mounts.
         for (int i = 0; i < 30; ++i)
-            QCOMPARE(volumes.list().constFirst().root, m_home);
+            QCOMPARE(volumes.list().constFirst().root, desktop.home());
         const QList<Volume> list = volumes.list();
         QVERIFY(list.size() >= 2);
         QCOMPARE(list[0].name, u"Home"_s);
         QCOMPARE(list[1].root, u"/"_s);
         QVERIFY(volumes.isReady(list[0]) && volumes.isReady(list[1]));
         // A folder that is not a mount point (like a removed medium's) is not a ready volume.
-        QVERIFY(!volumes.isReady({m_stick, u"stick"_s}));
-        QVERIFY(!volumes.isReady({m_dir->filePath(u"gone"_s), u"gone"_s}));
+        QVERIFY(!volumes.isReady({desktop.otherVolume(), u"STICK"_s}));
+        QVERIFY(!volumes.isReady({desktop.home() + u"/gone"_s, u"gone"_s}));
     }
 
     void hungVolumeIsNotReadyInTimeAndLeavesTheWindowFree()
@@ -195,13 +186,6 @@ private Q_SLOTS:
         QVERIFY(VolumeProbe().isReady(u"/"_s));
         QVERIFY(!VolumeProbe().isReady(u"/no/such/volume"_s));
     }
-
-private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    FakeFileSystem m_files;
-    FakeVolumes m_volumes;
-    QString m_home;
-    QString m_stick;
 };
 
 QTEST_MAIN(TestFileSystem)

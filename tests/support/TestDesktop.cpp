@@ -1,17 +1,16 @@
 #include "TestDesktop.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QStandardPaths>
 
 TestDesktop::TestDesktop()
 {
-    m_homeRoot = QDir(m_sandbox.path()).filePath(QStringLiteral("home"));
-    m_otherRoot = QDir(m_sandbox.path()).filePath(QStringLiteral("media/STICK"));
-    QDir().mkpath(m_homeRoot);
-    QDir().mkpath(m_otherRoot);
+    m_homeRoot = makeFolder(QStringLiteral("home"));
+    m_otherRoot = makeFolder(QStringLiteral("media/STICK"));
     m_savedHome = qgetenv("HOME");
     qputenv("HOME", QFile::encodeName(m_homeRoot));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_homeRoot + QStringLiteral("/.config")));
@@ -38,12 +37,9 @@ QString TestDesktop::makeFolder(const QString &path)
 
 QString TestDesktop::makeFile(const QString &path, const QByteArray &content)
 {
-    const QString full = QDir::isAbsolutePath(path) ? path : m_sandbox.filePath(path);
-    QDir().mkpath(QFileInfo(full).path());
-    QFile file(full);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(content);
-    return QDir::cleanPath(full);
+    const QString full = makeFolder(QFileInfo(path).path()) + '/' + QFileInfo(path).fileName();
+    writeFile(full, content);
+    return full;
 }
 
 QString TestDesktop::makePicture(const QString &path, int width, int height, const QColor &colour)
@@ -51,8 +47,7 @@ QString TestDesktop::makePicture(const QString &path, int width, int height, con
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(colour);
     const QString full = makeFile(path, {});
-    image.save(full, "BMP");
-    return full;
+    return image.save(full, "BMP") ? full : QString();
 }
 
 Form1 &TestDesktop::window(const QString &startFolder)

@@ -22,11 +22,10 @@ public:
 
     [[nodiscard]] QString home() const { return m_homeRoot; }
     [[nodiscard]] QString otherVolume() const { return m_otherRoot; }
-    // Creates a folder (and its parents) below the sandbox; returns its path.
+    // Make a folder, a file or a BMP of one colour, with the folders above; a relative path
+    // lies in the sandbox. Each returns its path.
     QString makeFolder(const QString &path);
-    // Writes a file (and its folders); returns its path.
     QString makeFile(const QString &path, const QByteArray &content = QByteArray(10, 'x'));
-    // Writes a BMP of one colour; returns its path.
     QString makePicture(const QString &path, int width, int height, const QColor &colour);
 
     // Builds the main window with the lists at startFolder, without running start-up.
