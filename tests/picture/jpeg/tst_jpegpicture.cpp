@@ -11,8 +11,7 @@
 #include <thread>
 
 using namespace testdata;
-using picture::JpegDcImage;
-using picture::JpegPicture;
+using namespace picture;
 
 class TestJpegPicture : public QObject {
     Q_OBJECT
@@ -263,9 +262,9 @@ void TestJpegPicture::damageFatalErrorsAndAbsurdSizesAreRefusedHarmlessWarningsA
     QByteArray undefined = file;
     for (int i = 0; i < uchar(file[sos + 4]); ++i)
         undefined[sos + 6 + 2 * i] = char(0x33);
-    picture::JpegHeader header;
+    JpegHeader header;
     QString why;
-    QVERIFY(picture::readJpegHeader(picture::Bytes(undefined), header, why));
+    QVERIFY(readJpegHeader(Bytes(undefined), header, why));
     const LoadResult fatal = PictureLoader::loadBytes(undefined);
     QVERIFY(!fatal.picture);
     QVERIFY2(fatal.failure.startsWith(QStringLiteral("JPEG: ")), qPrintable(fatal.failure));
@@ -350,7 +349,7 @@ void TestJpegPicture::coarseRasterIsTheEighthAndShowsWhileTheFineOneIsMade()
     // The fine raster is the full decode, and drawing at 100 % costs no decode more.
     QVERIFY(picture.hasRasterFor(natural));
     const int decodes = picture.stats().decodes;
-    const picture::Decoded full = picture::decodeJpeg(picture::Bytes(m_progressivePhoto), 1);
+    const Decoded full = decodeJpeg(Bytes(m_progressivePhoto), 1);
     QCOMPARE(picture.toImage(), full.image);
     const QImage shown = paint(picture, QSize(100, 100), QRectF(-2000, -1500, 4000, 3000));
     QCOMPARE(shown.pixel(50, 50), full.image.pixel(2050, 1550));
@@ -360,14 +359,14 @@ void TestJpegPicture::coarseRasterIsTheEighthAndShowsWhileTheFineOneIsMade()
 
     // libjpeg's eighth of halved colour reads its first AC coefficients too: the one shown
     // is made from the DC alone, or, with the fast path off, is libjpeg's.
-    const picture::Decoded fromDc = JpegDcImage::decodeEighth(picture::Bytes(m_photo));
-    const QImage libjpegs = picture::decodeJpeg(picture::Bytes(m_photo), 8).image;
+    const Decoded fromDc = JpegDcImage::decodeEighth(Bytes(m_photo));
+    const QImage libjpegs = decodeJpeg(Bytes(m_photo), 8).image;
     QVERIFY(fromDc.ok() && fromDc.warning.isEmpty());
     QVERIFY(fromDc.image != libjpegs);
     for (const bool fast : {true, false}) {
-        picture::setJpegFastPathEnabled(fast);
+        setJpegFastPathEnabled(fast);
         const LoadResult loaded = PictureLoader::loadBytes(m_photo);
-        picture::setJpegFastPathEnabled(true);
+        setJpegFastPathEnabled(true);
         QVERIFY2(loaded.picture, qPrintable(loaded.failure));
         QCOMPARE(asJpeg(loaded).stats().lastDenominator, 8);
         QCOMPARE(asJpeg(loaded).coarseRaster(), fast ? fromDc.image : libjpegs);

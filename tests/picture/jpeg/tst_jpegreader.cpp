@@ -180,7 +180,7 @@ LibjpegRead libjpegRead(const QByteArray &file)
 // Whether libjpeg, decoding the file in full, finds it sound.
 bool libjpegFindsSound(const QByteArray &file)
 {
-    const picture::Decoded d = picture::decodeJpeg(Bytes(file), 8);
+    const Decoded d = decodeJpeg(Bytes(file), 8);
     return d.ok() && d.warning.isEmpty();
 }
 
@@ -423,17 +423,16 @@ void TestJpegReader::everyBlockAndTheEighthAreLibjpegs()
     QCOMPARE(mismatches(file, encoding.progressive), 0);
 
     // Pixel for pixel what libjpeg makes of the file's own coefficients without the AC.
-    const QImage reference = picture::decodeJpeg(Bytes(libjpegRead(file).withoutAc), 8).image;
+    const QImage reference = decodeJpeg(Bytes(libjpegRead(file).withoutAc), 8).image;
     QVERIFY(!reference.isNull());
-    const picture::Decoded fromDc =
-        picture::decodeJpeg(Bytes(JpegDcImage::sequentialFile(reader.frame())), 8);
+    const Decoded fromDc = decodeJpeg(Bytes(JpegDcImage::sequentialFile(reader.frame())), 8);
     QVERIFY2(fromDc.ok() && fromDc.warning.isEmpty(), qPrintable(fromDc.failure + fromDc.warning));
     QCOMPARE(fromDc.image, reference);
-    const picture::Decoded eighth = JpegDcImage::decodeEighth(Bytes(file));
+    const Decoded eighth = JpegDcImage::decodeEighth(Bytes(file));
     QVERIFY(eighth.ok() && eighth.warning.isEmpty());
     QCOMPARE(eighth.image, reference);
     // Computed here rather than by libjpeg, to the byte.
-    const std::optional<picture::Decoded> direct = picture::JpegDcPixels::decode(reader.frame());
+    const std::optional<Decoded> direct = JpegDcPixels::decode(reader.frame());
     QVERIFY(direct);
     QCOMPARE(direct->image, fromDc.image);
     QCOMPARE(QByteArrayView(direct->image.constBits(), direct->image.sizeInBytes()),
@@ -442,7 +441,7 @@ void TestJpegReader::everyBlockAndTheEighthAreLibjpegs()
     // Where libjpeg reads only the DC at 1/8, that is its own eighth. (Colour halved
     // both ways it scales up by a 2-point IDCT instead, which reads AC coefficients.)
     if (eighthUsesOnlyDc)
-        QCOMPARE(eighth.image, picture::decodeJpeg(Bytes(file), 8).image);
+        QCOMPARE(eighth.image, decodeJpeg(Bytes(file), 8).image);
 }
 
 void TestJpegReader::damageIsLeftToLibjpeg()
@@ -503,10 +502,10 @@ void TestJpegReader::damageIsLeftToLibjpeg()
                 QCOMPARE(mismatches(variant, s.encoding.progressive), 0);
             soundAndClean += clean && sound;
             damagedAndUndecided += !clean && !sound;
-            const picture::Decoded eighth = JpegDcImage::decodeEighth(Bytes(variant));
+            const Decoded eighth = JpegDcImage::decodeEighth(Bytes(variant));
             QCOMPARE(eighth.ok() && eighth.warning.isEmpty(), sound);
             if (clean && s.eighthUsesOnlyDc)
-                QCOMPARE(eighth.image, picture::decodeJpeg(Bytes(variant), 8).image);
+                QCOMPARE(eighth.image, decodeJpeg(Bytes(variant), 8).image);
         }
     }
     // Both kinds were seen, so the properties above were put to the test.
@@ -562,10 +561,10 @@ void TestJpegReader::theNthSetBitIsFoundAndMasksKeepTheirValuesOnHugePages()
                 expected[std::size_t(seen++)] = bit;
         }
         for (int n = 0; n < 64; ++n) {
-            wrong += picture::selectBitPortable(x, n) != expected[std::size_t(n)];
+            wrong += selectBitPortable(x, n) != expected[std::size_t(n)];
 #ifdef QUORVEL_HAVE_PDEP
             if (pdep)
-                wrong += picture::selectBitPdep(x, quint64(1) << n) != expected[std::size_t(n)];
+                wrong += selectBitPdep(x, quint64(1) << n) != expected[std::size_t(n)];
 #endif
         }
     }
@@ -574,7 +573,7 @@ void TestJpegReader::theNthSetBitIsFoundAndMasksKeepTheirValuesOnHugePages()
     // A 24-megapixel photo's luma masks take 3 MB, a small picture's a few bytes: both
     // keep what was put in as they grow, and on Linux the large ones start on a huge page.
     for (const std::size_t count : {std::size_t(100), std::size_t(376) * 1000}) {
-        std::vector<quint64, picture::HugePageAllocator<quint64>> masks(count, 0);
+        std::vector<quint64, HugePageAllocator<quint64>> masks(count, 0);
         for (std::size_t i = 0; i < count; ++i)
             masks[i] = quint64(i) * 0x9E3779B97F4A7C15ULL;
         masks.resize(count + count / 2, 7);
@@ -603,10 +602,9 @@ void TestJpegReader::savedFilesGetLibjpegsVerdict()
             if (f.size() > (8 << 20) || !f.open(QIODevice::ReadOnly))
                 continue;
             const QByteArray bytes = f.readAll();
-            picture::JpegHeader header;
+            JpegHeader header;
             QString why;
-            if (!bytes.startsWith("\xFF\xD8") ||
-                !picture::readJpegHeader(Bytes(bytes), header, why))
+            if (!bytes.startsWith("\xFF\xD8") || !readJpegHeader(Bytes(bytes), header, why))
                 continue;
             ++seen[header.progressive];
             if (!readsClean(bytes))
@@ -614,9 +612,9 @@ void TestJpegReader::savedFilesGetLibjpegsVerdict()
             ++clean;
             QVERIFY2(libjpegFindsSound(bytes), qPrintable(path));
             QVERIFY2(mismatches(bytes, header.progressive) == 0, qPrintable(path));
-            const picture::Decoded eighth = JpegDcImage::decodeEighth(Bytes(bytes));
+            const Decoded eighth = JpegDcImage::decodeEighth(Bytes(bytes));
             QVERIFY2(eighth.ok() && eighth.warning.isEmpty(), qPrintable(path));
-            QCOMPARE(eighth.image.size(), picture::decodeJpeg(Bytes(bytes), 8).image.size());
+            QCOMPARE(eighth.image.size(), decodeJpeg(Bytes(bytes), 8).image.size());
         }
     }
     QVERIFY(seen[false] > 10 && seen[true] > 5 && clean > 5);
@@ -698,7 +696,7 @@ void TestJpegReader::pixelsAreLibjpegsOwnOrLeftToLibjpeg()
     QCOMPARE(got.has_value(), !recipe.declined);
     if (recipe.declined)
         return;
-    const Decoded want = picture::decodeJpeg(Bytes(JpegDcImage::sequentialFile(frame)), 8);
+    const Decoded want = decodeJpeg(Bytes(JpegDcImage::sequentialFile(frame)), 8);
     QVERIFY2(want.ok(), qPrintable(want.failure));
     QCOMPARE(got->failure, want.failure);
     QCOMPARE(got->warning, want.warning);
