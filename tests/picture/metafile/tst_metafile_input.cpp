@@ -54,20 +54,17 @@ class TestMetafileInput : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void sniffsByContent();
+    void sniffsByContentAndAcceptsWhatIsWhole();
     void refusesBrokenFraming_data();
     void refusesBrokenFraming();
-    void acceptsWhatIsWhole();
-    void skipsImpossibleContentInSoundFraming();
-    void workBudgetEndsRunawayFiles();
-    void embeddedEmfIsDrawnInsteadOfTheWmfRecords();
-    void damagedEmbeddedEmfFallsBackToTheWmfRecords_data();
-    void damagedEmbeddedEmfFallsBackToTheWmfRecords();
+    void skipsImpossibleContentAndEndsRunawayFiles();
+    void embeddedEmfIsDrawnOrWhenDamagedTheWmfRecords_data();
+    void embeddedEmfIsDrawnOrWhenDamagedTheWmfRecords();
     void recordBitmapsReadWhatOnlyRecordsHold();
     void drawsThroughAPainter();
 };
 
-void TestMetafileInput::sniffsByContent()
+void TestMetafileInput::sniffsByContentAndAcceptsWhatIsWhole()
 {
     QCOMPARE(sniffMetafile(goodEmf()), MetafileKind::Emf);
     QCOMPARE(sniffMetafile(goodWmf()), MetafileKind::PlaceableWmf);
@@ -79,6 +76,14 @@ void TestMetafileInput::sniffsByContent()
     notEmf[40] = 'X';
     QCOMPARE(sniffMetafile(notEmf), MetafileKind::None);
     QVERIFY(!looksLikeMetafile(QByteArray(88, '\0')));
+
+    // A missing end-of-file record is fine when the records themselves are whole.
+    QVERIFY(MetafilePicture::load(WmfBuilder().rec(RECTANGLE, {90, 90, 10, 10}).finish(false)));
+    // No frame and bounds at the ends of the 32-bit range: refused or drawn, no overflow.
+    const QByteArray extreme =
+        patched(goodEmf(), 8, dwords({INT_MIN, INT_MAX, INT_MIN, INT_MAX, 0, 0, 0, 0}));
+    if (auto pic = MetafilePicture::load(extreme))
+        QVERIFY(!pic->toImage().isNull());
 }
 
 void TestMetafileInput::refusesBrokenFraming_data()
@@ -104,27 +109,13 @@ void TestMetafileInput::refusesBrokenFraming_data()
 void TestMetafileInput::refusesBrokenFraming()
 {
     QFETCH(QByteArray, file);
-    QElapsedTimer t;
-    t.start();
     QString why;
-    QVERIFY(!MetafilePicture::load(file, &why));
-    QVERIFY(!why.isEmpty());
-    QVERIFY(t.elapsed() < 1000);
+    bool loaded = true;
+    QVERIFY(testdata::cheap([&] { loaded = bool(MetafilePicture::load(file, &why)); }, 1000));
+    QVERIFY(!loaded && !why.isEmpty());
 }
 
-void TestMetafileInput::acceptsWhatIsWhole()
-{
-    QVERIFY(MetafilePicture::load(goodEmf()) && MetafilePicture::load(goodWmf()));
-    // A missing end-of-file record is fine when the records themselves are whole.
-    QVERIFY(MetafilePicture::load(WmfBuilder().rec(RECTANGLE, {90, 90, 10, 10}).finish(false)));
-    // No frame and bounds at the ends of the 32-bit range: refused or drawn, no overflow.
-    const QByteArray extreme =
-        patched(goodEmf(), 8, dwords({INT_MIN, INT_MAX, INT_MIN, INT_MAX, 0, 0, 0, 0}));
-    if (auto pic = MetafilePicture::load(extreme))
-        QVERIFY(!pic->toImage().isNull());
-}
-
-void TestMetafileInput::skipsImpossibleContentInSoundFraming()
+void TestMetafileInput::skipsImpossibleContentAndEndsRunawayFiles()
 {
     QElapsedTimer t;
     t.start();
@@ -154,56 +145,41 @@ void TestMetafileInput::skipsImpossibleContentInSoundFraming()
     w.rec(POLYGON, {30000, 1, 2}).rec(TEXTOUT, {32000, 0x4141}).rec(POLYPOLYGON, {1000, 1, 2, 3});
     w.rec(CREATEBRUSHINDIRECT, WmfBuilder::brush(GREEN)).rec(SELECTOBJECT, {0});
     QCOMPARE_PIXELS(renderNatural(w.rec(RECTANGLE, {90, 90, 10, 10}).finish()), {50, 50, kGreen});
-}
 
-void TestMetafileInput::workBudgetEndsRunawayFiles()
-{
-    // Thousands of big polygons: the replay stops at the budget and keeps what it drew.
-    EmfBuilder e;
-    e.brush(1, RED).rec(EMR_RECTANGLE, {0, 0, 50, 50});
+    // Thousands of big polygons: the replay stops at the work budget.
+    EmfBuilder runaway;
+    runaway.brush(1, RED).rec(EMR_RECTANGLE, {0, 0, 50, 50});
     QByteArray poly = dwords({0, 0, 100, 100, 16000});
     for (int i = 0; i < 16000; ++i)
         poly += words({i % 100, (i * 7) % 100});
     for (int i = 0; i < 1000; ++i)
-        e.rec(EMR_POLYGON16, poly);
-    auto pic = MetafilePicture::load(e.finish());
+        runaway.rec(EMR_POLYGON16, poly);
+    auto pic = MetafilePicture::load(runaway.finish());
     QVERIFY(pic);
-    QElapsedTimer t;
-    t.start();
+    t.restart();
     MetafilePicture::Stats stats;
     QVERIFY(!pic->render(QSize(64, 64), &stats).isNull());
     QVERIFY(stats.budgetExceeded);
     QVERIFY(t.elapsed() < 15000);
 }
 
-void TestMetafileInput::embeddedEmfIsDrawnInsteadOfTheWmfRecords()
-{
-    const QByteArray emf = blueLeftHalfEmf();
-    const QList<QByteArray> chunks = embeddedEmfEscapes(emf, int(emf.size() / 2 + 4));
-    QCOMPARE(chunks.size(), 2);
-    const auto pic = loadOrFail(redWmfCarrying(chunks));
-    QVERIFY(pic && pic->hasEmbeddedEmf());
-    QCOMPARE(pic->naturalSize(), QSize(100, 100));
-    QCOMPARE_PIXELS(pic->render(QSize(100, 100)), {10, 50, kBlue}, {90, 50, kWhite});
-    // Stretched over the WMF's frame at any size.
-    QCOMPARE_PIXELS(pic->render(QSize(300, 60)), {140, 30, kBlue}, {160, 30, kWhite});
-
-    // The checksum of the other kind: Windows chooses the one that makes all the words
-    // of the WMF (from its standard header on) add up to zero.
-    QByteArray wmf = redWmfCarrying(embeddedEmfEscapes(emf, 300, quint16(0)));
-    quint16 sum = 0;
-    for (qsizetype i = 22; i + 1 < wmf.size(); i += 2)
-        sum = quint16(sum + qFromLittleEndian<quint16>(wmf.constData() + i));
-    qToLittleEndian<quint16>(quint16(-sum), wmf.data() + 22 + 18 + 6 + 2 + 2 + 12);
-    const auto summed = loadOrFail(wmf);
-    QVERIFY(summed && summed->hasEmbeddedEmf());
-    QCOMPARE_PIXELS(summed->render(QSize(100, 100)), {10, 50, kBlue});
-}
-
-void TestMetafileInput::damagedEmbeddedEmfFallsBackToTheWmfRecords_data()
+void TestMetafileInput::embeddedEmfIsDrawnOrWhenDamagedTheWmfRecords_data()
 {
     QTest::addColumn<QByteArray>("wmf");
+    QTest::addColumn<bool>("embedded"); // drawn by the EMF, else by the WMF records
     const QByteArray emf = blueLeftHalfEmf();
+    const QList<QByteArray> halves = embeddedEmfEscapes(emf, int(emf.size() / 2 + 4));
+    QCOMPARE(halves.size(), 2);
+    QTest::newRow("whole, in two chunks") << redWmfCarrying(halves) << true;
+    // The checksum of the other kind: Windows chooses the one that makes all the words
+    // of the WMF (from its standard header on) add up to zero.
+    QByteArray summed = redWmfCarrying(embeddedEmfEscapes(emf, 300, quint16(0)));
+    quint16 sum = 0;
+    for (qsizetype i = 22; i + 1 < summed.size(); i += 2)
+        sum = quint16(sum + qFromLittleEndian<quint16>(summed.constData() + i));
+    qToLittleEndian<quint16>(quint16(-sum), summed.data() + 22 + 18 + 6 + 2 + 2 + 12);
+    QTest::newRow("whole, the words summing to zero") << summed << true;
+
     const QList<QByteArray> good = embeddedEmfEscapes(emf, 256);
     QVERIFY(good.size() >= 3);
     auto with = [&](int chunk, qsizetype at, qint32 value) {
@@ -218,28 +194,37 @@ void TestMetafileInput::damagedEmbeddedEmfFallsBackToTheWmfRecords_data()
     QByteArray notEmf = emf;
     notEmf[40] = 'X'; // the " EMF" signature
 
-    QTest::newRow("wrong checksum") << redWmfCarrying(embeddedEmfEscapes(emf, 256, 0x1234));
-    QTest::newRow("a chunk missing") << redWmfCarrying(good.mid(0, 1) + good.mid(2));
-    QTest::newRow("the last chunk missing") << redWmfCarrying(good.mid(0, good.size() - 1));
-    QTest::newRow("chunks out of order") << redWmfCarrying(swapped);
-    QTest::newRow("a chunk twice") << redWmfCarrying(doubled);
+    const auto damaged = [](const char *name, const QByteArray &wmf) {
+        QTest::newRow(name) << wmf << false;
+    };
+    damaged("wrong checksum", redWmfCarrying(embeddedEmfEscapes(emf, 256, 0x1234)));
+    damaged("a chunk missing", redWmfCarrying(good.mid(0, 1) + good.mid(2)));
+    damaged("the last chunk missing", redWmfCarrying(good.mid(0, good.size() - 1)));
+    damaged("chunks out of order", redWmfCarrying(swapped));
+    damaged("a chunk twice", redWmfCarrying(doubled));
     // Offsets: record count 20, chunk size 24, remaining 28, total 32.
-    QTest::newRow("record counts disagree") << with(1, 20, int(good.size() + 1));
-    QTest::newRow("totals disagree") << with(1, 32, int(emf.size() + 4));
-    QTest::newRow("remaining bytes wrong") << with(0, 28, 7);
-    QTest::newRow("chunk size past the record") << with(0, 24, 0x1000);
-    QTest::newRow("total beyond the file") << with(0, 32, 0x7FFFFFF0);
-    QTest::newRow("chunk size beyond the limit") << with(0, 24, 0x10000);
-    QTest::newRow("chunks not one after another") << redWmfCarrying(apart);
-    QTest::newRow("not an EMF") << redWmfCarrying(embeddedEmfEscapes(notEmf, 256));
+    damaged("record counts disagree", with(1, 20, int(good.size() + 1)));
+    damaged("totals disagree", with(1, 32, int(emf.size() + 4)));
+    damaged("remaining bytes wrong", with(0, 28, 7));
+    damaged("chunk size past the record", with(0, 24, 0x1000));
+    damaged("total beyond the file", with(0, 32, 0x7FFFFFF0));
+    damaged("chunk size beyond the limit", with(0, 24, 0x10000));
+    damaged("chunks not one after another", redWmfCarrying(apart));
+    damaged("not an EMF", redWmfCarrying(embeddedEmfEscapes(notEmf, 256)));
 }
 
-void TestMetafileInput::damagedEmbeddedEmfFallsBackToTheWmfRecords()
+void TestMetafileInput::embeddedEmfIsDrawnOrWhenDamagedTheWmfRecords()
 {
     QFETCH(QByteArray, wmf);
+    QFETCH(bool, embedded);
     const auto pic = loadOrFail(wmf);
-    QVERIFY(pic && !pic->hasEmbeddedEmf());
-    QCOMPARE_PIXELS(pic->render(QSize(100, 100)), {10, 50, kRed}, {90, 50, kRed});
+    QVERIFY(pic);
+    QCOMPARE(pic->hasEmbeddedEmf(), embedded);
+    QCOMPARE(pic->naturalSize(), QSize(100, 100));
+    const QRgb left = embedded ? kBlue : kRed, right = embedded ? kWhite : kRed;
+    QCOMPARE_PIXELS(pic->render(QSize(100, 100)), {10, 50, left}, {90, 50, right});
+    // Stretched over the WMF's frame at any size.
+    QCOMPARE_PIXELS(pic->render(QSize(300, 60)), {140, 30, left}, {160, 30, right});
 }
 
 void TestMetafileInput::recordBitmapsReadWhatOnlyRecordsHold()
