@@ -1,9 +1,6 @@
 #!/usr/bin/python3
-"""Screenshot gallery: every window and state a reviewer should look at.
-
-Each scene starts the program afresh as a new user on a private X desktop, puts it in the
-state it names and saves its windows (frames and open popups too) as NN-name.png, plus an
-index.html. Usage: screenshots.py [--out DIR] [SCENE ...]"""
+"""Screenshot gallery: each scene starts the program afresh as a new user, puts it in the
+state it names and saves its windows and popups as NN-name.png, plus an index.html."""
 
 import argparse
 import html
@@ -27,30 +24,27 @@ CORPUS_DRAWING = REPO_ROOT.parent / "shared/corpus/apache-poi/wmf/good/santa.wmf
 OPTIONS = "&Option   View"
 
 
-def convert(*args):
-    subprocess.run(["convert", *map(str, args)], check=True)
+def convert(folder, name, *args):
+    subprocess.run(["convert", *args, f"BMP3:{folder / name}"], check=True)
+    return folder
 
 
-def pictures(session, broken=False):
-    """A folder of a few pictures, one of them like a photo, and two subfolders."""
+def pictures(session, broken=False):  # a few pictures, one like a photo, and two subfolders
     folder = session.folder("Pictures")
     session.pictures(folder, ["Beach.BMP", "logo.gif", "photo.jpg", "favicon.ico", "notes.gif"],
                      size=(64, 48))
-    convert("-size", "280x180", "gradient:#ffb347-#1e3c72", "-fill", "#ffe066", "-draw",
-            "circle 140,120 140,88", "-fill", "#203040", "-draw", "rectangle 0,140 280,180",
-            f"BMP3:{folder / 'sunset.bmp'}")
     for name in ("Family", "Holidays"):
         (folder / name).mkdir()
     if broken:
         (folder / "broken.jpg").write_text("this is not a picture\n")
-    return folder
+    return convert(folder, "sunset.bmp", "-size", "280x180", "gradient:#ffb347-#1e3c72", "-fill",
+                   "#ffe066", "-draw", "circle 140,120 140,88", "-fill", "#203040", "-draw",
+                   "rectangle 0,140 280,180")
 
 
 def landscape(session):
-    folder = session.folder("Pictures")
-    convert("-size", "720x540", "plasma:#5a8fd0-#f0c060", "-blur", "0x3",
-            f"BMP3:{folder / 'landscape.bmp'}")
-    return folder
+    return convert(session.folder("Pictures"), "landscape.bmp", "-size", "720x540",
+                   "plasma:#5a8fd0-#f0c060", "-blur", "0x3")
 
 
 def drawing(session):
@@ -119,8 +113,7 @@ SCENES = [  # name, description, the folder to start in, the steps
 ]
 
 
-def capture(app, path, margin=8):
-    """Saves the screen area covering all the program's visible windows, once it is still."""
+def capture(app, path, margin=8):  # the area of all the program's windows, once still
     grabs = [None]
     wait_until(lambda: grabs.append(app.desktop.grab().data) or grabs[-1] == grabs[-2], 5,
                interval=0.3, message="the screen to settle")
@@ -161,9 +154,9 @@ def main():
             finally:
                 session.close()
     (args.out / "index.html").write_text(
-        "<!doctype html><meta charset=utf-8><title>Quorvel screenshots</title>"
-        "<style>body{font-family:sans-serif;background:#eee}img{border:1px solid #999}</style>"
-        "<h1>Quorvel screenshots</h1>\n" + "\n".join(shots) + "\n", encoding="utf-8")
+        "<!doctype html><meta charset=utf-8><title>Quorvel screenshots</title><style>body{font-"
+        "family:sans-serif;background:#eee}img{border:1px solid #999}</style><h1>Quorvel "
+        "screenshots</h1>\n" + "\n".join(shots) + "\n", encoding="utf-8")
     print(f"screenshots: {len(shots)} taken, {len(failures)} failed")
     return 1 if failures else 0
 

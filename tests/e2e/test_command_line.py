@@ -1,17 +1,7 @@
-"""Started from outside: its version, and a picture handed over to the running copy."""
-
-import subprocess
+"""A picture handed over to the running copy, from outside."""
 
 from harness import processes
 from harness.waiting import wait_until
-
-
-def test_version_and_help_print_one_line_without_a_desktop(desktop):
-    usage = "Usage: quorvel [--version | --help] [--] [PICTURE-OR-FOLDER]"
-    for option, line in (("--version", "Quorvel 1.36"), ("--help", usage)):
-        done = subprocess.run([str(desktop.binary), option], capture_output=True, text=True,
-                              timeout=10, env={"PATH": "/usr/bin:/bin"})
-        assert (done.returncode, done.stdout, done.stderr) == (0, line + "\n", "")
 
 
 def test_a_picture_opened_while_a_copy_runs_shows_in_that_copy(desktop):

@@ -49,7 +49,6 @@ class Node:
 
 
 def application(pid):
-    """The program's accessible root; LookupError while it has not registered."""
     if not _initialised:
         Atspi.init()
         Atspi.set_timeout(5000, 15000)  # a program that stopped answering fails, not hangs

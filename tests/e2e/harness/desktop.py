@@ -1,5 +1,4 @@
-"""A private X desktop: Xvfb, a window manager, a D-Bus session with the accessibility
-bus and a tray host, with its own HOME and XDG folders under a temporary root."""
+"""A private X desktop: Xvfb, openbox, a D-Bus session with the accessibility bus, trayer."""
 
 import ctypes
 import ctypes.util
@@ -18,7 +17,6 @@ SCREEN_SIZE = (1280, 1024)
 
 
 def tray_owner(display):
-    """The window owning the tray selection, which programs look for, or 0."""
     x = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
     x.XOpenDisplay.restype = x.XInternAtom.restype = x.XGetSelectionOwner.restype = ctypes.c_ulong
     connection = ctypes.c_void_p(x.XOpenDisplay(display.encode()))
@@ -83,7 +81,6 @@ class Desktop:
             wait_until(started, timeout=20, message=name)
 
     def _spawn_reporting(self, name, argv_for_fd):
-        """The line (display, bus address) a program writes to the pipe it is given."""
         read_end, write_end = os.pipe()
         self._spawn(name, argv_for_fd(write_end), pass_fds=(write_end,))
         os.close(write_end)
@@ -123,19 +120,13 @@ class Desktop:
         wait_until(lambda: self.active_window() == window, 5, message=f"{window} to take the focus")
 
     def windows_of(self, pid):
-        """Visible top-level windows that carry the process id (menus and popups too)."""
         return [int(w) for w in self.run(["xdotool", "search", "--onlyvisible", "--pid",
                                           str(pid)], check=False).stdout.split()]
 
-    def window_name(self, window):
-        """The caption the window manager shows (_NET_WM_NAME, which xprop quotes)."""
-        out = self.run(["xprop", "-id", str(window), "-notype", "_NET_WM_NAME"],
-                       check=False).stdout.strip()
-        if out.startswith("_NET_WM_NAME = "):
-            return out[16:-1].replace('\\"', '"').replace("\\\\", "\\")
+    def window_name(self, window):  # _NET_WM_NAME, as the window manager shows it
+        return self.xdotool("getwindowname", window)
 
     def window_geometry(self, window, frame=False):
-        """(x, y, width, height) of the client area on the screen, or with the frame."""
         values = dict(line.strip().partition(":")[::2] for line in
                       self.run(["xwininfo", "-id", str(window)]).stdout.splitlines())
         x, y, width, height = (int(values[k].strip()) for k in (

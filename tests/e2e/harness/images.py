@@ -14,8 +14,6 @@ BLUE_WMF = bytes.fromhex(
 
 @dataclass
 class Image:
-    """RGB pixels of a screen area, with (0, 0) at the area's top-left."""
-
     width: int
     height: int
     data: bytes

@@ -1,6 +1,4 @@
-"""Starting and ending helper processes. The test process is a child subreaper, so
-programs that daemonise (D-Bus activated services) stay its children and are ended
-by process id when the run is over."""
+"""Helper processes; as a subreaper the run keeps services that daemonise as its children."""
 
 import ctypes
 import os
@@ -17,7 +15,7 @@ def become_subreaper():
 
 
 def _stat(pid):
-    """(state, parent) from /proc, or None; the command name may hold blanks and parentheses."""
+    # The command name may hold blanks and parentheses.
     try:
         text = Path(f"/proc/{pid}/stat").read_bytes()
     except OSError:
@@ -27,7 +25,6 @@ def _stat(pid):
 
 
 def end_process(pid, grace=3.0):
-    """SIGTERM, then SIGKILL after the grace time; reaps it when it is our child."""
     alive = lambda: (_stat(pid) or "X")[0] not in ("Z", "X")  # noqa: E731
     for sig in (signal.SIGTERM, signal.SIGKILL):
         with suppress(ProcessLookupError):

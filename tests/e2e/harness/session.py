@@ -22,7 +22,6 @@ def program_binary():
 
 class UserSession:
     def __init__(self, desktop, binary=None, root=None):
-        """In a new temporary folder, or in `root` emptied first (for fixed paths)."""
         if root:
             shutil.rmtree(root, ignore_errors=True)
         self.desktop, self.binary, self.apps = desktop, binary or program_binary(), []
@@ -35,7 +34,6 @@ class UserSession:
         self.settings_file = self.config / "Quorvel" / "registry.conf"
 
     def folder(self, relative, inside_home=True):
-        """A folder in the home, or beside it (on another volume's path)."""
         path = (self.home if inside_home else self.root / "elsewhere") / relative
         path.mkdir(parents=True, exist_ok=True)
         return path
@@ -54,7 +52,6 @@ class UserSession:
                       "XDG_RUNTIME_DIR": str(self.runtime), "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}
 
     def start(self, folder=None, settings=None, wait=True, args=()):
-        """Starts quorvel in `folder` (default: home) with `settings` stored as it keeps them."""
         if settings:
             self.settings_file.parent.mkdir(parents=True, exist_ok=True)
             self.settings_file.write_text("[Software]\n" + "".join(
