@@ -76,8 +76,8 @@ class Quorvel:
     def activate(self):
         self.desktop.focus(self.window)
 
-    def caption(self):
-        return self.desktop.window_name(self.window)
+    def caption(self):  # _NET_WM_NAME, as the window manager shows it
+        return self.desktop.xdotool("getwindowname", self.window)
 
     def wait_caption(self, text):
         wait_until(lambda: self.caption() == "Quorvel    -- " + str(text),
@@ -200,8 +200,8 @@ class Quorvel:
 
     def wait_picture(self, path, size_text):
         self.wait_caption(path)
-        wait_until(lambda: self.info_labels()["Pic's Size:"], message="the file's information")
-        labels = self.info_labels()
+        labels = wait_until(lambda: (shown := self.info_labels())["Pic's Size:"] and shown,
+                            message="the file's information")
         assert labels["Pic's Size:"] == size_text and labels["Size:"] and labels["Date:"]
 
     def message_box(self, node=False):

@@ -34,7 +34,8 @@ class Desktop:
         self._started = []  # (name, Popen), ended in reverse order
 
     def __enter__(self):
-        processes.become_subreaper()
+        if ctypes.CDLL(None, use_errno=True).prctl(36, 1, 0, 0, 0) != 0:  # PR_SET_CHILD_SUBREAPER
+            raise OSError(ctypes.get_errno(), "prctl(PR_SET_CHILD_SUBREAPER) failed")
         home, runtime = self.root / "home", self.root / "runtime"
         for path, mode in ((self.logs, 0o755), (home, 0o755), (runtime, 0o700)):
             path.mkdir(mode)
@@ -42,16 +43,14 @@ class Desktop:
                     "XDG_RUNTIME_DIR": str(runtime),  # the other XDG folders are under HOME
                     "GSETTINGS_BACKEND": "memory"}  # no dconf database for the a11y bus launcher
         try:
-            self.display = ":" + self._spawn_reporting("Xvfb", lambda fd: [
+            self.env["DISPLAY"] = ":" + self._spawn_reporting("Xvfb", lambda fd: [
                 "Xvfb", "-displayfd", str(fd), "-screen", "0", "{}x{}x24".format(*SCREEN_SIZE),
                 "-nolisten", "tcp", "-noreset"])
-            self.env["DISPLAY"] = self.display
             self.env["DBUS_SESSION_BUS_ADDRESS"] = self._spawn_reporting("dbus", lambda fd: [
                 "dbus-daemon", "--session", "--nofork", f"--print-address={fd}"])
             # Ours to end; the bus daemon is asked, so that nothing starts a second launcher.
             self._spawn("at-spi-bus-launcher", ["/usr/libexec/at-spi-bus-launcher",
-                                                "--launch-immediately"],
-                        lambda: self.bus_has("org.a11y.Bus"))
+                        "--launch-immediately"], lambda: self.bus_has("org.a11y.Bus"))
             self._spawn("openbox", ["openbox", "--sm-disable"], lambda: "window id" in self.run(
                 ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check=False).stdout)
             self.start_tray_host()
@@ -92,17 +91,17 @@ class Desktop:
     def start_tray_host(self):
         self._spawn("trayer", ["trayer", "--edge", "bottom", "--align", "right", "--widthtype",
                                "request", "--height", "24", "--SetDockType", "true",
-                               "--expand", "true"], lambda: tray_owner(self.display))
+                               "--expand", "true"], lambda: tray_owner(self.env["DISPLAY"]))
 
     def stop_tray_host(self):
         trayer = next(s for s in self._started if s[0] == "trayer")
         self._started.remove(trayer)
         processes.end_process(trayer[1].pid)
-        wait_until(lambda: not tray_owner(self.display), message="the tray host to go")
+        wait_until(lambda: not tray_owner(self.env["DISPLAY"]), message="the tray host to go")
 
-    def run(self, argv, check=True):
-        return subprocess.run(argv, env=self.env, check=check, capture_output=True, text=True,
-                              timeout=30)
+    def run(self, argv, check=True, env=None, **kw):
+        return subprocess.run(argv, env=env or self.env, check=check, capture_output=True,
+                              text=True, timeout=30, **kw)
 
     def bus_has(self, name):
         return "true" in self.run(["gdbus", "call", "--session", "--dest", "org.freedesktop.DBus",
@@ -122,9 +121,6 @@ class Desktop:
     def windows_of(self, pid):
         return [int(w) for w in self.run(["xdotool", "search", "--onlyvisible", "--pid",
                                           str(pid)], check=False).stdout.split()]
-
-    def window_name(self, window):  # _NET_WM_NAME, as the window manager shows it
-        return self.xdotool("getwindowname", window)
 
     def window_geometry(self, window, frame=False):
         values = dict(line.strip().partition(":")[::2] for line in

@@ -4,8 +4,7 @@ import subprocess
 from dataclasses import dataclass
 
 
-# A placeable metafile of 64 x 48 at 96 units per inch: a rectangle of (30, 60, 200) over
-# it all, without an outline.
+# A placeable metafile of 64 x 48 at 96 units per inch: a rectangle of (30, 60, 200), no outline.
 BLUE_WMF = bytes.fromhex(
     "d7cdc69a000000000000400030006000000000000157010009000003340000000200080000000000050000"
     "000b0200000000050000000c023000400007000000fc0200001e3cc8000000040000002d01000008000000"

@@ -1,17 +1,12 @@
 """Helper processes; as a subreaper the run keeps services that daemonise as its children."""
 
-import ctypes
 import os
 import signal
 import subprocess
-import time
 from contextlib import suppress
 from pathlib import Path
 
-
-def become_subreaper():
-    if ctypes.CDLL(None, use_errno=True).prctl(36, 1, 0, 0, 0) != 0:  # PR_SET_CHILD_SUBREAPER
-        raise OSError(ctypes.get_errno(), "prctl(PR_SET_CHILD_SUBREAPER) failed")
+from .waiting import holds
 
 
 def _stat(pid):
@@ -29,10 +24,7 @@ def end_process(pid, grace=3.0):
     for sig in (signal.SIGTERM, signal.SIGKILL):
         with suppress(ProcessLookupError):
             os.kill(pid, sig)
-        deadline = time.monotonic() + grace
-        while time.monotonic() < deadline and alive():
-            time.sleep(0.02)
-        if not alive():
+        if not holds(alive, grace):
             break
     with suppress(ChildProcessError):
         os.waitpid(pid, os.WNOHANG)

@@ -4,6 +4,7 @@ import os
 import shutil
 import subprocess
 import tempfile
+from contextlib import suppress
 from pathlib import Path
 
 from .app import Quorvel
@@ -13,8 +14,7 @@ PALETTE = ["200,30,30", "30,160,30", "30,60,200", "220,180,20", "140,40,160"]
 
 
 def program_binary():
-    binary = Path(os.environ.get("QUORVEL_BINARY",
-                                 REPO_ROOT / "build" / "dev" / "src" / "quorvel")).resolve()
+    binary = Path(os.environ.get("QUORVEL_BINARY", REPO_ROOT / "build/dev/src/quorvel")).resolve()
     if not os.access(binary, os.X_OK):
         raise FileNotFoundError(f"{binary} is missing; build it with `make e2e`")
     return binary
@@ -28,10 +28,11 @@ class UserSession:
         self.root = Path(root or tempfile.mkdtemp(prefix="quorvel-user-"))
         self.home, self.logs, self.runtime = (self.root / p for p in ("home", "logs", "runtime"))
         self.config = self.home / ".config"  # the other XDG folders are under the home too
-        for path in (self.config, self.home / ".local/share", self.home / ".cache", self.logs):
+        self.settings_file = self.config / "Quorvel" / "registry.conf"
+        for path in (self.settings_file.parent, self.home / ".local/share", self.home / ".cache",
+                     self.logs):
             path.mkdir(parents=True)
         self.runtime.mkdir(mode=0o700)
-        self.settings_file = self.config / "Quorvel" / "registry.conf"
 
     def folder(self, relative, inside_home=True):
         path = (self.home if inside_home else self.root / "elsewhere") / relative
@@ -53,7 +54,6 @@ class UserSession:
 
     def start(self, folder=None, settings=None, wait=True, args=()):
         if settings:
-            self.settings_file.parent.mkdir(parents=True, exist_ok=True)
             self.settings_file.write_text("[Software]\n" + "".join(
                 f'Quorvel\\{name}="{text}"\n' for name, text in settings.items()))
         app = Quorvel(self, folder or self.home, f"quorvel-{len(self.apps) + 1}", args)
@@ -62,13 +62,10 @@ class UserSession:
 
     def save_evidence(self, folder):
         folder.mkdir(parents=True, exist_ok=True)
-        try:
+        with suppress(Exception):  # keeps what can be kept
             self.desktop.grab().save_png(folder / "screen.png")
-        except Exception as error:  # noqa: BLE001 - keep what can be kept
-            (folder / "screen.error.txt").write_text(repr(error))
-        for path in [self.settings_file, *(app.log_path for app in self.apps)]:
-            if path.exists():
-                shutil.copy(path, folder / path.name)
+        for path in filter(Path.exists, [self.settings_file, *(app.log_path for app in self.apps)]):
+            shutil.copy(path, folder / path.name)
 
     def close(self):
         for app in self.apps:
