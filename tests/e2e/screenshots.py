@@ -16,7 +16,7 @@ from harness.app import Quorvel  # noqa: E402
 from harness.desktop import Desktop  # noqa: E402
 from harness.images import BLUE_WMF  # noqa: E402
 from harness.session import REPO_ROOT, UserSession  # noqa: E402
-from harness.waiting import wait_until  # noqa: E402
+from harness.processes import wait_until  # noqa: E402
 
 # The same user folder every time, so that captions do not vary between runs.
 GALLERY_USER = Path(tempfile.gettempdir()) / f"quorvel-gallery-{os.getuid()}"
@@ -54,7 +54,6 @@ def drawing(session):
     return folder
 
 
-# The steps that bring a started program into its scene's state.
 def click(name, double=False): return lambda app: app.click_list_entry(name, double=double)
 def menu(*choice): return lambda app: app.choose_menu(*choice)
 def window(title): return lambda app: app.wait_window(title)
@@ -79,10 +78,8 @@ SCENES = [  # name, description, the folder to start in, the steps
      [*LANDSCAPE, menu(OPTIONS, "Stretched Size")]),
     ("full-screen", "The full-screen view: the picture centred on black.", P,
      [*SUNSET, click("sunset.bmp", double=True), FULL_SCREEN]),
-    ("file-not-supported", "The message for a file that is not a picture it can show.", PL,
-     [click("broken.jpg"), MESSAGE]),
-    ("metafile-shown", "A Windows metafile drawn by Quorvel's own player.", drawing,
-     [click("santa.wmf"), SHOWN]),
+    ("file-not-supported", "The message for a non-picture.", PL, [click("broken.jpg"), MESSAGE]),
+    ("metafile-shown", "Drawn by Quorvel's metafile player.", drawing, [click("santa.wmf"), SHOWN]),
     ("filter-list-open", "The picture-type filter dropped down.", P, [Quorvel.drop_down_filter]),
     ("invalid-pattern-message", "The message for a filter pattern that names a folder (\"*/\").",
      P, [lambda app: app.type_filter("*/"), MESSAGE]),

@@ -4,10 +4,9 @@ import os
 import signal
 import time
 
-from harness import processes
 from harness.app import MessageBox
 from harness.images import close_to
-from harness.waiting import wait_until
+from harness.processes import end_process, spawn, wait_until
 
 
 def test_copy_run_delete_and_paste_go_through_the_desktop(desktop):
@@ -54,8 +53,8 @@ def test_copy_run_delete_and_paste_go_through_the_desktop(desktop):
     assert picture.read_bytes() == content
 
     # xclip serves it in the foreground, so that it can be stopped and ended by its id.
-    owner = processes.spawn(["xclip", "-quiet", "-selection", "clipboard", "-t", "image/png",
-                             "-i", png], x.env)
+    owner = spawn(["xclip", "-quiet", "-selection", "clipboard", "-t", "image/png", "-i", png],
+                  x.env)
     try:
         wait_until(lambda: "image/png" in x.run(
             ["xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"]).stdout)
@@ -76,4 +75,4 @@ def test_copy_run_delete_and_paste_go_through_the_desktop(desktop):
         assert app.is_running()
     finally:
         os.kill(owner.pid, signal.SIGCONT)
-        processes.end_process(owner.pid)
+        end_process(owner.pid)

@@ -30,8 +30,7 @@ def test_installed_package_shows_a_picture_then_goes_cleanly(test_desktop):
         pytest.skip("needs root, a package in QUORVEL_PACKAGE (`make e2e-package`) and none "
                     "installed (dpkg -r quorvel removes it)")
     fields = dpkg("-f", str(package), "Package", "Depends").stdout
-    assert "Package: quorvel" in fields
-    assert "libqt6widgets6" in fields and "fonts-dejavu-core" in fields
+    assert all(f in fields for f in ("Package: quorvel", "libqt6widgets6", "fonts-dejavu-core"))
 
     dpkg("-i", str(package))
     session = UserSession(test_desktop, binary=INSTALLED)

@@ -5,7 +5,7 @@ from pathlib import Path
 
 from harness.desktop import SCREEN_SIZE
 from harness.images import BLUE_WMF, close_to
-from harness.waiting import wait_until
+from harness.processes import wait_until
 
 # Quadrants of 64 x 48: red, green / blue, yellow, made by tests/picture/formats/make.sh.
 KEPT = Path(__file__).resolve().parent.parent / "picture" / "formats"

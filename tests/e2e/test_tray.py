@@ -1,11 +1,9 @@
-"""Hiding in trayer's XEmbed tray or through a status notifier watcher as desktop panels run,
-and a picture handed over from outside to the running copy, shown or in the tray."""
+"""Hiding in trayer's tray or a status notifier watcher's; a picture handed over from outside."""
 
 import sys
 from pathlib import Path
 
-from harness import processes
-from harness.waiting import holds, wait_until
+from harness.processes import end_process, holds, spawn, wait_until
 
 
 def test_started_in_the_tray_or_hidden_there_only_a_left_click_brings_the_window(desktop):
@@ -29,8 +27,8 @@ def test_started_in_the_tray_or_hidden_there_only_a_left_click_brings_the_window
 
 def test_through_a_status_notifier_watcher_only_activate_restores(desktop):
     x, record = desktop.desktop, desktop.logs / "sni-watcher.record"
-    watcher = processes.spawn([sys.executable, Path(__file__).parent / "harness/sni_watcher.py",
-                               record], x.env, desktop.logs / "sni-watcher.log")
+    watcher = spawn([sys.executable, Path(__file__).parent / "harness/sni_watcher.py", record],
+                    x.env, desktop.logs / "sni-watcher.log")
     try:
         wait_until(lambda: "ready" in record.read_text(), message="the status notifier watcher")
         app = desktop.start()
@@ -48,7 +46,7 @@ def test_through_a_status_notifier_watcher_only_activate_restores(desktop):
         app.wait_for_window()
         wait_until(lambda: not x.bus_has(service), message="the item to leave the bus")
     finally:
-        processes.end_process(watcher.pid)
+        end_process(watcher.pid)
 
 
 def test_without_a_tray_host_the_window_stays(desktop):
@@ -72,10 +70,10 @@ def test_a_picture_opened_while_a_copy_runs_shows_in_that_copy(desktop):
     assert "not created in the main() thread" not in first.output()
 
     x = desktop.desktop
-    other = processes.spawn(["xmessage", "-center", "elsewhere"], x.env)
+    other = spawn(["xmessage", "-center", "elsewhere"], x.env)
     for hidden in (False, True):
         if hidden:
-            processes.end_process(other.pid)
+            end_process(other.pid)
             first.hide_to_tray()
             first.wait_tray_icon()
         else:  # another program has the focus, over the window

@@ -18,9 +18,6 @@ class Node:
         except Exception:  # noqa: BLE001 - objects without a component
             self.extents = (0, 0, 0, 0)
 
-    def __repr__(self):
-        return f"Node({self.role!r}, {self.name!r})"
-
     showing = property(lambda self: "showing" in self.states and min(self.extents[2:]) > 0)
     current = property(lambda self: bool({"focused", "selected"} & self.states))
     center = property(lambda self: (self.extents[0] + self.extents[2] // 2,

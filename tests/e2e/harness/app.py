@@ -4,9 +4,9 @@ import subprocess
 import time
 from collections import namedtuple
 
-from . import a11y, processes
+from . import a11y
 from .desktop import SCREEN_SIZE
-from .waiting import wait_until
+from .processes import end_process, spawn, wait_until
 
 # Each control's (left, top, width, height) in twips below the menu bar, and its role.
 CONTROLS = {
@@ -31,8 +31,8 @@ class Quorvel:
     def __init__(self, session, cwd, name, args=()):
         self.desktop, self.name, self.window, self._last_click = session.desktop, name, None, 0.0
         self.log_path = session.logs / f"{name}.log"
-        self.process = processes.spawn([str(session.binary), *map(str, args)],
-                                       session.environment(), self.log_path, cwd)
+        self.process = spawn([str(session.binary), *map(str, args)], session.environment(),
+                             self.log_path, cwd)
         self.pid = self.process.pid
 
     def is_running(self):
@@ -40,7 +40,7 @@ class Quorvel:
 
     def stop(self):
         if self.is_running():
-            processes.end_process(self.pid)
+            end_process(self.pid)
         self.process.poll()
 
     def output(self):

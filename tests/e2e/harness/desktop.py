@@ -1,7 +1,6 @@
 """A private X desktop: Xvfb, openbox, a D-Bus session with the accessibility bus, trayer."""
 
 import ctypes
-import ctypes.util
 import os
 import select
 import shutil
@@ -9,15 +8,14 @@ import subprocess
 import tempfile
 from pathlib import Path
 
-from . import processes
 from .images import Image
-from .waiting import wait_until
+from .processes import end_process, end_stray_children, spawn, wait_until
 
 SCREEN_SIZE = (1280, 1024)
 
 
 def tray_owner(display):
-    x = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+    x = ctypes.CDLL("libX11.so.6")
     x.XOpenDisplay.restype = x.XInternAtom.restype = x.XGetSelectionOwner.restype = ctypes.c_ulong
     connection = ctypes.c_void_p(x.XOpenDisplay(display.encode()))
     try:
@@ -65,12 +63,12 @@ class Desktop:
 
     def __exit__(self, *exc):
         while self._started:
-            processes.end_process(self._started.pop()[1].pid)
-        processes.end_stray_children()  # services the buses activated
+            end_process(self._started.pop()[1].pid)
+        end_stray_children()  # services the buses activated
         shutil.rmtree(self.root, ignore_errors=True)
 
     def _spawn(self, name, argv, ready=None, pass_fds=()):
-        process = processes.spawn(argv, self.env, self.logs / f"{name}.log", self.root, pass_fds)
+        process = spawn(argv, self.env, self.logs / f"{name}.log", self.root, pass_fds)
         self._started.append((name, process))
 
         def started():
@@ -96,7 +94,7 @@ class Desktop:
     def stop_tray_host(self):
         trayer = next(s for s in self._started if s[0] == "trayer")
         self._started.remove(trayer)
-        processes.end_process(trayer[1].pid)
+        end_process(trayer[1].pid)
         wait_until(lambda: not tray_owner(self.env["DISPLAY"]), message="the tray host to go")
 
     def run(self, argv, check=True, env=None, **kw):

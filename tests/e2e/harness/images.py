@@ -1,5 +1,3 @@
-"""A metafile to put in a sandbox, and screen pixels to check."""
-
 import subprocess
 from dataclasses import dataclass
 
@@ -23,11 +21,9 @@ class Image:
         return tuple(self.data[i:i + 3])
 
     def crop(self, x, y, width, height):
-        x0, y0 = max(0, x), max(0, y)
-        x1, y1 = min(self.width, x + width), min(self.height, y + height)
-        return Image(max(0, x1 - x0), max(0, y1 - y0), b"".join(
-            self.data[(row * self.width + x0) * 3:(row * self.width + x1) * 3]
-            for row in range(y0, y1)))
+        x1, y1 = min(self.width, x + width), min(self.height, y + height)  # x, y within
+        return Image(x1 - x, y1 - y, b"".join(self.data[(row * self.width + x) * 3:(
+            row * self.width + x1) * 3] for row in range(y, y1)))
 
     def count(self, predicate):
         return sum(1 for i in range(0, len(self.data), 3) if predicate(self.data[i:i + 3]))

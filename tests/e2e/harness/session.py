@@ -2,7 +2,6 @@
 
 import os
 import shutil
-import subprocess
 import tempfile
 from contextlib import suppress
 from pathlib import Path
@@ -43,8 +42,8 @@ class UserSession:
         paths = [Path(folder) / name for name in names]
         for path, colour in zip(paths, PALETTE * len(paths)):
             kind = "BMP3:" if path.suffix.lower() == ".bmp" else ""
-            subprocess.run(["convert", "-size", "{}x{}".format(*size), f"xc:rgb({colour})",
-                            f"{kind}{path}"], check=True, capture_output=True)
+            self.desktop.run(["convert", "-size", "{}x{}".format(*size), f"xc:rgb({colour})",
+                              f"{kind}{path}"])
         return paths
 
     def environment(self):

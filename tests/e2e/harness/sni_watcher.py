@@ -1,6 +1,5 @@
 #!/usr/bin/python3
-"""sni_watcher.py RECORD: a StatusNotifierWatcher, as desktop panels run; RECORD gets
-"ready" once the name is owned, then "registered SERVICE" for each tray item."""
+"""sni_watcher.py RECORD: a StatusNotifierWatcher; RECORD gets "ready", "registered SERVICE"."""
 
 import sys
 
