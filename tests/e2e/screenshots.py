@@ -48,9 +48,8 @@ def landscape(session):
 
 
 def drawing(session):
-    folder = session.folder("Drawings")
-    (folder / "santa.wmf").write_bytes(CORPUS_DRAWING.read_bytes() if CORPUS_DRAWING.exists()
-                                       else BLUE_WMF)
+    (folder := session.folder("Drawings")).joinpath("santa.wmf").write_bytes(
+        CORPUS_DRAWING.read_bytes() if CORPUS_DRAWING.exists() else BLUE_WMF)
     return folder
 
 
@@ -74,8 +73,7 @@ SCENES = [  # name, description, the folder to start in, the steps
     ("actual-size", "A picture larger than the panel at its actual size, with scroll bars.",
      landscape, [*LANDSCAPE, menu(OPTIONS, "Actual Size")]),
     ("auto-fit", "The same picture fitted into the panel.", landscape, LANDSCAPE),
-    ("stretched", "The same picture stretched over the whole panel.", landscape,
-     [*LANDSCAPE, menu(OPTIONS, "Stretched Size")]),
+    ("stretched", "The same, stretched.", landscape, [*LANDSCAPE, menu(OPTIONS, "Stretched Size")]),
     ("full-screen", "The full-screen view: the picture centred on black.", P,
      [*SUNSET, click("sunset.bmp", double=True), FULL_SCREEN]),
     ("file-not-supported", "The message for a non-picture.", PL, [click("broken.jpg"), MESSAGE]),
@@ -104,8 +102,7 @@ SCENES = [  # name, description, the folder to start in, the steps
      [menu(OPTIONS, 'Minimize to "SysTray"', "Loading Option.."), window("Minimize to TrayIcon")]),
     ("auto-go-folder", "The Auto-Go folder dialog, with no folder set yet.", P,
      [menu(OPTIONS, 'Go to "Folder"', "Loading Option.."), window("Auto-Go Folder")]),
-    ("tips-window", "The tips window, after the pointer to the readme.", P,
-     [menu("&Help", "Tips..."), OK, window("Tips + help ")]),
+    ("tips-window", "The tips window.", P, [menu("&Help", "Tips..."), OK, window("Tips + help ")]),
     ("about", "The About dialog.", P, [menu("&Help", "About..."), window("About...")]),
 ]
 
@@ -144,7 +141,6 @@ def main():
                 capture(app, args.out / file)
                 shots.append(f'<h2>{html.escape(name)}</h2><p>{html.escape(description)}</p>'
                              f'<img src="{file}" alt="{html.escape(name)}">')
-                print(f"screenshot: {args.out / file}")
             except Exception as error:  # noqa: BLE001 - the other scenes still count
                 failures.append(name)
                 print(f"screenshot {name} failed: {error!r}", file=sys.stderr)

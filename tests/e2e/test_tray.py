@@ -77,9 +77,8 @@ def test_a_picture_opened_while_a_copy_runs_shows_in_that_copy(desktop):
             first.hide_to_tray()
             first.wait_tray_icon()
         else:  # another program has the focus, over the window
-            x.focus(int(wait_until(lambda: x.run(["xdotool", "search", "--onlyvisible",
-                                                  "--class", "Xmessage"]).stdout.split(),
-                                   message="xmessage's window")[0]))
+            x.focus(int(wait_until(lambda: x.xdotool("search", "--onlyvisible", "--class",
+                                                     "Xmessage"), message="xmessage").split()[0]))
         # As a file manager runs it: another folder, the picture's full name.
         second = desktop.start(folder=desktop.home, args=[picture], wait=False)
         assert second.process.wait(10) == 0

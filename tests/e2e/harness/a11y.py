@@ -38,9 +38,8 @@ class Node:
 
 def application(pid):
     if not _initialised:
-        Atspi.init()
+        _initialised.append(Atspi.init())
         Atspi.set_timeout(5000, 15000)  # a program that stopped answering fails, not hangs
-        _initialised.append(True)
     desktop = Atspi.get_desktop(0)
     for app in (desktop.get_child_at_index(i) for i in range(desktop.get_child_count())):
         try:

@@ -97,9 +97,9 @@ class Desktop:
         end_process(trayer[1].pid)
         wait_until(lambda: not tray_owner(self.env["DISPLAY"]), message="the tray host to go")
 
-    def run(self, argv, check=True, env=None, **kw):
+    def run(self, argv, check=True, env=None, text=True, **kw):
         return subprocess.run(argv, env=env or self.env, check=check, capture_output=True,
-                              text=True, timeout=30, **kw)
+                              text=text, timeout=30, **kw)
 
     def bus_has(self, name):
         return "true" in self.run(["gdbus", "call", "--session", "--dest", "org.freedesktop.DBus",
@@ -133,6 +133,5 @@ class Desktop:
         return x - left, y - top, width + left + right, height + top + bottom
 
     def grab(self):
-        return Image(*SCREEN_SIZE, subprocess.run(
-            ["import", "-window", "root", "-depth", "8", "rgb:-"], env=self.env, check=True,
-            capture_output=True, timeout=30).stdout)
+        return Image(*SCREEN_SIZE, self.run(["import", "-window", "root", "-depth", "8", "rgb:-"],
+                                            text=False).stdout)

@@ -41,9 +41,8 @@ class UserSession:
     def pictures(self, folder, names, size=(24, 16)):
         paths = [Path(folder) / name for name in names]
         for path, colour in zip(paths, PALETTE * len(paths)):
-            kind = "BMP3:" if path.suffix.lower() == ".bmp" else ""
             self.desktop.run(["convert", "-size", "{}x{}".format(*size), f"xc:rgb({colour})",
-                              f"{kind}{path}"])
+                              ("BMP3:" if path.suffix.lower() == ".bmp" else "") + str(path)])
         return paths
 
     def environment(self):
