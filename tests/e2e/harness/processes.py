@@ -40,8 +40,7 @@ def end_stray_children():
 def spawn(argv, env, log_path=None, cwd=None, pass_fds=()):
     with open(log_path or os.devnull, "ab") as log:
         return subprocess.Popen(argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=log,
-                                stderr=subprocess.STDOUT, pass_fds=pass_fds,
-                                start_new_session=True)
+                                stderr=subprocess.STDOUT, pass_fds=pass_fds, start_new_session=True)
 
 
 def wait_until(condition, timeout=10.0, interval=0.05, message=None):
