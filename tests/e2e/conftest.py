@@ -14,14 +14,13 @@ FAILURES = Path(os.environ.get("QUORVEL_E2E_FAILURES", REPO_ROOT / "build" / "e2
 
 @pytest.fixture(scope="session")
 def test_desktop():
-    program_binary()  # fail early, with the build hint, when the binary is missing
+    program_binary()  # fails early with the build hint
     with Desktop() as desktop:
         yield desktop
 
 
 @pytest.fixture
 def desktop(test_desktop, request):
-    """A fresh user on the test desktop; `desktop.start(...)` runs the program."""
     session, failed = UserSession(test_desktop), request.session.testsfailed
     yield session
     if request.session.testsfailed > failed:

@@ -1,9 +1,6 @@
 #!/usr/bin/python3
-"""Screenshot gallery: every window and state a reviewer should look at.
-
-Each scene starts the program afresh as a new user on a private X desktop, puts it in the
-state it names and saves its windows (frames and open popups too) as NN-name.png, plus an
-index.html. Usage: screenshots.py [--out DIR] [SCENE ...]"""
+"""Screenshot gallery: each scene starts the program afresh as a new user, puts it in the
+state it names and saves its windows and popups as NN-name.png, plus an index.html."""
 
 import argparse
 import html
@@ -19,7 +16,7 @@ from harness.app import Quorvel  # noqa: E402
 from harness.desktop import Desktop  # noqa: E402
 from harness.images import BLUE_WMF  # noqa: E402
 from harness.session import REPO_ROOT, UserSession  # noqa: E402
-from harness.waiting import wait_until  # noqa: E402
+from harness.processes import wait_until  # noqa: E402
 
 # The same user folder every time, so that captions do not vary between runs.
 GALLERY_USER = Path(tempfile.gettempdir()) / f"quorvel-gallery-{os.getuid()}"
@@ -27,40 +24,35 @@ CORPUS_DRAWING = REPO_ROOT.parent / "shared/corpus/apache-poi/wmf/good/santa.wmf
 OPTIONS = "&Option   View"
 
 
-def convert(*args):
-    subprocess.run(["convert", *map(str, args)], check=True)
+def convert(folder, name, *args):
+    subprocess.run(["convert", *args, f"BMP3:{folder / name}"], check=True)
+    return folder
 
 
-def pictures(session, broken=False):
-    """A folder of a few pictures, one of them like a photo, and two subfolders."""
+def pictures(session, broken=False):  # a few pictures, one like a photo, and two subfolders
     folder = session.folder("Pictures")
     session.pictures(folder, ["Beach.BMP", "logo.gif", "photo.jpg", "favicon.ico", "notes.gif"],
                      size=(64, 48))
-    convert("-size", "280x180", "gradient:#ffb347-#1e3c72", "-fill", "#ffe066", "-draw",
-            "circle 140,120 140,88", "-fill", "#203040", "-draw", "rectangle 0,140 280,180",
-            f"BMP3:{folder / 'sunset.bmp'}")
     for name in ("Family", "Holidays"):
         (folder / name).mkdir()
     if broken:
         (folder / "broken.jpg").write_text("this is not a picture\n")
-    return folder
+    return convert(folder, "sunset.bmp", "-size", "280x180", "gradient:#ffb347-#1e3c72", "-fill",
+                   "#ffe066", "-draw", "circle 140,120 140,88", "-fill", "#203040", "-draw",
+                   "rectangle 0,140 280,180")
 
 
 def landscape(session):
-    folder = session.folder("Pictures")
-    convert("-size", "720x540", "plasma:#5a8fd0-#f0c060", "-blur", "0x3",
-            f"BMP3:{folder / 'landscape.bmp'}")
-    return folder
+    return convert(session.folder("Pictures"), "landscape.bmp", "-size", "720x540",
+                   "plasma:#5a8fd0-#f0c060", "-blur", "0x3")
 
 
 def drawing(session):
-    folder = session.folder("Drawings")
-    (folder / "santa.wmf").write_bytes(CORPUS_DRAWING.read_bytes() if CORPUS_DRAWING.exists()
-                                       else BLUE_WMF)
+    (folder := session.folder("Drawings")).joinpath("santa.wmf").write_bytes(
+        CORPUS_DRAWING.read_bytes() if CORPUS_DRAWING.exists() else BLUE_WMF)
     return folder
 
 
-# The steps that bring a started program into its scene's state.
 def click(name, double=False): return lambda app: app.click_list_entry(name, double=double)
 def menu(*choice): return lambda app: app.choose_menu(*choice)
 def window(title): return lambda app: app.wait_window(title)
@@ -81,14 +73,11 @@ SCENES = [  # name, description, the folder to start in, the steps
     ("actual-size", "A picture larger than the panel at its actual size, with scroll bars.",
      landscape, [*LANDSCAPE, menu(OPTIONS, "Actual Size")]),
     ("auto-fit", "The same picture fitted into the panel.", landscape, LANDSCAPE),
-    ("stretched", "The same picture stretched over the whole panel.", landscape,
-     [*LANDSCAPE, menu(OPTIONS, "Stretched Size")]),
+    ("stretched", "The same, stretched.", landscape, [*LANDSCAPE, menu(OPTIONS, "Stretched Size")]),
     ("full-screen", "The full-screen view: the picture centred on black.", P,
      [*SUNSET, click("sunset.bmp", double=True), FULL_SCREEN]),
-    ("file-not-supported", "The message for a file that is not a picture it can show.", PL,
-     [click("broken.jpg"), MESSAGE]),
-    ("metafile-shown", "A Windows metafile drawn by Quorvel's own player.", drawing,
-     [click("santa.wmf"), SHOWN]),
+    ("file-not-supported", "The message for a non-picture.", PL, [click("broken.jpg"), MESSAGE]),
+    ("metafile-shown", "Drawn by Quorvel's metafile player.", drawing, [click("santa.wmf"), SHOWN]),
     ("filter-list-open", "The picture-type filter dropped down.", P, [Quorvel.drop_down_filter]),
     ("invalid-pattern-message", "The message for a filter pattern that names a folder (\"*/\").",
      P, [lambda app: app.type_filter("*/"), MESSAGE]),
@@ -113,14 +102,12 @@ SCENES = [  # name, description, the folder to start in, the steps
      [menu(OPTIONS, 'Minimize to "SysTray"', "Loading Option.."), window("Minimize to TrayIcon")]),
     ("auto-go-folder", "The Auto-Go folder dialog, with no folder set yet.", P,
      [menu(OPTIONS, 'Go to "Folder"', "Loading Option.."), window("Auto-Go Folder")]),
-    ("tips-window", "The tips window, after the pointer to the readme.", P,
-     [menu("&Help", "Tips..."), OK, window("Tips + help ")]),
+    ("tips-window", "The tips window.", P, [menu("&Help", "Tips..."), OK, window("Tips + help ")]),
     ("about", "The About dialog.", P, [menu("&Help", "About..."), window("About...")]),
 ]
 
 
-def capture(app, path, margin=8):
-    """Saves the screen area covering all the program's visible windows, once it is still."""
+def capture(app, path, margin=8):  # the area of all the program's windows, once still
     grabs = [None]
     wait_until(lambda: grabs.append(app.desktop.grab().data) or grabs[-1] == grabs[-2], 5,
                interval=0.3, message="the screen to settle")
@@ -154,16 +141,15 @@ def main():
                 capture(app, args.out / file)
                 shots.append(f'<h2>{html.escape(name)}</h2><p>{html.escape(description)}</p>'
                              f'<img src="{file}" alt="{html.escape(name)}">')
-                print(f"screenshot: {args.out / file}")
             except Exception as error:  # noqa: BLE001 - the other scenes still count
                 failures.append(name)
                 print(f"screenshot {name} failed: {error!r}", file=sys.stderr)
             finally:
                 session.close()
     (args.out / "index.html").write_text(
-        "<!doctype html><meta charset=utf-8><title>Quorvel screenshots</title>"
-        "<style>body{font-family:sans-serif;background:#eee}img{border:1px solid #999}</style>"
-        "<h1>Quorvel screenshots</h1>\n" + "\n".join(shots) + "\n", encoding="utf-8")
+        "<!doctype html><meta charset=utf-8><title>Quorvel screenshots</title><style>body{font-"
+        "family:sans-serif;background:#eee}img{border:1px solid #999}</style><h1>Quorvel "
+        "screenshots</h1>\n" + "\n".join(shots) + "\n", encoding="utf-8")
     print(f"screenshots: {len(shots)} taken, {len(failures)} failed")
     return 1 if failures else 0
 

@@ -2,13 +2,11 @@
 
 import os
 import signal
-import subprocess
 import time
 
-from harness import processes
 from harness.app import MessageBox
 from harness.images import close_to
-from harness.waiting import wait_until
+from harness.processes import end_process, spawn, wait_until
 
 
 def test_copy_run_delete_and_paste_go_through_the_desktop(desktop):
@@ -25,8 +23,8 @@ def test_copy_run_delete_and_paste_go_through_the_desktop(desktop):
     folder = desktop.folder("My Pictures")
     picture, _ = desktop.pictures(folder, ["-50% \"off\" café.bmp", "keep.bmp"], size=(600, 400))
     content = picture.read_bytes()
-    png = desktop.root / "pasted.png"
-    subprocess.run(["convert", "-size", "70x50", "xc:rgb(30,60,200)", f"PNG24:{png}"], check=True)
+    x, png = desktop.desktop, desktop.root / "pasted.png"
+    x.run(["convert", "-size", "70x50", "xc:rgb(30,60,200)", f"PNG24:{png}"])
     app = desktop.start(folder=folder)
     app.click_list_entry(picture.name)
     app.wait_picture(picture, "600 X 400")
@@ -34,8 +32,8 @@ def test_copy_run_delete_and_paste_go_through_the_desktop(desktop):
     # Another program reads the copy at the picture's own size.
     app.choose_menu("&File", "ClipBoard..", submenu="Copy Pic To ...")
     app.answer(MessageBox("Quorvel", "Process Finished!", "none"))
-    read = desktop.desktop.run(["sh", "-c", "xclip -selection clipboard -t image/png -o | "
-                                "convert png:- -format '%w %h %[pixel:p{300,200}]' info:"])
+    read = x.run(["sh", "-c", "xclip -selection clipboard -t image/png -o | "
+                  "convert png:- -format '%w %h %[pixel:p{300,200}]' info:"])
     assert read.stdout.replace("srgb", "rgb") == "600 400 rgb(200,30,30)"
 
     app.choose_menu("&File", "Run File Now...")
@@ -49,18 +47,16 @@ def test_copy_run_delete_and_paste_go_through_the_desktop(desktop):
     wait_until(lambda: app.file_list() == ["keep.bmp"], message="the list without the file")
     assert not picture.exists()
     app.wait_caption(folder)
-    listed = subprocess.run(["trash-list"], env=desktop.environment(), capture_output=True,
-                            text=True, timeout=30).stdout
+    listed = x.run(["trash-list"], env=desktop.environment()).stdout
     assert str(picture) in listed, listed
-    subprocess.run(["trash-restore", picture], env=desktop.environment(), input="0\n", text=True,
-                   capture_output=True, timeout=30, check=True)
+    x.run(["trash-restore", picture], env=desktop.environment(), input="0\n")
     assert picture.read_bytes() == content
 
     # xclip serves it in the foreground, so that it can be stopped and ended by its id.
-    owner = processes.spawn(["xclip", "-quiet", "-selection", "clipboard", "-t", "image/png",
-                             "-i", png], desktop.desktop.env)
+    owner = spawn(["xclip", "-quiet", "-selection", "clipboard", "-t", "image/png", "-i", png],
+                  x.env)
     try:
-        wait_until(lambda: "image/png" in desktop.desktop.run(
+        wait_until(lambda: "image/png" in x.run(
             ["xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"]).stdout)
         app.choose_menu("&File", "Paste To View")
         app.wait_caption("Untitled")
@@ -79,4 +75,4 @@ def test_copy_run_delete_and_paste_go_through_the_desktop(desktop):
         assert app.is_running()
     finally:
         os.kill(owner.pid, signal.SIGCONT)
-        processes.end_process(owner.pid)
+        end_process(owner.pid)

@@ -1,12 +1,11 @@
-"""Every type read beyond the first nine shown in the browser and full screen, and the
-show over the whole screen, its windows stacked as the window manager keeps them."""
+"""Every newer type in the browser and full screen; the show's windows stacked over the screen."""
 
 import shutil
 from pathlib import Path
 
 from harness.desktop import SCREEN_SIZE
 from harness.images import BLUE_WMF, close_to
-from harness.waiting import wait_until
+from harness.processes import wait_until
 
 # Quadrants of 64 x 48: red, green / blue, yellow, made by tests/picture/formats/make.sh.
 KEPT = Path(__file__).resolve().parent.parent / "picture" / "formats"
@@ -18,8 +17,7 @@ RED, YELLOW, BLUE, BLACK = (255, 0, 0), (255, 255, 0), (30, 60, 200), (0, 0, 0)
 CX, CY = SCREEN_SIZE[0] // 2, SCREEN_SIZE[1] // 2
 
 
-def on_screen(app, *points):
-    """Whether each (colour, dx, dy), counted from the centre, is on the screen."""
+def on_screen(app, *points):  # (colour, dx, dy) from the centre
     screen = app.desktop.grab()
     return all(close_to(colour, 16 if colour == BLACK else 24)(screen.pixel(CX + x, CY + y))
                for colour, x, y in points)

@@ -1,11 +1,9 @@
-"""Hiding in the notification area: trayer's XEmbed tray on the test desktop, or a
-status notifier watcher as KDE's and GNOME's panels run."""
+"""Hiding in trayer's tray or a status notifier watcher's; a picture handed over from outside."""
 
 import sys
 from pathlib import Path
 
-from harness import processes
-from harness.waiting import holds, wait_until
+from harness.processes import end_process, holds, spawn, wait_until
 
 
 def test_started_in_the_tray_or_hidden_there_only_a_left_click_brings_the_window(desktop):
@@ -29,8 +27,8 @@ def test_started_in_the_tray_or_hidden_there_only_a_left_click_brings_the_window
 
 def test_through_a_status_notifier_watcher_only_activate_restores(desktop):
     x, record = desktop.desktop, desktop.logs / "sni-watcher.record"
-    watcher = processes.spawn([sys.executable, Path(__file__).parent / "harness/sni_watcher.py",
-                               record], x.env, desktop.logs / "sni-watcher.log")
+    watcher = spawn([sys.executable, Path(__file__).parent / "harness/sni_watcher.py", record],
+                    x.env, desktop.logs / "sni-watcher.log")
     try:
         wait_until(lambda: "ready" in record.read_text(), message="the status notifier watcher")
         app = desktop.start()
@@ -48,7 +46,7 @@ def test_through_a_status_notifier_watcher_only_activate_restores(desktop):
         app.wait_for_window()
         wait_until(lambda: not x.bus_has(service), message="the item to leave the bus")
     finally:
-        processes.end_process(watcher.pid)
+        end_process(watcher.pid)
 
 
 def test_without_a_tray_host_the_window_stays(desktop):
@@ -60,3 +58,33 @@ def test_without_a_tray_host_the_window_stays(desktop):
         assert app.tray_icon() is None and app.message_box() is None
     finally:
         desktop.desktop.start_tray_host()
+
+
+def test_a_picture_opened_while_a_copy_runs_shows_in_that_copy(desktop):
+    start, _ = desktop.pictures(desktop.folder("Start"), ["ünï 写真.bmp", "b.bmp"])
+    trip = desktop.folder("Trip", inside_home=False)
+    picture, _ = desktop.pictures(trip, ["beach; ü 1.bmp", "other.bmp"], size=(120, 80))
+    first = desktop.start(args=[start])
+    first.wait_picture(start, "24 X 16")
+    # Read while the toolkit starts, on a thread the toolkit must not take for its main one.
+    assert "not created in the main() thread" not in first.output()
+
+    x = desktop.desktop
+    other = spawn(["xmessage", "-center", "elsewhere"], x.env)
+    for hidden in (False, True):
+        if hidden:
+            end_process(other.pid)
+            first.hide_to_tray()
+            first.wait_tray_icon()
+        else:  # another program has the focus, over the window
+            x.focus(int(wait_until(lambda: x.xdotool("search", "--onlyvisible", "--class",
+                                                     "Xmessage"), message="xmessage").split()[0]))
+        # As a file manager runs it: another folder, the picture's full name.
+        second = desktop.start(folder=desktop.home, args=[picture], wait=False)
+        assert second.process.wait(10) == 0
+        first.wait_picture(picture, "120 X 80")
+        assert first.file_list(selected=True) == [picture.name]
+        wait_until(lambda: first.main_window() and x.active_window() == first.main_window(),
+                   message="the window to come to the front")
+        first.wait_tray_icon(present=False)
+        assert first.message_box() is None

@@ -1,7 +1,5 @@
 """The program's windows read through the accessibility tree (AT-SPI), uncached."""
 
-from dataclasses import dataclass, field
-
 import gi
 
 gi.require_version("Atspi", "2.0")
@@ -10,23 +8,15 @@ from gi.repository import Atspi  # noqa: E402
 _initialised = []
 
 
-@dataclass
 class Node:
-    obj: object = field(repr=False)
-    role: str
-    name: str
-    states: frozenset
-    extents: tuple  # x, y, width, height in screen pixels
-
-    @classmethod
-    def read(cls, obj):
-        states = frozenset(s.value_nick for s in obj.get_state_set().get_states())
-        try:
+    def __init__(self, obj):
+        self.obj, self.role, self.name = obj, obj.get_role_name(), obj.get_name() or ""
+        self.states = frozenset(s.value_nick for s in obj.get_state_set().get_states())
+        try:  # x, y, width, height in screen pixels
             ext = obj.get_extents(Atspi.CoordType.SCREEN)
-            extents = (ext.x, ext.y, ext.width, ext.height)
+            self.extents = (ext.x, ext.y, ext.width, ext.height)
         except Exception:  # noqa: BLE001 - objects without a component
-            extents = (0, 0, 0, 0)
-        return cls(obj, obj.get_role_name(), obj.get_name() or "", states, extents)
+            self.extents = (0, 0, 0, 0)
 
     showing = property(lambda self: "showing" in self.states and min(self.extents[2:]) > 0)
     current = property(lambda self: bool({"focused", "selected"} & self.states))
@@ -35,13 +25,11 @@ class Node:
 
     def children(self):
         kids = (self.obj.get_child_at_index(i) for i in range(self.obj.get_child_count()))
-        return [Node.read(kid) for kid in kids if kid is not None]
+        return [Node(kid) for kid in kids if kid is not None]
 
     def find(self, predicate, depth=12):
-        if predicate(self):
-            return self
         found = (child.find(predicate, depth - 1) for child in (self.children() if depth else []))
-        return next((node for node in found if node is not None), None)
+        return self if predicate(self) else next((n for n in found if n is not None), None)
 
     def text(self):
         has_text = "Text" in self.obj.get_interfaces()
@@ -49,18 +37,16 @@ class Node:
 
 
 def application(pid):
-    """The program's accessible root; LookupError while it has not registered."""
     if not _initialised:
-        Atspi.init()
+        _initialised.append(Atspi.init())
         Atspi.set_timeout(5000, 15000)  # a program that stopped answering fails, not hangs
-        _initialised.append(True)
     desktop = Atspi.get_desktop(0)
     for app in (desktop.get_child_at_index(i) for i in range(desktop.get_child_count())):
         try:
             if app is not None and app.get_process_id() == pid:
                 app.set_cache_mask(Atspi.Cache.NONE)
                 app.clear_cache()
-                return Node.read(app)
+                return Node(app)
         except Exception:  # noqa: BLE001 - a program that just went away
             continue
     raise LookupError(f"process {pid} is not in the accessibility tree")

@@ -1,13 +1,12 @@
-"""One running copy of quorvel driven as a user would: keys and clicks through XTEST,
-the screen read through the window system, the accessibility tree and pixels."""
+"""A running quorvel driven through XTEST, read through X, the accessibility tree and pixels."""
 
 import subprocess
 import time
 from collections import namedtuple
 
-from . import a11y, processes
+from . import a11y
 from .desktop import SCREEN_SIZE
-from .waiting import wait_until
+from .processes import end_process, spawn, wait_until
 
 # Each control's (left, top, width, height) in twips below the menu bar, and its role.
 CONTROLS = {
@@ -32,8 +31,8 @@ class Quorvel:
     def __init__(self, session, cwd, name, args=()):
         self.desktop, self.name, self.window, self._last_click = session.desktop, name, None, 0.0
         self.log_path = session.logs / f"{name}.log"
-        self.process = processes.spawn([str(session.binary), *map(str, args)],
-                                       session.environment(), self.log_path, cwd)
+        self.process = spawn([str(session.binary), *map(str, args)], session.environment(),
+                             self.log_path, cwd)
         self.pid = self.process.pid
 
     def is_running(self):
@@ -41,7 +40,7 @@ class Quorvel:
 
     def stop(self):
         if self.is_running():
-            processes.end_process(self.pid)
+            end_process(self.pid)
         self.process.poll()
 
     def output(self):
@@ -57,8 +56,7 @@ class Quorvel:
     def _part(self, role):
         return next(c for c in self.main_frame().children() if c.role == role)
 
-    def main_window(self):
-        """The main frame's X window while shown (a message box may carry its caption)."""
+    def main_window(self):  # matched by extents: a message box may carry its caption
         try:
             frame = self.main_frame()
             if frame and frame.showing:
@@ -68,7 +66,6 @@ class Quorvel:
             return None
 
     def wait_for_window(self, timeout=20):
-        """Waits until the main window is on screen and published, then focuses it."""
         def ready():
             assert self.is_running(), f"exited with {self.process.returncode}:\n{self.output()}"
             return self.main_window()
@@ -79,15 +76,14 @@ class Quorvel:
     def activate(self):
         self.desktop.focus(self.window)
 
-    def caption(self):
-        return self.desktop.window_name(self.window)
+    def caption(self):  # _NET_WM_NAME, as the window manager shows it
+        return self.desktop.xdotool("getwindowname", self.window)
 
     def wait_caption(self, text):
         wait_until(lambda: self.caption() == "Quorvel    -- " + str(text),
                    message=f"the caption to name {text}")
 
     def window_titled(self, title):
-        """A window of the program other than the main window, by its caption."""
         return next((n for n in self.accessible().children()
                      if n.name == title and n.showing), None)
 
@@ -105,7 +101,6 @@ class Quorvel:
                     and c.showing and abs(c.extents[0] - x) <= 1 and abs(c.extents[1] - y) <= 1)
 
     def tray_icon(self):
-        """The centre of the program's icon in the tray host's strip at the screen's bottom."""
         for window in self.desktop.windows_of(self.pid):
             x, y, width, height = self.desktop.window_geometry(window)
             if width <= 48 and height <= 48 and y >= SCREEN_SIZE[1] - 48:
@@ -113,7 +108,7 @@ class Quorvel:
 
     def wait_tray_icon(self, present=True):
         return wait_until(lambda: self.tray_icon() if present else self.tray_icon() is None,
-                          message="the tray icon to " + ("come" if present else "go"))
+                          message=f"the tray icon, {present}")
 
     def hide_to_tray(self):
         self.choose_menu("&File", "Minimize to SysTray...")
@@ -134,7 +129,6 @@ class Quorvel:
                     if i.name == title.replace("&", ""))
 
     def _entries(self, title, submenu=None):
-        """The entries of the open menu (or of its open submenu), or [] while closed."""
         entries = [e for p in self.menu_bar_item(title).children()
                    if p.role == "popup menu" and p.showing for e in p.children()]
         if submenu is not None:
@@ -155,7 +149,6 @@ class Quorvel:
         raise LookupError(f"could not reach {caption!r} in {submenu or title!r}")
 
     def choose_menu(self, title, caption, submenu=None):
-        """As a keyboard user does: the access key, arrow keys to the entry, Return."""
         self.activate()
         self.key("alt+" + title[title.index("&") + 1].lower())
         if submenu is not None:
@@ -198,7 +191,6 @@ class Quorvel:
         self.desktop.xdotool("type", "--delay", 30, "--", text)
 
     def info_labels(self):
-        """The "File's Information" frame as {caption: value}, e.g. {"Size:": "1 KB"}."""
         frame = self.control("Frame1")
         labels = sorted((c for c in frame.children() if c.role == "label" and c.showing),
                         key=lambda n: (n.extents[1], n.extents[0]))
@@ -208,12 +200,11 @@ class Quorvel:
 
     def wait_picture(self, path, size_text):
         self.wait_caption(path)
-        wait_until(lambda: self.info_labels()["Pic's Size:"], message="the file's information")
-        labels = self.info_labels()
+        labels = wait_until(lambda: (shown := self.info_labels())["Pic's Size:"] and shown,
+                            message="the file's information")
         assert labels["Pic's Size:"] == size_text and labels["Size:"] and labels["Date:"]
 
     def message_box(self, node=False):
-        """(title, text, icon) of the message box on screen (or its node), or None."""
         box = next((c for c in self.accessible().children()
                     if c.role in ("alert", "dialog") and c.showing), None)
         if box is None or node:
@@ -235,7 +226,6 @@ class Quorvel:
         wait_until(lambda: self.message_box(node=True) is None, message="the box to close")
 
     def panel_pixel(self, x, y):
-        """A pixel of the viewing panel, from the inner top-left of its 2-pixel border."""
         return self.desktop.grab().crop(*self.control_rect("Picture5")).pixel(x + 2, y + 2)
 
     def wait_full_screen(self, shown=True, timeout=10):

@@ -1,8 +1,6 @@
-"""A private X desktop: Xvfb, a window manager, a D-Bus session with the accessibility
-bus and a tray host, with its own HOME and XDG folders under a temporary root."""
+"""A private X desktop: Xvfb, openbox, a D-Bus session with the accessibility bus, trayer."""
 
 import ctypes
-import ctypes.util
 import os
 import select
 import shutil
@@ -10,16 +8,14 @@ import subprocess
 import tempfile
 from pathlib import Path
 
-from . import processes
 from .images import Image
-from .waiting import wait_until
+from .processes import end_process, end_stray_children, spawn, wait_until
 
 SCREEN_SIZE = (1280, 1024)
 
 
 def tray_owner(display):
-    """The window owning the tray selection, which programs look for, or 0."""
-    x = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+    x = ctypes.CDLL("libX11.so.6")
     x.XOpenDisplay.restype = x.XInternAtom.restype = x.XGetSelectionOwner.restype = ctypes.c_ulong
     connection = ctypes.c_void_p(x.XOpenDisplay(display.encode()))
     try:
@@ -36,7 +32,8 @@ class Desktop:
         self._started = []  # (name, Popen), ended in reverse order
 
     def __enter__(self):
-        processes.become_subreaper()
+        if ctypes.CDLL(None, use_errno=True).prctl(36, 1, 0, 0, 0) != 0:  # PR_SET_CHILD_SUBREAPER
+            raise OSError(ctypes.get_errno(), "prctl(PR_SET_CHILD_SUBREAPER) failed")
         home, runtime = self.root / "home", self.root / "runtime"
         for path, mode in ((self.logs, 0o755), (home, 0o755), (runtime, 0o700)):
             path.mkdir(mode)
@@ -44,16 +41,14 @@ class Desktop:
                     "XDG_RUNTIME_DIR": str(runtime),  # the other XDG folders are under HOME
                     "GSETTINGS_BACKEND": "memory"}  # no dconf database for the a11y bus launcher
         try:
-            self.display = ":" + self._spawn_reporting("Xvfb", lambda fd: [
+            self.env["DISPLAY"] = ":" + self._spawn_reporting("Xvfb", lambda fd: [
                 "Xvfb", "-displayfd", str(fd), "-screen", "0", "{}x{}x24".format(*SCREEN_SIZE),
                 "-nolisten", "tcp", "-noreset"])
-            self.env["DISPLAY"] = self.display
             self.env["DBUS_SESSION_BUS_ADDRESS"] = self._spawn_reporting("dbus", lambda fd: [
                 "dbus-daemon", "--session", "--nofork", f"--print-address={fd}"])
             # Ours to end; the bus daemon is asked, so that nothing starts a second launcher.
             self._spawn("at-spi-bus-launcher", ["/usr/libexec/at-spi-bus-launcher",
-                                                "--launch-immediately"],
-                        lambda: self.bus_has("org.a11y.Bus"))
+                        "--launch-immediately"], lambda: self.bus_has("org.a11y.Bus"))
             self._spawn("openbox", ["openbox", "--sm-disable"], lambda: "window id" in self.run(
                 ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check=False).stdout)
             self.start_tray_host()
@@ -68,12 +63,12 @@ class Desktop:
 
     def __exit__(self, *exc):
         while self._started:
-            processes.end_process(self._started.pop()[1].pid)
-        processes.end_stray_children()  # services the buses activated
+            end_process(self._started.pop()[1].pid)
+        end_stray_children()  # services the buses activated
         shutil.rmtree(self.root, ignore_errors=True)
 
     def _spawn(self, name, argv, ready=None, pass_fds=()):
-        process = processes.spawn(argv, self.env, self.logs / f"{name}.log", self.root, pass_fds)
+        process = spawn(argv, self.env, self.logs / f"{name}.log", self.root, pass_fds)
         self._started.append((name, process))
 
         def started():
@@ -83,7 +78,6 @@ class Desktop:
             wait_until(started, timeout=20, message=name)
 
     def _spawn_reporting(self, name, argv_for_fd):
-        """The line (display, bus address) a program writes to the pipe it is given."""
         read_end, write_end = os.pipe()
         self._spawn(name, argv_for_fd(write_end), pass_fds=(write_end,))
         os.close(write_end)
@@ -95,17 +89,17 @@ class Desktop:
     def start_tray_host(self):
         self._spawn("trayer", ["trayer", "--edge", "bottom", "--align", "right", "--widthtype",
                                "request", "--height", "24", "--SetDockType", "true",
-                               "--expand", "true"], lambda: tray_owner(self.display))
+                               "--expand", "true"], lambda: tray_owner(self.env["DISPLAY"]))
 
     def stop_tray_host(self):
         trayer = next(s for s in self._started if s[0] == "trayer")
         self._started.remove(trayer)
-        processes.end_process(trayer[1].pid)
-        wait_until(lambda: not tray_owner(self.display), message="the tray host to go")
+        end_process(trayer[1].pid)
+        wait_until(lambda: not tray_owner(self.env["DISPLAY"]), message="the tray host to go")
 
-    def run(self, argv, check=True):
-        return subprocess.run(argv, env=self.env, check=check, capture_output=True, text=True,
-                              timeout=30)
+    def run(self, argv, check=True, env=None, text=True, **kw):
+        return subprocess.run(argv, env=env or self.env, check=check, capture_output=True,
+                              text=text, timeout=30, **kw)
 
     def bus_has(self, name):
         return "true" in self.run(["gdbus", "call", "--session", "--dest", "org.freedesktop.DBus",
@@ -123,19 +117,10 @@ class Desktop:
         wait_until(lambda: self.active_window() == window, 5, message=f"{window} to take the focus")
 
     def windows_of(self, pid):
-        """Visible top-level windows that carry the process id (menus and popups too)."""
         return [int(w) for w in self.run(["xdotool", "search", "--onlyvisible", "--pid",
                                           str(pid)], check=False).stdout.split()]
 
-    def window_name(self, window):
-        """The caption the window manager shows (_NET_WM_NAME, which xprop quotes)."""
-        out = self.run(["xprop", "-id", str(window), "-notype", "_NET_WM_NAME"],
-                       check=False).stdout.strip()
-        if out.startswith("_NET_WM_NAME = "):
-            return out[16:-1].replace('\\"', '"').replace("\\\\", "\\")
-
     def window_geometry(self, window, frame=False):
-        """(x, y, width, height) of the client area on the screen, or with the frame."""
         values = dict(line.strip().partition(":")[::2] for line in
                       self.run(["xwininfo", "-id", str(window)]).stdout.splitlines())
         x, y, width, height = (int(values[k].strip()) for k in (
@@ -148,6 +133,5 @@ class Desktop:
         return x - left, y - top, width + left + right, height + top + bottom
 
     def grab(self):
-        return Image(*SCREEN_SIZE, subprocess.run(
-            ["import", "-window", "root", "-depth", "8", "rgb:-"], env=self.env, check=True,
-            capture_output=True, timeout=30).stdout)
+        return Image(*SCREEN_SIZE, self.run(["import", "-window", "root", "-depth", "8", "rgb:-"],
+                                            text=False).stdout)

@@ -1,11 +1,8 @@
-"""A metafile to put in a sandbox, and screen pixels to check."""
-
 import subprocess
 from dataclasses import dataclass
 
 
-# A placeable metafile of 64 x 48 at 96 units per inch: a rectangle of (30, 60, 200) over
-# it all, without an outline.
+# A placeable metafile of 64 x 48 at 96 units per inch: a rectangle of (30, 60, 200), no outline.
 BLUE_WMF = bytes.fromhex(
     "d7cdc69a000000000000400030006000000000000157010009000003340000000200080000000000050000"
     "000b0200000000050000000c023000400007000000fc0200001e3cc8000000040000002d01000008000000"
@@ -14,8 +11,6 @@ BLUE_WMF = bytes.fromhex(
 
 @dataclass
 class Image:
-    """RGB pixels of a screen area, with (0, 0) at the area's top-left."""
-
     width: int
     height: int
     data: bytes
@@ -26,11 +21,9 @@ class Image:
         return tuple(self.data[i:i + 3])
 
     def crop(self, x, y, width, height):
-        x0, y0 = max(0, x), max(0, y)
-        x1, y1 = min(self.width, x + width), min(self.height, y + height)
-        return Image(max(0, x1 - x0), max(0, y1 - y0), b"".join(
-            self.data[(row * self.width + x0) * 3:(row * self.width + x1) * 3]
-            for row in range(y0, y1)))
+        x1, y1 = min(self.width, x + width), min(self.height, y + height)  # x, y within
+        return Image(x1 - x, y1 - y, b"".join(self.data[(row * self.width + x) * 3:(
+            row * self.width + x1) * 3] for row in range(y, y1)))
 
     def count(self, predicate):
         return sum(1 for i in range(0, len(self.data), 3) if predicate(self.data[i:i + 3]))

@@ -1,8 +1,6 @@
-"""Starting and ending helper processes. The test process is a child subreaper, so
-programs that daemonise (D-Bus activated services) stay its children and are ended
-by process id when the run is over."""
+"""Helper processes (as a subreaper the run keeps services that daemonise as its children), and
+polling instead of sleeping: every wait names its condition and has a deadline."""
 
-import ctypes
 import os
 import signal
 import subprocess
@@ -11,13 +9,8 @@ from contextlib import suppress
 from pathlib import Path
 
 
-def become_subreaper():
-    if ctypes.CDLL(None, use_errno=True).prctl(36, 1, 0, 0, 0) != 0:  # PR_SET_CHILD_SUBREAPER
-        raise OSError(ctypes.get_errno(), "prctl(PR_SET_CHILD_SUBREAPER) failed")
-
-
 def _stat(pid):
-    """(state, parent) from /proc, or None; the command name may hold blanks and parentheses."""
+    # The command name may hold blanks and parentheses.
     try:
         text = Path(f"/proc/{pid}/stat").read_bytes()
     except OSError:
@@ -27,15 +20,11 @@ def _stat(pid):
 
 
 def end_process(pid, grace=3.0):
-    """SIGTERM, then SIGKILL after the grace time; reaps it when it is our child."""
     alive = lambda: (_stat(pid) or "X")[0] not in ("Z", "X")  # noqa: E731
     for sig in (signal.SIGTERM, signal.SIGKILL):
         with suppress(ProcessLookupError):
             os.kill(pid, sig)
-        deadline = time.monotonic() + grace
-        while time.monotonic() < deadline and alive():
-            time.sleep(0.02)
-        if not alive():
+        if not holds(alive, grace):
             break
     with suppress(ChildProcessError):
         os.waitpid(pid, os.WNOHANG)
@@ -51,5 +40,29 @@ def end_stray_children():
 def spawn(argv, env, log_path=None, cwd=None, pass_fds=()):
     with open(log_path or os.devnull, "ab") as log:
         return subprocess.Popen(argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=log,
-                                stderr=subprocess.STDOUT, pass_fds=pass_fds,
-                                start_new_session=True)
+                                stderr=subprocess.STDOUT, pass_fds=pass_fds, start_new_session=True)
+
+
+def wait_until(condition, timeout=10.0, interval=0.05, message=None):
+    """condition()'s first truthy value; an exception is "not yet", reported on timeout."""
+    deadline, value, error = time.monotonic() + timeout, None, None
+    while True:
+        try:
+            value, error = condition(), None
+            if value:
+                return value
+        except Exception as raised:  # noqa: BLE001 - reported below
+            error = raised
+        if time.monotonic() >= deadline:
+            last = f"last error: {error!r}" if error else f"last value: {value!r}"
+            raise AssertionError(f"timed out after {timeout:.1f}s waiting for "
+                                 f"{message or condition.__name__} ({last})")
+        time.sleep(interval)
+
+
+def holds(condition, seconds=1.0):
+    """Whether condition() stays truthy for a while, as when a click must change nothing."""
+    deadline = time.monotonic() + seconds
+    while (kept := condition()) and time.monotonic() < deadline:
+        time.sleep(0.1)
+    return bool(kept)

@@ -2,8 +2,8 @@
 
 import os
 import shutil
-import subprocess
 import tempfile
+from contextlib import suppress
 from pathlib import Path
 
 from .app import Quorvel
@@ -13,8 +13,7 @@ PALETTE = ["200,30,30", "30,160,30", "30,60,200", "220,180,20", "140,40,160"]
 
 
 def program_binary():
-    binary = Path(os.environ.get("QUORVEL_BINARY",
-                                 REPO_ROOT / "build" / "dev" / "src" / "quorvel")).resolve()
+    binary = Path(os.environ.get("QUORVEL_BINARY", REPO_ROOT / "build/dev/src/quorvel")).resolve()
     if not os.access(binary, os.X_OK):
         raise FileNotFoundError(f"{binary} is missing; build it with `make e2e`")
     return binary
@@ -22,20 +21,19 @@ def program_binary():
 
 class UserSession:
     def __init__(self, desktop, binary=None, root=None):
-        """In a new temporary folder, or in `root` emptied first (for fixed paths)."""
         if root:
             shutil.rmtree(root, ignore_errors=True)
         self.desktop, self.binary, self.apps = desktop, binary or program_binary(), []
         self.root = Path(root or tempfile.mkdtemp(prefix="quorvel-user-"))
         self.home, self.logs, self.runtime = (self.root / p for p in ("home", "logs", "runtime"))
         self.config = self.home / ".config"  # the other XDG folders are under the home too
-        for path in (self.config, self.home / ".local/share", self.home / ".cache", self.logs):
+        self.settings_file = self.config / "Quorvel" / "registry.conf"
+        for path in (self.settings_file.parent, self.home / ".local/share", self.home / ".cache",
+                     self.logs):
             path.mkdir(parents=True)
         self.runtime.mkdir(mode=0o700)
-        self.settings_file = self.config / "Quorvel" / "registry.conf"
 
     def folder(self, relative, inside_home=True):
-        """A folder in the home, or beside it (on another volume's path)."""
         path = (self.home if inside_home else self.root / "elsewhere") / relative
         path.mkdir(parents=True, exist_ok=True)
         return path
@@ -43,9 +41,8 @@ class UserSession:
     def pictures(self, folder, names, size=(24, 16)):
         paths = [Path(folder) / name for name in names]
         for path, colour in zip(paths, PALETTE * len(paths)):
-            kind = "BMP3:" if path.suffix.lower() == ".bmp" else ""
-            subprocess.run(["convert", "-size", "{}x{}".format(*size), f"xc:rgb({colour})",
-                            f"{kind}{path}"], check=True, capture_output=True)
+            self.desktop.run(["convert", "-size", "{}x{}".format(*size), f"xc:rgb({colour})",
+                              ("BMP3:" if path.suffix.lower() == ".bmp" else "") + str(path)])
         return paths
 
     def environment(self):
@@ -54,9 +51,7 @@ class UserSession:
                       "XDG_RUNTIME_DIR": str(self.runtime), "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}
 
     def start(self, folder=None, settings=None, wait=True, args=()):
-        """Starts quorvel in `folder` (default: home) with `settings` stored as it keeps them."""
         if settings:
-            self.settings_file.parent.mkdir(parents=True, exist_ok=True)
             self.settings_file.write_text("[Software]\n" + "".join(
                 f'Quorvel\\{name}="{text}"\n' for name, text in settings.items()))
         app = Quorvel(self, folder or self.home, f"quorvel-{len(self.apps) + 1}", args)
@@ -65,13 +60,10 @@ class UserSession:
 
     def save_evidence(self, folder):
         folder.mkdir(parents=True, exist_ok=True)
-        try:
+        with suppress(Exception):  # keeps what can be kept
             self.desktop.grab().save_png(folder / "screen.png")
-        except Exception as error:  # noqa: BLE001 - keep what can be kept
-            (folder / "screen.error.txt").write_text(repr(error))
-        for path in [self.settings_file, *(app.log_path for app in self.apps)]:
-            if path.exists():
-                shutil.copy(path, folder / path.name)
+        for path in filter(Path.exists, [self.settings_file, *(app.log_path for app in self.apps)]):
+            shutil.copy(path, folder / path.name)
 
     def close(self):
         for app in self.apps:

@@ -1,7 +1,5 @@
 #!/usr/bin/python3
-"""sni_watcher.py RECORD_FILE: a minimal StatusNotifierWatcher, as the panels of KDE,
-of GNOME with its AppIndicator extension and of most other desktops run. RECORD_FILE
-gets "ready" once the name is owned, then "registered SERVICE" for each tray item."""
+"""sni_watcher.py RECORD: a StatusNotifierWatcher; RECORD gets "ready", "registered SERVICE"."""
 
 import sys
 
