@@ -54,10 +54,11 @@ void preferHugePages(void *data, qint64 bytes)
     constexpr qint64 kWorthIt = 4 << 20;
     if (bytes < kWorthIt)
         return;
-    const auto first = (reinterpret_cast<quintptr>(data) + 4095) & ~quintptr(4095);
-    const auto end = (reinterpret_cast<quintptr>(data) + quintptr(bytes)) & ~quintptr(4095);
-    if (end > first)
-        (void)madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE);
+    // Whole pages only: from the first page boundary in the buffer to the last.
+    const qint64 skip = qint64((4096 - reinterpret_cast<quintptr>(data) % 4096) % 4096);
+    const qint64 length = (bytes - skip) & ~qint64(4095);
+    if (length > 0)
+        (void)madvise(static_cast<char *>(data) + skip, size_t(length), MADV_HUGEPAGE);
 #else
     Q_UNUSED(data);
     Q_UNUSED(bytes);

@@ -74,7 +74,7 @@ QImage ReducedPicture::shrunkRaster(QSize deviceSize) const
             return m_shrunk;
         }
     }
-    const QImage image = decodedOrCoarse(decodeShrunk(deviceSize), deviceSize);
+    QImage image = decodedOrCoarse(decodeShrunk(deviceSize), deviceSize);
     QMutexLocker lock(&m_lock);
     m_shrunk = image;
     return image;
@@ -87,7 +87,7 @@ QImage ReducedPicture::naturalRaster() const
         if (!m_full.isNull())
             return m_full;
     }
-    const QImage image = decodedOrCoarse(decodeCounted(m_natural), m_natural);
+    QImage image = decodedOrCoarse(decodeCounted(m_natural), m_natural);
     QMutexLocker lock(&m_lock);
     m_full = image;
     return image;

@@ -85,7 +85,7 @@ void ScaledPicture::prepare(QSize deviceSize) const
 
 QImage ScaledPicture::rasterAt(QSize deviceSize) const
 {
-    const QImage natural = naturalRaster();
+    QImage natural = naturalRaster();
     if (natural.isNull() || natural.size() == deviceSize)
         return natural;
     return natural.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -168,8 +168,7 @@ QImage DecodedPicture::shrunkRaster(QSize deviceSize) const
             return m_shrunk;
     }
     // Scaled without the lock, so a draw never waits for another thread's scaling.
-    const QImage shrunk =
-        m_image.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage shrunk = m_image.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QMutexLocker lock(&m_lock);
     m_shrunk = shrunk;
     return shrunk;

@@ -189,7 +189,8 @@ bool ProgressiveJpegReader::readTables(Bytes s)
         const bool dc = (index & 0x10) == 0;
         auto table = std::make_shared<JpegHuffmanTable>();
         const bool valid = table->build(counts, s.data() + at, total, dc);
-        m_tables[std::size_t((dc ? kDc : kAc) + (index & 3))] = valid ? std::move(table) : nullptr;
+        const int slot = (dc ? kDc : kAc) + (index & 3);
+        m_tables[std::size_t(slot)] = valid ? std::move(table) : nullptr;
         at += total;
     }
     return at == s.size() || undecided(QStringLiteral("a Huffman table segment of odd length"));
@@ -270,9 +271,10 @@ bool ProgressiveJpegReader::checkProgression(Scan &scan)
         const bool needsTable = !dcBand || scan.ah == 0;
         const int number = dcBand ? scan.dcTable[i] : scan.acTable[i];
         if (needsTable) {
-            if (number > 3 || !m_tables[std::size_t((dcBand ? kDc : kAc) + number)])
+            const int slot = (dcBand ? kDc : kAc) + number;
+            if (number > 3 || !m_tables[std::size_t(slot)])
                 return undecided(QStringLiteral("a scan uses a missing Huffman table"));
-            scan.tables[i] = m_tables[std::size_t((dcBand ? kDc : kAc) + number)];
+            scan.tables[i] = m_tables[std::size_t(slot)];
         }
     }
     return true;
@@ -292,13 +294,13 @@ bool ProgressiveJpegReader::checkSequential(Scan &scan)
             return undecided(QStringLiteral("no quantisation table"));
         c.quant = m_quant[c.table];
         c.quantLatched = true;
-        const int dc = scan.dcTable[i];
-        const int ac = scan.acTable[i];
-        if (dc > 3 || ac > 3 || !m_tables[std::size_t(kDc + dc)] ||
-            !m_tables[std::size_t(kAc + ac)])
+        const int dc = kDc + scan.dcTable[i];
+        const int ac = kAc + scan.acTable[i];
+        if (dc > kDc + 3 || ac > kAc + 3 || !m_tables[std::size_t(dc)] ||
+            !m_tables[std::size_t(ac)])
             return undecided(QStringLiteral("a scan uses a missing Huffman table"));
-        scan.tables[i] = m_tables[std::size_t(kDc + dc)];
-        scan.acTables[i] = m_tables[std::size_t(kAc + ac)];
+        scan.tables[i] = m_tables[std::size_t(dc)];
+        scan.acTables[i] = m_tables[std::size_t(ac)];
     }
     return true;
 }

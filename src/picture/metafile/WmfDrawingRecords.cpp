@@ -48,6 +48,7 @@ bool WmfReplay::shapeRecord(quint16 function, ByteReader &r)
         if (!r.has(qsizetype(total) * 4))
             break;
         std::vector<std::vector<QPointF>> list;
+        list.reserve(counts.size());
         for (int c : counts)
             list.push_back(readPoints(r, c));
         m_dev.polyPolygon(list);

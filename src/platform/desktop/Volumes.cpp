@@ -74,7 +74,7 @@ QHash<QString, QString> deviceLabels()
 QString displayName(const Mount &mount, const QHash<QString, QString> &labels)
 {
     const QString device = QFileInfo(QFile::decodeName(mount.source)).canonicalFilePath();
-    const QString label = device.isEmpty() ? QString() : labels.value(device);
+    QString label = device.isEmpty() ? QString() : labels.value(device);
     if (!label.isEmpty())
         return label;
     const QString last = QFileInfo(mount.point).fileName();
