@@ -334,6 +334,21 @@ QSize largestClaimedSize(Bytes file)
     return largest;
 }
 
+bool itemLocationsWellFormed(Bytes file)
+{
+    const Bytes iloc = findBox(findBox(file, fourcc("meta"), 4), fourcc("iloc"));
+    if (!iloc.has(0, 6))
+        return true;
+    const int version = iloc.u8(0);
+    const quint32 sizes = quint32(iloc.u8(4)) << 8 | iloc.u8(5);
+    for (int shift = 0; shift < 16; shift += 4) {
+        const quint32 size = sizes >> shift & 15;
+        if (size != 0 && size != 4 && size != 8 && !(shift == 0 && version == 0))
+            return false;
+    }
+    return version <= 2;
+}
+
 bool itemDataWithinFile(Bytes file)
 {
     const Bytes iloc = findBox(findBox(file, fourcc("meta"), 4), fourcc("iloc"));

@@ -69,6 +69,10 @@ struct Opened {
 Opened openPrimary(Bytes data)
 {
     Opened o;
+    if (!itemLocationsWellFormed(data)) {
+        o.failure = QStringLiteral("HEIF item locations damaged");
+        return o;
+    }
     o.context.reset(heif_context_alloc());
     heif_context_set_maximum_image_size_limit(o.context.get(), int(kMaxSide));
     heif_context_set_max_decoding_threads(o.context.get(), QThread::idealThreadCount());

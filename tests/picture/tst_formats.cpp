@@ -279,6 +279,10 @@ void TestFormats::costlyFileIsRefusedCheaply_data()
     row("bomb.avif", bytesOf("bomb.avif"), "unreadable");
     row("bomb-grid.heic", bytesOf("bomb-grid.heic"), "too large for its picture");
     row("bomb-av1.heif", bytesOf("bomb-av1.heif"), "too large for its picture");
+    // A fuzz_heif find: item locations with a 7-byte index, which libheif read its own way.
+    row("iloc fields of 7 bytes",
+        bytesOf("heif/e6a2230fb13c5a0d57709231ccc028a2a8054e8a", QUORVEL_FUZZ_CORPUS_DIR),
+        "item locations damaged");
     row("bomb.svgz", bytesOf("bomb.svgz"), "more than");
     // SVGs that would cost without end to draw, or cannot be drawn: refused all the same.
     const QByteArray open = "<svg xmlns='http://www.w3.org/2000/svg' "
